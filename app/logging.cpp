@@ -1,0 +1,97 @@
+#include "app/logging.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDebug>
+#include <QMessageLogger>
+#include <QMutex>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+int loggingLevel = 0;
+
+QByteArray formatLogLine(QtMsgType type, const QString &timeStamp, const QString &message, const char *file,
+                         int line, const char *function, int threshold)
+{
+    const char *word = nullptr;
+    int needed = 0;
+    switch (type) {
+    case QtDebugMsg: word = "Debug"; needed = 0; break;
+    case QtInfoMsg: word = "Info"; needed = 1; break;
+    case QtWarningMsg: word = "Warning"; needed = 2; break;
+    case QtCriticalMsg: word = "Critical"; needed = 3; break;
+    case QtFatalMsg: word = "Fatal"; needed = 4; break;
+    }
+    if (!word || threshold > needed)
+        return QByteArray();
+    // A message without context (a release build of a library, a message
+    // raised by the toolkit itself) still gets a readable tail.
+    const char *fileText = (file && *file) ? file : "unknown";
+    const char *functionText = (function && *function) ? function : "unknown";
+    const unsigned lineNumber = line > 0 ? unsigned(line) : 0u;
+    QByteArray out;
+    out.reserve(64 + message.size());
+    out += '[';
+    out += timeStamp.toLocal8Bit();
+    out += "] ";
+    out += word;
+    out += ": ";
+    out += message.toLocal8Bit();
+    out += " (";
+    out += fileText;
+    out += ':';
+    out += QByteArray::number(lineNumber);
+    out += ", ";
+    out += functionText;
+    out += ")\n";
+    return out;
+}
+
+void loggingOutput(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss:zzz"));
+    static QMutex mutex;
+    QMutexLocker locker(&mutex);
+    const QByteArray text =
+        formatLogLine(type, stamp, message, context.file, context.line, context.function, loggingLevel);
+    if (!text.isEmpty()) {
+        fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        fflush(stderr);
+    }
+    if (type == QtFatalMsg) {
+        fflush(stderr);
+        abort();
+    }
+}
+
+void veltoLog(const QString &message, int level, const char *file, int line, const char *function)
+{
+    QMessageLogger logger(file, line, function);
+    switch (level) {
+    case 0: logger.debug().noquote() << message; break;
+    case 1: logger.info().noquote() << message; break;
+    case 2: logger.warning().noquote() << message; break;
+    case 3:
+    case 4: logger.critical().noquote() << message; break;
+    default: break;
+    }
+}
+
+bool redirectStandardErrorTo(const QString &path)
+{
+    // Open first and only then replace descriptor 2: freopen would close
+    // standard error even when the log file cannot be created.
+    const QByteArray name = path.toLocal8Bit();
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    fflush(stderr);
+    const bool ok = ::dup2(fd, STDERR_FILENO) >= 0;
+    ::close(fd);
+    if (ok)
+        setvbuf(stderr, nullptr, _IONBF, 0);
+    return ok;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class QByteArray;
+struct QMessageLogContext;
+
+// The process-wide logging threshold, read once from "loggingLevel" at start.
+// 0 logs everything, 2 warnings and above, 5 or more nothing (fatal still aborts).
+extern int loggingLevel;
+
+// The installed Qt message handler: one line per message into standard error
+// (which main redirects into "velto.log"), serialised across threads.
+void loggingOutput(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+// Builds the line the handler writes, or an empty array when `threshold` filters it.
+QByteArray formatLogLine(QtMsgType type, const QString &timeStamp, const QString &message, const char *file,
+                         int line, const char *function, int threshold);
+
+// The program's own logging call: level 0 debug, 1 info, 2 warning, 3 and 4
+// critical (never fatal); any other level is dropped.
+void veltoLog(const QString &message, int level, const char *file = nullptr, int line = 0,
+              const char *function = nullptr);
+
+// Points standard error at `path`, truncated and unbuffered. When the file
+// cannot be opened standard error stays where it was and false is returned.
+bool redirectStandardErrorTo(const QString &path);

@@ -1,0 +1,353 @@
+#include "device/libusbdevice.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QtConcurrent>
+
+#include <cstring>
+
+namespace {
+const char *transferErrorName(int code)
+{
+    switch (code) {
+    case -1: return "LIBUSB_ERROR_IO";
+    case -2: return "LIBUSB_ERROR_INVALID_PARAM";
+    case -3: return "LIBUSB_ERROR_ACCESS";
+    case -4: return "LIBUSB_ERROR_NO_DEVICE";
+    case -5: return "LIBUSB_ERROR_NOT_FOUND";
+    case -6: return "LIBUSB_ERROR_BUSY";
+    case -7: return "LIBUSB_ERROR_TIMEOUT";
+    case -8: return "LIBUSB_ERROR_OVERFLOW";
+    case -9: return "LIBUSB_ERROR_PIPE";
+    case -10: return "LIBUSB_ERROR_INTERRUPTED";
+    case -11: return "LIBUSB_ERROR_NO_MEM";
+    case -12: return "LIBUSB_ERROR_NOT_SUPPORTED";
+    case -99: return "LIBUSB_ERROR_OTHER";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+
+LibUsbDevice::LibUsbDevice(QObject *parent) : LibUsbDevice(&defaultUsbBackend(), parent) {}
+
+LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent) : QObject(parent), usb(backend)
+{
+    std::memset(dataBuffer, 0, sizeof(dataBuffer));
+    connect(&serialPort, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
+    connect(&serialPort, &SerialPortConnection::clear, this, &LibUsbDevice::clearData);
+}
+
+LibUsbDevice::~LibUsbDevice()
+{
+    if (context || eventThreadFuture.isRunning())
+        closeDevice();
+    for (ReadSlot *slot : transfers) {
+        if (!slot->inFlight)
+            usb->freeTransfer(slot->transfer);
+        delete slot;
+    }
+    transfers.clear();
+}
+
+void LibUsbDevice::initializeDevice()
+{
+    const int result = usb->init(&context);
+    WireTrace::instance().event(QStringLiteral("init %1").arg(result));
+    if (result < 0) {
+        qDebug().noquote() << "Initialization Error! " + QString::number(result);
+        context = nullptr;
+        libUsbInitialized = false;
+        return;
+    }
+    libUsbInitialized = true;
+    usb->setDebug(context, libUsbLogLevel);
+}
+
+void LibUsbDevice::openDevice()
+{
+    if (!libUsbInitialized || !context) {
+        // Without a context there is nothing to enumerate.
+        qDebug().noquote() << "No USB Devices to List";
+        qDebug().noquote() << "Cannot open device";
+        emit serialPort.connectionStatus(QStringLiteral("Cannot open device"));
+        return;
+    }
+    const ssize_t count = usb->getDeviceList(context, &deviceList);
+    if (count < 0) {
+        qDebug().noquote() << "No USB Devices to List";
+        deviceList = nullptr;
+        qDebug().noquote() << "Cannot open device";
+        emit serialPort.connectionStatus(QStringLiteral("Cannot open device"));
+        return;
+    }
+    deviceHandle = nullptr;
+    int attempt = 0;
+    for (ssize_t i = 0; i < count; ++i) {
+        device = deviceList[i];
+        ++attempt;
+        if (usb->getDeviceDescriptor(device, &deviceDescriptor) < 0)
+            break;
+        if (deviceDescriptor.idVendor != vendorId || deviceDescriptor.idProduct != productId)
+            continue;
+        const int result = usb->open(device, &deviceHandle);
+        if (result == 0 && deviceHandle) {
+            qDebug().noquote() << QStringLiteral("Device %1:%2 found at attempt %3")
+                                      .arg(deviceDescriptor.idVendor, 4, 16, QLatin1Char('0'))
+                                      .arg(deviceDescriptor.idProduct, 4, 16, QLatin1Char('0'))
+                                      .arg(attempt);
+            WireTrace::instance().event(QStringLiteral("open 0"));
+            break;
+        }
+        WireTrace::instance().event(QStringLiteral("open %1").arg(result));
+        qDebug().noquote() << "Cannot open device--" + QString::number(attempt);
+        deviceHandle = nullptr;
+    }
+    if (deviceHandle) {
+        qDebug().noquote() << " Device Opened";
+        deviceOpened = true;
+    }
+    usb->freeDeviceList(deviceList, 1);
+    deviceList = nullptr;
+    device = nullptr;
+
+    if (!deviceHandle) {
+        qDebug().noquote() << "Cannot open device";
+        emit serialPort.connectionStatus(QStringLiteral("Cannot open device"));
+        return;
+    }
+    if (usb->kernelDriverActive(deviceHandle, interfaceNumber) == 1) {
+        qDebug().noquote() << "Kernel Driver Active";
+        const int detached = usb->detachKernelDriver(deviceHandle, interfaceNumber);
+        WireTrace::instance().event(QStringLiteral("detach %1").arg(detached));
+        if (detached == 0)
+            qDebug().noquote() << "Kernel Driver Detached!";
+    }
+    const int claimed = usb->claimInterface(deviceHandle, interfaceNumber);
+    WireTrace::instance().event(QStringLiteral("claim %1").arg(claimed));
+    if (claimed < 0) {
+        qDebug().noquote() << "Cannot Claim Interface";
+        usb->close(deviceHandle);
+        WireTrace::instance().event(QStringLiteral("close"));
+        deviceHandle = nullptr;
+        deviceOpened = false;
+    }
+}
+
+void LibUsbDevice::cancelAndFreeTransfers()
+{
+    for (ReadSlot *slot : transfers) {
+        if (slot->inFlight) {
+            const int result = usb->cancelTransfer(slot->transfer);
+            WireTrace::instance().event(QStringLiteral("cancel %1").arg(result));
+        }
+    }
+}
+
+void LibUsbDevice::closeDevice()
+{
+    if (!deviceOpened) {
+        if (context) {
+            eventThreadRunning = false;
+            eventThreadFuture.waitForFinished();
+            usb->exit(context);
+            WireTrace::instance().event(QStringLiteral("exit"));
+            context = nullptr;
+        }
+        return;
+    }
+    qDebug().noquote() << "Signal to disconnect";
+    connectionLostFlag = true;
+    qDebug().noquote() << "Cancel USB to PC transfer";
+    cancelAndFreeTransfers();
+    qDebug().noquote() << "Cancel PC to USB transfer";
+    if (writeTransfer)
+        usb->cancelTransfer(writeTransfer);
+    eventThreadRunning = false;
+    qDebug().noquote() << "Wait for Finished";
+    eventThreadFuture.waitForFinished();
+    // Deliver the cancellations the event thread did not see before it stopped,
+    // so that no transfer is freed while the library still owns it.
+    QDeadlineTimer deadline(2000);
+    auto anyInFlight = [this] {
+        for (ReadSlot *slot : transfers)
+            if (slot->inFlight)
+                return true;
+        return false;
+    };
+    while (anyInFlight() && !deadline.hasExpired())
+        usb->handleEvents(context, 20);
+    qDebug().noquote() << "Release interface";
+    usb->releaseInterface(deviceHandle, interfaceNumber);
+    WireTrace::instance().event(QStringLiteral("release"));
+    qDebug().noquote() << "Close";
+    usb->close(deviceHandle);
+    WireTrace::instance().event(QStringLiteral("close"));
+    qDebug().noquote() << "Exit";
+    usb->exit(context);
+    WireTrace::instance().event(QStringLiteral("exit"));
+    for (auto it = transfers.begin(); it != transfers.end();) {
+        ReadSlot *slot = *it;
+        if (slot->inFlight) {
+            // Still owned by a library that never gave it back: leave it be.
+            ++it;
+            continue;
+        }
+        usb->freeTransfer(slot->transfer);
+        delete slot;
+        it = transfers.erase(it);
+    }
+    deviceOpened = false;
+}
+
+void LibUsbDevice::reset()
+{
+    connectionLostFlag = false;
+    eventThreadRunning = true;
+    deviceOpened = false;
+    libUsbInitialized = false;
+    deviceHandle = nullptr;
+    context = nullptr;
+    writeTransfer = nullptr;
+    readTransfer = nullptr;
+    dataReady = false;
+}
+
+void LibUsbDevice::clearData()
+{
+    QMutexLocker locker(&handOffMutex);
+    std::memset(dataBuffer, 0, sizeof(dataBuffer));
+}
+
+bool LibUsbDevice::checkIsDeviceConnected()
+{
+    if (deviceOpened && !connectionLostFlag)
+        return true;
+    qDebug().noquote() << "Device not connected";
+    return false;
+}
+
+void LibUsbDevice::asyncBulkReadTransfer()
+{
+    if (!checkIsDeviceConnected())
+        return;
+    libusb_transfer *transfer = usb->allocTransfer(0);
+    if (!transfer) {
+        qDebug().noquote() << "Transfer Failed! " + QString::number(LIBUSB_ERROR_NO_MEM);
+        libUsbTransferResultError(LIBUSB_ERROR_NO_MEM);
+        return;
+    }
+    auto *slot = new ReadSlot;
+    slot->owner = this;
+    slot->transfer = transfer;
+    transfers.push_back(slot);
+    readTransfer = transfer;
+    libusb_fill_bulk_transfer(transfer, deviceHandle, endpointIn, slot->buffer, bufferSize,
+                              asyncBulkReadTransferCallback, slot, timeoutMs);
+    slot->inFlight = true;
+    const int result = usb->submitTransfer(transfer);
+    WireTrace::instance().event(QStringLiteral("submit %1").arg(result));
+    if (result < 0) {
+        slot->inFlight = false;
+        qDebug().noquote() << "Transfer Failed! " + QString::number(result);
+        libUsbTransferResultError(result);
+        return;
+    }
+    if (eventThreadFuture.isRunning())
+        return;
+    eventThreadFuture = QtConcurrent::run([this] { eventThread(); });
+}
+
+void LibUsbDevice::eventThread()
+{
+    while (eventThreadRunning)
+        usb->handleEvents(context, 100);
+}
+
+void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *transfer)
+{
+    auto *slot = static_cast<ReadSlot *>(transfer->user_data);
+    LibUsbDevice *self = slot->owner;
+    WireTrace::instance().bulkIn(transfer->status, transfer->actual_length, transfer->buffer);
+    const bool running = self->eventThreadRunning && !self->connectionLostFlag;
+    if (transfer->status == LIBUSB_TRANSFER_CANCELLED || !running) {
+        slot->inFlight = false;
+        return;
+    }
+    const int length = qBound(0, transfer->actual_length, int(bufferSize));
+    {
+        QMutexLocker locker(&self->handOffMutex);
+        std::memcpy(self->dataBuffer, slot->buffer, size_t(length));
+        self->dataLength = length;
+    }
+    self->dataReady = true;
+    const int result = self->usb->submitTransfer(transfer);
+    if (result < 0) {
+        slot->inFlight = false;
+        self->libUsbTransferResultError(result);
+    }
+}
+
+int LibUsbDevice::copyData(unsigned char *destination, int capacity)
+{
+    QMutexLocker locker(&handOffMutex);
+    const int length = qBound(0, qMin(int(dataLength), capacity), int(bufferSize));
+    std::memcpy(destination, dataBuffer, size_t(length));
+    return length;
+}
+
+int LibUsbDevice::currentDataLength()
+{
+    QMutexLocker locker(&handOffMutex);
+    return dataLength;
+}
+
+void LibUsbDevice::bulkWriteTransfer(unsigned char *data, int length)
+{
+    if (!checkIsDeviceConnected())
+        return;
+    int transferred = 0;
+    const int result = usb->bulkTransfer(deviceHandle, endpointOut, data, length, &transferred, timeoutMs);
+    WireTrace::instance().bulkOut(endpointOut, length, result, data);
+    if (result < 0) {
+        qDebug().noquote() << "Bulk write transfer failed! " + QString::number(result);
+        libUsbTransferResultError(result);
+    }
+}
+
+int LibUsbDevice::controlReadTransfer(unsigned char request, unsigned char *data, int length,
+                                      unsigned short index, unsigned short value)
+{
+    if (!checkIsDeviceConnected())
+        return LIBUSB_ERROR_OTHER;
+    const int result = usb->controlTransfer(deviceHandle, requestType, request, value, index, data,
+                                            uint16_t(qBound(0, length, 0xFFFF)), timeoutMs);
+    WireTrace::instance().control(request, index, value, length, result, data);
+    if (result < 0)
+        libUsbTransferResultError(result);
+    return result;
+}
+
+int LibUsbDevice::controlWriteTransfer(unsigned char request, unsigned short index, unsigned short value)
+{
+    return controlReadTransfer(request, nullptr, 0, index, value);
+}
+
+void LibUsbDevice::libUsbTransferResultError(int code)
+{
+    connectionLostFlag = true;
+    emit connectionLost();
+    qDebug().noquote() << "Emit ConnectionLost";
+    if (const char *name = transferErrorName(code))
+        qDebug().noquote() << QStringLiteral("Transfer error: ") + QLatin1String(name);
+}
+
+void LibUsbDevice::newDataAvailable(int length)
+{
+    {
+        QMutexLocker locker(&handOffMutex);
+        dataLength = length;
+    }
+    dataReady = true;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "device/serialportconnection.h"
+#include "device/usbseam.h"
+
+#include <QFuture>
+#include <QMutex>
+#include <QObject>
+
+#include <atomic>
+#include <vector>
+
+// The one live link to the instrument: finds and opens it, claims interface 0,
+// keeps one bulk IN transfer in flight on an event thread, and offers the
+// synchronous vendor control and bulk OUT transfers. It interprets no payload.
+class LibUsbDevice : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int bufferSize = 16384;
+    static constexpr uint16_t vendorId = 0x1D50;
+    static constexpr uint16_t productId = 0x60EB;
+    static constexpr int interfaceNumber = 0;
+    static constexpr unsigned char endpointOut = 0x01;
+    static constexpr unsigned char endpointIn = 0x81;
+    static constexpr uint8_t requestType = 0xC0;
+    static constexpr unsigned int timeoutMs = 1000;
+    static constexpr int libUsbLogLevel = 3;
+
+    explicit LibUsbDevice(QObject *parent = nullptr);
+    // For tests: a transport on a given backend instead of the process default.
+    explicit LibUsbDevice(UsbBackend *backend, QObject *parent = nullptr);
+    ~LibUsbDevice() override;
+
+    void initializeDevice();
+    void openDevice();
+    void closeDevice();
+    void reset();
+    bool checkIsDeviceConnected();
+    void asyncBulkReadTransfer();
+    void bulkWriteTransfer(unsigned char *data, int length);
+    int controlReadTransfer(unsigned char request, unsigned char *data, int length, unsigned short index,
+                            unsigned short value);
+    int controlWriteTransfer(unsigned char request, unsigned short index, unsigned short value);
+    void libUsbTransferResultError(int code);
+
+    // Copies the last completed read out of `dataBuffer` under the hand-off
+    // lock, so that a completion landing meanwhile never tears it. Returns the
+    // number of bytes copied (at most `capacity`).
+    int copyData(unsigned char *destination, int capacity);
+    // The length of the last completed read, read under the same lock.
+    int currentDataLength();
+
+    UsbBackend *backend() const { return usb; }
+    bool isEventThreadRunning() const { return eventThreadFuture.isRunning(); }
+    int transfersAllocated() const { return int(transfers.size()); }
+
+    // State, in the order of the transport's description.
+    bool deviceOpened = false;
+    bool libUsbInitialized = false;
+    libusb_device **deviceList = nullptr;
+    libusb_device *device = nullptr;
+    libusb_device_descriptor deviceDescriptor{};
+    libusb_device_handle *deviceHandle = nullptr;
+    libusb_context *context = nullptr;
+    libusb_transfer *writeTransfer = nullptr;
+    libusb_transfer *readTransfer = nullptr;
+    std::atomic<bool> dataReady{false};
+    std::atomic<int> dataLength{0};
+    unsigned char dataBuffer[bufferSize];
+    std::atomic<bool> eventThreadRunning{true};
+    QFuture<void> eventThreadFuture;
+    SerialPortConnection serialPort;
+    std::atomic<bool> connectionLostFlag{false};
+
+signals:
+    void connectionLost();
+
+public slots:
+    void newDataAvailable(int length);
+    void clearData();
+
+private:
+    // Each bulk IN transfer lands in a buffer of its own; the completion
+    // copies it into dataBuffer under handOffMutex.
+    struct ReadSlot {
+        LibUsbDevice *owner = nullptr;
+        libusb_transfer *transfer = nullptr;
+        unsigned char buffer[bufferSize];
+        std::atomic<bool> inFlight{false};
+    };
+
+    static void LIBUSB_CALL asyncBulkReadTransferCallback(libusb_transfer *transfer);
+    void eventThread();
+    void cancelAndFreeTransfers();
+
+    UsbBackend *usb;
+    QMutex handOffMutex;
+    std::vector<ReadSlot *> transfers;
+};

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Velto on the virtual instrument
+# in the folder run/, which holds the files of data/ (hardware.xml and the
+# device information files). velto.log and the wire trace land there too.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/scripts/setup.sh"
+bash "$top/scripts/build.sh" "$top/build"
+mkdir -p "$top/run"
+cp -r "$top/data/." "$top/run/"
+cd "$top/run"
+export VELTO_DEVICE=${VELTO_DEVICE:-virtual}
+export VELTO_TRACE=${VELTO_TRACE:-$top/run/wire.trace}
+rm -f "$VELTO_TRACE"
+echo "run: Velto on the ${VELTO_DEVICE} instrument; log in run/velto.log, wire trace in ${VELTO_TRACE}"
+exec "$top/build/velto" "$@"
