@@ -50,6 +50,18 @@ int VirtualUsbBackend::pendingTransfers() const
     return int(pending.size());
 }
 
+int VirtualUsbBackend::openContexts() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return contexts;
+}
+
+int VirtualUsbBackend::openDeviceHandles() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return openHandles;
+}
+
 int VirtualUsbBackend::init(libusb_context **context)
 {
     if (!context)

@@ -27,6 +27,9 @@ public:
     void failClaim(int code);
     // Pending asynchronous transfers, for tests that check nothing is left behind.
     int pendingTransfers() const;
+    // Contexts created and not yet exited, and handles open.
+    int openContexts() const;
+    int openDeviceHandles() const;
 
     QString name() const override { return QStringLiteral("virtual"); }
     int init(libusb_context **context) override;

@@ -1,0 +1,101 @@
+#include "common/testsupport.h"
+
+#include "device/usbseam.h"
+
+namespace {
+QMutex captureMutex;
+QList<QPair<QtMsgType, QString>> captured;
+} // namespace
+
+MessageCapture::MessageCapture()
+{
+    QMutexLocker locker(&captureMutex);
+    captured.clear();
+    previous = qInstallMessageHandler(&MessageCapture::handler);
+}
+
+MessageCapture::~MessageCapture()
+{
+    qInstallMessageHandler(previous);
+}
+
+void MessageCapture::handler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    QMutexLocker locker(&captureMutex);
+    captured.append({type, message});
+}
+
+QStringList MessageCapture::messages() const
+{
+    QMutexLocker locker(&captureMutex);
+    QStringList out;
+    for (const auto &m : captured)
+        out << m.second;
+    return out;
+}
+
+int MessageCapture::count(const QString &text) const
+{
+    QMutexLocker locker(&captureMutex);
+    int n = 0;
+    for (const auto &m : captured)
+        if (m.second.contains(text))
+            ++n;
+    return n;
+}
+
+QList<QtMsgType> MessageCapture::typesOf(const QString &text) const
+{
+    QMutexLocker locker(&captureMutex);
+    QList<QtMsgType> out;
+    for (const auto &m : captured)
+        if (m.second.contains(text))
+            out << m.first;
+    return out;
+}
+
+void MessageCapture::clear()
+{
+    QMutexLocker locker(&captureMutex);
+    captured.clear();
+}
+
+TraceCapture::TraceCapture()
+{
+    WireTrace::instance().setSink([this](const QString &line) {
+        QMutexLocker locker(&mutex);
+        collected << line;
+    });
+}
+
+TraceCapture::~TraceCapture()
+{
+    WireTrace::instance().setSink({});
+}
+
+QStringList TraceCapture::lines() const
+{
+    QMutexLocker locker(&mutex);
+    return collected;
+}
+
+QStringList TraceCapture::matching(const QString &prefix) const
+{
+    QStringList out;
+    for (const QString &line : lines())
+        if (traceBody(line).startsWith(prefix))
+            out << traceBody(line);
+    return out;
+}
+
+void TraceCapture::clear()
+{
+    QMutexLocker locker(&mutex);
+    collected.clear();
+}
+
+QString traceBody(const QString &line)
+{
+    const int space = line.indexOf(QLatin1Char(' '));
+    return space < 0 ? line : line.mid(space + 1);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// Collects every message of the program while alive, with its type, and
+// passes nothing on; restores the previous handler when destroyed.
+class MessageCapture
+{
+public:
+    MessageCapture();
+    ~MessageCapture();
+    QStringList messages() const;
+    // Messages containing `text`.
+    int count(const QString &text) const;
+    bool contains(const QString &text) const { return count(text) > 0; }
+    QList<QtMsgType> typesOf(const QString &text) const;
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    QtMessageHandler previous;
+};
+
+// Collects wire-trace lines through the in-process sink while alive.
+class TraceCapture
+{
+public:
+    TraceCapture();
+    ~TraceCapture();
+    QStringList lines() const;
+    // Lines whose fields after the time stamp start with `prefix`, e.g. "ctrl 0x48".
+    QStringList matching(const QString &prefix) const;
+    void clear();
+
+private:
+    mutable QMutex mutex;
+    QStringList collected;
+};
+
+// Strips the leading time stamp of a trace line.
+QString traceBody(const QString &line);
