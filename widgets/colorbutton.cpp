@@ -1,0 +1,36 @@
+#include "widgets/colorbutton.h"
+
+#include <QPainter>
+#include <QStyleOption>
+
+ColorButton::ColorButton(QWidget *parent) : QPushButton(parent) {}
+
+void ColorButton::setCurrentColor(const QColor &colour)
+{
+    color = colour;
+    update();
+}
+
+QRect ColorButton::swatchRect() const
+{
+    return QRect(QPoint(margin, margin), QPoint(width() - margin - 2, height() - margin - 2));
+}
+
+void ColorButton::paintEvent(QPaintEvent *)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    if (isDown())
+        option.state |= QStyle::State_Sunken;
+    QPainter painter(this);
+    // The widget background through the style, so that the style sheet's rules apply.
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+
+    QColor swatch = color;
+    if (!isEnabled())
+        swatch.setAlpha(50);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(swatch);
+    painter.setBrush(QBrush(swatch, Qt::SolidPattern));
+    painter.drawRect(swatchRect());
+}
