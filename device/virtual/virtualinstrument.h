@@ -53,6 +53,15 @@ public:
     // Inspection for tests.
     int32_t configurationEntry(int index) const;
     bool scopeRunning() const;
+    bool snifferRunning() const;
+    // Samples per channel of the frames being produced (256 × blocks).
+    int samplesPerChannel() const;
+    // The frequency the generator really produces, in hertz.
+    double generatorFrequency() const;
+    // The stored custom waveform, word by word (0 … 511).
+    uint16_t customWaveformWord(int index) const;
+    // True while the ADC offset calibration is applied.
+    bool adcOffsetCalibrated() const;
 
     // Back to the state of a freshly powered instrument (the stored custom
     // waveform survives, as it does across a disconnect).

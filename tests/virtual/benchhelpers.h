@@ -1,0 +1,123 @@
+#pragma once
+
+// Small helpers shared by the virtual instrument's tests: a bench on the test
+// clock, entry writes, and frames taken apart by their documented layout.
+
+#include "device/virtual/virtualinstrument.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+struct TestBench {
+    VirtualInstrument vi;
+    int64_t lastFrameAt = 0;
+
+    TestBench() { vi.useTestClock(true); }
+
+    int write(int entry, int value) { return vi.control(0x41, uint16_t(entry), uint16_t(value), nullptr, 0); }
+    int run(int index) { return vi.control(0x44, uint16_t(index), 0, nullptr, 0); }
+    void frequency(uint32_t centiHz) { vi.control(0x46, uint16_t(centiHz & 0xFFFF), uint16_t(centiHz >> 16), nullptr, 0); }
+    void calibrateAdc() { vi.control(0x43, 3, 0, nullptr, 0); }
+
+    // Polls like the event thread (every `stepUs`) until a frame comes or
+    // `limitUs` has passed on the test clock.
+    QByteArray frame(int64_t limitUs = 5000000, int stepUs = 1000)
+    {
+        std::vector<unsigned char> buffer(16384);
+        for (int64_t waited = 0; waited <= limitUs; waited += stepUs) {
+            const int n = vi.takeFrame(buffer.data(), int(buffer.size()));
+            if (n > 0) {
+                lastFrameAt = vi.nowMicroseconds();
+                return QByteArray(reinterpret_cast<const char *>(buffer.data()), n);
+            }
+            vi.advanceClock(stepUs);
+        }
+        return QByteArray();
+    }
+
+    QByteArray meterRead()
+    {
+        unsigned char data[36] = {};
+        const int n = vi.control(0x47, 1, 0, data, 36);
+        return n == 36 ? QByteArray(reinterpret_cast<const char *>(data), 36) : QByteArray();
+    }
+};
+
+// A scope frame taken apart.
+struct ScopeFrame {
+    bool valid = false;
+    int frameNumber = 0;
+    int mask = 0;
+    int samples = 0;
+    int samplingIndex = 0;
+    int rollStart = 0;
+    std::vector<int> ch[2];
+    std::vector<int> logic;
+    QByteArray meter; // 36 bytes
+
+    explicit ScopeFrame(const QByteArray &f)
+    {
+        if (f.size() < 48 || f[0] != 'A')
+            return;
+        const auto *u = reinterpret_cast<const unsigned char *>(f.constData());
+        frameNumber = u[1] | (u[2] << 8);
+        mask = u[3];
+        samples = u[5] | (u[6] << 8);
+        samplingIndex = u[7];
+        rollStart = u[8] | (u[9] << 8);
+        int offset = 10;
+        for (int c = 0; c < 3; ++c) {
+            if (!(mask & (1 << c)))
+                continue;
+            if (offset + samples > f.size())
+                return;
+            std::vector<int> &dst = c < 2 ? ch[c] : logic;
+            for (int i = 0; i < samples; ++i)
+                dst.push_back(c < 2 ? int(int8_t(u[offset + i])) : int(u[offset + i]));
+            offset += samples;
+        }
+        meter = f.mid(offset, 36);
+        valid = f.size() == offset + 38;
+    }
+};
+
+struct MeterBlock {
+    int controls, gain, maximum, minimum, rms, average;
+    uint32_t period;
+    int zeroFirst, zeroSecond, samplingIndex;
+
+    MeterBlock(const QByteArray &m, int channel)
+    {
+        const auto *u = reinterpret_cast<const unsigned char *>(m.constData()) + 18 * channel;
+        controls = u[0];
+        gain = u[1];
+        maximum = int8_t(u[3]);
+        minimum = int8_t(u[4]);
+        rms = int16_t(u[5] | (u[6] << 8));
+        average = int16_t(u[7] | (u[8] << 8));
+        period = uint32_t(u[9]) | (uint32_t(u[10]) << 8) | (uint32_t(u[11]) << 16) | (uint32_t(u[12]) << 24);
+        zeroFirst = u[13] | (u[14] << 8);
+        zeroSecond = u[15] | (u[16] << 8);
+        samplingIndex = u[17];
+    }
+};
+
+// Samples per second at a sampling index: 16 per division of the time base.
+inline double ratePerSecond(int index)
+{
+    static const double secondsPerDivision[22] = {8e-6, 16e-6, 32e-6, 64e-6, 128e-6, 256e-6, 500e-6, 1e-3,
+                                                  2e-3, 5e-3,  10e-3, 20e-3, 50e-3, 0.1,    0.2,    0.5,
+                                                  1,    2,     5,     10,    20,    50};
+    return 16.0 / secondsPerDivision[index];
+}
+
+// The frequency a 72 MHz timer stepping through n DAC samples produces.
+inline double dacFrequency(double wantedHz, int n)
+{
+    const double divider = qMax(1.0, double(qRound64(72e6 / (n * wantedHz))));
+    return 72e6 / (n * divider);
+}
