@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class ScopeOptions;
+
+// The scope's page of the settings dialog: grid, logic label side and theme.
+class ScopeSettings : public QWidget
+{
+    Q_OBJECT
+public:
+    ScopeSettings(QWidget *parent, ScopeOptions *options);
+
+    void loadOptions();
+    void applyOptions();
+
+private:
+    ScopeOptions *options;
+    QComboBox *comboBoxGridStyle;
+    QComboBox *comboBox;
+    QComboBox *comboBoxTheme;
+};
