@@ -1,0 +1,107 @@
+#pragma once
+
+// The hardware profile check (Part 5.3) and the device information lines
+// (Part 2.4, deviceInfoRead), without widgets. The two window methods stay
+// thin shells around them; this is how VeltoInterface calls them:
+//
+//   #include "persistence/hardwareprofile.h"
+//   #include "persistence/messagepresenter.h"
+//
+//   int VeltoInterface::deviceProfileGet(QString identification)
+//   {
+//       const DeviceProfileCheck check = checkDeviceProfile(identification);   // reads "hardware.xml"
+//       showProfileMessages(check, criticalMessagePresenter(), this);           // message boxes, in order
+//       if (check.readDeviceInfo)
+//           deviceInfoRead(check.deviceInfoFile);
+//       return check.code;
+//   }
+//
+//   void VeltoInterface::deviceInfoRead(QString path)
+//   {
+//       unsigned char health = 0;
+//       const int received = usbDevice.controlReadTransfer(0x47, &health, 1, 2, 0);
+//       const std::optional<quint8> healthByte =
+//           received == 1 ? std::optional<quint8>(health) : std::nullopt;
+//       for (const QString &line : deviceInfoLines(path, healthByte))
+//           ui->textBrowserDeviceInfo->append(line);
+//   }
+//
+// Showing every message before reading the device information keeps the
+// order of Part 5.3: the hardware and software messages come first, and the
+// file message and the reading exclude each other. End-to-end tests replace
+// the message boxes with ScopedCriticalMessagePresenter (messagepresenter.h).
+//
+// Our rules where the Part leaves them open:
+// - An identification word with fewer than three "." parts: the missing
+//   version parts count as 0, like a part that is not a number. A word with
+//   more parts is checked on its first three.
+// - The identification ends at its first space and also at its first NUL, so
+//   the zero padding of the 64-byte identification block cannot reach it.
+// - An empty model name matches no model (the reader's find would take any
+//   element for an empty name).
+// - "info" and "health" elements are the children of the root element of the
+//   device information file; a status "code" outside 0..7 names no bit of the
+//   health byte and is shown as a problem.
+// - The information file named by "file" is taken as it is written: a
+//   relative name is relative to the working directory, like "hardware.xml".
+
+#include "persistence/messagepresenter.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QtGlobal>
+
+#include <optional>
+
+class QWidget;
+
+// The result codes of deviceProfileGet (Part 5.3).
+enum DeviceProfileCode {
+    ProfileSupported = 0,
+    ProfileHardwareNotSupported = 1,
+    ProfileSoftwareNotSupported = 2,
+    ProfileInfoFileMissing = 3,
+    ProfileUnknownModel = 4,
+    ProfileWrongDocType = 5,
+};
+
+struct DeviceProfileCheck {
+    int code = ProfileSupported;
+    // The identification word that was checked, model name and the two versions read from it.
+    QString identification;
+    QString model;
+    int hardwareVersion = 0;
+    int softwareVersion = 0;
+    // The "file" attribute of the model's element (empty when the check stopped before it).
+    QString deviceInfoFile;
+    // The file exists: the window calls deviceInfoRead(deviceInfoFile), also when the code is 1 or 2.
+    bool readDeviceInfo = false;
+    // The critical message boxes to show, in order.
+    QVector<CriticalMessage> messages;
+};
+
+// The file the application checks identifications against, in its working directory.
+QString hardwareProfileFileName();
+
+// The document type "hardware.xml" and the device information files must have.
+QString hardwareDocType();
+
+// The identification word: the text before the first space (and before any NUL).
+QString identificationWord(const QString &identification);
+
+// Checks `identification` against the profile file; shows nothing.
+DeviceProfileCheck checkDeviceProfile(const QString &identification,
+                                      const QString &profilePath = hardwareProfileFileName());
+
+// Shows the check's messages through `presenter`, one critical box with one OK button each, in order.
+void showProfileMessages(const DeviceProfileCheck &check, CriticalMessagePresenter &presenter,
+                         QWidget *parent = nullptr);
+
+// The lines deviceInfoRead appends to the device information browser: four
+// spaces + each description of every "info" element, then for every "health"
+// element "Health status" and four spaces + each status text + ": OK" when its
+// bit of the health byte is set or ": Problem!" when it is clear. Nothing when
+// there is no health byte, the file cannot be read, or its document type is
+// not "VeltoHardware".
+QStringList deviceInfoLines(const QString &path, std::optional<quint8> healthByte);

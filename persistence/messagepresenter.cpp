@@ -1,0 +1,32 @@
+#include "persistence/messagepresenter.h"
+
+#include <QMessageBox>
+
+namespace {
+CriticalMessagePresenter *installedPresenter = nullptr;
+}
+
+CriticalMessagePresenter::~CriticalMessagePresenter() = default;
+
+void MessageBoxPresenter::showCritical(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::critical(parent, title, text, QMessageBox::Ok);
+}
+
+void RecordingMessagePresenter::showCritical(QWidget *, const QString &title, const QString &text)
+{
+    messages.append(CriticalMessage{title, text});
+}
+
+CriticalMessagePresenter &criticalMessagePresenter()
+{
+    static MessageBoxPresenter messageBox;
+    return installedPresenter ? *installedPresenter : messageBox;
+}
+
+CriticalMessagePresenter *setCriticalMessagePresenter(CriticalMessagePresenter *presenter)
+{
+    CriticalMessagePresenter *previous = installedPresenter;
+    installedPresenter = presenter;
+    return previous;
+}
