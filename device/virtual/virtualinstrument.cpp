@@ -226,6 +226,7 @@ void VirtualInstrument::State::rearm(bool settingsChanged)
     const int source = std::clamp<int32_t>(config[8], 0, 11);
     detector.setup(VA::triggerTypeFromControl(config[7]), source >= 2, config[17], config[18], config[19]);
     if (settingsChanged) {
+        rollArmSample = rearmSample; // a new rate or size starts an empty ring
         lastTrigger = INT64_MIN / 2;
         historyCount[0] = historyCount[1] = 0;
         historyNext[0] = historyNext[1] = 0;
