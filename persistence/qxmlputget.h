@@ -21,9 +21,11 @@
 //   12-bit form with a three-digit alpha would be 13 characters, which the
 //   toolkit already reads as the 16-bit form without alpha. Nothing writes it.
 // - A parse error of load/fromString also logs one line with the position.
-// - Documents nested deeper than maximumDepth start tags are refused before
-//   the DOM sees them: the toolkit's DOM builds, copies and saves trees
-//   recursively and overflows the stack on a few thousand levels.
+// - Documents that could nest deeper than maximumDepth elements are refused
+//   before the DOM sees them: the toolkit's DOM builds, copies and saves
+//   trees recursively and overflows the stack on a few thousand levels. The
+//   possible start tags of the internal DTD subset count too, since entity
+//   values expand in place and the parser does not bound a literal value.
 // - Element values read back through a file lose what XML itself drops: a
 //   string that is empty or only white space reads as the default, and text
 //   of a CDATA section has its line ends normalised.
