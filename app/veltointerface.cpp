@@ -2,32 +2,103 @@
 
 #include "app/appsettings.h"
 #include "app/logging.h"
+#include "ui_veltointerface.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdlib>
+#include <cstring>
+
+void veltoInitResources();
 
 VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
 {
+    veltoInitResources();
     terminateProcess = [](int code) { std::exit(code); };
+
+    // 1. Timers and the operating mode.
     mainMode = 0;
-    setCentralWidget(new QWidget(this));
+
+    // 2. Fonts of the read-outs, and the application font.
+    for (const char *font : {":/fonts/cour.ttf", ":/fonts/SourceCodeVariable-Italic.ttf",
+                             ":/fonts/SourceCodeVariable-Roman.ttf"}) {
+        if (QFontDatabase::addApplicationFont(QString::fromLatin1(font)) < 0)
+            logToFile(QStringLiteral("Font not available: ") + QString::fromLatin1(font), 2);
+    }
+    QGuiApplication::setFont(QFont(QStringLiteral("Cantarell"), 10, QFont::Normal));
+
+    // 3. The option sets are members; their map and dialogs come with the settings dialog.
+
+    // 4. The form.
+    ui = new Ui::VeltoInterface;
+    ui->setupUi(this);
+    samplesPerChannel = 768;
+    ui->mainTabWidget->setCurrentIndex(0);
+
+    // 5. Style sheet and title.
+    QFile sheet(QStringLiteral(":/themes/theme-linux.qss"));
+    if (sheet.open(QIODevice::ReadOnly))
+        setStyleSheet(QString::fromLatin1(sheet.readAll()));
+    else
+        logToFile(QStringLiteral("Style sheet :/themes/theme-linux.qss not available"), 2);
+    ui->connectLabel->setStyleSheet(QStringLiteral("QLabel{font-size: 12px};"));
     changeWindowTitle(QStringLiteral("Interface - Not Connected"));
+
+    // 6. Application settings, then the placeholder frame the display starts from.
     setupAppSetting();
+    scopeInitDatacache();
+
+    // 9. The configuration and waveform buffer.
+    std::memset(bulkBuffer, 0, sizeof(bulkBuffer));
+    ui->toolButtonDACOffsetOK->setEnabled(false);
+    ui->toolButtonDACGainOK->setEnabled(false);
+    QCoreApplication::processEvents();
+
+    // 10. Connect as soon as the event loop runs.
+    QTimer::singleShot(0, this, &VeltoInterface::on_connectButton_clicked);
+
+    // 11. The display tick.
     connect(&displayTimer, &QTimer::timeout, this, &VeltoInterface::dataShow);
     connect(&meterTimer, &QTimer::timeout, this, &VeltoInterface::meterRequestData);
     displayTimer.start(displayInterval);
+
+    // 12.
     startingUp = false;
+    triggerMarkerEnabled = true;
+    configurationBulkMode = false;
+
+    // 13. Apply every setting; without a device nothing is sent.
+    deviceSettingsExec();
+
+    // 14.
+    connect(&usbDevice.serialPort, &SerialPortConnection::connectionStatus, this,
+            [this](const QString &status) { setInfoText(status); });
+    connect(this, &VeltoInterface::applyConfigurationRequest, this, &VeltoInterface::applyScopeConfiguration);
+
+    // 15. The tabs and the generator live in docks; the central widget holds the plot alone.
+    ui->dockWidget_awgContents->layout()->addWidget(ui->scrollArea);
+    ui->dockWidget_scopeContents->layout()->addWidget(ui->mainTabWidget);
+    ui->statusBar->addWidget(ui->infoLabel, 1);
+    ui->actionImport->setEnabled(false);
+    ui->actionExport->setEnabled(false);
+    ui->actionConnect->setEnabled(false);
+
+    // 16.
+    emit applyConfigurationRequest();
 }
 
 VeltoInterface::~VeltoInterface()
 {
     displayTimer.stop();
     meterTimer.stop();
+    delete ui;
 }
 
 void VeltoInterface::logToFile(QString message, int level)
@@ -38,6 +109,7 @@ void VeltoInterface::logToFile(QString message, int level)
 void VeltoInterface::setupAppSetting()
 {
     startingUp = true;
+    triggerMarkerEnabled = false;
     QSettings store;
     QStringList problems;
     const AppSettings::Values values = AppSettings::read(store, &problems);
@@ -91,6 +163,78 @@ void VeltoInterface::changeWindowTitle(QString text)
     setWindowTitle(AppSettings::windowTitle(text));
 }
 
-void VeltoInterface::dataShow() {}
+void VeltoInterface::setInfoText(QString text, bool busy)
+{
+    ui->infoLabel->setText(text);
+    ui->centralWidget->setEnabled(!busy);
+    // Shown before the long synchronous work that usually follows.
+    ui->infoLabel->repaint();
+    ui->centralWidget->repaint();
+}
 
-void VeltoInterface::meterRequestData() {}
+void VeltoInterface::dataShow()
+{
+    // Mode 0 runs the scope display and mode 1 the sniffer display once they
+    // exist; the meter modes poll on their own timer.
+}
+
+void VeltoInterface::meterRequestData()
+{
+    // The meter read arrives with the meter pages.
+}
+
+void VeltoInterface::on_mainTabWidget_currentChanged(int index)
+{
+    mainTabChanged(index);
+}
+
+void VeltoInterface::on_mmTabWidget_currentChanged(int index)
+{
+    meterTabChanged(index);
+}
+
+void VeltoInterface::mainTabChanged(int index)
+{
+    if (index == 1) {
+        meterTabChanged(ui->mmTabWidget->currentIndex());
+        return;
+    }
+    meterTimer.stop();
+    sendCH1Controls();
+    sendCH2Controls();
+    mainMode = 0;
+    sendMainModeControls(0);
+    redrawRequested = true;
+}
+
+void VeltoInterface::meterTabChanged(int index)
+{
+    meterTimer.stop();
+    if (ui->mainTabWidget->currentIndex() != 1)
+        return;
+    switch (index) {
+    case 0:
+        mainMode = 2;
+        sendMainModeControls(2);
+        meterTimer.start(400);
+        break;
+    case 1:
+        mainMode = 3;
+        sendMainModeControls(3);
+        meterTimer.start(400);
+        break;
+    default:
+        // The counter page applies its own mode once its controls exist.
+        break;
+    }
+}
+
+void VeltoInterface::applyModuleConfiguration()
+{
+    emit applyConfigurationRequest();
+}
+
+void VeltoInterface::applyScopeConfiguration()
+{
+    redrawRequested = true;
+}

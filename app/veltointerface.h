@@ -1,17 +1,27 @@
 #pragma once
 
+#include "device/frames.h"
 #include "device/libusbdevice.h"
 #include "ui/options.h"
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QTimer>
 
 #include <functional>
 
 class QCloseEvent;
+class QComboBox;
+class QLabel;
 
-// The one window of Velto and the owner of the instrument: the transport, the
-// two timers, the settings and, as later parts arrive, every control.
+namespace Ui {
+class VeltoInterface;
+}
+
+// The one window of Velto and the owner of the instrument: the transport,
+// the two timers, the frame cache, the configuration buffer, the option sets
+// and every control. Its methods live beside the subsystem they belong to and
+// stay short: they read controls, call the core and write back or send.
 class VeltoInterface : public QMainWindow
 {
     Q_OBJECT
@@ -19,13 +29,86 @@ public:
     explicit VeltoInterface(QWidget *parent = nullptr);
     ~VeltoInterface() override;
 
+    // --- Process frame -------------------------------------------------------
     void logToFile(QString message, int level);
     void setupAppSetting();
     void saveAppSettings();
     void closeApplication();
     void changeWindowTitle(QString text);
+
+    // --- Main window ---------------------------------------------------------
+    void mainTabChanged(int index);
+    void meterTabChanged(int index);
+    void applyModuleConfiguration();
+
+    // --- Session -------------------------------------------------------------
+    int deviceInitialize();
+    void deviceInfoRead(QString path);
+    int deviceProfileGet(QString identification);
+    int deviceSettingsInitialize();
+    void deviceSettingsExec();
+    void deviceSettingsSendInteractive();
     void disconnectDevice(bool close);
 
+    // --- Configuration protocol ----------------------------------------------
+    void sendMainConfiguration(unsigned char index, int value);
+    int sendMainConfigurationConfirm(unsigned char *reply, int length, unsigned char index, int value);
+    void sendMainConfigurationFrequency(unsigned char index, long long value);
+    void deviceSettingsSendBulk();
+    void sendCouterStart();
+    void sendCouterStop();
+    void sendScopeStart();
+    void sendScopeStop();
+    void sendScopeForce();
+    void sendSnifferStart();
+    void sendSnifferStop();
+    void sendSnifferClear();
+    void sendMainModeControls(int mode);
+    void sendCH1Controls();
+    int sendCH1Controls(unsigned char *reply, int length);
+    void sendCH2Controls();
+    int sendCH2Controls(unsigned char *reply, int length);
+    void sendCHDControls();
+    int sendCHDControls(unsigned char *reply, int length);
+    void sendCHDBitControls();
+    int sendDACControls(unsigned char *reply, int length);
+    void sendMixedControls();
+    void sendDACBufferBlocks(int blocks);
+    void sendCHBufferBlocks(int blocks);
+    void sendWaveFrequency(long long hundredthsOfHertz);
+
+    // --- Frames --------------------------------------------------------------
+    void dataScopeHeaderGetData(frameconfig_t *header, unsigned char *data);
+    void dataSnifferHeaderGetData(sniffconfig_t *header, unsigned char *data);
+    void dataChannelMeterGetData(channela_t *meter, unsigned char *data);
+    void dataChannelMeterGetSetitings(channela_t *meter, unsigned char *data);
+    void dataInitChannelMeterBuffer(channela_t *meter);
+    void clearBuffer(unsigned char *buffer, int length);
+    QString getStringFromUnsignedChar(unsigned char *data, int length);
+    void scopeInitDatacache();
+    int dataValueRangeTrunk(int value, int min, int max);
+    long long dataValueRangeTrunk64(long long value, long long min, long long max);
+
+    // --- Channel controls ----------------------------------------------------
+    int scopeCH1ControlsValue();
+    int scopeCH2ControlsValue();
+    int scopeCHDControlsValue();
+    void channel1TraceChanged(bool on);
+    void channel2TraceChanged(bool on);
+    void channelLogicTraceChanged();
+    void scopeADCBufferChanged(int index);
+    void bufferCheckMaxSize();
+    void bufferComboBoxItemChange(QComboBox *comboBox, int count);
+
+    // --- Generator -----------------------------------------------------------
+    void awgDACBufferChanged(int index);
+    void awgEnableChanged();
+    long long frequencyDigitsToFrequency();
+    void frequencyDigitsValueChanged();
+    void updateFrequency(double hundredthsOfHertz);
+    double frequencyRealValueCheck();
+
+    Ui::VeltoInterface *ui = nullptr;
     LibUsbDevice usbDevice;
     QTimer displayTimer;
     QTimer meterTimer;
@@ -33,19 +116,72 @@ public:
     int mainMode = 0;
     bool startingUp = false;
     bool redrawRequested = false;
+    QByteArray frameCache;
+    int samplesPerChannel = 768;
+    unsigned char bulkBuffer[1024];
+    bool configurationBulkMode = false;
+    bool awgSaveMode = false;
+    bool triggerMarkerEnabled = false;
     QString defaultDir;
     ScopeOptions scopeOptions;
+    // The effective generator frequency last read back, in hertz.
+    double effectiveFrequency = 0;
     // How the Exit action ends the process; tests replace it.
     std::function<void(int)> terminateProcess;
+    // Delay of the scope start after a configuration push; tests shorten it.
+    int scopeStartDelayMs = 2000;
+
+signals:
+    void applyConfigurationRequest();
 
 public slots:
     void on_actionExit_triggered();
+    void on_connectButton_clicked();
+    void on_mainTabWidget_currentChanged(int index);
+    void on_mmTabWidget_currentChanged(int index);
     void dataShow();
     void meterRequestData();
+    void setInfoText(QString text, bool busy = false);
+    void applyScopeConfiguration();
+    void scopeStartForce();
+
+    void on_checkBoxCH1Trace_clicked(bool checked);
+    void on_checkBoxCH2Trace_clicked(bool checked);
+    void on_checkBoxCHDTrace_clicked();
+    void on_groupBoxCH1AC_clicked(bool checked);
+    void on_groupBoxCH1DC_clicked(bool checked);
+    void on_groupBoxCH2AC_clicked(bool checked);
+    void on_groupBoxCH2DC_clicked(bool checked);
+    void on_checkBoxCH1ACDC_clicked();
+    void on_checkBoxCH1Invert_clicked();
+    void on_checkBoxCH1Average_clicked();
+    void on_checkBoxCH1Math_clicked();
+    void on_radioButtonCH1Sub_clicked();
+    void on_radioButtonCH1Multiply_clicked();
+    void on_checkBoxCH2ACDC_clicked();
+    void on_checkBoxCH2Invert_clicked();
+    void on_checkBoxCH2Average_clicked();
+    void on_checkBoxCH2Math_clicked();
+    void on_radioButtonCH2Sub_clicked();
+    void on_radioButtonCH2Multiply_clicked();
+    void on_checkBoxCHDInvert_clicked();
+    void on_checkBoxCHD0_clicked();
+    void on_checkBoxCHD1_clicked();
+    void on_checkBoxCHD2_clicked();
+    void on_checkBoxCHD3_clicked();
+    void on_checkBoxCHD4_clicked();
+    void on_checkBoxCHD5_clicked();
+    void on_checkBoxCHD6_clicked();
+    void on_checkBoxCHD7_clicked();
+    void on_comboBoxADCBuffer_currentIndexChanged(int index);
+    void on_comboBoxDACBuffer_currentIndexChanged(int index);
+    void on_checkBoxAWBEnable_clicked();
+    void on_checkBoxmeterondev_clicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QLabel *frequencyDigitLabel(int position) const;
     bool applicationClosed = false;
 };

@@ -280,8 +280,9 @@ void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *tr
         QMutexLocker locker(&self->handOffMutex);
         std::memcpy(self->dataBuffer, slot->buffer, size_t(length));
         self->dataLength = length;
+        ++self->readSequence;
+        self->dataReady = true;
     }
-    self->dataReady = true;
     const int result = self->usb->submitTransfer(transfer);
     if (result < 0) {
         slot->inFlight = false;
@@ -289,12 +290,21 @@ void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *tr
     }
 }
 
-int LibUsbDevice::copyData(unsigned char *destination, int capacity)
+int LibUsbDevice::copyData(unsigned char *destination, int capacity, quint64 *sequence)
 {
     QMutexLocker locker(&handOffMutex);
+    if (sequence)
+        *sequence = readSequence;
     const int length = qBound(0, qMin(int(dataLength), capacity), int(bufferSize));
     std::memcpy(destination, dataBuffer, size_t(length));
     return length;
+}
+
+void LibUsbDevice::acknowledgeData(quint64 sequence)
+{
+    QMutexLocker locker(&handOffMutex);
+    if (sequence == readSequence)
+        dataReady = false;
 }
 
 int LibUsbDevice::currentDataLength()
@@ -348,6 +358,7 @@ void LibUsbDevice::newDataAvailable(int length)
     {
         QMutexLocker locker(&handOffMutex);
         dataLength = length;
+        ++readSequence;
+        dataReady = true;
     }
-    dataReady = true;
 }

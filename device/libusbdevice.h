@@ -46,8 +46,12 @@ public:
 
     // Copies the last completed read out of `dataBuffer` under the hand-off
     // lock, so that a completion landing meanwhile never tears it. Returns the
-    // number of bytes copied (at most `capacity`).
-    int copyData(unsigned char *destination, int capacity);
+    // number of bytes copied (at most `capacity`); `sequence` receives the
+    // number of the read the bytes belong to.
+    int copyData(unsigned char *destination, int capacity, quint64 *sequence = nullptr);
+    // Clears dataReady, unless a newer read than `sequence` has landed since
+    // the copy, which then stays announced.
+    void acknowledgeData(quint64 sequence);
     // The length of the last completed read, read under the same lock.
     int currentDataLength();
 
@@ -96,5 +100,6 @@ private:
 
     UsbBackend *usb;
     QMutex handOffMutex;
+    quint64 readSequence = 0;
     std::vector<ReadSlot *> transfers;
 };
