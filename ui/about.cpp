@@ -73,7 +73,7 @@ About::About(QWidget *parent, GlobalOptions *options) : QDialog(parent)
     auto *licence = new QPlainTextEdit(tabs);
     licence->setObjectName(QStringLiteral("plainTextEditLicence"));
     licence->setReadOnly(true);
-    licence->setLineWrapMode(QPlainTextEdit::NoWrap);
+    licence->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont fixed(options ? options->fontFamily : QStringLiteral("Courier"));
     fixed.setStyleHint(QFont::TypeWriter);
     if (options && options->fontSize > 0)

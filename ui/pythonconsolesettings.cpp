@@ -42,7 +42,8 @@ PythonConsoleSettings::PythonConsoleSettings(QWidget *parent, PythonConsoleOptio
     colorButtonForegroundColor->setObjectName(QStringLiteral("colorButtonForegroundColor"));
     for (ColorButton *button : {colorButtonBackgroundColor, colorButtonForegroundColor}) {
         button->setIconSize(QSize(44, 12));
-        button->setMinimumSize(56, 24);
+        button->setMinimumSize(64, 26);
+        button->setMaximumWidth(96);
     }
     colourForm->addRow(tr("Background:"), colorButtonBackgroundColor);
     colourForm->addRow(tr("Foreground:"), colorButtonForegroundColor);

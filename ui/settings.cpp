@@ -16,6 +16,15 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+// The set stored under `key`, when the entry holds a pointer of the set's own registered type.
+template <typename T> static T *setFromMap(QMap<QString, QVariant *> *options, const QString &key)
+{
+    QVariant *entry = options->value(key);
+    if (!entry || entry->userType() != qMetaTypeId<T *>())
+        return nullptr;
+    return entry->value<T *>();
+}
+
 Settings::Settings(QWidget *parent, QMap<QString, QVariant *> *options, QString component) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Settings"));
@@ -26,7 +35,6 @@ Settings::Settings(QWidget *parent, QMap<QString, QVariant *> *options, QString 
     listWidget->setObjectName(QStringLiteral("listWidget"));
     listWidget->setIconSize(QSize(32, 32));
     listWidget->setSpacing(2);
-    listWidget->setMaximumWidth(200);
     stackedWidget = new QStackedWidget(this);
     stackedWidget->setObjectName(QStringLiteral("stackedWidget"));
     labelConfigurationName = new QLabel(this);
@@ -61,42 +69,21 @@ Settings::Settings(QWidget *parent, QMap<QString, QVariant *> *options, QString 
     {
         const QSignalBlocker blocker(listWidget);
         if (options) {
-            for (QVariant *entry : options->values(QStringLiteral("PythonConsoleOptions"))) {
-                if (entry && entry->userType() == qMetaTypeId<PythonConsoleOptions *>()) {
-                    auto *set = entry->value<PythonConsoleOptions *>();
-                    if (!set)
-                        continue;
-                    auto *page = new PythonConsoleSettings(nullptr, set);
-                    addPage(set, page, [page] { page->applyOptions(); });
-                }
+            if (auto *set = setFromMap<PythonConsoleOptions>(options, QStringLiteral("PythonConsoleOptions"))) {
+                auto *page = new PythonConsoleSettings(nullptr, set);
+                addPage(set, page, [page] { page->applyOptions(); });
             }
-            for (QVariant *entry : options->values(QStringLiteral("ScopeOptions"))) {
-                if (entry && entry->userType() == qMetaTypeId<ScopeOptions *>()) {
-                    auto *set = entry->value<ScopeOptions *>();
-                    if (!set)
-                        continue;
-                    auto *page = new ScopeSettings(nullptr, set);
-                    addPage(set, page, [page] { page->applyOptions(); });
-                }
+            if (auto *set = setFromMap<ScopeOptions>(options, QStringLiteral("ScopeOptions"))) {
+                auto *page = new ScopeSettings(nullptr, set);
+                addPage(set, page, [page] { page->applyOptions(); });
             }
-            for (QVariant *entry : options->values(QStringLiteral("MultimeterDisplayOptions"))) {
-                if (entry && entry->userType() == qMetaTypeId<MultimeterDisplayOptions *>()) {
-                    auto *set = entry->value<MultimeterDisplayOptions *>();
-                    if (!set)
-                        continue;
-                    auto *page = new MultimeterDisplaySettings(nullptr, set);
-                    addPage(set, page, [page] { page->applyOptions(); });
-                }
+            if (auto *set = setFromMap<MultimeterDisplayOptions>(options, QStringLiteral("MultimeterDisplayOptions"))) {
+                auto *page = new MultimeterDisplaySettings(nullptr, set);
+                addPage(set, page, [page] { page->applyOptions(); });
             }
-            for (QVariant *entry : options->values(QStringLiteral("GlobalOptions"))) {
-                if (entry && entry->userType() == qMetaTypeId<GlobalOptions *>()) {
-                    auto *set = entry->value<GlobalOptions *>();
-                    if (!set)
-                        continue;
-                    // The global page has nothing to apply.
-                    addPage(set, new GlobalSettings(nullptr, set), nullptr);
-                }
-            }
+            // The global page has nothing to apply.
+            if (auto *set = setFromMap<GlobalOptions>(options, QStringLiteral("GlobalOptions")))
+                addPage(set, new GlobalSettings(nullptr, set), nullptr);
         }
     }
 
@@ -104,6 +91,9 @@ Settings::Settings(QWidget *parent, QMap<QString, QVariant *> *options, QString 
     connect(pushButtonApply, &QPushButton::clicked, this, &Settings::on_pushButtonApply_clicked);
     connect(pushButtonOk, &QPushButton::clicked, this, &Settings::on_pushButtonOk_clicked);
     connect(pushButtonCancel, &QPushButton::clicked, this, &Settings::on_pushButtonCancel_clicked);
+
+    // The list is as wide as its longest entry, so that no name is cut.
+    listWidget->setFixedWidth(qMax(140, listWidget->sizeHintForColumn(0) + 2 * listWidget->frameWidth() + 8));
 
     if (listWidget->count() > 0) {
         int row = 0;

@@ -18,13 +18,23 @@ QRect ColorButton::swatchRect() const
 
 void ColorButton::paintEvent(QPaintEvent *)
 {
-    QStyleOption option;
-    option.initFrom(this);
-    if (isDown())
-        option.state |= QStyle::State_Sunken;
     QPainter painter(this);
-    // The widget background through the style, so that the style sheet's rules apply.
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    if (style()->inherits("QStyleSheetStyle")) {
+        // The widget background through the style, so that the style sheet's rules apply.
+        QStyleOption option;
+        option.initFrom(this);
+        if (isDown())
+            option.state |= QStyle::State_Sunken;
+        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    } else {
+        // No sheet styles the button: the plain style would draw no face at
+        // all and a pale swatch would vanish, so draw an ordinary button face.
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        option.icon = QIcon();
+        style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
+    }
 
     QColor swatch = color;
     if (!isEnabled())

@@ -661,6 +661,9 @@ void MultimeterDisplay::refreshBackground()
         output->setStyleSheet(QString());
         return;
     }
+    // A sheet changed on a frame not yet polished does not reach children that
+    // were (their cached rules keep the old colour), so polish the frame first.
+    output->ensurePolished();
     output->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour));
     // The veil over the bar follows the face it lies on, alarm colours included.
     bargraph->setBackgroundColor(QColor(colour));

@@ -335,6 +335,33 @@ private slots:
         QVERIFY(compilationTime() != QStringLiteral("0000000000"));
     }
 
+    void everyPageFitsTheDialog()
+    {
+        OptionSets sets;
+        Settings dialog(nullptr, sets.map.data(), QString());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QString dir = qEnvironmentVariable("VELTO_SCREENSHOT_DIR");
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("listWidget"));
+        for (int row = 0; row < list->count(); ++row) {
+            list->setCurrentRow(row);
+            QTest::qWait(10);
+            QWidget *page = dialog.currentPage();
+            QVERIFY(page->width() >= page->minimumSizeHint().width());
+            QVERIFY(page->height() >= page->minimumSizeHint().height());
+            // Every list entry reads in full.
+            QVERIFY(list->sizeHintForColumn(0) <= list->viewport()->width());
+            if (!dir.isEmpty())
+                QVERIFY(dialog.grab().save(QStringLiteral("%1/settings-%2.png").arg(dir).arg(row)));
+        }
+        if (!dir.isEmpty()) {
+            About about(&dialog, &sets.global);
+            about.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&about));
+            QVERIFY(about.grab().save(dir + QStringLiteral("/about.png")));
+        }
+    }
+
     void aboutBox()
     {
         GlobalOptions options;
