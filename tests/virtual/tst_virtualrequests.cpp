@@ -56,6 +56,7 @@ private slots:
     void customWaveformStoreAndPlayback();
     void malformedRequestsChangeNothing();
     void faultsOnDemand();
+    void longPausesOfTheClock();
 };
 
 void TestVirtualRequests::identificationHealthAndReadLengths()
@@ -381,6 +382,55 @@ void TestVirtualRequests::faultsOnDemand()
     QCOMPARE(wrong.size(), normal);
     QVERIFY(wrong[0] != 'A');
     QCOMPARE(b.frame()[0], 'A');
+}
+
+void TestVirtualRequests::longPausesOfTheClock()
+{
+    // Ten hours without a poll: every mode picks up where the clock is and
+    // answers with a frame of the right shape, without walking the past.
+    const int64_t tenHours = int64_t(10) * 3600 * 1000000;
+    TestBench b;
+    b.write(2, 1);
+    b.write(31, 7);
+    b.write(1, 0);
+    b.write(25, 15);
+    b.write(8, 1);
+    b.write(17, 20);
+    b.write(14, 2);
+    b.write(7, 0x82);
+    b.run(2);
+    b.vi.advanceClock(tenHours);
+    ScopeFrame f(b.frame(100000));
+    QVERIFY(f.valid);
+    QCOMPARE(f.ch[1][size_t(3840 - 384 - 1)] < 20, true); // the default post count of 384
+    b.write(10, 1);
+    b.write(1, 12);
+    b.run(2);
+    b.vi.advanceClock(tenHours);
+    f = ScopeFrame(b.frame(100000));
+    QVERIFY(f.valid);
+    QVERIFY(f.rollStart < f.samples);
+    for (int protocol = 0; protocol < 4; ++protocol) {
+        for (bool single : {false, true}) {
+            b.write(21, protocol);
+            b.write(10, single ? 4 : 0);
+            b.write(0, 1);
+            b.run(5);
+            b.vi.advanceClock(tenHours);
+            const QByteArray raw = b.frame(100000);
+            QCOMPARE(raw.size(), 4618);
+            const int count1 = uint8_t(raw[4]) | (uint8_t(raw[5]) << 8);
+            const int ring = protocol == 3 ? 4096 : (protocol == 2 ? 1536 : 2048);
+            QVERIFY(count1 <= ring);
+            if (single)
+                QCOMPARE(count1, ring);
+            b.write(0, 0);
+        }
+    }
+    b.write(0, 4);
+    b.write(8, 10);
+    b.vi.advanceClock(tenHours);
+    QVERIFY(!b.meterRead().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestVirtualRequests)
