@@ -115,6 +115,19 @@ private slots:
         QVERIFY(!panel.isChecked());
     }
 
+    void panelPaintsTheStyleSheetBackground()
+    {
+        QWidget holder;
+        holder.setStyleSheet(QStringLiteral("CollapsiblePanel { background-color: #00ff00; }"));
+        auto *panel = new CollapsiblePanel(&holder);
+        panel->setTitle(QStringLiteral("Levels"));
+        panel->resize(200, 24);
+        holder.resize(200, 24);
+        holder.show();
+        const QImage image = panel->grab().toImage();
+        QCOMPARE(QColor(image.pixel(150, 12)), QColor(0, 255, 0));
+    }
+
     void colorButtonSwatch()
     {
         ColorButton button(nullptr);
