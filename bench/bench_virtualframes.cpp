@@ -74,7 +74,7 @@ int main(int argc, char **argv)
         {"free running, pink noise, 2 MS/s", 0, 0x81, 7},
     };
     std::printf("bench_virtualframes: largest scope frames (CH1+CH2+logic, 3840 samples each, 11568 bytes)\n");
-    std::printf("built per second of processor time on the test clock; %d runs of %d frames each\n", runs, frames);
+    std::printf("built per second of wall time, the instrument on its test clock; %d runs of %d frames each\n", runs, frames);
     for (const Case &c : cases) {
         std::vector<double> rates;
         for (int r = 0; r < runs; ++r)
