@@ -1,37 +1,15 @@
 #pragma once
 
-// The hardware profile check (Part 5.3) and the device information lines
-// (Part 2.4, deviceInfoRead), without widgets. The two window methods stay
-// thin shells around them; this is how VeltoInterface calls them:
-//
-//   #include "persistence/hardwareprofile.h"
-//   #include "persistence/messagepresenter.h"
-//
-//   int VeltoInterface::deviceProfileGet(QString identification)
-//   {
-//       const DeviceProfileCheck check = checkDeviceProfile(identification);   // reads "hardware.xml"
-//       showProfileMessages(check, criticalMessagePresenter(), this);           // message boxes, in order
-//       if (check.readDeviceInfo)
-//           deviceInfoRead(check.deviceInfoFile);
-//       return check.code;
-//   }
-//
-//   void VeltoInterface::deviceInfoRead(QString path)
-//   {
-//       unsigned char health = 0;
-//       const int received = usbDevice.controlReadTransfer(0x47, &health, 1, 2, 0);
-//       const std::optional<quint8> healthByte =
-//           received == 1 ? std::optional<quint8>(health) : std::nullopt;
-//       for (const QString &line : deviceInfoLines(path, healthByte))
-//           ui->textBrowserDeviceInfo->append(line);
-//   }
+// The hardware profile check and the device information lines, without
+// widgets. The window's deviceProfileGet and deviceInfoRead are thin shells
+// around them (device/devicesession.cpp).
 //
 // Showing every message before reading the device information keeps the
-// order of Part 5.3: the hardware and software messages come first, and the
+// order the user reads them in: the hardware and software messages come first, and the
 // file message and the reading exclude each other. End-to-end tests replace
 // the message boxes with ScopedCriticalMessagePresenter (messagepresenter.h).
 //
-// Our rules where the Part leaves them open:
+// Our rules where the profile format leaves them open:
 // - An identification word with fewer than three "." parts: the missing
 //   version parts count as 0, like a part that is not a number. A word with
 //   more parts is checked on its first three.
@@ -56,7 +34,7 @@
 
 class QWidget;
 
-// The result codes of deviceProfileGet (Part 5.3).
+// The result codes of deviceProfileGet.
 enum DeviceProfileCode {
     ProfileSupported = 0,
     ProfileHardwareNotSupported = 1,

@@ -1,7 +1,7 @@
 #pragma once
 
 // How Velto shows its critical message boxes with one OK button (the profile
-// check of Part 5.3). The window asks criticalMessagePresenter() for the
+// check). The window asks criticalMessagePresenter() for the
 // presenter; it is a real QMessageBox unless a test installed a recorder,
 // which notes each message and dismisses it at once, so no modal loop ever
 // stalls a test.

@@ -50,7 +50,7 @@ bool parseHex(QStringView text, int *value)
     return true;
 }
 
-// CDATA cannot hold "]]>": cut between "]]" and ">" (Part 5.1).
+// CDATA cannot hold "]]>": cut between "]]" and ">".
 QStringList cdataSections(const QString &value)
 {
     QStringList sections;

@@ -1,12 +1,12 @@
 #pragma once
 
 // QXmlPut writes and QXmlGet reads XML documents element by element, with a
-// cursor, in one shared set of value encodings (Part 5.1). Nothing here
+// cursor, in one shared set of value encodings. Nothing here
 // throws: misuse and malformed input give one debug log line, made of the
 // operation's full signature and the message, plus `false` or the caller's
 // default.
 //
-// Choices of our own where the specification leaves them open:
+// Choices of our own where the format leaves them open:
 // - Default arguments: bool format bfYesNo for writing; the reader accepts
 //   every word pair (bfAll) unless told otherwise; indent 2; no CDATA; line
 //   width 76 (the MIME line) and no compression for byte arrays; "PNG" and

@@ -1,5 +1,5 @@
-// The hardware profile check of Part 5.3, the device information lines of
-// Part 2.4, the message presenters, and the shipped data/hardware.xml and
+// The hardware profile check, the device information lines, the message
+// presenters, and the shipped data/hardware.xml and
 // data/vsim.xml of the virtual instrument.
 
 #include "persistence/hardwareprofile.h"

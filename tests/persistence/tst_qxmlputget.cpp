@@ -1,5 +1,5 @@
-// The XML reader and writer of Part 5.1, operation by operation: construction,
-// cursors, every value encoding with the Part's edge cases, converters, save
+// The XML reader and writer, operation by operation: construction,
+// cursors, every value encoding with its edge cases, converters, save
 // and load, and the exact log lines.
 
 #include "persistence/logcapture.h"

@@ -1,4 +1,4 @@
-// Randomised round trips writer -> reader for every value type of Part 5.1,
+// Randomised round trips writer -> reader for every value type,
 // three ways each: reading the tree being written, reading its text, and
 // reading a saved file. Seeded; VELTO_SEED picks another seed.
 

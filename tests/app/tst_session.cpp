@@ -1,0 +1,355 @@
+// A whole session on the virtual instrument, through the real window: what
+// goes over the wire, what the log says and what the window shows.
+#include "app/appsettings.h"
+#include "app/veltointerface.h"
+#include "common/testsupport.h"
+#include "device/virtual/virtualusbbackend.h"
+#include "persistence/messagepresenter.h"
+#include "ui_veltointerface.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+VirtualInstrument &bench()
+{
+    return VirtualUsbBackend::shared().instrument();
+}
+
+bool showsPixmap(QLabel *label, const QString &resource)
+{
+    const QPixmap *shown = label->pixmap();
+    return shown && !shown->isNull() && shown->toImage() == QPixmap(resource).toImage();
+}
+
+// Index of the first trace line at or after `from` whose body starts with `prefix`, or -1.
+int findLine(const QStringList &lines, const QString &prefix, int from = 0)
+{
+    for (int i = qMax(0, from); i < lines.size(); ++i)
+        if (traceBody(lines.at(i)).startsWith(prefix))
+            return i;
+    return -1;
+}
+
+qint64 traceTime(const QString &line)
+{
+    return line.section(QLatin1Char(' '), 0, 0).toLongLong();
+}
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void connectsByItselfInTheDocumentedOrder();
+    void startsWithoutInstrument();
+    void vanishedInstrumentIsLostThenRecovered();
+    void profileFailureLeavesSessionHalfOpen();
+    void wrongIdentificationDisconnects();
+    void instrumentStallingAtOnceRecovers();
+    void healthProblemsAreListed();
+    void meterTabsSendTheOperatingMode();
+    void configurationBlockHoldsTheControls();
+    void refusedTraceShrinksTheBuffer();
+
+private:
+    RecordingMessagePresenter messages;
+};
+
+void TestSession::initTestCase()
+{
+    qputenv("VELTO_DEVICE", "virtual");
+    AppSettings::setApplicationIdentity();
+    setCriticalMessagePresenter(&messages);
+}
+
+void TestSession::init()
+{
+    bench().setAttached(true);
+    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+    bench().setHealthByte(0x0F);
+    bench().failNextControl(VirtualInstrument::ControlFault::None);
+    bench().powerCycle();
+    messages.messages.clear();
+}
+
+void TestSession::connectsByItselfInTheDocumentedOrder()
+{
+    TraceCapture trace;
+    MessageCapture log;
+    VeltoInterface window;
+    // Built and configured without a device: nothing crossed the wire yet.
+    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
+    QCOMPARE(window.ui->connectLabel->text(), QStringLiteral("USB Connected"));
+    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("USB Connected"));
+    QVERIFY(window.ui->centralWidget->isEnabled());
+    QVERIFY(showsPixmap(window.ui->connectIcon, QStringLiteral(":/icons/led-on.png")));
+    const QString info = window.ui->textBrowserDeviceInfo->toPlainText();
+    QVERIFY(info.contains(QStringLiteral("Device connected: VSIM.2.7 Velto virtual bench")));
+    QVERIFY(info.contains(QStringLiteral("    Virtual instrument: signals are simulated")));
+    QVERIFY(info.contains(QStringLiteral("Health status")));
+    QVERIFY(info.contains(QStringLiteral("    Supply voltage: OK")));
+    QVERIFY(info.contains(QStringLiteral("    Clock: OK")));
+    QVERIFY(messages.messages.isEmpty());
+    QVERIFY(log.contains(QStringLiteral("Device connected: VSIM.2.7 Velto virtual bench")));
+
+    const QStringList lines = trace.lines();
+    const int identification = findLine(lines, QStringLiteral("ctrl 0x47 0 0 64 64 "));
+    const int health = findLine(lines, QStringLiteral("ctrl 0x47 2 0 1 1 0f"), identification);
+    const int stop = findLine(lines, QStringLiteral("ctrl 0x44 3 0 0 0 -"), health);
+    const int block = findLine(lines, QStringLiteral("bulkout 0x01 512 0 "), stop);
+    const int commit = findLine(lines, QStringLiteral("ctrl 0x45 2 0 0 0 -"), block);
+    const int read = findLine(lines, QStringLiteral("event submit 0"), commit);
+    const int dacBuffer = findLine(lines, QStringLiteral("ctrl 0x41 24 "), read);
+    const int adcBuffer = findLine(lines, QStringLiteral("ctrl 0x41 25 3 "), dacBuffer);
+    const int frequency = findLine(lines, QStringLiteral("ctrl 0x46 34464 1 "), adcBuffer);
+    const int ch1 = findLine(lines, QStringLiteral("ctrl 0x42 3 "), frequency);
+    const int ch2 = findLine(lines, QStringLiteral("ctrl 0x42 4 "), ch1);
+    const int logic = findLine(lines, QStringLiteral("ctrl 0x42 5 "), ch2);
+    const int generator = findLine(lines, QStringLiteral("ctrl 0x42 2 "), logic);
+    const int order[] = {identification, health, stop, block, commit, read, dacBuffer, adcBuffer, frequency, ch1, ch2,
+                         logic, generator};
+    for (int step = 0; step < int(sizeof(order) / sizeof(order[0])); ++step) {
+        if (order[step] < 0) {
+            for (const QString &line : lines)
+                qDebug().noquote() << line.left(100);
+            QFAIL(qPrintable(QStringLiteral("step %1 of the start sequence is missing").arg(step)));
+        }
+    }
+    QCOMPARE(trace.matching(QStringLiteral("bulkout")).size(), 1);
+    // The block is the configuration: entry 0 (oscilloscope) and entry 3 with the CH1 trace bit.
+    const QString payload = traceBody(lines.at(block)).section(QLatin1Char(' '), 4, 4);
+    QCOMPARE(payload.size(), 1024);
+    QCOMPARE(payload.mid(0, 8), QStringLiteral("00000000"));
+    QCOMPARE(payload.mid(24, 2).toInt(nullptr, 16) & 1, 1);
+
+    // Scope start, no earlier than two seconds after the block went out.
+    QVERIFY(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 "), block) < 0);
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 0 0 0 -"), block) >= 0, 5000);
+    const QStringList later = trace.lines();
+    const qint64 started = traceTime(later.at(findLine(later, QStringLiteral("ctrl 0x44 2 "), block)));
+    QVERIFY2(started - traceTime(lines.at(block)) >= 2000, qPrintable(QString::number(started)));
+    QCOMPARE(window.ui->stopButton->text(), QStringLiteral("STOP"));
+    // Frames arrive.
+    QTRY_VERIFY_WITH_TIMEOUT(!trace.matching(QStringLiteral("bulkin 0 ")).isEmpty(), 5000);
+    window.terminateProcess = nullptr;
+}
+
+void TestSession::startsWithoutInstrument()
+{
+    bench().setAttached(false);
+    TraceCapture trace;
+    VeltoInterface window;
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
+    QVERIFY(window.ui->centralWidget->isEnabled());
+    QVERIFY(!window.usbDevice.deviceOpened);
+    QVERIFY(showsPixmap(window.ui->connectIcon, QStringLiteral(":/icons/led-off.png")));
+    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+    QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
+
+    // Plugged in later, a press connects.
+    bench().setAttached(true);
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
+}
+
+void TestSession::vanishedInstrumentIsLostThenRecovered()
+{
+    VeltoInterface window;
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    bench().setAttached(false);
+    // The pending read fails and the link is lost; the window keeps its look until the user acts.
+    QTRY_VERIFY_WITH_TIMEOUT(window.usbDevice.connectionLostFlag, 5000);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
+
+    QSignalSpy titles(&window, &QWidget::windowTitleChanged);
+    MessageCapture log;
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QStringList seen;
+    for (const QList<QVariant> &args : titles)
+        seen << args.at(0).toString();
+    QVERIFY2(seen.contains(QStringLiteral("Velto v.1.2   Interface - Connection lost... wait")), qPrintable(seen.join('|')));
+    QCOMPARE(seen.last(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+    QVERIFY(log.contains(QStringLiteral("Device not connected"))); // the disconnect request is refused
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
+    QVERIFY(showsPixmap(window.ui->connectIcon, QStringLiteral(":/icons/led-off.png")));
+    QVERIFY(window.ui->textBrowserDeviceInfo->toPlainText().isEmpty());
+    QCOMPARE(VirtualUsbBackend::shared().pendingTransfers(), 0);
+
+    bench().setAttached(true);
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QVERIFY(!window.usbDevice.connectionLostFlag);
+}
+
+void TestSession::profileFailureLeavesSessionHalfOpen()
+{
+    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::UnknownModel);
+    TraceCapture trace;
+    VeltoInterface window;
+    QTRY_VERIFY_WITH_TIMEOUT(!messages.messages.isEmpty(), 5000);
+    QTest::qWait(50);
+    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("Please wait..."));
+    QVERIFY(!window.ui->centralWidget->isEnabled());
+    QVERIFY(window.usbDevice.deviceOpened);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
+    // No configuration went out.
+    QVERIFY(trace.matching(QStringLiteral("bulkout")).isEmpty());
+
+    // The next press runs the disconnect path.
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QVERIFY(!window.usbDevice.deviceOpened);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
+    QVERIFY(window.ui->centralWidget->isEnabled());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+
+    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+}
+
+void TestSession::wrongIdentificationDisconnects()
+{
+    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
+    MessageCapture log;
+    VeltoInterface window;
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Device initializing: unknow device, disconnecting ...")),
+                             5000);
+    QCOMPARE(log.typesOf(QStringLiteral("unknow device")), QList<QtMsgType>{QtCriticalMsg});
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
+    QVERIFY(!window.usbDevice.deviceOpened);
+    // Nothing is left open behind the window's back.
+    QCOMPARE(VirtualUsbBackend::shared().openDeviceHandles(), 0);
+    QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
+
+    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+}
+
+void TestSession::instrumentStallingAtOnceRecovers()
+{
+    bench().failNextControl(VirtualInstrument::ControlFault::Stall);
+    MessageCapture log;
+    VeltoInterface window;
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_PIPE")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"), 5000);
+    QVERIFY(window.ui->centralWidget->isEnabled() || window.ui->infoLabel->text() == QStringLiteral("Please wait..."));
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QVERIFY(window.ui->centralWidget->isEnabled());
+}
+
+void TestSession::healthProblemsAreListed()
+{
+    bench().setHealthByte(0x0B); // temperature (code 2) fails
+    VeltoInterface window;
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    const QString info = window.ui->textBrowserDeviceInfo->toPlainText();
+    QVERIFY(info.contains(QStringLiteral("    Temperature: Problem!")));
+    QVERIFY(info.contains(QStringLiteral("    Reference voltage: OK")));
+    // A manual disconnect clears the information and the status line.
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QVERIFY(window.ui->textBrowserDeviceInfo->toPlainText().isEmpty());
+    QVERIFY(window.ui->infoLabel->text().isEmpty());
+}
+
+void TestSession::meterTabsSendTheOperatingMode()
+{
+    VeltoInterface window;
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    TraceCapture trace;
+    // The counter page chosen while the oscilloscope is shown: nothing goes out.
+    window.ui->mmTabWidget->setCurrentIndex(2);
+    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+    QVERIFY(!window.meterTimer.isActive());
+
+    window.ui->mmTabWidget->setCurrentIndex(1);
+    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+    window.ui->mainTabWidget->setCurrentIndex(1);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 0 3 0 0")).size(), 1);
+    QCOMPARE(window.mainMode, 3);
+    QVERIFY(window.meterTimer.isActive());
+    QCOMPARE(window.meterTimer.interval(), 400);
+    QCOMPARE(bench().configurationEntry(0), 3);
+
+    window.ui->mmTabWidget->setCurrentIndex(0);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 0 2 0 0")).size(), 1);
+    QCOMPARE(window.mainMode, 2);
+
+    trace.clear();
+    window.ui->mainTabWidget->setCurrentIndex(0);
+    QVERIFY(!window.meterTimer.isActive());
+    QCOMPARE(window.mainMode, 0);
+    const QStringList sent = trace.matching(QStringLiteral("ctrl 0x41 "));
+    QVERIFY(sent.size() >= 3);
+    QVERIFY(sent.at(0).startsWith(QStringLiteral("ctrl 0x41 3 ")));
+    QVERIFY(sent.at(1).startsWith(QStringLiteral("ctrl 0x41 4 ")));
+    QVERIFY(sent.last().startsWith(QStringLiteral("ctrl 0x41 0 0 ")));
+    QCOMPARE(bench().configurationEntry(0), 0);
+}
+
+void TestSession::configurationBlockHoldsTheControls()
+{
+    TraceCapture trace;
+    MessageCapture log;
+    VeltoInterface window;
+    window.ui->checkBoxCH1Invert->setChecked(true);
+    window.ui->checkBoxCHD3->setChecked(false);
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    // The instrument holds what the committed block said.
+    QCOMPARE(bench().configurationEntry(3) & 0x05, 0x05);
+    QCOMPARE(bench().configurationEntry(6), 0xF7);
+    QVERIFY(log.contains(QStringLiteral("Finish prepare configuration, now send buffer as AWG")));
+    QVERIFY(log.contains(QStringLiteral(">> buffer: index[6] value:247")));
+    QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(6) value:247")));
+    // Without a device, moving a control sends nothing and logs no write.
+    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    trace.clear();
+    log.clear();
+    QTest::mouseClick(window.ui->checkBoxCH1Invert, Qt::LeftButton);
+    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+    QVERIFY(!log.contains(QStringLiteral("Write to USB")));
+}
+
+void TestSession::refusedTraceShrinksTheBuffer()
+{
+    VeltoInterface window;
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    // The generator with two blocks takes 4 of the 48 shared blocks; two
+    // channels of 15 blocks fit beside it, a third does not.
+    QTest::mouseClick(window.ui->checkBoxAWBEnable, Qt::LeftButton);
+    QVERIFY(window.ui->comboBoxDACBuffer->isEnabled());
+    QCOMPARE(window.ui->comboBoxDACBuffer->count(), 2);
+    window.ui->comboBoxDACBuffer->setCurrentIndex(1);
+    QCOMPARE(window.ui->comboBoxADCBuffer->count(), 15);
+    window.ui->comboBoxADCBuffer->setCurrentIndex(14);
+    QCOMPARE(bench().configurationEntry(25), 15);
+
+    MessageCapture log;
+    TraceCapture trace;
+    QTest::mouseClick(window.ui->checkBoxCHDTrace, Qt::LeftButton);
+    QVERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 14")));
+    const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 5 1 2 2 "));
+    QCOMPARE(confirmed.size(), 2);
+    QVERIFY(confirmed.at(0).endsWith(QStringLiteral(" 010e")));
+    QVERIFY(confirmed.at(1).endsWith(QStringLiteral(" 000e")));
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 14 ")).size(), 1);
+    QCOMPARE(bench().configurationEntry(25), 14);
+    QCOMPARE(bench().configurationEntry(5) & 1, 1);
+    QCOMPARE(window.ui->comboBoxADCBuffer->count(), 14);
+    QCOMPARE(window.ui->comboBoxADCBuffer->currentIndex(), 13);
+}
+
+QTEST_MAIN(TestSession)
+#include "tst_session.moc"
