@@ -1,0 +1,145 @@
+#pragma once
+
+// The scope's scale model: time bases, volts per division and input ranges,
+// the conversions from sample codes and plot units to volts, times and
+// frequencies, and the readout formatting. No widgets here; the window's
+// methods are one-line shells over these functions:
+//   setupValues()                      -> ScaleTables::timeBaseTexts(), voltsPerDivTexts(), inputRangeTexts()
+//   int8ToVolt / int16ToVolt (+ _f), pixelValueToVolt, rawValueToVolt,
+//   samplex100ToFrequency(_f), get4Digits, get3Digits, getDigitsPrecision,
+//   mapRange, mapRangeF, mathRoundTo, vCursorDeltaTime, deltaToFrequency,
+//   vCursorFrequency                   -> the ScaleTables function of the same name
+//   scopeRefreshSamplingRateLabel()    -> ScaleTables::samplingRateLabelText()
+//   updateCh1Label() / updateCh2Label() -> ScaleTables::channelLabelText(1 or 2, ...)
+//   channelSetBoxTitle()               -> ScaleTables::channelBoxTitle()
+//   channel1DCButtonCheck() and twin   -> ScaleTables::channel1DCButtonCheck()
+//   scopeSamplingSliderChanged()       -> ScaleTables::samplingControlStates()
+//   (bufferComboBoxItemChange() and scopeADCBufferChanged() use the buffer
+//    helpers of device/configprotocol.h)
+//   scopeSetSizeX()                    -> ScaleTables::scopeSizeForBlocks()
+//   the constructor's slider ranges    -> ScaleTables::positionSliderRange(), logicPositionSliderRange()
+//   reference capture (scopeDataShow)  -> ScaleTables::captureSliderRange(), logicCaptureSliderRange()
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace ScaleTables {
+
+constexpr int plotHeight = 1280;
+constexpr int plotCentre = plotHeight / 2;
+constexpr double plotUnitsPerCount = 1.5625;       // 2 × 0.78125
+constexpr double voltsPerPlotUnitOfDivision = 0.015625; // one division is 64 plot units
+constexpr double plotUnitsPerMeterUnit = 0.015625 * 0.78125; // RMS and average are in 1/128 of a code
+constexpr int timeBaseCount = 22;
+constexpr int gainCount = 10;       // gains 0..9 have a scale; 10 is the "----" entry
+constexpr int maxSamplingIndex = timeBaseCount - 1;
+
+// The three lists, in slider order.
+QStringList timeBaseTexts();
+QStringList voltsPerDivTexts();
+QStringList inputRangeTexts();
+
+// Single entries; an index outside the list gives an empty text
+// (the time base index is clamped to 0..21 first).
+QString timeBaseText(int samplingIndex);
+QString voltsPerDivText(int gain);
+QString inputRangeText(int gain);
+
+// A scale text split into its leading number and its unit ("12.5mV/div" ->
+// 12.5, "mV"; "500µs/div" -> 500, "µs"). No unit letter: number 0, empty unit.
+struct ScaleValue {
+    double number = 0.0;
+    QString unit;
+};
+ScaleValue parseVoltText(const QString &text);
+ScaleValue parseTimeText(const QString &text);
+
+QString get4Digits(double x);
+QString get3Digits(double x);
+QString getDigitsPrecision(double x, int decimals);
+// Decimals get4Digits() shows for x.
+int fourDigitDecimals(double x);
+
+QString pixelValueToVolt(double pixels, const QString &voltsPerDiv, int digits);
+double rawValueToVolt(const QString &voltsPerDiv, double pixels);
+
+QString int8ToVolt(uint8_t gain, int8_t sample);
+QString int8ToVolt(uint8_t gain, int8_t a, int8_t b);
+QString int16ToVolt(uint8_t gain, int16_t value, int digits);
+double int8ToVolt_f(uint8_t gain, int8_t sample);
+double int8ToVolt_f(uint8_t gain, int8_t a, int8_t b);
+double int16ToVolt_f(uint8_t gain, int16_t value);
+
+// Time between two x positions (2 plot units per sample) in the unit of
+// the time base, divided by `divisor`, never negative. `unit` receives the
+// time base's unit.
+double vCursorDeltaTime(double a, double b, QString &unit, double divisor, int samplingIndex);
+// Frequency in Hz of a time given in the unit of the time base; 0 for t = 0.
+double deltaToFrequency(double t, int samplingIndex);
+// 1000 / t with "kHz", "Hz" or "mHz" in `unit`; 0 for t = 0.
+double vCursorFrequency(double t, QString &unit, int samplingIndex);
+
+// Frequency of a period given in hundredths of a sample.
+double samplex100ToFrequency_f(int periodX100, uint8_t samplingIndex);
+// The same as readout text; "--" when there is no period.
+QString samplex100ToFrequency(int periodX100, uint8_t samplingIndex);
+
+// c − (c − d)·(x − b)/(a − b): b maps to c, a to d. The integer form works in
+// single precision and truncates. a == b gives c.
+int mapRange(int x, int a, int b, int c, int d);
+double mapRangeF(double x, double a, double b, double c, double d);
+// step·round(x / step), truncated; a step of 0 only truncates.
+int mathRoundTo(double x, int step);
+
+// "Time = 2ms/div, time range =  96.00ms" for the buffer combo index.
+QString samplingRateLabelText(int samplingIndex, int bufferIndex);
+
+// Label of channel 1 or 2 from its echoed control byte, the other
+// channel's control byte and its gain slider value.
+QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain);
+// Title shared by a channel's AC and DC group boxes.
+QString channelBoxTitle(int channel, int gain, bool acCoupling);
+
+// Quick range buttons: the ±24 V button is down exactly at gain 0, the
+// ±2.4 V button exactly at gain 3, and both are up in AC coupling.
+struct QuickRangeButtons {
+    bool adc24V = false;
+    bool adc2V4 = false;
+};
+constexpr int quickRangeGain24V = 0;
+constexpr int quickRangeGain2V4 = 3;
+QuickRangeButtons channel1DCButtonCheck(int gain, bool acCoupling);
+
+// Enabled states that follow the sampling slider: slow rates (index 11 and
+// above) allow roll mode and switch the trigger to slow sampling; elastic
+// mode is offered unless roll mode runs.
+struct SamplingControlStates {
+    bool rollEnabled = false;
+    bool elasticEnabled = true;
+    bool slowSampling = false;
+};
+SamplingControlStates samplingControlStates(int samplingIndex, bool rollChecked);
+
+struct ScopeSize {
+    int samplesPerChannel = 0;
+    int xExtent = 0;
+    int cursorMinimum = 0;
+    int cursorMaximum = 0;
+};
+ScopeSize scopeSizeForBlocks(int blocks);
+
+struct SliderRange {
+    int minimum = 0;
+    int maximum = 0;
+};
+// Position ranges of the analog and logic sliders for a plot height.
+SliderRange positionSliderRange(int height = plotHeight);
+SliderRange logicPositionSliderRange(int height = plotHeight);
+// Capture slider ranges after a reference capture at the given zero level,
+// so the reference cannot be moved off the plot.
+SliderRange captureSliderRange(int zeroLevel, int height = plotHeight);
+SliderRange logicCaptureSliderRange(int zeroLevel, int height = plotHeight);
+
+} // namespace ScaleTables
