@@ -34,7 +34,12 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     }
     QGuiApplication::setFont(QFont(QStringLiteral("Cantarell"), 10, QFont::Normal));
 
-    // 3. The option sets are members; their map and dialogs come with the settings dialog.
+    // 3. The option sets are members; the map hands them to the settings dialog by name.
+    registerOptionTypes();
+    optionsMap.insert(&globalOptions);
+    optionsMap.insert(&pythonConsoleOptions);
+    optionsMap.insert(&scopeOptions);
+    optionsMap.insert(&multimeterDisplayOptions);
 
     // 4. The form.
     ui = new Ui::VeltoInterface;
@@ -232,6 +237,23 @@ void VeltoInterface::meterTabChanged(int index)
 void VeltoInterface::applyModuleConfiguration()
 {
     emit applyConfigurationRequest();
+}
+
+void VeltoInterface::callSettings(QString component)
+{
+    settingsDialog = Settings::callSettings(this, optionsMap.data(), component, this, SLOT(applyModuleConfiguration()));
+}
+
+void VeltoInterface::on_actionSettings_triggered()
+{
+    callSettings(QString());
+}
+
+void VeltoInterface::on_actionAbout_triggered()
+{
+    aboutDialog = new About(this, &globalOptions);
+    aboutDialog->setAttribute(Qt::WA_DeleteOnClose);
+    aboutDialog->exec();
 }
 
 void VeltoInterface::applyScopeConfiguration()

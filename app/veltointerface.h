@@ -2,10 +2,14 @@
 
 #include "device/frames.h"
 #include "device/libusbdevice.h"
+#include "ui/about.h"
 #include "ui/options.h"
+#include "ui/settings.h"
+#include "widgets/multimeterdisplayoptions.h"
 
 #include <QByteArray>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -39,7 +43,6 @@ public:
     // --- Main window ---------------------------------------------------------
     void mainTabChanged(int index);
     void meterTabChanged(int index);
-    void applyModuleConfiguration();
 
     // --- Session -------------------------------------------------------------
     int deviceInitialize();
@@ -123,7 +126,14 @@ public:
     bool awgSaveMode = false;
     bool triggerMarkerEnabled = false;
     QString defaultDir;
+    GlobalOptions globalOptions;
+    PythonConsoleOptions pythonConsoleOptions;
     ScopeOptions scopeOptions;
+    MultimeterDisplayOptions multimeterDisplayOptions;
+    // The option sets by class name, for the settings dialog.
+    OptionsMap optionsMap;
+    QPointer<Settings> settingsDialog;
+    QPointer<About> aboutDialog;
     // The effective generator frequency last read back, in hertz.
     double effectiveFrequency = 0;
     // How the Exit action ends the process; tests replace it.
@@ -136,6 +146,10 @@ signals:
 
 public slots:
     void on_actionExit_triggered();
+    void on_actionSettings_triggered();
+    void on_actionAbout_triggered();
+    void callSettings(QString component);
+    void applyModuleConfiguration();
     void on_connectButton_clicked();
     void on_mainTabWidget_currentChanged(int index);
     void on_mmTabWidget_currentChanged(int index);
