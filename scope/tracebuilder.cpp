@@ -168,14 +168,17 @@ void TraceBuilder::fillLogic(const uint8_t *block, const TraceSettings &settings
         QVector<double> &trace = m_logic[b];
         QVector<double> &baseline = m_logicBase[b];
         trace.resize(n);
-        baseline.resize(n);
+        // Baselines only move with the size, position and frame size.
+        if (baseline.size() != n || baseline.constFirst() != base - 1) {
+            baseline.resize(n);
+            std::fill(baseline.data(), baseline.data() + n, base - 1);
+        }
         double *out = trace.data();
         const uint8_t mask = uint8_t(1u << b);
         for (int k = 0; k < head; ++k)
             out[k] = (block[m_start + k] & mask) ? high : base;
         for (int k = 0; k < m_start; ++k)
             out[head + k] = (block[k] & mask) ? high : base;
-        std::fill(baseline.data(), baseline.data() + n, base - 1);
     }
 }
 
