@@ -1,0 +1,284 @@
+#include "ui/themes.h"
+
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+struct NamedKey {
+    const char *name;
+    const char *key;
+};
+
+// Button texts and the keys they are stored under, in the dialog's order.
+const NamedKey namedKeys[] = {
+    {"CH1", "ch1"},           {"CH1 REF", "ch1ref"},     {"CH1 FFT", "ch1fft"},     {"CH2", "ch2"},
+    {"CH2 REF", "ch2ref"},    {"CH2 FFT", "ch2fft"},     {"BIT 0", "bit0"},         {"BIT 1", "bit1"},
+    {"BIT 2", "bit2"},        {"BIT 3", "bit3"},         {"BIT 4", "bit4"},         {"BIT 5", "bit5"},
+    {"BIT 6", "bit6"},        {"BIT 7", "bit7"},         {"BIT 0 REF", "bitref0"},  {"BIT 1 REF", "bitref1"},
+    {"BIT 2 REF", "bitref2"}, {"BIT 3 REF", "bitref3"},  {"BIT 4 REF", "bitref4"},  {"BIT 5 REF", "bitref5"},
+    {"BIT 6 REF", "bitref6"}, {"BIT 7 REF", "bitref7"},  {"GRID", "grid"},          {"AXES", "axes"},
+    {"LABELS", "label"},      {"BACKGROUND", "background"},
+};
+
+const QString backgroundName = QStringLiteral("BACKGROUND");
+const QString themeSetKey = QStringLiteral("isThemeSet");
+
+QColor darkBitColour(int bit)
+{
+    return QColor(255 - 10 * bit, 4 + 10 * bit, 4);
+}
+
+QColor lightBitColour(int bit)
+{
+    return QColor(4 + 20 * bit, bit, 255 - 5 * bit);
+}
+
+QColor withAlpha(QColor colour, int alpha)
+{
+    colour.setAlpha(alpha);
+    return colour;
+}
+
+QString labelStyle(const QColor &colour)
+{
+    return QStringLiteral("QLabel { background-color : ") + colour.name() + QStringLiteral("; }");
+}
+
+} // namespace
+
+CustomColors::CustomColors()
+{
+    loadDefaults();
+}
+
+QStringList CustomColors::names()
+{
+    QStringList list;
+    for (const NamedKey &entry : namedKeys)
+        list << QLatin1String(entry.name);
+    return list;
+}
+
+QString CustomColors::settingsKey(const QString &name)
+{
+    for (const NamedKey &entry : namedKeys) {
+        if (name == QLatin1String(entry.name))
+            return QLatin1String(entry.key);
+    }
+    return QString();
+}
+
+QColor CustomColors::colorAt(const QString &name) const
+{
+    if (name == backgroundName)
+        return background.color();
+    return colours.value(name, QColor());
+}
+
+void CustomColors::setColor(const QString &name, const QColor &colour)
+{
+    if (!colour.isValid())
+        return;
+    if (name == backgroundName) {
+        background.setColor(colour);
+        return;
+    }
+    const auto it = colours.find(name);
+    if (it != colours.end())
+        *it = colour;
+}
+
+void CustomColors::loadDefaults()
+{
+    const QColor green(75, 229, 28);
+    const QColor red(Qt::red);
+    colours.clear();
+    colours.insert(QStringLiteral("CH1"), green);
+    colours.insert(QStringLiteral("CH1 REF"), red);
+    colours.insert(QStringLiteral("CH1 FFT"), green);
+    colours.insert(QStringLiteral("CH2"), red);
+    colours.insert(QStringLiteral("CH2 REF"), green);
+    colours.insert(QStringLiteral("CH2 FFT"), red);
+    for (int bit = 0; bit < 8; ++bit) {
+        colours.insert(QStringLiteral("BIT %1").arg(bit), darkBitColour(bit));
+        colours.insert(QStringLiteral("BIT %1 REF").arg(bit), QColor(Qt::blue));
+    }
+    colours.insert(QStringLiteral("GRID"), QColor(140, 140, 140));
+    colours.insert(QStringLiteral("AXES"), QColor(Qt::white));
+    colours.insert(QStringLiteral("LABELS"), green);
+    background = QBrush(QColor(Qt::black), Qt::SolidPattern);
+}
+
+bool CustomColors::load(QSettings &store)
+{
+    loadDefaults();
+    bool isNumber = false;
+    const int marker = store.value(themeSetKey).toInt(&isNumber);
+    if (!isNumber || marker != themeSetMarker)
+        return false;
+    for (const NamedKey &entry : namedKeys) {
+        const QString key = QLatin1String(entry.key);
+        const QString name = QLatin1String(entry.name);
+        if (!store.contains(key)) {
+            qWarning().noquote() << QStringLiteral("Custom theme: no colour stored under \"%1\", keeping %2")
+                                        .arg(key, colorAt(name).name());
+            continue;
+        }
+        const QString text = store.value(key).toString();
+        const QColor colour(text);
+        if (!colour.isValid()) {
+            qWarning().noquote() << QStringLiteral("Custom theme: invalid colour \"%1\" under \"%2\" ignored, keeping %3")
+                                        .arg(text, key, colorAt(name).name());
+            continue;
+        }
+        setColor(name, colour);
+    }
+    return true;
+}
+
+void CustomColors::save(QSettings &store) const
+{
+    for (const NamedKey &entry : namedKeys)
+        store.setValue(QLatin1String(entry.key), colorAt(QLatin1String(entry.name)).name());
+    store.setValue(themeSetKey, themeSetMarker);
+}
+
+QString idealForegroundColor(const QColor &background)
+{
+    const int luminance =
+        int(0.299 * background.red() + 0.587 * background.green() + 0.114 * background.blue());
+    return 255 - luminance < 105 ? QColor(Qt::black).name() : QColor(Qt::white).name();
+}
+
+int customIntensityMode(const QColor &background)
+{
+    return idealForegroundColor(background) == QColor(Qt::black).name() ? 1 : 0;
+}
+
+namespace Theme {
+QStringList names()
+{
+    return {QStringLiteral("Dark"), QStringLiteral("Light"), QStringLiteral("Custom")};
+}
+} // namespace Theme
+
+QPen themePen(const QColor &colour, double width, Qt::PenStyle style)
+{
+    QPen pen(colour);
+    pen.setWidthF(width);
+    pen.setStyle(style);
+    pen.setCapStyle(Qt::SquareCap);
+    pen.setJoinStyle(Qt::BevelJoin);
+    return pen;
+}
+
+bool themePalette(int theme, const CustomColors *colours, ThemePalette *palette)
+{
+    if (!palette)
+        return false;
+    if (theme != Theme::Dark && theme != Theme::Light && theme != Theme::Custom)
+        return false;
+    if (theme == Theme::Custom && !colours)
+        return false;
+
+    const QColor green(75, 229, 28);
+    const QColor fftGreen(QStringLiteral("#4be51c"));
+    const QColor lightBlue(QStringLiteral("#2a50fd"));
+    const QColor red(Qt::red);
+    const QColor blue(Qt::blue);
+
+    QColor ch1, ch2, ch1Ref, ch2Ref, ch1Decay, ch2Decay, ch1Fft, ch2Fft, grid, axes, background, labels;
+    std::array<QColor, 8> bit, baseline, bitRef;
+    ThemePalette p;
+    switch (theme) {
+    case Theme::Dark:
+        ch1 = green;
+        ch2 = QColor(150, 150, 150);
+        ch1Ref = red;
+        ch2Ref = fftGreen;
+        ch1Decay = green;
+        ch2Decay = red;
+        ch1Fft = fftGreen;
+        ch2Fft = red;
+        grid = QColor(140, 140, 140);
+        axes = Qt::white;
+        background = Qt::black;
+        labels = fftGreen;
+        for (int b = 0; b < 8; ++b) {
+            bit[b] = darkBitColour(b);
+            baseline[b] = withAlpha(bit[b], 35);
+            bitRef[b] = blue;
+        }
+        p.fillBits = true;
+        p.intensityMode = 0;
+        break;
+    case Theme::Light:
+        ch1 = green;
+        ch2 = red;
+        ch1Ref = red;
+        ch2Ref = fftGreen;
+        ch1Decay = lightBlue;
+        ch2Decay = red;
+        ch1Fft = lightBlue;
+        ch2Fft = red;
+        grid = QColor(200, 200, 200);
+        axes = Qt::black;
+        background = Qt::white;
+        labels = red;
+        for (int b = 0; b < 8; ++b) {
+            bit[b] = lightBitColour(b);
+            baseline[b] = bit[b];
+            bitRef[b] = blue;
+        }
+        p.intensityMode = 1;
+        break;
+    default:
+        ch1 = colours->colorAt(QStringLiteral("CH1"));
+        ch2 = colours->colorAt(QStringLiteral("CH2"));
+        ch1Ref = colours->colorAt(QStringLiteral("CH1 REF"));
+        ch2Ref = colours->colorAt(QStringLiteral("CH2 REF"));
+        ch1Decay = ch1;
+        ch2Decay = ch2;
+        ch1Fft = colours->colorAt(QStringLiteral("CH1 FFT"));
+        ch2Fft = colours->colorAt(QStringLiteral("CH2 FFT"));
+        grid = colours->colorAt(QStringLiteral("GRID"));
+        axes = colours->colorAt(QStringLiteral("AXES"));
+        background = colours->colorAt(QStringLiteral("BACKGROUND"));
+        labels = colours->colorAt(QStringLiteral("LABELS"));
+        for (int b = 0; b < 8; ++b) {
+            bit[b] = colours->colorAt(QStringLiteral("BIT %1").arg(b));
+            baseline[b] = bit[b];
+            bitRef[b] = colours->colorAt(QStringLiteral("BIT %1 REF").arg(b));
+        }
+        p.intensityMode = customIntensityMode(background);
+        break;
+    }
+
+    p.ch1Trace = themePen(ch1, 2);
+    p.ch2Trace = themePen(ch2, 2);
+    p.ch1Reference = themePen(ch1Ref, 2);
+    p.ch2Reference = themePen(ch2Ref, 2);
+    for (int k = 0; k < 9; ++k) {
+        // The newest history line is a pixel wide, the older ones hairlines.
+        p.ch1Decay[k] = themePen(ch1Decay, k == 0 ? 1 : 0);
+        p.ch2Decay[k] = themePen(ch2Decay, k == 0 ? 1 : 0);
+    }
+    for (int b = 0; b < 8; ++b) {
+        p.bitTrace[b] = themePen(bit[b], 1.5);
+        p.bitBaseline[b] = themePen(baseline[b], 1.5);
+        p.bitReference[b] = themePen(bitRef[b], 1.5);
+        if (p.fillBits)
+            p.bitFill[b] = QBrush(withAlpha(bit[b], 35), Qt::SolidPattern);
+    }
+    p.ch1Fft = themePen(ch1Fft, 2);
+    p.ch2Fft = themePen(ch2Fft, 2);
+    p.grid = themePen(grid, 1, Qt::DotLine);
+    p.axes = themePen(axes, 1);
+    p.background = theme == Theme::Custom ? colours->backgroundBrush() : QBrush(background, Qt::SolidPattern);
+    p.cursorLabels = labels;
+    p.ch1LabelStyle = labelStyle(ch1);
+    p.ch2LabelStyle = labelStyle(ch2);
+    *palette = p;
+    return true;
+}
