@@ -1,5 +1,7 @@
 #include "scope/plotgeometry.h"
 
+#include "scope/scaletables.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -110,22 +112,14 @@ AxisRange verticalRangeFromScrollBar(int value, int maximum, double span)
     return {lower, lower + span};
 }
 
-int mapRange(int x, int a, int b, int c, int d)
-{
-    if (a == b)
-        return c;
-    const float result = float(c) - float(c - d) * float(x - b) / float(a - b);
-    return int(result);
-}
-
 int zeroHandleSliderValue(double plotY, int sliderMinimum, int sliderMaximum)
 {
-    return -mapRange(int(plotY), int(analogZeroHandleHigh), int(analogZeroHandleLow), sliderMaximum, sliderMinimum);
+    return -ScaleTables::mapRange(int(plotY), int(analogZeroHandleHigh), int(analogZeroHandleLow), sliderMaximum, sliderMinimum);
 }
 
 int logicZeroHandleSliderValue(double plotY, int sliderMinimum, int sliderMaximum)
 {
-    return -mapRange(int(plotY) - 240, int(logicZeroHandleHigh), int(logicZeroHandleLow), sliderMaximum,
+    return -ScaleTables::mapRange(int(plotY) - 240, int(logicZeroHandleHigh), int(logicZeroHandleLow), sliderMaximum,
                      sliderMinimum);
 }
 

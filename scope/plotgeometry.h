@@ -101,9 +101,6 @@ AxisRange horizontalRangeFromScrollBar(int value, double span);
 ScrollBarSetting verticalScrollBar(double lower, double upper);
 AxisRange verticalRangeFromScrollBar(int value, int maximum, double span);
 
-// c − (c − d) × (x − b) / (a − b), in single precision and truncated: maps b to c and a to d.
-int mapRange(int x, int a, int b, int c, int d);
-
 // A CH1 or CH2 zero handle dragged to plot value `plotY` (already held to
 // 128 .. 1152): the position slider value, so that the top of the band gives
 // the slider's maximum and the bottom its minimum.

@@ -1,0 +1,329 @@
+#include "scope/measurements.h"
+
+#include "device/configprotocol.h"
+#include "device/frames.h"
+#include "scope/scaletables.h"
+
+#include <algorithm>
+#include <cmath>
+
+using ConfigProtocol::dataValueRangeTrunk;
+
+int scopeGetMeasureFrequency(const int8_t *samples, int count, int minimum, int maximum, mmzeros_t *zeros)
+{
+    mmzeros_t found{{0, 0, uint16_t(std::max(0, std::min(count, 65535)))}};
+    if (zeros)
+        *zeros = found;
+    if (!samples || count <= 0)
+        return 0;
+    if (maximum - minimum < 32)
+        return 0;
+
+    const int low = (10 * minimum + 6 * maximum) / 16;
+    const int high = (6 * low + 10 * maximum) / 16;
+    const int middle = (minimum + maximum) / 2;
+    const int allowed = count / 4;
+    const int first = 5;
+    const int last = count - 6;
+
+    // Which direction is counted depends on which threshold is met first.
+    int i = first;
+    bool countRising = false;
+    bool started = false;
+    for (; i <= last; ++i) {
+        if (samples[i] < low) {
+            countRising = true;
+            started = true;
+            break;
+        }
+        if (samples[i] > high) {
+            countRising = false;
+            started = true;
+            break;
+        }
+    }
+    if (!started)
+        return 0;
+
+    int crossings = 0;
+    int c0 = 0;
+    int c1 = 0;
+    int lastCrossing = 0;
+    bool armed = true; // the signal is beyond the far threshold: the next middle crossing counts
+    for (++i; i <= last; ++i) {
+        const int s = samples[i];
+        if (armed) {
+            const bool crossed = countRising ? s > middle : s < middle;
+            if (!crossed)
+                continue;
+            if (crossings == 0)
+                c0 = i;
+            else if (crossings == 1)
+                c1 = i;
+            lastCrossing = i;
+            ++crossings;
+            if (crossings > allowed)
+                return 0; // noise crossing back and forth, not a period
+            armed = false;
+        } else if (countRising ? s < low : s > high) {
+            armed = true;
+        }
+    }
+
+    if (crossings < 2)
+        return 0;
+    found.zeroCross[0] = uint16_t(c0);
+    found.zeroCross[1] = uint16_t(c1);
+    found.zeroCross[2] = uint16_t(lastCrossing);
+    if (zeros)
+        *zeros = found;
+    if (crossings == 2)
+        return (c1 - c0) * 100;
+    return (lastCrossing - c0) * 100 / (crossings - 1);
+}
+
+void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, int16_t *average, uint16_t *rms)
+{
+    int16_t averageValue = 0;
+    uint16_t rmsValue = 0;
+    if (samples && count > 0) {
+        int from = zeros.zeroCross[0];
+        int to = std::min<int>(zeros.zeroCross[2], count);
+        // A record that does not describe this buffer measures all of it.
+        if (from >= to) {
+            from = 0;
+            to = count;
+        }
+        long long sum = 0;
+        long long squares = 0;
+        for (int i = from; i < to; ++i) {
+            sum += samples[i];
+            squares += samples[i] * samples[i];
+        }
+        const long long m = to - from;
+        averageValue = int16_t(sum * 128 / m);
+        rmsValue = uint16_t(std::trunc(std::sqrt(double(squares / m)) * 128.0));
+    }
+    if (average)
+        *average = averageValue;
+    if (rms)
+        *rms = rmsValue;
+}
+
+SampleExtremes sampleExtremes(const int8_t *samples, int count)
+{
+    if (!samples || count <= 0)
+        return {0, 0};
+    const auto [lowest, highest] = std::minmax_element(samples, samples + count);
+    return {*lowest, *highest};
+}
+
+AutoCursorPositions automaticVerticalCursors(int zeroFirst, int zeroSecond, int periodX100, bool channelEnabled,
+                                             bool roll, int samplesPerChannel, int rollStart)
+{
+    if (!channelEnabled || periodX100 == 0)
+        return {false, 0, 0};
+    int a = zeroFirst;
+    int b = zeroSecond;
+    if (roll && samplesPerChannel > 0) {
+        const int shift = samplesPerChannel - rollStart;
+        const int shiftedA = ((a + shift) % samplesPerChannel + samplesPerChannel) % samplesPerChannel;
+        b = shiftedA + (b - a);
+        a = shiftedA;
+    }
+    return {true, 2 * a, 2 * b};
+}
+
+namespace Cursors {
+QStringList horizontalTypeTexts()
+{
+    return {QStringLiteral("Track"), QStringLiteral("Automatic"), QStringLiteral("Manual")};
+}
+
+QStringList channelTexts()
+{
+    return {QStringLiteral("CH1 - Scope Channel 1"), QStringLiteral("CH2 - Scope Channel 2")};
+}
+} // namespace Cursors
+
+CursorTypeEffects cursorTypeEffects(int type, bool verticalCursorsChecked)
+{
+    const bool track = type == Cursors::Track;
+    return {track && !verticalCursorsChecked, track, type == Cursors::Automatic};
+}
+
+bool verticalCursorsShown(bool checked, bool xyMode)
+{
+    return checked && !xyMode;
+}
+
+void VerticalCursors::vCursorInit()
+{
+    *this = VerticalCursors();
+}
+
+void VerticalCursors::vCursorSetRange(int low, int high, int xExtent)
+{
+    if (xExtent < 1)
+        xExtent = 1;
+    rangeLow = dataValueRangeTrunk(low, 0, xExtent - 1);
+    rangeHigh = dataValueRangeTrunk(high, rangeLow + 1, xExtent);
+}
+
+void VerticalCursors::vCursorSetPosition(int a, int b)
+{
+    positionA = a;
+    positionB = b;
+}
+
+void VerticalCursors::setTimeIndex(int samplingIndex)
+{
+    timeIndex = dataValueRangeTrunk(samplingIndex, 0, ScaleTables::maxSamplingIndex);
+}
+
+int VerticalCursors::clampedA() const
+{
+    return dataValueRangeTrunk(positionA, rangeLow, rangeHigh);
+}
+
+int VerticalCursors::clampedB() const
+{
+    return dataValueRangeTrunk(positionB, rangeLow, rangeHigh);
+}
+
+VerticalCursors::Labels VerticalCursors::labels() const
+{
+    QString timeUnit;
+    const double t = ScaleTables::vCursorDeltaTime(clampedA(), clampedB(), timeUnit, 1, timeIndex);
+    QString frequencyUnit;
+    const double f = ScaleTables::vCursorFrequency(t, frequencyUnit, timeIndex);
+    Labels l;
+    l.deltaTime = QStringLiteral("ΔT = ") + ScaleTables::get4Digits(t) + QStringLiteral(" ") + timeUnit;
+    // Cursors on one sample have no finite 1/ΔT; say so rather than show 0.
+    l.frequency = QStringLiteral("1/ΔT = ") + (t == 0.0 ? QStringLiteral("--") : ScaleTables::get4Digits(f)) +
+                  QStringLiteral(" ") + frequencyUnit;
+    return l;
+}
+
+void HorizontalCursors::hCursorInit()
+{
+    *this = HorizontalCursors();
+}
+
+void HorizontalCursors::hCursorSetChannelEnabled(int ch, bool on)
+{
+    if (ch >= 0 && ch < 3)
+        channelEnabled[ch] = on;
+}
+
+void HorizontalCursors::setChannel(int ch)
+{
+    channel = dataValueRangeTrunk(ch, 0, 1);
+}
+
+void HorizontalCursors::setType(int t)
+{
+    type = dataValueRangeTrunk(t, Cursors::Track, Cursors::Manual);
+}
+
+int HorizontalCursors::refresh(int absolute, int ch1Zero, int ch2Zero, int &ch1Level, int &ch2Level)
+{
+    absolute = dataValueRangeTrunk(absolute, 8, 1272);
+    if (channel == 0) {
+        absolute = dataValueRangeTrunk(absolute, ch1Zero - 256, ch1Zero + 256);
+        ch1Level = absolute - ch1Zero;
+    } else {
+        absolute = dataValueRangeTrunk(absolute, ch2Zero - 256, ch2Zero + 256);
+        ch2Level = absolute - ch2Zero;
+    }
+    return absolute;
+}
+
+int HorizontalCursors::hCursorRefreshA(int absolute, int ch1Zero, int ch2Zero)
+{
+    absoluteA = refresh(absolute, ch1Zero, ch2Zero, ch1A, ch2A);
+    return absoluteA;
+}
+
+int HorizontalCursors::hCursorRefreshB(int absolute, int ch1Zero, int ch2Zero)
+{
+    absoluteB = refresh(absolute, ch1Zero, ch2Zero, ch1B, ch2B);
+    return absoluteB;
+}
+
+bool HorizontalCursors::autoPlacementApplies(bool on) const
+{
+    return on && channelEnabled[channel] && type != Cursors::Manual;
+}
+
+bool HorizontalCursors::hCursorcSetPositionAuto(bool on, double valueA, double valueB, int ch1Zero, int ch2Zero)
+{
+    if (!autoPlacementApplies(on) || !std::isfinite(valueA) || !std::isfinite(valueB))
+        return false;
+    const int a = int(std::trunc(std::clamp(valueA, -1.0e6, 1.0e6)));
+    const int b = int(std::trunc(std::clamp(valueB, -1.0e6, 1.0e6)));
+    absoluteA = a;
+    absoluteB = b;
+    if (channel == 0) {
+        ch1A = a - ch1Zero;
+        ch1B = b - ch1Zero;
+    } else {
+        ch2A = a - ch2Zero;
+        ch2B = b - ch2Zero;
+    }
+    return true;
+}
+
+int HorizontalCursors::handleA(int ch1Zero, int ch2Zero) const
+{
+    return (channel == 0 ? ch1Zero : ch2Zero) + levelA();
+}
+
+int HorizontalCursors::handleB(int ch1Zero, int ch2Zero) const
+{
+    return (channel == 0 ? ch1Zero : ch2Zero) + levelB();
+}
+
+HorizontalCursors::Labels HorizontalCursors::labels(int ch1Gain, int ch2Gain) const
+{
+    const int gain = dataValueRangeTrunk(channel == 0 ? ch1Gain : ch2Gain, 0, ScaleTables::gainCount - 1);
+    const QString scale = ScaleTables::voltsPerDivText(gain);
+    const int a = levelA();
+    const int b = levelB();
+    return {QStringLiteral("Va = ") + ScaleTables::pixelValueToVolt(a, scale, 3),
+            QStringLiteral("Vb = ") + ScaleTables::pixelValueToVolt(b, scale, 3),
+            QStringLiteral("ΔV = ") + ScaleTables::pixelValueToVolt(a - b, scale, 3)};
+}
+
+bool HorizontalCursors::shown() const
+{
+    return visible && channelEnabled[channel];
+}
+
+bool HorizontalCursors::switchedOn(bool on, bool xyMode) const
+{
+    return on && !(xyMode && channel == 0);
+}
+
+HorizontalCursors::Tracers HorizontalCursors::tracersShown(bool on) const
+{
+    return {on && channel == 0, on && channel == 1};
+}
+
+double interpolatedValueAt(const QVector<double> &keys, const QVector<double> &values, double key)
+{
+    const int n = std::min(keys.size(), values.size());
+    if (n == 0)
+        return 0.0;
+    if (key <= keys[0])
+        return values[0];
+    if (key >= keys[n - 1])
+        return values[n - 1];
+    const auto it = std::lower_bound(keys.begin(), keys.begin() + n, key);
+    const int upper = int(it - keys.begin());
+    const int lower = upper - 1;
+    const double span = keys[upper] - keys[lower];
+    if (span == 0.0)
+        return values[upper];
+    return values[lower] + (values[upper] - values[lower]) * (key - keys[lower]) / span;
+}

@@ -1,0 +1,171 @@
+#pragma once
+
+// Measurements on a frame's samples (period, average, RMS and the
+// zero-crossings that place the automatic cursors) and the arithmetic of
+// the vertical and horizontal cursors. No widgets: the window keeps one
+// VerticalCursors and one HorizontalCursors and draws what they say.
+//
+// Callers in the window:
+//   scopeDataShow() (host-side meter)   -> scopeGetMeasureFrequency(), scopeGetAverRMS()
+//   scopeDataShow() (automatic cursors) -> automaticVerticalCursors()
+//   vCursorInit(), vCursorSetRange(), vCursorSetPosition(), vCursorSetVisible()
+//                                       -> the VerticalCursors method of the same name
+//   vCursorRefreshA(), vCursorRefreshB() -> VerticalCursors::clampedA(), clampedB()
+//   vCursorRefreshLabel()               -> VerticalCursors::labels()
+//   cursorsVerticalChanged()            -> verticalCursorsShown()
+//   hCursorInit(), hCursorSetVisible(), hCursorSetChannelEnabled()
+//                                       -> the HorizontalCursors method of the same name
+//   hCursorRefreshA(), hCursorRefreshB() -> HorizontalCursors::hCursorRefreshA(), hCursorRefreshB()
+//   hCursorRefreshVisible()             -> HorizontalCursors::shown()
+//   hCursorcSetPositionAuto()           -> HorizontalCursors::hCursorcSetPositionAuto(), trackedValue()
+//   hCursorRefreshLabel()               -> HorizontalCursors::labels()
+//   hCursorSetTracerVisible()           -> HorizontalCursors::tracersShown()
+//   cursorsHorizontalChanged()          -> HorizontalCursors::switchedOn()
+//   cursorsHorizontalTypeSet()          -> cursorTypeEffects()
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <cstdint>
+
+struct mmzeros_t;
+
+// The mean period in hundredths of a sample, or 0 when the signal has no
+// measurable period (too small, never crossing, or too noisy). `zeros`
+// receives the first, second and last counted crossing, or (0, 0, count)
+// when there is no period.
+int scopeGetMeasureFrequency(const int8_t *samples, int count, int minimum, int maximum, mmzeros_t *zeros);
+
+// Average and RMS in 1/128 of a count over whole periods: from the first
+// crossing up to, not including, the last (the whole buffer without a period).
+void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, int16_t *average, uint16_t *rms);
+
+struct SampleExtremes {
+    int minimum;
+    int maximum;
+};
+SampleExtremes sampleExtremes(const int8_t *samples, int count);
+
+// Automatic vertical cursors from a channel's crossings, in plot x units.
+struct AutoCursorPositions {
+    bool valid;
+    int a;
+    int b;
+};
+// In roll mode the oldest sample sits at `rollStart`, so crossings are
+// shifted to where they are drawn; the first is wrapped into the trace and
+// the second keeps its distance from it so that ΔT stays the period.
+AutoCursorPositions automaticVerticalCursors(int zeroFirst, int zeroSecond, int periodX100, bool channelEnabled,
+                                             bool roll, int samplesPerChannel, int rollStart);
+
+namespace Cursors {
+enum HorizontalType { Track = 0, Automatic = 1, Manual = 2 };
+QStringList horizontalTypeTexts();
+QStringList channelTexts();
+} // namespace Cursors
+
+// What choosing a horizontal cursor type switches on.
+struct CursorTypeEffects {
+    bool checkVerticalCursors; // "Track" reads the trace under the vertical cursors
+    bool tracersOn;
+    bool automaticVerticalCursors; // the display routine places them from the crossings
+};
+CursorTypeEffects cursorTypeEffects(int type, bool verticalCursorsChecked);
+
+// The vertical cursors are hidden in XY mode whatever the check box says.
+bool verticalCursorsShown(bool checked, bool xyMode);
+
+class VerticalCursors
+{
+public:
+    void vCursorInit();
+    // Low is held to 0 .. xExtent − 1, high to low + 1 .. xExtent.
+    void vCursorSetRange(int low, int high, int xExtent);
+    void vCursorSetPosition(int a, int b);
+    void vCursorSetVisible(bool on) { visible = on; }
+    void setTimeIndex(int samplingIndex);
+
+    int clampedA() const;
+    int clampedB() const;
+
+    struct Labels {
+        QString deltaTime;
+        QString frequency;
+    };
+    // "ΔT = " + time + unit and "1/ΔT = " + frequency + unit; the frequency
+    // reads "--" when both cursors stand on the same sample.
+    Labels labels() const;
+
+    bool visible = false;
+    int timeIndex = 1;
+    int positionA = 64;
+    int positionB = 192;
+    int rangeLow = 8;
+    int rangeHigh = 1528;
+};
+
+class HorizontalCursors
+{
+public:
+    void hCursorInit();
+    void hCursorSetVisible(bool on) { visible = on; }
+    void hCursorSetChannelEnabled(int channel, bool on);
+    void setChannel(int ch);
+    void setType(int t);
+
+    // A dragged handle at `absolute` plot units: held to 8 .. 1272 and to the
+    // selected channel's zero ± 256; stores the level relative to that zero
+    // and returns the absolute position the handle goes to.
+    int hCursorRefreshA(int absolute, int ch1Zero, int ch2Zero);
+    int hCursorRefreshB(int absolute, int ch1Zero, int ch2Zero);
+
+    // Whether the automatic placement runs this tick.
+    bool autoPlacementApplies(bool on) const;
+    // Stores A and B (absolute plot values, truncated) for the selected
+    // channel; returns false and changes nothing when placement does not apply
+    // or the type is "Manual". For "Automatic" pass the trace extremes, for
+    // "Track" the values read under the vertical cursors.
+    bool hCursorcSetPositionAuto(bool on, double valueA, double valueB, int ch1Zero, int ch2Zero);
+
+    int levelA() const { return channel == 0 ? ch1A : ch2A; }
+    int levelB() const { return channel == 0 ? ch1B : ch2B; }
+    // Where the handles sit for the selected channel.
+    int handleA(int ch1Zero, int ch2Zero) const;
+    int handleB(int ch1Zero, int ch2Zero) const;
+
+    struct Labels {
+        QString voltA;
+        QString voltB;
+        QString deltaVolt;
+    };
+    // Va, Vb and ΔV of the selected channel's levels; gains outside 0..9 are held.
+    Labels labels(int ch1Gain, int ch2Gain) const;
+
+    bool shown() const;
+    // cursorsHorizontalChanged(): off in XY mode while measuring CH1.
+    bool switchedOn(bool on, bool xyMode) const;
+    struct Tracers {
+        bool ch1;
+        bool ch2;
+    };
+    Tracers tracersShown(bool on) const;
+
+    bool visible = false;
+    int channel = 0;
+    int type = Cursors::Track;
+    bool channelEnabled[3] = {false, false, false};
+    int absoluteA = 0;
+    int absoluteB = 0;
+    int ch1A = 64;
+    int ch1B = -64;
+    int ch2A = 64;
+    int ch2B = -64;
+
+private:
+    int refresh(int absolute, int ch1Zero, int ch2Zero, int &ch1Level, int &ch2Level);
+};
+
+// The value of a trace at `key`, interpolated between its neighbours as the
+// plot's tracers do; the nearest end outside the data, 0 for an empty trace.
+double interpolatedValueAt(const QVector<double> &keys, const QVector<double> &values, double key);
