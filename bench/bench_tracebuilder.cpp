@@ -71,8 +71,7 @@ struct Figures {
     long allocations; // in the whole timed loop
 };
 
-template <typename Work>
-Figures measure(int frames, Work work)
+template <typename Work> Figures measure(int frames, Work work)
 {
     for (int i = 0; i < 50; ++i) // warm caches and first-use storage
         work(i);
@@ -109,9 +108,8 @@ void runCase(const char *label, uint8_t mask, int n, bool roll, int frames)
 
     TraceBuilder builder;
     const QByteArray title = QByteArray(label) + " trace build";
-    report(title.constData(), measure(frames, [&](int i) {
-               builder.build(i & 1 ? fb : fa, a.size(), settings);
-           }));
+    report(title.constData(),
+           measure(frames, [&](int i) { builder.build(i & 1 ? fb : fa, a.size(), settings); }));
 
     PersistenceHistory history;
     ReferenceStore references;
@@ -141,6 +139,7 @@ int main(int argc, char **argv)
     const int frames = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
     std::printf("bench_tracebuilder: %d frames per case\n", frames);
     runCase("CH1+CH2, 768 samples:", Frames::Ch1 | Frames::Ch2, 768, false, frames);
-    runCase("CH1+CH2+logic, 3840 samples, roll:", Frames::Ch1 | Frames::Ch2 | Frames::Chd, 3840, true, frames);
+    runCase("CH1+CH2+logic, 3840 samples, roll:", Frames::Ch1 | Frames::Ch2 | Frames::Chd, 3840, true,
+            frames);
     return 0;
 }

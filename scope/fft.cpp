@@ -210,7 +210,8 @@ double SpectrumBuilder::displayValue(double magnitude, bool logY)
     return 16.0 * std::log2(magnitude);
 }
 
-void SpectrumBuilder::fill(std::array<complex, fftLength> &area, const int8_t *re, const int8_t *im, int samples)
+void SpectrumBuilder::fill(std::array<complex, fftLength> &area, const int8_t *re, const int8_t *im,
+                           int samples)
 {
     const int count = std::min(samples, fftLength);
     const double *w = m_windowTable.constData();
@@ -220,7 +221,8 @@ void SpectrumBuilder::fill(std::array<complex, fftLength> &area, const int8_t *r
         area[i] = complex();
 }
 
-void SpectrumBuilder::magnitudes(const std::array<complex, fftLength> &area, QVector<double> &values, bool logY)
+void SpectrumBuilder::magnitudes(const std::array<complex, fftLength> &area, QVector<double> &values,
+                                 bool logY)
 {
     values.resize(fftBins);
     double *out = values.data();
@@ -228,7 +230,8 @@ void SpectrumBuilder::magnitudes(const std::array<complex, fftLength> &area, QVe
         out[k] = displayValue(area[k].norm(), logY);
 }
 
-bool SpectrumBuilder::compute(const int8_t *ch1, const int8_t *ch2, int samples, const SpectrumSettings &settings)
+bool SpectrumBuilder::compute(const int8_t *ch1, const int8_t *ch2, int samples,
+                              const SpectrumSettings &settings)
 {
     m_ch1Values.resize(0);
     m_ch2Values.resize(0);
@@ -261,7 +264,8 @@ bool SpectrumBuilder::compute(const int8_t *ch1, const int8_t *ch2, int samples,
     return any;
 }
 
-bool SpectrumBuilder::computeFromFrame(const unsigned char *frame, int length, const SpectrumSettings &settings)
+bool SpectrumBuilder::computeFromFrame(const unsigned char *frame, int length,
+                                       const SpectrumSettings &settings)
 {
     m_ch1Values.resize(0);
     m_ch2Values.resize(0);
@@ -272,8 +276,8 @@ bool SpectrumBuilder::computeFromFrame(const unsigned char *frame, int length, c
     frameconfig_t header;
     Frames::parseScopeHeader(&header, frame);
     const int n = header.samplesPerChannel;
-    if (header.frameType != Frames::scopeFrameType || n <= 0
-        || Frames::scopeFrameLength(header.channelMask, n) != length) {
+    if (header.frameType != Frames::scopeFrameType || n <= 0 ||
+        Frames::scopeFrameLength(header.channelMask, n) != length) {
         qWarning().noquote() << QStringLiteral("FFT: frame does not match its header, no spectrum");
         return false;
     }

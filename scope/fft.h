@@ -33,7 +33,10 @@ public:
     friend complex operator*(complex a, const complex &b) { return a *= b; }
     friend complex operator*(complex a, double s) { return a *= s; }
     friend complex operator*(double s, complex a) { return a *= s; }
-    friend bool operator==(const complex &a, const complex &b) { return a.m_re == b.m_re && a.m_im == b.m_im; }
+    friend bool operator==(const complex &a, const complex &b)
+    {
+        return a.m_re == b.m_re && a.m_im == b.m_im;
+    }
     friend bool operator!=(const complex &a, const complex &b) { return !(a == b); }
 
     static const complex i;
@@ -66,7 +69,7 @@ enum class FftWindow { Rectangular, Hamming, Hann, Blackman };
 QVector<double> fftWindowTable(FftWindow window, int n);
 
 struct SpectrumSettings {
-    bool iq = false;  // CH1 + j·CH2 as one signal, drawn on the CH1 graph
+    bool iq = false; // CH1 + j·CH2 as one signal, drawn on the CH1 graph
     bool ch1 = true;
     bool ch2 = false;
     bool logY = false;

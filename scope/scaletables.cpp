@@ -62,16 +62,17 @@ QStringList timeBaseTexts()
 
 QStringList voltsPerDivTexts()
 {
-    return {QStringLiteral("8V/div"),   QStringLiteral("4V/div"),   QStringLiteral("2V/div"),
-            QStringLiteral("0.8V/div"), QStringLiteral("0.4V/div"), QStringLiteral("0.2V/div"),
-            QStringLiteral("0.1V/div"), QStringLiteral("50mV/div"), QStringLiteral("25mV/div"),
+    return {QStringLiteral("8V/div"),     QStringLiteral("4V/div"),   QStringLiteral("2V/div"),
+            QStringLiteral("0.8V/div"),   QStringLiteral("0.4V/div"), QStringLiteral("0.2V/div"),
+            QStringLiteral("0.1V/div"),   QStringLiteral("50mV/div"), QStringLiteral("25mV/div"),
             QStringLiteral("12.5mV/div"), QStringLiteral("----")};
 }
 
 QStringList inputRangeTexts()
 {
     const QString pm(QChar(0x00B1));
-    const char *const ranges[] = {"24V", "12V", "6V", "2.4V", "1.2V", "0.6V", "300mV", "150mV", "75mV", "37mV"};
+    const char *const ranges[] = {"24V",  "12V",   "6V",    "2.4V", "1.2V",
+                                  "0.6V", "300mV", "150mV", "75mV", "37mV"};
     QStringList list;
     for (const char *range : ranges)
         list << QStringLiteral("Gain (") + pm + QString::fromLatin1(range) + QStringLiteral(")");
@@ -274,8 +275,8 @@ QString samplingRateLabelText(int samplingIndex, int bufferIndex)
 {
     QString unit;
     const double range = vCursorDeltaTime(0, (bufferIndex + 1) * 512.0, unit, 1, samplingIndex);
-    return QStringLiteral("Time = ") + timeBaseText(samplingIndex) + QStringLiteral(", time range = ")
-           + get4Digits(range) + unit;
+    return QStringLiteral("Time = ") + timeBaseText(samplingIndex) + QStringLiteral(", time range = ") +
+           get4Digits(range) + unit;
 }
 
 QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain)
@@ -297,8 +298,8 @@ QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls
 
 QString channelBoxTitle(int channel, int gain, bool acCoupling)
 {
-    return QStringLiteral("Channel ") + QString::number(channel) + QStringLiteral("  ") + inputRangeText(gain)
-           + (acCoupling ? QStringLiteral(", AC ") : QStringLiteral(", AC/DC "));
+    return QStringLiteral("Channel ") + QString::number(channel) + QStringLiteral("  ") +
+           inputRangeText(gain) + (acCoupling ? QStringLiteral(", AC ") : QStringLiteral(", AC/DC "));
 }
 
 QuickRangeButtons channel1DCButtonCheck(int gain, bool acCoupling)

@@ -29,11 +29,11 @@ namespace ScaleTables {
 
 constexpr int plotHeight = 1280;
 constexpr int plotCentre = plotHeight / 2;
-constexpr double plotUnitsPerCount = 1.5625;       // 2 × 0.78125
-constexpr double voltsPerPlotUnitOfDivision = 0.015625; // one division is 64 plot units
+constexpr double plotUnitsPerCount = 1.5625;                 // 2 × 0.78125
+constexpr double voltsPerPlotUnitOfDivision = 0.015625;      // one division is 64 plot units
 constexpr double plotUnitsPerMeterUnit = 0.015625 * 0.78125; // RMS and average are in 1/128 of a code
 constexpr int timeBaseCount = 22;
-constexpr int gainCount = 10;       // gains 0..9 have a scale; 10 is the "----" entry
+constexpr int gainCount = 10; // gains 0..9 have a scale; 10 is the "----" entry
 constexpr int maxSamplingIndex = timeBaseCount - 1;
 
 // The three lists, in slider order.

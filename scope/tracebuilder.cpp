@@ -46,7 +46,8 @@ int TraceBuilder::logicBitPos0(int bit, int position, int size)
 TraceVerdict TraceBuilder::build(const unsigned char *frame, int length, const TraceSettings &settings)
 {
     if (!frame || length < Frames::scopeOverhead) {
-        qWarning().noquote() << QStringLiteral("Scope data: frame of %1 bytes is too short, not drawn").arg(length);
+        qWarning().noquote()
+            << QStringLiteral("Scope data: frame of %1 bytes is too short, not drawn").arg(length);
         return TraceVerdict::TooShort;
     }
     frameconfig_t header;
@@ -63,7 +64,8 @@ TraceVerdict TraceBuilder::build(const unsigned char *frame, int length, const T
     const int expected = Frames::scopeFrameLength(header.channelMask, n);
     if (length != expected) {
         qWarning().noquote()
-            << QStringLiteral("Scope data: frame of %1 bytes does not match its header (%2 expected), not drawn")
+            << QStringLiteral(
+                   "Scope data: frame of %1 bytes does not match its header (%2 expected), not drawn")
                    .arg(length)
                    .arg(expected);
         return TraceVerdict::LengthMismatch;
@@ -130,7 +132,8 @@ void TraceBuilder::fillKeys(const int8_t *ch1Block, bool xyMode)
         out[head + k] = ch1Block[k] + xyKeyOffset;
 }
 
-void TraceBuilder::fillChannel(const int8_t *block, int position, QVector<double> &values, ChannelExtremes &extremes)
+void TraceBuilder::fillChannel(const int8_t *block, int position, QVector<double> &values,
+                               ChannelExtremes &extremes)
 {
     const int n = m_samples;
     values.resize(n);
@@ -182,7 +185,8 @@ void TraceBuilder::fillLogic(const uint8_t *block, const TraceSettings &settings
     }
 }
 
-CursorPair vCursorAutoPositions(int zeroCrossFirst, int zeroCrossSecond, int samples, int startIndex, bool rollMode)
+CursorPair vCursorAutoPositions(int zeroCrossFirst, int zeroCrossSecond, int samples, int startIndex,
+                                bool rollMode)
 {
     int first = zeroCrossFirst;
     int second = zeroCrossSecond;
@@ -283,7 +287,8 @@ void ReferenceStore::clear()
         v.resize(0);
 }
 
-const QVector<double> &ReferenceStore::shifted(const QVector<double> &stored, int offset, QVector<double> &out)
+const QVector<double> &ReferenceStore::shifted(const QVector<double> &stored, int offset,
+                                               QVector<double> &out)
 {
     out.resize(stored.size());
     double *target = out.data();

@@ -23,10 +23,10 @@
 #include <cstdint>
 
 struct TraceSettings {
-    int ch1Position = 0; // ch1PositionSlider
-    int ch2Position = 0; // ch2PositionSlider
-    int chdPosition = 0; // chdPositionSlider
-    int chdSize = 0;     // chdSizeSlider
+    int ch1Position = 0;   // ch1PositionSlider
+    int ch2Position = 0;   // ch2PositionSlider
+    int chdPosition = 0;   // chdPositionSlider
+    int chdSize = 0;       // chdSizeSlider
     bool rollMode = false; // rollMode checked and enabled
     bool xyMode = false;
 };
@@ -105,7 +105,8 @@ struct CursorPair {
     double first = 0.0;
     double second = 0.0;
 };
-CursorPair vCursorAutoPositions(int zeroCrossFirst, int zeroCrossSecond, int samples, int startIndex, bool rollMode);
+CursorPair vCursorAutoPositions(int zeroCrossFirst, int zeroCrossSecond, int samples, int startIndex,
+                                bool rollMode);
 
 // The last `decay` CH1 and CH2 traces, oldest first; the newest is the
 // trace of this tick. Storage for nine traces per channel is kept, one per

@@ -156,7 +156,8 @@ void TestFft::matchesTheDiscreteTransform()
     std::vector<complex> inPlace = x;
     QVERIFY(CFFT::Forward(inPlace.data(), n));
     const std::vector<complex> reference = naiveDft(x, false);
-    QVERIFY2(maxDistance(inPlace, reference) < 1e-9 * n, qPrintable(QString::number(maxDistance(inPlace, reference))));
+    QVERIFY2(maxDistance(inPlace, reference) < 1e-9 * n,
+             qPrintable(QString::number(maxDistance(inPlace, reference))));
 
     std::vector<complex> outOfPlace(n);
     QVERIFY(CFFT::Forward(x.data(), outOfPlace.data(), n));
@@ -264,7 +265,8 @@ void TestFft::windowSpansTheTransformedPoints()
     QCOMPARE(builder.windowTable().last(), builder.windowTable().first());
     QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), SpectrumSettings()));
     const double expected = 0.05 * 10 * 127.5 * std::sqrt(2.0);
-    QVERIFY2(std::fabs(builder.ch1Values()[0] - expected) < 1e-9, qPrintable(QString::number(builder.ch1Values()[0])));
+    QVERIFY2(std::fabs(builder.ch1Values()[0] - expected) < 1e-9,
+             qPrintable(QString::number(builder.ch1Values()[0])));
     // A closed window leaks mostly into the first neighbour; a window cut
     // off at a third of its span would smear far wider.
     QVERIFY(builder.ch1Values()[1] > 0.1);

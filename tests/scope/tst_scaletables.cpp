@@ -128,7 +128,8 @@ void TestScaleTables::voltsFromCodesAndMeterUnits()
     for (int gain = 0; gain < 10; ++gain) {
         const ScaleValue scale = parseVoltText(voltsPerDivText(gain));
         const double expected = scale.unit == QLatin1String("mV") ? scale.number / 1000 : scale.number;
-        QVERIFY2(qFuzzyCompare(rawValueToVolt(voltsPerDivText(gain), 64), expected), qPrintable(voltsPerDivText(gain)));
+        QVERIFY2(qFuzzyCompare(rawValueToVolt(voltsPerDivText(gain), 64), expected),
+                 qPrintable(voltsPerDivText(gain)));
     }
 }
 
@@ -164,9 +165,9 @@ void TestScaleTables::frequencyUnitsFollowTheSamplingIndex()
 void TestScaleTables::periodsBecomeFrequencies()
 {
     // 16 samples = one division.
-    QCOMPARE(samplex100ToFrequency_f(1600, 7), 1000.0);    // 1 ms
-    QCOMPARE(samplex100ToFrequency_f(1600, 0), 125000.0);  // 8 µs
-    QCOMPARE(samplex100ToFrequency_f(1600, 21), 0.02);     // 50 s
+    QCOMPARE(samplex100ToFrequency_f(1600, 7), 1000.0);   // 1 ms
+    QCOMPARE(samplex100ToFrequency_f(1600, 0), 125000.0); // 8 µs
+    QCOMPARE(samplex100ToFrequency_f(1600, 21), 0.02);    // 50 s
     QCOMPARE(samplex100ToFrequency(1600, 7), QStringLiteral(" 1000 Hz"));
     QCOMPARE(samplex100ToFrequency(1600, 0), QStringLiteral(" 125.0 kHz"));
     QCOMPARE(samplex100ToFrequency(1600, 21), QStringLiteral(" 20.00 mHz"));
@@ -180,8 +181,9 @@ void TestScaleTables::periodsBecomeFrequencies()
 void TestScaleTables::periodsMatchTheSamplingRate()
 {
     // Independent of the time base texts: the rate is 16 samples per division.
-    const double secondsPerDiv[22] = {8e-6, 16e-6, 32e-6, 64e-6, 128e-6, 256e-6, 500e-6, 1e-3, 2e-3, 5e-3, 10e-3,
-                                      20e-3, 50e-3, 0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50};
+    const double secondsPerDiv[22] = {8e-6, 16e-6, 32e-6, 64e-6, 128e-6, 256e-6, 500e-6, 1e-3,
+                                      2e-3, 5e-3,  10e-3, 20e-3, 50e-3,  0.1,    0.2,    0.5,
+                                      1,    2,     5,     10,    20,     50};
     QRandomGenerator rng(17);
     for (int round = 0; round < 500; ++round) {
         const int index = rng.bounded(22);
@@ -189,7 +191,11 @@ void TestScaleTables::periodsMatchTheSamplingRate()
         const double expected = 16.0 / secondsPerDiv[index] / (periodX100 / 100.0);
         const double got = samplex100ToFrequency_f(periodX100, uint8_t(index));
         QVERIFY2(std::fabs(got - expected) <= expected * 0.005,
-                 qPrintable(QStringLiteral("index %1 period %2: %3 vs %4").arg(index).arg(periodX100).arg(got).arg(expected)));
+                 qPrintable(QStringLiteral("index %1 period %2: %3 vs %4")
+                                .arg(index)
+                                .arg(periodX100)
+                                .arg(got)
+                                .arg(expected)));
     }
 }
 
@@ -214,8 +220,9 @@ void TestScaleTables::deltaTimeIsRoundedAndNeverNegative()
 void TestScaleTables::samplingRateLabel()
 {
     QCOMPARE(samplingRateLabelText(8, 2), QStringLiteral("Time = 2ms/div, time range =  96.00ms"));
-    QCOMPARE(samplingRateLabelText(0, 0),
-             QStringLiteral("Time = 8") + micro + QStringLiteral("s/div, time range =  128.0") + micro + QStringLiteral("s"));
+    QCOMPARE(samplingRateLabelText(0, 0), QStringLiteral("Time = 8") + micro +
+                                              QStringLiteral("s/div, time range =  128.0") + micro +
+                                              QStringLiteral("s"));
     QCOMPARE(samplingRateLabelText(21, 14), QStringLiteral("Time = 50s/div, time range =  12000s"));
 }
 
@@ -252,13 +259,15 @@ void TestScaleTables::channelLabelsShowMathAndInvert()
 
     // CH2 subtracting, CH1 echoed inverted.
     QCOMPARE(channelLabelText(2, math | subtract, invert, 0), QStringLiteral(" CH2 + CH1 = 8V/div"));
-    QCOMPARE(channelLabelText(2, invert | math | multiply, invert, 7), QStringLiteral("-CH2 * -CH1 = 50mV/div"));
+    QCOMPARE(channelLabelText(2, invert | math | multiply, invert, 7),
+             QStringLiteral("-CH2 * -CH1 = 50mV/div"));
     QCOMPARE(channelLabelText(2, 0, 0, 10), QStringLiteral(" CH2 = ----"));
 }
 
 void TestScaleTables::boxTitleAndQuickButtons()
 {
-    QCOMPARE(channelBoxTitle(1, 0, true), QStringLiteral("Channel 1  Gain (") + plusMinus + QStringLiteral("24V), AC "));
+    QCOMPARE(channelBoxTitle(1, 0, true),
+             QStringLiteral("Channel 1  Gain (") + plusMinus + QStringLiteral("24V), AC "));
     QCOMPARE(channelBoxTitle(2, 6, false),
              QStringLiteral("Channel 2  Gain (") + plusMinus + QStringLiteral("300mV), AC/DC "));
 

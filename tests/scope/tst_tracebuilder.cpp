@@ -37,7 +37,8 @@ void setSample(QByteArray &frame, uint8_t mask, int bit, int n, int i, int value
     frame[handOffset(mask, bit, n) + i] = char(value);
 }
 
-TraceVerdict build(TraceBuilder &builder, const QByteArray &frame, const TraceSettings &settings = TraceSettings())
+TraceVerdict build(TraceBuilder &builder, const QByteArray &frame,
+                   const TraceSettings &settings = TraceSettings())
 {
     return builder.build(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size(), settings);
 }
