@@ -170,6 +170,24 @@ SnifferVerdict checkSnifferFrame(const unsigned char *data, int length, int prev
     return SnifferVerdict::Accepted;
 }
 
+SnifferVerdict acceptSnifferFrame(const unsigned char *data, int length, int previousFrameNumber)
+{
+    const SnifferVerdict verdict = checkSnifferFrame(data, length, previousFrameNumber);
+    if (verdict == SnifferVerdict::InvalidHeader)
+        veltoLog(QStringLiteral("Sniffer, frame header not valid"), 2);
+    else if (verdict == SnifferVerdict::SameFrame)
+        veltoLog(QStringLiteral("Sniffer, same data, nothing to do"), 1);
+    return verdict;
+}
+
+bool acceptMeterRead(int received)
+{
+    if (received >= meterReadLength)
+        return true;
+    veltoLog(QStringLiteral("Meter, data too short"), 2);
+    return false;
+}
+
 ScopeVerdict acceptScopeFrame(LibUsbDevice &usb, int expectedLength, QByteArray &cache)
 {
     if (!usb.dataReady)

@@ -99,6 +99,12 @@ ScopeVerdict checkScopeFrame(const unsigned char *data, int length, int expected
 // Checks a sniffer frame; `previousFrameNumber` is -1 before the first.
 SnifferVerdict checkSnifferFrame(const unsigned char *data, int length, int previousFrameNumber);
 
+// The sniffer display's check with its log lines: a header that is not 'B'
+// and a frame number seen before are logged; a read too short is ignored.
+SnifferVerdict acceptSnifferFrame(const unsigned char *data, int length, int previousFrameNumber);
+// The meter read of 36 bytes: fewer are logged and nothing is shown.
+bool acceptMeterRead(int received);
+
 // Takes a completed read from the transport for the scope display: the
 // frame is copied out under the transport's lock into `cache` and checked
 // there, never in the receive buffer the next read may land in. A frame of

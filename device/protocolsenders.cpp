@@ -60,6 +60,9 @@ void VeltoInterface::sendMainConfigurationFrequency(unsigned char index, long lo
 
 void VeltoInterface::deviceSettingsSendBulk()
 {
+    // The block is made whole each time: entries no sender writes go out as 0,
+    // not as what a custom waveform left in the first half of the buffer.
+    std::memset(bulkBuffer, 0, configurationBlockSize);
     deviceSettingsExec();
     logToFile(QStringLiteral("Finish prepare configuration, now send buffer as AWG"), 0);
     for (int i = 0; i < ConfigEntry::Count; ++i)

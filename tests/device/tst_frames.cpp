@@ -187,9 +187,25 @@ void TestFrames::snifferAcceptance()
     QCOMPARE(checkSnifferFrame(bytes(f), f.size(), -1), SnifferVerdict::Accepted);
     QCOMPARE(checkSnifferFrame(bytes(f), f.size(), 4), SnifferVerdict::Accepted);
     QCOMPARE(checkSnifferFrame(bytes(f), f.size(), 5), SnifferVerdict::SameFrame);
+    {
+        MessageCapture log;
+        QCOMPARE(acceptSnifferFrame(bytes(f), f.size(), 5), SnifferVerdict::SameFrame);
+        QCOMPARE(log.typesOf(QStringLiteral("Sniffer, same data, nothing to do")), QList<QtMsgType>{QtInfoMsg});
+        QCOMPARE(acceptSnifferFrame(bytes(f), 100, 5), SnifferVerdict::TooShort);
+        QCOMPARE(log.messages().size(), 1); // a short read is ignored quietly
+    }
     QCOMPARE(checkSnifferFrame(bytes(f), 4617, -1), SnifferVerdict::TooShort);
     f[0] = 'A';
     QCOMPARE(checkSnifferFrame(bytes(f), f.size(), -1), SnifferVerdict::InvalidHeader);
+    {
+        MessageCapture log;
+        QCOMPARE(acceptSnifferFrame(bytes(f), f.size(), -1), SnifferVerdict::InvalidHeader);
+        QCOMPARE(log.typesOf(QStringLiteral("Sniffer, frame header not valid")), QList<QtMsgType>{QtWarningMsg});
+        QVERIFY(!acceptMeterRead(35));
+        QVERIFY(acceptMeterRead(36));
+        QVERIFY(!acceptMeterRead(-7));
+        QCOMPARE(log.count(QStringLiteral("Meter, data too short")), 2);
+    }
     sniffconfig_t h;
     QByteArray g(10, '\0');
     g[0] = 'B';
