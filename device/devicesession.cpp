@@ -91,7 +91,8 @@ int VeltoInterface::deviceSettingsInitialize()
     logToFile(QStringLiteral("Initialize bulk read transfer"), 0);
     usbDevice.asyncBulkReadTransfer();
     deviceSettingsSendInteractive();
-    QTimer::singleShot(scopeStartDelayMs, this, &VeltoInterface::scopeStartForce);
+    // A precise timer: a coarse one may fire up to 5 % early, before the instrument is ready.
+    QTimer::singleShot(scopeStartDelayMs, Qt::PreciseTimer, this, &VeltoInterface::scopeStartForce);
     return 0;
 }
 

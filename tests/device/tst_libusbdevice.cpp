@@ -382,8 +382,10 @@ void TestLibUsbDevice::vanishedDeviceIsLostAndRecoverable()
     MessageCapture log;
     backend.instrument().setAttached(false);
     // The pending read completes with no device and cannot be resubmitted.
-    QVERIFY(waitFor([&] { return bool(device.connectionLostFlag); }));
-    QVERIFY(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_NO_DEVICE")));
+    // The flag is raised before the line is logged, on the event thread: wait for both.
+    QVERIFY(waitFor([&] {
+        return device.connectionLostFlag && log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_NO_DEVICE"));
+    }));
     QCOMPARE(device.controlWriteTransfer(0x41, 0, 0), -99);
     device.closeDevice();
     device.reset();
