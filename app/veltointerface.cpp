@@ -60,6 +60,10 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     setupAppSetting();
     scopeInitDatacache();
 
+    // 7. The plot and its graphs.
+    setupGraphs();
+    displayControlsSet();
+
     // 9. The configuration and waveform buffer.
     std::memset(bulkBuffer, 0, sizeof(bulkBuffer));
     ui->toolButtonDACOffsetOK->setEnabled(false);
@@ -179,8 +183,9 @@ void VeltoInterface::setInfoText(QString text, bool busy)
 
 void VeltoInterface::dataShow()
 {
-    // Mode 0 runs the scope display and mode 1 the sniffer display once they
-    // exist; the meter modes poll on their own timer.
+    // Mode 1 runs the sniffer display once it exists; the meter modes poll on their own timer.
+    if (mainMode == 0)
+        scopeDataShow();
 }
 
 void VeltoInterface::meterRequestData()

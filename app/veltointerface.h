@@ -2,6 +2,7 @@
 
 #include "device/frames.h"
 #include "device/libusbdevice.h"
+#include "scope/tracebuilder.h"
 #include "ui/about.h"
 #include "ui/options.h"
 #include "ui/settings.h"
@@ -16,6 +17,8 @@
 
 class QCloseEvent;
 class QComboBox;
+class QCPGraph;
+class QCustomPlot;
 class QLabel;
 
 namespace Ui {
@@ -103,6 +106,12 @@ public:
     void bufferCheckMaxSize();
     void bufferComboBoxItemChange(QComboBox *comboBox, int count);
 
+    // --- Scope display --------------------------------------------------------
+    void setupGraphs();
+    void displayControlsSet();
+    void scopeDataShow();
+    void scopeApplyTheme(int theme);
+
     // --- Generator -----------------------------------------------------------
     void awgDACBufferChanged(int index);
     void awgEnableChanged();
@@ -134,6 +143,18 @@ public:
     OptionsMap optionsMap;
     QPointer<Settings> settingsDialog;
     QPointer<About> aboutDialog;
+    // The plot and its graphs, in drawing order.
+    QCustomPlot *customPlot = nullptr;
+    QCPGraph *ch1Graph = nullptr;
+    QCPGraph *ch1RefGraph = nullptr;
+    QCPGraph *ch2Graph = nullptr;
+    QCPGraph *ch2RefGraph = nullptr;
+    QCPGraph *decayGraphs[2][9] = {};
+    QCPGraph *logicGraphs[8] = {};
+    QCPGraph *logicBaseGraphs[8] = {};
+    QCPGraph *logicRefGraphs[8] = {};
+    QCPGraph *fftGraphs[2] = {};
+    TraceBuilder traceBuilder;
     // The effective generator frequency last read back, in hertz.
     double effectiveFrequency = 0;
     // How the Exit action ends the process; tests replace it.

@@ -207,6 +207,13 @@ MultimeterDisplay::MultimeterDisplay(QWidget *parent) : QWidget(parent)
     refreshValue();
 }
 
+MultimeterDisplay::~MultimeterDisplay()
+{
+    // Hiding the base editor while the widget goes away ends its editing and
+    // would call back into a display that no longer exists.
+    disconnect(lineEditBase, nullptr, this, nullptr);
+}
+
 // ---- formatting ----
 
 QString MultimeterDisplay::valueToString(double value, int power, int precision)

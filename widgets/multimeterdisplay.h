@@ -25,6 +25,7 @@ class MultimeterDisplay : public QWidget
     Q_OBJECT
 public:
     explicit MultimeterDisplay(QWidget *parent = nullptr);
+    ~MultimeterDisplay() override;
 
     // Configuration
     void setUnit(const QString &unit);

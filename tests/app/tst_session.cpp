@@ -7,6 +7,8 @@
 #include "persistence/messagepresenter.h"
 #include "ui_veltointerface.h"
 
+#include <qcustomplot.h>
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
@@ -137,8 +139,15 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     const qint64 started = traceTime(later.at(findLine(later, QStringLiteral("ctrl 0x44 2 "), block)));
     QVERIFY2(started - traceTime(lines.at(block)) >= 2000, qPrintable(QString::number(started)));
     QCOMPARE(window.ui->stopButton->text(), QStringLiteral("STOP"));
-    // Frames arrive.
+    // Frames arrive and are drawn: 768 samples of CH1 and CH2, each at 640 + 1.5625 × code.
     QTRY_VERIFY_WITH_TIMEOUT(!trace.matching(QStringLiteral("bulkin 0 ")).isEmpty(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.ch1Graph->data()->size(), 768, 5000);
+    QCOMPARE(window.ch2Graph->data()->size(), 768);
+    QVERIFY(window.logicGraphs[0]->data()->isEmpty()); // the logic trace is off
+    for (auto it = window.ch2Graph->data()->constBegin(); it != window.ch2Graph->data()->constEnd(); ++it) {
+        const double code = (it->value - 640.0) / 1.5625;
+        QVERIFY2(code >= -128 && code <= 127 && qAbs(code - qRound(code)) < 1e-9, qPrintable(QString::number(it->value)));
+    }
     window.terminateProcess = nullptr;
 }
 

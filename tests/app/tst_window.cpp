@@ -5,6 +5,8 @@
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
 
+#include <qcustomplot.h>
+
 #include <QApplication>
 #include <QDockWidget>
 #include <QFontDatabase>
@@ -38,6 +40,7 @@ private slots:
     void modeTabsAndPages();
     void styleAndFonts();
     void busyTextDisablesThePlotArea();
+    void graphsInDrawingOrder();
     void settingsAndAboutOpenFromTheMenu();
 };
 
@@ -141,6 +144,41 @@ void TestWindow::busyTextDisablesThePlotArea()
     window.setInfoText(QStringLiteral("next"));
     QVERIFY(window.ui->centralWidget->isEnabled());
     QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("next"));
+}
+
+void TestWindow::graphsInDrawingOrder()
+{
+    VeltoInterface window;
+    QCustomPlot *plot = window.customPlot;
+    QVERIFY(window.ui->plotArea->isAncestorOf(plot));
+    QCOMPARE(plot->graphCount(), 48);
+    QCOMPARE(plot->graph(0), window.ch1Graph);
+    QCOMPARE(plot->graph(1), window.ch1RefGraph);
+    QCOMPARE(plot->graph(2), window.ch2Graph);
+    QCOMPARE(plot->graph(3), window.ch2RefGraph);
+    for (int k = 0; k < 9; ++k) {
+        QCOMPARE(plot->graph(4 + 2 * k), window.decayGraphs[0][k]);
+        QCOMPARE(plot->graph(5 + 2 * k), window.decayGraphs[1][k]);
+    }
+    for (int bit = 0; bit < 8; ++bit) {
+        QCOMPARE(plot->graph(22 + 3 * bit), window.logicGraphs[bit]);
+        QCOMPARE(plot->graph(23 + 3 * bit), window.logicBaseGraphs[bit]);
+        QCOMPARE(plot->graph(24 + 3 * bit), window.logicRefGraphs[bit]);
+        QCOMPARE(window.logicGraphs[bit]->lineStyle(), QCPGraph::lsStepCenter);
+        QCOMPARE(window.logicRefGraphs[bit]->lineStyle(), QCPGraph::lsStepCenter);
+        QVERIFY(!window.logicGraphs[bit]->selectable());
+        QVERIFY(window.logicRefGraphs[bit]->selectable());
+    }
+    QCOMPARE(plot->graph(46), window.fftGraphs[0]);
+    QCOMPARE(plot->graph(47)->lineStyle(), QCPGraph::lsImpulse);
+    QCOMPARE(window.ch1Graph->lineStyle(), QCPGraph::lsLine);
+    // The two channel traces are drawn two pixels wide, also after a theme change.
+    QCOMPARE(window.ch1Graph->pen().width(), 2);
+    QCOMPARE(window.ch2Graph->pen().width(), 2);
+    window.scopeApplyTheme(1);
+    QCOMPARE(window.ch1Graph->pen().width(), 2);
+    QCOMPARE(plot->yAxis->range().upper, 1280.0);
+    QCOMPARE(plot->xAxis->range().upper, 1536.0);
 }
 
 void TestWindow::settingsAndAboutOpenFromTheMenu()
