@@ -92,6 +92,8 @@ public:
     void clearBuffer(unsigned char *buffer, int length);
     QString getStringFromUnsignedChar(unsigned char *data, int length);
     void scopeInitDatacache();
+    // The channels whose trace boxes are checked, as a frame's channel mask.
+    uint8_t scopeTraceMask();
     int dataValueRangeTrunk(int value, int min, int max);
     long long dataValueRangeTrunk64(long long value, long long min, long long max);
 

@@ -51,15 +51,15 @@ long long VeltoInterface::dataValueRangeTrunk64(long long value, long long min, 
     return ConfigProtocol::dataValueRangeTrunk64(value, min, max);
 }
 
+uint8_t VeltoInterface::scopeTraceMask()
+{
+    return Frames::channelMaskFor(ui->checkBoxCH1Trace->isChecked(), ui->checkBoxCH2Trace->isChecked(),
+                                  ui->checkBoxCHDTrace->isChecked());
+}
+
 void VeltoInterface::scopeInitDatacache()
 {
-    uint8_t mask = 0;
-    if (ui->checkBoxCH1Trace->isChecked())
-        mask |= Frames::Ch1;
-    if (ui->checkBoxCH2Trace->isChecked())
-        mask |= Frames::Ch2;
-    if (ui->checkBoxCHDTrace->isChecked())
-        mask |= Frames::Chd;
+    const uint8_t mask = scopeTraceMask();
     const int n = Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex());
     // A whole frame of that shape, so that a redraw before the first frame reads zeros.
     frameCache = QByteArray(Frames::scopeFrameLength(mask, n), '\0');

@@ -117,6 +117,11 @@ int channelCount(uint8_t mask)
     return (mask & Ch1 ? 1 : 0) + (mask & Ch2 ? 1 : 0) + (mask & Chd ? 1 : 0);
 }
 
+uint8_t channelMaskFor(bool ch1, bool ch2, bool chd)
+{
+    return uint8_t((ch1 ? Ch1 : 0) | (ch2 ? Ch2 : 0) | (chd ? Chd : 0));
+}
+
 int scopeFrameLength(uint8_t mask, int n)
 {
     return scopeOverhead + channelCount(mask) * n;

@@ -79,6 +79,8 @@ void writeMeterBlock(const channela_t &meter, unsigned char *data);
 QString identificationText(const unsigned char *data, int length);
 
 int channelCount(uint8_t channelMask);
+// The channel mask of the traces that are switched on.
+uint8_t channelMaskFor(bool ch1, bool ch2, bool chd);
 // 48 + k·n for the channels in `channelMask`.
 int scopeFrameLength(uint8_t channelMask, int samplesPerChannel);
 // Samples per channel for a buffer combo index: (index + 1) × 256.

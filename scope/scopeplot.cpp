@@ -93,15 +93,8 @@ void VeltoInterface::displayControlsSet()
 
 void VeltoInterface::scopeDataShow()
 {
-    uint8_t mask = 0;
-    if (ui->checkBoxCH1Trace->isChecked())
-        mask |= Frames::Ch1;
-    if (ui->checkBoxCH2Trace->isChecked())
-        mask |= Frames::Ch2;
-    if (ui->checkBoxCHDTrace->isChecked())
-        mask |= Frames::Chd;
-    const int expected =
-        Frames::scopeFrameLength(mask, Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex()));
+    const int expected = Frames::scopeFrameLength(
+        scopeTraceMask(), Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex()));
     const bool fresh = Frames::acceptScopeFrame(usbDevice, expected, frameCache) == Frames::ScopeVerdict::Accepted;
     if (!fresh && !redrawRequested)
         return;

@@ -78,6 +78,8 @@ void TestFrames::blockOffsetsFollowTheMask()
     QCOMPARE(meterBlockOffset(Ch1 | Ch2 | Chd, 3840), 10 + 3 * 3840);
     QCOMPARE(scopeFrameLength(7, 3840), 11568);
     QVERIFY(scopeFrameLength(7, 3840) <= LibUsbDevice::bufferSize);
+    QCOMPARE(channelMaskFor(true, false, true), uint8_t(Ch1 | Chd));
+    QCOMPARE(channelMaskFor(false, false, false), uint8_t(0));
     QCOMPARE(samplesForBufferIndex(0), 256);
     QCOMPARE(samplesForBufferIndex(14), 3840);
 }
