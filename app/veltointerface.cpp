@@ -64,6 +64,11 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     setupGraphs();
     displayControlsSet();
 
+    // 8. The read-out faces of the meter displays.
+    meterFontLarge = QFont(QStringLiteral("Courier New"), 40, 63);
+    meterFontMedium = QFont(QStringLiteral("Courier New"), 36, 63);
+    meterFontSmall = QFont(QStringLiteral("Courier New"), 28, 63);
+
     // 9. The configuration and waveform buffer.
     std::memset(bulkBuffer, 0, sizeof(bulkBuffer));
     ui->toolButtonDACOffsetOK->setEnabled(false);

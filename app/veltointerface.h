@@ -9,6 +9,7 @@
 #include "widgets/multimeterdisplayoptions.h"
 
 #include <QByteArray>
+#include <QFont>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -157,6 +158,10 @@ public:
     QCPGraph *logicRefGraphs[8] = {};
     QCPGraph *fftGraphs[2] = {};
     TraceBuilder traceBuilder;
+    // The read-out faces of the meter displays, large to small.
+    QFont meterFontLarge;
+    QFont meterFontMedium;
+    QFont meterFontSmall;
     // The effective generator frequency last read back, in hertz.
     double effectiveFrequency = 0;
     // How the Exit action ends the process; tests replace it.

@@ -2,6 +2,7 @@
 #include "app/veltointerface.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
+#include "ui_veltointerface.h"
 
 #include <QDir>
 #include <QScreen>
@@ -136,11 +137,12 @@ void TestAppSettings::closingTheWindowShutsDownOnce()
     MessageCapture log;
     VeltoInterface window;
     window.resize(640, 480);
-    window.usbDevice.initializeDevice();
-    window.usbDevice.openDevice();
-    QVERIFY(window.usbDevice.deviceOpened);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The window connects by itself once the event loop runs.
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(window.usbDevice.deviceOpened);
+    QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
     const QSize shown = window.size();
     QVERIFY(window.close());
     QVERIFY(!window.displayTimer.isActive());
@@ -168,8 +170,8 @@ void TestAppSettings::exitActionShutsDownOnceAndTerminates()
     VeltoInterface window;
     QList<int> exitCodes;
     window.terminateProcess = [&exitCodes](int code) { exitCodes << code; };
-    window.usbDevice.initializeDevice();
-    window.usbDevice.openDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
     window.on_actionExit_triggered();
     QCOMPARE(exitCodes, QList<int>{0});
     QCOMPARE(log.count(QStringLiteral("Exit triggered")), 1);
@@ -181,12 +183,16 @@ void TestAppSettings::exitActionShutsDownOnceAndTerminates()
     QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
 
     // Without a device the disconnect request is refused and logged, nothing else.
+    VirtualUsbBackend::shared().instrument().setAttached(false);
     VeltoInterface lonely;
+    QTRY_COMPARE_WITH_TIMEOUT(lonely.ui->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
     lonely.terminateProcess = [](int) {};
     log.clear();
     lonely.on_actionExit_triggered();
     QVERIFY(log.contains(QStringLiteral("Device not connected")));
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
+    QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+    VirtualUsbBackend::shared().instrument().setAttached(true);
 }
 
 QTEST_MAIN(TestAppSettings)
