@@ -268,5 +268,7 @@ void VeltoInterface::on_actionAbout_triggered()
 
 void VeltoInterface::applyScopeConfiguration()
 {
+    // The logic label side and the grid style follow once the plot's labels and grid styles exist.
+    scopeApplyTheme(scopeOptions.theme);
     redrawRequested = true;
 }

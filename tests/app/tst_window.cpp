@@ -190,10 +190,14 @@ void TestWindow::settingsAndAboutOpenFromTheMenu()
     QCOMPARE(openedDialog([&window] { window.ui->actionAbout->trigger(); }), QStringLiteral("About"));
     QCOMPARE(openedDialog([&window] { window.callSettings(QStringLiteral("PythonConsole")); }),
              QStringLiteral("Settings"));
-    // Applying the settings reaches the scope configuration.
+    // Applying the settings reaches the scope configuration: the theme changes the plot.
+    auto corner = [&window] { return window.customPlot->toPixmap(100, 100).toImage().pixelColor(1, 1); };
+    const QColor dark = corner();
     window.redrawRequested = false;
+    window.scopeOptions.theme = 1;
     window.applyModuleConfiguration();
     QVERIFY(window.redrawRequested);
+    QVERIFY(corner().lightness() > dark.lightness());
     window.terminateProcess = [](int) {};
 }
 
