@@ -85,9 +85,13 @@ public:
         libusb_transfer *t = inFlight;
         if (!t)
             return 0;
-        // A bus delivers frames at some pace; without one the producer would
-        // hold the hand-off lock nearly all the time.
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
+        // Let the other thread in between frames: without it the producer would
+        // hold the hand-off lock nearly all the time. Most frames still land
+        // while the consumer may be copying, which is what a tear needs.
+        if (counter % 8 == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        else
+            std::this_thread::yield();
         inFlight = nullptr;
         if (cancelled) {
             t->status = LIBUSB_TRANSFER_CANCELLED;
