@@ -52,9 +52,15 @@ QByteArray formatLogLine(QtMsgType type, const QString &timeStamp, const QString
 
 void loggingOutput(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss:zzz"));
     static QMutex mutex;
     QMutexLocker locker(&mutex);
+    // Taken under the lock: local-time conversion is not safe from two
+    // threads at once on every system (without zone data it can fail), and a
+    // line must never lose its time stamp.
+    const QString format = QStringLiteral("yyyy.MM.dd hh:mm:ss:zzz");
+    QString stamp = QDateTime::currentDateTime().toString(format);
+    if (stamp.isEmpty())
+        stamp = QDateTime::currentDateTimeUtc().toString(format);
     const QByteArray text =
         formatLogLine(type, stamp, message, context.file, context.line, context.function, loggingLevel);
     if (!text.isEmpty()) {
