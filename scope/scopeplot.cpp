@@ -110,14 +110,23 @@ void VeltoInterface::scopeDataShow()
         customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
     }
     const QVector<double> &keys = traceBuilder.keys();
-    ch1Graph->setData(keys, traceBuilder.ch1(), true);
-    ch2Graph->setData(keys, traceBuilder.ch2(), true);
+    // A channel missing from the frame has no values: its graph is emptied,
+    // not handed keys without values (the plot would complain every tick).
+    auto show = [&keys](QCPGraph *graph, const QVector<double> &values) {
+        if (values.isEmpty())
+            graph->data()->clear();
+        else
+            graph->setData(keys, values, true);
+    };
+    show(ch1Graph, traceBuilder.ch1());
+    show(ch2Graph, traceBuilder.ch2());
     const QCheckBox *bits[8] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3,
                                 ui->checkBoxCHD4, ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7};
+    static const QVector<double> none;
     for (int bit = 0; bit < 8; ++bit) {
         const bool shown = traceBuilder.hasLogic() && bits[bit]->isChecked();
-        logicGraphs[bit]->setData(keys, shown ? traceBuilder.logic(bit) : QVector<double>(), true);
-        logicBaseGraphs[bit]->setData(keys, shown ? traceBuilder.logicBaseline(bit) : QVector<double>(), true);
+        show(logicGraphs[bit], shown ? traceBuilder.logic(bit) : none);
+        show(logicBaseGraphs[bit], shown ? traceBuilder.logicBaseline(bit) : none);
     }
     customPlot->replot(QCustomPlot::rpQueuedReplot);
 }
