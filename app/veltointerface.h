@@ -106,6 +106,18 @@ public:
     void channel2TraceChanged(bool on);
     void channelLogicTraceChanged();
     void scopeADCBufferChanged(int index);
+    void channel1GainSliderChanged(int gain, bool updateButtons);
+    void channel2GainSliderChanged(int gain, bool updateButtons);
+    void channel1ACDCChanged(bool updateButtons);
+    void channel2ACDCChanged(bool updateButtons);
+    void channel1DCButtonCheck(int gain, bool ac);
+    void channel2DCButtonCheck(int gain, bool ac);
+    void channelPositionSliderChanged(int channel, int value);
+    void scopeSamplingSliderChanged(int index);
+    void scopeRefreshSamplingRateLabel();
+    void sendChannel1GainControls(int gain);
+    void sendChannel2GainControls(int gain);
+    void sendSamplingRate(int index);
     void bufferCheckMaxSize();
     void bufferComboBoxItemChange(QComboBox *comboBox, int count);
 
@@ -158,6 +170,8 @@ public:
     QCPGraph *logicRefGraphs[8] = {};
     QCPGraph *fftGraphs[2] = {};
     TraceBuilder traceBuilder;
+    // Zero levels of CH1, CH2 and the logic group in plot units: 640 + the position slider.
+    int zeroLevel[3] = {640 - 120, 640, 640 + 8};
     // The read-out faces of the meter displays, large to small.
     QFont meterFontLarge;
     QFont meterFontMedium;
@@ -216,6 +230,17 @@ public slots:
     void on_checkBoxCHD6_clicked();
     void on_checkBoxCHD7_clicked();
     void on_comboBoxADCBuffer_currentIndexChanged(int index);
+    void on_ch1GainSlider_valueChanged(int value);
+    void on_ch2GainSlider_valueChanged(int value);
+    void on_toolButtonCh1ADC24V_clicked();
+    void on_toolButtonCh1ADC2V4_clicked();
+    void on_toolButtonCh2ADC24V_clicked();
+    void on_toolButtonCh2ADC2V4_clicked();
+    void on_ch1PositionSlider_valueChanged(int value);
+    void on_ch2PositionSlider_valueChanged(int value);
+    void on_chdPositionSlider_valueChanged(int value);
+    void on_chdSizeSlider_valueChanged();
+    void on_samplingSlider_valueChanged(int value);
     void on_comboBoxDACBuffer_currentIndexChanged(int index);
     void on_checkBoxAWBEnable_clicked();
     void on_checkBoxmeterondev_clicked();

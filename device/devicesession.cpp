@@ -102,10 +102,19 @@ void VeltoInterface::deviceSettingsExec()
     // during a session start, the configuration block) receives the whole
     // state the window shows. Handlers of controls that arrive later take
     // their places in this order.
+    channel1GainSliderChanged(ui->ch1GainSlider->value(), true);
+    channelPositionSliderChanged(0, ui->ch1PositionSlider->value());
+    channel1ACDCChanged(true);
     sendCH1Controls();
+    channel2GainSliderChanged(ui->ch2GainSlider->value(), true);
+    channelPositionSliderChanged(1, ui->ch2PositionSlider->value());
+    channel2ACDCChanged(true);
     sendCH2Controls();
+    on_chdSizeSlider_valueChanged();
+    on_chdPositionSlider_valueChanged(ui->chdPositionSlider->value());
     sendCHDBitControls();
     applyScopeConfiguration();
+    scopeSamplingSliderChanged(ui->samplingSlider->value());
     meterTabChanged(ui->mmTabWidget->currentIndex());
     frequencyDigitsValueChanged();
     sendMixedControls();

@@ -69,5 +69,5 @@ void VeltoInterface::scopeInitDatacache()
     d[4] = mask & (Frames::Ch1 | Frames::Ch2);
     d[5] = uchar(n);
     d[6] = uchar(n >> 8);
-    d[7] = 0; // sampling index: the sampling slider sets it once it exists
+    d[7] = uchar(ui->samplingSlider->value());
 }

@@ -1,9 +1,15 @@
 // Channel trace enables, buffer sizes and the channel control bytes.
 #include "app/veltointerface.h"
 #include "device/configprotocol.h"
+#include "scope/scaletables.h"
 #include "ui_veltointerface.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QSlider>
+#include <QToolButton>
+
+#include <functional>
 
 using namespace ConfigProtocol;
 
@@ -79,6 +85,7 @@ void VeltoInterface::scopeADCBufferChanged(int index)
 {
     sendCHBufferBlocks(index + 1);
     bufferCheckMaxSize();
+    scopeRefreshSamplingRateLabel();
     sendCH1Controls();
     sendCH2Controls();
     redrawRequested = true;
@@ -152,13 +159,13 @@ void VeltoInterface::on_groupBoxCH2DC_clicked(bool checked)
     channel2TraceChanged(checked);
 }
 
-void VeltoInterface::on_checkBoxCH1ACDC_clicked() { sendCH1Controls(); }
+void VeltoInterface::on_checkBoxCH1ACDC_clicked() { channel1ACDCChanged(true); }
 void VeltoInterface::on_checkBoxCH1Invert_clicked() { sendCH1Controls(); }
 void VeltoInterface::on_checkBoxCH1Average_clicked() { sendCH1Controls(); }
 void VeltoInterface::on_checkBoxCH1Math_clicked() { sendCH1Controls(); }
 void VeltoInterface::on_radioButtonCH1Sub_clicked() { sendCH1Controls(); }
 void VeltoInterface::on_radioButtonCH1Multiply_clicked() { sendCH1Controls(); }
-void VeltoInterface::on_checkBoxCH2ACDC_clicked() { sendCH2Controls(); }
+void VeltoInterface::on_checkBoxCH2ACDC_clicked() { channel2ACDCChanged(true); }
 void VeltoInterface::on_checkBoxCH2Invert_clicked() { sendCH2Controls(); }
 void VeltoInterface::on_checkBoxCH2Average_clicked() { sendCH2Controls(); }
 void VeltoInterface::on_checkBoxCH2Math_clicked() { sendCH2Controls(); }
@@ -183,4 +190,170 @@ void VeltoInterface::on_checkBoxmeterondev_clicked()
 {
     sendMixedControls();
     redrawRequested = true;
+}
+
+// --- Gain, coupling and the quick range buttons -----------------------------
+
+void VeltoInterface::sendChannel1GainControls(int gain)
+{
+    sendMainConfiguration(ConfigEntry::Ch1Gain, lowByte(gain));
+}
+
+void VeltoInterface::sendChannel2GainControls(int gain)
+{
+    sendMainConfiguration(ConfigEntry::Ch2Gain, lowByte(gain));
+}
+
+void VeltoInterface::channel1GainSliderChanged(int gain, bool updateButtons)
+{
+    const bool ac = ui->checkBoxCH1ACDC->isChecked();
+    ui->labelCH1Gain->setText(ScaleTables::inputRangeText(gain));
+    ui->groupBoxCH1AC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
+    ui->groupBoxCH1DC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
+    if (updateButtons)
+        channel1DCButtonCheck(gain, ac);
+    sendChannel1GainControls(gain);
+}
+
+void VeltoInterface::channel2GainSliderChanged(int gain, bool updateButtons)
+{
+    const bool ac = ui->checkBoxCH2ACDC->isChecked();
+    ui->labelCH2Gain->setText(ScaleTables::inputRangeText(gain));
+    ui->groupBoxCH2AC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
+    ui->groupBoxCH2DC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
+    if (updateButtons)
+        channel2DCButtonCheck(gain, ac);
+    sendChannel2GainControls(gain);
+}
+
+void VeltoInterface::channel1ACDCChanged(bool updateButtons)
+{
+    const int gain = ui->ch1GainSlider->value();
+    const bool ac = ui->checkBoxCH1ACDC->isChecked();
+    ui->groupBoxCH1AC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
+    ui->groupBoxCH1DC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
+    if (updateButtons)
+        channel1DCButtonCheck(gain, ac);
+    sendCH1Controls();
+}
+
+void VeltoInterface::channel2ACDCChanged(bool updateButtons)
+{
+    const int gain = ui->ch2GainSlider->value();
+    const bool ac = ui->checkBoxCH2ACDC->isChecked();
+    ui->groupBoxCH2AC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
+    ui->groupBoxCH2DC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
+    if (updateButtons)
+        channel2DCButtonCheck(gain, ac);
+    sendCH2Controls();
+}
+
+void VeltoInterface::channel1DCButtonCheck(int gain, bool ac)
+{
+    const ScaleTables::QuickRangeButtons down = ScaleTables::channel1DCButtonCheck(gain, ac);
+    ui->toolButtonCh1ADC24V->setChecked(down.adc24V);
+    ui->toolButtonCh1ADC2V4->setChecked(down.adc2V4);
+}
+
+void VeltoInterface::channel2DCButtonCheck(int gain, bool ac)
+{
+    const ScaleTables::QuickRangeButtons down = ScaleTables::channel1DCButtonCheck(gain, ac);
+    ui->toolButtonCh2ADC24V->setChecked(down.adc24V);
+    ui->toolButtonCh2ADC2V4->setChecked(down.adc2V4);
+}
+
+void VeltoInterface::on_ch1GainSlider_valueChanged(int value) { channel1GainSliderChanged(value, true); }
+void VeltoInterface::on_ch2GainSlider_valueChanged(int value) { channel2GainSliderChanged(value, true); }
+
+namespace {
+// A quick range button: its gain on the slider (applied without touching the
+// buttons), DC coupling, and the button itself down.
+void pressQuickRange(QToolButton *pressed, QToolButton *other, QSlider *gainSlider, QCheckBox *coupling, int gain,
+                     const std::function<void(int)> &applyGain, const std::function<void()> &applyCoupling)
+{
+    other->setChecked(false);
+    pressed->setChecked(true);
+    const bool blocked = gainSlider->blockSignals(true);
+    gainSlider->setValue(gain);
+    gainSlider->blockSignals(blocked);
+    applyGain(gain);
+    coupling->setChecked(false);
+    applyCoupling();
+}
+} // namespace
+
+void VeltoInterface::on_toolButtonCh1ADC24V_clicked()
+{
+    pressQuickRange(ui->toolButtonCh1ADC24V, ui->toolButtonCh1ADC2V4, ui->ch1GainSlider, ui->checkBoxCH1ACDC,
+                    ScaleTables::quickRangeGain24V, [this](int g) { channel1GainSliderChanged(g, false); },
+                    [this] { channel1ACDCChanged(false); });
+}
+
+void VeltoInterface::on_toolButtonCh1ADC2V4_clicked()
+{
+    pressQuickRange(ui->toolButtonCh1ADC2V4, ui->toolButtonCh1ADC24V, ui->ch1GainSlider, ui->checkBoxCH1ACDC,
+                    ScaleTables::quickRangeGain2V4, [this](int g) { channel1GainSliderChanged(g, false); },
+                    [this] { channel1ACDCChanged(false); });
+}
+
+void VeltoInterface::on_toolButtonCh2ADC24V_clicked()
+{
+    pressQuickRange(ui->toolButtonCh2ADC24V, ui->toolButtonCh2ADC2V4, ui->ch2GainSlider, ui->checkBoxCH2ACDC,
+                    ScaleTables::quickRangeGain24V, [this](int g) { channel2GainSliderChanged(g, false); },
+                    [this] { channel2ACDCChanged(false); });
+}
+
+void VeltoInterface::on_toolButtonCh2ADC2V4_clicked()
+{
+    pressQuickRange(ui->toolButtonCh2ADC2V4, ui->toolButtonCh2ADC24V, ui->ch2GainSlider, ui->checkBoxCH2ACDC,
+                    ScaleTables::quickRangeGain2V4, [this](int g) { channel2GainSliderChanged(g, false); },
+                    [this] { channel2ACDCChanged(false); });
+}
+
+// --- Positions and the time base ---------------------------------------------
+
+void VeltoInterface::channelPositionSliderChanged(int channel, int value)
+{
+    // Cursor handles, zero indicators and trigger markers follow here once they exist.
+    zeroLevel[qBound(0, channel, 1)] = 640 + value;
+    redrawRequested = true;
+}
+
+void VeltoInterface::on_ch1PositionSlider_valueChanged(int value) { channelPositionSliderChanged(0, value); }
+void VeltoInterface::on_ch2PositionSlider_valueChanged(int value) { channelPositionSliderChanged(1, value); }
+
+void VeltoInterface::on_chdPositionSlider_valueChanged(int value)
+{
+    zeroLevel[2] = 640 + value;
+    redrawRequested = true;
+}
+
+void VeltoInterface::on_chdSizeSlider_valueChanged()
+{
+    redrawRequested = true;
+}
+
+void VeltoInterface::sendSamplingRate(int index)
+{
+    sendMainConfiguration(ConfigEntry::SamplingRate, index);
+}
+
+void VeltoInterface::scopeSamplingSliderChanged(int index)
+{
+    // Roll and elastic modes and the trigger's slow sampling join with their controls.
+    if (!usbDevice.deviceOpened)
+        return;
+    scopeRefreshSamplingRateLabel();
+    sendSamplingRate(index);
+}
+
+void VeltoInterface::scopeRefreshSamplingRateLabel()
+{
+    ui->labelSamplingRate->setText(
+        ScaleTables::samplingRateLabelText(ui->samplingSlider->value(), ui->comboBoxADCBuffer->currentIndex()));
+}
+
+void VeltoInterface::on_samplingSlider_valueChanged(int value)
+{
+    scopeSamplingSliderChanged(value);
 }

@@ -101,6 +101,10 @@ void VeltoInterface::scopeDataShow()
     redrawRequested = false;
 
     TraceSettings settings;
+    settings.ch1Position = ui->ch1PositionSlider->value();
+    settings.ch2Position = ui->ch2PositionSlider->value();
+    settings.chdPosition = ui->chdPositionSlider->value();
+    settings.chdSize = ui->chdSizeSlider->value();
     const TraceVerdict verdict =
         traceBuilder.build(reinterpret_cast<const unsigned char *>(frameCache.constData()), frameCache.size(), settings);
     if (verdict != TraceVerdict::Built)
