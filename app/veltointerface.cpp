@@ -60,7 +60,9 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     setupAppSetting();
     scopeInitDatacache();
 
-    // 7. The plot and its graphs.
+    // 7. The trigger model, the plot and its graphs.
+    triggerModel.triggerInit();
+    triggerModel.setFrameSize(samplesPerChannel);
     setupGraphs();
     displayControlsSet();
 

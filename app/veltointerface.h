@@ -3,6 +3,7 @@
 #include "device/frames.h"
 #include "device/libusbdevice.h"
 #include "scope/tracebuilder.h"
+#include "scope/triggermodel.h"
 #include "ui/about.h"
 #include "ui/options.h"
 #include "ui/settings.h"
@@ -127,6 +128,16 @@ public:
     void scopeDataShow();
     void scopeApplyTheme(int theme);
 
+    // --- Trigger ---------------------------------------------------------------
+    Trigger::Mode triggerModeChecked() const;
+    void scopeSetTriggerType();
+    void scopeSetTriggerMode();
+    void scopeTriggerSourceChanged(int index);
+    void scopeSetTriggerAutoTimer(double seconds);
+    void sendTriggerControls();
+    void sendTriggerWrites(const QVector<Trigger::ConfigWrite> &writes);
+    void sendTriggerHold(int value);
+
     // --- Generator -----------------------------------------------------------
     void awgDACBufferChanged(int index);
     void awgEnableChanged();
@@ -170,6 +181,7 @@ public:
     QCPGraph *logicRefGraphs[8] = {};
     QCPGraph *fftGraphs[2] = {};
     TraceBuilder traceBuilder;
+    TriggerModel triggerModel;
     // Zero levels of CH1, CH2 and the logic group in plot units: 640 + the position slider.
     int zeroLevel[3] = {640 - 120, 640, 640 + 8};
     // The read-out faces of the meter displays, large to small.
@@ -241,6 +253,23 @@ public slots:
     void on_chdPositionSlider_valueChanged(int value);
     void on_chdSizeSlider_valueChanged();
     void on_samplingSlider_valueChanged(int value);
+    void on_stopButton_clicked();
+    void on_forceButton_clicked();
+    void on_comboBoxTrigSource_currentIndexChanged(int index);
+    void on_radioButtonFree_clicked();
+    void on_radioButtonNormal_clicked();
+    void on_radioButtonAuto_clicked();
+    void on_radioButtonSingle_clicked();
+    void on_radioButtonRisingEdge_clicked();
+    void on_radioButtonFallingEdge_clicked();
+    void on_radioButtonDual_clicked();
+    void on_radioButtonPositiveSlope_clicked();
+    void on_radioButtonNegativeSlope_clicked();
+    void on_radioButtonWindow_clicked();
+    void on_doubleSpinBoxTrigAuto_valueChanged(double seconds);
+    void on_doubleSpinBoxTrigHold_valueChanged(double value);
+    void on_checkBoxCH1Invert_toggled();
+    void on_checkBoxCH2Invert_toggled();
     void on_comboBoxDACBuffer_currentIndexChanged(int index);
     void on_checkBoxAWBEnable_clicked();
     void on_checkBoxmeterondev_clicked();

@@ -114,6 +114,13 @@ void VeltoInterface::deviceSettingsExec()
     on_chdPositionSlider_valueChanged(ui->chdPositionSlider->value());
     sendCHDBitControls();
     applyScopeConfiguration();
+    scopeTriggerSourceChanged(ui->comboBoxTrigSource->currentIndex());
+    scopeSetTriggerAutoTimer(ui->doubleSpinBoxTrigAuto->value());
+    on_doubleSpinBoxTrigHold_valueChanged(ui->doubleSpinBoxTrigHold->value());
+    sendTriggerWrites({triggerModel.levelWrite(), triggerModel.windowLowWrite(), triggerModel.windowHighWrite(),
+                       triggerModel.postWrite()});
+    scopeSetTriggerMode();
+    scopeSetTriggerType();
     scopeSamplingSliderChanged(ui->samplingSlider->value());
     meterTabChanged(ui->mmTabWidget->currentIndex());
     frequencyDigitsValueChanged();

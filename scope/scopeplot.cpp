@@ -112,6 +112,8 @@ void VeltoInterface::scopeDataShow()
     if (traceBuilder.samples() != samplesPerChannel) {
         samplesPerChannel = traceBuilder.samples();
         customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
+        triggerModel.setFrameSize(samplesPerChannel);
+        sendTriggerWrites({triggerModel.postWrite()});
     }
     const QVector<double> &keys = traceBuilder.keys();
     // A channel missing from the frame has no values: its graph is emptied,

@@ -132,8 +132,9 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     QCOMPARE(payload.mid(0, 8), QStringLiteral("00000000"));
     QCOMPARE(payload.mid(24, 2).toInt(nullptr, 16) & 1, 1);
 
-    // Scope start, no earlier than two seconds after the block went out.
-    QVERIFY(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 "), block) < 0);
+    // Scope start, no earlier than two seconds after the block went out, and
+    // nothing starts it while the configuration is prepared.
+    QVERIFY(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 "), stop) < 0);
     QTRY_VERIFY_WITH_TIMEOUT(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 0 0 0 -"), block) >= 0, 5000);
     const QStringList later = trace.lines();
     const qint64 started = traceTime(later.at(findLine(later, QStringLiteral("ctrl 0x44 2 "), block)));
