@@ -217,6 +217,8 @@ void VeltoInterface::mainTabChanged(int index)
         return;
     }
     meterTimer.stop();
+    // The meter and counter pages borrow the trigger source entry; the scope takes it back.
+    sendTriggerSource(ui->comboBoxTrigSource->currentIndex());
     sendCH1Controls();
     sendCH2Controls();
     mainMode = 0;

@@ -137,6 +137,7 @@ public:
     void sendTriggerControls();
     void sendTriggerWrites(const QVector<Trigger::ConfigWrite> &writes);
     void sendTriggerHold(int value);
+    void sendTriggerSource(int index);
 
     // --- Generator -----------------------------------------------------------
     void awgDACBufferChanged(int index);

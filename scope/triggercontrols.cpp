@@ -27,6 +27,11 @@ void VeltoInterface::sendTriggerWrites(const QVector<Trigger::ConfigWrite> &writ
         sendMainConfiguration(uchar(write.index), write.value);
 }
 
+void VeltoInterface::sendTriggerSource(int index)
+{
+    sendMainConfiguration(ConfigEntry::TriggerSource, index);
+}
+
 void VeltoInterface::sendTriggerHold(int value)
 {
     sendMainConfiguration(ConfigEntry::TriggerHold, value);

@@ -304,9 +304,10 @@ void TestSession::meterTabsSendTheOperatingMode()
     QVERIFY(!window.meterTimer.isActive());
     QCOMPARE(window.mainMode, 0);
     const QStringList sent = trace.matching(QStringLiteral("ctrl 0x41 "));
-    QVERIFY(sent.size() >= 3);
-    QVERIFY(sent.at(0).startsWith(QStringLiteral("ctrl 0x41 3 ")));
-    QVERIFY(sent.at(1).startsWith(QStringLiteral("ctrl 0x41 4 ")));
+    QVERIFY(sent.size() >= 4);
+    QVERIFY(sent.at(0).startsWith(QStringLiteral("ctrl 0x41 8 0 ")));
+    QVERIFY(sent.at(1).startsWith(QStringLiteral("ctrl 0x41 3 ")));
+    QVERIFY(sent.at(2).startsWith(QStringLiteral("ctrl 0x41 4 ")));
     QVERIFY(sent.last().startsWith(QStringLiteral("ctrl 0x41 0 0 ")));
     QCOMPARE(bench().configurationEntry(0), 0);
 }
