@@ -44,6 +44,8 @@ int VeltoInterface::deviceInitialize()
         logToFile(QStringLiteral("Device initializing: unknow device, disconnecting ..."), 3);
         // The transport is closed too: a handle left claimed would refuse the next attempt.
         disconnectDevice(true);
+        // The status line says so and the window is usable again; "Please wait..." would stay forever.
+        setInfoText(tr("Unknown device, disconnected"), false);
         return 1;
     }
     const QString text = getStringFromUnsignedChar(identification, Frames::identificationLength);
