@@ -219,8 +219,8 @@ void CustomTheme::saveTheme()
     customColors.save(store);
     store.sync();
     if (store.status() != QSettings::NoError)
-        qWarning().noquote() << QStringLiteral("Custom theme: could not write the colours to %1")
-                                    .arg(store.fileName());
+        qWarning().noquote()
+            << QStringLiteral("Custom theme: could not write the colours to %1").arg(store.fileName());
 }
 
 void CustomTheme::loadDefaultTheme()

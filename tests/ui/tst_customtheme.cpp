@@ -14,6 +14,11 @@ void veltoInitResources();
 
 Q_DECLARE_METATYPE(CustomColors *)
 
+namespace {
+enum class Tip { None, Right, Down, Up };
+}
+Q_DECLARE_METATYPE(Tip)
+
 class TestCustomTheme : public QObject
 {
     Q_OBJECT
@@ -32,6 +37,8 @@ private slots:
     void reopeningReloadsFromTheStore();
     void defaultThemeResetsTableAndButtons();
     void foregroundForASwatch();
+    void plotIconsAreInTheResources_data();
+    void plotIconsAreInTheResources();
 
 private:
     static QPushButton *button(CustomTheme &dialog, const QString &text);
@@ -293,7 +300,8 @@ void TestCustomTheme::badStoredColoursAreLoggedAndSkipped()
     QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), defaults.colorAt(QStringLiteral("CH1")));
     QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH2")), defaults.colorAt(QStringLiteral("CH2")));
     QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BIT 0")), defaults.colorAt(QStringLiteral("BIT 0")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BIT 7 REF")), defaults.colorAt(QStringLiteral("BIT 7 REF")));
+    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BIT 7 REF")),
+             defaults.colorAt(QStringLiteral("BIT 7 REF")));
     QCOMPARE(dialog.colors()->colorAt(QStringLiteral("AXES")), defaults.colorAt(QStringLiteral("AXES")));
     QCOMPARE(dialog.colors()->colorAt(QStringLiteral("GRID")), QColor(QStringLiteral("#102030")));
     QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BACKGROUND")), QColor(QStringLiteral("#fafafa")));
@@ -360,6 +368,60 @@ void TestCustomTheme::foregroundForASwatch()
     // Black text from a luminance of 151 up: (0, 255, 10) is 150, (0, 255, 12) is 151.
     QCOMPARE(dialog.idealForegroundColor(QColor(0, 255, 10)), QStringLiteral("#ffffff"));
     QCOMPARE(dialog.idealForegroundColor(QColor(0, 255, 12)), QStringLiteral("#000000"));
+}
+
+void TestCustomTheme::plotIconsAreInTheResources_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<Tip>("tip");
+    for (const char *type : {"rising", "falling", "dual", "positive", "negative", "window1", "window2"}) {
+        for (const char *source : {"g", "r"}) {
+            const QString name = QLatin1String(type) + QLatin1String(source);
+            QTest::newRow(qPrintable(name)) << name << QSize(24, 24) << Tip::None;
+        }
+    }
+    QTest::newRow("HcursorCA") << QStringLiteral("HcursorCA") << QSize(24, 16) << Tip::Right;
+    QTest::newRow("HcursorCB") << QStringLiteral("HcursorCB") << QSize(24, 16) << Tip::Right;
+    QTest::newRow("VcursorC") << QStringLiteral("VcursorC") << QSize(16, 24) << Tip::Down;
+    QTest::newRow("chan1-zero") << QStringLiteral("chan1-zero") << QSize(24, 16) << Tip::Right;
+    QTest::newRow("chan2-zero") << QStringLiteral("chan2-zero") << QSize(24, 16) << Tip::Right;
+    QTest::newRow("chanL-zero") << QStringLiteral("chanL-zero") << QSize(24, 16) << Tip::Right;
+    QTest::newRow("chan1v-zero") << QStringLiteral("chan1v-zero") << QSize(16, 24) << Tip::Up;
+    QTest::newRow("ico48") << QStringLiteral("ico48") << QSize(48, 48) << Tip::None;
+    QTest::newRow("ico-record") << QStringLiteral("ico-record") << QSize(24, 24) << Tip::None;
+    QTest::newRow("ico-record-active") << QStringLiteral("ico-record-active") << QSize(24, 24) << Tip::None;
+}
+
+void TestCustomTheme::plotIconsAreInTheResources()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, size);
+    QFETCH(Tip, tip);
+    const QImage image(QStringLiteral(":/icons/") + name + QStringLiteral(".png"));
+    QVERIFY2(!image.isNull(), qPrintable(name));
+    QCOMPARE(image.size(), size);
+    // The point a marker or handle stands for is the middle of the image, or
+    // the tip of a tab: it must be drawn, so the user sees where it is.
+    const int w = size.width(), h = size.height();
+    QPoint point(w / 2, h / 2);
+    if (tip == Tip::Right)
+        point = QPoint(w - 3, h / 2);
+    else if (tip == Tip::Down)
+        point = QPoint(w / 2, h - 3);
+    else if (tip == Tip::Up)
+        point = QPoint(w / 2, 2);
+    QVERIFY2(image.pixelColor(point).alpha() > 128, qPrintable(name));
+    // A tab's tip is centred across its axis: one pixel beside it, off the
+    // tab's flank, the image is clear on both sides alike.
+    if (tip == Tip::Right) {
+        QCOMPARE(image.pixelColor(w - 2, 2).alpha(), 0);
+        QCOMPARE(image.pixelColor(w - 2, h - 3).alpha(), 0);
+    } else if (tip == Tip::Down || tip == Tip::Up) {
+        const int y = tip == Tip::Down ? h - 2 : 1;
+        QCOMPARE(image.pixelColor(2, y).alpha(), 0);
+        QCOMPARE(image.pixelColor(w - 3, y).alpha(), 0);
+    }
 }
 
 QTEST_MAIN(TestCustomTheme)
