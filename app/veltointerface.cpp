@@ -2,13 +2,19 @@
 
 #include "app/appsettings.h"
 #include "app/logging.h"
+#include "scope/scaletables.h"
+#include "ui/customtheme.h"
 #include "ui_veltointerface.h"
+
+#include <qcustomplot.h>
 
 #include <QCloseEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSlider>
 #include <QSettings>
 #include <QStringList>
 #include <QTimer>
@@ -58,13 +64,29 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
 
     // 6. Application settings, then the placeholder frame the display starts from.
     setupAppSetting();
+    const ScaleTables::SliderRange position = ScaleTables::positionSliderRange();
+    const ScaleTables::SliderRange logicPosition = ScaleTables::logicPositionSliderRange();
+    for (QSlider *slider : {ui->ch1PositionSlider, ui->ch2PositionSlider, ui->ch1CaptureSlider, ui->ch2CaptureSlider})
+        slider->setRange(position.minimum, position.maximum);
+    for (QSlider *slider : {ui->chdPositionSlider, ui->chdCaptureSlider})
+        slider->setRange(logicPosition.minimum, logicPosition.maximum);
     scopeInitDatacache();
 
-    // 7. The trigger model, the plot and its graphs.
+    // 7. The custom theme dialog, the scale tables, the trigger model, the plot.
+    customThemeDialog = new CustomTheme(nullptr);
+    customThemeDialog->loadTheme();
+    connect(customThemeDialog, &CustomTheme::applyCustomTheme, this, &VeltoInterface::setTheme);
+    setupValues();
     triggerModel.triggerInit();
     triggerModel.setFrameSize(samplesPerChannel);
-    setupGraphs();
+    setupGrid();
     displayControlsSet();
+    setupScopeMeterDisplays();
+    connect(customPlot, &QCustomPlot::mouseMove, this, &VeltoInterface::moveCursor);
+    connect(customPlot, &QCustomPlot::mousePress, this, &VeltoInterface::selectItem);
+    connect(customPlot, &QCustomPlot::mouseRelease, this, &VeltoInterface::deselectItem);
+    connect(customPlot, &QCustomPlot::itemDoubleClick, this, &VeltoInterface::itemDoubleClick);
+    customPlot->installEventFilter(this);
 
     // 8. The read-out faces of the meter displays.
     meterFontLarge = QFont(QStringLiteral("Courier New"), 40, 63);
@@ -88,6 +110,7 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     // 12.
     startingUp = false;
     triggerMarkerEnabled = true;
+    triggerModel.triggerSetEnable(true);
     configurationBulkMode = false;
 
     // 13. Apply every setting; without a device nothing is sent.
@@ -100,7 +123,14 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
 
     // 15. The tabs and the generator live in docks; the central widget holds the plot alone.
     ui->dockWidget_awgContents->layout()->addWidget(ui->scrollArea);
-    ui->dockWidget_scopeContents->layout()->addWidget(ui->mainTabWidget);
+    // The scope side bar scrolls on screens shorter than its pages.
+    auto *scopeScroll = new QScrollArea(ui->dockWidget_scopeContents);
+    scopeScroll->setObjectName(QStringLiteral("scopeScrollArea"));
+    scopeScroll->setWidgetResizable(true);
+    scopeScroll->setFrameShape(QFrame::NoFrame);
+    scopeScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scopeScroll->setWidget(ui->mainTabWidget);
+    ui->dockWidget_scopeContents->layout()->addWidget(scopeScroll);
     ui->statusBar->addWidget(ui->infoLabel, 1);
     ui->actionImport->setEnabled(false);
     ui->actionExport->setEnabled(false);
@@ -114,6 +144,7 @@ VeltoInterface::~VeltoInterface()
 {
     displayTimer.stop();
     meterTimer.stop();
+    delete customThemeDialog;
     delete ui;
 }
 
@@ -272,7 +303,8 @@ void VeltoInterface::on_actionAbout_triggered()
 
 void VeltoInterface::applyScopeConfiguration()
 {
-    // The logic label side and the grid style follow once the plot's labels and grid styles exist.
-    scopeApplyTheme(scopeOptions.theme);
+    displayThemeChanged(scopeOptions.theme);
+    logicLabelPositionSet(scopeOptions.logicLabelPosition);
+    displayGridStyleChanged(scopeOptions.gridStyle);
     redrawRequested = true;
 }

@@ -2,6 +2,9 @@
 
 #include "device/frames.h"
 #include "device/libusbdevice.h"
+#include "scope/fft.h"
+#include "scope/measurements.h"
+#include "scope/persistenceaccumulator.h"
 #include "scope/tracebuilder.h"
 #include "scope/triggermodel.h"
 #include "ui/about.h"
@@ -17,11 +20,23 @@
 
 #include <functional>
 
+class CustomColors;
+class CustomTheme;
+class MultimeterDisplay;
+class QAbstractButton;
 class QCloseEvent;
 class QComboBox;
+class QCPAbstractItem;
 class QCPGraph;
+class QCPItemPixmap;
+class QCPItemStraightLine;
+class QCPItemText;
+class QCPItemTracer;
+class QCPRange;
 class QCustomPlot;
+class QKeyEvent;
 class QLabel;
+class QMouseEvent;
 
 namespace Ui {
 class VeltoInterface;
@@ -113,7 +128,14 @@ public:
     void channel2ACDCChanged(bool updateButtons);
     void channel1DCButtonCheck(int gain, bool ac);
     void channel2DCButtonCheck(int gain, bool ac);
-    void channelPositionSliderChanged(int channel, int value);
+    void channelPositionSliderChanged(int channel, int value, int zero, bool moveMarkers);
+    void channelLogicSizeSliderChanged();
+    void channelLogicPositionSliderChanged(int value);
+    void channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac);
+    void updateCh1Label(int ch1Controls, int ch2Controls);
+    void updateCh2Label(int ch2Controls, int ch1Controls);
+    void scopeSetSizeX(int blocks);
+    void scopeRollModeChanged();
     void scopeSamplingSliderChanged(int index);
     void scopeRefreshSamplingRateLabel();
     void sendChannel1GainControls(int gain);
@@ -122,11 +144,81 @@ public:
     void bufferCheckMaxSize();
     void bufferComboBoxItemChange(QComboBox *comboBox, int count);
 
+    // --- Scale tables ----------------------------------------------------------
+    void setupValues();
+
     // --- Scope display --------------------------------------------------------
     void setupGraphs();
+    void setupScopeMeterDisplays();
     void displayControlsSet();
     void scopeDataShow();
-    void scopeApplyTheme(int theme);
+    void scopeDrawFFT();
+    void fftWindowFunctionSet();
+    void fftControlsPlotSet();
+    // The persistence strokes of one graph's line drawing.
+    void setGraphPersistence(QCPGraph *graph, bool on);
+    QString saveWavetoString();
+    void saveWavetoFile();
+
+    // --- Plot interaction -----------------------------------------------------
+    void setupGrid();
+    void setupItemLabels();
+    void setupCursors();
+    void setupTracers();
+    void setupScatterStyles(bool vectors);
+    void displayVectorsChanged(bool on);
+    void displayIntensitySliderChanged(int value);
+    void displayGridStyleChanged(int index);
+    void gridBoxSet(const QColor &colour, Qt::PenStyle style);
+    int logicBitPos0(int bit);
+    void logicLabelPositionSet(int side);
+    void logicLabelsRefresh();
+    void zeroHeadRefresh();
+    void ch1vZeroRefresh();
+    void showCH1ZeroVerticalIndicator(bool on);
+    void showCH2ZeroVerticalIndicator(bool on);
+    void showCHDZeroVerticalIndicator(bool on);
+    void setHorizontalScrollBar(double lower, double upper);
+    void setVerticalScrollBar(double lower, double upper);
+    void horizontalScrollBarChanged(int value);
+    // Re-places the cursor size-change labels and everything placed in pixels.
+    void on_sizeChanged();
+    void placeItemsOnAxes();
+    // The draggable items in the order of their selection numbers.
+    QVector<QCPAbstractItem *> selectableItems() const;
+    // The plot axes as plain mappings between plot units and pixels.
+    PlotGeometry::AxisMapping keyAxisMapping() const;
+    PlotGeometry::AxisMapping valueAxisMapping() const;
+
+    // --- Cursors ----------------------------------------------------------------
+    void vCursorInit();
+    void vCursorSetRange(int low, int high);
+    void vCursorSetPosition(int a, int b);
+    void vCursorSetVisible(bool on);
+    void vCursorSetLabelVisible(bool on);
+    void vCursorSetLabelColor(const QColor &colour);
+    void vCursorRefreshA();
+    void vCursorRefreshB();
+    void vCursorRefresh();
+    void vCursorRefreshLabel();
+    void cursorsVerticalChanged(bool on);
+    void hCursorInit();
+    void hCursorSetVisible(bool on);
+    void hCursorSetChannelEnabled(int channel, bool on);
+    void hCursorRefreshVisible();
+    void hCursorSetLabelVisible(bool on);
+    void hCursorSetLabelColor(const QColor &colour);
+    void hCursorSetTracerVisible(bool on);
+    void hCursorRefreshA();
+    void hCursorRefreshB();
+    void hCursorcSetPositionAuto(bool on, double ch1Max, double ch1Min, double ch2Max, double ch2Min);
+    void hCursorRefreshLabel(bool on, int ch1Gain, int ch2Gain);
+    void cursorsHorizontalChanged(bool on);
+    void cursorsSetChannelActive(int channel);
+    void cursorsHorizontalTypeSet(int type);
+
+    // --- Themes -------------------------------------------------------------------
+    void displayThemeChanged(int theme);
 
     // --- Trigger ---------------------------------------------------------------
     Trigger::Mode triggerModeChecked() const;
@@ -138,6 +230,12 @@ public:
     void sendTriggerWrites(const QVector<Trigger::ConfigWrite> &writes);
     void sendTriggerHold(int value);
     void sendTriggerSource(int index);
+    void triggerSetVisible(bool on);
+    void triggerSetIcon();
+    void triggerRefreshPos();
+    void triggerMoveTrigger(double x, double y, bool force);
+    void triggerMoveWinTrigger(double x, double yLow, double yHigh, bool force);
+    void triggerMarkersPlace(bool force = false);
 
     // --- Generator -----------------------------------------------------------
     void awgDACBufferChanged(int index);
@@ -181,8 +279,69 @@ public:
     QCPGraph *logicBaseGraphs[8] = {};
     QCPGraph *logicRefGraphs[8] = {};
     QCPGraph *fftGraphs[2] = {};
+    // Every graph above, for the drawing options that apply to all of them.
+    QVector<QCPGraph *> allGraphs;
     TraceBuilder traceBuilder;
     TriggerModel triggerModel;
+    PersistenceHistory persistenceHistory;
+    // Accumulated points while persistence is on: CH1, CH2, the logic bits, the spectra.
+    PersistenceAccumulator persistenceAccumulators[2];
+    PersistenceAccumulator logicAccumulators[8];
+    PersistenceAccumulator fftAccumulators[2];
+    ReferenceStore referenceStore;
+    SpectrumBuilder spectrum;
+    VerticalCursors vCursors;
+    HorizontalCursors hCursors;
+    // The scale lists of setupValues(), indexed by the sliders.
+    QStringList timeBaseTexts;
+    QStringList voltsPerDivTexts;
+    QStringList inputRangeTexts;
+    // Trigger marker icons, green (CH1 source) and red, in type order.
+    QStringList triggerIconsGreen;
+    QStringList triggerIconsRed;
+    // The plot's items.
+    QCPItemPixmap *hCursorHandle[2] = {};
+    QCPItemStraightLine *hCursorLine[2] = {};
+    QCPItemPixmap *vCursorHandle[2] = {};
+    QCPItemStraightLine *vCursorLine[2] = {};
+    QCPItemTracer *tracers[2][2] = {}; // [channel][cursor]
+    QCPItemText *labelDeltaTime = nullptr;
+    QCPItemText *labelFrequency = nullptr;
+    QCPItemText *labelDeltaVolt = nullptr;
+    QCPItemText *labelVoltA = nullptr;
+    QCPItemText *labelVoltB = nullptr;
+    QCPItemText *logicLabels[8] = {};
+    QCPItemPixmap *zeroHandle[3] = {};
+    QCPItemStraightLine *zeroLine[3] = {};
+    QCPItemPixmap *ch1vZeroHandle = nullptr;
+    QCPItemStraightLine *ch1vZeroLine = nullptr;
+    QCPItemPixmap *triggerMarker = nullptr;
+    QCPItemPixmap *windowMarker[2] = {}; // low, high
+    // The held item, 0..9, or 10 for none.
+    int selectedItem = 10;
+    bool controlHeld = false;
+    // Asks for a label's new name; tests replace the dialog.
+    std::function<QString(const QString &current, bool *ok)> askLabel;
+    QColor gridColour = QColor(140, 140, 140);
+    Qt::PenStyle gridStyle = Qt::DotLine;
+    // Lightness rule of the persistence colours for the current theme.
+    int themeIntensityMode = 0;
+    CustomTheme *customThemeDialog = nullptr;
+    // Per-tick state of the display.
+    int lastFrameNumber = -1;
+    bool captureRequested = false;
+    bool saveRequested = false;
+    bool loadedWaveShown = false;
+    bool recordingActive = false;
+    bool playbackActive = false;
+    int playbackRestoreIndex = 0;
+    QVector<QVector<double>> savedWave;     // CH1, CH2, bits 0..7
+    QVector<QVector<double>> playbackQueue; // ten vectors per frame
+    QVector<int> playbackSampling;
+    QString recordingText;
+    QString saveDestinationDir;
+    // Number of ticks drawn and frames taken, for the benchmark and the tests.
+    quint64 drawnTicks = 0;
     // Zero levels of CH1, CH2 and the logic group in plot units: 640 + the position slider.
     int zeroLevel[3] = {640 - 120, 640, 640 + 8};
     // The read-out faces of the meter displays, large to small.
@@ -274,9 +433,48 @@ public slots:
     void on_comboBoxDACBuffer_currentIndexChanged(int index);
     void on_checkBoxAWBEnable_clicked();
     void on_checkBoxmeterondev_clicked();
+    void on_rollMode_clicked();
+    void on_elasticMode_clicked();
+    void on_xyMode_clicked();
+    void on_checkBoxVectors_clicked(bool checked);
+    void on_intensitySlider_valueChanged(int value);
+    void on_decaySlider_valueChanged(int value);
+    void on_checkBoxPersistence_clicked();
+    void on_checkBoxCursorVertical_clicked(bool checked);
+    void on_checkBoxScopeCursorsHorizontal_clicked(bool checked);
+    void on_comboBoxScopeCursorsHorizontalType_currentIndexChanged(int index);
+    void on_comboBoxScopeCursorsChannel_currentIndexChanged(int index);
+    void on_horizontalScrollBar_valueChanged(int value);
+    void on_verticalScrollBar_valueChanged(int value);
+    void on_captureButton_clicked();
+    void on_refCH1_clicked();
+    void on_refCH2_clicked();
+    void on_refLogic_clicked();
+    void on_ch1CaptureSlider_valueChanged();
+    void on_ch2CaptureSlider_valueChanged();
+    void on_chdCaptureSlider_valueChanged();
+    void on_checkBoxFFTTrace_clicked();
+    void on_checkBoxIQFFT_clicked();
+    void on_checkBoxLogY_clicked();
+    void on_checkBoxFFTCH1_clicked();
+    void on_checkBoxFFTCH2_clicked();
+    void on_radioButtonRect_clicked();
+    void on_radioButtonHamming_clicked();
+    void on_radioButtonHann_clicked();
+    void on_radioButtonBlackman_clicked();
+    void selectItem(QMouseEvent *event);
+    void moveCursor(QMouseEvent *event);
+    void deselectItem(QMouseEvent *event);
+    void itemDoubleClick(QCPAbstractItem *item, QMouseEvent *event);
+    void xAxisChanged(const QCPRange &range);
+    void yAxisChanged(const QCPRange &range);
+    void setTheme(int theme, CustomColors *colours);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLabel *frequencyDigitLabel(int position) const;

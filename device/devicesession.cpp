@@ -105,17 +105,26 @@ void VeltoInterface::deviceSettingsExec()
     // state the window shows. Handlers of controls that arrive later take
     // their places in this order.
     channel1GainSliderChanged(ui->ch1GainSlider->value(), true);
-    channelPositionSliderChanged(0, ui->ch1PositionSlider->value());
+    on_ch1PositionSlider_valueChanged(ui->ch1PositionSlider->value());
     channel1ACDCChanged(true);
     sendCH1Controls();
     channel2GainSliderChanged(ui->ch2GainSlider->value(), true);
-    channelPositionSliderChanged(1, ui->ch2PositionSlider->value());
+    on_ch2PositionSlider_valueChanged(ui->ch2PositionSlider->value());
     channel2ACDCChanged(true);
     sendCH2Controls();
     on_chdSizeSlider_valueChanged();
     on_chdPositionSlider_valueChanged(ui->chdPositionSlider->value());
     sendCHDBitControls();
+    fftControlsPlotSet();
+    fftWindowFunctionSet();
+    displayIntensitySliderChanged(ui->intensitySlider->value());
+    displayVectorsChanged(ui->checkBoxVectors->isChecked());
+    displayControlsSet();
     applyScopeConfiguration();
+    cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
+    cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
+    cursorsHorizontalTypeSet(ui->comboBoxScopeCursorsHorizontalType->currentIndex());
+    cursorsSetChannelActive(ui->comboBoxScopeCursorsChannel->currentIndex());
     scopeTriggerSourceChanged(ui->comboBoxTrigSource->currentIndex());
     scopeSetTriggerAutoTimer(ui->doubleSpinBoxTrigAuto->value());
     on_doubleSpinBoxTrigHold_valueChanged(ui->doubleSpinBoxTrigHold->value());
@@ -123,6 +132,8 @@ void VeltoInterface::deviceSettingsExec()
                        triggerModel.postWrite()});
     scopeSetTriggerMode();
     scopeSetTriggerType();
+    scopeRollModeChanged();
+    sendMixedControls();
     scopeSamplingSliderChanged(ui->samplingSlider->value());
     meterTabChanged(ui->mmTabWidget->currentIndex());
     frequencyDigitsValueChanged();

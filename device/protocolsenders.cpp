@@ -173,9 +173,10 @@ int VeltoInterface::sendDACControls(unsigned char *reply, int length)
 
 void VeltoInterface::sendMixedControls()
 {
-    // Roll, elastic and the sniffer's single mode join as their controls arrive.
+    // The sniffer's single mode joins with the sniffer's controls.
     sendMainConfiguration(ConfigEntry::MixedControls,
-                          mixedControls(false, false, false, ui->checkBoxmeterondev->isChecked(), awgSaveMode));
+                          mixedControls(ui->rollMode->isChecked(), ui->elasticMode->isChecked(), false,
+                                        ui->checkBoxmeterondev->isChecked(), awgSaveMode));
 }
 
 void VeltoInterface::sendDACBufferBlocks(int blocks)

@@ -4,8 +4,11 @@
 #include "scope/scaletables.h"
 #include "ui_veltointerface.h"
 
+#include <qcustomplot.h>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QSlider>
 #include <QToolButton>
 
@@ -86,6 +89,8 @@ void VeltoInterface::scopeADCBufferChanged(int index)
     sendCHBufferBlocks(index + 1);
     bufferCheckMaxSize();
     scopeRefreshSamplingRateLabel();
+    hCursorRefreshVisible();
+    vCursorRefreshLabel();
     sendCH1Controls();
     sendCH2Controls();
     redrawRequested = true;
@@ -208,8 +213,7 @@ void VeltoInterface::channel1GainSliderChanged(int gain, bool updateButtons)
 {
     const bool ac = ui->checkBoxCH1ACDC->isChecked();
     ui->labelCH1Gain->setText(ScaleTables::inputRangeText(gain));
-    ui->groupBoxCH1AC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
-    ui->groupBoxCH1DC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
+    channelSetBoxTitle(ui->groupBoxCH1AC, ui->groupBoxCH1DC, 1, gain, ac);
     if (updateButtons)
         channel1DCButtonCheck(gain, ac);
     sendChannel1GainControls(gain);
@@ -219,8 +223,7 @@ void VeltoInterface::channel2GainSliderChanged(int gain, bool updateButtons)
 {
     const bool ac = ui->checkBoxCH2ACDC->isChecked();
     ui->labelCH2Gain->setText(ScaleTables::inputRangeText(gain));
-    ui->groupBoxCH2AC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
-    ui->groupBoxCH2DC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
+    channelSetBoxTitle(ui->groupBoxCH2AC, ui->groupBoxCH2DC, 2, gain, ac);
     if (updateButtons)
         channel2DCButtonCheck(gain, ac);
     sendChannel2GainControls(gain);
@@ -230,8 +233,7 @@ void VeltoInterface::channel1ACDCChanged(bool updateButtons)
 {
     const int gain = ui->ch1GainSlider->value();
     const bool ac = ui->checkBoxCH1ACDC->isChecked();
-    ui->groupBoxCH1AC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
-    ui->groupBoxCH1DC->setTitle(ScaleTables::channelBoxTitle(1, gain, ac));
+    channelSetBoxTitle(ui->groupBoxCH1AC, ui->groupBoxCH1DC, 1, gain, ac);
     if (updateButtons)
         channel1DCButtonCheck(gain, ac);
     sendCH1Controls();
@@ -241,8 +243,7 @@ void VeltoInterface::channel2ACDCChanged(bool updateButtons)
 {
     const int gain = ui->ch2GainSlider->value();
     const bool ac = ui->checkBoxCH2ACDC->isChecked();
-    ui->groupBoxCH2AC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
-    ui->groupBoxCH2DC->setTitle(ScaleTables::channelBoxTitle(2, gain, ac));
+    channelSetBoxTitle(ui->groupBoxCH2AC, ui->groupBoxCH2DC, 2, gain, ac);
     if (updateButtons)
         channel2DCButtonCheck(gain, ac);
     sendCH2Controls();
@@ -312,25 +313,102 @@ void VeltoInterface::on_toolButtonCh2ADC2V4_clicked()
 
 // --- Positions and the time base ---------------------------------------------
 
-void VeltoInterface::channelPositionSliderChanged(int channel, int value)
+void VeltoInterface::channelPositionSliderChanged(int channel, int value, int zero, bool moveMarkers)
 {
-    // Cursor handles, zero indicators and trigger markers follow here once they exist.
-    zeroLevel[qBound(0, channel, 1)] = 640 + value;
+    // The handles keep their levels relative to the zero level, so the old
+    // zero level (`zero`) is not needed to move them.
+    Q_UNUSED(zero)
+    const int ch = qBound(0, channel, 1);
+    zeroLevel[ch] = ScaleTables::plotCentre + value;
+    if (moveMarkers) {
+        // The horizontal cursors keep their distance from the moving trace.
+        hCursors.absoluteA = hCursors.handleA(zeroLevel[0], zeroLevel[1]);
+        hCursors.absoluteB = hCursors.handleB(zeroLevel[0], zeroLevel[1]);
+        hCursorRefreshA();
+        hCursorRefreshB();
+    }
+    zeroHeadRefresh();
+    triggerModel.triggerSetChannelOffset(ch, value);
+    triggerRefreshPos();
+    if (ui->comboBoxTrigSource->currentIndex() < 2)
+        triggerMarkersPlace();
     redrawRequested = true;
 }
 
-void VeltoInterface::on_ch1PositionSlider_valueChanged(int value) { channelPositionSliderChanged(0, value); }
-void VeltoInterface::on_ch2PositionSlider_valueChanged(int value) { channelPositionSliderChanged(1, value); }
-
-void VeltoInterface::on_chdPositionSlider_valueChanged(int value)
+void VeltoInterface::on_ch1PositionSlider_valueChanged(int value)
 {
-    zeroLevel[2] = 640 + value;
+    channelPositionSliderChanged(0, value, zeroLevel[0], ui->comboBoxScopeCursorsChannel->currentIndex() == 0);
+}
+
+void VeltoInterface::on_ch2PositionSlider_valueChanged(int value)
+{
+    channelPositionSliderChanged(1, value, zeroLevel[1], ui->comboBoxScopeCursorsChannel->currentIndex() == 1);
+}
+
+void VeltoInterface::channelLogicSizeSliderChanged()
+{
+    triggerModel.triggerSetChannelSize(Trigger::ChannelLogic, ui->chdSizeSlider->value());
+    triggerRefreshPos();
+    logicLabelsRefresh();
     redrawRequested = true;
 }
 
-void VeltoInterface::on_chdSizeSlider_valueChanged()
+void VeltoInterface::channelLogicPositionSliderChanged(int value)
 {
+    triggerModel.triggerSetChannelOffset(Trigger::ChannelLogic, value);
+    zeroLevel[2] = ScaleTables::plotCentre + value;
+    triggerRefreshPos();
+    zeroHeadRefresh();
+    logicLabelsRefresh();
     redrawRequested = true;
+}
+
+void VeltoInterface::on_chdPositionSlider_valueChanged(int value) { channelLogicPositionSliderChanged(value); }
+void VeltoInterface::on_chdSizeSlider_valueChanged() { channelLogicSizeSliderChanged(); }
+
+void VeltoInterface::channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac)
+{
+    const QString title = ScaleTables::channelBoxTitle(channel, gain, ac);
+    for (QWidget *box : {box1, box2})
+        if (auto *group = qobject_cast<QGroupBox *>(box))
+            group->setTitle(title);
+}
+
+void VeltoInterface::updateCh1Label(int ch1Controls, int ch2Controls)
+{
+    ui->ch1Label->setText(
+        ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls), ui->ch1GainSlider->value()));
+}
+
+void VeltoInterface::updateCh2Label(int ch2Controls, int ch1Controls)
+{
+    ui->ch2Label->setText(
+        ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls), ui->ch2GainSlider->value()));
+}
+
+void VeltoInterface::scopeSetSizeX(int blocks)
+{
+    const ScaleTables::ScopeSize size = ScaleTables::scopeSizeForBlocks(blocks);
+    if (size.samplesPerChannel <= 0)
+        return;
+    samplesPerChannel = size.samplesPerChannel;
+    triggerModel.setFrameSize(samplesPerChannel);
+    triggerRefreshPos();
+    sendTriggerWrites({triggerModel.postWrite()});
+    vCursorSetRange(size.cursorMinimum, size.cursorMaximum);
+    vCursorRefresh();
+    // The axis limits follow the new extent.
+    const QCPRange range = customPlot->xAxis->range();
+    xAxisChanged(range);
+}
+
+void VeltoInterface::setupValues()
+{
+    timeBaseTexts = ScaleTables::timeBaseTexts();
+    voltsPerDivTexts = ScaleTables::voltsPerDivTexts();
+    inputRangeTexts = ScaleTables::inputRangeTexts();
+    triggerIconsGreen = Trigger::iconList(true);
+    triggerIconsRed = Trigger::iconList(false);
 }
 
 void VeltoInterface::sendSamplingRate(int index)
@@ -340,11 +418,31 @@ void VeltoInterface::sendSamplingRate(int index)
 
 void VeltoInterface::scopeSamplingSliderChanged(int index)
 {
-    // Roll and elastic modes and the trigger's slow sampling join with their controls.
+    const ScaleTables::SamplingControlStates states =
+        ScaleTables::samplingControlStates(index, ui->rollMode->isChecked());
+    ui->rollMode->setEnabled(states.rollEnabled);
+    ui->elasticMode->setEnabled(states.elasticEnabled);
+    triggerModel.triggerSetSlowSamplingRate(states.slowSampling);
     if (!usbDevice.deviceOpened)
         return;
+    triggerRefreshPos();
     scopeRefreshSamplingRateLabel();
     sendSamplingRate(index);
+}
+
+void VeltoInterface::scopeRollModeChanged()
+{
+    sendMixedControls();
+    ui->elasticMode->setEnabled(!ui->rollMode->isChecked());
+    redrawRequested = true;
+}
+
+void VeltoInterface::on_rollMode_clicked() { scopeRollModeChanged(); }
+
+void VeltoInterface::on_elasticMode_clicked()
+{
+    sendMixedControls();
+    redrawRequested = true;
 }
 
 void VeltoInterface::scopeRefreshSamplingRateLabel()

@@ -1,85 +1,108 @@
-// The oscilloscope plot: its graphs in drawing order and the per-tick display
-// of the newest frame.
+// The oscilloscope plot: axes, graphs in drawing order, drawing options and
+// the colour themes.
 #include "app/veltointerface.h"
+#include "scope/plotgeometry.h"
+#if __has_include("scope/veltograph.h")
+#include "scope/veltograph.h"
+#endif
+#include "ui/customtheme.h"
 #include "ui/themes.h"
 #include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
 namespace {
-constexpr double plotHeight = 1280.0;
+constexpr double plotHeight = PlotGeometry::plotHeight;
+} // namespace
+
+void VeltoInterface::setupGrid()
+{
+    setupGraphs();
+    setupItemLabels();
+    setupCursors();
+    setupTracers();
+
+    for (QCPAxis *axis : {customPlot->xAxis, customPlot->yAxis, customPlot->xAxis2, customPlot->yAxis2}) {
+        axis->setVisible(true);
+        axis->setTickLabels(false);
+        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+        // A division is 64 units vertically and 16 samples (32 units) horizontally.
+        const bool vertical = axis->orientation() == Qt::Vertical;
+        ticker->setTickStep(vertical ? 64.0 : 32.0);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+        axis->setTicker(ticker);
+    }
+    // The second copies follow the first.
+    connect(customPlot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), customPlot->xAxis2,
+            QOverload<const QCPRange &>::of(&QCPAxis::setRange));
+    connect(customPlot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), customPlot->yAxis2,
+            QOverload<const QCPRange &>::of(&QCPAxis::setRange));
+    connect(customPlot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
+            &VeltoInterface::xAxisChanged);
+    connect(customPlot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
+            &VeltoInterface::yAxisChanged);
+
+    // The whole frame and the whole height are in view at start; zooming
+    // and panning work from there.
+    customPlot->yAxis->setRange(0, plotHeight);
+    customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
+    setHorizontalScrollBar(0, 2.0 * samplesPerChannel);
+    setVerticalScrollBar(0, plotHeight);
+
+    QCPAxisRect *rect = customPlot->axisRect();
+    rect->setRangeDrag(Qt::Horizontal);
+    rect->setRangeZoom(Qt::Horizontal);
+    rect->setRangeZoomFactor(0.8);
+    customPlot->setInteractions(QCP::iRangeZoom);
+    customPlot->setNoAntialiasingOnDrag(true);
+    customPlot->setSelectionTolerance(int(PlotGeometry::pickDistance));
+
+    setTheme(scopeOptions.theme, customThemeDialog ? customThemeDialog->colors() : nullptr);
 }
 
 void VeltoInterface::setupGraphs()
 {
     customPlot = new QCustomPlot(ui->plotArea);
     customPlot->setObjectName(QStringLiteral("customPlot"));
-    ui->plotArea->layout()->setContentsMargins(0, 0, 0, 0);
-    ui->plotArea->layout()->addWidget(customPlot);
+    customPlot->setFocusPolicy(Qt::NoFocus);
+    auto *grid = static_cast<QGridLayout *>(ui->plotArea->layout());
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    grid->addWidget(customPlot, 0, 0);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
     customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
     customPlot->yAxis->setRange(0, plotHeight);
-    for (QCPAxis *axis : {customPlot->xAxis, customPlot->yAxis}) {
-        axis->setTickLabels(false);
-        // A division is 64 units vertically and 16 samples (32 units) horizontally.
-        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-        ticker->setTickStep(axis == customPlot->yAxis ? 64.0 : 32.0);
-        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
-        axis->setTicker(ticker);
-        axis->setSubTicks(false);
-    }
 
+    auto add = [this]() {
+        QCPGraph *graph = customPlot->addGraph();
+        allGraphs.append(graph);
+        return graph;
+    };
     // Later graphs draw over earlier ones.
-    ch1Graph = customPlot->addGraph();
-    ch1RefGraph = customPlot->addGraph();
-    ch2Graph = customPlot->addGraph();
-    ch2RefGraph = customPlot->addGraph();
+    ch1Graph = add();
+    ch1RefGraph = add();
+    ch2Graph = add();
+    ch2RefGraph = add();
     for (int k = 0; k < 9; ++k) {
-        decayGraphs[0][k] = customPlot->addGraph();
-        decayGraphs[1][k] = customPlot->addGraph();
+        decayGraphs[0][k] = add();
+        decayGraphs[1][k] = add();
     }
     for (int bit = 0; bit < 8; ++bit) {
-        logicGraphs[bit] = customPlot->addGraph();
-        logicBaseGraphs[bit] = customPlot->addGraph();
-        logicRefGraphs[bit] = customPlot->addGraph();
+        logicGraphs[bit] = add();
+        logicBaseGraphs[bit] = add();
+        logicRefGraphs[bit] = add();
         for (QCPGraph *graph : {logicGraphs[bit], logicBaseGraphs[bit], logicRefGraphs[bit]})
             graph->setLineStyle(QCPGraph::lsStepCenter);
         logicGraphs[bit]->setSelectable(QCP::stNone);
         logicBaseGraphs[bit]->setSelectable(QCP::stNone);
     }
-    fftGraphs[0] = customPlot->addGraph();
-    fftGraphs[1] = customPlot->addGraph();
+    fftGraphs[0] = add();
+    fftGraphs[1] = add();
     fftGraphs[0]->setLineStyle(QCPGraph::lsImpulse);
     fftGraphs[1]->setLineStyle(QCPGraph::lsImpulse);
-    scopeApplyTheme(scopeOptions.theme);
-}
-
-void VeltoInterface::scopeApplyTheme(int theme)
-{
-    ThemePalette palette;
-    if (!themePalette(theme, nullptr, &palette) && !themePalette(Theme::Dark, nullptr, &palette))
-        return;
-    ch1Graph->setPen(palette.ch1Trace);
-    ch2Graph->setPen(palette.ch2Trace);
-    ch1RefGraph->setPen(palette.ch1Reference);
-    ch2RefGraph->setPen(palette.ch2Reference);
-    for (int k = 0; k < 9; ++k) {
-        decayGraphs[0][k]->setPen(palette.ch1Decay[k]);
-        decayGraphs[1][k]->setPen(palette.ch2Decay[k]);
-    }
-    for (int bit = 0; bit < 8; ++bit) {
-        logicGraphs[bit]->setPen(palette.bitTrace[bit]);
-        logicBaseGraphs[bit]->setPen(palette.bitBaseline[bit]);
-        logicRefGraphs[bit]->setPen(palette.bitReference[bit]);
-    }
-    fftGraphs[0]->setPen(palette.ch1Fft);
-    fftGraphs[1]->setPen(palette.ch2Fft);
-    customPlot->setBackground(palette.background);
-    for (QCPAxis *axis : {customPlot->xAxis, customPlot->yAxis}) {
-        axis->grid()->setPen(palette.grid);
-        axis->setBasePen(palette.axes);
-        axis->setTickPen(palette.axes);
-    }
-    displayControlsSet();
+    for (QCPGraph *graph : allGraphs)
+        graph->setAdaptiveSampling(true);
 }
 
 void VeltoInterface::displayControlsSet()
@@ -91,48 +114,135 @@ void VeltoInterface::displayControlsSet()
     }
 }
 
-void VeltoInterface::scopeDataShow()
+void VeltoInterface::setupScatterStyles(bool vectors)
 {
-    const int expected = Frames::scopeFrameLength(
-        scopeTraceMask(), Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex()));
-    const bool fresh = Frames::acceptScopeFrame(usbDevice, expected, frameCache) == Frames::ScopeVerdict::Accepted;
-    if (!fresh && !redrawRequested)
-        return;
-    redrawRequested = false;
+    const bool lines = vectors && !ui->xyMode->isChecked();
+    QVector<QCPGraph *> traces{ch1Graph, ch2Graph, ch1RefGraph, ch2RefGraph};
+    for (int k = 0; k < 9; ++k)
+        traces << decayGraphs[0][k] << decayGraphs[1][k];
+    for (QCPGraph *graph : traces) {
+        graph->setLineStyle(lines ? QCPGraph::lsLine : QCPGraph::lsNone);
+        graph->setScatterStyle(lines ? QCPScatterStyle(QCPScatterStyle::ssNone)
+                                     : QCPScatterStyle(QCPScatterStyle::ssDot, 6));
+    }
+}
 
-    TraceSettings settings;
-    settings.ch1Position = ui->ch1PositionSlider->value();
-    settings.ch2Position = ui->ch2PositionSlider->value();
-    settings.chdPosition = ui->chdPositionSlider->value();
-    settings.chdSize = ui->chdSizeSlider->value();
-    const TraceVerdict verdict =
-        traceBuilder.build(reinterpret_cast<const unsigned char *>(frameCache.constData()), frameCache.size(), settings);
-    if (verdict != TraceVerdict::Built)
+void VeltoInterface::displayVectorsChanged(bool on)
+{
+    setupScatterStyles(on);
+    displayControlsSet();
+    redrawRequested = true;
+}
+
+void VeltoInterface::on_checkBoxVectors_clicked(bool checked) { displayVectorsChanged(checked); }
+
+void VeltoInterface::displayIntensitySliderChanged(int value)
+{
+    ThemePalette palette;
+    if (!themePalette(scopeOptions.theme, customThemeDialog ? customThemeDialog->colors() : nullptr, &palette))
+        themePalette(Theme::Dark, nullptr, &palette);
+    const QColor traces[2] = {ch1Graph->pen().color(), ch2Graph->pen().color()};
+    for (int k = 0; k < 9; ++k) {
+        for (int ch = 0; ch < 2; ++ch) {
+            const QPen &decay = ch == 0 ? palette.ch1Decay[k] : palette.ch2Decay[k];
+            QPen pen = decayGraphs[ch][k]->pen();
+            pen.setColor(PlotGeometry::persistenceColor(decay.color(), traces[ch], value, themeIntensityMode));
+            decayGraphs[ch][k]->setPen(pen);
+        }
+    }
+    redrawRequested = true;
+}
+
+void VeltoInterface::on_intensitySlider_valueChanged(int value) { displayIntensitySliderChanged(value); }
+
+void VeltoInterface::gridBoxSet(const QColor &colour, Qt::PenStyle style)
+{
+    QPen pen(colour, 1, style, Qt::SquareCap, Qt::BevelJoin);
+    customPlot->xAxis->grid()->setPen(pen);
+    customPlot->yAxis->grid()->setPen(pen);
+    customPlot->xAxis->grid()->setVisible(style != Qt::NoPen);
+    customPlot->yAxis->grid()->setVisible(style != Qt::NoPen);
+}
+
+void VeltoInterface::displayGridStyleChanged(int index)
+{
+    gridStyle = PlotGeometry::gridPenStyle(index, gridStyle);
+    gridBoxSet(gridColour, gridStyle);
+    redrawRequested = true;
+}
+
+void VeltoInterface::setTheme(int theme, CustomColors *colours)
+{
+    ThemePalette palette;
+    if (themePalette(theme, colours, &palette)) {
+        ch1Graph->setPen(palette.ch1Trace);
+        ch2Graph->setPen(palette.ch2Trace);
+        ch1RefGraph->setPen(palette.ch1Reference);
+        ch2RefGraph->setPen(palette.ch2Reference);
+        for (int k = 0; k < 9; ++k) {
+            decayGraphs[0][k]->setPen(palette.ch1Decay[k]);
+            decayGraphs[1][k]->setPen(palette.ch2Decay[k]);
+        }
+        for (int bit = 0; bit < 8; ++bit) {
+            logicGraphs[bit]->setPen(palette.bitTrace[bit]);
+            logicBaseGraphs[bit]->setPen(palette.bitBaseline[bit]);
+            logicRefGraphs[bit]->setPen(palette.bitReference[bit]);
+            if (palette.fillBits) {
+                logicGraphs[bit]->setBrush(palette.bitFill[bit]);
+                logicGraphs[bit]->setChannelFillGraph(logicBaseGraphs[bit]);
+            }
+        }
+        fftGraphs[0]->setPen(palette.ch1Fft);
+        fftGraphs[1]->setPen(palette.ch2Fft);
+        gridColour = palette.grid.color();
+        gridStyle = palette.grid.style();
+        gridBoxSet(gridColour, gridStyle);
+        for (QCPAxis *axis : {customPlot->xAxis, customPlot->yAxis, customPlot->xAxis2, customPlot->yAxis2}) {
+            axis->setBasePen(palette.axes);
+            axis->setTickPen(palette.axes);
+            axis->setSubTickPen(palette.axes);
+        }
+        customPlot->setBackground(palette.background);
+        customPlot->axisRect()->setBackground(palette.background);
+        vCursorSetLabelColor(palette.cursorLabels);
+        hCursorSetLabelColor(palette.cursorLabels);
+        for (QCPItemText *label : logicLabels)
+            if (label)
+                label->setColor(palette.axes.color());
+        ui->ch1ColorLabel->setStyleSheet(palette.ch1LabelStyle);
+        ui->ch2ColorLabel->setStyleSheet(palette.ch2LabelStyle);
+        themeIntensityMode = palette.intensityMode;
+        displayControlsSet();
+    } else {
+        logToFile(QStringLiteral("Theme %1 is not known, the plot keeps its colours").arg(theme), 1);
+    }
+    // The decay colours follow the slider as it stands, not a fixed 0, so
+    // that a theme change does not leave them disagreeing with it.
+    displayIntensitySliderChanged(ui->intensitySlider->value());
+    customPlot->replot();
+}
+
+void VeltoInterface::displayThemeChanged(int theme)
+{
+    if (startingUp)
         return;
-    if (traceBuilder.samples() != samplesPerChannel) {
-        samplesPerChannel = traceBuilder.samples();
-        customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
-        triggerModel.setFrameSize(samplesPerChannel);
-        sendTriggerWrites({triggerModel.postWrite()});
+    if (theme == Theme::Custom) {
+        // The plot keeps its colours until the dialog's Apply.
+        customThemeDialog->loadTheme();
+        customThemeDialog->show();
+        customThemeDialog->raise();
+        return;
     }
-    const QVector<double> &keys = traceBuilder.keys();
-    // A channel missing from the frame has no values: its graph is emptied,
-    // not handed keys without values (the plot would complain every tick).
-    auto show = [&keys](QCPGraph *graph, const QVector<double> &values) {
-        if (values.isEmpty())
-            graph->data()->clear();
-        else
-            graph->setData(keys, values, true);
-    };
-    show(ch1Graph, traceBuilder.ch1());
-    show(ch2Graph, traceBuilder.ch2());
-    const QCheckBox *bits[8] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3,
-                                ui->checkBoxCHD4, ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7};
-    static const QVector<double> none;
-    for (int bit = 0; bit < 8; ++bit) {
-        const bool shown = traceBuilder.hasLogic() && bits[bit]->isChecked();
-        show(logicGraphs[bit], shown ? traceBuilder.logic(bit) : none);
-        show(logicBaseGraphs[bit], shown ? traceBuilder.logicBaseline(bit) : none);
-    }
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    setTheme(theme, nullptr);
+}
+
+void VeltoInterface::setGraphPersistence(QCPGraph *graph, bool on)
+{
+#if __has_include("scope/veltograph.h")
+    if (auto *velto = qobject_cast<VeltoGraph *>(graph))
+        velto->setPersistence(on);
+#else
+    Q_UNUSED(graph)
+    Q_UNUSED(on)
+#endif
 }

@@ -5,6 +5,8 @@
 #include "device/configprotocol.h"
 #include "ui_veltointerface.h"
 
+#include <qcustomplot.h>
+
 Trigger::Mode VeltoInterface::triggerModeChecked() const
 {
     if (ui->radioButtonNormal->isChecked())
@@ -39,10 +41,9 @@ void VeltoInterface::sendTriggerHold(int value)
 
 void VeltoInterface::scopeSetTriggerType()
 {
-    // The markers' visibility follows with the plot items.
-    const TriggerModel::ModeChange change = triggerModel.modeChange(triggerModeChecked(), false);
+    const TriggerModel::ModeChange change = triggerModel.modeChange(triggerModeChecked(), ui->xyMode->isChecked());
     ui->forceButton->setEnabled(change.forceEnabled);
-    triggerModel.triggerSetVisible(change.markersVisible);
+    triggerSetVisible(change.markersVisible);
     sendTriggerControls();
     // While a session prepares its configuration block the scope stays
     // stopped: the session starts it once the instrument is configured.
@@ -65,8 +66,10 @@ void VeltoInterface::scopeSetTriggerMode()
     else if (ui->radioButtonWindow->isChecked())
         type = Trigger::Window;
     triggerModel.triggerSetMode(type);
-    triggerModel.triggerRefreshPos();
+    triggerRefreshPos();
+    triggerSetIcon();
     sendTriggerControls();
+    redrawRequested = true;
 }
 
 void VeltoInterface::scopeTriggerSourceChanged(int index)
@@ -78,7 +81,10 @@ void VeltoInterface::scopeTriggerSourceChanged(int index)
     ui->radioButtonPositiveSlope->setEnabled(change.slopeAndWindowEnabled);
     ui->radioButtonNegativeSlope->setEnabled(change.slopeAndWindowEnabled);
     ui->radioButtonWindow->setEnabled(change.slopeAndWindowEnabled);
+    triggerRefreshPos();
+    triggerSetIcon();
     sendTriggerWrites(change.writes);
+    redrawRequested = true;
 }
 
 void VeltoInterface::scopeSetTriggerAutoTimer(double seconds)
@@ -122,7 +128,10 @@ void followInvert(VeltoInterface *window, Ui::VeltoInterface *ui, TriggerModel &
         ui->radioButtonRisingEdge->setChecked(model.type() == Trigger::RisingEdge);
         ui->radioButtonFallingEdge->setChecked(model.type() == Trigger::FallingEdge);
     }
+    window->triggerRefreshPos();
+    window->triggerSetIcon();
     window->sendTriggerWrites(change.writes);
+    window->redrawRequested = true;
 }
 } // namespace
 
@@ -134,4 +143,72 @@ void VeltoInterface::on_checkBoxCH1Invert_toggled()
 void VeltoInterface::on_checkBoxCH2Invert_toggled()
 {
     followInvert(this, ui, triggerModel, Trigger::ChannelCh2);
+}
+
+// --- Markers ------------------------------------------------------------------
+
+namespace {
+void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
+{
+    const QSize size = item->pixmap().size();
+    item->topLeft->setCoords(pixel.x() - size.width() / 2.0, pixel.y() - size.height() / 2.0);
+}
+} // namespace
+
+void VeltoInterface::triggerSetVisible(bool on)
+{
+    triggerModel.triggerSetVisible(on);
+    const TriggerModel::Visibility shown = triggerModel.markerVisibility();
+    triggerMarker->setVisible(shown.trigger);
+    windowMarker[0]->setVisible(shown.window);
+    windowMarker[1]->setVisible(shown.window);
+}
+
+void VeltoInterface::triggerSetIcon()
+{
+    const TriggerModel::Icons icons = triggerModel.markerIcons();
+    if (!icons.apply)
+        return;
+    triggerSetVisible(triggerModel.isVisible());
+    if (!icons.trigger.isEmpty())
+        triggerMarker->setPixmap(QPixmap(icons.trigger));
+    if (!icons.windowLow.isEmpty())
+        windowMarker[0]->setPixmap(QPixmap(icons.windowLow));
+    if (!icons.windowHigh.isEmpty())
+        windowMarker[1]->setPixmap(QPixmap(icons.windowHigh));
+}
+
+void VeltoInterface::triggerRefreshPos()
+{
+    triggerModel.triggerRefreshPos();
+    triggerMarkersPlace();
+}
+
+void VeltoInterface::triggerMoveTrigger(double x, double y, bool force)
+{
+    if (!force && !triggerModel.isEnabled())
+        return;
+    placeCentred(triggerMarker, QPointF(x, y));
+}
+
+void VeltoInterface::triggerMoveWinTrigger(double x, double yLow, double yHigh, bool force)
+{
+    if (!force && !triggerModel.isEnabled())
+        return;
+    placeCentred(windowMarker[0], QPointF(x, yLow));
+    placeCentred(windowMarker[1], QPointF(x, yHigh));
+}
+
+void VeltoInterface::triggerMarkersPlace(bool force)
+{
+    if (!triggerMarker)
+        return;
+    const PlotGeometry::AxisMapping keys = keyAxisMapping();
+    const PlotGeometry::AxisMapping values = valueAxisMapping();
+    const TriggerModel::MarkerPixel marker = triggerModel.triggerMarkerPixel(keys, values, force);
+    if (marker.move)
+        triggerMoveTrigger(marker.pixel.x(), marker.pixel.y(), true);
+    const TriggerModel::WindowPixels window = triggerModel.windowMarkerPixels(keys, values, force);
+    if (window.move)
+        triggerMoveWinTrigger(window.low.x(), window.low.y(), window.high.y(), true);
 }

@@ -175,7 +175,7 @@ void TestWindow::graphsInDrawingOrder()
     // The two channel traces are drawn two pixels wide, also after a theme change.
     QCOMPARE(window.ch1Graph->pen().width(), 2);
     QCOMPARE(window.ch2Graph->pen().width(), 2);
-    window.scopeApplyTheme(1);
+    window.setTheme(1, nullptr);
     QCOMPARE(window.ch1Graph->pen().width(), 2);
     QCOMPARE(plot->yAxis->range().upper, 1280.0);
     QCOMPARE(plot->xAxis->range().upper, 1536.0);
