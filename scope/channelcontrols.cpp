@@ -391,15 +391,20 @@ void VeltoInterface::scopeSetSizeX(int blocks)
     const ScaleTables::ScopeSize size = ScaleTables::scopeSizeForBlocks(blocks);
     if (size.samplesPerChannel <= 0)
         return;
+    const double oldExtent = 2.0 * samplesPerChannel;
+    const QCPRange shown = customPlot->xAxis->range();
     samplesPerChannel = size.samplesPerChannel;
     triggerModel.setFrameSize(samplesPerChannel);
     triggerRefreshPos();
     sendTriggerWrites({triggerModel.postWrite()});
     vCursorSetRange(size.cursorMinimum, size.cursorMaximum);
     vCursorRefresh();
-    // The axis limits follow the new extent.
-    const QCPRange range = customPlot->xAxis->range();
-    xAxisChanged(range);
+    // A view of the whole frame stays a view of the whole frame; a zoomed
+    // view is kept where it is, within the new extent.
+    if (shown.lower <= 0.0 && shown.upper >= oldExtent)
+        customPlot->xAxis->setRange(0.0, size.xExtent);
+    else
+        xAxisChanged(shown);
 }
 
 void VeltoInterface::setupValues()

@@ -290,15 +290,15 @@ void VeltoInterface::hCursorcSetPositionAuto(bool on, double ch1Max, double ch1M
     double a = ch == 0 ? ch1Max : ch2Max;
     double b = ch == 0 ? ch1Min : ch2Min;
     if (hCursors.type == Cursors::Track) {
+        // An empty graph gives the tracers no value: the cursors stay.
+        if ((ch == 0 ? ch1Graph : ch2Graph)->data()->isEmpty())
+            return;
         const int keys[2] = {vCursors.clampedA(), vCursors.clampedB()};
         for (int k = 0; k < 2; ++k) {
             tracers[ch][k]->setGraph(ch == 0 ? ch1Graph : ch2Graph);
             tracers[ch][k]->setGraphKey(keys[k]);
             tracers[ch][k]->updatePosition();
         }
-        // An empty graph gives the tracer no value: keep the cursors.
-        if ((ch == 0 ? ch1Graph : ch2Graph)->data()->isEmpty())
-            return;
         a = tracers[ch][0]->position->value();
         b = tracers[ch][1]->position->value();
     }

@@ -1,0 +1,698 @@
+// The per-tick display of the window, fed frames built here: which frames
+// are drawn, where the samples land, the meter read-outs and labels, decay,
+// persistence, references, XY, the spectrum, the played-back and loaded
+// waves, recording, and frames of any shape thrown at it.
+#include "app/appsettings.h"
+#include "app/veltointerface.h"
+#include "common/testsupport.h"
+#include "device/frames.h"
+#include "device/virtual/virtualusbbackend.h"
+#include "scope/scaletables.h"
+#include "ui_veltointerface.h"
+#include "widgets/multimeterdisplay.h"
+
+#include <qcustomplot.h>
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+namespace {
+using SampleFn = std::function<int(int block, int i)>; // block 0 CH1, 1 CH2, 2 logic
+
+struct FrameSpec {
+    uint8_t mask = Frames::Ch1 | Frames::Ch2;
+    int samples = 768;
+    uint16_t frameNumber = 1;
+    uint8_t samplingIndex = 8;
+    uint16_t rollStart = 0;
+    channela_t meters[2] = {};
+};
+
+QByteArray buildFrame(const FrameSpec &spec, const SampleFn &sample)
+{
+    const int n = spec.samples;
+    QByteArray frame(Frames::scopeFrameLength(spec.mask, n), '\0');
+    auto *d = reinterpret_cast<unsigned char *>(frame.data());
+    d[0] = 'A';
+    d[1] = uchar(spec.frameNumber);
+    d[2] = uchar(spec.frameNumber >> 8);
+    d[3] = spec.mask;
+    d[4] = spec.mask & (Frames::Ch1 | Frames::Ch2);
+    d[5] = uchar(n);
+    d[6] = uchar(n >> 8);
+    d[7] = spec.samplingIndex;
+    d[8] = uchar(spec.rollStart);
+    d[9] = uchar(spec.rollStart >> 8);
+    int offset = Frames::scopeHeaderSize;
+    for (int block = 0; block < 3; ++block) {
+        if (!(spec.mask & (1 << block)))
+            continue;
+        for (int i = 0; i < n; ++i)
+            d[offset + i] = uchar(sample(block, i));
+        offset += n;
+    }
+    Frames::writeMeterBlock(spec.meters[0], d + offset);
+    Frames::writeMeterBlock(spec.meters[1], d + offset + Frames::meterBlockSize);
+    return frame;
+}
+
+// Hands a frame to the transport as a completed read and runs one tick.
+void feed(VeltoInterface &w, const QByteArray &frame)
+{
+    std::memcpy(w.usbDevice.dataBuffer, frame.constData(), size_t(frame.size()));
+    w.usbDevice.dataLength = frame.size();
+    w.usbDevice.dataReady = true;
+    w.scopeDataShow();
+}
+
+QVector<double> valuesOf(const QCPGraph *graph)
+{
+    QVector<double> out;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        out << it->value;
+    return out;
+}
+
+QVector<double> keysOf(const QCPGraph *graph)
+{
+    QVector<double> out;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        out << it->key;
+    return out;
+}
+
+double plotY(int sample, int position)
+{
+    return 640.0 + 1.5625 * sample + position;
+}
+
+int squareWave(int i, int period, int high, int low)
+{
+    return (i % period) < period / 2 ? high : low;
+}
+} // namespace
+
+class TestScopeDisplay : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void onlyFramesOfTheExpectedShapeAreDrawn();
+    void blocksFollowTheChannelMask();
+    void samplesLandWhereTheScaleSays();
+    void rollModeDisabledStartsAtIndexZero();
+    void hostMeasurementsFillTheReadOutsAndCursors();
+    void instrumentMeasurementsAndChannelLabels();
+    void decayKeepsTheNewestTraces();
+    void persistenceAccumulatesWithinBounds();
+    void referencesFollowTheirSliders();
+    void xyModePlotsCh2AgainstCh1();
+    void spectrumOfAConstantIsBinZero();
+    void loadedAndPlayedWavesReplaceTheLiveTraces();
+    void recordingTakesEveryNewFrame();
+    void framesOfAnyShapeNeitherCrashNorCorruptTheCache();
+    void slidersAtTheirLimitsDrawFiniteTraces();
+
+private:
+    VeltoInterface *window = nullptr;
+};
+
+void TestScopeDisplay::initTestCase()
+{
+    qputenv("VELTO_DEVICE", "virtual");
+    AppSettings::setApplicationIdentity();
+    // Nothing connects: the frames of these tests come from the test alone.
+    VirtualUsbBackend::shared().instrument().setAttached(false);
+}
+
+void TestScopeDisplay::init()
+{
+    window = new VeltoInterface;
+    window->displayTimer.stop();
+    QCoreApplication::processEvents();
+    window->displayTimer.stop();
+    Ui::VeltoInterface *ui = window->ui;
+    ui->checkBoxCH1Trace->setChecked(true);
+    ui->checkBoxCH2Trace->setChecked(true);
+    ui->checkBoxCHDTrace->setChecked(false);
+    ui->comboBoxADCBuffer->setCurrentIndex(2); // 768 samples
+    ui->ch1PositionSlider->setValue(0);
+    ui->ch2PositionSlider->setValue(0);
+    ui->chdPositionSlider->setValue(0);
+    ui->chdSizeSlider->setValue(0);
+    ui->decaySlider->setValue(0);
+    ui->checkBoxmeterondev->setChecked(false);
+    for (QCheckBox *bit : {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3, ui->checkBoxCHD4,
+                           ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7})
+        bit->setChecked(true);
+}
+
+void TestScopeDisplay::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
+{
+    VeltoInterface &w = *window;
+    FrameSpec spec;
+    const QByteArray good = buildFrame(spec, [](int block, int i) { return block == 0 ? i % 50 : -(i % 30); });
+    feed(w, good);
+    QCOMPARE(w.frameCache, good);
+    QCOMPARE(w.ch1Graph->data()->size(), 768);
+    const QVector<double> drawn = valuesOf(w.ch1Graph);
+    QCOMPARE(drawn.at(49), plotY(49, 0));
+
+    // One byte short, one byte long, and a 512-sample frame while the box
+    // says 768: none is drawn and the cache keeps the last good frame.
+    const QByteArray shortFrame = good.left(good.size() - 1);
+    QByteArray longFrame = good;
+    longFrame.append('\0');
+    FrameSpec smaller;
+    smaller.samples = 512;
+    const QByteArray otherSize = buildFrame(smaller, [](int, int) { return 100; });
+    FrameSpec lying;
+    lying.mask = Frames::Ch1;
+    lying.samples = 1536;
+    const QByteArray sameLengthWrongHeader = buildFrame(lying, [](int, int) { return 100; });
+    QCOMPARE(sameLengthWrongHeader.size(), good.size());
+    const quint64 drawnBefore = w.drawnTicks;
+    for (const QByteArray &bad : {shortFrame, longFrame, otherSize}) {
+        feed(w, bad);
+        QCOMPARE(w.frameCache, good);
+        QCOMPARE(valuesOf(w.ch1Graph), drawn);
+        QVERIFY(w.usbDevice.dataReady); // ignored, not consumed
+        w.usbDevice.dataReady = false;
+    }
+    QCOMPARE(w.drawnTicks, drawnBefore);
+    // A frame of the right length is drawn as its own header describes it,
+    // here one channel of twice the size.
+    feed(w, sameLengthWrongHeader);
+    QCOMPARE(w.drawnTicks, drawnBefore + 1);
+    QCOMPARE(w.samplesPerChannel, 1536);
+    QCOMPARE(w.ch1Graph->data()->size(), 1536);
+    QVERIFY(w.ch2Graph->data()->isEmpty());
+    QCOMPARE(w.triggerModel.maximumPosition(), 1536 - 8);
+
+    MessageCapture log;
+
+    // A wrong first byte is logged once and dropped.
+    QByteArray badHeader = good;
+    badHeader[0] = 'B';
+    feed(w, badHeader);
+    QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 1);
+    QVERIFY(!w.usbDevice.dataReady);
+    w.scopeDataShow();
+    QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 1);
+}
+
+void TestScopeDisplay::blocksFollowTheChannelMask()
+{
+    VeltoInterface &w = *window;
+    // Only CH2: its block starts right after the header.
+    w.ui->checkBoxCH1Trace->setChecked(false);
+    FrameSpec ch2Only;
+    ch2Only.mask = Frames::Ch2;
+    feed(w, buildFrame(ch2Only, [](int block, int i) { return block == 1 ? (i % 64) - 32 : 99; }));
+    QCOMPARE(w.frameCache.size(), 48 + 768);
+    QCOMPARE(uchar(w.frameCache.at(Frames::scopeHeaderSize + 5)), uchar(5 - 32));
+    QVERIFY(w.ch1Graph->data()->isEmpty());
+    const QVector<double> ch2 = valuesOf(w.ch2Graph);
+    QCOMPARE(ch2.size(), 768);
+    QCOMPARE(ch2.at(5), plotY(5 - 32, 0));
+    QCOMPARE(ch2.at(100), plotY(100 % 64 - 32, 0));
+
+    // CH1 and logic: the logic block comes after one channel block.
+    w.ui->checkBoxCH1Trace->setChecked(true);
+    w.ui->checkBoxCH2Trace->setChecked(false);
+    w.ui->checkBoxCHDTrace->setChecked(true);
+    FrameSpec ch1Logic;
+    ch1Logic.mask = Frames::Ch1 | Frames::Chd;
+    feed(w, buildFrame(ch1Logic, [](int block, int i) { return block == 0 ? -7 : i & 0xFF; }));
+    QVERIFY(w.ch2Graph->data()->isEmpty());
+    QCOMPARE(valuesOf(w.ch1Graph).at(10), plotY(-7, 0));
+    const QVector<double> bit0 = valuesOf(w.logicGraphs[0]);
+    const QVector<double> bit3 = valuesOf(w.logicGraphs[3]);
+    QCOMPARE(bit0.size(), 768);
+    // Bit b's base is (0 + 20) × b + 640; a set bit is 10 above it.
+    for (int i : {0, 1, 7, 8, 255, 300}) {
+        QCOMPARE(bit0.at(i), 640.0 + ((i & 0xFF) & 1 ? 10.0 : 0.0));
+        QCOMPARE(bit3.at(i), 640.0 + 60.0 + ((i & 0xFF) & 8 ? 10.0 : 0.0));
+    }
+    QVERIFY(w.logicLabels[3]->visible());
+    // A bit switched off is not drawn and loses its label.
+    w.ui->checkBoxCHD3->setChecked(false);
+    w.redrawRequested = true;
+    w.scopeDataShow();
+    QVERIFY(w.logicGraphs[3]->data()->isEmpty());
+    QVERIFY(!w.logicLabels[3]->visible());
+    QCOMPARE(w.logicGraphs[4]->data()->size(), 768);
+}
+
+void TestScopeDisplay::samplesLandWhereTheScaleSays()
+{
+    VeltoInterface &w = *window;
+    w.ui->checkBoxCHDTrace->setChecked(true);
+    FrameSpec spec;
+    spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    feed(w, buildFrame(spec, [](int block, int i) {
+        if (block == 0)
+            return i == 0 ? 0 : 127;
+        if (block == 1)
+            return -128;
+        return 0x80; // bit 7 high, the others low
+    }));
+    const QVector<double> ch1 = valuesOf(w.ch1Graph);
+    QCOMPARE(ch1.at(0), 640.0);
+    QCOMPARE(ch1.at(1), 838.4375);
+    QCOMPARE(valuesOf(w.ch2Graph).at(0), 640.0 - 200.0);
+    QCOMPARE(keysOf(w.ch1Graph).at(1), 2.0);
+    QCOMPARE(keysOf(w.ch1Graph).last(), 2.0 * 767);
+    // Bit 7's base is 640 + 140 = 780; its baseline one unit lower.
+    QCOMPARE(w.logicBitPos0(7), 780);
+    QCOMPARE(valuesOf(w.logicGraphs[7]).at(0), 790.0);
+    QCOMPARE(valuesOf(w.logicBaseGraphs[7]).at(0), 779.0);
+    QCOMPARE(valuesOf(w.logicGraphs[6]).at(0), 760.0);
+
+    // A position slider moves the drawn trace by its value on the next redraw.
+    w.ui->ch1PositionSlider->setValue(-96);
+    QVERIFY(w.redrawRequested);
+    w.scopeDataShow();
+    QCOMPARE(valuesOf(w.ch1Graph).at(0), 640.0 - 96.0);
+    QCOMPARE(w.zeroLevel[0], 640 - 96);
+    w.ui->chdSizeSlider->setValue(8);
+    w.scopeDataShow();
+    QCOMPARE(valuesOf(w.logicGraphs[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
+    QCOMPARE(w.ui->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
+}
+
+void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
+{
+    VeltoInterface &w = *window;
+    FrameSpec spec;
+    spec.rollStart = 300;
+    const QByteArray frame = buildFrame(spec, [](int, int i) { return i % 100; });
+    // Checked at a fast time base, roll mode is disabled: the frame is drawn from index 0.
+    w.ui->samplingSlider->setValue(5);
+    w.ui->rollMode->setChecked(true);
+    QVERIFY(!w.ui->rollMode->isEnabled());
+    feed(w, frame);
+    QCOMPARE(valuesOf(w.ch1Graph).at(0), plotY(0, 0));
+    // At a slow time base it is enabled, and the oldest sample comes first.
+    w.ui->samplingSlider->setValue(12);
+    QVERIFY(w.ui->rollMode->isEnabled());
+    QVERIFY(!w.ui->elasticMode->isEnabled() || !w.ui->rollMode->isChecked());
+    feed(w, frame);
+    QCOMPARE(valuesOf(w.ch1Graph).at(0), plotY(300 % 100, 0));
+    QCOMPARE(valuesOf(w.ch1Graph).at(768 - 300), plotY(0, 0));
+}
+
+void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
+{
+    VeltoInterface &w = *window;
+    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+    w.ui->comboBoxScopeCursorsChannel->setCurrentIndex(0);
+    w.ui->checkBoxCursorVertical->setChecked(true);
+    w.cursorsVerticalChanged(true);
+    FrameSpec spec;
+    spec.samplingIndex = 7; // 1 ms/div: 16 samples a millisecond
+    spec.meters[0].gainIndex = 3;
+    spec.meters[1].gainIndex = 3;
+    spec.meters[0].samplingIndex = 7;
+    spec.meters[1].samplingIndex = 7;
+    // CH1 a ±100 square wave of 50 samples, CH2 constant.
+    feed(w, buildFrame(spec, [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
+
+    // Independently: the first falling crossing after the start, one period later the next.
+    int first = -1;
+    for (int i = 6; i < 768 - 6 && first < 0; ++i)
+        if (squareWave(i - 1, 50, 100, -100) > 0 && squareWave(i, 50, 100, -100) < 0)
+            first = i;
+    QVERIFY(first > 0);
+    QCOMPARE(w.vCursors.positionA, 2 * first);
+    QCOMPARE(w.vCursors.positionB, 2 * (first + 50));
+    // 50 samples at 16 kS/s: 320 Hz.
+    QCOMPARE(w.ui->multimeterdisplayFreqCh1->getValue(), 320.0);
+    QVERIFY(w.ui->multimeterdisplayFreqCh2->isNotANumber());
+    // 0.8 V/div: a count is 0.8 / 40.96 V.
+    const double count = 0.8 / 40.96;
+    QVERIFY(qAbs(w.ui->multimeterdisplayVppCh1->getValue() - 200 * count) < 1e-9);
+    QVERIFY(qAbs(w.ui->multimeterdisplayMaxCh1->getValue() - 100 * count) < 1e-9);
+    QVERIFY(qAbs(w.ui->multimeterdisplayMinCh1->getValue() + 100 * count) < 1e-9);
+    QVERIFY(qAbs(w.ui->multimeterdisplayRMSCh1->getValue() - 100 * count) < 1e-9);
+    QVERIFY(qAbs(w.ui->multimeterdisplayAverCh1->getValue()) < 1e-9);
+    QVERIFY(qAbs(w.ui->multimeterdisplayAverCh2->getValue() - 20 * count) < 1e-9);
+    QVERIFY(qAbs(w.ui->multimeterdisplayRMSCh2->getValue() - 20 * count) < 1e-9);
+    QCOMPARE(w.labelDeltaTime->text(), QStringLiteral("ΔT =  3.125 ms"));
+
+    // Manual keeps the cursors where they are.
+    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
+    w.vCursorSetPosition(100, 300);
+    spec.frameNumber = 2;
+    feed(w, buildFrame(spec, [](int block, int i) { return block == 0 ? squareWave(i + 7, 50, 100, -100) : 20; }));
+    QCOMPARE(w.vCursors.positionA, 100);
+    QCOMPARE(w.vCursors.positionB, 300);
+}
+
+void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
+{
+    VeltoInterface &w = *window;
+    w.ui->checkBoxmeterondev->setChecked(true);
+    w.ui->ch2GainSlider->setValue(5);
+    FrameSpec spec;
+    spec.meters[0].controls = 0x01 | 0x04;               // CH1 traced and inverted
+    spec.meters[1].controls = 0x01 | 0x10 | 0x20;        // CH2 traced, math, subtract
+    spec.meters[0].gainIndex = 9;
+    spec.meters[0].maximum = 64;
+    spec.meters[0].minimum = -64;
+    spec.meters[0].periodX100 = 1600;
+    spec.meters[0].samplingIndex = 7;
+    spec.meters[1].gainIndex = 10; // no scale: the read-outs give 0
+    spec.meters[1].maximum = 10;
+    feed(w, buildFrame(spec, [](int, int) { return 0; }));
+    // The instrument's numbers, not the flat samples of the frame.
+    QCOMPARE(w.ui->multimeterdisplayFreqCh1->getValue(), 1000.0);
+    QVERIFY(qAbs(w.ui->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
+    QCOMPARE(w.ui->multimeterdisplayMaxCh2->getValue(), 0.0);
+    QCOMPARE(w.ui->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
+    QCOMPARE(w.ui->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
+    // Multiplication with a plain CH2.
+    spec.meters[0].controls = 0x01 | 0x10 | 0x40;
+    spec.meters[1].controls = 0x01;
+    spec.frameNumber = 2;
+    feed(w, buildFrame(spec, [](int, int) { return 0; }));
+    QCOMPARE(w.ui->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
+    QCOMPARE(w.ui->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
+}
+
+void TestScopeDisplay::decayKeepsTheNewestTraces()
+{
+    VeltoInterface &w = *window;
+    w.ui->decaySlider->setValue(3);
+    for (int k = 0; k < 5; ++k) {
+        FrameSpec spec;
+        spec.frameNumber = uint16_t(k + 1);
+        feed(w, buildFrame(spec, [k](int, int) { return 10 * k; }));
+    }
+    for (int k = 0; k < 3; ++k) {
+        QCOMPARE(w.decayGraphs[0][k]->data()->size(), 768);
+        // Oldest first: frames 2, 3 and 4 (levels 20, 30, 40).
+        QCOMPARE(valuesOf(w.decayGraphs[0][k]).first(), plotY(10 * (k + 2), 0));
+    }
+    QCOMPARE(valuesOf(w.decayGraphs[0][2]), valuesOf(w.ch1Graph));
+    QCOMPARE(valuesOf(w.decayGraphs[1][2]), valuesOf(w.ch2Graph));
+    for (int k = 3; k < 9; ++k) {
+        QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
+        QVERIFY(w.decayGraphs[1][k]->data()->isEmpty());
+    }
+    // Shrinking keeps only the newest; 0 clears the history.
+    w.ui->decaySlider->setValue(1);
+    w.scopeDataShow();
+    QCOMPARE(valuesOf(w.decayGraphs[0][0]).first(), plotY(40, 0));
+    QVERIFY(w.decayGraphs[0][1]->data()->isEmpty());
+    w.ui->decaySlider->setValue(0);
+    w.scopeDataShow();
+    QVERIFY(w.decayGraphs[0][0]->data()->isEmpty());
+    QCOMPARE(w.persistenceHistory.count(0), 0);
+}
+
+void TestScopeDisplay::persistenceAccumulatesWithinBounds()
+{
+    VeltoInterface &w = *window;
+    w.ui->checkBoxPersistence->setChecked(true);
+    w.ui->checkBoxFFTTrace->setChecked(true);
+    const int depth = w.persistenceAccumulators[0].depth();
+    for (int k = 0; k < 3 * depth; ++k) {
+        FrameSpec spec;
+        spec.frameNumber = uint16_t(k + 1);
+        feed(w, buildFrame(spec, [k](int, int i) { return (i + k) % 100 - 50; }));
+    }
+    // Every level seen lately is on the graph, and the graph stops growing.
+    QCOMPARE(w.ch1Graph->data()->size(), depth * 768);
+    QCOMPARE(w.fftGraphs[0]->data()->size(), depth * 128);
+    QSet<double> atZero;
+    for (auto it = w.ch1Graph->data()->constBegin(); it != w.ch1Graph->data()->constEnd() && it->key == 0.0; ++it)
+        atZero.insert(it->value);
+    QCOMPARE(atZero.size(), depth);
+    // The newest frame's value at key 0 is among them; one older than the depth is not.
+    QVERIFY(atZero.contains(plotY((3 * depth - 1) % 100 - 50, 0)));
+    QVERIFY(!atZero.contains(plotY((2 * depth - 1) % 100 - 50, 0)));
+    // Unchecked, the next drawn tick shows the live trace alone.
+    w.ui->checkBoxPersistence->setChecked(false);
+    w.scopeDataShow(); // no redraw requested and no frame: nothing happens
+    QCOMPARE(w.ch1Graph->data()->size(), depth * 768);
+    w.redrawRequested = true;
+    w.scopeDataShow();
+    QCOMPARE(w.ch1Graph->data()->size(), 768);
+    QCOMPARE(w.fftGraphs[0]->data()->size(), 128);
+}
+
+void TestScopeDisplay::referencesFollowTheirSliders()
+{
+    VeltoInterface &w = *window;
+    w.ui->checkBoxCHDTrace->setChecked(true);
+    w.ui->ch1PositionSlider->setValue(-128);
+    FrameSpec spec;
+    spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    feed(w, buildFrame(spec, [](int block, int i) { return block == 2 ? 0xFF : (i % 20); }));
+    // Nothing captured yet: the reference graphs stay empty even when shown.
+    w.ui->refCH1->setChecked(true);
+    w.ui->refLogic->setChecked(true);
+    w.scopeDataShow();
+    w.redrawRequested = true;
+    w.scopeDataShow();
+    QVERIFY(w.ch1RefGraph->data()->isEmpty());
+
+    w.ui->captureButton->click();
+    w.scopeDataShow();
+    // The capture slider may move the reference up to 128 units from either edge.
+    QCOMPARE(w.ui->ch1CaptureSlider->minimum(), 128 - (640 - 128));
+    QCOMPARE(w.ui->ch1CaptureSlider->maximum(), 1280 - 128 - (640 - 128));
+    QCOMPARE(w.ui->chdCaptureSlider->minimum(), 8 - 640);
+    QCOMPARE(w.ui->chdCaptureSlider->maximum(), 1280 - 248 - 640);
+    QCOMPARE(w.ui->ch1CaptureSlider->value(), 0);
+    const QVector<double> captured = valuesOf(w.ch1Graph);
+    QCOMPARE(valuesOf(w.ch1RefGraph), captured);
+
+    // A new frame leaves the reference as captured; the slider moves it.
+    spec.frameNumber = 2;
+    feed(w, buildFrame(spec, [](int, int) { return 50; }));
+    QCOMPARE(valuesOf(w.ch1RefGraph), captured);
+    w.ui->ch1CaptureSlider->setValue(32);
+    w.scopeDataShow();
+    QCOMPARE(valuesOf(w.ch1RefGraph).at(3), captured.at(3) + 32);
+    QCOMPARE(valuesOf(w.logicRefGraphs[2]).at(0), 640.0 + 40.0 + 10.0);
+    QVERIFY(w.ch2RefGraph->data()->isEmpty()); // not shown
+    w.ui->refCH1->setChecked(false);
+    w.redrawRequested = true;
+    w.scopeDataShow();
+    QVERIFY(w.ch1RefGraph->data()->isEmpty());
+}
+
+void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
+{
+    VeltoInterface &w = *window;
+    w.ui->decaySlider->setValue(2);
+    w.ui->xyMode->setChecked(true);
+    w.on_xyMode_clicked();
+    FrameSpec spec;
+    feed(w, buildFrame(spec, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
+    QVERIFY(w.ch2Graph->data()->isEmpty());
+    for (int k = 0; k < 9; ++k)
+        QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
+    // Each point is (CH1 + 255, CH2's plot value); the graph sorts by key.
+    const QVector<double> keys = keysOf(w.ch1Graph);
+    QCOMPARE(keys.size(), 768);
+    QCOMPARE(keys.first(), -100.0 + 255.0);
+    QCOMPARE(keys.last(), 99.0 + 255.0);
+    QVERIFY(!w.vCursorHandle[0]->visible());
+    QVERIFY(w.ch1vZeroHandle->visible());
+    QVERIFY(!w.zeroHandle[0]->visible());
+}
+
+void TestScopeDisplay::spectrumOfAConstantIsBinZero()
+{
+    VeltoInterface &w = *window;
+    w.ui->radioButtonRect->click();
+    w.ui->checkBoxFFTTrace->setChecked(true);
+    w.ui->checkBoxFFTCH1->setChecked(true);
+    w.ui->checkBoxFFTCH2->setChecked(false);
+    FrameSpec spec;
+    feed(w, buildFrame(spec, [](int block, int) { return block == 0 ? -10 : 5; }));
+    const QVector<double> bins = valuesOf(w.fftGraphs[0]);
+    QCOMPARE(bins.size(), 128);
+    QCOMPARE(keysOf(w.fftGraphs[0]).at(127), 254.0);
+    // The samples are read as signed: −10 gives the same magnitude as 10.
+    QVERIFY(qAbs(bins.at(0) - 0.05 * 256 * 10 * std::sqrt(2.0)) < 1e-6);
+    for (int k = 1; k < 128; ++k)
+        QVERIFY(qAbs(bins.at(k)) < 1e-6);
+    QVERIFY(w.fftGraphs[1]->data()->isEmpty());
+    // IQ draws one spectrum on the first graph and greys out the channel choice.
+    w.ui->checkBoxIQFFT->click();
+    QVERIFY(!w.ui->groupBoxPlot->isEnabled());
+    w.scopeDataShow();
+    QCOMPARE(w.fftGraphs[0]->data()->size(), 128);
+    // Unchecked, the spectrum disappears on the next drawn tick.
+    w.ui->checkBoxFFTTrace->click();
+    w.scopeDataShow();
+    QVERIFY(w.fftGraphs[0]->data()->isEmpty());
+}
+
+void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
+{
+    VeltoInterface &w = *window;
+    w.ui->checkBoxCHDTrace->setChecked(true);
+    FrameSpec spec;
+    spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    const QByteArray live = buildFrame(spec, [](int, int) { return 1; });
+
+    // A loaded wave stands in for the live one until cleared.
+    QVector<QVector<double>> wave;
+    for (int v = 0; v < 10; ++v)
+        wave << QVector<double>(768, 100.0 + v);
+    w.savedWave = wave;
+    w.loadedWaveShown = true;
+    feed(w, live);
+    QCOMPARE(valuesOf(w.ch1Graph).first(), 100.0);
+    QCOMPARE(valuesOf(w.ch2Graph).first(), 101.0);
+    QCOMPARE(valuesOf(w.logicGraphs[7]).first(), 109.0);
+    QVERIFY(w.logicBaseGraphs[7]->data()->isEmpty());
+    w.loadedWaveShown = false;
+    w.savedWave.clear();
+
+    // Playback: three frames, then the time base in use before comes back.
+    w.ui->samplingSlider->setValue(8);
+    w.playbackRestoreIndex = 8;
+    for (int frame = 0; frame < 3; ++frame) {
+        for (int v = 0; v < 10; ++v)
+            w.playbackQueue << QVector<double>(768, 200.0 + 10 * frame + v);
+        w.playbackSampling << 3 + frame;
+    }
+    w.playbackActive = true;
+    w.ui->label_13->setText(QStringLiteral("Load recorded wave"));
+    for (int frame = 0; frame < 3; ++frame) {
+        w.redrawRequested = true;
+        w.scopeDataShow();
+        QCOMPARE(w.ui->samplingSlider->value(), 3 + frame);
+        QCOMPARE(valuesOf(w.ch1Graph).first(), 200.0 + 10 * frame);
+        QCOMPARE(valuesOf(w.logicGraphs[0]).first(), 202.0 + 10 * frame);
+    }
+    QVERIFY(w.playbackActive);
+    w.redrawRequested = true;
+    w.scopeDataShow();
+    QVERIFY(!w.playbackActive);
+    QCOMPARE(w.ui->samplingSlider->value(), 8);
+    QCOMPARE(w.usbDevice.serialPort.samplingValue, 8);
+    QVERIFY(w.ui->label_13->text().isEmpty());
+    QCOMPARE(valuesOf(w.ch1Graph).first(), plotY(1, 0));
+}
+
+void TestScopeDisplay::recordingTakesEveryNewFrame()
+{
+    VeltoInterface &w = *window;
+    w.recordingActive = true;
+    w.ui->samplingSlider->setValue(9);
+    FrameSpec spec;
+    spec.samples = 256;
+    w.ui->comboBoxADCBuffer->setCurrentIndex(0);
+    for (uint16_t number : {1, 2, 2, 3}) {
+        spec.frameNumber = number;
+        feed(w, buildFrame(spec, [](int block, int) { return block == 0 ? 0 : 64; }));
+    }
+    // Frame 2 came twice and is recorded once.
+    const QStringList blocks = w.recordingText.split(QStringLiteral("----------"), Qt::SkipEmptyParts);
+    QCOMPARE(blocks.size(), 3);
+    for (const QString &block : blocks) {
+        QVERIFY(block.startsWith(QStringLiteral("9<*>\nCH1,640,640,")));
+        QVERIFY(block.contains(QStringLiteral("<*>\nCH2,740,")));
+        QVERIFY(block.contains(QStringLiteral("<*>\nBit7,<*>\n")));
+    }
+    QVERIFY(w.savedWave.isEmpty());
+}
+
+void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
+{
+    VeltoInterface &w = *window;
+    w.ui->checkBoxCHDTrace->setChecked(true);
+    w.ui->checkBoxFFTTrace->setChecked(true);
+    w.ui->decaySlider->setValue(8);
+    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+    const int expected = Frames::scopeFrameLength(Frames::Ch1 | Frames::Ch2 | Frames::Chd, 768);
+    QRandomGenerator random(20261206);
+    QByteArray bytes(LibUsbDevice::bufferSize, '\0');
+    for (int round = 0; round < 600; ++round) {
+        const QByteArray before = w.frameCache;
+        int length = int(random.bounded(LibUsbDevice::bufferSize + 1));
+        if (round % 3 == 0)
+            length = expected;
+        for (int i = 0; i < length; ++i)
+            bytes[i] = char(random.bounded(256));
+        if (round % 2 == 0 && length > 0)
+            bytes[0] = 'A';
+        if (round % 5 == 0 && length >= 10) {
+            // A header that agrees with its length, random samples and meter blocks.
+            bytes[3] = char(Frames::Ch1 | Frames::Ch2 | Frames::Chd);
+            bytes[5] = char(768 & 0xFF);
+            bytes[6] = char(768 >> 8);
+        }
+        feed(w, bytes.left(length));
+        w.usbDevice.dataReady = false;
+        const bool taken = length == expected && bytes[0] == 'A';
+        if (taken)
+            QCOMPARE(w.frameCache, bytes.left(length));
+        else
+            QCOMPARE(w.frameCache, before);
+        for (QCPGraph *graph : {w.ch1Graph, w.ch2Graph, w.fftGraphs[0]})
+            for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+                QVERIFY(std::isfinite(it->value));
+    }
+}
+
+void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
+{
+    VeltoInterface &w = *window;
+    Ui::VeltoInterface *ui = w.ui;
+    ui->checkBoxCHDTrace->setChecked(true);
+    ui->decaySlider->setValue(ui->decaySlider->maximum());
+    ui->intensitySlider->setValue(ui->intensitySlider->maximum());
+    ui->checkBoxLogY->setChecked(true);
+    ui->checkBoxFFTTrace->setChecked(true);
+    for (bool high : {false, true}) {
+        for (QSlider *slider : {ui->ch1PositionSlider, ui->ch2PositionSlider, ui->chdPositionSlider,
+                                ui->chdSizeSlider, ui->ch1CaptureSlider, ui->chdCaptureSlider})
+            slider->setValue(high ? slider->maximum() : slider->minimum());
+        ui->captureButton->click();
+        ui->refCH1->setChecked(true);
+        ui->refLogic->setChecked(true);
+        // The largest frame with every channel, and the extremes of the codes.
+        w.bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
+        ui->comboBoxADCBuffer->setCurrentIndex(ui->comboBoxADCBuffer->count() - 1);
+        const int n = Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex());
+        FrameSpec spec;
+        spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+        spec.samples = n;
+        spec.frameNumber = high ? 7 : 8;
+        feed(w, buildFrame(spec, [high](int block, int i) {
+            return block == 2 ? (i & 1 ? 0xFF : 0) : (high ? 127 : -128);
+        }));
+        QCOMPARE(n, 3840);
+        QCOMPARE(w.samplesPerChannel, n);
+        QCOMPARE(w.ch1Graph->data()->size(), n);
+        QCOMPARE(w.customPlot->xAxis->range().upper, 2.0 * n);
+        const double top = valuesOf(w.ch1Graph).first();
+        QCOMPARE(top, plotY(high ? 127 : -128, ui->ch1PositionSlider->value()));
+        for (QCPGraph *graph : w.allGraphs)
+            for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+                QVERIFY(std::isfinite(it->key) && std::isfinite(it->value));
+    }
+}
+
+QTEST_MAIN(TestScopeDisplay)
+#include "tst_scopedisplay.moc"

@@ -1,0 +1,147 @@
+// The scope end to end on the virtual bench: the generator loops back into
+// CH1, and what the window draws and measures is what the bench produced.
+#include "app/appsettings.h"
+#include "app/veltointerface.h"
+#include "common/testsupport.h"
+#include "device/virtual/virtualusbbackend.h"
+#include "ui_veltointerface.h"
+#include "widgets/multimeterdisplay.h"
+
+#include <qcustomplot.h>
+
+#include <QtTest>
+
+#include <algorithm>
+
+namespace {
+VirtualInstrument &bench()
+{
+    return VirtualUsbBackend::shared().instrument();
+}
+
+struct Spread {
+    double minimum = 0;
+    double maximum = 0;
+    double mean = 0;
+    int count = 0;
+};
+
+Spread spreadOf(const QCPGraph *graph)
+{
+    Spread s;
+    double sum = 0;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
+        if (s.count == 0)
+            s.minimum = s.maximum = it->value;
+        s.minimum = std::min(s.minimum, it->value);
+        s.maximum = std::max(s.maximum, it->value);
+        sum += it->value;
+        ++s.count;
+    }
+    s.mean = s.count ? sum / s.count : 0;
+    return s;
+}
+
+// Waits for `ticks` more drawn frames, so that what is checked was drawn
+// after the change before it.
+bool waitFrames(VeltoInterface &w, int ticks)
+{
+    const quint64 target = w.drawnTicks + quint64(ticks);
+    return QTest::qWaitFor([&] { return w.drawnTicks >= target; }, 5000);
+}
+} // namespace
+
+class TestScopeLive : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void generatorLoopbackIsDrawnAndMeasured();
+};
+
+void TestScopeLive::initTestCase()
+{
+    qputenv("VELTO_DEVICE", "virtual");
+    AppSettings::setApplicationIdentity();
+}
+
+void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
+{
+    VeltoInterface w;
+    w.scopeStartDelayMs = 20;
+    bench().setAttached(true);
+    QTRY_COMPARE_WITH_TIMEOUT(w.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(bench().scopeRunning(), 3000);
+
+    // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
+    TraceCapture trace;
+    w.ui->checkBoxAWBEnable->click();
+    // The generator page's amplitude control is not in the window yet; its
+    // entry (30) is written as that control will write it: 116 is 1 V peak.
+    w.sendMainConfiguration(30, 116);
+    w.ui->ch1GainSlider->setValue(3);
+    w.ui->samplingSlider->setValue(7);
+    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
+    w.ui->checkBoxCursorVertical->click();
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 3 ")).size(), 1);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 1 7 ")).size(), 1);
+    QVERIFY(waitFrames(w, 5));
+
+    // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
+    const double produced = 72.0e6 / (256.0 * 281.0);
+    QVERIFY(qAbs(w.effectiveFrequency - produced) < 0.01);
+    // At 16 kS/s a period is about 16 samples; the mean over the buffer's
+    // 47 periods is known to a hundredth of a sample.
+    const double measured = w.ui->multimeterdisplayFreqCh1->getValue();
+    QVERIFY2(qAbs(measured - produced) < 0.01 * produced,
+             qPrintable(QStringLiteral("measured %1 Hz, produced %2 Hz").arg(measured).arg(produced)));
+    // The automatic cursors span one period on the plot: 16 samples, 32 units.
+    QVERIFY2(qAbs(qAbs(w.vCursors.positionB - w.vCursors.positionA) - 32) <= 2,
+             qPrintable(QStringLiteral("%1 .. %2").arg(w.vCursors.positionA).arg(w.vCursors.positionB)));
+    QVERIFY(w.labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
+
+    const Spread atGain3 = spreadOf(w.ch1Graph);
+    QCOMPARE(atGain3.count, 768);
+    // 1 V at 0.8 V/div is 51 codes, 80 plot units, either side of CH1's zero.
+    QVERIFY(qAbs((atGain3.maximum - atGain3.minimum) - 160.0) < 8.0);
+
+    // Twice the gain draws twice the swing.
+    w.ui->ch1GainSlider->setValue(4);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 4 ")).size(), 1);
+    QVERIFY(waitFrames(w, 5));
+    const Spread atGain4 = spreadOf(w.ch1Graph);
+    const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
+    QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
+
+    // The position moves the drawn trace and nothing goes to the instrument.
+    trace.clear();
+    const int position = w.ui->ch1PositionSlider->value();
+    w.ui->ch1PositionSlider->setValue(position + 64);
+    QVERIFY(waitFrames(w, 3));
+    QVERIFY(qAbs(spreadOf(w.ch1Graph).mean - (atGain4.mean + 64)) < 6.0);
+    QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
+
+    // A larger buffer: the instrument is told, and the frames grow.
+    QVERIFY(w.ui->comboBoxADCBuffer->count() >= 5);
+    w.ui->comboBoxADCBuffer->setCurrentIndex(4);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 5 ")).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(w.samplesPerChannel, 1280, 3000);
+    QVERIFY(waitFrames(w, 2));
+    QCOMPARE(w.ch1Graph->data()->size(), 1280);
+    QCOMPARE(w.triggerModel.maximumPosition(), 1280 - 8);
+
+    // CH2 off: a confirmed write of its control byte, and CH2 leaves the plot.
+    QVERIFY(!w.ch2Graph->data()->isEmpty());
+    w.ui->checkBoxCH2Trace->click();
+    const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 4 "));
+    QCOMPARE(confirmed.size(), 1);
+    // Bit 0 of the control byte is the trace.
+    QCOMPARE(traceBody(confirmed.first()).split(QLatin1Char(' ')).at(3).toInt() & 1, 0);
+    QVERIFY(waitFrames(w, 3));
+    QVERIFY(w.ch2Graph->data()->isEmpty());
+    QCOMPARE(w.ch1Graph->data()->size(), 1280);
+    QVERIFY(!w.zeroHandle[1]->visible());
+}
+
+QTEST_MAIN(TestScopeLive)
+#include "tst_scopelive.moc"
