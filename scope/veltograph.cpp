@@ -28,12 +28,8 @@ public:
 
     void add(const QPointF &p)
     {
-        if (!finitePoint(p)) {
-            breakLine();
-            return;
-        }
-        const double column = std::floor(p.x());
-        if (count > 0 && column == currentColumn) {
+        // Most points land in the column of the one before: two compares.
+        if (count > 0 && p.x() >= currentColumn && p.x() < currentColumn + 1.0 && std::isfinite(p.y())) {
             if (p.y() < low.y()) {
                 low = p;
                 lowOrder = count;
@@ -45,6 +41,11 @@ public:
             ++count;
             return;
         }
+        if (!finitePoint(p)) {
+            breakLine();
+            return;
+        }
+        const double column = std::floor(p.x());
         flush(true, column);
         currentColumn = column;
         first = low = high = last = p;
@@ -128,6 +129,34 @@ private:
     int lowOrder = 0;
     int highOrder = 0;
     int count = 0;
+};
+
+// The axis' mapping from plot coordinates to pixels. A linear axis is a
+// multiply and an add, done inline: the reduction visits every point piled
+// onto a graph, and the library's call costs more than all the rest of it.
+class PixelMap
+{
+public:
+    explicit PixelMap(const QCPAxis *axis) : axis(axis)
+    {
+        const QCPRange range = axis->range();
+        linear = axis->scaleType() == QCPAxis::stLinear && range.size() > 0;
+        if (linear) {
+            const double lower = axis->coordToPixel(range.lower);
+            scale = (axis->coordToPixel(range.upper) - lower) / range.size();
+            offset = lower - range.lower * scale;
+        }
+    }
+    double operator()(double coordinate) const
+    {
+        return linear ? offset + coordinate * scale : axis->coordToPixel(coordinate);
+    }
+
+private:
+    const QCPAxis *axis;
+    bool linear = false;
+    double scale = 1;
+    double offset = 0;
 };
 
 } // namespace
@@ -274,8 +303,11 @@ void VeltoGraph::reducedLines(QVector<QPointF> *lines, const QCPDataRange &dataR
     // Like the library, walk the data so that pixels run left to right; the
     // step styles depend on the direction.
     const bool reversed = keyAxis->rangeReversed();
-    auto keyPixel = [&](int i) { return keyAxis->coordToPixel((begin + (reversed ? n - 1 - i : i))->key); };
-    auto valuePixel = [&](int i) { return valueAxis->coordToPixel((begin + (reversed ? n - 1 - i : i))->value); };
+    const PixelMap keyMap(keyAxis);
+    const PixelMap valueMap(valueAxis);
+    const QCPGraphData *data = &*begin;
+    auto keyPixel = [&](int i) { return keyMap(data[reversed ? n - 1 - i : i].key); };
+    auto valuePixel = [&](int i) { return valueMap(data[reversed ? n - 1 - i : i].value); };
 
     // Flat runs may be shortened only when nothing is drawn at every point.
     ColumnReducer reducer(lines, !persistenceOn);
@@ -334,6 +366,8 @@ void VeltoGraph::reducedImpulses(QVector<QPointF> *lines, QCPGraphDataContainer:
     // Every impulse stands on the zero line, so the impulses of one pixel
     // column together cover one vertical line from the lowest to the highest
     // of them and the zero line: one line per column draws them all.
+    const PixelMap keyMap(keyAxis);
+    const PixelMap valueMap(valueAxis);
     double zero = valueAxis->coordToPixel(0);
     if (!std::isfinite(zero))
         zero = valueAxis->axisRect()->bottom();
@@ -351,8 +385,8 @@ void VeltoGraph::reducedImpulses(QVector<QPointF> *lines, QCPGraphDataContainer:
         open = false;
     };
     for (auto it = begin; it != end; ++it) {
-        const double key = keyAxis->coordToPixel(it->key);
-        const double value = valueAxis->coordToPixel(it->value);
+        const double key = keyMap(it->key);
+        const double value = valueMap(it->value);
         if (!std::isfinite(key) || !std::isfinite(value))
             continue;
         const double c = std::floor(key);
@@ -388,30 +422,38 @@ void VeltoGraph::reducedScatters(QVector<QPointF> *scatters, const QCPDataRange 
     // Dots wholly outside the plot area are not drawn at all.
     const double margin = style.size() + 2.0;
     const QRectF visible = QRectF(keyAxis->axisRect()->rect()).adjusted(-margin, -margin, margin, margin);
+    const PixelMap keyMap(keyAxis);
+    const PixelMap valueMap(valueAxis);
     const int modulo = mScatterSkip + 1;
     int index = int(begin - mDataContainer->constBegin());
 
-    // Dots whose centres share a pixel look the same: each occupied pixel of
-    // a column gets one dot, which bounds the dots by the pixels, not by the
-    // points piled onto the graph.
+    // Dots whose centres lie within a third of their size of each other
+    // overlap almost wholly: each column keeps one dot per such band of rows,
+    // and its topmost and bottommost dots exactly. That bounds the dots by
+    // the pixels, not by the points piled onto the graph.
+    const double band = std::max(1.0, std::floor(style.size() / 3.0));
     QVector<QPointF> column;
     double currentColumn = 0;
     auto flush = [&]() {
+        if (column.isEmpty())
+            return;
         std::sort(column.begin(), column.end(),
                   [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
-        double lastRow = qQNaN();
+        double lastBand = qQNaN();
         for (const QPointF &p : qAsConst(column)) {
-            const double row = std::floor(p.y());
-            if (row != lastRow)
+            const double b = std::floor(p.y() / band);
+            if (b != lastBand)
                 scatters->append(p);
-            lastRow = row;
+            lastBand = b;
         }
+        if (scatters->constLast() != column.constLast())
+            scatters->append(column.constLast());
         column.clear();
     };
     for (auto it = begin; it != end; ++it, ++index) {
         if (modulo > 1 && index % modulo != 0)
             continue;
-        const QPointF p(keyAxis->coordToPixel(it->key), valueAxis->coordToPixel(it->value));
+        const QPointF p(keyMap(it->key), valueMap(it->value));
         if (!finitePoint(p) || !visible.contains(p))
             continue;
         const double c = std::floor(p.x());
