@@ -340,8 +340,11 @@ public:
     QVector<int> playbackSampling;
     QString recordingText;
     QString saveDestinationDir;
-    // Number of ticks drawn and frames taken, for the benchmark and the tests.
+    // Ticks drawn; frames shown and frames the instrument sent that were
+    // never shown (from gaps in the frame numbers), for the benchmark and the tests.
     quint64 drawnTicks = 0;
+    quint64 framesShown = 0;
+    quint64 framesMissed = 0;
     // Zero levels of CH1, CH2 and the logic group in plot units: 640 + the position slider.
     int zeroLevel[3] = {640 - 120, 640, 640 + 8};
     // The read-out faces of the meter displays, large to small.

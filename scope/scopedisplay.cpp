@@ -328,6 +328,9 @@ void VeltoInterface::scopeDataShow()
 
     // 16. Recording of every new frame.
     if (header.frameNumber != lastFrameNumber) {
+        if (lastFrameNumber >= 0)
+            framesMissed += quint64((header.frameNumber - lastFrameNumber - 1) & 0xFFFF);
+        ++framesShown;
         lastFrameNumber = header.frameNumber;
         if (recordingActive) {
             savedWave = currentTen();

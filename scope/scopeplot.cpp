@@ -2,9 +2,7 @@
 // the colour themes.
 #include "app/veltointerface.h"
 #include "scope/plotgeometry.h"
-#if __has_include("scope/veltograph.h")
 #include "scope/veltograph.h"
-#endif
 #include "ui/customtheme.h"
 #include "ui/themes.h"
 #include "ui_veltointerface.h"
@@ -74,8 +72,12 @@ void VeltoInterface::setupGraphs()
     customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
     customPlot->yAxis->setRange(0, plotHeight);
 
+    // Thick pens are drawn as plain polylines: stroking them as one path
+    // costs several times as much.
+    customPlot->setPlottingHint(QCP::phFastPolylines, true);
     auto add = [this]() {
-        QCPGraph *graph = customPlot->addGraph();
+        // Each graph draws what the pixels can show and the persistence strokes.
+        QCPGraph *graph = new VeltoGraph(customPlot->xAxis, customPlot->yAxis);
         allGraphs.append(graph);
         return graph;
     };
@@ -238,11 +240,6 @@ void VeltoInterface::displayThemeChanged(int theme)
 
 void VeltoInterface::setGraphPersistence(QCPGraph *graph, bool on)
 {
-#if __has_include("scope/veltograph.h")
     if (auto *velto = qobject_cast<VeltoGraph *>(graph))
         velto->setPersistence(on);
-#else
-    Q_UNUSED(graph)
-    Q_UNUSED(on)
-#endif
 }

@@ -1,0 +1,249 @@
+// The scope display of the real window, on a 1280 × 800 plot:
+//
+//  1. Frames built here are fed through VeltoInterface::scopeDataShow()
+//     one tick at a time. "frame" is the frame handling up to the graph
+//     data (everything the tick does but the drawing); "tick" adds the
+//     replot (QCustomPlot::replot with an immediate refresh of the shown,
+//     offscreen widget). Median and 95th percentile over many ticks, for
+//     two channels of 768 samples and for the largest frame (CH1, CH2 and
+//     logic of 3840 samples each), with persistence and FFT off and on.
+//  2. Velto runs on the virtual instrument at its fastest frame rate for
+//     a while (10 s by default) and prints the share of the instrument's
+//     frames that were drawn (from the gaps in the frame numbers) and the
+//     CPU time the process used.
+//
+// Repeat with: cmake --build build --target bench_display && build/bench/bench_display [ticks] [seconds]
+// It runs on the offscreen platform with a temporary home, so the user's
+// settings are never touched.
+
+#include "app/appsettings.h"
+#include "app/veltointerface.h"
+#include "device/frames.h"
+#include "device/virtual/virtualusbbackend.h"
+#include "ui_veltointerface.h"
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace {
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec * 1e-6;
+}
+
+struct Figures {
+    double median;
+    double p95;
+};
+
+Figures figures(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    if (v.empty())
+        return {0, 0};
+    return {v[v.size() / 2], v[std::min(v.size() - 1, size_t(std::ceil(v.size() * 0.95)) - 1)]};
+}
+
+QByteArray buildFrame(uint8_t mask, int n, uint16_t number)
+{
+    QByteArray frame(Frames::scopeFrameLength(mask, n), '\0');
+    auto *d = reinterpret_cast<unsigned char *>(frame.data());
+    d[0] = 'A';
+    d[1] = uchar(number);
+    d[2] = uchar(number >> 8);
+    d[3] = mask;
+    d[4] = mask & 3;
+    d[5] = uchar(n);
+    d[6] = uchar(n >> 8);
+    d[7] = 8;
+    int offset = Frames::scopeHeaderSize;
+    for (int block = 0; block < 3; ++block) {
+        if (!(mask & (1 << block)))
+            continue;
+        for (int i = 0; i < n; ++i) {
+            // A sine with a little wobble on the analog channels, a counter on the logic.
+            const double phase = (i + number * 7) * 2.0 * M_PI / 97.0;
+            d[offset + i] = block == 2 ? uchar(i / 3) : uchar(int8_t(std::lround(90 * std::sin(phase + block))));
+        }
+        offset += n;
+    }
+    return frame;
+}
+
+void configure(VeltoInterface &w, bool logic, int bufferIndex, bool persistence, bool fft)
+{
+    Ui::VeltoInterface *ui = w.ui;
+    ui->checkBoxCH1Trace->setChecked(true);
+    ui->checkBoxCH2Trace->setChecked(true);
+    ui->checkBoxCHDTrace->setChecked(logic);
+    w.bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
+    ui->comboBoxADCBuffer->setCurrentIndex(bufferIndex);
+    ui->checkBoxPersistence->setChecked(persistence);
+    ui->checkBoxFFTTrace->setChecked(fft);
+    ui->checkBoxFFTCH1->setChecked(true);
+    ui->checkBoxFFTCH2->setChecked(true);
+    ui->checkBoxmeterondev->setChecked(false); // the host measures: the heavier path
+    ui->checkBoxScopeCursorsHorizontal->setChecked(true);
+    w.cursorsHorizontalChanged(true);
+}
+
+void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool persistence, bool fft, int ticks)
+{
+    configure(w, logic, n / 256 - 1, persistence, fft);
+    const uint8_t mask = Frames::Ch1 | Frames::Ch2 | (logic ? Frames::Chd : 0);
+    std::vector<QByteArray> frames;
+    for (int k = 0; k < 16; ++k)
+        frames.push_back(buildFrame(mask, n, uint16_t(k + 1)));
+    std::vector<double> frameTimes;
+    std::vector<double> tickTimes;
+    QElapsedTimer clock;
+    for (int t = 0; t < ticks + 20; ++t) {
+        const QByteArray &frame = frames[size_t(t) % frames.size()];
+        std::memcpy(w.usbDevice.dataBuffer, frame.constData(), size_t(frame.size()));
+        w.usbDevice.dataLength = frame.size();
+        w.usbDevice.dataReady = true;
+        clock.start();
+        w.scopeDataShow();
+        const qint64 handled = clock.nsecsElapsed();
+        w.customPlot->replot(QCustomPlot::rpImmediateRefresh);
+        const qint64 whole = clock.nsecsElapsed();
+        if (t >= 20) { // the first ticks size the graphs and caches
+            frameTimes.push_back(handled / 1e6);
+            tickTimes.push_back(whole / 1e6);
+        }
+    }
+    const Figures f = figures(frameTimes);
+    const Figures t = figures(tickTimes);
+    std::printf("%-34s persistence %-3s fft %-3s  frame %7.3f ms (p95 %7.3f)   tick %7.3f ms (p95 %7.3f)\n", name,
+                persistence ? "on" : "off", fft ? "on" : "off", f.median, f.p95, t.median, t.p95);
+}
+
+struct LiveCase {
+    const char *name;
+    bool ch2;
+    bool logic;
+    int bufferIndex;
+};
+
+void runLive(const LiveCase &c, int seconds)
+{
+    VeltoInterface w;
+    w.scopeStartDelayMs = 20;
+    w.resize(1600, 1000);
+    w.show();
+    VirtualUsbBackend::shared().instrument().setAttached(true);
+    QElapsedTimer waited;
+    waited.start();
+    while (w.ui->connectButton->text() != QStringLiteral("Disconnect") && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (w.ui->connectButton->text() != QStringLiteral("Disconnect")) {
+        std::printf("live: the virtual instrument did not connect\n");
+        return;
+    }
+    Ui::VeltoInterface *ui = w.ui;
+    // The fastest time base, and the frame shape of the case.
+    ui->samplingSlider->setValue(0);
+    if (!c.ch2)
+        ui->checkBoxCH2Trace->click();
+    if (c.logic)
+        ui->checkBoxCHDTrace->click();
+    ui->comboBoxADCBuffer->setCurrentIndex(c.bufferIndex);
+    waited.restart();
+    while (waited.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    const quint64 shown0 = w.framesShown;
+    const quint64 missed0 = w.framesMissed;
+    const quint64 ticks0 = w.drawnTicks;
+    const double cpu0 = processCpuSeconds();
+    const double gui0 = threadCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < seconds * 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const double elapsed = wall.elapsed() / 1000.0;
+    const double cpu = processCpuSeconds() - cpu0;
+    const double gui = threadCpuSeconds() - gui0;
+    const quint64 shown = w.framesShown - shown0;
+    const quint64 missed = w.framesMissed - missed0;
+    const quint64 sent = shown + missed;
+    std::printf("%-30s %5.0f frames/s sent, %5.0f drawn/s, share drawn %5.1f %%, replots %5.0f/s, "
+                "CPU %5.1f %% (GUI thread %5.1f %%)\n",
+                c.name, sent / elapsed, shown / elapsed, sent ? 100.0 * shown / sent : 0.0,
+                (w.drawnTicks - ticks0) / elapsed, 100.0 * cpu / elapsed, 100.0 * gui / elapsed);
+    w.close();
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int ticks = argc > 1 ? std::max(50, std::atoi(argv[1])) : 400;
+    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("VELTO_DEVICE", "virtual");
+    // The session reads the hardware profile from the working directory.
+    for (const QString &file : QDir(QStringLiteral(VELTO_DATA_DIR)).entryList(QDir::Files))
+        QFile::copy(QStringLiteral(VELTO_DATA_DIR "/") + file, home.path() + QLatin1Char('/') + file);
+    QDir::setCurrent(home.path());
+    QApplication app(argc, argv);
+    AppSettings::setApplicationIdentity();
+    VirtualUsbBackend::shared().instrument().setAttached(false);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+
+    std::printf("Display ticks on a 1280 x 800 plot, %d ticks each (median and 95th percentile)\n", ticks);
+    {
+        VeltoInterface w;
+        w.displayTimer.stop();
+        w.resize(1600, 1000);
+        w.show();
+        QCoreApplication::processEvents();
+        w.displayTimer.stop();
+        // The plot itself is held at 1280 × 800 pixels.
+        w.customPlot->setFixedSize(1280, 800);
+        QCoreApplication::processEvents();
+        std::printf("plot %d x %d pixels\n", w.customPlot->width(), w.customPlot->height());
+        for (bool persistence : {false, true}) {
+            for (bool fft : {false, true}) {
+                timeTicks(w, "CH1+CH2, 768 samples", false, 768, persistence, fft, ticks);
+                timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, persistence, fft, ticks);
+            }
+        }
+    }
+
+    std::printf("\nVelto on the virtual instrument at its fastest time base, %d s each\n", seconds);
+    const LiveCase cases[] = {{"CH1+CH2, 768 samples", true, false, 2},
+                              {"CH1 alone, 256 samples", false, false, 0},
+                              {"CH1+CH2+logic, 3840 samples", true, true, 14}};
+    for (const LiveCase &c : cases)
+        runLive(c, seconds);
+    return 0;
+}
