@@ -92,6 +92,7 @@ private slots:
     void renamingALabel();
     void xyModeIndicators();
     void resizePlacesTheCursorLabels();
+    void handlesAreDrawnInTheMargins();
     void badPointersAndAZeroSizePlot();
 
 private:
@@ -583,10 +584,16 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     QTRY_VERIFY_WITH_TIMEOUT(values(window.ch1Graph) != before, 2000);
     const QVector<double> after = values(window.ch1Graph);
     QCOMPARE(after.size(), before.size());
-    int same = 0;
+    // A frame may land after the stop; its samples differ by the input's
+    // noise of a count or two, never by the slider's change.
+    int moved = 0;
     for (int k = 0; k < after.size(); ++k)
-        same += after.at(k) - before.at(k) == double(slider->maximum() - start);
-    QVERIFY2(same == after.size(), qPrintable(QStringLiteral("%1 of %2 points moved by the slider's change; first %3 -> %4").arg(same).arg(after.size()).arg(before.first()).arg(after.first())));
+        moved += qAbs(after.at(k) - before.at(k) - (slider->maximum() - start)) <= 2 * 1.5625;
+    QVERIFY2(moved == after.size(), qPrintable(QStringLiteral("%1 of %2 points moved with the handle; first %3 -> %4")
+                                                   .arg(moved)
+                                                   .arg(after.size())
+                                                   .arg(before.first())
+                                                   .arg(after.first())));
     dragTo(plot, QPointF(handle.x(), plot->yAxis->coordToPixel(128)));
     QCOMPARE(slider->value(), slider->minimum());
     dragTo(plot, QPointF(handle.x(), plot->height() + 400));
@@ -732,6 +739,43 @@ void TestPlotInteraction::resizePlacesTheCursorLabels()
     // The cursor handles are placed for the new width at once.
     QVERIFY(qAbs(centreOf(window.vCursorHandle[1]).x() -
                  window.customPlot->xAxis->coordToPixel(window.vCursors.positionB)) <= 1);
+}
+
+void TestPlotInteraction::handlesAreDrawnInTheMargins()
+{
+    VeltoInterface window;
+    PREPARE(window);
+    QCustomPlot *plot = window.customPlot;
+    window.ui->checkBoxCursorVertical->click();
+    window.sendScopeStop();
+    QTest::qWait(100);
+    plot->replot();
+    const QImage picture = plot->grab().toImage();
+    const QRect box = plot->axisRect()->rect();
+    const QColor background = plot->axisRect()->backgroundBrush().color();
+    // Pixels of a handle that lie outside the axis box, in the margin.
+    auto drawnOutside = [&](QCPItemPixmap *item) {
+        const QRect handle = rectOf(item).toRect() & picture.rect();
+        int drawn = 0;
+        for (int y = handle.top(); y <= handle.bottom(); ++y)
+            for (int x = handle.left(); x <= handle.right(); ++x)
+                if (!box.contains(x, y) && QColor(picture.pixel(x, y)) != background)
+                    ++drawn;
+        return drawn;
+    };
+    QVERIFY(rectOf(window.zeroHandle[0]).left() < box.left());
+    QVERIFY(drawnOutside(window.zeroHandle[0]) > 10);
+    QVERIFY(rectOf(window.vCursorHandle[0]).top() < box.top());
+    QVERIFY(drawnOutside(window.vCursorHandle[0]) > 10);
+    // Scrolled out of view, a cursor's handle is not drawn over the margin.
+    plot->xAxis->setRange(1000, 1536);
+    plot->replot();
+    const QImage scrolled = plot->grab().toImage();
+    const QRect handle = rectOf(window.vCursorHandle[0]).toRect();
+    QVERIFY(handle.right() < box.left());
+    for (int y = qMax(0, handle.top()); y <= handle.bottom(); ++y)
+        for (int x = qMax(0, handle.left()); x <= handle.right(); ++x)
+            QCOMPARE(QColor(scrolled.pixel(x, y)), background);
 }
 
 void TestPlotInteraction::badPointersAndAZeroSizePlot()

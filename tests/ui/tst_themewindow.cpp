@@ -4,11 +4,13 @@
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
 #include "common/testsupport.h"
+#include "device/virtual/virtualusbbackend.h"
 #include "ui/customtheme.h"
 #include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
+#include <QDir>
 #include <QPushButton>
 #include <QSettings>
 #include <QtTest>
@@ -39,6 +41,7 @@ private slots:
     void customThemeAtStart();
     void unreadableStoredThemes();
     void idealForeground();
+    void screenshots();
 };
 
 void TestThemeWindow::initTestCase()
@@ -223,6 +226,58 @@ void TestThemeWindow::idealForeground()
     // White text up to a luminance of 150, black above.
     QCOMPARE(dialog->idealForegroundColor(QColor(150, 150, 150)), QStringLiteral("#ffffff"));
     QCOMPARE(dialog->idealForegroundColor(QColor(152, 152, 152)), QStringLiteral("#000000"));
+}
+
+// Pictures of the three themes with everything the themes colour on the
+// plot, for a person to look at: run by scripts/themeshots.sh, which names
+// the folder in VELTO_SHOT_DIR; skipped otherwise.
+void TestThemeWindow::screenshots()
+{
+    const QString folder = qEnvironmentVariable("VELTO_SHOT_DIR");
+    if (folder.isEmpty())
+        QSKIP("VELTO_SHOT_DIR names no folder");
+    QVERIFY(QDir().mkpath(folder));
+    VeltoInterface window;
+    window.scopeStartDelayMs = 50;
+    window.resize(1600, 1000);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    VirtualUsbBackend::shared().instrument().setAttached(true);
+    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    window.ui->samplingSlider->setValue(7);
+    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    window.ui->checkBoxCursorVertical->click();
+    window.ui->checkBoxScopeCursorsHorizontal->click();
+    window.ui->checkBoxCHDTrace->click();
+    window.vCursorSetPosition(256, 384);
+    QTRY_VERIFY_WITH_TIMEOUT(window.logicLabels[0]->visible(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.vCursors.timeIndex, 7, 5000);
+    // Normal mode shows the trigger marker; the frames go on in Auto.
+    window.ui->radioButtonAuto->click();
+    window.triggerModel.triggerSetPosition(400, 30);
+    window.triggerMarkersPlace();
+
+    auto shoot = [&](const QString &name) {
+        window.redrawRequested = true;
+        QTest::qWait(300);
+        window.customPlot->replot();
+        QVERIFY(window.grab().save(folder + QLatin1Char('/') + name));
+        QVERIFY(window.customPlot->grab().save(folder + QStringLiteral("/plot-") + name));
+    };
+    window.displayThemeChanged(0);
+    shoot(QStringLiteral("velto-dark.png"));
+    window.displayThemeChanged(1);
+    shoot(QStringLiteral("velto-light.png"));
+    window.displayThemeChanged(2);
+    CustomColors *colours = window.customThemeDialog->colors();
+    colours->setColor(QStringLiteral("BACKGROUND"), QColor(24, 32, 64));
+    colours->setColor(QStringLiteral("CH1"), QColor(255, 200, 0));
+    colours->setColor(QStringLiteral("CH2"), QColor(0, 220, 255));
+    colours->setColor(QStringLiteral("GRID"), QColor(90, 100, 140));
+    colours->setColor(QStringLiteral("LABELS"), QColor(255, 255, 255));
+    colours->setColor(QStringLiteral("BIT 3"), QColor(0, 255, 0));
+    buttonNamed(window.customThemeDialog, QStringLiteral("Apply"))->click();
+    shoot(QStringLiteral("velto-custom.png"));
 }
 
 QTEST_MAIN(TestThemeWindow)
