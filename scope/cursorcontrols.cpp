@@ -12,10 +12,38 @@ const QColor hCursorColour(QStringLiteral("#1692e5"));
 const QColor vCursorColour(QStringLiteral("#e04e4e"));
 const QColor zeroColour(QStringLiteral("#f9a94c"));
 
-// A handle image whose anchor point (see placeHandle) is where the item stands.
-QCPItemPixmap *makeHandle(QCustomPlot *plot, const QString &icon)
+// A handle that stands in the plot's margin on one side: the zero and
+// horizontal cursor handles left of the axis box, the vertical cursor handles
+// above it. Clipped to the axis box like every item, they were cut in half.
+// On the other sides they stay clipped, so that a handle whose level or time
+// is out of view is not drawn over the axes.
+class MarginHandle : public QCPItemPixmap
 {
-    auto *item = new QCPItemPixmap(plot);
+public:
+    MarginHandle(QCustomPlot *plot, Qt::Edge margin) : QCPItemPixmap(plot), margin(margin) {}
+
+protected:
+    QRect clipRect() const override
+    {
+        QRect rect = QCPItemPixmap::clipRect();
+        const QRect whole = parentPlot()->viewport();
+        if (margin == Qt::LeftEdge)
+            rect.setLeft(whole.left());
+        else if (margin == Qt::TopEdge)
+            rect.setTop(whole.top());
+        return rect;
+    }
+
+private:
+    Qt::Edge margin;
+};
+
+// A handle image whose anchor point (see placeHandle) is where the item
+// stands; `margin` is the side of the plot it may reach into, if any.
+QCPItemPixmap *makeHandle(QCustomPlot *plot, const QString &icon, Qt::Edges margin = {})
+{
+    QCPItemPixmap *item = margin ? new MarginHandle(plot, margin.testFlag(Qt::LeftEdge) ? Qt::LeftEdge : Qt::TopEdge)
+                                 : new QCPItemPixmap(plot);
     item->setPixmap(QPixmap(icon));
     item->topLeft->setType(QCPItemPosition::ptAbsolute);
     item->setScaled(false);
@@ -75,9 +103,10 @@ void VeltoInterface::setupCursors()
 {
     for (int k = 0; k < 2; ++k) {
         hCursorHandle[k] =
-            makeHandle(customPlot, k == 0 ? QStringLiteral(":/icons/HcursorCA.png") : QStringLiteral(":/icons/HcursorCB.png"));
+            makeHandle(customPlot, k == 0 ? QStringLiteral(":/icons/HcursorCA.png") : QStringLiteral(":/icons/HcursorCB.png"),
+                       Qt::LeftEdge);
         hCursorLine[k] = makeLine(customPlot, hCursorHandle[k]->left, true, hCursorColour);
-        vCursorHandle[k] = makeHandle(customPlot, QStringLiteral(":/icons/VcursorC.png"));
+        vCursorHandle[k] = makeHandle(customPlot, QStringLiteral(":/icons/VcursorC.png"), Qt::TopEdge);
         vCursorLine[k] = makeLine(customPlot, vCursorHandle[k]->bottom, false, vCursorColour);
     }
     placeHandle(vCursorHandle[0], 150, 12, true);
@@ -94,11 +123,11 @@ void VeltoInterface::setupCursors()
     const QString zeroIcons[3] = {QStringLiteral(":/icons/chan1-zero.png"), QStringLiteral(":/icons/chan2-zero.png"),
                                   QStringLiteral(":/icons/chanL-zero.png")};
     for (int ch = 0; ch < 3; ++ch) {
-        zeroHandle[ch] = makeHandle(customPlot, zeroIcons[ch]);
+        zeroHandle[ch] = makeHandle(customPlot, zeroIcons[ch], Qt::LeftEdge);
         zeroLine[ch] = makeLine(customPlot, zeroHandle[ch]->left, true, zeroColour);
         zeroLine[ch]->setPen(QPen(zeroColour, 1, Qt::DotLine));
     }
-    ch1vZeroHandle = makeHandle(customPlot, QStringLiteral(":/icons/chan1v-zero.png"));
+    ch1vZeroHandle = makeHandle(customPlot, QStringLiteral(":/icons/chan1v-zero.png"), Qt::TopEdge);
     ch1vZeroLine = makeLine(customPlot, ch1vZeroHandle->bottom, false, zeroColour);
     ch1vZeroLine->setPen(QPen(zeroColour, 1, Qt::DotLine));
     ch1vZeroHandle->setVisible(false);

@@ -256,9 +256,39 @@ bool VeltoInterface::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void VeltoInterface::itemDoubleClick(QCPAbstractItem *item, QMouseEvent *)
+namespace {
+// The text item whose box holds the pointer, the one whose centre is nearest
+// when boxes overlap (logic labels of a small trace size do). The plot hands
+// the topmost item within its tolerance instead, which is often a zero line
+// or the next bit's label, so that the label under the pointer was out of reach.
+QCPItemText *textItemAt(QCustomPlot *plot, const QPointF &pointer)
 {
-    auto *text = qobject_cast<QCPItemText *>(item);
+    QCPItemText *nearest = nullptr;
+    double nearestDistance = 0.0;
+    for (int k = 0; k < plot->itemCount(); ++k) {
+        auto *text = qobject_cast<QCPItemText *>(plot->item(k));
+        if (!text || !text->realVisibility())
+            continue;
+        // The labels are never rotated: their box is the one of the two corners.
+        const QRectF box(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition());
+        if (!box.contains(pointer))
+            continue;
+        const QPointF centre = box.center();
+        const double distance = QLineF(centre, pointer).length();
+        if (!nearest || distance < nearestDistance) {
+            nearest = text;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
+}
+} // namespace
+
+void VeltoInterface::itemDoubleClick(QCPAbstractItem *item, QMouseEvent *event)
+{
+    QCPItemText *text = event ? textItemAt(customPlot, event->localPos()) : nullptr;
+    if (!text)
+        text = qobject_cast<QCPItemText *>(item);
     if (!text)
         return;
     bool ok = false;
