@@ -107,8 +107,8 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     connect(&meterTimer, &QTimer::timeout, this, &VeltoInterface::meterRequestData);
     displayTimer.start(displayInterval);
 
-    // 12.
-    startingUp = false;
+    // 12. (startingUp is cleared at the end: the options applied in step 16
+    // must not open the custom theme dialog, whose colours setupGrid applied.)
     triggerMarkerEnabled = true;
     triggerModel.triggerSetEnable(true);
     configurationBulkMode = false;
@@ -138,6 +138,7 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
 
     // 16.
     emit applyConfigurationRequest();
+    startingUp = false;
 }
 
 VeltoInterface::~VeltoInterface()

@@ -326,6 +326,8 @@ public:
     Qt::PenStyle gridStyle = Qt::DotLine;
     // Lightness rule of the persistence colours for the current theme.
     int themeIntensityMode = 0;
+    // The theme whose colours are on the plot.
+    int appliedTheme = -1;
     CustomTheme *customThemeDialog = nullptr;
     // Per-tick state of the display.
     int lastFrameNumber = -1;

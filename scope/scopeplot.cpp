@@ -214,6 +214,7 @@ void VeltoInterface::setTheme(int theme, CustomColors *colours)
         ui->ch1ColorLabel->setStyleSheet(palette.ch1LabelStyle);
         ui->ch2ColorLabel->setStyleSheet(palette.ch2LabelStyle);
         themeIntensityMode = palette.intensityMode;
+        appliedTheme = theme;
         displayControlsSet();
     } else {
         logToFile(QStringLiteral("Theme %1 is not known, the plot keeps its colours").arg(theme), 1);
@@ -228,6 +229,13 @@ void VeltoInterface::displayThemeChanged(int theme)
 {
     if (startingUp)
         return;
+    if (theme == Theme::Custom && appliedTheme == Theme::Custom) {
+        // Already custom: the options were applied again (another option
+        // changed, or a session start re-applied every setting). The
+        // colours stay; the dialog opens when the choice changes to Custom.
+        setTheme(theme, customThemeDialog->colors());
+        return;
+    }
     if (theme == Theme::Custom) {
         // The plot keeps its colours until the dialog's Apply.
         customThemeDialog->loadTheme();
