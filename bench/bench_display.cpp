@@ -202,7 +202,9 @@ void runLive(const LiveCase &c, int seconds)
 int main(int argc, char **argv)
 {
     const int ticks = argc > 1 ? std::max(50, std::atoi(argv[1])) : 400;
-    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const int seconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 10;
+    // A third argument "largest" times only the largest frame without persistence (for profiling).
+    const bool largestOnly = argc > 3 && std::strcmp(argv[3], "largest") == 0;
 
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
@@ -231,14 +233,20 @@ int main(int argc, char **argv)
         w.customPlot->setFixedSize(1280, 800);
         QCoreApplication::processEvents();
         std::printf("plot %d x %d pixels\n", w.customPlot->width(), w.customPlot->height());
+        if (largestOnly)
+            timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, false, false, ticks);
         for (bool persistence : {false, true}) {
             for (bool fft : {false, true}) {
+                if (largestOnly)
+                    break;
                 timeTicks(w, "CH1+CH2, 768 samples", false, 768, persistence, fft, ticks);
                 timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, persistence, fft, ticks);
             }
         }
     }
 
+    if (seconds == 0)
+        return 0;
     std::printf("\nVelto on the virtual instrument at its fastest time base, %d s each\n", seconds);
     const LiveCase cases[] = {{"CH1+CH2, 768 samples", true, false, 2},
                               {"CH1 alone, 256 samples", false, false, 0},

@@ -464,3 +464,48 @@ void VeltoGraph::reducedScatters(QVector<QPointF> *scatters, const QCPDataRange 
     }
     flush();
 }
+
+bool VeltoGraph::flatFillBase(double *pixelY) const
+{
+    const QCPGraph *base = mChannelFillGraph.data();
+    if (!base || base->data()->isEmpty() || base->valueAxis() != mValueAxis.data() ||
+        base->keyAxis() != mKeyAxis.data())
+        return false;
+    bool found = false;
+    const QCPRange values = base->data()->valueRange(found);
+    if (!found || values.lower != values.upper)
+        return false;
+    *pixelY = mValueAxis->coordToPixel(values.lower);
+    return std::isfinite(*pixelY);
+}
+
+void VeltoGraph::drawFill(QCPPainter *painter, QVector<QPointF> *lines) const
+{
+    const bool steps = mLineStyle == lsStepCenter || mLineStyle == lsStepLeft || mLineStyle == lsStepRight;
+    double baseY = 0;
+    if (!steps || painter->brush().style() == Qt::NoBrush || !lines || lines->size() < 2 || !flatFillBase(&baseY)) {
+        QCPGraph::drawFill(painter, lines);
+        return;
+    }
+    // Steps are horizontal runs joined by vertical edges: the area down to
+    // the baseline is the runs' rectangles. Runs on the baseline add nothing.
+    QVector<QRectF> rects;
+    rects.reserve(lines->size() / 2 + 1);
+    const QPointF *p = lines->constData();
+    for (int i = 0; i + 1 < lines->size(); ++i) {
+        const QPointF &a = p[i];
+        const QPointF &b = p[i + 1];
+        if (a.y() != b.y() || a.x() == b.x() || a.y() == baseY)
+            continue;
+        rects.append(QRectF(QPointF(std::min(a.x(), b.x()), std::min(a.y(), baseY)),
+                            QPointF(std::max(a.x(), b.x()), std::max(a.y(), baseY))));
+    }
+    if (rects.isEmpty())
+        return;
+    painter->save();
+    // Axis-aligned rectangles need no antialiasing.
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(Qt::NoPen);
+    painter->drawRects(rects);
+    painter->restore();
+}

@@ -44,6 +44,10 @@ protected:
     void draw(QCPPainter *painter) override;
     void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override;
     void drawImpulsePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override;
+    // A step trace filled down to a flat baseline (the logic bits) is filled
+    // with one rectangle per level run instead of one polygon of every step,
+    // which the painter rasterises many times slower.
+    void drawFill(QCPPainter *painter, QVector<QPointF> *lines) const override;
     void drawScatterPlot(QCPPainter *painter, const QVector<QPointF> &scatters,
                          const QCPScatterStyle &style) const override;
 
@@ -53,6 +57,9 @@ private:
                          QCPGraphDataContainer::const_iterator end) const;
     void reducedScatters(QVector<QPointF> *scatters, const QCPDataRange &dataRange,
                          const QCPScatterStyle &style) const;
+
+    // The pixel row of a flat channel-fill graph, or false when it is not flat.
+    bool flatFillBase(double *pixelY) const;
 
     bool persistenceOn = false;
     // Counted in the const drawing functions the library calls.
