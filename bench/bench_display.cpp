@@ -113,6 +113,11 @@ void configure(VeltoInterface &w, bool logic, int bufferIndex, bool persistence,
 
 void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool persistence, bool fft, int ticks)
 {
+    // Persistence keeps what earlier cases drew until it is switched off:
+    // every case starts from a plot cleared by one tick without it.
+    w.ui->checkBoxPersistence->setChecked(false);
+    w.redrawRequested = true;
+    w.scopeDataShow();
     configure(w, logic, n / 256 - 1, persistence, fft);
     const uint8_t mask = Frames::Ch1 | Frames::Ch2 | (logic ? Frames::Chd : 0);
     std::vector<QByteArray> frames;

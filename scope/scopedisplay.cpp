@@ -5,6 +5,7 @@
 // shows.
 #include "app/veltointerface.h"
 #include "device/configprotocol.h"
+#include "scope/graphdata.h"
 #include "scope/measurements.h"
 #include "scope/scaletables.h"
 #include "scope/wavetext.h"
@@ -26,10 +27,7 @@ const QVector<double> noValues;
 // missing trace empties its graph instead.
 void showOn(QCPGraph *graph, const QVector<double> &keys, const QVector<double> &values)
 {
-    if (values.isEmpty() || values.size() != keys.size())
-        graph->data()->clear();
-    else
-        graph->setData(keys, values, true);
+    GraphData::showTrace(graph, keys, values);
 }
 } // namespace
 
@@ -269,22 +267,20 @@ void VeltoInterface::scopeDataShow()
     } else {
         const QVector<double> *traces[2] = {ch1, ch2};
         QCPGraph *graphs[2] = {ch1Graph, ch2Graph};
+        // Without persistence each graph's points are replaced (in place
+        // when the keys stay) rather than cleared and rebuilt.
         for (int ch = 0; ch < 2; ++ch) {
-            if (!persistence) {
-                graphs[ch]->data()->clear();
-                persistenceAccumulators[ch].clear();
-                for (QCPGraph *graph : decayGraphs[ch])
-                    graph->data()->clear();
-            }
-            if (!has[ch] || traces[ch]->size() != keys.size())
-                continue;
+            const bool drawn = has[ch] && traces[ch]->size() == keys.size();
             if (persistence) {
-                persistenceAccumulators[ch].add(graphs[ch], keys, *traces[ch]);
-            } else {
-                graphs[ch]->setData(keys, *traces[ch], true);
-                for (int k = 0; k < persistenceHistory.count(ch); ++k)
-                    decayGraphs[ch][k]->setData(keys, persistenceHistory.trace(ch, k), true);
+                if (drawn)
+                    persistenceAccumulators[ch].add(graphs[ch], keys, *traces[ch]);
+                continue;
             }
+            persistenceAccumulators[ch].clear();
+            showOn(graphs[ch], keys, drawn ? *traces[ch] : noValues);
+            for (int k = 0; k < 9; ++k)
+                showOn(decayGraphs[ch][k], keys,
+                       drawn && k < persistenceHistory.count(ch) ? persistenceHistory.trace(ch, k) : noValues);
         }
         showOn(ch1RefGraph, keys,
                ui->refCH1->isChecked() ? referenceStore.displayCh1(ui->ch1CaptureSlider->value()) : noValues);
@@ -294,21 +290,21 @@ void VeltoInterface::scopeDataShow()
         const QCheckBox *enabled[8] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3,
                                        ui->checkBoxCHD4, ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7};
         for (int bit = 0; bit < 8; ++bit) {
-            if (!persistence) {
-                logicGraphs[bit]->data()->clear();
-                logicBaseGraphs[bit]->data()->clear();
-                logicAccumulators[bit].clear();
-            }
             logicLabels[bit]->setVisible(false);
             const bool shown = enabled[bit]->isChecked();
-            if (has[2] && shown && bits[bit]->size() == keys.size()) {
-                if (persistence)
+            const bool drawn = has[2] && shown && bits[bit]->size() == keys.size();
+            if (persistence) {
+                if (drawn) {
                     logicAccumulators[bit].add(logicGraphs[bit], keys, *bits[bit]);
-                else
-                    logicGraphs[bit]->setData(keys, *bits[bit], true);
-                showOn(logicBaseGraphs[bit], keys, *bases[bit]);
-                logicLabels[bit]->setVisible(true);
+                    showOn(logicBaseGraphs[bit], keys, *bases[bit]);
+                }
+            } else {
+                logicAccumulators[bit].clear();
+                showOn(logicGraphs[bit], keys, drawn ? *bits[bit] : noValues);
+                showOn(logicBaseGraphs[bit], keys, drawn ? *bases[bit] : noValues);
             }
+            if (drawn)
+                logicLabels[bit]->setVisible(true);
             if (ui->refLogic->isChecked() && shown) {
                 showOn(logicRefGraphs[bit], keys, referenceStore.displayLogic(bit, ui->chdCaptureSlider->value()));
                 logicLabels[bit]->setVisible(true);
@@ -317,13 +313,15 @@ void VeltoInterface::scopeDataShow()
             }
         }
         if (!persistence) {
-            fftGraphs[0]->data()->clear();
-            fftGraphs[1]->data()->clear();
             fftAccumulators[0].clear();
             fftAccumulators[1].clear();
         }
-        if (ui->checkBoxFFTTrace->isChecked())
+        if (ui->checkBoxFFTTrace->isChecked()) {
             scopeDrawFFT();
+        } else if (!persistence) {
+            fftGraphs[0]->data()->clear();
+            fftGraphs[1]->data()->clear();
+        }
     }
 
     // 16. Recording of every new frame.
@@ -352,18 +350,20 @@ void VeltoInterface::scopeDrawFFT()
     s.ch1 = ui->checkBoxFFTCH1->isChecked();
     s.ch2 = ui->checkBoxFFTCH2->isChecked();
     s.logY = ui->checkBoxLogY->isChecked();
-    if (!spectrum.computeFromFrame(reinterpret_cast<const unsigned char *>(frameCache.constData()), frameCache.size(),
-                                   s))
-        return;
+    // A frame without a spectrum leaves both graphs empty (without persistence).
+    spectrum.computeFromFrame(reinterpret_cast<const unsigned char *>(frameCache.constData()), frameCache.size(), s);
     const bool persistence = ui->checkBoxPersistence->isChecked();
     const QVector<double> *values[2] = {&spectrum.ch1Values(), &spectrum.ch2Values()};
     for (int ch = 0; ch < 2; ++ch) {
-        if (values[ch]->isEmpty())
+        if (values[ch]->isEmpty()) {
+            if (!persistence)
+                fftGraphs[ch]->data()->clear();
             continue;
+        }
         if (persistence)
             fftAccumulators[ch].add(fftGraphs[ch], spectrum.keys(), *values[ch]);
         else
-            fftGraphs[ch]->setData(spectrum.keys(), *values[ch], true);
+            showOn(fftGraphs[ch], spectrum.keys(), *values[ch]);
     }
 }
 

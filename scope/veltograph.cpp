@@ -255,17 +255,25 @@ void VeltoGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines
         return;
     // Two strokes 5w long from the start of every segment, one on its start
     // point and one w lower: the accumulated points read as short bars.
+    // They are horizontal, so they are filled as rectangles of the pen's
+    // width: stroking thousands of short wide lines costs many times more.
     const double length = 5.0 * w;
-    QVector<QLineF> bars;
+    const double thickness = std::max(1.0, painter->pen().widthF());
+    QVector<QRectF> bars;
     bars.reserve(2 * (lines.size() - 1));
     for (int i = 0; i + 1 < lines.size(); ++i) {
         const QPointF &start = lines.at(i);
         if (!finitePoint(start) || !finitePoint(lines.at(i + 1)))
             continue;
-        bars.append(QLineF(start.x(), start.y(), start.x() + length, start.y()));
-        bars.append(QLineF(start.x(), start.y() + w, start.x() + length, start.y() + w));
+        for (double y : {start.y(), start.y() + w})
+            bars.append(QRectF(start.x(), y - thickness / 2.0, length, thickness));
     }
-    painter->drawLines(bars);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setBrush(painter->pen().color());
+    painter->setPen(Qt::NoPen);
+    painter->drawRects(bars);
+    painter->restore();
     strokes += bars.size();
 }
 
