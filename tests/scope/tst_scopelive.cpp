@@ -57,6 +57,7 @@ class TestScopeLive : public QObject
 private slots:
     void initTestCase();
     void generatorLoopbackIsDrawnAndMeasured();
+    void screenshots();
 };
 
 void TestScopeLive::initTestCase()
@@ -141,6 +142,42 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     QVERIFY(w.ch2Graph->data()->isEmpty());
     QCOMPARE(w.ch1Graph->data()->size(), 1280);
     QVERIFY(!w.zeroHandle[1]->visible());
+}
+
+// Live traces, logic bits and the spectrum, saved as pictures into the
+// folder named by VELTO_SHOT_DIR (scripts/themeshots.sh); skipped otherwise.
+void TestScopeLive::screenshots()
+{
+    const QString folder = qEnvironmentVariable("VELTO_SHOT_DIR");
+    if (folder.isEmpty())
+        QSKIP("VELTO_SHOT_DIR names no folder");
+    VeltoInterface w;
+    w.scopeStartDelayMs = 20;
+    w.resize(1600, 1000);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    bench().setAttached(true);
+    QTRY_COMPARE_WITH_TIMEOUT(w.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    w.ui->checkBoxAWBEnable->click();
+    w.sendMainConfiguration(30, 116);
+    w.ui->ch1GainSlider->setValue(3);
+    w.ui->ch2GainSlider->setValue(3);
+    w.ui->samplingSlider->setValue(7);
+    w.ui->checkBoxCHDTrace->click();
+    w.ui->chdSizeSlider->setValue(12);
+    w.ui->chdPositionSlider->setValue(200);
+    w.ui->ch2PositionSlider->setValue(-320);
+    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
+    w.ui->checkBoxCursorVertical->click();
+    QVERIFY(waitFrames(w, 10));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-live.png")));
+
+    w.ui->checkBoxFFTTrace->click();
+    w.ui->checkBoxFFTCH2->click();
+    w.ui->radioButtonHann->click();
+    w.ui->tabWidget1->setCurrentWidget(w.ui->fftTab);
+    QVERIFY(waitFrames(w, 10));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-fft.png")));
 }
 
 QTEST_MAIN(TestScopeLive)
