@@ -144,8 +144,27 @@ public:
     void bufferCheckMaxSize();
     void bufferComboBoxItemChange(QComboBox *comboBox, int count);
 
-    // --- Scale tables ----------------------------------------------------------
+    // --- Scale tables and conversions (shells over ScaleTables) --------------------
     void setupValues();
+    QString int8ToVolt(uint8_t gain, int8_t sample);
+    QString int8ToVolt(uint8_t gain, int8_t a, int8_t b);
+    QString int16ToVolt(uint8_t gain, int16_t value, int digits);
+    double int8ToVolt_f(uint8_t gain, int8_t sample);
+    double int8ToVolt_f(uint8_t gain, int8_t a, int8_t b);
+    double int16ToVolt_f(uint8_t gain, int16_t value);
+    QString pixelValueToVolt(double pixels, QString voltsPerDiv, int digits);
+    double rawValueToVolt(QString voltsPerDiv, double pixels);
+    QString samplex100ToFrequency(int periodX100, uint8_t samplingIndex);
+    double samplex100ToFrequency_f(int periodX100, uint8_t samplingIndex);
+    QString get4Digits(double x);
+    QString get3Digits(double x);
+    QString getDigitsPrecision(double x, int decimals);
+    int mapRange(int x, int a, int b, int c, int d);
+    double mapRangeF(double x, double a, double b, double c, double d);
+    int mathRoundTo(double x, int step);
+    double vCursorDeltaTime(double a, double b, QString &unit, double divisor, int samplingIndex);
+    double deltaToFrequency(double t, int samplingIndex);
+    double vCursorFrequency(double t, QString &unit, int samplingIndex);
 
     // --- Scope display --------------------------------------------------------
     void setupGraphs();

@@ -416,6 +416,54 @@ void VeltoInterface::setupValues()
     triggerIconsRed = Trigger::iconList(false);
 }
 
+// The conversions the read-outs use, as the window's own operations.
+QString VeltoInterface::int8ToVolt(uint8_t gain, int8_t sample) { return ScaleTables::int8ToVolt(gain, sample); }
+QString VeltoInterface::int8ToVolt(uint8_t gain, int8_t a, int8_t b) { return ScaleTables::int8ToVolt(gain, a, b); }
+QString VeltoInterface::int16ToVolt(uint8_t gain, int16_t value, int digits)
+{
+    return ScaleTables::int16ToVolt(gain, value, digits);
+}
+double VeltoInterface::int8ToVolt_f(uint8_t gain, int8_t sample) { return ScaleTables::int8ToVolt_f(gain, sample); }
+double VeltoInterface::int8ToVolt_f(uint8_t gain, int8_t a, int8_t b) { return ScaleTables::int8ToVolt_f(gain, a, b); }
+double VeltoInterface::int16ToVolt_f(uint8_t gain, int16_t value) { return ScaleTables::int16ToVolt_f(gain, value); }
+QString VeltoInterface::pixelValueToVolt(double pixels, QString voltsPerDiv, int digits)
+{
+    return ScaleTables::pixelValueToVolt(pixels, voltsPerDiv, digits);
+}
+double VeltoInterface::rawValueToVolt(QString voltsPerDiv, double pixels)
+{
+    return ScaleTables::rawValueToVolt(voltsPerDiv, pixels);
+}
+QString VeltoInterface::samplex100ToFrequency(int periodX100, uint8_t samplingIndex)
+{
+    return ScaleTables::samplex100ToFrequency(periodX100, samplingIndex);
+}
+double VeltoInterface::samplex100ToFrequency_f(int periodX100, uint8_t samplingIndex)
+{
+    return ScaleTables::samplex100ToFrequency_f(periodX100, samplingIndex);
+}
+QString VeltoInterface::get4Digits(double x) { return ScaleTables::get4Digits(x); }
+QString VeltoInterface::get3Digits(double x) { return ScaleTables::get3Digits(x); }
+QString VeltoInterface::getDigitsPrecision(double x, int decimals) { return ScaleTables::getDigitsPrecision(x, decimals); }
+int VeltoInterface::mapRange(int x, int a, int b, int c, int d) { return ScaleTables::mapRange(x, a, b, c, d); }
+double VeltoInterface::mapRangeF(double x, double a, double b, double c, double d)
+{
+    return ScaleTables::mapRangeF(x, a, b, c, d);
+}
+int VeltoInterface::mathRoundTo(double x, int step) { return ScaleTables::mathRoundTo(x, step); }
+double VeltoInterface::vCursorDeltaTime(double a, double b, QString &unit, double divisor, int samplingIndex)
+{
+    return ScaleTables::vCursorDeltaTime(a, b, unit, divisor, samplingIndex);
+}
+double VeltoInterface::deltaToFrequency(double t, int samplingIndex)
+{
+    return ScaleTables::deltaToFrequency(t, samplingIndex);
+}
+double VeltoInterface::vCursorFrequency(double t, QString &unit, int samplingIndex)
+{
+    return ScaleTables::vCursorFrequency(t, unit, samplingIndex);
+}
+
 void VeltoInterface::sendSamplingRate(int index)
 {
     sendMainConfiguration(ConfigEntry::SamplingRate, index);
