@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 
 class CustomColors;
@@ -169,6 +170,8 @@ public:
     // --- Scope display --------------------------------------------------------
     void setupGraphs();
     void setupScopeMeterDisplays();
+    // The six read-outs of a channel on the scope page, Vpp to frequency.
+    std::array<MultimeterDisplay *, 6> scopeMeterDisplays(int channel) const;
     void displayControlsSet();
     void scopeDataShow();
     void scopeDrawFFT();

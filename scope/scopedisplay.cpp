@@ -13,6 +13,7 @@
 #include "widgets/multimeterdisplay.h"
 
 #include <QDir>
+#include <array>
 #include <QFile>
 #include <QFileDialog>
 #include <QTextStream>
@@ -31,13 +32,19 @@ void showOn(QCPGraph *graph, const QVector<double> &keys, const QVector<double> 
 }
 } // namespace
 
+std::array<MultimeterDisplay *, 6> VeltoInterface::scopeMeterDisplays(int channel) const
+{
+    // Vpp, maximum, minimum, RMS, average, frequency.
+    if (channel == 0)
+        return {ui->multimeterdisplayVppCh1, ui->multimeterdisplayMaxCh1, ui->multimeterdisplayMinCh1,
+                ui->multimeterdisplayRMSCh1, ui->multimeterdisplayAverCh1, ui->multimeterdisplayFreqCh1};
+    return {ui->multimeterdisplayVppCh2, ui->multimeterdisplayMaxCh2, ui->multimeterdisplayMinCh2,
+            ui->multimeterdisplayRMSCh2, ui->multimeterdisplayAverCh2, ui->multimeterdisplayFreqCh2};
+}
+
 void VeltoInterface::setupScopeMeterDisplays()
 {
-    MultimeterDisplay *displays[2][6] = {
-        {ui->multimeterdisplayVppCh1, ui->multimeterdisplayMaxCh1, ui->multimeterdisplayMinCh1,
-         ui->multimeterdisplayRMSCh1, ui->multimeterdisplayAverCh1, ui->multimeterdisplayFreqCh1},
-        {ui->multimeterdisplayVppCh2, ui->multimeterdisplayMaxCh2, ui->multimeterdisplayMinCh2,
-         ui->multimeterdisplayRMSCh2, ui->multimeterdisplayAverCh2, ui->multimeterdisplayFreqCh2}};
+    const std::array<MultimeterDisplay *, 6> displays[2] = {scopeMeterDisplays(0), scopeMeterDisplays(1)};
     const char *labels[6] = {"Vpp", "Max", "Min", "RMS", "Average", "Frequency"};
     for (auto &channel : displays) {
         for (int k = 0; k < 6; ++k) {
@@ -118,11 +125,7 @@ void VeltoInterface::scopeDataShow()
             dataChannelMeterGetSetitings(&m, meterBlocks + ch * Frames::meterBlockSize);
         }
     }
-    MultimeterDisplay *displays[2][6] = {
-        {ui->multimeterdisplayVppCh1, ui->multimeterdisplayMaxCh1, ui->multimeterdisplayMinCh1,
-         ui->multimeterdisplayRMSCh1, ui->multimeterdisplayAverCh1, ui->multimeterdisplayFreqCh1},
-        {ui->multimeterdisplayVppCh2, ui->multimeterdisplayMaxCh2, ui->multimeterdisplayMinCh2,
-         ui->multimeterdisplayRMSCh2, ui->multimeterdisplayAverCh2, ui->multimeterdisplayFreqCh2}};
+    const std::array<MultimeterDisplay *, 6> displays[2] = {scopeMeterDisplays(0), scopeMeterDisplays(1)};
     for (int ch = 0; ch < 2; ++ch) {
         if (!has[ch])
             continue;
