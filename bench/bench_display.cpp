@@ -28,7 +28,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -177,9 +179,9 @@ void runLive(const LiveCase &c, int seconds)
     if (c.logic)
         ui->checkBoxCHDTrace->click();
     ui->comboBoxADCBuffer->setCurrentIndex(c.bufferIndex);
-    waited.restart();
-    while (waited.elapsed() < 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QEventLoop settle;
+    QTimer::singleShot(1000, &settle, &QEventLoop::quit);
+    settle.exec();
 
     const quint64 shown0 = w.framesShown;
     const quint64 missed0 = w.framesMissed;
@@ -188,8 +190,11 @@ void runLive(const LiveCase &c, int seconds)
     const double gui0 = threadCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    while (wall.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // A real event loop, as in the application: a loop of processEvents()
+    // would spin and count its own spinning as CPU time.
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
     const double elapsed = wall.elapsed() / 1000.0;
     const double cpu = processCpuSeconds() - cpu0;
     const double gui = threadCpuSeconds() - gui0;
