@@ -112,13 +112,24 @@ AxisRange verticalRangeFromScrollBar(int value, int maximum, double span)
     return {lower, lower + span};
 }
 
+// A plot value outside the band (or none at all, from a plot without
+// height) is held to the band, so the conversion to int stays defined.
+static double heldToBand(double plotY, double low, double high)
+{
+    if (!std::isfinite(plotY))
+        return (low + high) / 2.0;
+    return std::clamp(plotY, low, high);
+}
+
 int zeroHandleSliderValue(double plotY, int sliderMinimum, int sliderMaximum)
 {
+    plotY = heldToBand(plotY, analogZeroHandleLow, analogZeroHandleHigh);
     return -ScaleTables::mapRange(int(plotY), int(analogZeroHandleHigh), int(analogZeroHandleLow), sliderMaximum, sliderMinimum);
 }
 
 int logicZeroHandleSliderValue(double plotY, int sliderMinimum, int sliderMaximum)
 {
+    plotY = heldToBand(plotY, logicZeroHandleLow, logicZeroHandleHigh);
     return -ScaleTables::mapRange(int(plotY) - 240, int(logicZeroHandleHigh), int(logicZeroHandleLow), sliderMaximum,
                      sliderMinimum);
 }

@@ -107,15 +107,18 @@ void VeltoInterface::moveCursor(QMouseEvent *event)
     case Ch2Zero: {
         const double held = clampPixelToBand(pixel.y(), valueAxisMapping(), analogZeroHandleLow, analogZeroHandleHigh);
         QSlider *slider = selectedItem == Ch1Zero ? ui->ch1PositionSlider : ui->ch2PositionSlider;
-        slider->setValue(
-            zeroHandleSliderValue(customPlot->yAxis->pixelToCoord(held), slider->minimum(), slider->maximum()));
+        const double value = customPlot->yAxis->pixelToCoord(held);
+        // A plot without height has no coordinates to drag to.
+        if (std::isfinite(value))
+            slider->setValue(zeroHandleSliderValue(value, slider->minimum(), slider->maximum()));
         break;
     }
     case LogicZero: {
         const double held = clampPixelToBand(pixel.y(), valueAxisMapping(), logicZeroHandleLow, logicZeroHandleHigh);
         QSlider *slider = ui->chdPositionSlider;
-        slider->setValue(
-            logicZeroHandleSliderValue(customPlot->yAxis->pixelToCoord(held), slider->minimum(), slider->maximum()));
+        const double value = customPlot->yAxis->pixelToCoord(held);
+        if (std::isfinite(value))
+            slider->setValue(logicZeroHandleSliderValue(value, slider->minimum(), slider->maximum()));
         break;
     }
     case TriggerMarker:

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <cmath>
+
 using namespace PlotGeometry;
 
 namespace {
@@ -162,6 +164,12 @@ void TestPlotGeometry::zeroHandleDrags()
     QCOMPARE(logicZeroHandleSliderValue(1032, -632, 392), 392);
     QCOMPARE(logicZeroHandleSliderValue(8, -632, 392), -632);
     QCOMPARE(logicZeroHandleSliderValue(8 + 512, -632, 392), -120);
+    // Values beyond the band, or none at all, stay within the slider.
+    QCOMPARE(zeroHandleSliderValue(1.0e12, -512, 512), 512);
+    QCOMPARE(zeroHandleSliderValue(-1.0e12, -512, 512), -512);
+    QCOMPARE(zeroHandleSliderValue(std::nan(""), -512, 512), 0);
+    QCOMPARE(logicZeroHandleSliderValue(1.0e12, -632, 392), 392);
+    QCOMPARE(logicZeroHandleSliderValue(-1.0e12, -632, 392), -632);
 
     // Pointer pixels are held inside the band before they become a value.
     const AxisMapping valueAxis{0, 1280, 640, 0};
