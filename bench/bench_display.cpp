@@ -74,14 +74,14 @@ QByteArray buildFrame(uint8_t mask, int n, uint16_t number)
 {
     QByteArray frame(Frames::scopeFrameLength(mask, n), '\0');
     auto *d = reinterpret_cast<unsigned char *>(frame.data());
-    d[0] = 'A';
-    d[1] = uchar(number);
-    d[2] = uchar(number >> 8);
-    d[3] = mask;
-    d[4] = mask & 3;
-    d[5] = uchar(n);
-    d[6] = uchar(n >> 8);
-    d[7] = 8;
+    frameconfig_t header{};
+    header.frameType = Frames::scopeFrameType;
+    header.frameNumber = number;
+    header.channelMask = mask;
+    header.analogMask = mask & 3;
+    header.samplesPerChannel = uint16_t(n);
+    header.samplingIndex = 8;
+    Frames::writeScopeHeader(header, d);
     int offset = Frames::scopeHeaderSize;
     for (int block = 0; block < 3; ++block) {
         if (!(mask & (1 << block)))

@@ -34,6 +34,17 @@ void parseScopeHeader(frameconfig_t *h, const unsigned char *d)
     h->rollStartIndex = u16(d + 8);
 }
 
+void writeScopeHeader(const frameconfig_t &h, unsigned char *d)
+{
+    d[0] = h.frameType;
+    put16(d + 1, h.frameNumber);
+    d[3] = h.channelMask;
+    d[4] = h.analogMask;
+    put16(d + 5, h.samplesPerChannel);
+    d[7] = h.samplingIndex;
+    put16(d + 8, h.rollStartIndex);
+}
+
 void parseSnifferHeader(sniffconfig_t *h, const unsigned char *d)
 {
     h->frameType = d[0];

@@ -74,6 +74,8 @@ void parseMeterSettings(channela_t *meter, const unsigned char *data);
 void initMeterBlock(channela_t *meter);
 // Writes a meter block back in wire order (the recorder and the virtual instrument use it).
 void writeMeterBlock(const channela_t &meter, unsigned char *data);
+// Writes a scope frame header in wire order (the virtual instrument and frame builders use it).
+void writeScopeHeader(const frameconfig_t &header, unsigned char *data);
 
 // Bytes below 32 dropped, the rest taken as Latin-1, trimmed.
 QString identificationText(const unsigned char *data, int length);

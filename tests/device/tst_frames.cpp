@@ -39,6 +39,7 @@ private slots:
     void scopeHeaderFields();
     void blockOffsetsFollowTheMask();
     void meterBlockRoundTrip();
+    void scopeHeaderRoundTrip();
     void defaultMeterBlock();
     void rollStartBeyondBufferCountsAsZero();
     void identificationDropsControlBytes();
@@ -82,6 +83,31 @@ void TestFrames::blockOffsetsFollowTheMask()
     QCOMPARE(channelMaskFor(false, false, false), uint8_t(0));
     QCOMPARE(samplesForBufferIndex(0), 256);
     QCOMPARE(samplesForBufferIndex(14), 3840);
+}
+
+void TestFrames::scopeHeaderRoundTrip()
+{
+    frameconfig_t h{};
+    h.frameType = scopeFrameType;
+    h.frameNumber = 0xBEEF;
+    h.channelMask = Ch1 | Chd;
+    h.analogMask = Ch1;
+    h.samplesPerChannel = 3840;
+    h.samplingIndex = 21;
+    h.rollStartIndex = 0x0102;
+    unsigned char wire[scopeHeaderSize];
+    std::memset(wire, 0xCC, sizeof(wire));
+    writeScopeHeader(h, wire);
+    // Little-endian, in the order the instrument sends it.
+    const unsigned char expected[scopeHeaderSize] = {'A', 0xEF, 0xBE, 0x05, 0x01, 0x00, 0x0F, 21, 0x02, 0x01};
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(wire), scopeHeaderSize),
+             QByteArray(reinterpret_cast<const char *>(expected), scopeHeaderSize));
+    frameconfig_t back{};
+    parseScopeHeader(&back, wire);
+    QCOMPARE(back.frameNumber, h.frameNumber);
+    QCOMPARE(back.channelMask, h.channelMask);
+    QCOMPARE(back.samplesPerChannel, h.samplesPerChannel);
+    QCOMPARE(back.rollStartIndex, h.rollStartIndex);
 }
 
 void TestFrames::meterBlockRoundTrip()

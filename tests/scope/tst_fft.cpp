@@ -48,10 +48,11 @@ double maxDistance(const std::vector<complex> &a, const std::vector<complex> &b)
 QByteArray scopeFrame(uint8_t mask, int n)
 {
     QByteArray f(Frames::scopeFrameLength(mask, n), '\0');
-    f[0] = 'A';
-    f[3] = char(mask);
-    f[5] = char(n & 0xFF);
-    f[6] = char(n >> 8);
+    frameconfig_t header{};
+    header.frameType = Frames::scopeFrameType;
+    header.channelMask = mask;
+    header.samplesPerChannel = uint16_t(n);
+    Frames::writeScopeHeader(header, reinterpret_cast<unsigned char *>(f.data()));
     return f;
 }
 

@@ -23,7 +23,7 @@
 namespace {
 using SampleFn = std::function<int(int block, int i)>; // block 0 CH1, 1 CH2, 2 logic
 
-struct FrameSpec {
+struct FrameShape {
     uint8_t mask = Frames::Ch1 | Frames::Ch2;
     int samples = 768;
     uint16_t frameNumber = 1;
@@ -32,31 +32,30 @@ struct FrameSpec {
     channela_t meters[2] = {};
 };
 
-QByteArray buildFrame(const FrameSpec &spec, const SampleFn &sample)
+QByteArray buildFrame(const FrameShape &shape, const SampleFn &sample)
 {
-    const int n = spec.samples;
-    QByteArray frame(Frames::scopeFrameLength(spec.mask, n), '\0');
+    const int n = shape.samples;
+    QByteArray frame(Frames::scopeFrameLength(shape.mask, n), '\0');
     auto *d = reinterpret_cast<unsigned char *>(frame.data());
-    d[0] = 'A';
-    d[1] = uchar(spec.frameNumber);
-    d[2] = uchar(spec.frameNumber >> 8);
-    d[3] = spec.mask;
-    d[4] = spec.mask & (Frames::Ch1 | Frames::Ch2);
-    d[5] = uchar(n);
-    d[6] = uchar(n >> 8);
-    d[7] = spec.samplingIndex;
-    d[8] = uchar(spec.rollStart);
-    d[9] = uchar(spec.rollStart >> 8);
+    frameconfig_t header{};
+    header.frameType = Frames::scopeFrameType;
+    header.frameNumber = shape.frameNumber;
+    header.channelMask = shape.mask;
+    header.analogMask = shape.mask & (Frames::Ch1 | Frames::Ch2);
+    header.samplesPerChannel = uint16_t(n);
+    header.samplingIndex = shape.samplingIndex;
+    header.rollStartIndex = shape.rollStart;
+    Frames::writeScopeHeader(header, d);
     int offset = Frames::scopeHeaderSize;
     for (int block = 0; block < 3; ++block) {
-        if (!(spec.mask & (1 << block)))
+        if (!(shape.mask & (1 << block)))
             continue;
         for (int i = 0; i < n; ++i)
             d[offset + i] = uchar(sample(block, i));
         offset += n;
     }
-    Frames::writeMeterBlock(spec.meters[0], d + offset);
-    Frames::writeMeterBlock(spec.meters[1], d + offset + Frames::meterBlockSize);
+    Frames::writeMeterBlock(shape.meters[0], d + offset);
+    Frames::writeMeterBlock(shape.meters[1], d + offset + Frames::meterBlockSize);
     return frame;
 }
 
@@ -162,8 +161,8 @@ void TestScopeDisplay::cleanup()
 void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
 {
     VeltoInterface &w = *window;
-    FrameSpec spec;
-    const QByteArray good = buildFrame(spec, [](int block, int i) { return block == 0 ? i % 50 : -(i % 30); });
+    FrameShape shape;
+    const QByteArray good = buildFrame(shape, [](int block, int i) { return block == 0 ? i % 50 : -(i % 30); });
     feed(w, good);
     QCOMPARE(w.frameCache, good);
     QCOMPARE(w.ch1Graph->data()->size(), 768);
@@ -175,10 +174,10 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
     const QByteArray shortFrame = good.left(good.size() - 1);
     QByteArray longFrame = good;
     longFrame.append('\0');
-    FrameSpec smaller;
+    FrameShape smaller;
     smaller.samples = 512;
     const QByteArray otherSize = buildFrame(smaller, [](int, int) { return 100; });
-    FrameSpec lying;
+    FrameShape lying;
     lying.mask = Frames::Ch1;
     lying.samples = 1536;
     const QByteArray sameLengthWrongHeader = buildFrame(lying, [](int, int) { return 100; });
@@ -218,7 +217,7 @@ void TestScopeDisplay::blocksFollowTheChannelMask()
     VeltoInterface &w = *window;
     // Only CH2: its block starts right after the header.
     w.ui->checkBoxCH1Trace->setChecked(false);
-    FrameSpec ch2Only;
+    FrameShape ch2Only;
     ch2Only.mask = Frames::Ch2;
     feed(w, buildFrame(ch2Only, [](int block, int i) { return block == 1 ? (i % 64) - 32 : 99; }));
     QCOMPARE(w.frameCache.size(), 48 + 768);
@@ -233,7 +232,7 @@ void TestScopeDisplay::blocksFollowTheChannelMask()
     w.ui->checkBoxCH1Trace->setChecked(true);
     w.ui->checkBoxCH2Trace->setChecked(false);
     w.ui->checkBoxCHDTrace->setChecked(true);
-    FrameSpec ch1Logic;
+    FrameShape ch1Logic;
     ch1Logic.mask = Frames::Ch1 | Frames::Chd;
     feed(w, buildFrame(ch1Logic, [](int block, int i) { return block == 0 ? -7 : i & 0xFF; }));
     QVERIFY(w.ch2Graph->data()->isEmpty());
@@ -260,9 +259,9 @@ void TestScopeDisplay::samplesLandWhereTheScaleSays()
 {
     VeltoInterface &w = *window;
     w.ui->checkBoxCHDTrace->setChecked(true);
-    FrameSpec spec;
-    spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-    feed(w, buildFrame(spec, [](int block, int i) {
+    FrameShape shape;
+    shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    feed(w, buildFrame(shape, [](int block, int i) {
         if (block == 0)
             return i == 0 ? 0 : 127;
         if (block == 1)
@@ -296,9 +295,9 @@ void TestScopeDisplay::samplesLandWhereTheScaleSays()
 void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
 {
     VeltoInterface &w = *window;
-    FrameSpec spec;
-    spec.rollStart = 300;
-    const QByteArray frame = buildFrame(spec, [](int, int i) { return i % 100; });
+    FrameShape shape;
+    shape.rollStart = 300;
+    const QByteArray frame = buildFrame(shape, [](int, int i) { return i % 100; });
     // Checked at a fast time base, roll mode is disabled: the frame is drawn from index 0.
     w.ui->samplingSlider->setValue(5);
     w.ui->rollMode->setChecked(true);
@@ -321,14 +320,14 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
     w.ui->comboBoxScopeCursorsChannel->setCurrentIndex(0);
     w.ui->checkBoxCursorVertical->setChecked(true);
     w.cursorsVerticalChanged(true);
-    FrameSpec spec;
-    spec.samplingIndex = 7; // 1 ms/div: 16 samples a millisecond
-    spec.meters[0].gainIndex = 3;
-    spec.meters[1].gainIndex = 3;
-    spec.meters[0].samplingIndex = 7;
-    spec.meters[1].samplingIndex = 7;
+    FrameShape shape;
+    shape.samplingIndex = 7; // 1 ms/div: 16 samples a millisecond
+    shape.meters[0].gainIndex = 3;
+    shape.meters[1].gainIndex = 3;
+    shape.meters[0].samplingIndex = 7;
+    shape.meters[1].samplingIndex = 7;
     // CH1 a ±100 square wave of 50 samples, CH2 constant.
-    feed(w, buildFrame(spec, [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
+    feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
 
     // Independently: the first falling crossing after the start, one period later the next.
     int first = -1;
@@ -355,8 +354,8 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
     // Manual keeps the cursors where they are.
     w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
     w.vCursorSetPosition(100, 300);
-    spec.frameNumber = 2;
-    feed(w, buildFrame(spec, [](int block, int i) { return block == 0 ? squareWave(i + 7, 50, 100, -100) : 20; }));
+    shape.frameNumber = 2;
+    feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i + 7, 50, 100, -100) : 20; }));
     QCOMPARE(w.vCursors.positionA, 100);
     QCOMPARE(w.vCursors.positionB, 300);
 }
@@ -366,17 +365,17 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     VeltoInterface &w = *window;
     w.ui->checkBoxmeterondev->setChecked(true);
     w.ui->ch2GainSlider->setValue(5);
-    FrameSpec spec;
-    spec.meters[0].controls = 0x01 | 0x04;               // CH1 traced and inverted
-    spec.meters[1].controls = 0x01 | 0x10 | 0x20;        // CH2 traced, math, subtract
-    spec.meters[0].gainIndex = 9;
-    spec.meters[0].maximum = 64;
-    spec.meters[0].minimum = -64;
-    spec.meters[0].periodX100 = 1600;
-    spec.meters[0].samplingIndex = 7;
-    spec.meters[1].gainIndex = 10; // no scale: the read-outs give 0
-    spec.meters[1].maximum = 10;
-    feed(w, buildFrame(spec, [](int, int) { return 0; }));
+    FrameShape shape;
+    shape.meters[0].controls = 0x01 | 0x04;               // CH1 traced and inverted
+    shape.meters[1].controls = 0x01 | 0x10 | 0x20;        // CH2 traced, math, subtract
+    shape.meters[0].gainIndex = 9;
+    shape.meters[0].maximum = 64;
+    shape.meters[0].minimum = -64;
+    shape.meters[0].periodX100 = 1600;
+    shape.meters[0].samplingIndex = 7;
+    shape.meters[1].gainIndex = 10; // no scale: the read-outs give 0
+    shape.meters[1].maximum = 10;
+    feed(w, buildFrame(shape, [](int, int) { return 0; }));
     // The instrument's numbers, not the flat samples of the frame.
     QCOMPARE(w.ui->multimeterdisplayFreqCh1->getValue(), 1000.0);
     QVERIFY(qAbs(w.ui->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
@@ -384,10 +383,10 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     QCOMPARE(w.ui->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
     QCOMPARE(w.ui->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
     // Multiplication with a plain CH2.
-    spec.meters[0].controls = 0x01 | 0x10 | 0x40;
-    spec.meters[1].controls = 0x01;
-    spec.frameNumber = 2;
-    feed(w, buildFrame(spec, [](int, int) { return 0; }));
+    shape.meters[0].controls = 0x01 | 0x10 | 0x40;
+    shape.meters[1].controls = 0x01;
+    shape.frameNumber = 2;
+    feed(w, buildFrame(shape, [](int, int) { return 0; }));
     QCOMPARE(w.ui->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
     QCOMPARE(w.ui->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
 }
@@ -397,9 +396,9 @@ void TestScopeDisplay::decayKeepsTheNewestTraces()
     VeltoInterface &w = *window;
     w.ui->decaySlider->setValue(3);
     for (int k = 0; k < 5; ++k) {
-        FrameSpec spec;
-        spec.frameNumber = uint16_t(k + 1);
-        feed(w, buildFrame(spec, [k](int, int) { return 10 * k; }));
+        FrameShape shape;
+        shape.frameNumber = uint16_t(k + 1);
+        feed(w, buildFrame(shape, [k](int, int) { return 10 * k; }));
     }
     for (int k = 0; k < 3; ++k) {
         QCOMPARE(w.decayGraphs[0][k]->data()->size(), 768);
@@ -430,9 +429,9 @@ void TestScopeDisplay::persistenceAccumulatesWithinBounds()
     w.ui->checkBoxFFTTrace->setChecked(true);
     const int depth = w.persistenceAccumulators[0].depth();
     for (int k = 0; k < 3 * depth; ++k) {
-        FrameSpec spec;
-        spec.frameNumber = uint16_t(k + 1);
-        feed(w, buildFrame(spec, [k](int, int i) { return (i + k) % 100 - 50; }));
+        FrameShape shape;
+        shape.frameNumber = uint16_t(k + 1);
+        feed(w, buildFrame(shape, [k](int, int i) { return (i + k) % 100 - 50; }));
     }
     // Every level seen lately is on the graph, and the graph stops growing.
     QCOMPARE(w.ch1Graph->data()->size(), depth * 768);
@@ -459,9 +458,9 @@ void TestScopeDisplay::referencesFollowTheirSliders()
     VeltoInterface &w = *window;
     w.ui->checkBoxCHDTrace->setChecked(true);
     w.ui->ch1PositionSlider->setValue(-128);
-    FrameSpec spec;
-    spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-    feed(w, buildFrame(spec, [](int block, int i) { return block == 2 ? 0xFF : (i % 20); }));
+    FrameShape shape;
+    shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    feed(w, buildFrame(shape, [](int block, int i) { return block == 2 ? 0xFF : (i % 20); }));
     // Nothing captured yet: the reference graphs stay empty even when shown.
     w.ui->refCH1->setChecked(true);
     w.ui->refLogic->setChecked(true);
@@ -482,8 +481,8 @@ void TestScopeDisplay::referencesFollowTheirSliders()
     QCOMPARE(valuesOf(w.ch1RefGraph), captured);
 
     // A new frame leaves the reference as captured; the slider moves it.
-    spec.frameNumber = 2;
-    feed(w, buildFrame(spec, [](int, int) { return 50; }));
+    shape.frameNumber = 2;
+    feed(w, buildFrame(shape, [](int, int) { return 50; }));
     QCOMPARE(valuesOf(w.ch1RefGraph), captured);
     w.ui->ch1CaptureSlider->setValue(32);
     w.scopeDataShow();
@@ -502,8 +501,8 @@ void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
     w.ui->decaySlider->setValue(2);
     w.ui->xyMode->setChecked(true);
     w.on_xyMode_clicked();
-    FrameSpec spec;
-    feed(w, buildFrame(spec, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
+    FrameShape shape;
+    feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
     QVERIFY(w.ch2Graph->data()->isEmpty());
     for (int k = 0; k < 9; ++k)
         QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
@@ -524,8 +523,8 @@ void TestScopeDisplay::spectrumOfAConstantIsBinZero()
     w.ui->checkBoxFFTTrace->setChecked(true);
     w.ui->checkBoxFFTCH1->setChecked(true);
     w.ui->checkBoxFFTCH2->setChecked(false);
-    FrameSpec spec;
-    feed(w, buildFrame(spec, [](int block, int) { return block == 0 ? -10 : 5; }));
+    FrameShape shape;
+    feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? -10 : 5; }));
     const QVector<double> bins = valuesOf(w.fftGraphs[0]);
     QCOMPARE(bins.size(), 128);
     QCOMPARE(keysOf(w.fftGraphs[0]).at(127), 254.0);
@@ -549,9 +548,9 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
 {
     VeltoInterface &w = *window;
     w.ui->checkBoxCHDTrace->setChecked(true);
-    FrameSpec spec;
-    spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-    const QByteArray live = buildFrame(spec, [](int, int) { return 1; });
+    FrameShape shape;
+    shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    const QByteArray live = buildFrame(shape, [](int, int) { return 1; });
 
     // A loaded wave stands in for the live one until cleared.
     QVector<QVector<double>> wave;
@@ -599,12 +598,12 @@ void TestScopeDisplay::recordingTakesEveryNewFrame()
     VeltoInterface &w = *window;
     w.recordingActive = true;
     w.ui->samplingSlider->setValue(9);
-    FrameSpec spec;
-    spec.samples = 256;
+    FrameShape shape;
+    shape.samples = 256;
     w.ui->comboBoxADCBuffer->setCurrentIndex(0);
     for (uint16_t number : {1, 2, 2, 3}) {
-        spec.frameNumber = number;
-        feed(w, buildFrame(spec, [](int block, int) { return block == 0 ? 0 : 64; }));
+        shape.frameNumber = number;
+        feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? 0 : 64; }));
     }
     // Frame 2 came twice and is recorded once.
     const QStringList blocks = w.recordingText.split(QStringLiteral("----------"), Qt::SkipEmptyParts);
@@ -675,11 +674,11 @@ void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
         w.bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
         ui->comboBoxADCBuffer->setCurrentIndex(ui->comboBoxADCBuffer->count() - 1);
         const int n = Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex());
-        FrameSpec spec;
-        spec.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-        spec.samples = n;
-        spec.frameNumber = high ? 7 : 8;
-        feed(w, buildFrame(spec, [high](int block, int i) {
+        FrameShape shape;
+        shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+        shape.samples = n;
+        shape.frameNumber = high ? 7 : 8;
+        feed(w, buildFrame(shape, [high](int block, int i) {
             return block == 2 ? (i & 1 ? 0xFF : 0) : (high ? 127 : -128);
         }));
         QCOMPARE(n, 3840);

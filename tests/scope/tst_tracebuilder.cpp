@@ -10,14 +10,14 @@ namespace {
 QByteArray scopeFrame(uint8_t mask, int n, uint16_t roll = 0)
 {
     QByteArray f(Frames::scopeFrameLength(mask, n), '\0');
-    f[0] = 'A';
-    f[3] = char(mask);
-    f[4] = char(mask & 3);
-    f[5] = char(n & 0xFF);
-    f[6] = char(n >> 8);
-    f[7] = 8;
-    f[8] = char(roll & 0xFF);
-    f[9] = char(roll >> 8);
+    frameconfig_t header{};
+    header.frameType = Frames::scopeFrameType;
+    header.channelMask = mask;
+    header.analogMask = mask & 3;
+    header.samplesPerChannel = uint16_t(n);
+    header.samplingIndex = 8;
+    header.rollStartIndex = roll;
+    Frames::writeScopeHeader(header, reinterpret_cast<unsigned char *>(f.data()));
     return f;
 }
 
