@@ -110,6 +110,26 @@ void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, i
         *rms = rmsValue;
 }
 
+channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int8_t maximum,
+                           const unsigned char *meterBlock)
+{
+    channela_t m;
+    Frames::initMeterBlock(&m);
+    m.maximum = maximum;
+    m.minimum = minimum;
+    mmzeros_t zeros;
+    m.periodX100 = uint32_t(scopeGetMeasureFrequency(samples, count, minimum, maximum, &zeros));
+    m.zeroCrossFirst = zeros.zeroCross[0];
+    m.zeroCrossSecond = zeros.zeroCross[1];
+    uint16_t rms = 0;
+    scopeGetAverRMS(samples, count, zeros, &m.average, &rms);
+    // The record's field is signed; an RMS of 8-bit codes (at most 128 × 128) fits it.
+    m.rms = int16_t(rms);
+    if (meterBlock)
+        Frames::parseMeterSettings(&m, meterBlock);
+    return m;
+}
+
 SampleExtremes sampleExtremes(const int8_t *samples, int count)
 {
     if (!samples || count <= 0)

@@ -29,6 +29,7 @@
 
 #include <cstdint>
 
+struct channela_t;
 struct mmzeros_t;
 
 // The mean period in hundredths of a sample, or 0 when the signal has no
@@ -40,6 +41,14 @@ int scopeGetMeasureFrequency(const int8_t *samples, int count, int minimum, int 
 // Average and RMS in 1/128 of a count over whole periods: from the first
 // crossing up to, not including, the last (the whole buffer without a period).
 void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, int16_t *average, uint16_t *rms);
+
+// The meter record of one channel when the host measures instead of the
+// instrument: the given raw extremes, the period with its first two
+// boundaries, and average and RMS over whole periods, from the samples; the
+// settings the instrument echoes (controls, gain, spare byte, sampling
+// index) from the frame's meter block of that channel.
+channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int8_t maximum,
+                           const unsigned char *meterBlock);
 
 struct SampleExtremes {
     int minimum;

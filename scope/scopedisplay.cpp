@@ -111,18 +111,8 @@ void VeltoInterface::scopeDataShow()
             if (!has[ch])
                 continue;
             const int offset = Frames::channelBlockOffset(mask, ch == 0 ? Frames::Ch1 : Frames::Ch2, n);
-            const int8_t *samples = reinterpret_cast<const int8_t *>(frame + offset);
-            mmzeros_t zeros;
-            channela_t &m = meters[ch];
-            m.maximum = extremes[ch]->maximum;
-            m.minimum = extremes[ch]->minimum;
-            m.periodX100 = uint32_t(scopeGetMeasureFrequency(samples, n, m.minimum, m.maximum, &zeros));
-            m.zeroCrossFirst = zeros.zeroCross[0];
-            m.zeroCrossSecond = zeros.zeroCross[1];
-            uint16_t rms = 0;
-            scopeGetAverRMS(samples, n, zeros, &m.average, &rms);
-            m.rms = int16_t(rms);
-            dataChannelMeterGetSetitings(&m, meterBlocks + ch * Frames::meterBlockSize);
+            meters[ch] = hostMeterRecord(reinterpret_cast<const int8_t *>(frame + offset), n, extremes[ch]->minimum,
+                                         extremes[ch]->maximum, meterBlocks + ch * Frames::meterBlockSize);
         }
     }
     const std::array<MultimeterDisplay *, 6> displays[2] = {scopeMeterDisplays(0), scopeMeterDisplays(1)};

@@ -94,6 +94,7 @@ private slots:
     void averageAndRmsOfConstants_data();
     void averageAndRmsOfConstants();
     void badInputIsHarmless();
+    void hostMeterRecordTakesSettingsFromTheBlock();
     void automaticCursorPositions();
     void verticalCursorTexts();
     void verticalCursorRange();
@@ -263,6 +264,51 @@ void TestMeasurements::badInputIsHarmless()
     scopeGetAverRMS(nullptr, 0, stale, &average, &rms);
     QCOMPARE(int(average), 0);
     QCOMPARE(int(rms), 0);
+}
+
+void TestMeasurements::hostMeterRecordTakesSettingsFromTheBlock()
+{
+    // The instrument's block says what it measured, and echoes its settings.
+    channela_t device{};
+    device.controls = 0x53;
+    device.gainIndex = 3;
+    device.spare = 0xAA;
+    device.maximum = 1;
+    device.minimum = -1;
+    device.periodX100 = 777;
+    device.samplingIndex = 7;
+    unsigned char block[Frames::meterBlockSize];
+    Frames::writeMeterBlock(device, block);
+
+    std::vector<int8_t> square(768);
+    for (int i = 0; i < 768; ++i)
+        square[size_t(i)] = (i % 50) < 25 ? 100 : -100;
+    const channela_t m = hostMeterRecord(square.data(), 768, -100, 100, block);
+    // Measured here: falling edges from the high start, 25, 75, ... 725.
+    QCOMPARE(m.periodX100, 5000u);
+    QCOMPARE(int(m.zeroCrossFirst), 25);
+    QCOMPARE(int(m.zeroCrossSecond), 75);
+    QCOMPARE(int(m.maximum), 100);
+    QCOMPARE(int(m.minimum), -100);
+    QCOMPARE(int(m.average), 0);
+    QCOMPARE(int(m.rms), 100 * 128);
+    // Echoed from the block, not measured.
+    QCOMPARE(int(m.controls), 0x53);
+    QCOMPARE(int(m.gainIndex), 3);
+    QCOMPARE(int(m.spare), 0xAA);
+    QCOMPARE(int(m.samplingIndex), 7);
+
+    // Too small to measure: no period, average over the whole buffer.
+    std::vector<int8_t> small(768);
+    for (int i = 0; i < 768; ++i)
+        small[size_t(i)] = (i % 50) < 25 ? 12 : -8;
+    const channela_t quiet = hostMeterRecord(small.data(), 768, -8, 12, nullptr);
+    QCOMPARE(quiet.periodX100, 0u);
+    int sum = 0;
+    for (int8_t v : small)
+        sum += v;
+    QCOMPARE(int(quiet.average), sum * 128 / 768);
+    QCOMPARE(int(quiet.gainIndex), 0);
 }
 
 void TestMeasurements::automaticCursorPositions()
