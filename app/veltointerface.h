@@ -6,6 +6,7 @@
 #include "scope/measurements.h"
 #include "scope/persistenceaccumulator.h"
 #include "scope/tracebuilder.h"
+#include "scope/waveplayback.h"
 #include "scope/triggermodel.h"
 #include "ui/about.h"
 #include "ui/options.h"
@@ -357,11 +358,8 @@ public:
     bool saveRequested = false;
     bool loadedWaveShown = false;
     bool recordingActive = false;
-    bool playbackActive = false;
-    int playbackRestoreIndex = 0;
+    WavePlayback wavePlayback;
     QVector<QVector<double>> savedWave;     // CH1, CH2, bits 0..7
-    QVector<QVector<double>> playbackQueue; // ten vectors per frame
-    QVector<int> playbackSampling;
     QString recordingText;
     QString saveDestinationDir;
     // Ticks drawn; frames shown and frames the instrument sent that were

@@ -205,26 +205,22 @@ void VeltoInterface::scopeDataShow()
     };
     if (loadedWaveShown && savedWave.size() == WaveText::vectorsPerFrame)
         takeTen(savedWave, 0);
-    QVector<QVector<double>> playedFrame;
-    if (playbackActive) {
-        if (playbackQueue.size() <= 9 || playbackSampling.isEmpty()) {
-            playbackActive = false;
-            playbackQueue.clear();
-            playbackSampling.clear();
-            ui->samplingSlider->setValue(playbackRestoreIndex);
-            usbDevice.serialPort.setSamplingValue(playbackRestoreIndex);
+    WavePlayback::Step played;
+    if (wavePlayback.active()) {
+        played = wavePlayback.next();
+        if (played.ended) {
+            ui->samplingSlider->setValue(played.samplingIndex);
+            usbDevice.serialPort.setSamplingValue(played.samplingIndex);
             ui->label_13->clear();
         } else {
-            const int index = qBound(0, playbackSampling.takeFirst(), ScaleTables::maxSamplingIndex);
             // Sent straight to the instrument, without a log line per frame.
             if (usbDevice.deviceOpened)
-                usbDevice.controlWriteTransfer(Request::ConfigWrite, ConfigEntry::SamplingRate, uint16_t(index));
+                usbDevice.controlWriteTransfer(Request::ConfigWrite, ConfigEntry::SamplingRate,
+                                               uint16_t(played.samplingIndex));
             const QSignalBlocker blocker(ui->samplingSlider);
-            ui->samplingSlider->setValue(index);
-            usbDevice.serialPort.setSamplingValue(index);
-            playedFrame = playbackQueue.mid(0, WaveText::vectorsPerFrame);
-            playbackQueue.remove(0, WaveText::vectorsPerFrame);
-            takeTen(playedFrame, 0);
+            ui->samplingSlider->setValue(played.samplingIndex);
+            usbDevice.serialPort.setSamplingValue(played.samplingIndex);
+            takeTen(played.frame, 0);
         }
     }
     auto currentTen = [&]() {

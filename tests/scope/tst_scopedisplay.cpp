@@ -568,13 +568,14 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
 
     // Playback: three frames, then the time base in use before comes back.
     w.ui->samplingSlider->setValue(8);
-    w.playbackRestoreIndex = 8;
+    QVector<QVector<double>> queue;
+    QVector<int> sampling;
     for (int frame = 0; frame < 3; ++frame) {
         for (int v = 0; v < 10; ++v)
-            w.playbackQueue << QVector<double>(768, 200.0 + 10 * frame + v);
-        w.playbackSampling << 3 + frame;
+            queue << QVector<double>(768, 200.0 + 10 * frame + v);
+        sampling << 3 + frame;
     }
-    w.playbackActive = true;
+    w.wavePlayback.start(queue, sampling, 8);
     w.ui->label_13->setText(QStringLiteral("Load recorded wave"));
     for (int frame = 0; frame < 3; ++frame) {
         w.redrawRequested = true;
@@ -583,10 +584,10 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
         QCOMPARE(valuesOf(w.ch1Graph).first(), 200.0 + 10 * frame);
         QCOMPARE(valuesOf(w.logicGraphs[0]).first(), 202.0 + 10 * frame);
     }
-    QVERIFY(w.playbackActive);
+    QVERIFY(w.wavePlayback.active());
     w.redrawRequested = true;
     w.scopeDataShow();
-    QVERIFY(!w.playbackActive);
+    QVERIFY(!w.wavePlayback.active());
     QCOMPARE(w.ui->samplingSlider->value(), 8);
     QCOMPARE(w.usbDevice.serialPort.samplingValue, 8);
     QVERIFY(w.ui->label_13->text().isEmpty());
