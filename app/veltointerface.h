@@ -39,6 +39,7 @@ class QCustomPlot;
 class QKeyEvent;
 class QLabel;
 class QMouseEvent;
+class VeltoGraph;
 
 namespace Ui {
 class VeltoInterface;
@@ -178,8 +179,6 @@ public:
     void scopeDrawFFT();
     void fftWindowFunctionSet();
     void fftControlsPlotSet();
-    // The persistence strokes of one graph's line drawing.
-    void setGraphPersistence(QCPGraph *graph, bool on);
     QString saveWavetoString();
     void saveWavetoFile();
 
@@ -303,7 +302,7 @@ public:
     QCPGraph *logicRefGraphs[8] = {};
     QCPGraph *fftGraphs[2] = {};
     // Every graph above, for the drawing options that apply to all of them.
-    QVector<QCPGraph *> allGraphs;
+    QVector<VeltoGraph *> allGraphs;
     TraceBuilder traceBuilder;
     TriggerModel triggerModel;
     PersistenceHistory persistenceHistory;

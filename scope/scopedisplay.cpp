@@ -8,6 +8,7 @@
 #include "scope/graphdata.h"
 #include "scope/measurements.h"
 #include "scope/scaletables.h"
+#include "scope/veltograph.h"
 #include "scope/wavetext.h"
 #include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
@@ -327,8 +328,8 @@ void VeltoInterface::scopeDataShow()
     }
 
     // 17. One replot, with the persistence strokes when persistence is on.
-    for (QCPGraph *graph : allGraphs)
-        setGraphPersistence(graph, persistence);
+    for (VeltoGraph *graph : allGraphs)
+        graph->setPersistence(persistence);
     customPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 

@@ -77,7 +77,7 @@ void VeltoInterface::setupGraphs()
     customPlot->setPlottingHint(QCP::phFastPolylines, true);
     auto add = [this]() {
         // Each graph draws what the pixels can show and the persistence strokes.
-        QCPGraph *graph = new VeltoGraph(customPlot->xAxis, customPlot->yAxis);
+        auto *graph = new VeltoGraph(customPlot->xAxis, customPlot->yAxis);
         allGraphs.append(graph);
         return graph;
     };
@@ -103,7 +103,7 @@ void VeltoInterface::setupGraphs()
     fftGraphs[1] = add();
     fftGraphs[0]->setLineStyle(QCPGraph::lsImpulse);
     fftGraphs[1]->setLineStyle(QCPGraph::lsImpulse);
-    for (QCPGraph *graph : allGraphs)
+    for (VeltoGraph *graph : allGraphs)
         graph->setAdaptiveSampling(true);
 }
 
@@ -244,10 +244,4 @@ void VeltoInterface::displayThemeChanged(int theme)
         return;
     }
     setTheme(theme, nullptr);
-}
-
-void VeltoInterface::setGraphPersistence(QCPGraph *graph, bool on)
-{
-    if (auto *velto = qobject_cast<VeltoGraph *>(graph))
-        velto->setPersistence(on);
 }

@@ -8,6 +8,7 @@
 #include "device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "scope/scaletables.h"
+#include "scope/veltograph.h"
 #include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
 
@@ -688,7 +689,7 @@ void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
         QCOMPARE(w.customPlot->xAxis->range().upper, 2.0 * n);
         const double top = valuesOf(w.ch1Graph).first();
         QCOMPARE(top, plotY(high ? 127 : -128, ui->ch1PositionSlider->value()));
-        for (QCPGraph *graph : w.allGraphs)
+        for (const QCPGraph *graph : w.allGraphs)
             for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
                 QVERIFY(std::isfinite(it->key) && std::isfinite(it->value));
     }
