@@ -308,7 +308,7 @@ void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
     // At a slow time base it is enabled, and the oldest sample comes first.
     w.ui->samplingSlider->setValue(12);
     QVERIFY(w.ui->rollMode->isEnabled());
-    QVERIFY(!w.ui->elasticMode->isEnabled() || !w.ui->rollMode->isChecked());
+    QVERIFY(!w.ui->elasticMode->isEnabled()); // roll mode runs: no elastic trace
     feed(w, frame);
     QCOMPARE(valuesOf(w.ch1Graph).at(0), plotY(300 % 100, 0));
     QCOMPARE(valuesOf(w.ch1Graph).at(768 - 300), plotY(0, 0));
@@ -500,6 +500,9 @@ void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
 {
     VeltoInterface &w = *window;
     w.ui->decaySlider->setValue(2);
+    w.ui->checkBoxCursorVertical->setChecked(true);
+    w.cursorsVerticalChanged(true);
+    QVERIFY(w.vCursorHandle[0]->visible());
     w.ui->xyMode->setChecked(true);
     w.on_xyMode_clicked();
     FrameShape shape;
@@ -512,6 +515,15 @@ void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
     QCOMPARE(keys.size(), 768);
     QCOMPARE(keys.first(), -100.0 + 255.0);
     QCOMPARE(keys.last(), 99.0 + 255.0);
+    // CH1 is −100 at samples 0, 200, 400 and 600, where CH2 is 0: plot value 640.
+    int atMinimum = 0;
+    for (auto it = w.ch1Graph->data()->constBegin(); it != w.ch1Graph->data()->constEnd(); ++it) {
+        if (it->key == 155.0) {
+            QCOMPARE(it->value, 640.0);
+            ++atMinimum;
+        }
+    }
+    QCOMPARE(atMinimum, 4);
     QVERIFY(!w.vCursorHandle[0]->visible());
     QVERIFY(w.ch1vZeroHandle->visible());
     QVERIFY(!w.zeroHandle[0]->visible());
