@@ -15,11 +15,6 @@
 #include <QtTest>
 
 namespace {
-VirtualInstrument &bench()
-{
-    return VirtualUsbBackend::shared().instrument();
-}
-
 bool showsPixmap(QLabel *label, const QString &resource)
 {
     const QPixmap *shown = label->pixmap();
@@ -71,11 +66,11 @@ void TestSession::initTestCase()
 
 void TestSession::init()
 {
-    bench().setAttached(true);
-    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
-    bench().setHealthByte(0x0F);
-    bench().failNextControl(VirtualInstrument::ControlFault::None);
-    bench().powerCycle();
+    virtualBench().setAttached(true);
+    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+    virtualBench().setHealthByte(0x0F);
+    virtualBench().failNextControl(VirtualInstrument::ControlFault::None);
+    virtualBench().powerCycle();
     messages.messages.clear();
 }
 
@@ -156,7 +151,7 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
 
 void TestSession::startsWithoutInstrument()
 {
-    bench().setAttached(false);
+    virtualBench().setAttached(false);
     TraceCapture trace;
     VeltoInterface window;
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
@@ -168,7 +163,7 @@ void TestSession::startsWithoutInstrument()
     QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
 
     // Plugged in later, a press connects.
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
     QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
@@ -178,7 +173,7 @@ void TestSession::vanishedInstrumentIsLostThenRecovered()
 {
     VeltoInterface window;
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    bench().setAttached(false);
+    virtualBench().setAttached(false);
     // The pending read fails and the link is lost; the window keeps its look until the user acts.
     QTRY_VERIFY_WITH_TIMEOUT(window.usbDevice.connectionLostFlag, 5000);
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
@@ -197,7 +192,7 @@ void TestSession::vanishedInstrumentIsLostThenRecovered()
     QVERIFY(window.ui->textBrowserDeviceInfo->toPlainText().isEmpty());
     QCOMPARE(VirtualUsbBackend::shared().pendingTransfers(), 0);
 
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
     QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
     QVERIFY(!window.usbDevice.connectionLostFlag);
@@ -205,7 +200,7 @@ void TestSession::vanishedInstrumentIsLostThenRecovered()
 
 void TestSession::profileFailureLeavesSessionHalfOpen()
 {
-    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::UnknownModel);
+    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::UnknownModel);
     TraceCapture trace;
     VeltoInterface window;
     QTRY_VERIFY_WITH_TIMEOUT(!messages.messages.isEmpty(), 5000);
@@ -224,14 +219,14 @@ void TestSession::profileFailureLeavesSessionHalfOpen()
     QVERIFY(window.ui->centralWidget->isEnabled());
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
 
-    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
     QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
     QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
 }
 
 void TestSession::wrongIdentificationDisconnects()
 {
-    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
+    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
     MessageCapture log;
     VeltoInterface window;
     QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Device initializing: unknow device, disconnecting ...")),
@@ -246,14 +241,14 @@ void TestSession::wrongIdentificationDisconnects()
     QCOMPARE(VirtualUsbBackend::shared().openDeviceHandles(), 0);
     QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
 
-    bench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
     QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
     QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
 }
 
 void TestSession::instrumentStallingAtOnceRecovers()
 {
-    bench().failNextControl(VirtualInstrument::ControlFault::Stall);
+    virtualBench().failNextControl(VirtualInstrument::ControlFault::Stall);
     MessageCapture log;
     VeltoInterface window;
     QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_PIPE")), 5000);
@@ -267,7 +262,7 @@ void TestSession::instrumentStallingAtOnceRecovers()
 
 void TestSession::healthProblemsAreListed()
 {
-    bench().setHealthByte(0x0B); // temperature (code 2) fails
+    virtualBench().setHealthByte(0x0B); // temperature (code 2) fails
     VeltoInterface window;
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     const QString info = window.ui->textBrowserDeviceInfo->toPlainText();
@@ -296,7 +291,7 @@ void TestSession::meterTabsSendTheOperatingMode()
     QCOMPARE(window.mainMode, 3);
     QVERIFY(window.meterTimer.isActive());
     QCOMPARE(window.meterTimer.interval(), 400);
-    QCOMPARE(bench().configurationEntry(0), 3);
+    QCOMPARE(virtualBench().configurationEntry(0), 3);
 
     window.ui->mmTabWidget->setCurrentIndex(0);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 0 2 0 0")).size(), 1);
@@ -312,7 +307,7 @@ void TestSession::meterTabsSendTheOperatingMode()
     QVERIFY(sent.at(1).startsWith(QStringLiteral("ctrl 0x41 3 ")));
     QVERIFY(sent.at(2).startsWith(QStringLiteral("ctrl 0x41 4 ")));
     QVERIFY(sent.last().startsWith(QStringLiteral("ctrl 0x41 0 0 ")));
-    QCOMPARE(bench().configurationEntry(0), 0);
+    QCOMPARE(virtualBench().configurationEntry(0), 0);
 }
 
 void TestSession::configurationBlockHoldsTheControls()
@@ -324,8 +319,8 @@ void TestSession::configurationBlockHoldsTheControls()
     window.ui->checkBoxCHD3->setChecked(false);
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     // The instrument holds what the committed block said.
-    QCOMPARE(bench().configurationEntry(3) & 0x05, 0x05);
-    QCOMPARE(bench().configurationEntry(6), 0xF7);
+    QCOMPARE(virtualBench().configurationEntry(3) & 0x05, 0x05);
+    QCOMPARE(virtualBench().configurationEntry(6), 0xF7);
     QVERIFY(log.contains(QStringLiteral("Finish prepare configuration, now send buffer as AWG")));
     QVERIFY(log.contains(QStringLiteral(">> buffer: index[6] value:247")));
     QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(6) value:247")));
@@ -350,7 +345,7 @@ void TestSession::refusedTraceShrinksTheBuffer()
     window.ui->comboBoxDACBuffer->setCurrentIndex(1);
     QCOMPARE(window.ui->comboBoxADCBuffer->count(), 15);
     window.ui->comboBoxADCBuffer->setCurrentIndex(14);
-    QCOMPARE(bench().configurationEntry(25), 15);
+    QCOMPARE(virtualBench().configurationEntry(25), 15);
 
     MessageCapture log;
     TraceCapture trace;
@@ -361,8 +356,8 @@ void TestSession::refusedTraceShrinksTheBuffer()
     QVERIFY(confirmed.at(0).endsWith(QStringLiteral(" 010e")));
     QVERIFY(confirmed.at(1).endsWith(QStringLiteral(" 000e")));
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 14 ")).size(), 1);
-    QCOMPARE(bench().configurationEntry(25), 14);
-    QCOMPARE(bench().configurationEntry(5) & 1, 1);
+    QCOMPARE(virtualBench().configurationEntry(25), 14);
+    QCOMPARE(virtualBench().configurationEntry(5) & 1, 1);
     QCOMPARE(window.ui->comboBoxADCBuffer->count(), 14);
     QCOMPARE(window.ui->comboBoxADCBuffer->currentIndex(), 13);
 }

@@ -1,6 +1,9 @@
 #include "common/testsupport.h"
 
 #include "device/usbseam.h"
+#include "device/virtual/virtualusbbackend.h"
+
+#include <qcustomplot.h>
 
 namespace {
 QMutex captureMutex;
@@ -98,4 +101,25 @@ QString traceBody(const QString &line)
 {
     const int space = line.indexOf(QLatin1Char(' '));
     return space < 0 ? line : line.mid(space + 1);
+}
+
+VirtualInstrument &virtualBench()
+{
+    return VirtualUsbBackend::shared().instrument();
+}
+
+QVector<double> graphValues(const QCPGraph *graph)
+{
+    QVector<double> out;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        out << it->value;
+    return out;
+}
+
+QVector<double> graphKeys(const QCPGraph *graph)
+{
+    QVector<double> out;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        out << it->key;
+    return out;
 }

@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 // Collects every message of the program while alive, with its type, and
@@ -42,3 +43,14 @@ private:
 
 // Strips the leading time stamp of a trace line.
 QString traceBody(const QString &line);
+
+class QCPGraph;
+class VirtualInstrument;
+
+// The virtual instrument behind the virtual USB backend, the bench the
+// window tests connect to.
+VirtualInstrument &virtualBench();
+
+// The values and keys a graph holds, in key order.
+QVector<double> graphValues(const QCPGraph *graph);
+QVector<double> graphKeys(const QCPGraph *graph);

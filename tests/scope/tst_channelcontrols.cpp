@@ -10,21 +10,6 @@
 
 #include <QtTest>
 
-namespace {
-VirtualInstrument &bench()
-{
-    return VirtualUsbBackend::shared().instrument();
-}
-
-QVector<double> values(QCPGraph *graph)
-{
-    QVector<double> out;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-        out << it->value;
-    return out;
-}
-} // namespace
-
 class TestChannelControls : public QObject
 {
     Q_OBJECT
@@ -47,7 +32,7 @@ void TestChannelControls::initTestCase()
 
 void TestChannelControls::connectWindow(VeltoInterface &window)
 {
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
 }
 
@@ -56,14 +41,14 @@ void TestChannelControls::gainSlidersSendAndRelabel()
     VeltoInterface window;
     connectWindow(window);
     // The configuration pass sent the form's gains: CH1 at 1, CH2 at 0.
-    QCOMPARE(bench().configurationEntry(13), 1);
-    QCOMPARE(bench().configurationEntry(14), 0);
+    QCOMPARE(virtualBench().configurationEntry(13), 1);
+    QCOMPARE(virtualBench().configurationEntry(14), 0);
     QCOMPARE(window.ui->labelCH1Gain->text(), QStringLiteral("Gain (\u00b112V)"));
 
     TraceCapture trace;
     window.ui->ch1GainSlider->setValue(9);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 9 0 0")).size(), 1);
-    QCOMPARE(bench().configurationEntry(13), 9);
+    QCOMPARE(virtualBench().configurationEntry(13), 9);
     QCOMPARE(window.ui->labelCH1Gain->text(), QStringLiteral("Gain (\u00b137mV)"));
     QCOMPARE(window.ui->groupBoxCH1AC->title(), QStringLiteral("Channel 1  Gain (\u00b137mV), AC/DC "));
     QCOMPARE(window.ui->groupBoxCH1DC->title(), window.ui->groupBoxCH1AC->title());
@@ -78,7 +63,7 @@ void TestChannelControls::gainSlidersSendAndRelabel()
     QVERIFY(!window.ui->toolButtonCh2ADC2V4->isChecked());
     QVERIFY(!window.ui->toolButtonCh2ADC24V->isChecked());
     QVERIFY(window.ui->groupBoxCH2AC->title().endsWith(QStringLiteral(", AC ")));
-    QCOMPARE(bench().configurationEntry(4) & 0x02, 0x02);
+    QCOMPARE(virtualBench().configurationEntry(4) & 0x02, 0x02);
 }
 
 void TestChannelControls::quickRangeButtons()
@@ -98,14 +83,14 @@ void TestChannelControls::quickRangeButtons()
     QVERIFY(window.ui->toolButtonCh1ADC24V->isChecked());
     QVERIFY(!window.ui->toolButtonCh1ADC2V4->isChecked());
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 0 ")).size(), 1);
-    QCOMPARE(bench().configurationEntry(13), 0);
-    QCOMPARE(bench().configurationEntry(3) & 0x02, 0);
+    QCOMPARE(virtualBench().configurationEntry(13), 0);
+    QCOMPARE(virtualBench().configurationEntry(3) & 0x02, 0);
 
     window.ui->toolButtonCh1ADC2V4->click();
     QCOMPARE(window.ui->ch1GainSlider->value(), 3);
     QVERIFY(window.ui->toolButtonCh1ADC2V4->isChecked());
     QVERIFY(!window.ui->toolButtonCh1ADC24V->isChecked());
-    QCOMPARE(bench().configurationEntry(13), 3);
+    QCOMPARE(virtualBench().configurationEntry(13), 3);
 }
 
 void TestChannelControls::positionMovesTheDrawnTrace()
@@ -118,11 +103,11 @@ void TestChannelControls::positionMovesTheDrawnTrace()
     QTest::qWait(100);
     window.ui->ch2PositionSlider->setValue(0);
     QTest::qWait(30);
-    const QVector<double> before = values(window.ch2Graph);
+    const QVector<double> before = graphValues(window.ch2Graph);
     window.ui->ch2PositionSlider->setValue(128);
     QVERIFY(window.redrawRequested);
     QTRY_VERIFY_WITH_TIMEOUT(!window.redrawRequested, 1000);
-    const QVector<double> after = values(window.ch2Graph);
+    const QVector<double> after = graphValues(window.ch2Graph);
     QCOMPARE(after.size(), before.size());
     for (int i = 0; i < after.size(); ++i)
         QCOMPARE(after.at(i) - before.at(i), 128.0);
@@ -133,7 +118,7 @@ void TestChannelControls::samplingSliderSendsTheTimeBase()
 {
     VeltoInterface window;
     connectWindow(window);
-    QCOMPARE(bench().configurationEntry(1), 8);
+    QCOMPARE(virtualBench().configurationEntry(1), 8);
     TraceCapture trace;
     window.ui->samplingSlider->setValue(9);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 1 9 0 0")).size(), 1);

@@ -16,11 +16,6 @@
 #include <cmath>
 
 namespace {
-VirtualInstrument &bench()
-{
-    return VirtualUsbBackend::shared().instrument();
-}
-
 QPoint pixelOf(QCustomPlot *plot, double x, double y)
 {
     return QPoint(qRound(plot->xAxis->coordToPixel(x)), qRound(plot->yAxis->coordToPixel(y)));
@@ -67,13 +62,6 @@ QPoint plotCentre(QCustomPlot *plot)
     return plot->axisRect()->rect().center();
 }
 
-QVector<double> values(QCPGraph *graph)
-{
-    QVector<double> out;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-        out << it->value;
-    return out;
-}
 } // namespace
 
 class TestPlotInteraction : public QObject
@@ -122,7 +110,7 @@ void TestPlotInteraction::prepare(VeltoInterface &window)
     window.resize(1600, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(window.ch1Graph->data()->size(), 768, 5000);
     window.customPlot->replot();
@@ -175,8 +163,8 @@ void TestPlotInteraction::triggerMarkerDrags()
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(2000), at.y()));
     QCOMPARE(window.triggerModel.current().position, 760);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 16 8 0 0")).size(), 1);
-    QCOMPARE(bench().configurationEntry(16), 8);
-    QCOMPARE(bench().configurationEntry(17), window.triggerModel.current().level);
+    QCOMPARE(virtualBench().configurationEntry(16), 8);
+    QCOMPARE(virtualBench().configurationEntry(17), window.triggerModel.current().level);
     QVERIFY(qAbs(window.triggerModel.current().level - 40) <= 2);
     // The marker sits on the held position, not under the pointer.
     QVERIFY(qAbs(centreOf(window.triggerMarker).x() - plot->xAxis->coordToPixel(1520)) <= 1);
@@ -184,7 +172,7 @@ void TestPlotInteraction::triggerMarkerDrags()
     dragTo(plot, QPointF(at.x(), plot->height() + 5000));
     QCOMPARE(window.triggerModel.levelLimit(), 125);
     QCOMPARE(window.triggerModel.current().level, -125);
-    QCOMPARE(bench().configurationEntry(17), -125);
+    QCOMPARE(virtualBench().configurationEntry(17), -125);
     release(plot, at);
     QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
     QCOMPARE(window.triggerMarker->pen().style(), Qt::NoPen);
@@ -216,7 +204,7 @@ void TestPlotInteraction::triggerMarkerDrags()
     dragTo(plot, QPointF(low.x(), plot->yAxis->coordToPixel(640 - 120 + (high + 60) * 1.5625)));
     QCOMPARE(window.triggerModel.current().windowLow, high - 16);
     QCOMPARE(window.triggerModel.current().windowHigh, high);
-    QCOMPARE(bench().configurationEntry(18), high - 16);
+    QCOMPARE(virtualBench().configurationEntry(18), high - 16);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 19 ")).size(), 0);
     release(plot, low);
     // Both markers stand where the model says, a gap apart.
@@ -282,7 +270,7 @@ void TestPlotInteraction::triggerMarkersFollowSourceAndInvert()
     QCOMPARE(window.triggerModel.current().level, -40);
     // The request's value field is 16 bits wide: −40 travels as 65496.
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 17 65496 0 0")).size(), 1);
-    QCOMPARE(bench().configurationEntry(17), -40);
+    QCOMPARE(virtualBench().configurationEntry(17), -40);
     QVERIFY(qAbs(centreOf(window.triggerMarker).y() - plot->yAxis->coordToPixel(520 - 40 * 1.5625)) <= 1);
 
     // Auto time-outs in units of 40.96 ms, less one.
@@ -561,7 +549,7 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     window.sendScopeStop();
     QTest::qWait(100);
     QSlider *slider = window.ui->ch1PositionSlider;
-    const QVector<double> before = values(window.ch1Graph);
+    const QVector<double> before = graphValues(window.ch1Graph);
     const int start = slider->value();
     QCOMPARE(window.zeroLevel[0], 640 + start);
 
@@ -581,8 +569,8 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     // The position is the host's: nothing goes to the instrument.
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
     // The trace follows on the next drawn tick, shifted by the same amount.
-    QTRY_VERIFY_WITH_TIMEOUT(values(window.ch1Graph) != before, 2000);
-    const QVector<double> after = values(window.ch1Graph);
+    QTRY_VERIFY_WITH_TIMEOUT(graphValues(window.ch1Graph) != before, 2000);
+    const QVector<double> after = graphValues(window.ch1Graph);
     QCOMPARE(after.size(), before.size());
     // A frame may land after the stop; its samples differ by the input's
     // noise of a count or two, never by the slider's change.

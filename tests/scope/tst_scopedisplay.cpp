@@ -69,22 +69,6 @@ void feed(VeltoInterface &w, const QByteArray &frame)
     w.scopeDataShow();
 }
 
-QVector<double> valuesOf(const QCPGraph *graph)
-{
-    QVector<double> out;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-        out << it->value;
-    return out;
-}
-
-QVector<double> keysOf(const QCPGraph *graph)
-{
-    QVector<double> out;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-        out << it->key;
-    return out;
-}
-
 double plotY(int sample, int position)
 {
     return 640.0 + 1.5625 * sample + position;
@@ -167,7 +151,7 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
     feed(w, good);
     QCOMPARE(w.frameCache, good);
     QCOMPARE(w.ch1Graph->data()->size(), 768);
-    const QVector<double> drawn = valuesOf(w.ch1Graph);
+    const QVector<double> drawn = graphValues(w.ch1Graph);
     QCOMPARE(drawn.at(49), plotY(49, 0));
 
     // One byte short, one byte long, and a 512-sample frame while the box
@@ -187,7 +171,7 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
     for (const QByteArray &bad : {shortFrame, longFrame, otherSize}) {
         feed(w, bad);
         QCOMPARE(w.frameCache, good);
-        QCOMPARE(valuesOf(w.ch1Graph), drawn);
+        QCOMPARE(graphValues(w.ch1Graph), drawn);
         QVERIFY(w.usbDevice.dataReady); // ignored, not consumed
         w.usbDevice.dataReady = false;
     }
@@ -224,7 +208,7 @@ void TestScopeDisplay::blocksFollowTheChannelMask()
     QCOMPARE(w.frameCache.size(), 48 + 768);
     QCOMPARE(uchar(w.frameCache.at(Frames::scopeHeaderSize + 5)), uchar(5 - 32));
     QVERIFY(w.ch1Graph->data()->isEmpty());
-    const QVector<double> ch2 = valuesOf(w.ch2Graph);
+    const QVector<double> ch2 = graphValues(w.ch2Graph);
     QCOMPARE(ch2.size(), 768);
     QCOMPARE(ch2.at(5), plotY(5 - 32, 0));
     QCOMPARE(ch2.at(100), plotY(100 % 64 - 32, 0));
@@ -237,9 +221,9 @@ void TestScopeDisplay::blocksFollowTheChannelMask()
     ch1Logic.mask = Frames::Ch1 | Frames::Chd;
     feed(w, buildFrame(ch1Logic, [](int block, int i) { return block == 0 ? -7 : i & 0xFF; }));
     QVERIFY(w.ch2Graph->data()->isEmpty());
-    QCOMPARE(valuesOf(w.ch1Graph).at(10), plotY(-7, 0));
-    const QVector<double> bit0 = valuesOf(w.logicGraphs[0]);
-    const QVector<double> bit3 = valuesOf(w.logicGraphs[3]);
+    QCOMPARE(graphValues(w.ch1Graph).at(10), plotY(-7, 0));
+    const QVector<double> bit0 = graphValues(w.logicGraphs[0]);
+    const QVector<double> bit3 = graphValues(w.logicGraphs[3]);
     QCOMPARE(bit0.size(), 768);
     // Bit b's base is (0 + 20) × b + 640; a set bit is 10 above it.
     for (int i : {0, 1, 7, 8, 255, 300}) {
@@ -269,27 +253,27 @@ void TestScopeDisplay::samplesLandWhereTheScaleSays()
             return -128;
         return 0x80; // bit 7 high, the others low
     }));
-    const QVector<double> ch1 = valuesOf(w.ch1Graph);
+    const QVector<double> ch1 = graphValues(w.ch1Graph);
     QCOMPARE(ch1.at(0), 640.0);
     QCOMPARE(ch1.at(1), 838.4375);
-    QCOMPARE(valuesOf(w.ch2Graph).at(0), 640.0 - 200.0);
-    QCOMPARE(keysOf(w.ch1Graph).at(1), 2.0);
-    QCOMPARE(keysOf(w.ch1Graph).last(), 2.0 * 767);
+    QCOMPARE(graphValues(w.ch2Graph).at(0), 640.0 - 200.0);
+    QCOMPARE(graphKeys(w.ch1Graph).at(1), 2.0);
+    QCOMPARE(graphKeys(w.ch1Graph).last(), 2.0 * 767);
     // Bit 7's base is 640 + 140 = 780; its baseline one unit lower.
     QCOMPARE(w.logicBitPos0(7), 780);
-    QCOMPARE(valuesOf(w.logicGraphs[7]).at(0), 790.0);
-    QCOMPARE(valuesOf(w.logicBaseGraphs[7]).at(0), 779.0);
-    QCOMPARE(valuesOf(w.logicGraphs[6]).at(0), 760.0);
+    QCOMPARE(graphValues(w.logicGraphs[7]).at(0), 790.0);
+    QCOMPARE(graphValues(w.logicBaseGraphs[7]).at(0), 779.0);
+    QCOMPARE(graphValues(w.logicGraphs[6]).at(0), 760.0);
 
     // A position slider moves the drawn trace by its value on the next redraw.
     w.ui->ch1PositionSlider->setValue(-96);
     QVERIFY(w.redrawRequested);
     w.scopeDataShow();
-    QCOMPARE(valuesOf(w.ch1Graph).at(0), 640.0 - 96.0);
+    QCOMPARE(graphValues(w.ch1Graph).at(0), 640.0 - 96.0);
     QCOMPARE(w.zeroLevel[0], 640 - 96);
     w.ui->chdSizeSlider->setValue(8);
     w.scopeDataShow();
-    QCOMPARE(valuesOf(w.logicGraphs[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
+    QCOMPARE(graphValues(w.logicGraphs[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
     QCOMPARE(w.ui->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
 }
 
@@ -304,14 +288,14 @@ void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
     w.ui->rollMode->setChecked(true);
     QVERIFY(!w.ui->rollMode->isEnabled());
     feed(w, frame);
-    QCOMPARE(valuesOf(w.ch1Graph).at(0), plotY(0, 0));
+    QCOMPARE(graphValues(w.ch1Graph).at(0), plotY(0, 0));
     // At a slow time base it is enabled, and the oldest sample comes first.
     w.ui->samplingSlider->setValue(12);
     QVERIFY(w.ui->rollMode->isEnabled());
     QVERIFY(!w.ui->elasticMode->isEnabled()); // roll mode runs: no elastic trace
     feed(w, frame);
-    QCOMPARE(valuesOf(w.ch1Graph).at(0), plotY(300 % 100, 0));
-    QCOMPARE(valuesOf(w.ch1Graph).at(768 - 300), plotY(0, 0));
+    QCOMPARE(graphValues(w.ch1Graph).at(0), plotY(300 % 100, 0));
+    QCOMPARE(graphValues(w.ch1Graph).at(768 - 300), plotY(0, 0));
 }
 
 void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
@@ -404,10 +388,10 @@ void TestScopeDisplay::decayKeepsTheNewestTraces()
     for (int k = 0; k < 3; ++k) {
         QCOMPARE(w.decayGraphs[0][k]->data()->size(), 768);
         // Oldest first: frames 2, 3 and 4 (levels 20, 30, 40).
-        QCOMPARE(valuesOf(w.decayGraphs[0][k]).first(), plotY(10 * (k + 2), 0));
+        QCOMPARE(graphValues(w.decayGraphs[0][k]).first(), plotY(10 * (k + 2), 0));
     }
-    QCOMPARE(valuesOf(w.decayGraphs[0][2]), valuesOf(w.ch1Graph));
-    QCOMPARE(valuesOf(w.decayGraphs[1][2]), valuesOf(w.ch2Graph));
+    QCOMPARE(graphValues(w.decayGraphs[0][2]), graphValues(w.ch1Graph));
+    QCOMPARE(graphValues(w.decayGraphs[1][2]), graphValues(w.ch2Graph));
     for (int k = 3; k < 9; ++k) {
         QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
         QVERIFY(w.decayGraphs[1][k]->data()->isEmpty());
@@ -415,7 +399,7 @@ void TestScopeDisplay::decayKeepsTheNewestTraces()
     // Shrinking keeps only the newest; 0 clears the history.
     w.ui->decaySlider->setValue(1);
     w.scopeDataShow();
-    QCOMPARE(valuesOf(w.decayGraphs[0][0]).first(), plotY(40, 0));
+    QCOMPARE(graphValues(w.decayGraphs[0][0]).first(), plotY(40, 0));
     QVERIFY(w.decayGraphs[0][1]->data()->isEmpty());
     w.ui->decaySlider->setValue(0);
     w.scopeDataShow();
@@ -478,17 +462,17 @@ void TestScopeDisplay::referencesFollowTheirSliders()
     QCOMPARE(w.ui->chdCaptureSlider->minimum(), 8 - 640);
     QCOMPARE(w.ui->chdCaptureSlider->maximum(), 1280 - 248 - 640);
     QCOMPARE(w.ui->ch1CaptureSlider->value(), 0);
-    const QVector<double> captured = valuesOf(w.ch1Graph);
-    QCOMPARE(valuesOf(w.ch1RefGraph), captured);
+    const QVector<double> captured = graphValues(w.ch1Graph);
+    QCOMPARE(graphValues(w.ch1RefGraph), captured);
 
     // A new frame leaves the reference as captured; the slider moves it.
     shape.frameNumber = 2;
     feed(w, buildFrame(shape, [](int, int) { return 50; }));
-    QCOMPARE(valuesOf(w.ch1RefGraph), captured);
+    QCOMPARE(graphValues(w.ch1RefGraph), captured);
     w.ui->ch1CaptureSlider->setValue(32);
     w.scopeDataShow();
-    QCOMPARE(valuesOf(w.ch1RefGraph).at(3), captured.at(3) + 32);
-    QCOMPARE(valuesOf(w.logicRefGraphs[2]).at(0), 640.0 + 40.0 + 10.0);
+    QCOMPARE(graphValues(w.ch1RefGraph).at(3), captured.at(3) + 32);
+    QCOMPARE(graphValues(w.logicRefGraphs[2]).at(0), 640.0 + 40.0 + 10.0);
     QVERIFY(w.ch2RefGraph->data()->isEmpty()); // not shown
     w.ui->refCH1->setChecked(false);
     w.redrawRequested = true;
@@ -511,7 +495,7 @@ void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
     for (int k = 0; k < 9; ++k)
         QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
     // Each point is (CH1 + 255, CH2's plot value); the graph sorts by key.
-    const QVector<double> keys = keysOf(w.ch1Graph);
+    const QVector<double> keys = graphKeys(w.ch1Graph);
     QCOMPARE(keys.size(), 768);
     QCOMPARE(keys.first(), -100.0 + 255.0);
     QCOMPARE(keys.last(), 99.0 + 255.0);
@@ -538,9 +522,9 @@ void TestScopeDisplay::spectrumOfAConstantIsBinZero()
     w.ui->checkBoxFFTCH2->setChecked(false);
     FrameShape shape;
     feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? -10 : 5; }));
-    const QVector<double> bins = valuesOf(w.fftGraphs[0]);
+    const QVector<double> bins = graphValues(w.fftGraphs[0]);
     QCOMPARE(bins.size(), 128);
-    QCOMPARE(keysOf(w.fftGraphs[0]).at(127), 254.0);
+    QCOMPARE(graphKeys(w.fftGraphs[0]).at(127), 254.0);
     // The samples are read as signed: −10 gives the same magnitude as 10.
     QVERIFY(qAbs(bins.at(0) - 0.05 * 256 * 10 * std::sqrt(2.0)) < 1e-6);
     for (int k = 1; k < 128; ++k)
@@ -572,9 +556,9 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
     w.savedWave = wave;
     w.loadedWaveShown = true;
     feed(w, live);
-    QCOMPARE(valuesOf(w.ch1Graph).first(), 100.0);
-    QCOMPARE(valuesOf(w.ch2Graph).first(), 101.0);
-    QCOMPARE(valuesOf(w.logicGraphs[7]).first(), 109.0);
+    QCOMPARE(graphValues(w.ch1Graph).first(), 100.0);
+    QCOMPARE(graphValues(w.ch2Graph).first(), 101.0);
+    QCOMPARE(graphValues(w.logicGraphs[7]).first(), 109.0);
     QVERIFY(w.logicBaseGraphs[7]->data()->isEmpty());
     w.loadedWaveShown = false;
     w.savedWave.clear();
@@ -594,8 +578,8 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
         w.redrawRequested = true;
         w.scopeDataShow();
         QCOMPARE(w.ui->samplingSlider->value(), 3 + frame);
-        QCOMPARE(valuesOf(w.ch1Graph).first(), 200.0 + 10 * frame);
-        QCOMPARE(valuesOf(w.logicGraphs[0]).first(), 202.0 + 10 * frame);
+        QCOMPARE(graphValues(w.ch1Graph).first(), 200.0 + 10 * frame);
+        QCOMPARE(graphValues(w.logicGraphs[0]).first(), 202.0 + 10 * frame);
     }
     QVERIFY(w.wavePlayback.active());
     w.redrawRequested = true;
@@ -604,7 +588,7 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
     QCOMPARE(w.ui->samplingSlider->value(), 8);
     QCOMPARE(w.usbDevice.serialPort.samplingValue, 8);
     QVERIFY(w.ui->label_13->text().isEmpty());
-    QCOMPARE(valuesOf(w.ch1Graph).first(), plotY(1, 0));
+    QCOMPARE(graphValues(w.ch1Graph).first(), plotY(1, 0));
 }
 
 void TestScopeDisplay::recordingTakesEveryNewFrame()
@@ -699,7 +683,7 @@ void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
         QCOMPARE(w.samplesPerChannel, n);
         QCOMPARE(w.ch1Graph->data()->size(), n);
         QCOMPARE(w.customPlot->xAxis->range().upper, 2.0 * n);
-        const double top = valuesOf(w.ch1Graph).first();
+        const double top = graphValues(w.ch1Graph).first();
         QCOMPARE(top, plotY(high ? 127 : -128, ui->ch1PositionSlider->value()));
         for (const QCPGraph *graph : w.allGraphs)
             for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)

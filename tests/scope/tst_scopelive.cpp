@@ -14,11 +14,6 @@
 #include <algorithm>
 
 namespace {
-VirtualInstrument &bench()
-{
-    return VirtualUsbBackend::shared().instrument();
-}
-
 struct Spread {
     double minimum = 0;
     double maximum = 0;
@@ -70,9 +65,9 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 {
     VeltoInterface w;
     w.scopeStartDelayMs = 20;
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTRY_COMPARE_WITH_TIMEOUT(w.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(bench().scopeRunning(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
 
     // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
     TraceCapture trace;
@@ -156,7 +151,7 @@ void TestScopeLive::screenshots()
     w.resize(1600, 1000);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTRY_COMPARE_WITH_TIMEOUT(w.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     w.ui->checkBoxAWBEnable->click();
     w.sendMainConfiguration(30, 116);

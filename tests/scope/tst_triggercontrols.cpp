@@ -7,13 +7,6 @@
 
 #include <QtTest>
 
-namespace {
-VirtualInstrument &bench()
-{
-    return VirtualUsbBackend::shared().instrument();
-}
-} // namespace
-
 class TestTriggerControls : public QObject
 {
     Q_OBJECT
@@ -36,7 +29,7 @@ void TestTriggerControls::initTestCase()
 
 void TestTriggerControls::connectWindow(VeltoInterface &window)
 {
-    bench().setAttached(true);
+    virtualBench().setAttached(true);
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
 }
 
@@ -45,20 +38,20 @@ void TestTriggerControls::modeAndTypeMakeTheControlByte()
     VeltoInterface window;
     connectWindow(window);
     // Free running on the rising edge, as the form starts.
-    QCOMPARE(bench().configurationEntry(7), 0x81);
+    QCOMPARE(virtualBench().configurationEntry(7), 0x81);
     QVERIFY(!window.ui->forceButton->isEnabled());
 
     window.ui->radioButtonFallingEdge->click();
-    QCOMPARE(bench().configurationEntry(7), 0x91);
+    QCOMPARE(virtualBench().configurationEntry(7), 0x91);
     window.ui->radioButtonNormal->click();
-    QCOMPARE(bench().configurationEntry(7), 0x92);
+    QCOMPARE(virtualBench().configurationEntry(7), 0x92);
     QVERIFY(window.ui->forceButton->isEnabled());
     window.ui->radioButtonWindow->click();
-    QCOMPARE(bench().configurationEntry(7), 0x42);
+    QCOMPARE(virtualBench().configurationEntry(7), 0x42);
     window.ui->radioButtonDual->click();
-    QCOMPARE(bench().configurationEntry(7), 0x02);
+    QCOMPARE(virtualBench().configurationEntry(7), 0x02);
     window.ui->radioButtonNegativeSlope->click();
-    QCOMPARE(bench().configurationEntry(7), 0x32);
+    QCOMPARE(virtualBench().configurationEntry(7), 0x32);
 
     // Single does not restart the acquisition by itself; the other modes do.
     window.sendScopeStop();
@@ -76,9 +69,9 @@ void TestTriggerControls::logicSourceFallsBackToRisingEdge()
     connectWindow(window);
     window.ui->radioButtonWindow->click();
     window.ui->comboBoxTrigSource->setCurrentIndex(5); // "Bit 3"
-    QCOMPARE(bench().configurationEntry(8), 5);
+    QCOMPARE(virtualBench().configurationEntry(8), 5);
     QVERIFY(window.ui->radioButtonRisingEdge->isChecked());
-    QCOMPARE(bench().configurationEntry(7) & 0xF0, 0x80);
+    QCOMPARE(virtualBench().configurationEntry(7) & 0xF0, 0x80);
     for (QRadioButton *button : {window.ui->radioButtonPositiveSlope, window.ui->radioButtonNegativeSlope,
                                  window.ui->radioButtonWindow})
         QVERIFY(!button->isEnabled());
@@ -88,7 +81,7 @@ void TestTriggerControls::logicSourceFallsBackToRisingEdge()
     window.ui->comboBoxTrigSource->setCurrentIndex(11); // "Schmitt"
     QVERIFY(!window.ui->radioButtonWindow->isEnabled());
     window.ui->comboBoxTrigSource->setCurrentIndex(1); // "CH2"
-    QCOMPARE(bench().configurationEntry(8), 1);
+    QCOMPARE(virtualBench().configurationEntry(8), 1);
     for (QRadioButton *button : {window.ui->radioButtonPositiveSlope, window.ui->radioButtonNegativeSlope,
                                  window.ui->radioButtonWindow})
         QVERIFY(button->isEnabled());
@@ -105,8 +98,8 @@ void TestTriggerControls::invertTurnsTheEdgeOver()
     window.ui->checkBoxCH1Invert->click();
     QVERIFY(window.ui->radioButtonFallingEdge->isChecked());
     QCOMPARE(window.triggerModel.current().level, -40);
-    QCOMPARE(bench().configurationEntry(17), -40);
-    QCOMPARE(bench().configurationEntry(7) & 0xF0, 0x90);
+    QCOMPARE(virtualBench().configurationEntry(17), -40);
+    QCOMPARE(virtualBench().configurationEntry(7) & 0xF0, 0x90);
     // CH2 inverted while CH1 is the source leaves the trigger alone.
     window.ui->checkBoxCH2Invert->click();
     QVERIFY(window.ui->radioButtonFallingEdge->isChecked());
@@ -118,21 +111,21 @@ void TestTriggerControls::timesAndRunControl()
     VeltoInterface window;
     connectWindow(window);
     window.ui->doubleSpinBoxTrigAuto->setValue(1.0);
-    QCOMPARE(bench().configurationEntry(20), 23);
+    QCOMPARE(virtualBench().configurationEntry(20), 23);
     window.ui->doubleSpinBoxTrigAuto->setValue(0.04096);
-    QCOMPARE(bench().configurationEntry(20), 0);
+    QCOMPARE(virtualBench().configurationEntry(20), 0);
     window.ui->doubleSpinBoxTrigHold->setValue(100);
-    QCOMPARE(bench().configurationEntry(15), 100);
+    QCOMPARE(virtualBench().configurationEntry(15), 100);
     // The post-trigger count matches the buffer: 768 samples minus the position.
-    QCOMPARE(bench().configurationEntry(16), 768 - window.triggerModel.current().position);
+    QCOMPARE(virtualBench().configurationEntry(16), 768 - window.triggerModel.current().position);
 
     QTRY_COMPARE_WITH_TIMEOUT(window.ui->stopButton->text(), QStringLiteral("STOP"), 5000);
     window.ui->stopButton->click();
     QCOMPARE(window.ui->stopButton->text(), QStringLiteral("START"));
-    QVERIFY(!bench().scopeRunning());
+    QVERIFY(!virtualBench().scopeRunning());
     window.ui->stopButton->click();
     QCOMPARE(window.ui->stopButton->text(), QStringLiteral("STOP"));
-    QVERIFY(bench().scopeRunning());
+    QVERIFY(virtualBench().scopeRunning());
     TraceCapture trace;
     window.ui->radioButtonNormal->click();
     window.ui->forceButton->click();
