@@ -328,10 +328,10 @@ void VeltoInterface::channelPositionSliderChanged(int channel, int value, int ze
         hCursorRefreshB();
     }
     zeroHeadRefresh();
+    // Re-placing the current source's markers from their stored values
+    // covers both marker kinds, so the level keeps its meaning in counts.
     triggerModel.triggerSetChannelOffset(ch, value);
     triggerRefreshPos();
-    if (ui->comboBoxTrigSource->currentIndex() < 2)
-        triggerMarkersPlace();
     redrawRequested = true;
 }
 

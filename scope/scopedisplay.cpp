@@ -196,16 +196,16 @@ void VeltoInterface::scopeDataShow()
         bits[bit] = &traceBuilder.logic(bit);
         bases[bit] = &traceBuilder.logicBaseline(bit);
     }
-    auto takeTen = [&](const QVector<QVector<double>> &ten, int first) {
-        ch1 = &ten.at(first);
-        ch2 = &ten.at(first + 1);
+    auto takeTen = [&](const QVector<QVector<double>> &ten) {
+        ch1 = &ten.at(0);
+        ch2 = &ten.at(1);
         for (int bit = 0; bit < 8; ++bit) {
-            bits[bit] = &ten.at(first + 2 + bit);
+            bits[bit] = &ten.at(2 + bit);
             bases[bit] = &noValues;
         }
     };
     if (loadedWaveShown && savedWave.size() == WaveText::vectorsPerFrame)
-        takeTen(savedWave, 0);
+        takeTen(savedWave);
     WavePlayback::Step played;
     if (wavePlayback.active()) {
         played = wavePlayback.next();
@@ -221,7 +221,7 @@ void VeltoInterface::scopeDataShow()
             const QSignalBlocker blocker(ui->samplingSlider);
             ui->samplingSlider->setValue(played.samplingIndex);
             usbDevice.serialPort.setSamplingValue(played.samplingIndex);
-            takeTen(played.frame, 0);
+            takeTen(played.frame);
         }
     }
     auto currentTen = [&]() {
