@@ -1,5 +1,5 @@
 #include "app/appsettings.h"
-#include "app/logging.h"
+#include "base/logging.h"
 #include "app/veltointerface.h"
 #include "device/usbseam.h"
 

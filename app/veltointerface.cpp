@@ -1,12 +1,23 @@
 #include "app/veltointerface.h"
 
 #include "app/appsettings.h"
-#include "app/logging.h"
-#include "scope/scaletables.h"
-#include "ui/customtheme.h"
+#include "base/logging.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "persistence/hardwareprofile.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/settingsbinding.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
+#include "ui/about.h"
+#include "ui/messagepresenter.h"
+#include "ui/settings.h"
 #include "ui_veltointerface.h"
-
-#include <qcustomplot.h>
 
 #include <QCloseEvent>
 #include <QFile>
@@ -14,114 +25,142 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
-#include <QSlider>
 #include <QSettings>
-#include <QStringList>
-#include <QTimer>
 
 #include <cstdlib>
-#include <cstring>
 
 void veltoInitResources();
 
-VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
+VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std::make_unique<ScopeState>())
 {
     veltoInitResources();
     terminateProcess = [](int code) { std::exit(code); };
+    loadFonts();
+    registerOptions();
 
-    // 1. Timers and the operating mode.
-    mainMode = 0;
+    ui = new Ui::VeltoInterface;
+    ui->setupUi(this);
+    ui->mainTabWidget->setCurrentIndex(0);
+    applyStyleSheet();
+    changeWindowTitle(QStringLiteral("Interface - Not Connected"));
+    setupAppSetting();
 
-    // 2. Fonts of the read-outs, and the application font.
+    // The settings record follows the controls before any handler runs.
+    bindScopeSettings(ui, &state->settings, this);
+    createControllers();
+    wireSession();
+    wireMenus();
+
+    // Connect as soon as the event loop runs; the display ticks from now on.
+    QTimer::singleShot(0, deviceSession, &DeviceSession::toggleConnection);
+    connect(&displayTick, &QTimer::timeout, this, &VeltoInterface::dataShow);
+    connect(&meterTick, &QTimer::timeout, this, &VeltoInterface::meterRequestData);
+    displayTick.start(displayInterval);
+
+    triggerControls->model().triggerSetEnable(true);
+    // Apply every setting; without a device nothing is sent.
+    deviceSettingsExec();
+    arrangeDocks();
+    // The options applied now must not open the custom theme dialog, whose
+    // colours the plot already shows.
+    emit applyConfigurationRequest();
+    plot->setStartingUp(false);
+}
+
+VeltoInterface::~VeltoInterface()
+{
+    displayTick.stop();
+    meterTick.stop();
+    delete ui;
+}
+
+void VeltoInterface::loadFonts()
+{
     for (const char *font : {":/fonts/cour.ttf", ":/fonts/SourceCodeVariable-Italic.ttf",
                              ":/fonts/SourceCodeVariable-Roman.ttf"}) {
         if (QFontDatabase::addApplicationFont(QString::fromLatin1(font)) < 0)
-            logToFile(QStringLiteral("Font not available: ") + QString::fromLatin1(font), 2);
+            VELTO_LOG(QStringLiteral("Font not available: ") + QString::fromLatin1(font), 2);
     }
     QGuiApplication::setFont(QFont(QStringLiteral("Cantarell"), 10, QFont::Normal));
+}
 
-    // 3. The option sets are members; the map hands them to the settings dialog by name.
+void VeltoInterface::registerOptions()
+{
+    // The option sets are members; the map hands them to the settings dialog by name.
     registerOptionTypes();
     optionsMap.insert(&globalOptions);
     optionsMap.insert(&pythonConsoleOptions);
-    optionsMap.insert(&scopeOptions);
+    optionsMap.insert(&scopeOptionSet);
     optionsMap.insert(&multimeterDisplayOptions);
+}
 
-    // 4. The form.
-    ui = new Ui::VeltoInterface;
-    ui->setupUi(this);
-    samplesPerChannel = 768;
-    ui->mainTabWidget->setCurrentIndex(0);
-
-    // 5. Style sheet and title.
+void VeltoInterface::applyStyleSheet()
+{
     QFile sheet(QStringLiteral(":/themes/theme-linux.qss"));
     if (sheet.open(QIODevice::ReadOnly))
         setStyleSheet(QString::fromLatin1(sheet.readAll()));
     else
-        logToFile(QStringLiteral("Style sheet :/themes/theme-linux.qss not available"), 2);
+        VELTO_LOG(QStringLiteral("Style sheet :/themes/theme-linux.qss not available"), 2);
     ui->connectLabel->setStyleSheet(QStringLiteral("QLabel{font-size: 12px};"));
-    changeWindowTitle(QStringLiteral("Interface - Not Connected"));
+}
 
-    // 6. Application settings, then the placeholder frame the display starts from.
-    setupAppSetting();
-    const ScaleTables::SliderRange position = ScaleTables::positionSliderRange();
-    const ScaleTables::SliderRange logicPosition = ScaleTables::logicPositionSliderRange();
-    for (QSlider *slider : {ui->ch1PositionSlider, ui->ch2PositionSlider, ui->ch1CaptureSlider, ui->ch2CaptureSlider})
-        slider->setRange(position.minimum, position.maximum);
-    for (QSlider *slider : {ui->chdPositionSlider, ui->chdCaptureSlider})
-        slider->setRange(logicPosition.minimum, logicPosition.maximum);
-    scopeInitDatacache();
+void VeltoInterface::createControllers()
+{
+    deviceSession = new DeviceSession(this);
+    plot = new ScopePlot(ui, state.get(), &scopeOptionSet, this);
+    cursorControls = new CursorControls(ui, state.get(), plot, this);
+    triggerControls = new TriggerControls(ui, state.get(), plot, deviceSession, this);
+    scopeChannels = new ScopeChannels(ui, state.get(), deviceSession, plot, triggerControls, cursorControls, this);
+    spectrumControls = new SpectrumControls(ui, state.get(), plot, this);
+    scopeDisplay = new ScopeDisplay(
+        {ui, state.get(), deviceSession, plot, scopeChannels, cursorControls, spectrumControls}, this);
+    plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
+    generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels, this);
 
-    // 7. The custom theme dialog, the scale tables, the trigger model, the plot.
-    customThemeDialog = new CustomTheme(nullptr);
-    customThemeDialog->loadTheme();
-    connect(customThemeDialog, &CustomTheme::applyCustomTheme, this, &VeltoInterface::setTheme);
-    setupValues();
-    triggerModel.triggerInit();
-    triggerModel.setFrameSize(samplesPerChannel);
-    setupGrid();
-    displayControlsSet();
-    setupScopeMeterDisplays();
-    connect(customPlot, &QCustomPlot::mouseMove, this, &VeltoInterface::moveCursor);
-    connect(customPlot, &QCustomPlot::mousePress, this, &VeltoInterface::selectItem);
-    connect(customPlot, &QCustomPlot::mouseRelease, this, &VeltoInterface::deselectItem);
-    connect(customPlot, &QCustomPlot::itemDoubleClick, this, &VeltoInterface::itemDoubleClick);
-    customPlot->installEventFilter(this);
-
-    // 8. The read-out faces of the meter displays.
-    meterFontLarge = QFont(QStringLiteral("Courier New"), 40, 63);
-    meterFontMedium = QFont(QStringLiteral("Courier New"), 36, 63);
-    meterFontSmall = QFont(QStringLiteral("Courier New"), 28, 63);
-
-    // 9. The configuration and waveform buffer.
-    std::memset(bulkBuffer, 0, sizeof(bulkBuffer));
+    scopeDisplay->scopeInitDatacache();
+    scopeDisplay->defaultDir() = storedDefaultDir;
+    plot->displayControlsSet();
+    scopeDisplay->setupScopeMeterDisplays();
+    // Items placed in pixels follow the axes.
+    connect(plot, &ScopePlot::axesMoved, this, [this] {
+        cursorControls->followZeroLevels();
+        if (state->settings.logicTrace)
+            plot->logicLabelsRefresh();
+        cursorControls->vCursorRefresh();
+        plot->zeroHeadRefresh();
+        triggerControls->triggerMarkersPlace();
+    });
+    connect(this, &VeltoInterface::applyConfigurationRequest, this, &VeltoInterface::applyScopeConfiguration);
     ui->toolButtonDACOffsetOK->setEnabled(false);
     ui->toolButtonDACGainOK->setEnabled(false);
-    QCoreApplication::processEvents();
+}
 
-    // 10. Connect as soon as the event loop runs.
-    QTimer::singleShot(0, this, &VeltoInterface::on_connectButton_clicked);
+void VeltoInterface::wireSession()
+{
+    DeviceSession *s = deviceSession;
+    connect(s, &DeviceSession::infoText, this, &VeltoInterface::setInfoText);
+    connect(s, &DeviceSession::titleText, this, &VeltoInterface::changeWindowTitle);
+    connect(s, &DeviceSession::connectionChanged, this, &VeltoInterface::connectionChanged);
+    connect(s, &DeviceSession::deviceInfoLine, ui->textBrowserDeviceInfo, &QTextBrowser::append);
+    connect(s, &DeviceSession::deviceInfoCleared, ui->textBrowserDeviceInfo, &QTextBrowser::clear);
+    connect(s, &DeviceSession::profileMessages, this, &VeltoInterface::showProfileMessages);
+    connect(s, &DeviceSession::configurationPassRequested, this, &VeltoInterface::deviceSettingsExec);
+    connect(s, &DeviceSession::interactivePassRequested, this, &VeltoInterface::deviceSettingsSendInteractive);
+    connect(ui->connectButton, &QPushButton::clicked, s, &DeviceSession::toggleConnection);
+}
 
-    // 11. The display tick.
-    connect(&displayTimer, &QTimer::timeout, this, &VeltoInterface::dataShow);
-    connect(&meterTimer, &QTimer::timeout, this, &VeltoInterface::meterRequestData);
-    displayTimer.start(displayInterval);
+void VeltoInterface::wireMenus()
+{
+    connect(ui->actionExit, &QAction::triggered, this, &VeltoInterface::exitTriggered);
+    connect(ui->actionSettings, &QAction::triggered, this, [this] { callSettings(QString()); });
+    connect(ui->actionAbout, &QAction::triggered, this, &VeltoInterface::showAbout);
+    connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::mainTabChanged);
+    connect(ui->mmTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::meterTabChanged);
+}
 
-    // 12. (startingUp is cleared at the end: the options applied in step 16
-    // must not open the custom theme dialog, whose colours setupGrid applied.)
-    triggerMarkerEnabled = true;
-    triggerModel.triggerSetEnable(true);
-    configurationBulkMode = false;
-
-    // 13. Apply every setting; without a device nothing is sent.
-    deviceSettingsExec();
-
-    // 14.
-    connect(&usbDevice.serialPort, &SerialPortConnection::connectionStatus, this,
-            [this](const QString &status) { setInfoText(status); });
-    connect(this, &VeltoInterface::applyConfigurationRequest, this, &VeltoInterface::applyScopeConfiguration);
-
-    // 15. The tabs and the generator live in docks; the central widget holds the plot alone.
+void VeltoInterface::arrangeDocks()
+{
+    // The tabs and the generator live in docks; the central widget holds the plot alone.
     ui->dockWidget_awgContents->layout()->addWidget(ui->scrollArea);
     // The scope side bar scrolls on screens shorter than its pages.
     auto *scopeScroll = new QScrollArea(ui->dockWidget_scopeContents);
@@ -135,49 +174,30 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent)
     ui->actionImport->setEnabled(false);
     ui->actionExport->setEnabled(false);
     ui->actionConnect->setEnabled(false);
-
-    // 16.
-    emit applyConfigurationRequest();
-    startingUp = false;
-}
-
-VeltoInterface::~VeltoInterface()
-{
-    displayTimer.stop();
-    meterTimer.stop();
-    delete customThemeDialog;
-    delete ui;
-}
-
-void VeltoInterface::logToFile(QString message, int level)
-{
-    veltoLog(message, level, __FILE__, __LINE__, Q_FUNC_INFO);
 }
 
 void VeltoInterface::setupAppSetting()
 {
-    startingUp = true;
-    triggerMarkerEnabled = false;
     QSettings store;
     QStringList problems;
     const AppSettings::Values values = AppSettings::read(store, &problems);
     for (const QString &key : problems)
-        logToFile(QStringLiteral("Application settings: \"%1\" has a value of the wrong type, default used").arg(key),
+        VELTO_LOG(QStringLiteral("Application settings: \"%1\" has a value of the wrong type, default used").arg(key),
                   2);
     if (!values.wasMaximized && values.size.isValid()) {
         setGeometry(0, 0, values.size.width(), values.size.height());
         if (QScreen *screen = QGuiApplication::primaryScreen())
             move(AppSettings::centredPosition(screen->geometry(), frameGeometry().size()));
     }
-    scopeOptions.theme = values.theme;
-    defaultDir = values.defaultDir;
+    scopeOptionSet.theme = values.theme;
+    storedDefaultDir = values.defaultDir;
 }
 
 void VeltoInterface::saveAppSettings()
 {
-    logToFile(QStringLiteral("Save application settings"), 0);
+    VELTO_LOG(QStringLiteral("Save application settings"), 0);
     QSettings store;
-    AppSettings::write(store, size(), isMaximized(), defaultDir);
+    AppSettings::write(store, size(), isMaximized(), scopeDisplay->defaultDir());
 }
 
 void VeltoInterface::closeApplication()
@@ -185,10 +205,10 @@ void VeltoInterface::closeApplication()
     if (applicationClosed)
         return;
     applicationClosed = true;
-    logToFile(QStringLiteral("Application goes down"), 2);
-    displayTimer.stop();
-    meterTimer.stop();
-    disconnectDevice(true);
+    VELTO_LOG(QStringLiteral("Application goes down"), 2);
+    displayTick.stop();
+    meterTick.stop();
+    deviceSession->disconnectDevice(true);
     saveAppSettings();
 }
 
@@ -198,12 +218,24 @@ void VeltoInterface::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void VeltoInterface::on_actionExit_triggered()
+void VeltoInterface::exitTriggered()
 {
-    logToFile(QStringLiteral("Exit triggered"), 2);
+    VELTO_LOG(QStringLiteral("Exit triggered"), 2);
     closeApplication();
     if (terminateProcess)
         terminateProcess(0);
+}
+
+void VeltoInterface::keyPressEvent(QKeyEvent *event)
+{
+    plotInteraction->keyPressed(event);
+    QMainWindow::keyPressEvent(event);
+}
+
+void VeltoInterface::keyReleaseEvent(QKeyEvent *event)
+{
+    plotInteraction->keyReleased(event);
+    QMainWindow::keyReleaseEvent(event);
 }
 
 void VeltoInterface::changeWindowTitle(QString text)
@@ -220,26 +252,35 @@ void VeltoInterface::setInfoText(QString text, bool busy)
     ui->centralWidget->repaint();
 }
 
+void VeltoInterface::connectionChanged(bool connected)
+{
+    ui->connectButton->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    ui->connectLabel->setText(connected ? tr("USB Connected") : tr("Not Connected"));
+    changeWindowTitle(connected ? QStringLiteral("Interface - USB Connected")
+                                : QStringLiteral("Interface - Not Connected"));
+    ui->connectIcon->setPixmap(QPixmap(connected ? QStringLiteral(":/icons/led-on.png")
+                                                 : QStringLiteral(":/icons/led-off.png")));
+    if (connected)
+        setInfoText(QStringLiteral("USB Connected"), false);
+}
+
+void VeltoInterface::showProfileMessages(const QVector<CriticalMessage> &messages)
+{
+    CriticalMessagePresenter &presenter = criticalMessagePresenter();
+    for (const CriticalMessage &message : messages)
+        presenter.showCritical(this, message.title, message.text);
+}
+
 void VeltoInterface::dataShow()
 {
     // Mode 1 runs the sniffer display once it exists; the meter modes poll on their own timer.
-    if (mainMode == 0)
-        scopeDataShow();
+    if (mode == 0)
+        scopeDisplay->scopeDataShow();
 }
 
 void VeltoInterface::meterRequestData()
 {
     // The meter read arrives with the meter pages.
-}
-
-void VeltoInterface::on_mainTabWidget_currentChanged(int index)
-{
-    mainTabChanged(index);
-}
-
-void VeltoInterface::on_mmTabWidget_currentChanged(int index)
-{
-    meterTabChanged(index);
 }
 
 void VeltoInterface::mainTabChanged(int index)
@@ -248,64 +289,98 @@ void VeltoInterface::mainTabChanged(int index)
         meterTabChanged(ui->mmTabWidget->currentIndex());
         return;
     }
-    meterTimer.stop();
+    meterTick.stop();
     // The meter and counter pages borrow the trigger source entry; the scope takes it back.
-    sendTriggerSource(ui->comboBoxTrigSource->currentIndex());
-    sendCH1Controls();
-    sendCH2Controls();
-    mainMode = 0;
-    sendMainModeControls(0);
-    redrawRequested = true;
+    triggerControls->sendTriggerSource(ui->comboBoxTrigSource->currentIndex());
+    scopeChannels->sendCH1Controls();
+    scopeChannels->sendCH2Controls();
+    mode = 0;
+    deviceSession->sendMainModeControls(0);
+    state->redrawRequested = true;
 }
 
 void VeltoInterface::meterTabChanged(int index)
 {
-    meterTimer.stop();
+    meterTick.stop();
     if (ui->mainTabWidget->currentIndex() != 1)
         return;
-    switch (index) {
-    case 0:
-        mainMode = 2;
-        sendMainModeControls(2);
-        meterTimer.start(400);
-        break;
-    case 1:
-        mainMode = 3;
-        sendMainModeControls(3);
-        meterTimer.start(400);
-        break;
-    default:
-        // The counter page applies its own mode once its controls exist.
-        break;
-    }
+    // The counter page applies its own mode once its controls exist.
+    if (index != 0 && index != 1)
+        return;
+    mode = index == 0 ? 2 : 3;
+    deviceSession->sendMainModeControls(mode);
+    meterTick.start(400);
 }
 
-void VeltoInterface::applyModuleConfiguration()
+void VeltoInterface::deviceSettingsExec()
 {
-    emit applyConfigurationRequest();
+    // Handlers of controls that arrive later take their places in this order.
+    ScopeChannels *c = scopeChannels;
+    c->channel1GainSliderChanged(ui->ch1GainSlider->value(), true);
+    c->channelPositionSliderChanged(0, ui->ch1PositionSlider->value(), state->settings.cursorChannel == 0);
+    c->channel1ACDCChanged(true);
+    c->sendCH1Controls();
+    c->channel2GainSliderChanged(ui->ch2GainSlider->value(), true);
+    c->channelPositionSliderChanged(1, ui->ch2PositionSlider->value(), state->settings.cursorChannel == 1);
+    c->channel2ACDCChanged(true);
+    c->sendCH2Controls();
+    c->channelLogicSizeSliderChanged();
+    c->channelLogicPositionSliderChanged(ui->chdPositionSlider->value());
+    c->sendCHDBitControls();
+    spectrumControls->fftControlsPlotSet();
+    spectrumControls->fftWindowFunctionSet();
+    plot->displayIntensitySliderChanged(ui->intensitySlider->value());
+    plot->displayVectorsChanged(ui->checkBoxVectors->isChecked());
+    plot->displayControlsSet();
+    applyScopeConfiguration();
+    cursorControls->cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
+    cursorControls->cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
+    cursorControls->cursorsHorizontalTypeSet(ui->comboBoxScopeCursorsHorizontalType->currentIndex());
+    cursorControls->cursorsSetChannelActive(ui->comboBoxScopeCursorsChannel->currentIndex());
+    TriggerControls *t = triggerControls;
+    t->scopeTriggerSourceChanged(ui->comboBoxTrigSource->currentIndex());
+    t->scopeSetTriggerAutoTimer(ui->doubleSpinBoxTrigAuto->value());
+    t->triggerHoldChanged(ui->doubleSpinBoxTrigHold->value());
+    t->sendTriggerLevels();
+    t->scopeSetTriggerMode();
+    t->scopeSetTriggerType();
+    c->scopeRollModeChanged();
+    c->sendMixedControls();
+    c->scopeSamplingSliderChanged(ui->samplingSlider->value());
+    meterTabChanged(ui->mmTabWidget->currentIndex());
+    generatorControls->frequencyDigitsValueChanged();
+    c->sendMixedControls();
+    mainTabChanged(ui->mainTabWidget->currentIndex());
 }
 
-void VeltoInterface::callSettings(QString component)
+void VeltoInterface::deviceSettingsSendInteractive()
 {
-    settingsDialog = Settings::callSettings(this, optionsMap.data(), component, this, SLOT(applyModuleConfiguration()));
-}
-
-void VeltoInterface::on_actionSettings_triggered()
-{
-    callSettings(QString());
-}
-
-void VeltoInterface::on_actionAbout_triggered()
-{
-    aboutDialog = new About(this, &globalOptions);
-    aboutDialog->setAttribute(Qt::WA_DeleteOnClose);
-    aboutDialog->exec();
+    generatorControls->awgDACBufferChanged(ui->comboBoxDACBuffer->currentIndex());
+    scopeChannels->scopeADCBufferChanged(ui->comboBoxADCBuffer->currentIndex());
+    generatorControls->frequencyDigitsValueChanged();
+    scopeChannels->channel1TraceChanged(ui->checkBoxCH1Trace->isChecked());
+    scopeChannels->channel2TraceChanged(ui->checkBoxCH2Trace->isChecked());
+    scopeChannels->channelLogicTraceChanged();
+    generatorControls->awgEnableChanged();
 }
 
 void VeltoInterface::applyScopeConfiguration()
 {
-    displayThemeChanged(scopeOptions.theme);
-    logicLabelPositionSet(scopeOptions.logicLabelPosition);
-    displayGridStyleChanged(scopeOptions.gridStyle);
-    redrawRequested = true;
+    plot->displayThemeChanged(scopeOptionSet.theme);
+    plot->logicLabelPositionSet(scopeOptionSet.logicLabelPosition);
+    plot->displayGridStyleChanged(scopeOptionSet.gridStyle);
+    state->redrawRequested = true;
+}
+
+void VeltoInterface::callSettings(QString component)
+{
+    settingsDialog = Settings::callSettings(this, optionsMap.data(), component, this,
+                                            SIGNAL(applyConfigurationRequest()));
+}
+
+void VeltoInterface::showAbout()
+{
+    aboutDialog = new About(this, &globalOptions);
+    aboutDialog->setAttribute(Qt::WA_DeleteOnClose);
+    aboutDialog->exec();
 }

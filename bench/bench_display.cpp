@@ -1,6 +1,6 @@
 // The scope display of the real window, on a 1280 × 800 plot:
 //
-//  1. Frames built here are fed through VeltoInterface::scopeDataShow()
+//  1. Frames built here are fed through the display tick, ScopeDisplay::scopeDataShow()
 //     one tick at a time. "frame" is the frame handling up to the graph
 //     data (everything the tick does but the drawing); "tick" adds the
 //     replot (QCustomPlot::replot with an immediate refresh of the shown,
@@ -18,6 +18,16 @@
 
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
@@ -98,11 +108,11 @@ QByteArray buildFrame(uint8_t mask, int n, uint16_t number)
 
 void configure(VeltoInterface &w, bool logic, int bufferIndex, bool persistence, bool fft)
 {
-    Ui::VeltoInterface *ui = w.ui;
+    Ui::VeltoInterface *ui = w.form();
     ui->checkBoxCH1Trace->setChecked(true);
     ui->checkBoxCH2Trace->setChecked(true);
     ui->checkBoxCHDTrace->setChecked(logic);
-    w.bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
+    w.channels()->bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
     ui->comboBoxADCBuffer->setCurrentIndex(bufferIndex);
     ui->checkBoxPersistence->setChecked(persistence);
     ui->checkBoxFFTTrace->setChecked(fft);
@@ -110,16 +120,16 @@ void configure(VeltoInterface &w, bool logic, int bufferIndex, bool persistence,
     ui->checkBoxFFTCH2->setChecked(true);
     ui->checkBoxmeterondev->setChecked(false); // the host measures: the heavier path
     ui->checkBoxScopeCursorsHorizontal->setChecked(true);
-    w.cursorsHorizontalChanged(true);
+    w.cursors()->cursorsHorizontalChanged(true);
 }
 
 void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool persistence, bool fft, int ticks)
 {
     // Persistence keeps what earlier cases drew until it is switched off:
     // every case starts from a plot cleared by one tick without it.
-    w.ui->checkBoxPersistence->setChecked(false);
-    w.redrawRequested = true;
-    w.scopeDataShow();
+    w.form()->checkBoxPersistence->setChecked(false);
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
     configure(w, logic, n / 256 - 1, persistence, fft);
     const uint8_t mask = Frames::Ch1 | Frames::Ch2 | (logic ? Frames::Chd : 0);
     std::vector<QByteArray> frames;
@@ -130,13 +140,13 @@ void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool pers
     QElapsedTimer clock;
     for (int t = 0; t < ticks + 20; ++t) {
         const QByteArray &frame = frames[size_t(t) % frames.size()];
-        std::memcpy(w.usbDevice.dataBuffer, frame.constData(), size_t(frame.size()));
-        w.usbDevice.dataLength = frame.size();
-        w.usbDevice.dataReady = true;
+        std::memcpy(w.session()->usb().dataBuffer, frame.constData(), size_t(frame.size()));
+        w.session()->usb().dataLength = frame.size();
+        w.session()->usb().dataReady = true;
         clock.start();
-        w.scopeDataShow();
+        w.display()->scopeDataShow();
         const qint64 handled = clock.nsecsElapsed();
-        w.customPlot->replot(QCustomPlot::rpImmediateRefresh);
+        w.scopePlot()->plot()->replot(QCustomPlot::rpImmediateRefresh);
         const qint64 whole = clock.nsecsElapsed();
         if (t >= 20) { // the first ticks size the graphs and caches
             frameTimes.push_back(handled / 1e6);
@@ -159,19 +169,19 @@ struct LiveCase {
 void runLive(const LiveCase &c, int seconds)
 {
     VeltoInterface w;
-    w.scopeStartDelayMs = 20;
+    w.session()->setScopeStartDelay(20);
     w.resize(1600, 1000);
     w.show();
     VirtualUsbBackend::shared().instrument().setAttached(true);
     QElapsedTimer waited;
     waited.start();
-    while (w.ui->connectButton->text() != QStringLiteral("Disconnect") && waited.elapsed() < 5000)
+    while (w.form()->connectButton->text() != QStringLiteral("Disconnect") && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (w.ui->connectButton->text() != QStringLiteral("Disconnect")) {
+    if (w.form()->connectButton->text() != QStringLiteral("Disconnect")) {
         std::printf("live: the virtual instrument did not connect\n");
         return;
     }
-    Ui::VeltoInterface *ui = w.ui;
+    Ui::VeltoInterface *ui = w.form();
     // The fastest time base, and the frame shape of the case.
     ui->samplingSlider->setValue(0);
     if (!c.ch2)
@@ -183,9 +193,9 @@ void runLive(const LiveCase &c, int seconds)
     QTimer::singleShot(1000, &settle, &QEventLoop::quit);
     settle.exec();
 
-    const quint64 shown0 = w.framesShown;
-    const quint64 missed0 = w.framesMissed;
-    const quint64 ticks0 = w.drawnTicks;
+    const quint64 shown0 = w.display()->counts().framesShown;
+    const quint64 missed0 = w.display()->counts().framesMissed;
+    const quint64 ticks0 = w.display()->counts().drawnTicks;
     const double cpu0 = processCpuSeconds();
     const double gui0 = threadCpuSeconds();
     QElapsedTimer wall;
@@ -198,13 +208,13 @@ void runLive(const LiveCase &c, int seconds)
     const double elapsed = wall.elapsed() / 1000.0;
     const double cpu = processCpuSeconds() - cpu0;
     const double gui = threadCpuSeconds() - gui0;
-    const quint64 shown = w.framesShown - shown0;
-    const quint64 missed = w.framesMissed - missed0;
+    const quint64 shown = w.display()->counts().framesShown - shown0;
+    const quint64 missed = w.display()->counts().framesMissed - missed0;
     const quint64 sent = shown + missed;
     std::printf("%-30s %5.0f frames/s sent, %5.0f drawn/s, share drawn %5.1f %%, replots %5.0f/s, "
                 "CPU %5.1f %% (GUI thread %5.1f %%)\n",
                 c.name, sent / elapsed, shown / elapsed, sent ? 100.0 * shown / sent : 0.0,
-                (w.drawnTicks - ticks0) / elapsed, 100.0 * cpu / elapsed, 100.0 * gui / elapsed);
+                (w.display()->counts().drawnTicks - ticks0) / elapsed, 100.0 * cpu / elapsed, 100.0 * gui / elapsed);
     w.close();
 }
 } // namespace
@@ -234,15 +244,15 @@ int main(int argc, char **argv)
     std::printf("Display ticks on a 1280 x 800 plot, %d ticks each (median and 95th percentile)\n", ticks);
     {
         VeltoInterface w;
-        w.displayTimer.stop();
+        w.displayTimer().stop();
         w.resize(1600, 1000);
         w.show();
         QCoreApplication::processEvents();
-        w.displayTimer.stop();
+        w.displayTimer().stop();
         // The plot itself is held at 1280 × 800 pixels.
-        w.customPlot->setFixedSize(1280, 800);
+        w.scopePlot()->plot()->setFixedSize(1280, 800);
         QCoreApplication::processEvents();
-        std::printf("plot %d x %d pixels\n", w.customPlot->width(), w.customPlot->height());
+        std::printf("plot %d x %d pixels\n", w.scopePlot()->plot()->width(), w.scopePlot()->plot()->height());
         if (largestOnly)
             timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, false, false, ticks);
         for (bool persistence : {false, true}) {

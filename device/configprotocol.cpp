@@ -1,6 +1,6 @@
 #include "device/configprotocol.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 
 #include <QString>
 

@@ -1,26 +1,168 @@
 // A session: connect, identify, check the profile, push the configuration,
 // start acquisition, show the device's information; and tear it all down.
-#include "app/veltointerface.h"
-#include "device/configprotocol.h"
-#include "persistence/hardwareprofile.h"
-#include "persistence/messagepresenter.h"
-#include "ui_veltointerface.h"
+// Every configuration entry leaves through here, written at once or, while a
+// session prepares its configuration block, stored in the block.
+#include "device/devicesession.h"
 
-#include <QPixmap>
+#include "base/logging.h"
+#include "device/configprotocol.h"
+#include "device/frames.h"
+#include "persistence/hardwareprofile.h"
+
 #include <QTimer>
 
+#include <cstring>
 #include <optional>
 
-void VeltoInterface::on_connectButton_clicked()
+using namespace ConfigProtocol;
+
+DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
+{
+    std::memset(bulkBlock, 0, sizeof(bulkBlock));
+    connect(&usbDevice.serialPort, &SerialPortConnection::connectionStatus, this,
+            [this](const QString &status) { emit infoText(status, false); });
+}
+
+// --- Configuration entries ----------------------------------------------------
+
+void DeviceSession::sendMainConfiguration(unsigned char index, int value)
+{
+    if (configurationBulkMode) {
+        if (!storeEntry(bulkBlock, index, value)) {
+            VELTO_LOG(QStringLiteral("Bulk write refused: index(%1) is outside the configuration table").arg(index), 2);
+            return;
+        }
+        VELTO_LOG(QStringLiteral("Bulk write to USB: index(") + QString::number(index) + QStringLiteral(") value:") +
+                 QString::number(value), 0);
+        return;
+    }
+    if (!usbDevice.deviceOpened)
+        return;
+    usbDevice.controlWriteTransfer(Request::ConfigWrite, index, uint16_t(value & 0xFFFF));
+    VELTO_LOG(QStringLiteral("Write to USB: index(") + QString::number(index) + QStringLiteral(") value:") +
+             QString::number(value), 0);
+}
+
+int DeviceSession::sendMainConfigurationConfirm(unsigned char *reply, int length, unsigned char index, int value)
+{
+    if (!usbDevice.deviceOpened || !reply || length < 1)
+        return -1;
+    const int got =
+        usbDevice.controlReadTransfer(Request::ConfirmedWrite, reply, length, index, uint16_t(value & 0xFFFF));
+    if (got != length)
+        return -1;
+    VELTO_LOG(QStringLiteral("Write to USB: index(") + QString::number(index) + QStringLiteral(") value:") +
+             QString::number(value) + QStringLiteral(", return:") + QString::number(reply[0]), 0);
+    return reply[0];
+}
+
+void DeviceSession::sendMainConfigurationFrequency(unsigned char index, long long value)
+{
+    if (configurationBulkMode) {
+        storeEntry(bulkBlock, index, int32_t(uint32_t(value)));
+        VELTO_LOG(QStringLiteral("Bulk write to USB: index(") + QString::number(index) + QStringLiteral(") value:") +
+                 QString::number(value), 0);
+        return;
+    }
+    if (!usbDevice.deviceOpened)
+        return;
+    const FrequencyWords words = splitFrequency(value);
+    usbDevice.controlWriteTransfer(Request::Frequency, words.index, words.value);
+    VELTO_LOG(QStringLiteral("Write to USB: Send Frequency value:") + QString::number(value), 0);
+}
+
+int DeviceSession::readBlock(int block, unsigned char *data, int length)
+{
+    return usbDevice.controlReadTransfer(Request::ReadBlock, data, length, uint16_t(block), 0);
+}
+
+void DeviceSession::sendMainModeControls(int mode)
+{
+    sendMainConfiguration(ConfigEntry::MainMode, mode);
+}
+
+void DeviceSession::sendDACBufferBlocks(int blocks)
+{
+    sendMainConfiguration(ConfigEntry::DacBufferBlocks, dacBufferBlocks(blocks));
+}
+
+void DeviceSession::sendCHBufferBlocks(int blocks)
+{
+    sendMainConfiguration(ConfigEntry::ChBufferBlocks, channelBufferBlocks(blocks));
+}
+
+void DeviceSession::sendWaveFrequency(long long hundredthsOfHertz)
+{
+    sendMainConfigurationFrequency(ConfigEntry::WaveFrequency, waveFrequency(hundredthsOfHertz));
+}
+
+void DeviceSession::sendSamplingRateQuietly(int index)
+{
+    // Playback re-tunes the time base at every frame: no log line per frame.
+    if (usbDevice.deviceOpened)
+        usbDevice.controlWriteTransfer(Request::ConfigWrite, ConfigEntry::SamplingRate, uint16_t(index));
+    usbDevice.serialPort.setSamplingValue(index);
+}
+
+// --- Run control ----------------------------------------------------------------
+
+void DeviceSession::sendCounterStart()
+{
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::CounterStart, 0);
+}
+
+void DeviceSession::sendCounterStop()
+{
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::CounterStop, 0);
+}
+
+void DeviceSession::sendScopeStart()
+{
+    if (!usbDevice.deviceOpened)
+        return;
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::ScopeStart, 0);
+    emit scopeRunningChanged(true);
+}
+
+void DeviceSession::sendScopeStop()
+{
+    if (!usbDevice.deviceOpened)
+        return;
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::ScopeStop, 0);
+    emit scopeRunningChanged(false);
+}
+
+void DeviceSession::sendScopeForce()
+{
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::ScopeForce, 0);
+}
+
+void DeviceSession::sendSnifferStart()
+{
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::SnifferStart, 0);
+}
+
+void DeviceSession::sendSnifferStop()
+{
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::SnifferStop, 0);
+}
+
+void DeviceSession::sendSnifferClear()
+{
+    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::SnifferClear, 0);
+}
+
+// --- The session ------------------------------------------------------------------
+
+void DeviceSession::toggleConnection()
 {
     if (usbDevice.deviceOpened) {
         disconnectDevice(true);
-        ui->connectButton->setText(QStringLiteral("Connect"));
-        ui->textBrowserDeviceInfo->clear();
-        setInfoText(QString(), false);
+        emit deviceInfoCleared();
+        emit infoText(QString(), false);
         return;
     }
-    setInfoText(QStringLiteral("Please wait..."), true);
+    emit infoText(QStringLiteral("Please wait..."), true);
     usbDevice.initializeDevice();
     usbDevice.openDevice();
     if (!usbDevice.deviceOpened) {
@@ -30,137 +172,89 @@ void VeltoInterface::on_connectButton_clicked()
         usbDevice.reset();
         return;
     }
-    if (deviceInitialize() == 0)
-        ui->connectButton->setText(QStringLiteral("Disconnect"));
+    deviceInitialize();
 }
 
-int VeltoInterface::deviceInitialize()
+int DeviceSession::deviceInitialize()
 {
-    unsigned char identification[Frames::identificationLength];
-    clearBuffer(identification, sizeof(identification));
+    unsigned char identification[Frames::identificationLength] = {};
     const int received = usbDevice.controlReadTransfer(Request::ReadBlock, identification,
                                                        Frames::identificationLength, ReadBlock::Identification, 0);
     if (received != Frames::identificationLength) {
-        logToFile(QStringLiteral("Device initializing: unknow device, disconnecting ..."), 3);
+        VELTO_LOG(QStringLiteral("Device initializing: unknow device, disconnecting ..."), 3);
         // The transport is closed too: a handle left claimed would refuse the next attempt.
         disconnectDevice(true);
         // The status line says so and the window is usable again; "Please wait..." would stay forever.
-        setInfoText(tr("Unknown device, disconnected"), false);
+        emit infoText(tr("Unknown device, disconnected"), false);
         return 1;
     }
-    const QString text = getStringFromUnsignedChar(identification, Frames::identificationLength);
-    logToFile(QStringLiteral("Device connected: ") + text, 1);
-    ui->textBrowserDeviceInfo->append(QStringLiteral("Device connected: ") + text);
+    const QString text = Frames::identificationText(identification, Frames::identificationLength);
+    VELTO_LOG(QStringLiteral("Device connected: ") + text, 1);
+    emit deviceInfoLine(QStringLiteral("Device connected: ") + text);
 
     const int profile = deviceProfileGet(text);
     if (profile != 0)
         return profile;
 
     deviceSettingsInitialize();
-
-    ui->connectLabel->setText(tr("USB Connected"));
-    changeWindowTitle(QStringLiteral("Interface - USB Connected"));
-    ui->connectIcon->setPixmap(QPixmap(QStringLiteral(":/icons/led-on.png")));
-    setInfoText(QStringLiteral("USB Connected"), false);
+    emit connectionChanged(true);
     return 0;
 }
 
-int VeltoInterface::deviceProfileGet(QString identification)
+int DeviceSession::deviceProfileGet(QString identification)
 {
     const DeviceProfileCheck check = checkDeviceProfile(identification);
-    showProfileMessages(check, criticalMessagePresenter(), this);
+    if (!check.messages.isEmpty())
+        emit profileMessages(check.messages);
     if (check.readDeviceInfo)
         deviceInfoRead(check.deviceInfoFile);
     return check.code;
 }
 
-void VeltoInterface::deviceInfoRead(QString path)
+void DeviceSession::deviceInfoRead(QString path)
 {
     unsigned char health = 0;
     const int received = usbDevice.controlReadTransfer(Request::ReadBlock, &health, 1, ReadBlock::Health, 0);
     const std::optional<quint8> healthByte = received == 1 ? std::optional<quint8>(health) : std::nullopt;
     for (const QString &line : deviceInfoLines(path, healthByte))
-        ui->textBrowserDeviceInfo->append(line);
+        emit deviceInfoLine(line);
 }
 
-int VeltoInterface::deviceSettingsInitialize()
+int DeviceSession::deviceSettingsInitialize()
 {
     sendScopeStop();
     configurationBulkMode = true;
     deviceSettingsSendBulk();
     configurationBulkMode = false;
     usbDevice.controlWriteTransfer(Request::CommitBulk, CommitBlock::Configuration, 0);
-    logToFile(QStringLiteral("Initialize bulk read transfer"), 0);
+    VELTO_LOG(QStringLiteral("Initialize bulk read transfer"), 0);
     usbDevice.asyncBulkReadTransfer();
-    deviceSettingsSendInteractive();
+    emit interactivePassRequested();
     // A precise timer: a coarse one may fire up to 5 % early, before the instrument is ready.
-    QTimer::singleShot(scopeStartDelayMs, Qt::PreciseTimer, this, &VeltoInterface::scopeStartForce);
+    QTimer::singleShot(scopeStartDelayMs, Qt::PreciseTimer, this, &DeviceSession::sendScopeStart);
     return 0;
 }
 
-void VeltoInterface::deviceSettingsExec()
+void DeviceSession::deviceSettingsSendBulk()
 {
-    // Every control's handler in a fixed order, so that the instrument (or,
-    // during a session start, the configuration block) receives the whole
-    // state the window shows. Handlers of controls that arrive later take
-    // their places in this order.
-    channel1GainSliderChanged(ui->ch1GainSlider->value(), true);
-    on_ch1PositionSlider_valueChanged(ui->ch1PositionSlider->value());
-    channel1ACDCChanged(true);
-    sendCH1Controls();
-    channel2GainSliderChanged(ui->ch2GainSlider->value(), true);
-    on_ch2PositionSlider_valueChanged(ui->ch2PositionSlider->value());
-    channel2ACDCChanged(true);
-    sendCH2Controls();
-    on_chdSizeSlider_valueChanged();
-    on_chdPositionSlider_valueChanged(ui->chdPositionSlider->value());
-    sendCHDBitControls();
-    fftControlsPlotSet();
-    fftWindowFunctionSet();
-    displayIntensitySliderChanged(ui->intensitySlider->value());
-    displayVectorsChanged(ui->checkBoxVectors->isChecked());
-    displayControlsSet();
-    applyScopeConfiguration();
-    cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
-    cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
-    cursorsHorizontalTypeSet(ui->comboBoxScopeCursorsHorizontalType->currentIndex());
-    cursorsSetChannelActive(ui->comboBoxScopeCursorsChannel->currentIndex());
-    scopeTriggerSourceChanged(ui->comboBoxTrigSource->currentIndex());
-    scopeSetTriggerAutoTimer(ui->doubleSpinBoxTrigAuto->value());
-    on_doubleSpinBoxTrigHold_valueChanged(ui->doubleSpinBoxTrigHold->value());
-    sendTriggerWrites({triggerModel.levelWrite(), triggerModel.windowLowWrite(), triggerModel.windowHighWrite(),
-                       triggerModel.postWrite()});
-    scopeSetTriggerMode();
-    scopeSetTriggerType();
-    scopeRollModeChanged();
-    sendMixedControls();
-    scopeSamplingSliderChanged(ui->samplingSlider->value());
-    meterTabChanged(ui->mmTabWidget->currentIndex());
-    frequencyDigitsValueChanged();
-    sendMixedControls();
-    mainTabChanged(ui->mainTabWidget->currentIndex());
+    // The block is made whole each time: entries no sender writes go out as 0,
+    // not as what a custom waveform left in the first half of the buffer.
+    std::memset(bulkBlock, 0, configurationBlockSize);
+    emit configurationPassRequested();
+    VELTO_LOG(QStringLiteral("Finish prepare configuration, now send buffer as AWG"), 0);
+    for (int i = 0; i < ConfigEntry::Count; ++i)
+        VELTO_LOG(QStringLiteral(">> buffer: index[") + QString::number(i) + QStringLiteral("] value:") +
+                 QString::number(entryAt(bulkBlock, i) & 0xFF), 0);
+    usbDevice.bulkWriteTransfer(bulkBlock, configurationBlockSize);
 }
 
-void VeltoInterface::deviceSettingsSendInteractive()
-{
-    awgDACBufferChanged(ui->comboBoxDACBuffer->currentIndex());
-    scopeADCBufferChanged(ui->comboBoxADCBuffer->currentIndex());
-    frequencyDigitsValueChanged();
-    channel1TraceChanged(ui->checkBoxCH1Trace->isChecked());
-    channel2TraceChanged(ui->checkBoxCH2Trace->isChecked());
-    channelLogicTraceChanged();
-    awgEnableChanged();
-}
-
-void VeltoInterface::disconnectDevice(bool close)
+void DeviceSession::disconnectDevice(bool close)
 {
     usbDevice.controlWriteTransfer(Request::Disconnect, 0, 0);
-    changeWindowTitle(usbDevice.connectionLostFlag ? QStringLiteral("Interface - Connection lost... wait")
-                                                   : QStringLiteral("Interface - Disconnecting... wait"));
+    emit titleText(usbDevice.connectionLostFlag ? QStringLiteral("Interface - Connection lost... wait")
+                                                : QStringLiteral("Interface - Disconnecting... wait"));
     if (close)
         usbDevice.closeDevice();
     usbDevice.reset();
-    ui->connectLabel->setText(tr("Not Connected"));
-    changeWindowTitle(QStringLiteral("Interface - Not Connected"));
-    ui->connectIcon->setPixmap(QPixmap(QStringLiteral(":/icons/led-off.png")));
+    emit connectionChanged(false);
 }

@@ -90,13 +90,6 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
     return check;
 }
 
-void showProfileMessages(const DeviceProfileCheck &check, CriticalMessagePresenter &presenter,
-                         QWidget *parent)
-{
-    for (const CriticalMessage &message : check.messages)
-        presenter.showCritical(parent, message.title, message.text);
-}
-
 QStringList deviceInfoLines(const QString &path, std::optional<quint8> healthByte)
 {
     QStringList lines;

@@ -1,13 +1,13 @@
 #pragma once
 
 // The hardware profile check and the device information lines, without
-// widgets. The window's deviceProfileGet and deviceInfoRead are thin shells
-// around them (device/devicesession.cpp).
+// widgets. The session's deviceProfileGet and deviceInfoRead are thin shells
+// around them, and the window shows the messages.
 //
 // Showing every message before reading the device information keeps the
 // order the user reads them in: the hardware and software messages come first, and the
 // file message and the reading exclude each other. End-to-end tests replace
-// the message boxes with ScopedCriticalMessagePresenter (messagepresenter.h).
+// the message boxes with ScopedCriticalMessagePresenter (ui/messagepresenter.h).
 //
 // Our rules where the profile format leaves them open:
 // - An identification word with fewer than three "." parts: the missing
@@ -23,7 +23,6 @@
 // - The information file named by "file" is taken as it is written: a
 //   relative name is relative to the working directory, like "hardware.xml".
 
-#include "persistence/messagepresenter.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,7 +31,13 @@
 
 #include <optional>
 
-class QWidget;
+// One critical message of the check: a title and a text, shown with one OK button.
+struct CriticalMessage {
+    QString title;
+    QString text;
+    bool operator==(const CriticalMessage &other) const { return title == other.title && text == other.text; }
+    bool operator!=(const CriticalMessage &other) const { return !(*this == other); }
+};
 
 // The result codes of deviceProfileGet.
 enum DeviceProfileCode {
@@ -71,10 +76,6 @@ QString identificationWord(const QString &identification);
 // Checks `identification` against the profile file; shows nothing.
 DeviceProfileCheck checkDeviceProfile(const QString &identification,
                                       const QString &profilePath = hardwareProfileFileName());
-
-// Shows the check's messages through `presenter`, one critical box with one OK button each, in order.
-void showProfileMessages(const DeviceProfileCheck &check, CriticalMessagePresenter &presenter,
-                         QWidget *parent = nullptr);
 
 // The lines deviceInfoRead appends to the device information browser: four
 // spaces + each description of every "info" element, then for every "health"

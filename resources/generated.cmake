@@ -61,7 +61,7 @@ foreach(qrc ${VELTO_QRC})
     string(APPEND VELTO_RESOURCE_INITS "    Q_INIT_RESOURCE(${name});\n")
 endforeach()
 file(WRITE ${VELTO_GENERATED}/resourceinit.cpp.in
-"// Generated: registers every resource file compiled into veltocore.\n#include <QtGlobal>\n#include <QDir>\n\nvoid veltoInitResources()\n{\n${VELTO_RESOURCE_INITS}}\n")
+"// Generated: registers every resource file compiled into Velto.\n#include <QtGlobal>\n#include <QDir>\n\nvoid veltoInitResources()\n{\n${VELTO_RESOURCE_INITS}}\n")
 configure_file(${VELTO_GENERATED}/resourceinit.cpp.in ${VELTO_GENERATED}/resourceinit.cpp COPYONLY)
 
 set(VELTO_GENERATED_SOURCES ${VELTO_GENERATED}/qrc_generated.cpp ${VELTO_GENERATED}/resourceinit.cpp)

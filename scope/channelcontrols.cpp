@@ -1,270 +1,22 @@
-// Channel trace enables, buffer sizes and the channel control bytes.
-#include "app/veltointerface.h"
+// Channel trace enables, gains, coupling, positions, buffer sizes, the time
+// base, and the channel control bytes.
+#include "scope/channelcontrols.h"
+
 #include "device/configprotocol.h"
+#include "device/devicesession.h"
+#include "device/frames.h"
+#include "scope/cursorcontrols.h"
 #include "scope/scaletables.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/triggercontrols.h"
 #include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QSlider>
-#include <QToolButton>
-
 #include <functional>
 
 using namespace ConfigProtocol;
-
-int VeltoInterface::scopeCH1ControlsValue()
-{
-    ChannelControls c;
-    c.trace = ui->checkBoxCH1Trace->isChecked();
-    c.coupling = ui->checkBoxCH1ACDC->isChecked();
-    c.invert = ui->checkBoxCH1Invert->isChecked();
-    c.average = ui->checkBoxCH1Average->isChecked();
-    c.math = ui->checkBoxCH1Math->isChecked();
-    c.subtract = ui->radioButtonCH1Sub->isChecked();
-    c.multiply = ui->radioButtonCH1Multiply->isChecked();
-    return channelControlByte(c);
-}
-
-int VeltoInterface::scopeCH2ControlsValue()
-{
-    ChannelControls c;
-    c.trace = ui->checkBoxCH2Trace->isChecked();
-    c.coupling = ui->checkBoxCH2ACDC->isChecked();
-    c.invert = ui->checkBoxCH2Invert->isChecked();
-    c.average = ui->checkBoxCH2Average->isChecked();
-    c.math = ui->checkBoxCH2Math->isChecked();
-    c.subtract = ui->radioButtonCH2Sub->isChecked();
-    c.multiply = ui->radioButtonCH2Multiply->isChecked();
-    return channelControlByte(c);
-}
-
-int VeltoInterface::scopeCHDControlsValue()
-{
-    return logicControlByte(ui->checkBoxCHDTrace->isChecked(), ui->checkBoxCHDInvert->isChecked());
-}
-
-void VeltoInterface::channel1TraceChanged(bool on)
-{
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendCH1Controls(reply, length); },
-        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
-    if (!accepted)
-        return;
-    ui->groupBoxCH1AC->setChecked(on);
-    ui->groupBoxCH1DC->setChecked(on);
-    bufferCheckMaxSize();
-    redrawRequested = true;
-}
-
-void VeltoInterface::channel2TraceChanged(bool on)
-{
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendCH2Controls(reply, length); },
-        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
-    if (!accepted)
-        return;
-    ui->groupBoxCH2AC->setChecked(on);
-    ui->groupBoxCH2DC->setChecked(on);
-    bufferCheckMaxSize();
-    redrawRequested = true;
-}
-
-void VeltoInterface::channelLogicTraceChanged()
-{
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendCHDControls(reply, length); },
-        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
-    if (!accepted)
-        return;
-    bufferCheckMaxSize();
-    redrawRequested = true;
-}
-
-void VeltoInterface::scopeADCBufferChanged(int index)
-{
-    sendCHBufferBlocks(index + 1);
-    bufferCheckMaxSize();
-    scopeRefreshSamplingRateLabel();
-    hCursorRefreshVisible();
-    vCursorRefreshLabel();
-    sendCH1Controls();
-    sendCH2Controls();
-    redrawRequested = true;
-}
-
-void VeltoInterface::bufferCheckMaxSize()
-{
-    unsigned char answer[1] = {0};
-    if (usbDevice.controlReadTransfer(Request::ReadBlock, answer, 1, ReadBlock::GeneratorBlocks, 0) == 1)
-        bufferComboBoxItemChange(ui->comboBoxDACBuffer, answer[0]);
-    answer[0] = 0;
-    if (usbDevice.controlReadTransfer(Request::ReadBlock, answer, 1, ReadBlock::AcquisitionBlocks, 0) == 1)
-        bufferComboBoxItemChange(ui->comboBoxADCBuffer, answer[0]);
-}
-
-void VeltoInterface::bufferComboBoxItemChange(QComboBox *comboBox, int count)
-{
-    const QStringList items = bufferSizeItems(count);
-    if (comboBox->count() == items.size())
-        return;
-    const int current = comboBox->currentIndex();
-    const bool blocked = comboBox->blockSignals(true);
-    comboBox->clear();
-    comboBox->addItems(items);
-    comboBox->setCurrentIndex(keptBufferIndex(current, items.size()));
-    comboBox->blockSignals(blocked);
-}
-
-void VeltoInterface::on_checkBoxCH1Trace_clicked(bool checked)
-{
-    channel1TraceChanged(checked);
-}
-
-void VeltoInterface::on_checkBoxCH2Trace_clicked(bool checked)
-{
-    channel2TraceChanged(checked);
-}
-
-void VeltoInterface::on_checkBoxCHDTrace_clicked()
-{
-    channelLogicTraceChanged();
-}
-
-// Either meter group box of a channel switches its trace: the box copies its
-// state to the trace check box and the twin box, then the trace handler runs.
-void VeltoInterface::on_groupBoxCH1AC_clicked(bool checked)
-{
-    ui->checkBoxCH1Trace->setChecked(checked);
-    ui->groupBoxCH1DC->setChecked(checked);
-    channel1TraceChanged(checked);
-}
-
-void VeltoInterface::on_groupBoxCH1DC_clicked(bool checked)
-{
-    ui->checkBoxCH1Trace->setChecked(checked);
-    ui->groupBoxCH1AC->setChecked(checked);
-    channel1TraceChanged(checked);
-}
-
-void VeltoInterface::on_groupBoxCH2AC_clicked(bool checked)
-{
-    ui->checkBoxCH2Trace->setChecked(checked);
-    ui->groupBoxCH2DC->setChecked(checked);
-    channel2TraceChanged(checked);
-}
-
-void VeltoInterface::on_groupBoxCH2DC_clicked(bool checked)
-{
-    ui->checkBoxCH2Trace->setChecked(checked);
-    ui->groupBoxCH2AC->setChecked(checked);
-    channel2TraceChanged(checked);
-}
-
-void VeltoInterface::on_checkBoxCH1ACDC_clicked() { channel1ACDCChanged(true); }
-void VeltoInterface::on_checkBoxCH1Invert_clicked() { sendCH1Controls(); }
-void VeltoInterface::on_checkBoxCH1Average_clicked() { sendCH1Controls(); }
-void VeltoInterface::on_checkBoxCH1Math_clicked() { sendCH1Controls(); }
-void VeltoInterface::on_radioButtonCH1Sub_clicked() { sendCH1Controls(); }
-void VeltoInterface::on_radioButtonCH1Multiply_clicked() { sendCH1Controls(); }
-void VeltoInterface::on_checkBoxCH2ACDC_clicked() { channel2ACDCChanged(true); }
-void VeltoInterface::on_checkBoxCH2Invert_clicked() { sendCH2Controls(); }
-void VeltoInterface::on_checkBoxCH2Average_clicked() { sendCH2Controls(); }
-void VeltoInterface::on_checkBoxCH2Math_clicked() { sendCH2Controls(); }
-void VeltoInterface::on_radioButtonCH2Sub_clicked() { sendCH2Controls(); }
-void VeltoInterface::on_radioButtonCH2Multiply_clicked() { sendCH2Controls(); }
-void VeltoInterface::on_checkBoxCHDInvert_clicked() { sendCHDControls(); }
-void VeltoInterface::on_checkBoxCHD0_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD1_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD2_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD3_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD4_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD5_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD6_clicked() { sendCHDBitControls(); }
-void VeltoInterface::on_checkBoxCHD7_clicked() { sendCHDBitControls(); }
-
-void VeltoInterface::on_comboBoxADCBuffer_currentIndexChanged(int index)
-{
-    scopeADCBufferChanged(index);
-}
-
-void VeltoInterface::on_checkBoxmeterondev_clicked()
-{
-    sendMixedControls();
-    redrawRequested = true;
-}
-
-// --- Gain, coupling and the quick range buttons -----------------------------
-
-void VeltoInterface::sendChannel1GainControls(int gain)
-{
-    sendMainConfiguration(ConfigEntry::Ch1Gain, lowByte(gain));
-}
-
-void VeltoInterface::sendChannel2GainControls(int gain)
-{
-    sendMainConfiguration(ConfigEntry::Ch2Gain, lowByte(gain));
-}
-
-void VeltoInterface::channel1GainSliderChanged(int gain, bool updateButtons)
-{
-    const bool ac = ui->checkBoxCH1ACDC->isChecked();
-    ui->labelCH1Gain->setText(ScaleTables::inputRangeText(gain));
-    channelSetBoxTitle(ui->groupBoxCH1AC, ui->groupBoxCH1DC, 1, gain, ac);
-    if (updateButtons)
-        channel1DCButtonCheck(gain, ac);
-    sendChannel1GainControls(gain);
-}
-
-void VeltoInterface::channel2GainSliderChanged(int gain, bool updateButtons)
-{
-    const bool ac = ui->checkBoxCH2ACDC->isChecked();
-    ui->labelCH2Gain->setText(ScaleTables::inputRangeText(gain));
-    channelSetBoxTitle(ui->groupBoxCH2AC, ui->groupBoxCH2DC, 2, gain, ac);
-    if (updateButtons)
-        channel2DCButtonCheck(gain, ac);
-    sendChannel2GainControls(gain);
-}
-
-void VeltoInterface::channel1ACDCChanged(bool updateButtons)
-{
-    const int gain = ui->ch1GainSlider->value();
-    const bool ac = ui->checkBoxCH1ACDC->isChecked();
-    channelSetBoxTitle(ui->groupBoxCH1AC, ui->groupBoxCH1DC, 1, gain, ac);
-    if (updateButtons)
-        channel1DCButtonCheck(gain, ac);
-    sendCH1Controls();
-}
-
-void VeltoInterface::channel2ACDCChanged(bool updateButtons)
-{
-    const int gain = ui->ch2GainSlider->value();
-    const bool ac = ui->checkBoxCH2ACDC->isChecked();
-    channelSetBoxTitle(ui->groupBoxCH2AC, ui->groupBoxCH2DC, 2, gain, ac);
-    if (updateButtons)
-        channel2DCButtonCheck(gain, ac);
-    sendCH2Controls();
-}
-
-void VeltoInterface::channel1DCButtonCheck(int gain, bool ac)
-{
-    const ScaleTables::QuickRangeButtons down = ScaleTables::channel1DCButtonCheck(gain, ac);
-    ui->toolButtonCh1ADC24V->setChecked(down.adc24V);
-    ui->toolButtonCh1ADC2V4->setChecked(down.adc2V4);
-}
-
-void VeltoInterface::channel2DCButtonCheck(int gain, bool ac)
-{
-    const ScaleTables::QuickRangeButtons down = ScaleTables::channel1DCButtonCheck(gain, ac);
-    ui->toolButtonCh2ADC24V->setChecked(down.adc24V);
-    ui->toolButtonCh2ADC2V4->setChecked(down.adc2V4);
-}
-
-void VeltoInterface::on_ch1GainSlider_valueChanged(int value) { channel1GainSliderChanged(value, true); }
-void VeltoInterface::on_ch2GainSlider_valueChanged(int value) { channel2GainSliderChanged(value, true); }
 
 namespace {
 // A quick range button: its gain on the slider (applied without touching the
@@ -283,90 +35,302 @@ void pressQuickRange(QToolButton *pressed, QToolButton *other, QSlider *gainSlid
 }
 } // namespace
 
-void VeltoInterface::on_toolButtonCh1ADC24V_clicked()
+ScopeChannels::ScopeChannels(Ui::VeltoInterface *ui, ScopeState *state, DeviceSession *session, ScopePlot *plot,
+                             ::TriggerControls *trigger, CursorControls *cursors, QObject *parent)
+    : QObject(parent), ui(ui), state(state), session(session), plot(plot), trigger(trigger), cursors(cursors)
 {
-    pressQuickRange(ui->toolButtonCh1ADC24V, ui->toolButtonCh1ADC2V4, ui->ch1GainSlider, ui->checkBoxCH1ACDC,
-                    ScaleTables::quickRangeGain24V, [this](int g) { channel1GainSliderChanged(g, false); },
-                    [this] { channel1ACDCChanged(false); });
+    const ScaleTables::SliderRange position = ScaleTables::positionSliderRange();
+    const ScaleTables::SliderRange logicPosition = ScaleTables::logicPositionSliderRange();
+    for (QSlider *slider : {ui->ch1PositionSlider, ui->ch2PositionSlider, ui->ch1CaptureSlider, ui->ch2CaptureSlider})
+        slider->setRange(position.minimum, position.maximum);
+    for (QSlider *slider : {ui->chdPositionSlider, ui->chdCaptureSlider})
+        slider->setRange(logicPosition.minimum, logicPosition.maximum);
+    connectControls();
 }
 
-void VeltoInterface::on_toolButtonCh1ADC2V4_clicked()
+void ScopeChannels::connectControls()
 {
-    pressQuickRange(ui->toolButtonCh1ADC2V4, ui->toolButtonCh1ADC24V, ui->ch1GainSlider, ui->checkBoxCH1ACDC,
-                    ScaleTables::quickRangeGain2V4, [this](int g) { channel1GainSliderChanged(g, false); },
-                    [this] { channel1ACDCChanged(false); });
+    connect(ui->checkBoxCH1Trace, &QCheckBox::clicked, this, &ScopeChannels::channel1TraceChanged);
+    connect(ui->checkBoxCH2Trace, &QCheckBox::clicked, this, &ScopeChannels::channel2TraceChanged);
+    connect(ui->checkBoxCHDTrace, &QCheckBox::clicked, this, &ScopeChannels::channelLogicTraceChanged);
+    connect(ui->groupBoxCH1AC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(1, on, true); });
+    connect(ui->groupBoxCH1DC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(1, on, false); });
+    connect(ui->groupBoxCH2AC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(2, on, true); });
+    connect(ui->groupBoxCH2DC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(2, on, false); });
+    connect(ui->checkBoxCH1ACDC, &QCheckBox::clicked, this, [this] { channel1ACDCChanged(true); });
+    connect(ui->checkBoxCH2ACDC, &QCheckBox::clicked, this, [this] { channel2ACDCChanged(true); });
+    for (QAbstractButton *b : {static_cast<QAbstractButton *>(ui->checkBoxCH1Invert), static_cast<QAbstractButton *>(ui->checkBoxCH1Average),
+                               static_cast<QAbstractButton *>(ui->checkBoxCH1Math), static_cast<QAbstractButton *>(ui->radioButtonCH1Sub),
+                               static_cast<QAbstractButton *>(ui->radioButtonCH1Multiply)})
+        connect(b, &QAbstractButton::clicked, this, [this] { sendCH1Controls(); });
+    for (QAbstractButton *b : {static_cast<QAbstractButton *>(ui->checkBoxCH2Invert), static_cast<QAbstractButton *>(ui->checkBoxCH2Average),
+                               static_cast<QAbstractButton *>(ui->checkBoxCH2Math), static_cast<QAbstractButton *>(ui->radioButtonCH2Sub),
+                               static_cast<QAbstractButton *>(ui->radioButtonCH2Multiply)})
+        connect(b, &QAbstractButton::clicked, this, [this] { sendCH2Controls(); });
+    connect(ui->checkBoxCHDInvert, &QCheckBox::clicked, this, [this] { sendCHDControls(); });
+    for (QCheckBox *bit : {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3, ui->checkBoxCHD4,
+                           ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7})
+        connect(bit, &QCheckBox::clicked, this, &ScopeChannels::sendCHDBitControls);
+    connect(ui->comboBoxADCBuffer, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ScopeChannels::scopeADCBufferChanged);
+    connect(ui->checkBoxmeterondev, &QCheckBox::clicked, this, [this] {
+        sendMixedControls();
+        state->redrawRequested = true;
+    });
+    connect(ui->ch1GainSlider, &QSlider::valueChanged, this, [this](int gain) { channel1GainSliderChanged(gain, true); });
+    connect(ui->ch2GainSlider, &QSlider::valueChanged, this, [this](int gain) { channel2GainSliderChanged(gain, true); });
+    connect(ui->toolButtonCh1ADC24V, &QToolButton::clicked, this, [this] { quickRange(1, true); });
+    connect(ui->toolButtonCh1ADC2V4, &QToolButton::clicked, this, [this] { quickRange(1, false); });
+    connect(ui->toolButtonCh2ADC24V, &QToolButton::clicked, this, [this] { quickRange(2, true); });
+    connect(ui->toolButtonCh2ADC2V4, &QToolButton::clicked, this, [this] { quickRange(2, false); });
+    connect(ui->ch1PositionSlider, &QSlider::valueChanged, this, [this](int value) {
+        channelPositionSliderChanged(0, value, state->settings.cursorChannel == 0);
+    });
+    connect(ui->ch2PositionSlider, &QSlider::valueChanged, this, [this](int value) {
+        channelPositionSliderChanged(1, value, state->settings.cursorChannel == 1);
+    });
+    connect(ui->chdPositionSlider, &QSlider::valueChanged, this, &ScopeChannels::channelLogicPositionSliderChanged);
+    connect(ui->chdSizeSlider, &QSlider::valueChanged, this, &ScopeChannels::channelLogicSizeSliderChanged);
+    connect(ui->samplingSlider, &QSlider::valueChanged, this, &ScopeChannels::scopeSamplingSliderChanged);
+    connect(ui->rollMode, &QCheckBox::clicked, this, &ScopeChannels::scopeRollModeChanged);
+    connect(ui->elasticMode, &QCheckBox::clicked, this, [this] {
+        sendMixedControls();
+        state->redrawRequested = true;
+    });
 }
 
-void VeltoInterface::on_toolButtonCh2ADC24V_clicked()
+// Either meter group box of a channel switches its trace: the box copies its
+// state to the trace check box and the twin box, then the trace handler runs.
+void ScopeChannels::meterBoxClicked(int channel, bool checked, bool acBox)
 {
-    pressQuickRange(ui->toolButtonCh2ADC24V, ui->toolButtonCh2ADC2V4, ui->ch2GainSlider, ui->checkBoxCH2ACDC,
-                    ScaleTables::quickRangeGain24V, [this](int g) { channel2GainSliderChanged(g, false); },
-                    [this] { channel2ACDCChanged(false); });
+    QCheckBox *trace = channel == 1 ? ui->checkBoxCH1Trace : ui->checkBoxCH2Trace;
+    QGroupBox *twin = channel == 1 ? (acBox ? ui->groupBoxCH1DC : ui->groupBoxCH1AC)
+                                   : (acBox ? ui->groupBoxCH2DC : ui->groupBoxCH2AC);
+    trace->setChecked(checked);
+    twin->setChecked(checked);
+    if (channel == 1)
+        channel1TraceChanged(checked);
+    else
+        channel2TraceChanged(checked);
 }
 
-void VeltoInterface::on_toolButtonCh2ADC2V4_clicked()
+void ScopeChannels::quickRange(int channel, bool range24V)
 {
-    pressQuickRange(ui->toolButtonCh2ADC2V4, ui->toolButtonCh2ADC24V, ui->ch2GainSlider, ui->checkBoxCH2ACDC,
-                    ScaleTables::quickRangeGain2V4, [this](int g) { channel2GainSliderChanged(g, false); },
-                    [this] { channel2ACDCChanged(false); });
+    const int gain = range24V ? ScaleTables::quickRangeGain24V : ScaleTables::quickRangeGain2V4;
+    if (channel == 1)
+        pressQuickRange(range24V ? ui->toolButtonCh1ADC24V : ui->toolButtonCh1ADC2V4,
+                        range24V ? ui->toolButtonCh1ADC2V4 : ui->toolButtonCh1ADC24V, ui->ch1GainSlider,
+                        ui->checkBoxCH1ACDC, gain, [this](int g) { channel1GainSliderChanged(g, false); },
+                        [this] { channel1ACDCChanged(false); });
+    else
+        pressQuickRange(range24V ? ui->toolButtonCh2ADC24V : ui->toolButtonCh2ADC2V4,
+                        range24V ? ui->toolButtonCh2ADC2V4 : ui->toolButtonCh2ADC24V, ui->ch2GainSlider,
+                        ui->checkBoxCH2ACDC, gain, [this](int g) { channel2GainSliderChanged(g, false); },
+                        [this] { channel2ACDCChanged(false); });
 }
 
-// --- Positions and the time base ---------------------------------------------
-
-void VeltoInterface::channelPositionSliderChanged(int channel, int value, int zero, bool moveMarkers)
+int ScopeChannels::scopeCH1ControlsValue() const
 {
-    // The handles keep their levels relative to the zero level, so the old
-    // zero level (`zero`) is not needed to move them.
-    Q_UNUSED(zero)
+    ChannelControls c;
+    c.trace = ui->checkBoxCH1Trace->isChecked();
+    c.coupling = ui->checkBoxCH1ACDC->isChecked();
+    c.invert = ui->checkBoxCH1Invert->isChecked();
+    c.average = ui->checkBoxCH1Average->isChecked();
+    c.math = ui->checkBoxCH1Math->isChecked();
+    c.subtract = ui->radioButtonCH1Sub->isChecked();
+    c.multiply = ui->radioButtonCH1Multiply->isChecked();
+    return channelControlByte(c);
+}
+
+int ScopeChannels::scopeCH2ControlsValue() const
+{
+    ChannelControls c;
+    c.trace = ui->checkBoxCH2Trace->isChecked();
+    c.coupling = ui->checkBoxCH2ACDC->isChecked();
+    c.invert = ui->checkBoxCH2Invert->isChecked();
+    c.average = ui->checkBoxCH2Average->isChecked();
+    c.math = ui->checkBoxCH2Math->isChecked();
+    c.subtract = ui->radioButtonCH2Sub->isChecked();
+    c.multiply = ui->radioButtonCH2Multiply->isChecked();
+    return channelControlByte(c);
+}
+
+int ScopeChannels::scopeCHDControlsValue() const
+{
+    return logicControlByte(ui->checkBoxCHDTrace->isChecked(), ui->checkBoxCHDInvert->isChecked());
+}
+
+void ScopeChannels::channel1TraceChanged(bool on)
+{
+    const bool accepted = confirmedWriteWithMemoryCheck(
+        [this](unsigned char *reply, int length) { return sendCH1Controls(reply, length); },
+        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
+    if (!accepted)
+        return;
+    ui->groupBoxCH1AC->setChecked(on);
+    ui->groupBoxCH1DC->setChecked(on);
+    bufferCheckMaxSize();
+    state->redrawRequested = true;
+}
+
+void ScopeChannels::channel2TraceChanged(bool on)
+{
+    const bool accepted = confirmedWriteWithMemoryCheck(
+        [this](unsigned char *reply, int length) { return sendCH2Controls(reply, length); },
+        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
+    if (!accepted)
+        return;
+    ui->groupBoxCH2AC->setChecked(on);
+    ui->groupBoxCH2DC->setChecked(on);
+    bufferCheckMaxSize();
+    state->redrawRequested = true;
+}
+
+void ScopeChannels::channelLogicTraceChanged()
+{
+    const bool accepted = confirmedWriteWithMemoryCheck(
+        [this](unsigned char *reply, int length) { return sendCHDControls(reply, length); },
+        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
+    if (!accepted)
+        return;
+    bufferCheckMaxSize();
+    state->redrawRequested = true;
+}
+
+void ScopeChannels::scopeADCBufferChanged(int index)
+{
+    session->sendCHBufferBlocks(index + 1);
+    bufferCheckMaxSize();
+    scopeRefreshSamplingRateLabel();
+    cursors->hCursorRefreshVisible();
+    cursors->vCursorRefreshLabel();
+    sendCH1Controls();
+    sendCH2Controls();
+    state->redrawRequested = true;
+}
+
+void ScopeChannels::bufferCheckMaxSize()
+{
+    unsigned char answer[1] = {0};
+    if (session->readBlock(ReadBlock::GeneratorBlocks, answer, 1) == 1)
+        bufferComboBoxItemChange(ui->comboBoxDACBuffer, answer[0]);
+    answer[0] = 0;
+    if (session->readBlock(ReadBlock::AcquisitionBlocks, answer, 1) == 1)
+        bufferComboBoxItemChange(ui->comboBoxADCBuffer, answer[0]);
+}
+
+void ScopeChannels::bufferComboBoxItemChange(QComboBox *comboBox, int count)
+{
+    const QStringList items = bufferSizeItems(count);
+    if (comboBox->count() == items.size())
+        return;
+    const int current = comboBox->currentIndex();
+    const bool blocked = comboBox->blockSignals(true);
+    comboBox->clear();
+    comboBox->addItems(items);
+    comboBox->setCurrentIndex(keptBufferIndex(current, items.size()));
+    comboBox->blockSignals(blocked);
+}
+
+void ScopeChannels::sendChannel1GainControls(int gain)
+{
+    session->sendMainConfiguration(ConfigEntry::Ch1Gain, lowByte(gain));
+}
+
+void ScopeChannels::sendChannel2GainControls(int gain)
+{
+    session->sendMainConfiguration(ConfigEntry::Ch2Gain, lowByte(gain));
+}
+
+void ScopeChannels::channel1GainSliderChanged(int gain, bool updateButtons)
+{
+    const bool ac = ui->checkBoxCH1ACDC->isChecked();
+    ui->labelCH1Gain->setText(ScaleTables::inputRangeText(gain));
+    channelSetBoxTitle(ui->groupBoxCH1AC, ui->groupBoxCH1DC, 1, gain, ac);
+    if (updateButtons)
+        channel1DCButtonCheck(gain, ac);
+    sendChannel1GainControls(gain);
+}
+
+void ScopeChannels::channel2GainSliderChanged(int gain, bool updateButtons)
+{
+    const bool ac = ui->checkBoxCH2ACDC->isChecked();
+    ui->labelCH2Gain->setText(ScaleTables::inputRangeText(gain));
+    channelSetBoxTitle(ui->groupBoxCH2AC, ui->groupBoxCH2DC, 2, gain, ac);
+    if (updateButtons)
+        channel2DCButtonCheck(gain, ac);
+    sendChannel2GainControls(gain);
+}
+
+void ScopeChannels::channel1ACDCChanged(bool updateButtons)
+{
+    const int gain = ui->ch1GainSlider->value();
+    const bool ac = ui->checkBoxCH1ACDC->isChecked();
+    channelSetBoxTitle(ui->groupBoxCH1AC, ui->groupBoxCH1DC, 1, gain, ac);
+    if (updateButtons)
+        channel1DCButtonCheck(gain, ac);
+    sendCH1Controls();
+}
+
+void ScopeChannels::channel2ACDCChanged(bool updateButtons)
+{
+    const int gain = ui->ch2GainSlider->value();
+    const bool ac = ui->checkBoxCH2ACDC->isChecked();
+    channelSetBoxTitle(ui->groupBoxCH2AC, ui->groupBoxCH2DC, 2, gain, ac);
+    if (updateButtons)
+        channel2DCButtonCheck(gain, ac);
+    sendCH2Controls();
+}
+
+void ScopeChannels::channel1DCButtonCheck(int gain, bool ac)
+{
+    const ScaleTables::QuickRangeButtons down = ScaleTables::channel1DCButtonCheck(gain, ac);
+    ui->toolButtonCh1ADC24V->setChecked(down.adc24V);
+    ui->toolButtonCh1ADC2V4->setChecked(down.adc2V4);
+}
+
+void ScopeChannels::channel2DCButtonCheck(int gain, bool ac)
+{
+    const ScaleTables::QuickRangeButtons down = ScaleTables::channel1DCButtonCheck(gain, ac);
+    ui->toolButtonCh2ADC24V->setChecked(down.adc24V);
+    ui->toolButtonCh2ADC2V4->setChecked(down.adc2V4);
+}
+
+void ScopeChannels::channelPositionSliderChanged(int channel, int value, bool moveMarkers)
+{
     const int ch = qBound(0, channel, 1);
-    zeroLevel[ch] = ScaleTables::plotCentre + value;
+    state->zeroLevel[ch] = ScaleTables::plotCentre + value;
     if (moveMarkers) {
         // The horizontal cursors keep their distance from the moving trace.
-        hCursors.absoluteA = hCursors.handleA(zeroLevel[0], zeroLevel[1]);
-        hCursors.absoluteB = hCursors.handleB(zeroLevel[0], zeroLevel[1]);
-        hCursorRefreshA();
-        hCursorRefreshB();
+        cursors->followZeroLevels();
     }
-    zeroHeadRefresh();
+    plot->zeroHeadRefresh();
     // Re-placing the current source's markers from their stored values
     // covers both marker kinds, so the level keeps its meaning in counts.
-    triggerModel.triggerSetChannelOffset(ch, value);
-    triggerRefreshPos();
-    redrawRequested = true;
+    trigger->model().triggerSetChannelOffset(ch, value);
+    trigger->triggerRefreshPos();
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::on_ch1PositionSlider_valueChanged(int value)
+void ScopeChannels::channelLogicSizeSliderChanged()
 {
-    channelPositionSliderChanged(0, value, zeroLevel[0], ui->comboBoxScopeCursorsChannel->currentIndex() == 0);
+    trigger->model().triggerSetChannelSize(Trigger::ChannelLogic, ui->chdSizeSlider->value());
+    trigger->triggerRefreshPos();
+    plot->logicLabelsRefresh();
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::on_ch2PositionSlider_valueChanged(int value)
+void ScopeChannels::channelLogicPositionSliderChanged(int value)
 {
-    channelPositionSliderChanged(1, value, zeroLevel[1], ui->comboBoxScopeCursorsChannel->currentIndex() == 1);
+    trigger->model().triggerSetChannelOffset(Trigger::ChannelLogic, value);
+    state->zeroLevel[2] = ScaleTables::plotCentre + value;
+    trigger->triggerRefreshPos();
+    plot->zeroHeadRefresh();
+    plot->logicLabelsRefresh();
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::channelLogicSizeSliderChanged()
-{
-    triggerModel.triggerSetChannelSize(Trigger::ChannelLogic, ui->chdSizeSlider->value());
-    triggerRefreshPos();
-    logicLabelsRefresh();
-    redrawRequested = true;
-}
-
-void VeltoInterface::channelLogicPositionSliderChanged(int value)
-{
-    triggerModel.triggerSetChannelOffset(Trigger::ChannelLogic, value);
-    zeroLevel[2] = ScaleTables::plotCentre + value;
-    triggerRefreshPos();
-    zeroHeadRefresh();
-    logicLabelsRefresh();
-    redrawRequested = true;
-}
-
-void VeltoInterface::on_chdPositionSlider_valueChanged(int value) { channelLogicPositionSliderChanged(value); }
-void VeltoInterface::on_chdSizeSlider_valueChanged() { channelLogicSizeSliderChanged(); }
-
-void VeltoInterface::channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac)
+void ScopeChannels::channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac)
 {
     const QString title = ScaleTables::channelBoxTitle(channel, gain, ac);
     for (QWidget *box : {box1, box2})
@@ -374,137 +338,118 @@ void VeltoInterface::channelSetBoxTitle(QWidget *box1, QWidget *box2, int channe
             group->setTitle(title);
 }
 
-void VeltoInterface::updateCh1Label(int ch1Controls, int ch2Controls)
+void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls)
 {
     ui->ch1Label->setText(
         ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls), ui->ch1GainSlider->value()));
 }
 
-void VeltoInterface::updateCh2Label(int ch2Controls, int ch1Controls)
+void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls)
 {
     ui->ch2Label->setText(
         ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls), ui->ch2GainSlider->value()));
 }
 
-void VeltoInterface::scopeSetSizeX(int blocks)
+void ScopeChannels::scopeSetSizeX(int blocks)
 {
     const ScaleTables::ScopeSize size = ScaleTables::scopeSizeForBlocks(blocks);
     if (size.samplesPerChannel <= 0)
         return;
-    const double oldExtent = 2.0 * samplesPerChannel;
-    const QCPRange shown = customPlot->xAxis->range();
-    samplesPerChannel = size.samplesPerChannel;
-    triggerModel.setFrameSize(samplesPerChannel);
-    triggerRefreshPos();
-    sendTriggerWrites({triggerModel.postWrite()});
-    vCursorSetRange(size.cursorMinimum, size.cursorMaximum);
-    vCursorRefresh();
+    const double oldExtent = 2.0 * state->samplesPerChannel;
+    const QCPRange shown = plot->plot()->xAxis->range();
+    state->samplesPerChannel = size.samplesPerChannel;
+    trigger->setFrameSize(state->samplesPerChannel);
+    cursors->vCursorSetRange(size.cursorMinimum, size.cursorMaximum);
+    cursors->vCursorRefresh();
     // A view of the whole frame stays a view of the whole frame; a zoomed
     // view is kept where it is, within the new extent.
     if (shown.lower <= 0.0 && shown.upper >= oldExtent)
-        customPlot->xAxis->setRange(0.0, size.xExtent);
+        plot->plot()->xAxis->setRange(0.0, size.xExtent);
     else
-        xAxisChanged(shown);
+        plot->xAxisChanged(shown);
 }
 
-void VeltoInterface::setupValues()
+void ScopeChannels::sendSamplingRate(int index)
 {
-    timeBaseTexts = ScaleTables::timeBaseTexts();
-    voltsPerDivTexts = ScaleTables::voltsPerDivTexts();
-    inputRangeTexts = ScaleTables::inputRangeTexts();
-    triggerIconsGreen = Trigger::iconList(true);
-    triggerIconsRed = Trigger::iconList(false);
+    session->sendMainConfiguration(ConfigEntry::SamplingRate, index);
 }
 
-// The conversions the read-outs use, as the window's own operations.
-QString VeltoInterface::int8ToVolt(uint8_t gain, int8_t sample) { return ScaleTables::int8ToVolt(gain, sample); }
-QString VeltoInterface::int8ToVolt(uint8_t gain, int8_t a, int8_t b) { return ScaleTables::int8ToVolt(gain, a, b); }
-QString VeltoInterface::int16ToVolt(uint8_t gain, int16_t value, int digits)
-{
-    return ScaleTables::int16ToVolt(gain, value, digits);
-}
-double VeltoInterface::int8ToVolt_f(uint8_t gain, int8_t sample) { return ScaleTables::int8ToVolt_f(gain, sample); }
-double VeltoInterface::int8ToVolt_f(uint8_t gain, int8_t a, int8_t b) { return ScaleTables::int8ToVolt_f(gain, a, b); }
-double VeltoInterface::int16ToVolt_f(uint8_t gain, int16_t value) { return ScaleTables::int16ToVolt_f(gain, value); }
-QString VeltoInterface::pixelValueToVolt(double pixels, QString voltsPerDiv, int digits)
-{
-    return ScaleTables::pixelValueToVolt(pixels, voltsPerDiv, digits);
-}
-double VeltoInterface::rawValueToVolt(QString voltsPerDiv, double pixels)
-{
-    return ScaleTables::rawValueToVolt(voltsPerDiv, pixels);
-}
-QString VeltoInterface::samplex100ToFrequency(int periodX100, uint8_t samplingIndex)
-{
-    return ScaleTables::samplex100ToFrequency(periodX100, samplingIndex);
-}
-double VeltoInterface::samplex100ToFrequency_f(int periodX100, uint8_t samplingIndex)
-{
-    return ScaleTables::samplex100ToFrequency_f(periodX100, samplingIndex);
-}
-QString VeltoInterface::get4Digits(double x) { return ScaleTables::get4Digits(x); }
-QString VeltoInterface::get3Digits(double x) { return ScaleTables::get3Digits(x); }
-QString VeltoInterface::getDigitsPrecision(double x, int decimals) { return ScaleTables::getDigitsPrecision(x, decimals); }
-int VeltoInterface::mapRange(int x, int a, int b, int c, int d) { return ScaleTables::mapRange(x, a, b, c, d); }
-double VeltoInterface::mapRangeF(double x, double a, double b, double c, double d)
-{
-    return ScaleTables::mapRangeF(x, a, b, c, d);
-}
-int VeltoInterface::mathRoundTo(double x, int step) { return ScaleTables::mathRoundTo(x, step); }
-double VeltoInterface::vCursorDeltaTime(double a, double b, QString &unit, double divisor, int samplingIndex)
-{
-    return ScaleTables::vCursorDeltaTime(a, b, unit, divisor, samplingIndex);
-}
-double VeltoInterface::deltaToFrequency(double t, int samplingIndex)
-{
-    return ScaleTables::deltaToFrequency(t, samplingIndex);
-}
-double VeltoInterface::vCursorFrequency(double t, QString &unit, int samplingIndex)
-{
-    return ScaleTables::vCursorFrequency(t, unit, samplingIndex);
-}
-
-void VeltoInterface::sendSamplingRate(int index)
-{
-    sendMainConfiguration(ConfigEntry::SamplingRate, index);
-}
-
-void VeltoInterface::scopeSamplingSliderChanged(int index)
+void ScopeChannels::scopeSamplingSliderChanged(int index)
 {
     const ScaleTables::SamplingControlStates states =
         ScaleTables::samplingControlStates(index, ui->rollMode->isChecked());
     ui->rollMode->setEnabled(states.rollEnabled);
+    state->settings.rollEnabled = states.rollEnabled;
     ui->elasticMode->setEnabled(states.elasticEnabled);
-    triggerModel.triggerSetSlowSamplingRate(states.slowSampling);
-    if (!usbDevice.deviceOpened)
+    trigger->model().triggerSetSlowSamplingRate(states.slowSampling);
+    if (!session->isOpen())
         return;
-    triggerRefreshPos();
+    trigger->triggerRefreshPos();
     scopeRefreshSamplingRateLabel();
     sendSamplingRate(index);
 }
 
-void VeltoInterface::scopeRollModeChanged()
+void ScopeChannels::scopeRollModeChanged()
 {
     sendMixedControls();
     ui->elasticMode->setEnabled(!ui->rollMode->isChecked());
-    redrawRequested = true;
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::on_rollMode_clicked() { scopeRollModeChanged(); }
-
-void VeltoInterface::on_elasticMode_clicked()
-{
-    sendMixedControls();
-    redrawRequested = true;
-}
-
-void VeltoInterface::scopeRefreshSamplingRateLabel()
+void ScopeChannels::scopeRefreshSamplingRateLabel()
 {
     ui->labelSamplingRate->setText(
         ScaleTables::samplingRateLabelText(ui->samplingSlider->value(), ui->comboBoxADCBuffer->currentIndex()));
 }
 
-void VeltoInterface::on_samplingSlider_valueChanged(int value)
+void ScopeChannels::sendCH1Controls()
 {
-    scopeSamplingSliderChanged(value);
+    session->sendMainConfiguration(ConfigEntry::Ch1Controls, scopeCH1ControlsValue());
+}
+
+int ScopeChannels::sendCH1Controls(unsigned char *reply, int length)
+{
+    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch1Controls, scopeCH1ControlsValue());
+}
+
+void ScopeChannels::sendCH2Controls()
+{
+    session->sendMainConfiguration(ConfigEntry::Ch2Controls, scopeCH2ControlsValue());
+}
+
+int ScopeChannels::sendCH2Controls(unsigned char *reply, int length)
+{
+    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch2Controls, scopeCH2ControlsValue());
+}
+
+void ScopeChannels::sendCHDControls()
+{
+    session->sendMainConfiguration(ConfigEntry::ChdControls, scopeCHDControlsValue());
+}
+
+int ScopeChannels::sendCHDControls(unsigned char *reply, int length)
+{
+    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::ChdControls, scopeCHDControlsValue());
+}
+
+void ScopeChannels::sendCHDBitControls()
+{
+    const bool shown[8] = {ui->checkBoxCHD0->isChecked(), ui->checkBoxCHD1->isChecked(), ui->checkBoxCHD2->isChecked(),
+                           ui->checkBoxCHD3->isChecked(), ui->checkBoxCHD4->isChecked(), ui->checkBoxCHD5->isChecked(),
+                           ui->checkBoxCHD6->isChecked(), ui->checkBoxCHD7->isChecked()};
+    session->sendMainConfiguration(ConfigEntry::ChdBits, logicBitsByte(shown));
+}
+
+void ScopeChannels::sendMixedControls()
+{
+    // The sniffer's single mode joins with the sniffer's controls.
+    session->sendMainConfiguration(ConfigEntry::MixedControls,
+                          mixedControls(ui->rollMode->isChecked(), ui->elasticMode->isChecked(), false,
+                                        ui->checkBoxmeterondev->isChecked(), awgSaveMode));
+}
+
+uint8_t ScopeChannels::scopeTraceMask() const
+{
+    return Frames::channelMaskFor(ui->checkBoxCH1Trace->isChecked(), ui->checkBoxCH2Trace->isChecked(),
+                                  ui->checkBoxCHDTrace->isChecked());
 }

@@ -1,263 +1,22 @@
-// Working the plot with the mouse and the keys: picking and dragging the
-// handles and markers, zoom and pan, the axis limits and the scroll bars,
-// renaming labels, and where the pixel-placed items go after a resize.
-// The rules are in PlotGeometry; this reads the pointer and applies them.
-#include "app/veltointerface.h"
+// Working the plot with the mouse and the keys.
+#include "scope/plotinteraction.h"
+
+#include "scope/cursorcontrols.h"
 #include "scope/plotgeometry.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/triggercontrols.h"
 #include "ui_veltointerface.h"
 
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScrollBar>
-#include <QSignalBlocker>
 
 #include <qcustomplot.h>
 
 #include <cmath>
 
 using namespace PlotGeometry;
-
-namespace {
-PlotGeometry::AxisMapping mappingOf(const QCPAxis *axis)
-{
-    PlotGeometry::AxisMapping m;
-    m.lower = axis->range().lower;
-    m.upper = axis->range().upper;
-    m.pixelFrom = axis->coordToPixel(m.lower);
-    m.pixelTo = axis->coordToPixel(m.upper);
-    return m;
-}
-} // namespace
-
-PlotGeometry::AxisMapping VeltoInterface::keyAxisMapping() const
-{
-    return mappingOf(customPlot->xAxis);
-}
-
-PlotGeometry::AxisMapping VeltoInterface::valueAxisMapping() const
-{
-    return mappingOf(customPlot->yAxis);
-}
-
-QVector<QCPAbstractItem *> VeltoInterface::selectableItems() const
-{
-    // In the order of the selection numbers.
-    return {hCursorHandle[0], hCursorHandle[1], vCursorHandle[0], vCursorHandle[1], triggerMarker,
-            windowMarker[0],  windowMarker[1],  zeroHandle[0],    zeroHandle[1],    zeroHandle[2]};
-}
-
-void VeltoInterface::selectItem(QMouseEvent *event)
-{
-    ItemDistances distances;
-    const QVector<QCPAbstractItem *> items = selectableItems();
-    for (int k = 0; k < int(distances.size()); ++k) {
-        QCPAbstractItem *item = items.at(k);
-        distances[size_t(k)] = item && item->visible() ? item->selectTest(event->localPos(), false) : -1.0;
-    }
-    selectedItem = pickSelection(distances, event->button() == Qt::LeftButton);
-    if (selectedItem == noSelection)
-        return;
-    if (auto *pixmap = qobject_cast<QCPItemPixmap *>(items.at(selectedItem)))
-        pixmap->setPen(QPen(selectionHighlightColor(selectedItem, ui->comboBoxTrigSource->currentIndex()), 1));
-    // A held handle is dragged, not the plot under it.
-    customPlot->setInteraction(QCP::iRangeDrag, false);
-    redrawRequested = true;
-}
-
-void VeltoInterface::deselectItem(QMouseEvent *)
-{
-    selectedItem = noSelection;
-    for (QCPAbstractItem *item : selectableItems())
-        if (auto *pixmap = qobject_cast<QCPItemPixmap *>(item))
-            pixmap->setPen(Qt::NoPen);
-    customPlot->setInteraction(QCP::iRangeDrag, controlHeld);
-    redrawRequested = true;
-}
-
-void VeltoInterface::moveCursor(QMouseEvent *event)
-{
-    if (!(event->buttons() & Qt::LeftButton) || selectedItem == noSelection)
-        return;
-    const QPointF pixel = roundedPointer(event->localPos());
-    const double x = customPlot->xAxis->pixelToCoord(pixel.x());
-    const double y = customPlot->yAxis->pixelToCoord(pixel.y());
-    const double safeX = std::isfinite(x) ? qBound(-1.0e6, x, 1.0e6) : 0.0;
-    const double safeY = std::isfinite(y) ? qBound(-1.0e6, y, 1.0e6) : 0.0;
-    switch (selectedItem) {
-    case HCursorA:
-        hCursors.absoluteA = int(std::trunc(safeY));
-        hCursorRefreshA();
-        break;
-    case HCursorB:
-        hCursors.absoluteB = int(std::trunc(safeY));
-        hCursorRefreshB();
-        break;
-    case VCursorA:
-        vCursors.positionA = int(std::trunc(safeX));
-        vCursorRefreshA();
-        vCursorRefreshLabel();
-        break;
-    case VCursorB:
-        vCursors.positionB = int(std::trunc(safeX));
-        vCursorRefreshB();
-        vCursorRefreshLabel();
-        break;
-    case Ch1Zero:
-    case Ch2Zero: {
-        const double held = clampPixelToBand(pixel.y(), valueAxisMapping(), analogZeroHandleLow, analogZeroHandleHigh);
-        QSlider *slider = selectedItem == Ch1Zero ? ui->ch1PositionSlider : ui->ch2PositionSlider;
-        const double value = customPlot->yAxis->pixelToCoord(held);
-        // A plot without height has no coordinates to drag to.
-        if (std::isfinite(value))
-            slider->setValue(zeroHandleSliderValue(value, slider->minimum(), slider->maximum()));
-        break;
-    }
-    case LogicZero: {
-        const double held = clampPixelToBand(pixel.y(), valueAxisMapping(), logicZeroHandleLow, logicZeroHandleHigh);
-        QSlider *slider = ui->chdPositionSlider;
-        const double value = customPlot->yAxis->pixelToCoord(held);
-        if (std::isfinite(value))
-            slider->setValue(logicZeroHandleSliderValue(value, slider->minimum(), slider->maximum()));
-        break;
-    }
-    case TriggerMarker:
-    case WindowLowMarker:
-    case WindowHighMarker: {
-        const TriggerModel::Marker marker = selectedItem == TriggerMarker     ? TriggerModel::Marker::Trigger
-                                            : selectedItem == WindowLowMarker ? TriggerModel::Marker::WindowLow
-                                                                              : TriggerModel::Marker::WindowHigh;
-        const QVector<Trigger::ConfigWrite> writes =
-            triggerModel.dragMarker(marker, safeX, safeY, triggerModeChecked() == Trigger::Free);
-        triggerMarkersPlace();
-        sendTriggerWrites(writes);
-        break;
-    }
-    default:
-        break;
-    }
-    redrawRequested = true;
-}
-
-void VeltoInterface::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Control) {
-        // The mouse pans the time axis while Control is held.
-        controlHeld = true;
-        customPlot->setInteractions(QCP::iRangeDrag);
-    } else if (event->key() == Qt::Key_Shift) {
-        customPlot->axisRect()->setRangeZoom(Qt::Vertical);
-    }
-    QMainWindow::keyPressEvent(event);
-}
-
-void VeltoInterface::keyReleaseEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Control) {
-        controlHeld = false;
-        customPlot->setInteractions(QCP::iRangeZoom);
-    } else if (event->key() == Qt::Key_Shift) {
-        customPlot->axisRect()->setRangeZoom(Qt::Horizontal);
-    }
-    QMainWindow::keyReleaseEvent(event);
-}
-
-void VeltoInterface::xAxisChanged(const QCPRange &range)
-{
-    const AxisRange limited = limitXRange(range.lower, range.upper, 2.0 * samplesPerChannel);
-    if (limited.lower != range.lower || limited.upper != range.upper) {
-        // Setting the held range calls this again with a range that holds.
-        customPlot->xAxis->setRange(limited.lower, limited.upper);
-        return;
-    }
-    placeItemsOnAxes();
-    setHorizontalScrollBar(limited.lower, limited.upper);
-}
-
-void VeltoInterface::yAxisChanged(const QCPRange &range)
-{
-    const AxisRange limited = limitYRange(range.lower, range.upper);
-    if (limited.lower != range.lower || limited.upper != range.upper) {
-        customPlot->yAxis->setRange(limited.lower, limited.upper);
-        return;
-    }
-    placeItemsOnAxes();
-    setVerticalScrollBar(limited.lower, limited.upper);
-}
-
-void VeltoInterface::placeItemsOnAxes()
-{
-    // Items placed in pixels follow the axes: the cursors, the zero
-    // handles, the logic labels and the trigger markers.
-    hCursors.absoluteA = hCursors.handleA(zeroLevel[0], zeroLevel[1]);
-    hCursors.absoluteB = hCursors.handleB(zeroLevel[0], zeroLevel[1]);
-    hCursorRefreshA();
-    hCursorRefreshB();
-    if (ui->checkBoxCHDTrace->isChecked())
-        logicLabelsRefresh();
-    vCursorRefresh();
-    zeroHeadRefresh();
-    triggerMarkersPlace();
-}
-
-void VeltoInterface::setHorizontalScrollBar(double lower, double upper)
-{
-    const ScrollBarSetting bar = horizontalScrollBar(lower, upper, 2.0 * samplesPerChannel);
-    const QSignalBlocker blocker(ui->horizontalScrollBar);
-    ui->horizontalScrollBar->setRange(bar.minimum, bar.maximum);
-    ui->horizontalScrollBar->setPageStep(bar.pageStep);
-    ui->horizontalScrollBar->setValue(bar.value);
-}
-
-void VeltoInterface::setVerticalScrollBar(double lower, double upper)
-{
-    const ScrollBarSetting bar = verticalScrollBar(lower, upper);
-    const QSignalBlocker blocker(ui->verticalScrollBar);
-    ui->verticalScrollBar->setRange(bar.minimum, bar.maximum);
-    ui->verticalScrollBar->setPageStep(bar.pageStep);
-    ui->verticalScrollBar->setValue(bar.value);
-}
-
-void VeltoInterface::horizontalScrollBarChanged(int value)
-{
-    const AxisRange range = horizontalRangeFromScrollBar(value, customPlot->xAxis->range().size());
-    customPlot->xAxis->setRange(range.lower, range.upper);
-    customPlot->replot();
-}
-
-void VeltoInterface::on_horizontalScrollBar_valueChanged(int value) { horizontalScrollBarChanged(value); }
-
-void VeltoInterface::on_verticalScrollBar_valueChanged(int value)
-{
-    const AxisRange range =
-        verticalRangeFromScrollBar(value, ui->verticalScrollBar->maximum(), customPlot->yAxis->range().size());
-    customPlot->yAxis->setRange(range.lower, range.upper);
-    customPlot->replot();
-}
-
-void VeltoInterface::on_sizeChanged()
-{
-    // The layout of the plot follows its size only at the next replot;
-    // the items placed in pixels need it now.
-    customPlot->plotLayout()->update(QCPLayoutElement::upPreparation);
-    customPlot->plotLayout()->update(QCPLayoutElement::upMargins);
-    customPlot->plotLayout()->update(QCPLayoutElement::upLayout);
-    const CursorLabelPositions p = cursorLabelPositions(customPlot->width(), customPlot->height());
-    labelDeltaTime->position->setCoords(p.deltaTime);
-    labelFrequency->position->setCoords(p.frequency);
-    labelDeltaVolt->position->setCoords(p.deltaVolt);
-    labelVoltB->position->setCoords(p.voltB);
-    labelVoltA->position->setCoords(p.voltA);
-    placeItemsOnAxes();
-    redrawRequested = true;
-}
-
-bool VeltoInterface::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == customPlot && event->type() == QEvent::Resize)
-        QTimer::singleShot(0, this, [this] { on_sizeChanged(); });
-    return QMainWindow::eventFilter(watched, event);
-}
 
 namespace {
 // The text item whose box holds the pointer, the one whose centre is nearest
@@ -287,29 +46,143 @@ QCPItemText *textItemAt(QCustomPlot *plot, const QPointF &pointer)
 }
 } // namespace
 
-void VeltoInterface::itemDoubleClick(QCPAbstractItem *item, QMouseEvent *event)
+PlotInteraction::PlotInteraction(Ui::VeltoInterface *ui, ScopeState *state, ScopePlot *plot, CursorControls *cursors,
+                                 TriggerControls *trigger, QObject *parent)
+    : QObject(parent), ui(ui), state(state), plot(plot), cursors(cursors), trigger(trigger)
 {
-    QCPItemText *text = event ? textItemAt(customPlot, event->localPos()) : nullptr;
+    QCustomPlot *customPlot = plot->plot();
+    connect(customPlot, &QCustomPlot::mouseMove, this, &PlotInteraction::moveCursor);
+    connect(customPlot, &QCustomPlot::mousePress, this, &PlotInteraction::selectItem);
+    connect(customPlot, &QCustomPlot::mouseRelease, this, &PlotInteraction::deselectItem);
+    connect(customPlot, &QCustomPlot::itemDoubleClick, this, &PlotInteraction::itemDoubleClick);
+    connect(ui->xyMode, &QCheckBox::clicked, this, &PlotInteraction::xyModeChanged);
+}
+
+void PlotInteraction::selectItem(QMouseEvent *event)
+{
+    ItemDistances distances;
+    const QVector<QCPAbstractItem *> items = plot->items().selectable();
+    for (int k = 0; k < int(distances.size()); ++k) {
+        QCPAbstractItem *item = items.at(k);
+        distances[size_t(k)] = item && item->visible() ? item->selectTest(event->localPos(), false) : -1.0;
+    }
+    selected = pickSelection(distances, event->button() == Qt::LeftButton);
+    if (selected == noSelection)
+        return;
+    if (auto *pixmap = qobject_cast<QCPItemPixmap *>(items.at(selected)))
+        pixmap->setPen(QPen(selectionHighlightColor(selected, ui->comboBoxTrigSource->currentIndex()), 1));
+    // A held handle is dragged, not the plot under it.
+    plot->plot()->setInteraction(QCP::iRangeDrag, false);
+    state->redrawRequested = true;
+}
+
+void PlotInteraction::deselectItem(QMouseEvent *)
+{
+    selected = noSelection;
+    for (QCPAbstractItem *item : plot->items().selectable())
+        if (auto *pixmap = qobject_cast<QCPItemPixmap *>(item))
+            pixmap->setPen(Qt::NoPen);
+    plot->plot()->setInteraction(QCP::iRangeDrag, controlHeld);
+    state->redrawRequested = true;
+}
+
+void PlotInteraction::moveCursor(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || selected == noSelection)
+        return;
+    const QPointF pixel = roundedPointer(event->localPos());
+    const double x = plot->plot()->xAxis->pixelToCoord(pixel.x());
+    const double y = plot->plot()->yAxis->pixelToCoord(pixel.y());
+    const double safeX = std::isfinite(x) ? qBound(-1.0e6, x, 1.0e6) : 0.0;
+    const double safeY = std::isfinite(y) ? qBound(-1.0e6, y, 1.0e6) : 0.0;
+    switch (selected) {
+    case HCursorA:
+    case HCursorB:
+        cursors->dragHorizontal(selected == HCursorA ? 0 : 1, int(std::trunc(safeY)));
+        break;
+    case VCursorA:
+    case VCursorB:
+        cursors->dragVertical(selected == VCursorA ? 0 : 1, int(std::trunc(safeX)));
+        break;
+    case Ch1Zero:
+    case Ch2Zero:
+    case LogicZero:
+        dragZeroHandle(pixel.y());
+        break;
+    case TriggerMarker:
+    case WindowLowMarker:
+    case WindowHighMarker: {
+        const TriggerModel::Marker marker = selected == TriggerMarker     ? TriggerModel::Marker::Trigger
+                                            : selected == WindowLowMarker ? TriggerModel::Marker::WindowLow
+                                                                              : TriggerModel::Marker::WindowHigh;
+        trigger->dragMarker(marker, safeX, safeY);
+        break;
+    }
+    default:
+        break;
+    }
+    state->redrawRequested = true;
+}
+
+void PlotInteraction::keyPressed(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Control) {
+        // The mouse pans the time axis while Control is held.
+        controlHeld = true;
+        plot->plot()->setInteractions(QCP::iRangeDrag);
+    } else if (event->key() == Qt::Key_Shift) {
+        plot->plot()->axisRect()->setRangeZoom(Qt::Vertical);
+    }
+}
+
+void PlotInteraction::keyReleased(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Control) {
+        controlHeld = false;
+        plot->plot()->setInteractions(QCP::iRangeZoom);
+    } else if (event->key() == Qt::Key_Shift) {
+        plot->plot()->axisRect()->setRangeZoom(Qt::Horizontal);
+    }
+}
+
+void PlotInteraction::itemDoubleClick(QCPAbstractItem *item, QMouseEvent *event)
+{
+    QCPItemText *text = event ? textItemAt(plot->plot(), event->localPos()) : nullptr;
     if (!text)
         text = qobject_cast<QCPItemText *>(item);
     if (!text)
         return;
     bool ok = false;
     const QString name = askLabel ? askLabel(text->text(), &ok)
-                                  : QInputDialog::getText(this, tr("Rename"), tr("New Label:"), QLineEdit::Normal,
+                                  : QInputDialog::getText(ui->plotArea, tr("Rename"), tr("New Label:"), QLineEdit::Normal,
                                                           text->text(), &ok);
     if (ok) {
         text->setText(name);
-        redrawRequested = true;
+        state->redrawRequested = true;
     }
 }
 
-void VeltoInterface::on_xyMode_clicked()
+void PlotInteraction::xyModeChanged()
 {
-    cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
-    cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
-    setupScatterStyles(ui->checkBoxVectors->isChecked());
-    scopeSetTriggerType();
-    showCH1ZeroVerticalIndicator(ui->checkBoxCH1Trace->isChecked());
-    redrawRequested = true;
+    cursors->cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
+    cursors->cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
+    plot->setupScatterStyles(ui->checkBoxVectors->isChecked());
+    trigger->scopeSetTriggerType();
+    plot->showCH1ZeroVerticalIndicator(ui->checkBoxCH1Trace->isChecked());
+    state->redrawRequested = true;
+}
+
+void PlotInteraction::dragZeroHandle(double pixelY)
+{
+    const bool logic = selected == LogicZero;
+    const double held = logic ? clampPixelToBand(pixelY, plot->valueAxisMapping(), logicZeroHandleLow, logicZeroHandleHigh)
+                              : clampPixelToBand(pixelY, plot->valueAxisMapping(), analogZeroHandleLow,
+                                                 analogZeroHandleHigh);
+    QSlider *slider = logic ? ui->chdPositionSlider : selected == Ch1Zero ? ui->ch1PositionSlider : ui->ch2PositionSlider;
+    const double value = plot->plot()->yAxis->pixelToCoord(held);
+    // A plot without height has no coordinates to drag to.
+    if (!std::isfinite(value))
+        return;
+    slider->setValue(logic ? logicZeroHandleSliderValue(value, slider->minimum(), slider->maximum())
+                           : zeroHandleSliderValue(value, slider->minimum(), slider->maximum()));
 }

@@ -1,25 +1,134 @@
-// The oscilloscope plot: axes, graphs in drawing order, drawing options and
-// the colour themes.
-#include "app/veltointerface.h"
-#include "scope/plotgeometry.h"
+// The oscilloscope plot: axes, graphs in drawing order, the items placed
+// on it, drawing options, the colour themes, the zero indicators, the logic
+// labels, the axis limits and the scroll bars.
+#include "scope/scopeplot.h"
+
+#include "base/logging.h"
+#include "scope/scopestate.h"
 #include "scope/veltograph.h"
 #include "ui/customtheme.h"
+#include "ui/options.h"
 #include "ui/themes.h"
 #include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+using namespace PlotGeometry;
+
 namespace {
-constexpr double plotHeight = PlotGeometry::plotHeight;
+const QColor hCursorColour(QStringLiteral("#1692e5"));
+const QColor vCursorColour(QStringLiteral("#e04e4e"));
+const QColor zeroColour(QStringLiteral("#f9a94c"));
+
+// A handle that stands in the plot's margin on one side: the zero and
+// horizontal cursor handles left of the axis box, the vertical cursor handles
+// above it. Clipped to the axis box like every item, they were cut in half.
+// On the other sides they stay clipped, so that a handle whose level or time
+// is out of view is not drawn over the axes.
+class MarginHandle : public QCPItemPixmap
+{
+public:
+    MarginHandle(QCustomPlot *plot, Qt::Edge margin) : QCPItemPixmap(plot), margin(margin) {}
+
+protected:
+    QRect clipRect() const override
+    {
+        QRect rect = QCPItemPixmap::clipRect();
+        const QRect whole = parentPlot()->viewport();
+        if (margin == Qt::LeftEdge)
+            rect.setLeft(whole.left());
+        else if (margin == Qt::TopEdge)
+            rect.setTop(whole.top());
+        return rect;
+    }
+
+private:
+    Qt::Edge margin;
+};
+
+// A handle image whose anchor point (see placeHandle) is where the item
+// stands; `margin` is the side of the plot it may reach into, if any.
+QCPItemPixmap *makeHandle(QCustomPlot *plot, const QString &icon, Qt::Edges margin = {})
+{
+    QCPItemPixmap *item = margin ? new MarginHandle(plot, margin.testFlag(Qt::LeftEdge) ? Qt::LeftEdge : Qt::TopEdge)
+                                 : new QCPItemPixmap(plot);
+    item->setPixmap(QPixmap(icon));
+    item->topLeft->setType(QCPItemPosition::ptAbsolute);
+    item->setScaled(false);
+    item->setPen(Qt::NoPen);
+    item->setSelectable(true);
+    return item;
+}
+
+// A line through the handle's anchor, horizontal or vertical.
+QCPItemStraightLine *makeLine(QCustomPlot *plot, QCPItemAnchor *anchor, bool horizontal, const QColor &colour)
+{
+    auto *line = new QCPItemStraightLine(plot);
+    line->point1->setParentAnchor(anchor);
+    line->point2->setParentAnchor(anchor);
+    line->point1->setCoords(0, 0);
+    line->point2->setCoords(horizontal ? 1 : 0, horizontal ? 0 : 1);
+    line->setPen(QPen(colour, 1, Qt::DashLine));
+    line->setSelectable(false);
+    return line;
+}
+
+QCPItemText *makeLabel(QCustomPlot *plot, const QString &text, Qt::Alignment alignment)
+{
+    auto *label = new QCPItemText(plot);
+    label->position->setType(QCPItemPosition::ptAbsolute);
+    label->setPositionAlignment(alignment);
+    label->setText(text);
+    label->setSelectable(false);
+    return label;
+}
+
+PlotGeometry::AxisMapping mappingOf(const QCPAxis *axis)
+{
+    PlotGeometry::AxisMapping m;
+    m.lower = axis->range().lower;
+    m.upper = axis->range().upper;
+    m.pixelFrom = axis->coordToPixel(m.lower);
+    m.pixelTo = axis->coordToPixel(m.upper);
+    return m;
+}
+
 } // namespace
 
-void VeltoInterface::setupGrid()
+QVector<QCPAbstractItem *> ScopeItems::selectable() const
 {
-    setupGraphs();
-    setupItemLabels();
-    setupCursors();
-    setupTracers();
+    return {hCursorHandle[0], hCursorHandle[1], vCursorHandle[0], vCursorHandle[1], triggerMarker,
+            windowMarker[0],  windowMarker[1],  zeroHandle[0],    zeroHandle[1],    zeroHandle[2]};
+}
 
+ScopePlot::ScopePlot(Ui::VeltoInterface *ui, ScopeState *state, const ScopeOptions *options, QObject *parent)
+    : QObject(parent), ui(ui), state(state), options(options)
+{
+    themeDialog = new CustomTheme(nullptr);
+    themeDialog->loadTheme();
+    connect(themeDialog, &CustomTheme::applyCustomTheme, this, &ScopePlot::setTheme);
+    setupGraphs();
+    setupItems();
+    setupTracers();
+    setupAxes();
+    setTheme(options->theme, themeDialog->colors());
+    customPlot->installEventFilter(this);
+    connect(ui->horizontalScrollBar, &QScrollBar::valueChanged, this, &ScopePlot::horizontalScrollBarChanged);
+    connect(ui->verticalScrollBar, &QScrollBar::valueChanged, this, &ScopePlot::verticalScrollBarChanged);
+    connect(ui->checkBoxVectors, &QCheckBox::clicked, this, &ScopePlot::displayVectorsChanged);
+    connect(ui->intensitySlider, &QSlider::valueChanged, this, &ScopePlot::displayIntensitySliderChanged);
+}
+
+ScopePlot::~ScopePlot()
+{
+    delete themeDialog;
+}
+
+void ScopePlot::setupAxes()
+{
     for (QCPAxis *axis : {customPlot->xAxis, customPlot->yAxis, customPlot->xAxis2, customPlot->yAxis2}) {
         axis->setVisible(true);
         axis->setTickLabels(false);
@@ -36,16 +145,16 @@ void VeltoInterface::setupGrid()
     connect(customPlot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), customPlot->yAxis2,
             QOverload<const QCPRange &>::of(&QCPAxis::setRange));
     connect(customPlot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
-            &VeltoInterface::xAxisChanged);
+            &ScopePlot::xAxisChanged);
     connect(customPlot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
-            &VeltoInterface::yAxisChanged);
+            &ScopePlot::yAxisChanged);
 
     // The whole frame and the whole height are in view at start; zooming
     // and panning work from there.
-    customPlot->yAxis->setRange(0, plotHeight);
-    customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
-    setHorizontalScrollBar(0, 2.0 * samplesPerChannel);
-    setVerticalScrollBar(0, plotHeight);
+    customPlot->yAxis->setRange(0, PlotGeometry::plotHeight);
+    customPlot->xAxis->setRange(0, 2.0 * state->samplesPerChannel);
+    setHorizontalScrollBar(0, 2.0 * state->samplesPerChannel);
+    setVerticalScrollBar(0, PlotGeometry::plotHeight);
 
     QCPAxisRect *rect = customPlot->axisRect();
     rect->setRangeDrag(Qt::Horizontal);
@@ -54,11 +163,9 @@ void VeltoInterface::setupGrid()
     customPlot->setInteractions(QCP::iRangeZoom);
     customPlot->setNoAntialiasingOnDrag(true);
     customPlot->setSelectionTolerance(int(PlotGeometry::pickDistance));
-
-    setTheme(scopeOptions.theme, customThemeDialog ? customThemeDialog->colors() : nullptr);
 }
 
-void VeltoInterface::setupGraphs()
+void ScopePlot::setupGraphs()
 {
     customPlot = new QCustomPlot(ui->plotArea);
     customPlot->setObjectName(QStringLiteral("customPlot"));
@@ -69,59 +176,149 @@ void VeltoInterface::setupGraphs()
     grid->addWidget(customPlot, 0, 0);
     grid->setRowStretch(0, 1);
     grid->setColumnStretch(0, 1);
-    customPlot->xAxis->setRange(0, 2.0 * samplesPerChannel);
-    customPlot->yAxis->setRange(0, plotHeight);
+    customPlot->xAxis->setRange(0, 2.0 * state->samplesPerChannel);
+    customPlot->yAxis->setRange(0, PlotGeometry::plotHeight);
 
     // Thick pens are drawn as plain polylines: stroking them as one path
     // costs several times as much.
     customPlot->setPlottingHint(QCP::phFastPolylines, true);
-    auto add = [this]() {
+    ScopeGraphs &g = graphList;
+    auto add = [this, &g]() {
         // Each graph draws what the pixels can show and the persistence strokes.
         auto *graph = new VeltoGraph(customPlot->xAxis, customPlot->yAxis);
-        allGraphs.append(graph);
+        g.all.append(graph);
         return graph;
     };
-    // Later graphs draw over earlier ones.
-    ch1Graph = add();
-    ch1RefGraph = add();
-    ch2Graph = add();
-    ch2RefGraph = add();
+    g.ch1 = add();
+    g.ch1Reference = add();
+    g.ch2 = add();
+    g.ch2Reference = add();
     for (int k = 0; k < 9; ++k) {
-        decayGraphs[0][k] = add();
-        decayGraphs[1][k] = add();
+        g.decay[0][k] = add();
+        g.decay[1][k] = add();
     }
     for (int bit = 0; bit < 8; ++bit) {
-        logicGraphs[bit] = add();
-        logicBaseGraphs[bit] = add();
-        logicRefGraphs[bit] = add();
-        for (QCPGraph *graph : {logicGraphs[bit], logicBaseGraphs[bit], logicRefGraphs[bit]})
+        g.logic[bit] = add();
+        g.logicBase[bit] = add();
+        g.logicReference[bit] = add();
+        for (QCPGraph *graph : {g.logic[bit], g.logicBase[bit], g.logicReference[bit]})
             graph->setLineStyle(QCPGraph::lsStepCenter);
-        logicGraphs[bit]->setSelectable(QCP::stNone);
-        logicBaseGraphs[bit]->setSelectable(QCP::stNone);
+        g.logic[bit]->setSelectable(QCP::stNone);
+        g.logicBase[bit]->setSelectable(QCP::stNone);
     }
-    fftGraphs[0] = add();
-    fftGraphs[1] = add();
-    fftGraphs[0]->setLineStyle(QCPGraph::lsImpulse);
-    fftGraphs[1]->setLineStyle(QCPGraph::lsImpulse);
-    for (VeltoGraph *graph : allGraphs)
+    g.fft[0] = add();
+    g.fft[1] = add();
+    g.fft[0]->setLineStyle(QCPGraph::lsImpulse);
+    g.fft[1]->setLineStyle(QCPGraph::lsImpulse);
+    for (VeltoGraph *graph : g.all)
         graph->setAdaptiveSampling(true);
 }
 
-void VeltoInterface::displayControlsSet()
+void ScopePlot::setupItems()
 {
-    for (QCPGraph *graph : {ch1Graph, ch2Graph}) {
+    ScopeItems &it = itemList;
+    for (int bit = 0; bit < 8; ++bit) {
+        it.logicLabels[bit] =
+            makeLabel(customPlot, QStringLiteral("Bit %1").arg(bit), Qt::AlignLeft | Qt::AlignVCenter);
+        it.logicLabels[bit]->setFont(QFont(QStringLiteral("Courier New"), 10));
+        it.logicLabels[bit]->setVisible(false);
+    }
+    for (int k = 0; k < 2; ++k) {
+        it.hCursorHandle[k] = makeHandle(
+            customPlot, k == 0 ? QStringLiteral(":/icons/HcursorCA.png") : QStringLiteral(":/icons/HcursorCB.png"),
+            Qt::LeftEdge);
+        it.hCursorLine[k] = makeLine(customPlot, it.hCursorHandle[k]->left, true, hCursorColour);
+        it.vCursorHandle[k] = makeHandle(customPlot, QStringLiteral(":/icons/VcursorC.png"), Qt::TopEdge);
+        it.vCursorLine[k] = makeLine(customPlot, it.vCursorHandle[k]->bottom, false, vCursorColour);
+    }
+    placeHandle(it.vCursorHandle[0], 150, 12, true);
+    placeHandle(it.vCursorHandle[1], 100, 12, true);
+
+    it.labelDeltaTime = makeLabel(customPlot, QStringLiteral("ΔT = 0 ms"), Qt::AlignRight | Qt::AlignVCenter);
+    it.labelFrequency = makeLabel(customPlot, QStringLiteral(" 1/ΔT = 0 ms "), Qt::AlignRight | Qt::AlignVCenter);
+    it.labelDeltaVolt = makeLabel(customPlot, QStringLiteral("ΔV = 0 V"), Qt::AlignLeft | Qt::AlignVCenter);
+    it.labelVoltB = makeLabel(customPlot, QStringLiteral("Vb = 0 V"), Qt::AlignLeft | Qt::AlignVCenter);
+    it.labelVoltA = makeLabel(customPlot, QStringLiteral("Va = 0 V"), Qt::AlignLeft | Qt::AlignVCenter);
+    for (QCPItemText *label : {it.labelDeltaTime, it.labelFrequency, it.labelDeltaVolt, it.labelVoltB, it.labelVoltA})
+        label->setFont(QFont(QStringLiteral("Courier New"), 10));
+
+    const QString zeroIcons[3] = {QStringLiteral(":/icons/chan1-zero.png"), QStringLiteral(":/icons/chan2-zero.png"),
+                                  QStringLiteral(":/icons/chanL-zero.png")};
+    for (int ch = 0; ch < 3; ++ch) {
+        it.zeroHandle[ch] = makeHandle(customPlot, zeroIcons[ch], Qt::LeftEdge);
+        it.zeroLine[ch] = makeLine(customPlot, it.zeroHandle[ch]->left, true, zeroColour);
+        it.zeroLine[ch]->setPen(QPen(zeroColour, 1, Qt::DotLine));
+    }
+    it.ch1vZeroHandle = makeHandle(customPlot, QStringLiteral(":/icons/chan1v-zero.png"), Qt::TopEdge);
+    it.ch1vZeroLine = makeLine(customPlot, it.ch1vZeroHandle->bottom, false, zeroColour);
+    it.ch1vZeroLine->setPen(QPen(zeroColour, 1, Qt::DotLine));
+    it.ch1vZeroHandle->setVisible(false);
+    it.ch1vZeroLine->setVisible(false);
+
+    it.triggerMarker = makeHandle(customPlot, QStringLiteral(":/icons/risingg.png"));
+    it.windowMarker[0] = makeHandle(customPlot, QStringLiteral(":/icons/window2g.png"));
+    it.windowMarker[1] = makeHandle(customPlot, QStringLiteral(":/icons/window1g.png"));
+    it.triggerMarker->setVisible(false);
+    it.windowMarker[0]->setVisible(false);
+    it.windowMarker[1]->setVisible(false);
+}
+
+void ScopePlot::setupTracers()
+{
+    QCPGraph *graphs[2] = {graphList.ch1, graphList.ch2};
+    for (int ch = 0; ch < 2; ++ch) {
+        for (int k = 0; k < 2; ++k) {
+            auto *tracer = new QCPItemTracer(customPlot);
+            tracer->setGraph(graphs[ch]);
+            tracer->setInterpolating(true);
+            tracer->setStyle(QCPItemTracer::tsCircle);
+            tracer->setSize(7);
+            tracer->setPen(QPen(hCursorColour));
+            tracer->setSelectable(false);
+            tracer->setVisible(false);
+            itemList.tracers[ch][k] = tracer;
+        }
+    }
+}
+
+void ScopePlot::placeHandle(QCPItemPixmap *item, double x, double y, bool centred)
+{
+    // Handles pointing right (cursor A/B, zero handles) stand with their left
+    // edge's middle on the point; handles pointing down or up, and the
+    // trigger markers, stand with their centre on it.
+    if (!item)
+        return;
+    const QSize size = item->pixmap().size();
+    if (centred)
+        item->topLeft->setCoords(x - size.width() / 2.0, y - size.height() / 2.0);
+    else
+        item->topLeft->setCoords(x, y - size.height() / 2.0);
+}
+
+PlotGeometry::AxisMapping ScopePlot::keyAxisMapping() const
+{
+    return mappingOf(customPlot->xAxis);
+}
+
+PlotGeometry::AxisMapping ScopePlot::valueAxisMapping() const
+{
+    return mappingOf(customPlot->yAxis);
+}
+void ScopePlot::displayControlsSet()
+{
+    for (QCPGraph *graph : {graphList.ch1, graphList.ch2}) {
         QPen pen = graph->pen();
         pen.setWidth(2);
         graph->setPen(pen);
     }
 }
 
-void VeltoInterface::setupScatterStyles(bool vectors)
+void ScopePlot::setupScatterStyles(bool vectors)
 {
-    const bool lines = vectors && !ui->xyMode->isChecked();
-    QVector<QCPGraph *> traces{ch1Graph, ch2Graph, ch1RefGraph, ch2RefGraph};
+    const bool lines = vectors && !state->settings.xyMode;
+    QVector<QCPGraph *> traces{graphList.ch1, graphList.ch2, graphList.ch1Reference, graphList.ch2Reference};
     for (int k = 0; k < 9; ++k)
-        traces << decayGraphs[0][k] << decayGraphs[1][k];
+        traces << graphList.decay[0][k] << graphList.decay[1][k];
     for (QCPGraph *graph : traces) {
         graph->setLineStyle(lines ? QCPGraph::lsLine : QCPGraph::lsNone);
         graph->setScatterStyle(lines ? QCPScatterStyle(QCPScatterStyle::ssNone)
@@ -129,35 +326,31 @@ void VeltoInterface::setupScatterStyles(bool vectors)
     }
 }
 
-void VeltoInterface::displayVectorsChanged(bool on)
+void ScopePlot::displayVectorsChanged(bool on)
 {
     setupScatterStyles(on);
     displayControlsSet();
-    redrawRequested = true;
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::on_checkBoxVectors_clicked(bool checked) { displayVectorsChanged(checked); }
-
-void VeltoInterface::displayIntensitySliderChanged(int value)
+void ScopePlot::displayIntensitySliderChanged(int value)
 {
     ThemePalette palette;
-    if (!themePalette(scopeOptions.theme, customThemeDialog ? customThemeDialog->colors() : nullptr, &palette))
+    if (!themePalette(options->theme, themeDialog ? themeDialog->colors() : nullptr, &palette))
         themePalette(Theme::Dark, nullptr, &palette);
-    const QColor traces[2] = {ch1Graph->pen().color(), ch2Graph->pen().color()};
+    const QColor traces[2] = {graphList.ch1->pen().color(), graphList.ch2->pen().color()};
     for (int k = 0; k < 9; ++k) {
         for (int ch = 0; ch < 2; ++ch) {
             const QPen &decay = ch == 0 ? palette.ch1Decay[k] : palette.ch2Decay[k];
-            QPen pen = decayGraphs[ch][k]->pen();
+            QPen pen = graphList.decay[ch][k]->pen();
             pen.setColor(PlotGeometry::persistenceColor(decay.color(), traces[ch], value, themeIntensityMode));
-            decayGraphs[ch][k]->setPen(pen);
+            graphList.decay[ch][k]->setPen(pen);
         }
     }
-    redrawRequested = true;
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::on_intensitySlider_valueChanged(int value) { displayIntensitySliderChanged(value); }
-
-void VeltoInterface::gridBoxSet(const QColor &colour, Qt::PenStyle style)
+void ScopePlot::gridBoxSet(const QColor &colour, Qt::PenStyle style)
 {
     QPen pen(colour, 1, style, Qt::SquareCap, Qt::BevelJoin);
     customPlot->xAxis->grid()->setPen(pen);
@@ -166,36 +359,36 @@ void VeltoInterface::gridBoxSet(const QColor &colour, Qt::PenStyle style)
     customPlot->yAxis->grid()->setVisible(style != Qt::NoPen);
 }
 
-void VeltoInterface::displayGridStyleChanged(int index)
+void ScopePlot::displayGridStyleChanged(int index)
 {
     gridStyle = PlotGeometry::gridPenStyle(index, gridStyle);
     gridBoxSet(gridColour, gridStyle);
-    redrawRequested = true;
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::setTheme(int theme, CustomColors *colours)
+void ScopePlot::setTheme(int theme, CustomColors *colours)
 {
     ThemePalette palette;
     if (themePalette(theme, colours, &palette)) {
-        ch1Graph->setPen(palette.ch1Trace);
-        ch2Graph->setPen(palette.ch2Trace);
-        ch1RefGraph->setPen(palette.ch1Reference);
-        ch2RefGraph->setPen(palette.ch2Reference);
+        graphList.ch1->setPen(palette.ch1Trace);
+        graphList.ch2->setPen(palette.ch2Trace);
+        graphList.ch1Reference->setPen(palette.ch1Reference);
+        graphList.ch2Reference->setPen(palette.ch2Reference);
         for (int k = 0; k < 9; ++k) {
-            decayGraphs[0][k]->setPen(palette.ch1Decay[k]);
-            decayGraphs[1][k]->setPen(palette.ch2Decay[k]);
+            graphList.decay[0][k]->setPen(palette.ch1Decay[k]);
+            graphList.decay[1][k]->setPen(palette.ch2Decay[k]);
         }
         for (int bit = 0; bit < 8; ++bit) {
-            logicGraphs[bit]->setPen(palette.bitTrace[bit]);
-            logicBaseGraphs[bit]->setPen(palette.bitBaseline[bit]);
-            logicRefGraphs[bit]->setPen(palette.bitReference[bit]);
+            graphList.logic[bit]->setPen(palette.bitTrace[bit]);
+            graphList.logicBase[bit]->setPen(palette.bitBaseline[bit]);
+            graphList.logicReference[bit]->setPen(palette.bitReference[bit]);
             if (palette.fillBits) {
-                logicGraphs[bit]->setBrush(palette.bitFill[bit]);
-                logicGraphs[bit]->setChannelFillGraph(logicBaseGraphs[bit]);
+                graphList.logic[bit]->setBrush(palette.bitFill[bit]);
+                graphList.logic[bit]->setChannelFillGraph(graphList.logicBase[bit]);
             }
         }
-        fftGraphs[0]->setPen(palette.ch1Fft);
-        fftGraphs[1]->setPen(palette.ch2Fft);
+        graphList.fft[0]->setPen(palette.ch1Fft);
+        graphList.fft[1]->setPen(palette.ch2Fft);
         gridColour = palette.grid.color();
         gridStyle = palette.grid.style();
         gridBoxSet(gridColour, gridStyle);
@@ -206,9 +399,10 @@ void VeltoInterface::setTheme(int theme, CustomColors *colours)
         }
         customPlot->setBackground(palette.background);
         customPlot->axisRect()->setBackground(palette.background);
-        vCursorSetLabelColor(palette.cursorLabels);
-        hCursorSetLabelColor(palette.cursorLabels);
-        for (QCPItemText *label : logicLabels)
+        for (QCPItemText *label : {itemList.labelDeltaTime, itemList.labelFrequency, itemList.labelDeltaVolt,
+                                   itemList.labelVoltA, itemList.labelVoltB})
+            label->setColor(palette.cursorLabels);
+        for (QCPItemText *label : itemList.logicLabels)
             if (label)
                 label->setColor(palette.axes.color());
         ui->ch1ColorLabel->setStyleSheet(palette.ch1LabelStyle);
@@ -217,7 +411,7 @@ void VeltoInterface::setTheme(int theme, CustomColors *colours)
         appliedTheme = theme;
         displayControlsSet();
     } else {
-        logToFile(QStringLiteral("Theme %1 is not known, the plot keeps its colours").arg(theme), 1);
+        VELTO_LOG(QStringLiteral("Theme %1 is not known, the plot keeps its colours").arg(theme), 1);
     }
     // The decay colours follow the slider as it stands, not a fixed 0, so
     // that a theme change does not leave them disagreeing with it.
@@ -225,7 +419,7 @@ void VeltoInterface::setTheme(int theme, CustomColors *colours)
     customPlot->replot();
 }
 
-void VeltoInterface::displayThemeChanged(int theme)
+void ScopePlot::displayThemeChanged(int theme)
 {
     if (startingUp)
         return;
@@ -233,15 +427,156 @@ void VeltoInterface::displayThemeChanged(int theme)
         // Already custom: the options were applied again (another option
         // changed, or a session start re-applied every setting). The
         // colours stay; the dialog opens when the choice changes to Custom.
-        setTheme(theme, customThemeDialog->colors());
+        setTheme(theme, themeDialog->colors());
         return;
     }
     if (theme == Theme::Custom) {
         // The plot keeps its colours until the dialog's Apply.
-        customThemeDialog->loadTheme();
-        customThemeDialog->show();
-        customThemeDialog->raise();
+        themeDialog->loadTheme();
+        themeDialog->show();
+        themeDialog->raise();
         return;
     }
     setTheme(theme, nullptr);
+}
+
+int ScopePlot::logicBitPos0(int bit) const
+{
+    return PlotGeometry::logicBitBase(bit, state->settings.logicPosition, state->settings.logicSize);
+}
+
+void ScopePlot::logicLabelPositionSet(int side)
+{
+    const QRect rect = customPlot->axisRect()->rect();
+    const double x = PlotGeometry::logicLabelX(side, rect.left(), rect.right());
+    for (QCPItemText *label : itemList.logicLabels) {
+        label->setPositionAlignment((side == 1 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        label->position->setCoords(x, label->position->coords().y());
+    }
+}
+
+void ScopePlot::logicLabelsRefresh()
+{
+    logicLabelPositionSet(options->logicLabelPosition);
+    for (int bit = 0; bit < 8; ++bit) {
+        const int level =
+            PlotGeometry::logicLabelLevel(bit, state->settings.logicPosition, state->settings.logicSize);
+        itemList.logicLabels[bit]->position->setCoords(itemList.logicLabels[bit]->position->coords().x(),
+                                               customPlot->yAxis->coordToPixel(level));
+    }
+}
+
+void ScopePlot::zeroHeadRefresh()
+{
+    for (int ch = 0; ch < 3; ++ch)
+        placeHandle(itemList.zeroHandle[ch], 2, customPlot->yAxis->coordToPixel(state->zeroLevel[ch]), false);
+}
+
+void ScopePlot::ch1vZeroRefresh()
+{
+    if (!state->settings.xyMode)
+        return;
+    placeHandle(itemList.ch1vZeroHandle, customPlot->xAxis->coordToPixel(256), 1 + itemList.ch1vZeroHandle->pixmap().height() / 2.0,
+                true);
+}
+
+void ScopePlot::showCH1ZeroVerticalIndicator(bool on)
+{
+    const bool xy = state->settings.xyMode;
+    itemList.ch1vZeroHandle->setVisible(xy && on);
+    itemList.ch1vZeroLine->setVisible(xy && on);
+    itemList.zeroHandle[0]->setVisible(!xy && on);
+    itemList.zeroLine[0]->setVisible(!xy && on);
+}
+
+void ScopePlot::showCH2ZeroVerticalIndicator(bool on)
+{
+    itemList.zeroHandle[1]->setVisible(on);
+    itemList.zeroLine[1]->setVisible(on);
+}
+
+void ScopePlot::showCHDZeroVerticalIndicator(bool on)
+{
+    itemList.zeroHandle[2]->setVisible(on);
+    itemList.zeroLine[2]->setVisible(on);
+}
+
+void ScopePlot::xAxisChanged(const QCPRange &range)
+{
+    const AxisRange limited = limitXRange(range.lower, range.upper, 2.0 * state->samplesPerChannel);
+    if (limited.lower != range.lower || limited.upper != range.upper) {
+        // Setting the held range calls this again with a range that holds.
+        customPlot->xAxis->setRange(limited.lower, limited.upper);
+        return;
+    }
+    emit axesMoved();
+    setHorizontalScrollBar(limited.lower, limited.upper);
+}
+
+void ScopePlot::yAxisChanged(const QCPRange &range)
+{
+    const AxisRange limited = limitYRange(range.lower, range.upper);
+    if (limited.lower != range.lower || limited.upper != range.upper) {
+        customPlot->yAxis->setRange(limited.lower, limited.upper);
+        return;
+    }
+    emit axesMoved();
+    setVerticalScrollBar(limited.lower, limited.upper);
+}
+
+void ScopePlot::setHorizontalScrollBar(double lower, double upper)
+{
+    const ScrollBarSetting bar = horizontalScrollBar(lower, upper, 2.0 * state->samplesPerChannel);
+    const QSignalBlocker blocker(ui->horizontalScrollBar);
+    ui->horizontalScrollBar->setRange(bar.minimum, bar.maximum);
+    ui->horizontalScrollBar->setPageStep(bar.pageStep);
+    ui->horizontalScrollBar->setValue(bar.value);
+}
+
+void ScopePlot::setVerticalScrollBar(double lower, double upper)
+{
+    const ScrollBarSetting bar = verticalScrollBar(lower, upper);
+    const QSignalBlocker blocker(ui->verticalScrollBar);
+    ui->verticalScrollBar->setRange(bar.minimum, bar.maximum);
+    ui->verticalScrollBar->setPageStep(bar.pageStep);
+    ui->verticalScrollBar->setValue(bar.value);
+}
+
+void ScopePlot::horizontalScrollBarChanged(int value)
+{
+    const AxisRange range = horizontalRangeFromScrollBar(value, customPlot->xAxis->range().size());
+    customPlot->xAxis->setRange(range.lower, range.upper);
+    customPlot->replot();
+}
+
+void ScopePlot::verticalScrollBarChanged(int value)
+{
+    const AxisRange range =
+        verticalRangeFromScrollBar(value, ui->verticalScrollBar->maximum(), customPlot->yAxis->range().size());
+    customPlot->yAxis->setRange(range.lower, range.upper);
+    customPlot->replot();
+}
+
+void ScopePlot::sizeChanged()
+{
+    // The layout of the plot follows its size only at the next replot;
+    // the items placed in pixels need it now.
+    customPlot->plotLayout()->update(QCPLayoutElement::upPreparation);
+    customPlot->plotLayout()->update(QCPLayoutElement::upMargins);
+    customPlot->plotLayout()->update(QCPLayoutElement::upLayout);
+    const CursorLabelPositions p = cursorLabelPositions(customPlot->width(), customPlot->height());
+    itemList.labelDeltaTime->position->setCoords(p.deltaTime);
+    itemList.labelFrequency->position->setCoords(p.frequency);
+    itemList.labelDeltaVolt->position->setCoords(p.deltaVolt);
+    itemList.labelVoltB->position->setCoords(p.voltB);
+    itemList.labelVoltA->position->setCoords(p.voltA);
+    emit axesMoved();
+    state->redrawRequested = true;
+}
+
+bool ScopePlot::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == customPlot && event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, [this] { sizeChanged(); });
+    return QObject::eventFilter(watched, event);
 }

@@ -1,13 +1,48 @@
-// The trigger's controls: mode, type, source, hold-off and auto time-out,
-// start, stop and force. The rules live in the trigger model; these read the
-// buttons, ask the model and send what it says.
-#include "app/veltointerface.h"
+// The trigger's controls and markers.
+#include "scope/triggercontrols.h"
+
 #include "device/configprotocol.h"
+#include "device/devicesession.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
 #include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
-Trigger::Mode VeltoInterface::triggerModeChecked() const
+namespace {
+void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
+{
+    const QSize size = item->pixmap().size();
+    item->topLeft->setCoords(pixel.x() - size.width() / 2.0, pixel.y() - size.height() / 2.0);
+}
+} // namespace
+
+TriggerControls::TriggerControls(Ui::VeltoInterface *ui, ScopeState *state, ScopePlot *plot, DeviceSession *session,
+                                 QObject *parent)
+    : QObject(parent), ui(ui), state(state), plot(plot), session(session)
+{
+    triggerModel.triggerInit();
+    triggerModel.setFrameSize(state->samplesPerChannel);
+    for (QRadioButton *mode : {ui->radioButtonFree, ui->radioButtonNormal, ui->radioButtonAuto, ui->radioButtonSingle})
+        connect(mode, &QRadioButton::clicked, this, &TriggerControls::scopeSetTriggerType);
+    for (QRadioButton *type : {ui->radioButtonRisingEdge, ui->radioButtonFallingEdge, ui->radioButtonDual,
+                               ui->radioButtonPositiveSlope, ui->radioButtonNegativeSlope, ui->radioButtonWindow})
+        connect(type, &QRadioButton::clicked, this, &TriggerControls::scopeSetTriggerMode);
+    connect(ui->comboBoxTrigSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TriggerControls::scopeTriggerSourceChanged);
+    connect(ui->doubleSpinBoxTrigAuto, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &TriggerControls::scopeSetTriggerAutoTimer);
+    connect(ui->doubleSpinBoxTrigHold, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &TriggerControls::triggerHoldChanged);
+    connect(ui->stopButton, &QPushButton::clicked, this, &TriggerControls::stopButtonClicked);
+    connect(ui->forceButton, &QPushButton::clicked, session, &DeviceSession::sendScopeForce);
+    connect(ui->checkBoxCH1Invert, &QCheckBox::toggled, this, [this] { followInvert(Trigger::ChannelCh1); });
+    connect(ui->checkBoxCH2Invert, &QCheckBox::toggled, this, [this] { followInvert(Trigger::ChannelCh2); });
+    connect(session, &DeviceSession::scopeRunningChanged, this,
+            [ui](bool running) { ui->stopButton->setText(running ? tr("STOP") : tr("START")); });
+}
+
+Trigger::Mode TriggerControls::triggerModeChecked() const
 {
     if (ui->radioButtonNormal->isChecked())
         return Trigger::Normal;
@@ -18,41 +53,41 @@ Trigger::Mode VeltoInterface::triggerModeChecked() const
     return Trigger::Free;
 }
 
-void VeltoInterface::sendTriggerControls()
+void TriggerControls::sendTriggerControls()
 {
-    sendMainConfiguration(ConfigEntry::TriggerControls, triggerModel.triggerControlValue(triggerModeChecked()));
+    session->sendMainConfiguration(ConfigEntry::TriggerControls, triggerModel.triggerControlValue(triggerModeChecked()));
 }
 
-void VeltoInterface::sendTriggerWrites(const QVector<Trigger::ConfigWrite> &writes)
+void TriggerControls::sendTriggerWrites(const QVector<Trigger::ConfigWrite> &writes)
 {
     for (const Trigger::ConfigWrite &write : writes)
-        sendMainConfiguration(uchar(write.index), write.value);
+        session->sendMainConfiguration(uchar(write.index), write.value);
 }
 
-void VeltoInterface::sendTriggerSource(int index)
+void TriggerControls::sendTriggerSource(int index)
 {
-    sendMainConfiguration(ConfigEntry::TriggerSource, index);
+    session->sendMainConfiguration(ConfigEntry::TriggerSource, index);
 }
 
-void VeltoInterface::sendTriggerHold(int value)
+void TriggerControls::sendTriggerHold(int value)
 {
-    sendMainConfiguration(ConfigEntry::TriggerHold, value);
+    session->sendMainConfiguration(ConfigEntry::TriggerHold, value);
 }
 
-void VeltoInterface::scopeSetTriggerType()
+void TriggerControls::scopeSetTriggerType()
 {
-    const TriggerModel::ModeChange change = triggerModel.modeChange(triggerModeChecked(), ui->xyMode->isChecked());
+    const TriggerModel::ModeChange change = triggerModel.modeChange(triggerModeChecked(), state->settings.xyMode);
     ui->forceButton->setEnabled(change.forceEnabled);
     triggerSetVisible(change.markersVisible);
     sendTriggerControls();
     // While a session prepares its configuration block the scope stays
     // stopped: the session starts it once the instrument is configured.
-    if (change.startAcquisition && !configurationBulkMode)
-        sendScopeStart();
-    redrawRequested = true;
+    if (change.startAcquisition && !session->bulkMode())
+        session->sendScopeStart();
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::scopeSetTriggerMode()
+void TriggerControls::scopeSetTriggerMode()
 {
     int type = Trigger::RisingEdge;
     if (ui->radioButtonFallingEdge->isChecked())
@@ -69,10 +104,10 @@ void VeltoInterface::scopeSetTriggerMode()
     triggerRefreshPos();
     triggerSetIcon();
     sendTriggerControls();
-    redrawRequested = true;
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::scopeTriggerSourceChanged(int index)
+void TriggerControls::scopeTriggerSourceChanged(int index)
 {
     scopeSetTriggerType();
     const TriggerModel::SourceChange change = triggerModel.sourceChanged(index, triggerModeChecked());
@@ -84,131 +119,114 @@ void VeltoInterface::scopeTriggerSourceChanged(int index)
     triggerRefreshPos();
     triggerSetIcon();
     sendTriggerWrites(change.writes);
-    redrawRequested = true;
+    state->redrawRequested = true;
 }
 
-void VeltoInterface::scopeSetTriggerAutoTimer(double seconds)
+void TriggerControls::scopeSetTriggerAutoTimer(double seconds)
 {
-    sendMainConfiguration(ConfigEntry::AutoTrigger, Trigger::autoTriggerValue(seconds));
+    session->sendMainConfiguration(ConfigEntry::AutoTrigger, Trigger::autoTriggerValue(seconds));
 }
 
-void VeltoInterface::on_stopButton_clicked()
-{
-    if (ui->stopButton->text() == tr("START"))
-        sendScopeStart();
-    else
-        sendScopeStop();
-}
-
-void VeltoInterface::on_forceButton_clicked() { sendScopeForce(); }
-void VeltoInterface::on_comboBoxTrigSource_currentIndexChanged(int index) { scopeTriggerSourceChanged(index); }
-void VeltoInterface::on_radioButtonFree_clicked() { scopeSetTriggerType(); }
-void VeltoInterface::on_radioButtonNormal_clicked() { scopeSetTriggerType(); }
-void VeltoInterface::on_radioButtonAuto_clicked() { scopeSetTriggerType(); }
-void VeltoInterface::on_radioButtonSingle_clicked() { scopeSetTriggerType(); }
-void VeltoInterface::on_radioButtonRisingEdge_clicked() { scopeSetTriggerMode(); }
-void VeltoInterface::on_radioButtonFallingEdge_clicked() { scopeSetTriggerMode(); }
-void VeltoInterface::on_radioButtonDual_clicked() { scopeSetTriggerMode(); }
-void VeltoInterface::on_radioButtonPositiveSlope_clicked() { scopeSetTriggerMode(); }
-void VeltoInterface::on_radioButtonNegativeSlope_clicked() { scopeSetTriggerMode(); }
-void VeltoInterface::on_radioButtonWindow_clicked() { scopeSetTriggerMode(); }
-void VeltoInterface::on_doubleSpinBoxTrigAuto_valueChanged(double seconds) { scopeSetTriggerAutoTimer(seconds); }
-
-void VeltoInterface::on_doubleSpinBoxTrigHold_valueChanged(double value)
-{
-    sendTriggerHold(Trigger::triggerHoldValue(value));
-}
-
-namespace {
-// An inverted channel turns its trigger edge over; the model says how.
-void followInvert(VeltoInterface *window, Ui::VeltoInterface *ui, TriggerModel &model, int channel)
-{
-    const TriggerModel::InvertChange change = model.invertToggled(channel, window->triggerModeChecked());
-    if (change.typeChanged) {
-        ui->radioButtonRisingEdge->setChecked(model.type() == Trigger::RisingEdge);
-        ui->radioButtonFallingEdge->setChecked(model.type() == Trigger::FallingEdge);
-    }
-    window->triggerRefreshPos();
-    window->triggerSetIcon();
-    window->sendTriggerWrites(change.writes);
-    window->redrawRequested = true;
-}
-} // namespace
-
-void VeltoInterface::on_checkBoxCH1Invert_toggled()
-{
-    followInvert(this, ui, triggerModel, Trigger::ChannelCh1);
-}
-
-void VeltoInterface::on_checkBoxCH2Invert_toggled()
-{
-    followInvert(this, ui, triggerModel, Trigger::ChannelCh2);
-}
-
-// --- Markers ------------------------------------------------------------------
-
-namespace {
-void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
-{
-    const QSize size = item->pixmap().size();
-    item->topLeft->setCoords(pixel.x() - size.width() / 2.0, pixel.y() - size.height() / 2.0);
-}
-} // namespace
-
-void VeltoInterface::triggerSetVisible(bool on)
+void TriggerControls::triggerSetVisible(bool on)
 {
     triggerModel.triggerSetVisible(on);
     const TriggerModel::Visibility shown = triggerModel.markerVisibility();
-    triggerMarker->setVisible(shown.trigger);
-    windowMarker[0]->setVisible(shown.window);
-    windowMarker[1]->setVisible(shown.window);
+    plot->items().triggerMarker->setVisible(shown.trigger);
+    plot->items().windowMarker[0]->setVisible(shown.window);
+    plot->items().windowMarker[1]->setVisible(shown.window);
 }
 
-void VeltoInterface::triggerSetIcon()
+void TriggerControls::triggerSetIcon()
 {
     const TriggerModel::Icons icons = triggerModel.markerIcons();
     if (!icons.apply)
         return;
     triggerSetVisible(triggerModel.isVisible());
     if (!icons.trigger.isEmpty())
-        triggerMarker->setPixmap(QPixmap(icons.trigger));
+        plot->items().triggerMarker->setPixmap(QPixmap(icons.trigger));
     if (!icons.windowLow.isEmpty())
-        windowMarker[0]->setPixmap(QPixmap(icons.windowLow));
+        plot->items().windowMarker[0]->setPixmap(QPixmap(icons.windowLow));
     if (!icons.windowHigh.isEmpty())
-        windowMarker[1]->setPixmap(QPixmap(icons.windowHigh));
+        plot->items().windowMarker[1]->setPixmap(QPixmap(icons.windowHigh));
 }
 
-void VeltoInterface::triggerRefreshPos()
+void TriggerControls::triggerRefreshPos()
 {
     triggerModel.triggerRefreshPos();
     triggerMarkersPlace();
 }
 
-void VeltoInterface::triggerMoveTrigger(double x, double y, bool force)
+void TriggerControls::triggerMoveTrigger(double x, double y, bool force)
 {
     if (!force && !triggerModel.isEnabled())
         return;
-    placeCentred(triggerMarker, QPointF(x, y));
+    placeCentred(plot->items().triggerMarker, QPointF(x, y));
 }
 
-void VeltoInterface::triggerMoveWinTrigger(double x, double yLow, double yHigh, bool force)
+void TriggerControls::triggerMoveWinTrigger(double x, double yLow, double yHigh, bool force)
 {
     if (!force && !triggerModel.isEnabled())
         return;
-    placeCentred(windowMarker[0], QPointF(x, yLow));
-    placeCentred(windowMarker[1], QPointF(x, yHigh));
+    placeCentred(plot->items().windowMarker[0], QPointF(x, yLow));
+    placeCentred(plot->items().windowMarker[1], QPointF(x, yHigh));
 }
 
-void VeltoInterface::triggerMarkersPlace(bool force)
+void TriggerControls::triggerMarkersPlace(bool force)
 {
-    if (!triggerMarker)
-        return;
-    const PlotGeometry::AxisMapping keys = keyAxisMapping();
-    const PlotGeometry::AxisMapping values = valueAxisMapping();
+    const PlotGeometry::AxisMapping keys = plot->keyAxisMapping();
+    const PlotGeometry::AxisMapping values = plot->valueAxisMapping();
     const TriggerModel::MarkerPixel marker = triggerModel.triggerMarkerPixel(keys, values, force);
     if (marker.move)
         triggerMoveTrigger(marker.pixel.x(), marker.pixel.y(), true);
     const TriggerModel::WindowPixels window = triggerModel.windowMarkerPixels(keys, values, force);
     if (window.move)
         triggerMoveWinTrigger(window.low.x(), window.low.y(), window.high.y(), true);
+}
+
+void TriggerControls::triggerHoldChanged(double value)
+{
+    sendTriggerHold(Trigger::triggerHoldValue(value));
+}
+
+void TriggerControls::sendTriggerLevels()
+{
+    sendTriggerWrites({triggerModel.levelWrite(), triggerModel.windowLowWrite(), triggerModel.windowHighWrite(),
+                       triggerModel.postWrite()});
+}
+
+void TriggerControls::stopButtonClicked()
+{
+    if (ui->stopButton->text() == tr("START"))
+        session->sendScopeStart();
+    else
+        session->sendScopeStop();
+}
+
+// An inverted channel turns its trigger edge over; the model says how.
+void TriggerControls::followInvert(int channel)
+{
+    const TriggerModel::InvertChange change = triggerModel.invertToggled(channel, triggerModeChecked());
+    if (change.typeChanged) {
+        ui->radioButtonRisingEdge->setChecked(triggerModel.type() == Trigger::RisingEdge);
+        ui->radioButtonFallingEdge->setChecked(triggerModel.type() == Trigger::FallingEdge);
+    }
+    triggerRefreshPos();
+    triggerSetIcon();
+    sendTriggerWrites(change.writes);
+    state->redrawRequested = true;
+}
+
+void TriggerControls::dragMarker(TriggerModel::Marker marker, double x, double y)
+{
+    const QVector<Trigger::ConfigWrite> writes =
+        triggerModel.dragMarker(marker, x, y, triggerModeChecked() == Trigger::Free);
+    triggerMarkersPlace();
+    sendTriggerWrites(writes);
+}
+
+void TriggerControls::setFrameSize(int samplesPerChannel)
+{
+    triggerModel.setFrameSize(samplesPerChannel);
+    triggerRefreshPos();
+    sendTriggerWrites({triggerModel.postWrite()});
 }

@@ -1,5 +1,7 @@
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "scope/scopedisplay.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
@@ -107,14 +109,13 @@ void TestAppSettings::windowRestoresSizeThemeAndFolder()
     QCOMPARE(window.size(), QSize(900, 700));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(window.pos(), AppSettings::centredPosition(screen, window.frameGeometry().size()));
-    QCOMPARE(window.scopeOptions.theme, 1);
-    QCOMPARE(window.defaultDir, QDir::homePath());
-    QVERIFY(!window.startingUp);
-    QVERIFY(window.displayTimer.isActive());
-    QCOMPARE(window.displayTimer.interval(), 4);
-    QVERIFY(!window.meterTimer.isActive());
-    QCOMPARE(window.mainMode, 0);
-    window.terminateProcess = nullptr;
+    QCOMPARE(window.scopeOptions().theme, 1);
+    QCOMPARE(window.display()->defaultDir(), QDir::homePath());
+    QVERIFY(window.displayTimer().isActive());
+    QCOMPARE(window.displayTimer().interval(), 4);
+    QVERIFY(!window.meterTimer().isActive());
+    QCOMPARE(window.mainMode(), 0);
+    window.setTerminateProcess(nullptr);
 }
 
 void TestAppSettings::maximisedStateKeepsStoredSizeAway()
@@ -127,7 +128,7 @@ void TestAppSettings::maximisedStateKeepsStoredSizeAway()
     }
     VeltoInterface window;
     QVERIFY(window.size() != QSize(333, 222));
-    QCOMPARE(window.defaultDir, QStringLiteral("/srv/waves"));
+    QCOMPARE(window.display()->defaultDir(), QStringLiteral("/srv/waves"));
 }
 
 void TestAppSettings::closingTheWindowShutsDownOnce()
@@ -140,17 +141,17 @@ void TestAppSettings::closingTheWindowShutsDownOnce()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     // The window connects by itself once the event loop runs.
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    QVERIFY(window.usbDevice.deviceOpened);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(window.session()->usb().deviceOpened);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
     const QSize shown = window.size();
     QVERIFY(window.close());
-    QVERIFY(!window.displayTimer.isActive());
-    QVERIFY(!window.meterTimer.isActive());
+    QVERIFY(!window.displayTimer().isActive());
+    QVERIFY(!window.meterTimer().isActive());
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
     QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
     QCOMPARE(log.count(QStringLiteral("Application goes down")), 1);
-    QVERIFY(!window.usbDevice.deviceOpened);
+    QVERIFY(!window.session()->usb().deviceOpened);
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
     QCOMPARE(QSettings().value(QStringLiteral("size")).toSize(), shown);
     QCOMPARE(QSettings().value(QStringLiteral("loggingLevel")).toInt(), 2);
@@ -169,26 +170,26 @@ void TestAppSettings::exitActionShutsDownOnceAndTerminates()
     MessageCapture log;
     VeltoInterface window;
     QList<int> exitCodes;
-    window.terminateProcess = [&exitCodes](int code) { exitCodes << code; };
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    window.setTerminateProcess([&exitCodes](int code) { exitCodes << code; });
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
-    window.on_actionExit_triggered();
+    window.form()->actionExit->trigger();
     QCOMPARE(exitCodes, QList<int>{0});
     QCOMPARE(log.count(QStringLiteral("Exit triggered")), 1);
     QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
-    QVERIFY(!window.displayTimer.isActive());
-    QVERIFY(!window.meterTimer.isActive());
+    QVERIFY(!window.displayTimer().isActive());
+    QVERIFY(!window.meterTimer().isActive());
     window.close();
     QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
 
     // Without a device the disconnect request is refused and logged, nothing else.
     VirtualUsbBackend::shared().instrument().setAttached(false);
     VeltoInterface lonely;
-    QTRY_COMPARE_WITH_TIMEOUT(lonely.ui->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
-    lonely.terminateProcess = [](int) {};
+    QTRY_COMPARE_WITH_TIMEOUT(lonely.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
+    lonely.setTerminateProcess([](int) {});
     log.clear();
-    lonely.on_actionExit_triggered();
+    lonely.form()->actionExit->trigger();
     QVERIFY(log.contains(QStringLiteral("Device not connected")));
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
     QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);

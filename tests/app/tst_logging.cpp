@@ -1,4 +1,4 @@
-#include "app/logging.h"
+#include "base/logging.h"
 #include "common/testsupport.h"
 
 #include <QFile>

@@ -2,9 +2,19 @@
 // goes over the wire, what the log says and what the window shows.
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
-#include "persistence/messagepresenter.h"
+#include "ui/messagepresenter.h"
 #include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
@@ -81,14 +91,14 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     VeltoInterface window;
     // Built and configured without a device: nothing crossed the wire yet.
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
-    QCOMPARE(window.ui->connectLabel->text(), QStringLiteral("USB Connected"));
-    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("USB Connected"));
-    QVERIFY(window.ui->centralWidget->isEnabled());
-    QVERIFY(showsPixmap(window.ui->connectIcon, QStringLiteral(":/icons/led-on.png")));
-    const QString info = window.ui->textBrowserDeviceInfo->toPlainText();
+    QCOMPARE(window.form()->connectLabel->text(), QStringLiteral("USB Connected"));
+    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("USB Connected"));
+    QVERIFY(window.form()->centralWidget->isEnabled());
+    QVERIFY(showsPixmap(window.form()->connectIcon, QStringLiteral(":/icons/led-on.png")));
+    const QString info = window.form()->textBrowserDeviceInfo->toPlainText();
     QVERIFY(info.contains(QStringLiteral("Device connected: VSIM.2.7 Velto virtual bench")));
     QVERIFY(info.contains(QStringLiteral("    Virtual instrument: signals are simulated")));
     QVERIFY(info.contains(QStringLiteral("Health status")));
@@ -134,19 +144,19 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     const QStringList later = trace.lines();
     const qint64 started = traceTime(later.at(findLine(later, QStringLiteral("ctrl 0x44 2 "), block)));
     QVERIFY2(started - traceTime(lines.at(block)) >= 2000, qPrintable(QString::number(started)));
-    QCOMPARE(window.ui->stopButton->text(), QStringLiteral("STOP"));
+    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("STOP"));
     // Frames arrive and are drawn: 768 samples of CH1 and CH2, each at 640 + 1.5625 × code.
     QTRY_VERIFY_WITH_TIMEOUT(!trace.matching(QStringLiteral("bulkin 0 ")).isEmpty(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.ch1Graph->data()->size(), 768, 5000);
-    QCOMPARE(window.ch2Graph->data()->size(), 768);
-    QVERIFY(window.logicGraphs[0]->data()->isEmpty()); // the logic trace is off
+    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
+    QCOMPARE(window.scopePlot()->graphs().ch2->data()->size(), 768);
+    QVERIFY(window.scopePlot()->graphs().logic[0]->data()->isEmpty()); // the logic trace is off
     QTest::qWait(50);
     QVERIFY(!log.contains(QStringLiteral("different sizes"))); // drawing logs nothing per tick
-    for (auto it = window.ch2Graph->data()->constBegin(); it != window.ch2Graph->data()->constEnd(); ++it) {
+    for (auto it = window.scopePlot()->graphs().ch2->data()->constBegin(); it != window.scopePlot()->graphs().ch2->data()->constEnd(); ++it) {
         const double code = (it->value - 640.0) / 1.5625;
         QVERIFY2(code >= -128 && code <= 127 && qAbs(code - qRound(code)) < 1e-9, qPrintable(QString::number(it->value)));
     }
-    window.terminateProcess = nullptr;
+    window.setTerminateProcess(nullptr);
 }
 
 void TestSession::startsWithoutInstrument()
@@ -154,48 +164,48 @@ void TestSession::startsWithoutInstrument()
     virtualBench().setAttached(false);
     TraceCapture trace;
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
-    QVERIFY(window.ui->centralWidget->isEnabled());
-    QVERIFY(!window.usbDevice.deviceOpened);
-    QVERIFY(showsPixmap(window.ui->connectIcon, QStringLiteral(":/icons/led-off.png")));
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
+    QVERIFY(window.form()->centralWidget->isEnabled());
+    QVERIFY(!window.session()->usb().deviceOpened);
+    QVERIFY(showsPixmap(window.form()->connectIcon, QStringLiteral(":/icons/led-off.png")));
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
     QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
 
     // Plugged in later, a press connects.
     virtualBench().setAttached(true);
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
 }
 
 void TestSession::vanishedInstrumentIsLostThenRecovered()
 {
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     virtualBench().setAttached(false);
     // The pending read fails and the link is lost; the window keeps its look until the user acts.
-    QTRY_VERIFY_WITH_TIMEOUT(window.usbDevice.connectionLostFlag, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.session()->usb().connectionLostFlag, 5000);
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
 
     QSignalSpy titles(&window, &QWidget::windowTitleChanged);
     MessageCapture log;
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
     QStringList seen;
     for (const QList<QVariant> &args : titles)
         seen << args.at(0).toString();
     QVERIFY2(seen.contains(QStringLiteral("Velto v.1.2   Interface - Connection lost... wait")), qPrintable(seen.join('|')));
     QCOMPARE(seen.last(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
     QVERIFY(log.contains(QStringLiteral("Device not connected"))); // the disconnect request is refused
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
-    QVERIFY(showsPixmap(window.ui->connectIcon, QStringLiteral(":/icons/led-off.png")));
-    QVERIFY(window.ui->textBrowserDeviceInfo->toPlainText().isEmpty());
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
+    QVERIFY(showsPixmap(window.form()->connectIcon, QStringLiteral(":/icons/led-off.png")));
+    QVERIFY(window.form()->textBrowserDeviceInfo->toPlainText().isEmpty());
     QCOMPARE(VirtualUsbBackend::shared().pendingTransfers(), 0);
 
     virtualBench().setAttached(true);
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
-    QVERIFY(!window.usbDevice.connectionLostFlag);
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
+    QVERIFY(!window.session()->usb().connectionLostFlag);
 }
 
 void TestSession::profileFailureLeavesSessionHalfOpen()
@@ -205,23 +215,23 @@ void TestSession::profileFailureLeavesSessionHalfOpen()
     VeltoInterface window;
     QTRY_VERIFY_WITH_TIMEOUT(!messages.messages.isEmpty(), 5000);
     QTest::qWait(50);
-    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("Please wait..."));
-    QVERIFY(!window.ui->centralWidget->isEnabled());
-    QVERIFY(window.usbDevice.deviceOpened);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
+    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("Please wait..."));
+    QVERIFY(!window.form()->centralWidget->isEnabled());
+    QVERIFY(window.session()->usb().deviceOpened);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
     // No configuration went out.
     QVERIFY(trace.matching(QStringLiteral("bulkout")).isEmpty());
 
     // The next press runs the disconnect path.
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QVERIFY(!window.usbDevice.deviceOpened);
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QVERIFY(!window.session()->usb().deviceOpened);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
-    QVERIFY(window.ui->centralWidget->isEnabled());
+    QVERIFY(window.form()->centralWidget->isEnabled());
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
 
     virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
 }
 
 void TestSession::wrongIdentificationDisconnects()
@@ -233,17 +243,17 @@ void TestSession::wrongIdentificationDisconnects()
                              5000);
     QCOMPARE(log.typesOf(QStringLiteral("unknow device")), QList<QtMsgType>{QtCriticalMsg});
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Connect"));
-    QVERIFY(!window.usbDevice.deviceOpened);
-    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("Unknown device, disconnected"));
-    QVERIFY(window.ui->centralWidget->isEnabled());
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
+    QVERIFY(!window.session()->usb().deviceOpened);
+    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("Unknown device, disconnected"));
+    QVERIFY(window.form()->centralWidget->isEnabled());
     // Nothing is left open behind the window's back.
     QCOMPARE(VirtualUsbBackend::shared().openDeviceHandles(), 0);
     QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
 
     virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
 }
 
 void TestSession::instrumentStallingAtOnceRecovers()
@@ -253,54 +263,54 @@ void TestSession::instrumentStallingAtOnceRecovers()
     VeltoInterface window;
     QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_PIPE")), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"), 5000);
-    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("Unknown device, disconnected"));
-    QVERIFY(window.ui->centralWidget->isEnabled());
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QCOMPARE(window.ui->connectButton->text(), QStringLiteral("Disconnect"));
-    QVERIFY(window.ui->centralWidget->isEnabled());
+    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("Unknown device, disconnected"));
+    QVERIFY(window.form()->centralWidget->isEnabled());
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
+    QVERIFY(window.form()->centralWidget->isEnabled());
 }
 
 void TestSession::healthProblemsAreListed()
 {
     virtualBench().setHealthByte(0x0B); // temperature (code 2) fails
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    const QString info = window.ui->textBrowserDeviceInfo->toPlainText();
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    const QString info = window.form()->textBrowserDeviceInfo->toPlainText();
     QVERIFY(info.contains(QStringLiteral("    Temperature: Problem!")));
     QVERIFY(info.contains(QStringLiteral("    Reference voltage: OK")));
     // A manual disconnect clears the information and the status line.
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
-    QVERIFY(window.ui->textBrowserDeviceInfo->toPlainText().isEmpty());
-    QVERIFY(window.ui->infoLabel->text().isEmpty());
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QVERIFY(window.form()->textBrowserDeviceInfo->toPlainText().isEmpty());
+    QVERIFY(window.form()->infoLabel->text().isEmpty());
 }
 
 void TestSession::meterTabsSendTheOperatingMode()
 {
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     TraceCapture trace;
     // The counter page chosen while the oscilloscope is shown: nothing goes out.
-    window.ui->mmTabWidget->setCurrentIndex(2);
+    window.form()->mmTabWidget->setCurrentIndex(2);
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
-    QVERIFY(!window.meterTimer.isActive());
+    QVERIFY(!window.meterTimer().isActive());
 
-    window.ui->mmTabWidget->setCurrentIndex(1);
+    window.form()->mmTabWidget->setCurrentIndex(1);
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
-    window.ui->mainTabWidget->setCurrentIndex(1);
+    window.form()->mainTabWidget->setCurrentIndex(1);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 0 3 0 0")).size(), 1);
-    QCOMPARE(window.mainMode, 3);
-    QVERIFY(window.meterTimer.isActive());
-    QCOMPARE(window.meterTimer.interval(), 400);
+    QCOMPARE(window.mainMode(), 3);
+    QVERIFY(window.meterTimer().isActive());
+    QCOMPARE(window.meterTimer().interval(), 400);
     QCOMPARE(virtualBench().configurationEntry(0), 3);
 
-    window.ui->mmTabWidget->setCurrentIndex(0);
+    window.form()->mmTabWidget->setCurrentIndex(0);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 0 2 0 0")).size(), 1);
-    QCOMPARE(window.mainMode, 2);
+    QCOMPARE(window.mainMode(), 2);
 
     trace.clear();
-    window.ui->mainTabWidget->setCurrentIndex(0);
-    QVERIFY(!window.meterTimer.isActive());
-    QCOMPARE(window.mainMode, 0);
+    window.form()->mainTabWidget->setCurrentIndex(0);
+    QVERIFY(!window.meterTimer().isActive());
+    QCOMPARE(window.mainMode(), 0);
     const QStringList sent = trace.matching(QStringLiteral("ctrl 0x41 "));
     QVERIFY(sent.size() >= 4);
     QVERIFY(sent.at(0).startsWith(QStringLiteral("ctrl 0x41 8 0 ")));
@@ -315,9 +325,9 @@ void TestSession::configurationBlockHoldsTheControls()
     TraceCapture trace;
     MessageCapture log;
     VeltoInterface window;
-    window.ui->checkBoxCH1Invert->setChecked(true);
-    window.ui->checkBoxCHD3->setChecked(false);
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    window.form()->checkBoxCH1Invert->setChecked(true);
+    window.form()->checkBoxCHD3->setChecked(false);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     // The instrument holds what the committed block said.
     QCOMPARE(virtualBench().configurationEntry(3) & 0x05, 0x05);
     QCOMPARE(virtualBench().configurationEntry(6), 0xF7);
@@ -325,10 +335,10 @@ void TestSession::configurationBlockHoldsTheControls()
     QVERIFY(log.contains(QStringLiteral(">> buffer: index[6] value:247")));
     QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(6) value:247")));
     // Without a device, moving a control sends nothing and logs no write.
-    QTest::mouseClick(window.ui->connectButton, Qt::LeftButton);
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
     trace.clear();
     log.clear();
-    QTest::mouseClick(window.ui->checkBoxCH1Invert, Qt::LeftButton);
+    QTest::mouseClick(window.form()->checkBoxCH1Invert, Qt::LeftButton);
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
     QVERIFY(!log.contains(QStringLiteral("Write to USB")));
 }
@@ -336,20 +346,20 @@ void TestSession::configurationBlockHoldsTheControls()
 void TestSession::refusedTraceShrinksTheBuffer()
 {
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     // The generator with two blocks takes 4 of the 48 shared blocks; two
     // channels of 15 blocks fit beside it, a third does not.
-    QTest::mouseClick(window.ui->checkBoxAWBEnable, Qt::LeftButton);
-    QVERIFY(window.ui->comboBoxDACBuffer->isEnabled());
-    QCOMPARE(window.ui->comboBoxDACBuffer->count(), 2);
-    window.ui->comboBoxDACBuffer->setCurrentIndex(1);
-    QCOMPARE(window.ui->comboBoxADCBuffer->count(), 15);
-    window.ui->comboBoxADCBuffer->setCurrentIndex(14);
+    QTest::mouseClick(window.form()->checkBoxAWGEnable, Qt::LeftButton);
+    QVERIFY(window.form()->comboBoxDACBuffer->isEnabled());
+    QCOMPARE(window.form()->comboBoxDACBuffer->count(), 2);
+    window.form()->comboBoxDACBuffer->setCurrentIndex(1);
+    QCOMPARE(window.form()->comboBoxADCBuffer->count(), 15);
+    window.form()->comboBoxADCBuffer->setCurrentIndex(14);
     QCOMPARE(virtualBench().configurationEntry(25), 15);
 
     MessageCapture log;
     TraceCapture trace;
-    QTest::mouseClick(window.ui->checkBoxCHDTrace, Qt::LeftButton);
+    QTest::mouseClick(window.form()->checkBoxCHDTrace, Qt::LeftButton);
     QVERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 14")));
     const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 5 1 2 2 "));
     QCOMPARE(confirmed.size(), 2);
@@ -358,8 +368,8 @@ void TestSession::refusedTraceShrinksTheBuffer()
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 14 ")).size(), 1);
     QCOMPARE(virtualBench().configurationEntry(25), 14);
     QCOMPARE(virtualBench().configurationEntry(5) & 1, 1);
-    QCOMPARE(window.ui->comboBoxADCBuffer->count(), 14);
-    QCOMPARE(window.ui->comboBoxADCBuffer->currentIndex(), 13);
+    QCOMPARE(window.form()->comboBoxADCBuffer->count(), 14);
+    QCOMPARE(window.form()->comboBoxADCBuffer->currentIndex(), 13);
 }
 
 QTEST_MAIN(TestSession)

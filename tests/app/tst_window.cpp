@@ -2,6 +2,16 @@
 // dialogs reached from the menu.
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
 
@@ -55,65 +65,65 @@ void TestWindow::initTestCase()
 void TestWindow::menusInOrderWithShortcuts()
 {
     VeltoInterface window;
-    QCOMPARE(window.ui->menuMain->title(), QStringLiteral("Main"));
+    QCOMPARE(window.form()->menuMain->title(), QStringLiteral("Main"));
     QStringList entries;
-    for (QAction *action : window.ui->menuMain->actions())
+    for (QAction *action : window.form()->menuMain->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...", "Settings...", "-", "Exit"}));
-    QCOMPARE(window.ui->actionConsole->shortcut(), QKeySequence(QStringLiteral("Alt+C")));
-    QCOMPARE(window.ui->actionSettings->shortcut(), QKeySequence(QStringLiteral("Alt+S")));
-    QCOMPARE(window.ui->actionExit->shortcut(), QKeySequence(QStringLiteral("Alt+X")));
-    QVERIFY(!window.ui->actionImport->isEnabled());
-    QVERIFY(!window.ui->actionExport->isEnabled());
-    QVERIFY(!window.ui->actionConnect->isEnabled());
-    QVERIFY(window.ui->actionSettings->isEnabled());
-    QCOMPARE(window.ui->menuHelp->actions().size(), 1);
-    QCOMPARE(window.ui->menuHelp->actions().first()->text(), QStringLiteral("About"));
-    window.terminateProcess = nullptr;
+    QCOMPARE(window.form()->actionConsole->shortcut(), QKeySequence(QStringLiteral("Alt+C")));
+    QCOMPARE(window.form()->actionSettings->shortcut(), QKeySequence(QStringLiteral("Alt+S")));
+    QCOMPARE(window.form()->actionExit->shortcut(), QKeySequence(QStringLiteral("Alt+X")));
+    QVERIFY(!window.form()->actionImport->isEnabled());
+    QVERIFY(!window.form()->actionExport->isEnabled());
+    QVERIFY(!window.form()->actionConnect->isEnabled());
+    QVERIFY(window.form()->actionSettings->isEnabled());
+    QCOMPARE(window.form()->menuHelp->actions().size(), 1);
+    QCOMPARE(window.form()->menuHelp->actions().first()->text(), QStringLiteral("About"));
+    window.setTerminateProcess(nullptr);
 }
 
 void TestWindow::docksHoldTheTabsAndTheGenerator()
 {
     VeltoInterface window;
-    QVERIFY(window.ui->dockWidget_scope->isAncestorOf(window.ui->mainTabWidget));
-    QVERIFY(window.ui->dockWidget_awg->isAncestorOf(window.ui->scrollArea));
+    QVERIFY(window.form()->dockWidget_scope->isAncestorOf(window.form()->mainTabWidget));
+    QVERIFY(window.form()->dockWidget_awg->isAncestorOf(window.form()->scrollArea));
     // The central widget holds the plot area alone.
-    QVERIFY(!window.ui->centralWidget->isAncestorOf(window.ui->mainTabWidget));
-    QVERIFY(!window.ui->centralWidget->isAncestorOf(window.ui->scrollArea));
-    QVERIFY(!window.ui->centralWidget->isAncestorOf(window.ui->infoLabel));
-    QVERIFY(window.ui->centralWidget->isAncestorOf(window.ui->plotArea));
-    QCOMPARE(window.centralWidget(), window.ui->centralWidget);
+    QVERIFY(!window.form()->centralWidget->isAncestorOf(window.form()->mainTabWidget));
+    QVERIFY(!window.form()->centralWidget->isAncestorOf(window.form()->scrollArea));
+    QVERIFY(!window.form()->centralWidget->isAncestorOf(window.form()->infoLabel));
+    QVERIFY(window.form()->centralWidget->isAncestorOf(window.form()->plotArea));
+    QCOMPARE(window.centralWidget(), window.form()->centralWidget);
 }
 
 void TestWindow::modeTabsAndPages()
 {
     VeltoInterface window;
-    QTabWidget *tabs = window.ui->mainTabWidget;
+    QTabWidget *tabs = window.form()->mainTabWidget;
     QCOMPARE(tabs->count(), 4);
     QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(tabs->widget(0), window.ui->osciloscopeTab);
+    QCOMPARE(tabs->widget(0), window.form()->osciloscopeTab);
     QCOMPARE(tabs->tabText(0), QStringLiteral("Oscilloscope"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("Meter"));
-    QCOMPARE(tabs->widget(2), window.ui->protocolSnifferTab);
+    QCOMPARE(tabs->widget(2), window.form()->protocolSnifferTab);
     QCOMPARE(tabs->tabText(2), QStringLiteral("Protocol Sniffer"));
-    QCOMPARE(tabs->widget(3), window.ui->optionsTab);
-    const QList<QWidget *> channelPages = {window.ui->ch1Tab, window.ui->ch2Tab, window.ui->logicTab,
-                                           window.ui->fftTab, window.ui->refTab};
+    QCOMPARE(tabs->widget(3), window.form()->optionsTab);
+    const QList<QWidget *> channelPages = {window.form()->ch1Tab, window.form()->ch2Tab, window.form()->logicTab,
+                                           window.form()->fftTab, window.form()->refTab};
     for (int i = 0; i < channelPages.size(); ++i)
-        QCOMPARE(window.ui->tabWidget1->widget(i), channelPages.at(i));
-    QCOMPARE(window.ui->mmTabWidget->count(), 3);
-    const QList<QWidget *> protocols = {window.ui->spiTab, window.ui->i2cTab, window.ui->uartTab,
-                                        window.ui->parallelTab};
+        QCOMPARE(window.form()->tabWidget1->widget(i), channelPages.at(i));
+    QCOMPARE(window.form()->mmTabWidget->count(), 3);
+    const QList<QWidget *> protocols = {window.form()->spiTab, window.form()->i2cTab, window.form()->uartTab,
+                                        window.form()->parallelTab};
     for (int i = 0; i < protocols.size(); ++i)
-        QCOMPARE(window.ui->protocolTabWidget->widget(i), protocols.at(i));
-    QVERIFY(!window.ui->toolButtonDACOffsetOK->isEnabled());
-    QVERIFY(!window.ui->toolButtonDACGainOK->isEnabled());
-    QCOMPARE(window.samplesPerChannel, 768);
-    QVERIFY(window.displayTimer.isActive());
-    QCOMPARE(window.displayTimer.interval(), 4);
+        QCOMPARE(window.form()->protocolTabWidget->widget(i), protocols.at(i));
+    QVERIFY(!window.form()->toolButtonDACOffsetOK->isEnabled());
+    QVERIFY(!window.form()->toolButtonDACGainOK->isEnabled());
+    QCOMPARE(window.scopeState()->samplesPerChannel, 768);
+    QVERIFY(window.displayTimer().isActive());
+    QCOMPARE(window.displayTimer().interval(), 4);
     // The placeholder frame matches the trace boxes and the buffer.
-    QCOMPARE(window.frameCache.size(), 48 + 2 * 768);
-    QCOMPARE(window.frameCache.at(0), 'A');
+    QCOMPARE(window.display()->frame().size(), 48 + 2 * 768);
+    QCOMPARE(window.display()->frame().at(0), 'A');
 }
 
 void TestWindow::styleAndFonts()
@@ -121,7 +131,7 @@ void TestWindow::styleAndFonts()
     VeltoInterface window;
     QVERIFY(window.styleSheet().contains(QStringLiteral("QWidget#VeltoInterface")));
     QVERIFY(window.styleSheet().contains(QStringLiteral("#d1e2f2")));
-    QCOMPARE(window.ui->connectLabel->styleSheet(), QStringLiteral("QLabel{font-size: 12px};"));
+    QCOMPARE(window.form()->connectLabel->styleSheet(), QStringLiteral("QLabel{font-size: 12px};"));
     for (const char *sheet : {":/themes/theme-linux.qss", ":/themes/theme-win.qss", ":/themes/theme-mac.qss"})
         QVERIFY2(QFile::exists(QString::fromLatin1(sheet)), sheet);
     for (const char *icon : {":/icons/led-on.png", ":/icons/led-off.png", ":/icons/arrow-down-gray.png",
@@ -137,46 +147,46 @@ void TestWindow::busyTextDisablesThePlotArea()
 {
     VeltoInterface window;
     window.setInfoText(QStringLiteral("Please wait..."), true);
-    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("Please wait..."));
-    QVERIFY(!window.ui->centralWidget->isEnabled());
+    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("Please wait..."));
+    QVERIFY(!window.form()->centralWidget->isEnabled());
     // The tabs live in the docks and stay usable.
-    QVERIFY(window.ui->mainTabWidget->isEnabled());
+    QVERIFY(window.form()->mainTabWidget->isEnabled());
     window.setInfoText(QStringLiteral("next"));
-    QVERIFY(window.ui->centralWidget->isEnabled());
-    QCOMPARE(window.ui->infoLabel->text(), QStringLiteral("next"));
+    QVERIFY(window.form()->centralWidget->isEnabled());
+    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("next"));
 }
 
 void TestWindow::graphsInDrawingOrder()
 {
     VeltoInterface window;
-    QCustomPlot *plot = window.customPlot;
-    QVERIFY(window.ui->plotArea->isAncestorOf(plot));
+    QCustomPlot *plot = window.scopePlot()->plot();
+    QVERIFY(window.form()->plotArea->isAncestorOf(plot));
     QCOMPARE(plot->graphCount(), 48);
-    QCOMPARE(plot->graph(0), window.ch1Graph);
-    QCOMPARE(plot->graph(1), window.ch1RefGraph);
-    QCOMPARE(plot->graph(2), window.ch2Graph);
-    QCOMPARE(plot->graph(3), window.ch2RefGraph);
+    QCOMPARE(plot->graph(0), window.scopePlot()->graphs().ch1);
+    QCOMPARE(plot->graph(1), window.scopePlot()->graphs().ch1Reference);
+    QCOMPARE(plot->graph(2), window.scopePlot()->graphs().ch2);
+    QCOMPARE(plot->graph(3), window.scopePlot()->graphs().ch2Reference);
     for (int k = 0; k < 9; ++k) {
-        QCOMPARE(plot->graph(4 + 2 * k), window.decayGraphs[0][k]);
-        QCOMPARE(plot->graph(5 + 2 * k), window.decayGraphs[1][k]);
+        QCOMPARE(plot->graph(4 + 2 * k), window.scopePlot()->graphs().decay[0][k]);
+        QCOMPARE(plot->graph(5 + 2 * k), window.scopePlot()->graphs().decay[1][k]);
     }
     for (int bit = 0; bit < 8; ++bit) {
-        QCOMPARE(plot->graph(22 + 3 * bit), window.logicGraphs[bit]);
-        QCOMPARE(plot->graph(23 + 3 * bit), window.logicBaseGraphs[bit]);
-        QCOMPARE(plot->graph(24 + 3 * bit), window.logicRefGraphs[bit]);
-        QCOMPARE(window.logicGraphs[bit]->lineStyle(), QCPGraph::lsStepCenter);
-        QCOMPARE(window.logicRefGraphs[bit]->lineStyle(), QCPGraph::lsStepCenter);
-        QVERIFY(!window.logicGraphs[bit]->selectable());
-        QVERIFY(window.logicRefGraphs[bit]->selectable());
+        QCOMPARE(plot->graph(22 + 3 * bit), window.scopePlot()->graphs().logic[bit]);
+        QCOMPARE(plot->graph(23 + 3 * bit), window.scopePlot()->graphs().logicBase[bit]);
+        QCOMPARE(plot->graph(24 + 3 * bit), window.scopePlot()->graphs().logicReference[bit]);
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->lineStyle(), QCPGraph::lsStepCenter);
+        QCOMPARE(window.scopePlot()->graphs().logicReference[bit]->lineStyle(), QCPGraph::lsStepCenter);
+        QVERIFY(!window.scopePlot()->graphs().logic[bit]->selectable());
+        QVERIFY(window.scopePlot()->graphs().logicReference[bit]->selectable());
     }
-    QCOMPARE(plot->graph(46), window.fftGraphs[0]);
+    QCOMPARE(plot->graph(46), window.scopePlot()->graphs().fft[0]);
     QCOMPARE(plot->graph(47)->lineStyle(), QCPGraph::lsImpulse);
-    QCOMPARE(window.ch1Graph->lineStyle(), QCPGraph::lsLine);
+    QCOMPARE(window.scopePlot()->graphs().ch1->lineStyle(), QCPGraph::lsLine);
     // The two channel traces are drawn two pixels wide, also after a theme change.
-    QCOMPARE(window.ch1Graph->pen().width(), 2);
-    QCOMPARE(window.ch2Graph->pen().width(), 2);
-    window.setTheme(1, nullptr);
-    QCOMPARE(window.ch1Graph->pen().width(), 2);
+    QCOMPARE(window.scopePlot()->graphs().ch1->pen().width(), 2);
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().width(), 2);
+    window.scopePlot()->setTheme(1, nullptr);
+    QCOMPARE(window.scopePlot()->graphs().ch1->pen().width(), 2);
     QCOMPARE(plot->yAxis->range().upper, 1280.0);
     QCOMPARE(plot->xAxis->range().upper, 1536.0);
 }
@@ -186,19 +196,19 @@ void TestWindow::settingsAndAboutOpenFromTheMenu()
     VeltoInterface window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(openedDialog([&window] { window.ui->actionSettings->trigger(); }), QStringLiteral("Settings"));
-    QCOMPARE(openedDialog([&window] { window.ui->actionAbout->trigger(); }), QStringLiteral("About"));
+    QCOMPARE(openedDialog([&window] { window.form()->actionSettings->trigger(); }), QStringLiteral("Settings"));
+    QCOMPARE(openedDialog([&window] { window.form()->actionAbout->trigger(); }), QStringLiteral("About"));
     QCOMPARE(openedDialog([&window] { window.callSettings(QStringLiteral("PythonConsole")); }),
              QStringLiteral("Settings"));
     // Applying the settings reaches the scope configuration: the theme changes the plot.
-    auto corner = [&window] { return window.customPlot->toPixmap(100, 100).toImage().pixelColor(1, 1); };
+    auto corner = [&window] { return window.scopePlot()->plot()->toPixmap(100, 100).toImage().pixelColor(1, 1); };
     const QColor dark = corner();
-    window.redrawRequested = false;
-    window.scopeOptions.theme = 1;
-    window.applyModuleConfiguration();
-    QVERIFY(window.redrawRequested);
+    window.scopeState()->redrawRequested = false;
+    window.scopeOptions().theme = 1;
+    emit window.applyConfigurationRequest();
+    QVERIFY(window.scopeState()->redrawRequested);
     QVERIFY(corner().lightness() > dark.lightness());
-    window.terminateProcess = [](int) {};
+    window.setTerminateProcess([](int) {});
 }
 
 QTEST_MAIN(TestWindow)

@@ -4,7 +4,7 @@
 
 #include "persistence/hardwareprofile.h"
 #include "persistence/logcapture.h"
-#include "persistence/messagepresenter.h"
+#include "ui/messagepresenter.h"
 #include "persistence/qxmlputget.h"
 
 #include <QAbstractButton>

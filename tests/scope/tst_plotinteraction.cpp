@@ -4,6 +4,16 @@
 // renaming labels, XY mode, and pointers or plot sizes that make no sense.
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "scope/plotgeometry.h"
@@ -106,177 +116,177 @@ void TestPlotInteraction::initTestCase()
 
 void TestPlotInteraction::prepare(VeltoInterface &window)
 {
-    window.scopeStartDelayMs = 50;
+    window.session()->setScopeStartDelay(50);
     window.resize(1600, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.ch1Graph->data()->size(), 768, 5000);
-    window.customPlot->replot();
-    QVERIFY(window.customPlot->axisRect()->width() > 700);
-    QVERIFY(window.customPlot->axisRect()->height() > 700);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
+    window.scopePlot()->plot()->replot();
+    QVERIFY(window.scopePlot()->plot()->axisRect()->width() > 700);
+    QVERIFY(window.scopePlot()->plot()->axisRect()->height() > 700);
 }
 
 void TestPlotInteraction::unitPixels(VeltoInterface &window)
 {
-    QCPAxisRect *rect = window.customPlot->axisRect();
-    window.customPlot->xAxis->setRange(0, rect->width());
-    window.customPlot->yAxis->setRange(0, rect->height());
-    QCOMPARE(window.customPlot->xAxis->range().size(), double(rect->width()));
-    QCOMPARE(window.customPlot->yAxis->range().size(), double(rect->height()));
+    QCPAxisRect *rect = window.scopePlot()->plot()->axisRect();
+    window.scopePlot()->plot()->xAxis->setRange(0, rect->width());
+    window.scopePlot()->plot()->yAxis->setRange(0, rect->height());
+    QCOMPARE(window.scopePlot()->plot()->xAxis->range().size(), double(rect->width()));
+    QCOMPARE(window.scopePlot()->plot()->yAxis->range().size(), double(rect->height()));
 }
 
 void TestPlotInteraction::triggerMarkerDrags()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    QCOMPARE(window.triggerModel.minimumPosition(), 4);
-    QCOMPARE(window.triggerModel.maximumPosition(), 760);
+    QCustomPlot *plot = window.scopePlot()->plot();
+    QCOMPARE(window.trigger()->model().minimumPosition(), 4);
+    QCOMPARE(window.trigger()->model().maximumPosition(), 760);
 
     // Free running hides the marker: a press where it would be picks nothing.
-    window.triggerModel.triggerSetPosition(200, 40);
-    window.triggerMarkersPlace();
-    QVERIFY(!window.triggerMarker->visible());
+    window.trigger()->model().triggerSetPosition(200, 40);
+    window.trigger()->triggerMarkersPlace();
+    QVERIFY(!window.scopePlot()->items().triggerMarker->visible());
     {
         TraceCapture trace;
-        const QPoint at = centreOf(window.triggerMarker);
+        const QPoint at = centreOf(window.scopePlot()->items().triggerMarker);
         press(plot, at);
-        QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
+        QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
         dragTo(plot, QPointF(at.x() + 100, at.y()));
         release(plot, at);
         QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 16 ")).isEmpty());
-        QCOMPARE(window.triggerModel.current().position, 200);
+        QCOMPARE(window.trigger()->model().current().position, 200);
     }
 
-    window.ui->radioButtonNormal->click();
-    QVERIFY(window.triggerMarker->visible());
-    const QPoint at = centreOf(window.triggerMarker);
+    window.form()->radioButtonNormal->click();
+    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
+    const QPoint at = centreOf(window.scopePlot()->items().triggerMarker);
     QCOMPARE(at, pixelOf(plot, 400, 640 - 120 + 40 * 1.5625));
     TraceCapture trace;
     press(plot, at);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::TriggerMarker));
-    QCOMPARE(window.triggerMarker->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::TriggerMarker));
+    QCOMPARE(window.scopePlot()->items().triggerMarker->pen().color(), QColor(75, 229, 28));
     // Beyond the right edge: the position holds at 760, the instrument is
     // told 8 samples after the trigger, and the level goes with it.
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(2000), at.y()));
-    QCOMPARE(window.triggerModel.current().position, 760);
+    QCOMPARE(window.trigger()->model().current().position, 760);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 16 8 0 0")).size(), 1);
     QCOMPARE(virtualBench().configurationEntry(16), 8);
-    QCOMPARE(virtualBench().configurationEntry(17), window.triggerModel.current().level);
-    QVERIFY(qAbs(window.triggerModel.current().level - 40) <= 2);
+    QCOMPARE(virtualBench().configurationEntry(17), window.trigger()->model().current().level);
+    QVERIFY(qAbs(window.trigger()->model().current().level - 40) <= 2);
     // The marker sits on the held position, not under the pointer.
-    QVERIFY(qAbs(centreOf(window.triggerMarker).x() - plot->xAxis->coordToPixel(1520)) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).x() - plot->xAxis->coordToPixel(1520)) <= 1);
     // Far below the plot the level holds at the bottom of its range.
     dragTo(plot, QPointF(at.x(), plot->height() + 5000));
-    QCOMPARE(window.triggerModel.levelLimit(), 125);
-    QCOMPARE(window.triggerModel.current().level, -125);
+    QCOMPARE(window.trigger()->model().levelLimit(), 125);
+    QCOMPARE(window.trigger()->model().current().level, -125);
     QCOMPARE(virtualBench().configurationEntry(17), -125);
     release(plot, at);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
-    QCOMPARE(window.triggerMarker->pen().style(), Qt::NoPen);
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
+    QCOMPARE(window.scopePlot()->items().triggerMarker->pen().style(), Qt::NoPen);
 
     // A drag that began in Normal goes on in Free: stored, never sent.
-    window.triggerModel.triggerSetPosition(300, 0);
-    window.triggerMarkersPlace();
-    press(plot, centreOf(window.triggerMarker));
-    QCOMPARE(window.selectedItem, int(PlotGeometry::TriggerMarker));
-    window.ui->radioButtonFree->click();
+    window.trigger()->model().triggerSetPosition(300, 0);
+    window.trigger()->triggerMarkersPlace();
+    press(plot, centreOf(window.scopePlot()->items().triggerMarker));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::TriggerMarker));
+    window.form()->radioButtonFree->click();
     trace.clear();
     dragTo(plot, pixelOf(plot, 900, 640));
-    QCOMPARE(window.triggerModel.current().position, 450);
+    QCOMPARE(window.trigger()->model().current().position, 450);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 16 ")).isEmpty());
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 17 ")).isEmpty());
     release(plot, pixelOf(plot, 900, 640));
 
     // The window's low level is held a gap of 16 below the high one.
-    window.ui->radioButtonNormal->click();
-    window.ui->radioButtonWindow->click();
-    QVERIFY(window.windowMarker[0]->visible());
-    QVERIFY(window.windowMarker[1]->visible());
-    QVERIFY(!window.triggerMarker->visible());
-    const int high = window.triggerModel.current().windowHigh;
+    window.form()->radioButtonNormal->click();
+    window.form()->radioButtonWindow->click();
+    QVERIFY(window.scopePlot()->items().windowMarker[0]->visible());
+    QVERIFY(window.scopePlot()->items().windowMarker[1]->visible());
+    QVERIFY(!window.scopePlot()->items().triggerMarker->visible());
+    const int high = window.trigger()->model().current().windowHigh;
     trace.clear();
-    const QPoint low = centreOf(window.windowMarker[0]);
+    const QPoint low = centreOf(window.scopePlot()->items().windowMarker[0]);
     press(plot, low);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::WindowLowMarker));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::WindowLowMarker));
     dragTo(plot, QPointF(low.x(), plot->yAxis->coordToPixel(640 - 120 + (high + 60) * 1.5625)));
-    QCOMPARE(window.triggerModel.current().windowLow, high - 16);
-    QCOMPARE(window.triggerModel.current().windowHigh, high);
+    QCOMPARE(window.trigger()->model().current().windowLow, high - 16);
+    QCOMPARE(window.trigger()->model().current().windowHigh, high);
     QCOMPARE(virtualBench().configurationEntry(18), high - 16);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 19 ")).size(), 0);
     release(plot, low);
     // Both markers stand where the model says, a gap apart.
-    QVERIFY(qAbs(centreOf(window.windowMarker[0]).y() - plot->yAxis->coordToPixel(640 - 120 + (high - 16) * 1.5625)) <=
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().windowMarker[0]).y() - plot->yAxis->coordToPixel(640 - 120 + (high - 16) * 1.5625)) <=
             1);
-    QVERIFY(qAbs(centreOf(window.windowMarker[1]).y() - plot->yAxis->coordToPixel(640 - 120 + high * 1.5625)) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().windowMarker[1]).y() - plot->yAxis->coordToPixel(640 - 120 + high * 1.5625)) <= 1);
 }
 
 void TestPlotInteraction::triggerMarkersFollowSourceAndInvert()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
+    QCustomPlot *plot = window.scopePlot()->plot();
     unitPixels(window);
-    window.ui->radioButtonNormal->click();
-    window.ui->radioButtonWindow->click();
+    window.form()->radioButtonNormal->click();
+    window.form()->radioButtonWindow->click();
     TraceCapture trace;
 
     // "Bit 3" has no slope or window: rising edge, one marker on the bit's trace.
-    window.ui->comboBoxTrigSource->setCurrentIndex(5);
-    QVERIFY(window.ui->radioButtonRisingEdge->isChecked());
-    QCOMPARE(window.triggerModel.type(), int(Trigger::RisingEdge));
+    window.form()->comboBoxTrigSource->setCurrentIndex(5);
+    QVERIFY(window.form()->radioButtonRisingEdge->isChecked());
+    QCOMPARE(window.trigger()->model().type(), int(Trigger::RisingEdge));
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 8 5 0 0")).size(), 1);
-    QVERIFY(window.triggerMarker->visible());
-    QVERIFY(!window.windowMarker[0]->visible());
-    QVERIFY(qAbs(centreOf(window.triggerMarker).y() - plot->yAxis->coordToPixel(window.triggerModel.triggerPosYBit(3))) <=
+    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
+    QVERIFY(!window.scopePlot()->items().windowMarker[0]->visible());
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).y() - plot->yAxis->coordToPixel(window.trigger()->model().triggerPosYBit(3))) <=
             1);
-    const auto slopeAndWindow = {window.ui->radioButtonPositiveSlope, window.ui->radioButtonNegativeSlope,
-                                 window.ui->radioButtonWindow};
+    const auto slopeAndWindow = {window.form()->radioButtonPositiveSlope, window.form()->radioButtonNegativeSlope,
+                                 window.form()->radioButtonWindow};
     for (int source : {10, 11}) { // "EXT", "Schmitt"
-        window.ui->comboBoxTrigSource->setCurrentIndex(source);
+        window.form()->comboBoxTrigSource->setCurrentIndex(source);
         for (QRadioButton *button : slopeAndWindow)
             QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
-        QVERIFY(window.ui->radioButtonDual->isEnabled());
+        QVERIFY(window.form()->radioButtonDual->isEnabled());
     }
-    window.ui->comboBoxTrigSource->setCurrentIndex(0);
+    window.form()->comboBoxTrigSource->setCurrentIndex(0);
     for (QRadioButton *button : slopeAndWindow)
         QVERIFY(button->isEnabled());
 
     // A logic-sourced marker dragged sends its position, never a level.
-    window.ui->comboBoxTrigSource->setCurrentIndex(5);
+    window.form()->comboBoxTrigSource->setCurrentIndex(5);
     trace.clear();
-    const QPoint bit = centreOf(window.triggerMarker);
+    const QPoint bit = centreOf(window.scopePlot()->items().triggerMarker);
     press(plot, bit);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::TriggerMarker));
-    QCOMPARE(window.triggerMarker->pen().color(), QColor(QStringLiteral("#ff0000")));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::TriggerMarker));
+    QCOMPARE(window.scopePlot()->items().triggerMarker->pen().color(), QColor(QStringLiteral("#ff0000")));
     dragTo(plot, pixelOf(plot, 600, 300));
     release(plot, pixelOf(plot, 600, 300));
-    QCOMPARE(window.triggerModel.current().position, 300);
+    QCOMPARE(window.trigger()->model().current().position, 300);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 16 468 0 0")).size(), 1);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 17 ")).isEmpty());
     // The marker stays on the bit's row whatever the pointer's height.
-    QVERIFY(qAbs(centreOf(window.triggerMarker).y() - bit.y()) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).y() - bit.y()) <= 1);
 
     // Inverting CH1 turns a rising edge at 40 into a falling edge at −40,
     // and the marker goes over to the other side of the zero level.
-    window.ui->comboBoxTrigSource->setCurrentIndex(0);
-    window.triggerModel.triggerSetPosition(window.triggerModel.current().position, 40);
-    window.triggerMarkersPlace();
+    window.form()->comboBoxTrigSource->setCurrentIndex(0);
+    window.trigger()->model().triggerSetPosition(window.trigger()->model().current().position, 40);
+    window.trigger()->triggerMarkersPlace();
     trace.clear();
-    window.ui->checkBoxCH1Invert->click();
-    QVERIFY(window.ui->radioButtonFallingEdge->isChecked());
-    QCOMPARE(window.triggerModel.current().level, -40);
+    window.form()->checkBoxCH1Invert->click();
+    QVERIFY(window.form()->radioButtonFallingEdge->isChecked());
+    QCOMPARE(window.trigger()->model().current().level, -40);
     // The request's value field is 16 bits wide: −40 travels as 65496.
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 17 65496 0 0")).size(), 1);
     QCOMPARE(virtualBench().configurationEntry(17), -40);
-    QVERIFY(qAbs(centreOf(window.triggerMarker).y() - plot->yAxis->coordToPixel(520 - 40 * 1.5625)) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).y() - plot->yAxis->coordToPixel(520 - 40 * 1.5625)) <= 1);
 
     // Auto time-outs in units of 40.96 ms, less one.
     trace.clear();
-    window.ui->doubleSpinBoxTrigAuto->setValue(1.0);
-    window.ui->doubleSpinBoxTrigAuto->setValue(0.04096);
+    window.form()->doubleSpinBoxTrigAuto->setValue(1.0);
+    window.form()->doubleSpinBoxTrigAuto->setValue(0.04096);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 20 23 0 0")).size(), 1);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 20 0 0 0")).size(), 1);
 }
@@ -285,147 +295,147 @@ void TestPlotInteraction::verticalCursorsReadTheirDistance()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
+    QCustomPlot *plot = window.scopePlot()->plot();
     // "1ms/div", and the cursors placed by hand rather than by the measurement.
-    window.ui->samplingSlider->setValue(7);
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    QTRY_COMPARE_WITH_TIMEOUT(window.vCursors.timeIndex, 7, 5000);
-    window.ui->checkBoxCursorVertical->click();
-    QVERIFY(window.vCursorHandle[0]->visible());
-    QVERIFY(window.labelDeltaTime->visible());
+    window.form()->samplingSlider->setValue(7);
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    QTRY_COMPARE_WITH_TIMEOUT(window.cursors()->vertical().timeIndex, 7, 5000);
+    window.form()->checkBoxCursorVertical->click();
+    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
+    QVERIFY(window.scopePlot()->items().labelDeltaTime->visible());
     unitPixels(window);
 
     // Handles hang from the top edge, their lines through the plot.
-    const QPoint a = centreOf(window.vCursorHandle[0]);
-    QVERIFY(qAbs(a.x() - plot->xAxis->coordToPixel(window.vCursors.positionA)) <= 1);
-    QCOMPARE(qRound(window.vCursorHandle[0]->bottom->pixelPosition().x()), a.x());
+    const QPoint a = centreOf(window.scopePlot()->items().vCursorHandle[0]);
+    QVERIFY(qAbs(a.x() - plot->xAxis->coordToPixel(window.cursors()->vertical().positionA)) <= 1);
+    QCOMPARE(qRound(window.scopePlot()->items().vCursorHandle[0]->bottom->pixelPosition().x()), a.x());
     press(plot, a);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::VCursorA));
-    QCOMPARE(window.vCursorHandle[0]->pen().color(), QColor(QStringLiteral("#e04e4e")));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::VCursorA));
+    QCOMPARE(window.scopePlot()->items().vCursorHandle[0]->pen().color(), QColor(QStringLiteral("#e04e4e")));
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(256), a.y() + 200));
     release(plot, a);
-    QCOMPARE(window.vCursorHandle[0]->pen().style(), Qt::NoPen);
-    const QPoint b = centreOf(window.vCursorHandle[1]);
+    QCOMPARE(window.scopePlot()->items().vCursorHandle[0]->pen().style(), Qt::NoPen);
+    const QPoint b = centreOf(window.scopePlot()->items().vCursorHandle[1]);
     press(plot, b);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::VCursorB));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::VCursorB));
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(384), b.y()));
     release(plot, b);
-    QCOMPARE(window.vCursors.positionA, 256);
-    QCOMPARE(window.vCursors.positionB, 384);
-    QCOMPARE(window.labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
-    QCOMPARE(window.labelFrequency->text(), QStringLiteral("1/ΔT =  250.0 Hz"));
+    QCOMPARE(window.cursors()->vertical().positionA, 256);
+    QCOMPARE(window.cursors()->vertical().positionB, 384);
+    QCOMPARE(window.scopePlot()->items().labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
+    QCOMPARE(window.scopePlot()->items().labelFrequency->text(), QStringLiteral("1/ΔT =  250.0 Hz"));
     // The labels survive the next frames.
     QTest::qWait(100);
-    QCOMPARE(window.labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
+    QCOMPARE(window.scopePlot()->items().labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
 
     // Dragged past the left edge the cursor holds at its range.
-    press(plot, centreOf(window.vCursorHandle[0]));
+    press(plot, centreOf(window.scopePlot()->items().vCursorHandle[0]));
     dragTo(plot, QPointF(-3000, a.y()));
     release(plot, QPoint(-3000, a.y()));
-    QCOMPARE(window.vCursors.positionA, 8);
+    QCOMPARE(window.cursors()->vertical().positionA, 8);
 
     // "Track" needs the vertical cursors: switched off, it brings them back.
-    window.ui->checkBoxCursorVertical->click();
-    QVERIFY(!window.vCursorHandle[0]->visible());
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(0);
-    QVERIFY(window.ui->checkBoxCursorVertical->isChecked());
-    QVERIFY(window.vCursors.visible);
-    QVERIFY(window.vCursorHandle[0]->visible());
-    QVERIFY(window.vCursorLine[1]->visible());
-    QVERIFY(window.labelFrequency->visible());
+    window.form()->checkBoxCursorVertical->click();
+    QVERIFY(!window.scopePlot()->items().vCursorHandle[0]->visible());
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(0);
+    QVERIFY(window.form()->checkBoxCursorVertical->isChecked());
+    QVERIFY(window.cursors()->vertical().visible);
+    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
+    QVERIFY(window.scopePlot()->items().vCursorLine[1]->visible());
+    QVERIFY(window.scopePlot()->items().labelFrequency->visible());
 }
 
 void TestPlotInteraction::horizontalCursorDragIsHeldToItsChannel()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2); // "Manual"
-    window.ui->checkBoxScopeCursorsHorizontal->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.hCursorHandle[0]->visible(), 5000);
-    QVERIFY(window.labelVoltA->visible());
-    window.sendScopeStop();
+    QCustomPlot *plot = window.scopePlot()->plot();
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2); // "Manual"
+    window.form()->checkBoxScopeCursorsHorizontal->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[0]->visible(), 5000);
+    QVERIFY(window.scopePlot()->items().labelVoltA->visible());
+    window.session()->sendScopeStop();
     QTest::qWait(50);
 
     // The handle stands at the left edge on its level, the line through it.
-    const QRectF handle = rectOf(window.hCursorHandle[0]);
+    const QRectF handle = rectOf(window.scopePlot()->items().hCursorHandle[0]);
     QCOMPARE(handle.left(), 14.0);
     QVERIFY(qAbs(handle.center().y() -
-                 plot->yAxis->coordToPixel(window.zeroLevel[0] + window.hCursors.levelA())) <= 1);
+                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] + window.cursors()->horizontal().levelA())) <= 1);
     press(plot, handle.center().toPoint());
-    QCOMPARE(window.selectedItem, int(PlotGeometry::HCursorA));
-    QCOMPARE(window.hCursorHandle[0]->pen().color(), QColor(QStringLiteral("#1692e5")));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::HCursorA));
+    QCOMPARE(window.scopePlot()->items().hCursorHandle[0]->pen().color(), QColor(QStringLiteral("#1692e5")));
     // CH1's cursors keep within 256 units of its zero level.
     dragTo(plot, QPointF(handle.center().x(), plot->yAxis->coordToPixel(1200)));
-    QCOMPARE(window.hCursors.levelA(), 256);
-    dragTo(plot, QPointF(handle.center().x(), plot->yAxis->coordToPixel(window.zeroLevel[0] - 64)));
-    QVERIFY(qAbs(window.hCursors.levelA() + 64) <= 2);
+    QCOMPARE(window.cursors()->horizontal().levelA(), 256);
+    dragTo(plot, QPointF(handle.center().x(), plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] - 64)));
+    QVERIFY(qAbs(window.cursors()->horizontal().levelA() + 64) <= 2);
     release(plot, handle.center().toPoint());
-    QVERIFY(qAbs(rectOf(window.hCursorHandle[0]).center().y() -
-                 plot->yAxis->coordToPixel(window.zeroLevel[0] + window.hCursors.levelA())) <= 1);
+    QVERIFY(qAbs(rectOf(window.scopePlot()->items().hCursorHandle[0]).center().y() -
+                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] + window.cursors()->horizontal().levelA())) <= 1);
     // The labels are read on the next drawn tick: A at one division below zero.
-    window.redrawRequested = true;
-    QTRY_VERIFY_WITH_TIMEOUT(window.labelVoltA->text().startsWith(QStringLiteral("Va = -")), 2000);
+    window.scopeState()->redrawRequested = true;
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().labelVoltA->text().startsWith(QStringLiteral("Va = -")), 2000);
 }
 
 void TestPlotInteraction::pickingNeedsAPressCloserThanEightPixels()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.ui->checkBoxCursorVertical->click();
-    window.vCursorSetPosition(700, 1000);
-    const QRectF handle = rectOf(window.vCursorHandle[1]);
+    QCustomPlot *plot = window.scopePlot()->plot();
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    window.form()->checkBoxCursorVertical->click();
+    window.cursors()->vCursorSetPosition(700, 1000);
+    const QRectF handle = rectOf(window.scopePlot()->items().vCursorHandle[1]);
 
     // Eight pixels right of the handle's edge: nothing is picked and the
     // drag that follows moves nothing, neither a cursor nor the axes.
     const QPoint miss(qRound(handle.right() + 8), qRound(handle.center().y()));
-    for (QCPAbstractItem *item : window.selectableItems())
+    for (QCPAbstractItem *item : window.scopePlot()->items().selectable())
         if (item->visible())
             QVERIFY(item->selectTest(miss, false) >= 8.0);
     const QCPRange before = plot->xAxis->range();
     TraceCapture trace;
     press(plot, miss);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
     dragTo(plot, QPointF(miss.x() - 300, miss.y() + 100));
     release(plot, QPoint(miss.x() - 300, miss.y() + 100));
-    QCOMPARE(window.vCursors.positionA, 700);
-    QCOMPARE(window.vCursors.positionB, 1000);
+    QCOMPARE(window.cursors()->vertical().positionA, 700);
+    QCOMPARE(window.cursors()->vertical().positionB, 1000);
     QCOMPARE(plot->xAxis->range(), before);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
 
     // Seven pixels away it is picked, highlighted while held, cleared on release.
     const QPoint near(qRound(handle.right() + 7), qRound(handle.center().y()));
     press(plot, near);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::VCursorB));
-    QCOMPARE(window.vCursorHandle[1]->pen().color(), QColor(QStringLiteral("#e04e4e")));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::VCursorB));
+    QCOMPARE(window.scopePlot()->items().vCursorHandle[1]->pen().color(), QColor(QStringLiteral("#e04e4e")));
     release(plot, near);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
-    QCOMPARE(window.vCursorHandle[1]->pen().style(), Qt::NoPen);
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
+    QCOMPARE(window.scopePlot()->items().vCursorHandle[1]->pen().style(), Qt::NoPen);
 
     // Only the left button picks.
-    QTest::mousePress(plot, Qt::RightButton, Qt::NoModifier, centreOf(window.vCursorHandle[1]));
-    QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
-    QTest::mouseRelease(plot, Qt::RightButton, Qt::NoModifier, centreOf(window.vCursorHandle[1]));
+    QTest::mousePress(plot, Qt::RightButton, Qt::NoModifier, centreOf(window.scopePlot()->items().vCursorHandle[1]));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
+    QTest::mouseRelease(plot, Qt::RightButton, Qt::NoModifier, centreOf(window.scopePlot()->items().vCursorHandle[1]));
 
     // Where a cursor handle covers a zero handle, the cursor wins.
-    window.ui->checkBoxScopeCursorsHorizontal->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.hCursorHandle[0]->visible(), 5000);
-    window.hCursors.absoluteA = window.zeroLevel[0];
-    window.hCursorRefreshA();
-    QVERIFY(rectOf(window.hCursorHandle[0]).intersects(rectOf(window.zeroHandle[0])) ||
-            window.zeroHandle[0]->selectTest(centreOf(window.hCursorHandle[0]), false) < 8.0);
-    press(plot, centreOf(window.hCursorHandle[0]));
-    QCOMPARE(window.selectedItem, int(PlotGeometry::HCursorA));
-    release(plot, centreOf(window.hCursorHandle[0]));
+    window.form()->checkBoxScopeCursorsHorizontal->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[0]->visible(), 5000);
+    window.cursors()->horizontal().absoluteA = window.scopeState()->zeroLevel[0];
+    window.cursors()->hCursorRefreshA();
+    QVERIFY(rectOf(window.scopePlot()->items().hCursorHandle[0]).intersects(rectOf(window.scopePlot()->items().zeroHandle[0])) ||
+            window.scopePlot()->items().zeroHandle[0]->selectTest(centreOf(window.scopePlot()->items().hCursorHandle[0]), false) < 8.0);
+    press(plot, centreOf(window.scopePlot()->items().hCursorHandle[0]));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::HCursorA));
+    release(plot, centreOf(window.scopePlot()->items().hCursorHandle[0]));
 }
 
 void TestPlotInteraction::wheelZoomAndModifierKeys()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
+    QCustomPlot *plot = window.scopePlot()->plot();
     const QPoint centre = plotCentre(plot);
     QCOMPARE(plot->xAxis->range(), QCPRange(0, 1536));
 
@@ -440,8 +450,8 @@ void TestPlotInteraction::wheelZoomAndModifierKeys()
         turnWheel(plot, centre, 1);
     QCOMPARE(plot->xAxis->range().size(), 256.0);
     QVERIFY(plot->xAxis->range().lower >= 0);
-    QCOMPARE(window.ui->horizontalScrollBar->pageStep(), 256);
-    QCOMPARE(window.ui->horizontalScrollBar->maximum(), 1536 - 256);
+    QCOMPARE(window.form()->horizontalScrollBar->pageStep(), 256);
+    QCOMPARE(window.form()->horizontalScrollBar->maximum(), 1536 - 256);
     QCOMPARE(plot->xAxis2->range(), plot->xAxis->range());
     // Zoomed out as far as the wheel goes, the whole frame and no more.
     for (int k = 0; k < 20; ++k)
@@ -456,7 +466,7 @@ void TestPlotInteraction::wheelZoomAndModifierKeys()
     turnWheel(plot, centre, 1, Qt::ControlModifier);
     QCOMPARE(plot->xAxis->range(), zoomed);
     press(plot, centre, Qt::ControlModifier);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::noSelection));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
     dragTo(plot, QPointF(centre.x() - 100, centre.y()), Qt::ControlModifier);
     release(plot, QPoint(centre.x() - 100, centre.y()), Qt::ControlModifier);
     QVERIFY(plot->xAxis->range().lower > zoomed.lower);
@@ -488,7 +498,7 @@ void TestPlotInteraction::wheelZoomAndModifierKeys()
         turnWheel(plot, centre, 1, Qt::ShiftModifier);
     QCOMPARE(plot->xAxis->range(), keys);
     QCOMPARE(plot->yAxis->range().size(), 512.0);
-    QCOMPARE(window.ui->verticalScrollBar->pageStep(), 512);
+    QCOMPARE(window.form()->verticalScrollBar->pageStep(), 512);
     QCOMPARE(plot->yAxis2->range(), plot->yAxis->range());
     QTest::keyRelease(&window, Qt::Key_Shift);
     QCOMPARE(plot->axisRect()->rangeZoom(), Qt::Orientations(Qt::Horizontal));
@@ -501,9 +511,9 @@ void TestPlotInteraction::scrollBarsFollowTheAxes()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    QScrollBar *horizontal = window.ui->horizontalScrollBar;
-    QScrollBar *vertical = window.ui->verticalScrollBar;
+    QCustomPlot *plot = window.scopePlot()->plot();
+    QScrollBar *horizontal = window.form()->horizontalScrollBar;
+    QScrollBar *vertical = window.form()->verticalScrollBar;
     QCOMPARE(horizontal->pageStep(), 1536);
     QCOMPARE(horizontal->maximum(), 0);
 
@@ -538,39 +548,39 @@ void TestPlotInteraction::scrollBarsFollowTheAxes()
     QCOMPARE(vertical->value(), 0);
 
     // The zero handles follow the value axis.
-    QVERIFY(qAbs(centreOf(window.zeroHandle[1]).y() - plot->yAxis->coordToPixel(window.zeroLevel[1])) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().zeroHandle[1]).y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[1])) <= 1);
 }
 
 void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    window.sendScopeStop();
+    QCustomPlot *plot = window.scopePlot()->plot();
+    window.session()->sendScopeStop();
     QTest::qWait(100);
-    QSlider *slider = window.ui->ch1PositionSlider;
-    const QVector<double> before = graphValues(window.ch1Graph);
+    QSlider *slider = window.form()->ch1PositionSlider;
+    const QVector<double> before = graphValues(window.scopePlot()->graphs().ch1);
     const int start = slider->value();
-    QCOMPARE(window.zeroLevel[0], 640 + start);
+    QCOMPARE(window.scopeState()->zeroLevel[0], 640 + start);
 
-    const QPoint handle = centreOf(window.zeroHandle[0]);
-    QCOMPARE(qRound(rectOf(window.zeroHandle[0]).left()), 2);
+    const QPoint handle = centreOf(window.scopePlot()->items().zeroHandle[0]);
+    QCOMPARE(qRound(rectOf(window.scopePlot()->items().zeroHandle[0]).left()), 2);
     TraceCapture trace;
     press(plot, handle);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::Ch1Zero));
-    QCOMPARE(window.zeroHandle[0]->pen().color(), QColor(QStringLiteral("#f9a94c")));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::Ch1Zero));
+    QCOMPARE(window.scopePlot()->items().zeroHandle[0]->pen().color(), QColor(QStringLiteral("#f9a94c")));
     dragTo(plot, QPointF(handle.x(), plot->yAxis->coordToPixel(1152)));
     QCOMPARE(slider->value(), slider->maximum());
-    QCOMPARE(window.zeroLevel[0], 1152);
+    QCOMPARE(window.scopeState()->zeroLevel[0], 1152);
     // Beyond the top of the band it stays at the top.
     dragTo(plot, QPointF(handle.x(), -400));
     QCOMPARE(slider->value(), slider->maximum());
-    QVERIFY(qAbs(centreOf(window.zeroHandle[0]).y() - plot->yAxis->coordToPixel(1152)) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().zeroHandle[0]).y() - plot->yAxis->coordToPixel(1152)) <= 1);
     // The position is the host's: nothing goes to the instrument.
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
     // The trace follows on the next drawn tick, shifted by the same amount.
-    QTRY_VERIFY_WITH_TIMEOUT(graphValues(window.ch1Graph) != before, 2000);
-    const QVector<double> after = graphValues(window.ch1Graph);
+    QTRY_VERIFY_WITH_TIMEOUT(graphValues(window.scopePlot()->graphs().ch1) != before, 2000);
+    const QVector<double> after = graphValues(window.scopePlot()->graphs().ch1);
     QCOMPARE(after.size(), before.size());
     // A frame may land after the stop; its samples differ by the input's
     // noise of a count or two, never by the slider's change.
@@ -586,61 +596,61 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     QCOMPARE(slider->value(), slider->minimum());
     dragTo(plot, QPointF(handle.x(), plot->height() + 400));
     QCOMPARE(slider->value(), slider->minimum());
-    QCOMPARE(window.zeroLevel[0], 128);
+    QCOMPARE(window.scopeState()->zeroLevel[0], 128);
     dragTo(plot, QPointF(handle.x(), plot->yAxis->coordToPixel(640)));
     QVERIFY(qAbs(slider->value()) <= 2);
     release(plot, handle);
-    QCOMPARE(window.zeroHandle[0]->pen().style(), Qt::NoPen);
+    QCOMPARE(window.scopePlot()->items().zeroHandle[0]->pen().style(), Qt::NoPen);
 
     // The logic handle: on with the logic trace, held to 8 .. 1032. CH1's
     // handle, picked first, is moved out of its way.
     slider->setValue(-300);
-    window.ui->checkBoxCH2Trace->click();
-    window.ui->checkBoxCHDTrace->click();
-    window.sendScopeStart();
-    QTRY_VERIFY_WITH_TIMEOUT(window.zeroHandle[2]->visible(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.zeroHandle[1]->visible(), 5000);
-    window.sendScopeStop();
+    window.form()->checkBoxCH2Trace->click();
+    window.form()->checkBoxCHDTrace->click();
+    window.session()->sendScopeStart();
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().zeroHandle[2]->visible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.scopePlot()->items().zeroHandle[1]->visible(), 5000);
+    window.session()->sendScopeStop();
     QTest::qWait(100);
-    QSlider *logic = window.ui->chdPositionSlider;
-    const QPoint logicHandle = centreOf(window.zeroHandle[2]);
-    QVERIFY(qAbs(logicHandle.y() - plot->yAxis->coordToPixel(window.zeroLevel[2])) <= 1);
+    QSlider *logic = window.form()->chdPositionSlider;
+    const QPoint logicHandle = centreOf(window.scopePlot()->items().zeroHandle[2]);
+    QVERIFY(qAbs(logicHandle.y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[2])) <= 1);
     press(plot, logicHandle);
-    QCOMPARE(window.selectedItem, int(PlotGeometry::LogicZero));
+    QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::LogicZero));
     dragTo(plot, QPointF(logicHandle.x(), -400));
     QCOMPARE(logic->value(), logic->maximum());
-    QCOMPARE(window.zeroLevel[2], 1032);
+    QCOMPARE(window.scopeState()->zeroLevel[2], 1032);
     dragTo(plot, QPointF(logicHandle.x(), plot->height() + 400));
     QCOMPARE(logic->value(), logic->minimum());
-    QCOMPARE(window.zeroLevel[2], 8);
+    QCOMPARE(window.scopeState()->zeroLevel[2], 8);
     dragTo(plot, QPointF(logicHandle.x(), plot->yAxis->coordToPixel(800)));
-    QVERIFY(qAbs(window.zeroLevel[2] - 800) <= 3);
+    QVERIFY(qAbs(window.scopeState()->zeroLevel[2] - 800) <= 3);
     release(plot, logicHandle);
-    QVERIFY(qAbs(centreOf(window.zeroHandle[2]).y() - plot->yAxis->coordToPixel(window.zeroLevel[2])) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().zeroHandle[2]).y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[2])) <= 1);
 }
 
 void TestPlotInteraction::renamingALabel()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    window.ui->checkBoxCHDTrace->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.logicLabels[3]->visible(), 5000);
-    window.sendScopeStop();
+    QCustomPlot *plot = window.scopePlot()->plot();
+    window.form()->checkBoxCHDTrace->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().logicLabels[3]->visible(), 5000);
+    window.session()->sendScopeStop();
     QTest::qWait(100);
 
     QString offered;
     int asked = 0;
     QString answer = QStringLiteral("CLK");
     bool accept = true;
-    window.askLabel = [&](const QString &current, bool *ok) {
+    window.interaction()->setLabelAsker([&](const QString &current, bool *ok) {
         ++asked;
         offered = current;
         *ok = accept;
         return answer;
-    };
+    });
     for (int bit : {3, 0}) {
-        QCPItemText *label = window.logicLabels[bit];
+        QCPItemText *label = window.scopePlot()->items().logicLabels[bit];
         const QPoint at = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()).toPoint() / 2;
         const QString old = label->text();
         asked = 0;
@@ -653,14 +663,14 @@ void TestPlotInteraction::renamingALabel()
     // Cancelled, the label keeps its name.
     accept = false;
     answer = QStringLiteral("nothing");
-    QCPItemText *label = window.logicLabels[3];
+    QCPItemText *label = window.scopePlot()->items().logicLabels[3];
     const QPoint at = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()).toPoint() / 2;
     QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(label->text(), QStringLiteral("CLK"));
     // A new name survives the frames that follow.
-    window.sendScopeStart();
+    window.session()->sendScopeStart();
     QTest::qWait(200);
-    QCOMPARE(window.logicLabels[0]->text(), QStringLiteral("MOSI"));
+    QCOMPARE(window.scopePlot()->items().logicLabels[0]->text(), QStringLiteral("MOSI"));
 
     // Double clicks on empty plot ask nothing.
     asked = 0;
@@ -672,70 +682,70 @@ void TestPlotInteraction::xyModeIndicators()
 {
     VeltoInterface window;
     PREPARE(window);
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.ui->checkBoxCursorVertical->click();
-    window.ui->checkBoxScopeCursorsHorizontal->click();
-    window.ui->radioButtonNormal->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.hCursorHandle[0]->visible(), 5000);
-    QVERIFY(window.vCursorHandle[0]->visible());
-    QVERIFY(window.zeroHandle[0]->visible());
-    QVERIFY(!window.ch1vZeroHandle->visible());
-    QVERIFY(window.triggerMarker->visible());
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    window.form()->checkBoxCursorVertical->click();
+    window.form()->checkBoxScopeCursorsHorizontal->click();
+    window.form()->radioButtonNormal->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[0]->visible(), 5000);
+    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
+    QVERIFY(window.scopePlot()->items().zeroHandle[0]->visible());
+    QVERIFY(!window.scopePlot()->items().ch1vZeroHandle->visible());
+    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
 
-    window.ui->xyMode->click();
+    window.form()->xyMode->click();
     for (QCPAbstractItem *item :
-         {static_cast<QCPAbstractItem *>(window.vCursorHandle[0]), static_cast<QCPAbstractItem *>(window.vCursorLine[1]),
-          static_cast<QCPAbstractItem *>(window.labelDeltaTime), static_cast<QCPAbstractItem *>(window.hCursorHandle[0]),
-          static_cast<QCPAbstractItem *>(window.zeroHandle[0]), static_cast<QCPAbstractItem *>(window.zeroLine[0]),
-          static_cast<QCPAbstractItem *>(window.triggerMarker)})
+         {static_cast<QCPAbstractItem *>(window.scopePlot()->items().vCursorHandle[0]), static_cast<QCPAbstractItem *>(window.scopePlot()->items().vCursorLine[1]),
+          static_cast<QCPAbstractItem *>(window.scopePlot()->items().labelDeltaTime), static_cast<QCPAbstractItem *>(window.scopePlot()->items().hCursorHandle[0]),
+          static_cast<QCPAbstractItem *>(window.scopePlot()->items().zeroHandle[0]), static_cast<QCPAbstractItem *>(window.scopePlot()->items().zeroLine[0]),
+          static_cast<QCPAbstractItem *>(window.scopePlot()->items().triggerMarker)})
         QVERIFY(!item->visible());
-    QVERIFY(window.ch1vZeroHandle->visible());
-    QVERIFY(window.ch1vZeroLine->visible());
-    QVERIFY(qAbs(centreOf(window.ch1vZeroHandle).x() - window.customPlot->xAxis->coordToPixel(256)) <= 1);
-    QCOMPARE(qRound(rectOf(window.ch1vZeroHandle).top()), 1);
-    QCOMPARE(window.ch1Graph->scatterStyle().shape(), QCPScatterStyle::ssDot);
+    QVERIFY(window.scopePlot()->items().ch1vZeroHandle->visible());
+    QVERIFY(window.scopePlot()->items().ch1vZeroLine->visible());
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().ch1vZeroHandle).x() - window.scopePlot()->plot()->xAxis->coordToPixel(256)) <= 1);
+    QCOMPARE(qRound(rectOf(window.scopePlot()->items().ch1vZeroHandle).top()), 1);
+    QCOMPARE(window.scopePlot()->graphs().ch1->scatterStyle().shape(), QCPScatterStyle::ssDot);
     // Frames keep it that way.
     QTest::qWait(150);
-    QVERIFY(!window.vCursorHandle[0]->visible());
-    QVERIFY(!window.zeroHandle[0]->visible());
-    QVERIFY(window.ch1vZeroHandle->visible());
+    QVERIFY(!window.scopePlot()->items().vCursorHandle[0]->visible());
+    QVERIFY(!window.scopePlot()->items().zeroHandle[0]->visible());
+    QVERIFY(window.scopePlot()->items().ch1vZeroHandle->visible());
 
     // Back out: everything as it was.
-    window.ui->xyMode->click();
-    QVERIFY(window.vCursorHandle[0]->visible());
-    QVERIFY(window.hCursorHandle[0]->visible());
-    QVERIFY(window.zeroHandle[0]->visible());
-    QVERIFY(!window.ch1vZeroHandle->visible());
-    QVERIFY(window.triggerMarker->visible());
-    QCOMPARE(window.ch1Graph->lineStyle(), QCPGraph::lsLine);
+    window.form()->xyMode->click();
+    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
+    QVERIFY(window.scopePlot()->items().hCursorHandle[0]->visible());
+    QVERIFY(window.scopePlot()->items().zeroHandle[0]->visible());
+    QVERIFY(!window.scopePlot()->items().ch1vZeroHandle->visible());
+    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
+    QCOMPARE(window.scopePlot()->graphs().ch1->lineStyle(), QCPGraph::lsLine);
 }
 
 void TestPlotInteraction::resizePlacesTheCursorLabels()
 {
     VeltoInterface window;
     PREPARE(window);
-    window.ui->checkBoxCursorVertical->click();
+    window.form()->checkBoxCursorVertical->click();
     window.resize(1100, 800);
-    QTRY_COMPARE_WITH_TIMEOUT(window.labelDeltaTime->position->coords(),
-                              QPointF(window.customPlot->width() - 24, 25), 2000);
-    const int w = window.customPlot->width();
-    const int h = window.customPlot->height();
-    QCOMPARE(window.labelFrequency->position->coords(), QPointF(w - 24, 40));
-    QCOMPARE(window.labelDeltaVolt->position->coords(), QPointF(w - 149, h - 44));
-    QCOMPARE(window.labelVoltB->position->coords(), QPointF(w - 149, h - 59));
-    QCOMPARE(window.labelVoltA->position->coords(), QPointF(w - 149, h - 74));
+    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->items().labelDeltaTime->position->coords(),
+                              QPointF(window.scopePlot()->plot()->width() - 24, 25), 2000);
+    const int w = window.scopePlot()->plot()->width();
+    const int h = window.scopePlot()->plot()->height();
+    QCOMPARE(window.scopePlot()->items().labelFrequency->position->coords(), QPointF(w - 24, 40));
+    QCOMPARE(window.scopePlot()->items().labelDeltaVolt->position->coords(), QPointF(w - 149, h - 44));
+    QCOMPARE(window.scopePlot()->items().labelVoltB->position->coords(), QPointF(w - 149, h - 59));
+    QCOMPARE(window.scopePlot()->items().labelVoltA->position->coords(), QPointF(w - 149, h - 74));
     // The cursor handles are placed for the new width at once.
-    QVERIFY(qAbs(centreOf(window.vCursorHandle[1]).x() -
-                 window.customPlot->xAxis->coordToPixel(window.vCursors.positionB)) <= 1);
+    QVERIFY(qAbs(centreOf(window.scopePlot()->items().vCursorHandle[1]).x() -
+                 window.scopePlot()->plot()->xAxis->coordToPixel(window.cursors()->vertical().positionB)) <= 1);
 }
 
 void TestPlotInteraction::handlesAreDrawnInTheMargins()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    window.ui->checkBoxCursorVertical->click();
-    window.sendScopeStop();
+    QCustomPlot *plot = window.scopePlot()->plot();
+    window.form()->checkBoxCursorVertical->click();
+    window.session()->sendScopeStop();
     QTest::qWait(100);
     plot->replot();
     const QImage picture = plot->grab().toImage();
@@ -751,15 +761,15 @@ void TestPlotInteraction::handlesAreDrawnInTheMargins()
                     ++drawn;
         return drawn;
     };
-    QVERIFY(rectOf(window.zeroHandle[0]).left() < box.left());
-    QVERIFY(drawnOutside(window.zeroHandle[0]) > 10);
-    QVERIFY(rectOf(window.vCursorHandle[0]).top() < box.top());
-    QVERIFY(drawnOutside(window.vCursorHandle[0]) > 10);
+    QVERIFY(rectOf(window.scopePlot()->items().zeroHandle[0]).left() < box.left());
+    QVERIFY(drawnOutside(window.scopePlot()->items().zeroHandle[0]) > 10);
+    QVERIFY(rectOf(window.scopePlot()->items().vCursorHandle[0]).top() < box.top());
+    QVERIFY(drawnOutside(window.scopePlot()->items().vCursorHandle[0]) > 10);
     // Scrolled out of view, a cursor's handle is not drawn over the margin.
     plot->xAxis->setRange(1000, 1536);
     plot->replot();
     const QImage scrolled = plot->grab().toImage();
-    const QRect handle = rectOf(window.vCursorHandle[0]).toRect();
+    const QRect handle = rectOf(window.scopePlot()->items().vCursorHandle[0]).toRect();
     QVERIFY(handle.right() < box.left());
     for (int y = qMax(0, handle.top()); y <= handle.bottom(); ++y)
         for (int x = qMax(0, handle.left()); x <= handle.right(); ++x)
@@ -770,36 +780,36 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
 {
     VeltoInterface window;
     PREPARE(window);
-    QCustomPlot *plot = window.customPlot;
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.ui->checkBoxCursorVertical->click();
-    window.ui->checkBoxScopeCursorsHorizontal->click();
-    window.ui->radioButtonNormal->click();
-    window.triggerModel.triggerSetPosition(300, 10);
-    window.triggerMarkersPlace();
-    QTRY_VERIFY_WITH_TIMEOUT(window.hCursorHandle[1]->visible(), 5000);
+    QCustomPlot *plot = window.scopePlot()->plot();
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    window.form()->checkBoxCursorVertical->click();
+    window.form()->checkBoxScopeCursorsHorizontal->click();
+    window.form()->radioButtonNormal->click();
+    window.trigger()->model().triggerSetPosition(300, 10);
+    window.trigger()->triggerMarkersPlace();
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[1]->visible(), 5000);
 
     // Every handle dragged absurdly far, in each direction: held, never lost.
     const QPointF far[] = {QPointF(1e7, 1e7), QPointF(-1e7, -1e7), QPointF(-1e7, 1e7), QPointF(1e7, -1e7)};
-    QCPItemPixmap *handles[] = {window.hCursorHandle[1], window.vCursorHandle[0], window.triggerMarker,
-                                window.zeroHandle[1]};
+    QCPItemPixmap *handles[] = {window.scopePlot()->items().hCursorHandle[1], window.scopePlot()->items().vCursorHandle[0], window.scopePlot()->items().triggerMarker,
+                                window.scopePlot()->items().zeroHandle[1]};
     MessageCapture log;
     for (QCPItemPixmap *handle : handles) {
         for (const QPointF &to : far) {
             const QPoint at = centreOf(handle);
             press(plot, at);
-            QVERIFY(window.selectedItem != PlotGeometry::noSelection);
+            QVERIFY(window.interaction()->selectedItem() != PlotGeometry::noSelection);
             dragTo(plot, to);
             release(plot, at);
             QVERIFY(std::isfinite(handle->topLeft->pixelPosition().x()));
             QVERIFY(std::isfinite(handle->topLeft->pixelPosition().y()));
         }
     }
-    const TriggerChannelRecord &trigger = window.triggerModel.current();
+    const TriggerChannelRecord &trigger = window.trigger()->model().current();
     QVERIFY(trigger.position >= 4 && trigger.position <= 760);
     QVERIFY(qAbs(trigger.level) <= 125);
-    QVERIFY(window.vCursors.positionA >= 8 && window.vCursors.positionA <= 1528);
-    QVERIFY(window.ui->ch2PositionSlider->value() >= window.ui->ch2PositionSlider->minimum());
+    QVERIFY(window.cursors()->vertical().positionA >= 8 && window.cursors()->vertical().positionA <= 1528);
+    QVERIFY(window.form()->ch2PositionSlider->value() >= window.form()->ch2PositionSlider->minimum());
     // Wheel turns outside the plot, and huge ones inside, leave the axes sane.
     turnWheel(plot, QPointF(-5000, -5000), 5);
     turnWheel(plot, QPointF(plot->width() + 5000, 10), -5);
@@ -816,12 +826,12 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
     // A plot squeezed to nothing: redraws, presses, drags and wheel turns
     // go through without a crash and the axes stay finite and in limits.
     plot->setMinimumSize(0, 0);
-    window.ui->plotArea->setMinimumSize(0, 0);
+    window.form()->plotArea->setMinimumSize(0, 0);
     plot->setFixedSize(0, 0);
     QCoreApplication::processEvents();
     plot->replot();
     QTest::qWait(50);
-    window.redrawRequested = true;
+    window.scopeState()->redrawRequested = true;
     QTest::qWait(50);
     for (QCPItemPixmap *handle : handles) {
         const QPoint at = centreOf(handle);
@@ -830,12 +840,12 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
         dragTo(plot, QPointF(-1e6, 1e6));
         release(plot, at);
     }
-    press(plot, QPoint(2, qRound(window.zeroHandle[0]->topLeft->pixelPosition().y()) + 4));
+    press(plot, QPoint(2, qRound(window.scopePlot()->items().zeroHandle[0]->topLeft->pixelPosition().y()) + 4));
     dragTo(plot, QPointF(2, 300));
     release(plot, QPoint(2, 300));
     turnWheel(plot, QPointF(0, 0), 3);
     turnWheel(plot, QPointF(0, 0), -3, Qt::ShiftModifier);
-    window.on_sizeChanged();
+    window.scopePlot()->sizeChanged();
     plot->replot();
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis}) {
         QVERIFY(std::isfinite(axis->range().lower));
@@ -843,8 +853,8 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
     }
     QVERIFY(plot->xAxis->range().size() >= 256);
     QVERIFY(plot->yAxis->range().size() >= 512);
-    QVERIFY(window.ui->ch1PositionSlider->value() >= window.ui->ch1PositionSlider->minimum());
-    QVERIFY(window.ui->ch1PositionSlider->value() <= window.ui->ch1PositionSlider->maximum());
+    QVERIFY(window.form()->ch1PositionSlider->value() >= window.form()->ch1PositionSlider->minimum());
+    QVERIFY(window.form()->ch1PositionSlider->value() <= window.form()->ch1PositionSlider->maximum());
 
     // Grown back, the plot works as before.
     plot->setMinimumSize(0, 0);

@@ -4,6 +4,16 @@
 // waves, recording, and frames of any shape thrown at it.
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "common/testsupport.h"
 #include "device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
@@ -63,10 +73,10 @@ QByteArray buildFrame(const FrameShape &shape, const SampleFn &sample)
 // Hands a frame to the transport as a completed read and runs one tick.
 void feed(VeltoInterface &w, const QByteArray &frame)
 {
-    std::memcpy(w.usbDevice.dataBuffer, frame.constData(), size_t(frame.size()));
-    w.usbDevice.dataLength = frame.size();
-    w.usbDevice.dataReady = true;
-    w.scopeDataShow();
+    std::memcpy(w.session()->usb().dataBuffer, frame.constData(), size_t(frame.size()));
+    w.session()->usb().dataLength = frame.size();
+    w.session()->usb().dataReady = true;
+    w.display()->scopeDataShow();
 }
 
 double plotY(int sample, int position)
@@ -118,10 +128,10 @@ void TestScopeDisplay::initTestCase()
 void TestScopeDisplay::init()
 {
     window = new VeltoInterface;
-    window->displayTimer.stop();
+    window->displayTimer().stop();
     QCoreApplication::processEvents();
-    window->displayTimer.stop();
-    Ui::VeltoInterface *ui = window->ui;
+    window->displayTimer().stop();
+    Ui::VeltoInterface *ui = window->form();
     ui->checkBoxCH1Trace->setChecked(true);
     ui->checkBoxCH2Trace->setChecked(true);
     ui->checkBoxCHDTrace->setChecked(false);
@@ -149,9 +159,9 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
     FrameShape shape;
     const QByteArray good = buildFrame(shape, [](int block, int i) { return block == 0 ? i % 50 : -(i % 30); });
     feed(w, good);
-    QCOMPARE(w.frameCache, good);
-    QCOMPARE(w.ch1Graph->data()->size(), 768);
-    const QVector<double> drawn = graphValues(w.ch1Graph);
+    QCOMPARE(w.display()->frame(), good);
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 768);
+    const QVector<double> drawn = graphValues(w.scopePlot()->graphs().ch1);
     QCOMPARE(drawn.at(49), plotY(49, 0));
 
     // One byte short, one byte long, and a 512-sample frame while the box
@@ -167,23 +177,23 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
     lying.samples = 1536;
     const QByteArray sameLengthWrongHeader = buildFrame(lying, [](int, int) { return 100; });
     QCOMPARE(sameLengthWrongHeader.size(), good.size());
-    const quint64 drawnBefore = w.drawnTicks;
+    const quint64 drawnBefore = w.display()->counts().drawnTicks;
     for (const QByteArray &bad : {shortFrame, longFrame, otherSize}) {
         feed(w, bad);
-        QCOMPARE(w.frameCache, good);
-        QCOMPARE(graphValues(w.ch1Graph), drawn);
-        QVERIFY(w.usbDevice.dataReady); // ignored, not consumed
-        w.usbDevice.dataReady = false;
+        QCOMPARE(w.display()->frame(), good);
+        QCOMPARE(graphValues(w.scopePlot()->graphs().ch1), drawn);
+        QVERIFY(w.session()->usb().dataReady); // ignored, not consumed
+        w.session()->usb().dataReady = false;
     }
-    QCOMPARE(w.drawnTicks, drawnBefore);
+    QCOMPARE(w.display()->counts().drawnTicks, drawnBefore);
     // A frame of the right length is drawn as its own header describes it,
     // here one channel of twice the size.
     feed(w, sameLengthWrongHeader);
-    QCOMPARE(w.drawnTicks, drawnBefore + 1);
-    QCOMPARE(w.samplesPerChannel, 1536);
-    QCOMPARE(w.ch1Graph->data()->size(), 1536);
-    QVERIFY(w.ch2Graph->data()->isEmpty());
-    QCOMPARE(w.triggerModel.maximumPosition(), 1536 - 8);
+    QCOMPARE(w.display()->counts().drawnTicks, drawnBefore + 1);
+    QCOMPARE(w.scopeState()->samplesPerChannel, 1536);
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1536);
+    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
+    QCOMPARE(w.trigger()->model().maximumPosition(), 1536 - 8);
 
     MessageCapture log;
 
@@ -192,8 +202,8 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
     badHeader[0] = 'B';
     feed(w, badHeader);
     QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 1);
-    QVERIFY(!w.usbDevice.dataReady);
-    w.scopeDataShow();
+    QVERIFY(!w.session()->usb().dataReady);
+    w.display()->scopeDataShow();
     QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 1);
 }
 
@@ -201,49 +211,49 @@ void TestScopeDisplay::blocksFollowTheChannelMask()
 {
     VeltoInterface &w = *window;
     // Only CH2: its block starts right after the header.
-    w.ui->checkBoxCH1Trace->setChecked(false);
+    w.form()->checkBoxCH1Trace->setChecked(false);
     FrameShape ch2Only;
     ch2Only.mask = Frames::Ch2;
     feed(w, buildFrame(ch2Only, [](int block, int i) { return block == 1 ? (i % 64) - 32 : 99; }));
-    QCOMPARE(w.frameCache.size(), 48 + 768);
-    QCOMPARE(uchar(w.frameCache.at(Frames::scopeHeaderSize + 5)), uchar(5 - 32));
-    QVERIFY(w.ch1Graph->data()->isEmpty());
-    const QVector<double> ch2 = graphValues(w.ch2Graph);
+    QCOMPARE(w.display()->frame().size(), 48 + 768);
+    QCOMPARE(uchar(w.display()->frame().at(Frames::scopeHeaderSize + 5)), uchar(5 - 32));
+    QVERIFY(w.scopePlot()->graphs().ch1->data()->isEmpty());
+    const QVector<double> ch2 = graphValues(w.scopePlot()->graphs().ch2);
     QCOMPARE(ch2.size(), 768);
     QCOMPARE(ch2.at(5), plotY(5 - 32, 0));
     QCOMPARE(ch2.at(100), plotY(100 % 64 - 32, 0));
 
     // CH1 and logic: the logic block comes after one channel block.
-    w.ui->checkBoxCH1Trace->setChecked(true);
-    w.ui->checkBoxCH2Trace->setChecked(false);
-    w.ui->checkBoxCHDTrace->setChecked(true);
+    w.form()->checkBoxCH1Trace->setChecked(true);
+    w.form()->checkBoxCH2Trace->setChecked(false);
+    w.form()->checkBoxCHDTrace->setChecked(true);
     FrameShape ch1Logic;
     ch1Logic.mask = Frames::Ch1 | Frames::Chd;
     feed(w, buildFrame(ch1Logic, [](int block, int i) { return block == 0 ? -7 : i & 0xFF; }));
-    QVERIFY(w.ch2Graph->data()->isEmpty());
-    QCOMPARE(graphValues(w.ch1Graph).at(10), plotY(-7, 0));
-    const QVector<double> bit0 = graphValues(w.logicGraphs[0]);
-    const QVector<double> bit3 = graphValues(w.logicGraphs[3]);
+    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(10), plotY(-7, 0));
+    const QVector<double> bit0 = graphValues(w.scopePlot()->graphs().logic[0]);
+    const QVector<double> bit3 = graphValues(w.scopePlot()->graphs().logic[3]);
     QCOMPARE(bit0.size(), 768);
     // Bit b's base is (0 + 20) × b + 640; a set bit is 10 above it.
     for (int i : {0, 1, 7, 8, 255, 300}) {
         QCOMPARE(bit0.at(i), 640.0 + ((i & 0xFF) & 1 ? 10.0 : 0.0));
         QCOMPARE(bit3.at(i), 640.0 + 60.0 + ((i & 0xFF) & 8 ? 10.0 : 0.0));
     }
-    QVERIFY(w.logicLabels[3]->visible());
+    QVERIFY(w.scopePlot()->items().logicLabels[3]->visible());
     // A bit switched off is not drawn and loses its label.
-    w.ui->checkBoxCHD3->setChecked(false);
-    w.redrawRequested = true;
-    w.scopeDataShow();
-    QVERIFY(w.logicGraphs[3]->data()->isEmpty());
-    QVERIFY(!w.logicLabels[3]->visible());
-    QCOMPARE(w.logicGraphs[4]->data()->size(), 768);
+    w.form()->checkBoxCHD3->setChecked(false);
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
+    QVERIFY(w.scopePlot()->graphs().logic[3]->data()->isEmpty());
+    QVERIFY(!w.scopePlot()->items().logicLabels[3]->visible());
+    QCOMPARE(w.scopePlot()->graphs().logic[4]->data()->size(), 768);
 }
 
 void TestScopeDisplay::samplesLandWhereTheScaleSays()
 {
     VeltoInterface &w = *window;
-    w.ui->checkBoxCHDTrace->setChecked(true);
+    w.form()->checkBoxCHDTrace->setChecked(true);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
     feed(w, buildFrame(shape, [](int block, int i) {
@@ -253,28 +263,28 @@ void TestScopeDisplay::samplesLandWhereTheScaleSays()
             return -128;
         return 0x80; // bit 7 high, the others low
     }));
-    const QVector<double> ch1 = graphValues(w.ch1Graph);
+    const QVector<double> ch1 = graphValues(w.scopePlot()->graphs().ch1);
     QCOMPARE(ch1.at(0), 640.0);
     QCOMPARE(ch1.at(1), 838.4375);
-    QCOMPARE(graphValues(w.ch2Graph).at(0), 640.0 - 200.0);
-    QCOMPARE(graphKeys(w.ch1Graph).at(1), 2.0);
-    QCOMPARE(graphKeys(w.ch1Graph).last(), 2.0 * 767);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch2).at(0), 640.0 - 200.0);
+    QCOMPARE(graphKeys(w.scopePlot()->graphs().ch1).at(1), 2.0);
+    QCOMPARE(graphKeys(w.scopePlot()->graphs().ch1).last(), 2.0 * 767);
     // Bit 7's base is 640 + 140 = 780; its baseline one unit lower.
-    QCOMPARE(w.logicBitPos0(7), 780);
-    QCOMPARE(graphValues(w.logicGraphs[7]).at(0), 790.0);
-    QCOMPARE(graphValues(w.logicBaseGraphs[7]).at(0), 779.0);
-    QCOMPARE(graphValues(w.logicGraphs[6]).at(0), 760.0);
+    QCOMPARE(w.scopePlot()->logicBitPos0(7), 780);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[7]).at(0), 790.0);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().logicBase[7]).at(0), 779.0);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[6]).at(0), 760.0);
 
     // A position slider moves the drawn trace by its value on the next redraw.
-    w.ui->ch1PositionSlider->setValue(-96);
-    QVERIFY(w.redrawRequested);
-    w.scopeDataShow();
-    QCOMPARE(graphValues(w.ch1Graph).at(0), 640.0 - 96.0);
-    QCOMPARE(w.zeroLevel[0], 640 - 96);
-    w.ui->chdSizeSlider->setValue(8);
-    w.scopeDataShow();
-    QCOMPARE(graphValues(w.logicGraphs[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
-    QCOMPARE(w.ui->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
+    w.form()->ch1PositionSlider->setValue(-96);
+    QVERIFY(w.scopeState()->redrawRequested);
+    w.display()->scopeDataShow();
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(0), 640.0 - 96.0);
+    QCOMPARE(w.scopeState()->zeroLevel[0], 640 - 96);
+    w.form()->chdSizeSlider->setValue(8);
+    w.display()->scopeDataShow();
+    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
+    QCOMPARE(w.form()->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
 }
 
 void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
@@ -284,27 +294,27 @@ void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
     shape.rollStart = 300;
     const QByteArray frame = buildFrame(shape, [](int, int i) { return i % 100; });
     // Checked at a fast time base, roll mode is disabled: the frame is drawn from index 0.
-    w.ui->samplingSlider->setValue(5);
-    w.ui->rollMode->setChecked(true);
-    QVERIFY(!w.ui->rollMode->isEnabled());
+    w.form()->samplingSlider->setValue(5);
+    w.form()->rollMode->setChecked(true);
+    QVERIFY(!w.form()->rollMode->isEnabled());
     feed(w, frame);
-    QCOMPARE(graphValues(w.ch1Graph).at(0), plotY(0, 0));
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(0), plotY(0, 0));
     // At a slow time base it is enabled, and the oldest sample comes first.
-    w.ui->samplingSlider->setValue(12);
-    QVERIFY(w.ui->rollMode->isEnabled());
-    QVERIFY(!w.ui->elasticMode->isEnabled()); // roll mode runs: no elastic trace
+    w.form()->samplingSlider->setValue(12);
+    QVERIFY(w.form()->rollMode->isEnabled());
+    QVERIFY(!w.form()->elasticMode->isEnabled()); // roll mode runs: no elastic trace
     feed(w, frame);
-    QCOMPARE(graphValues(w.ch1Graph).at(0), plotY(300 % 100, 0));
-    QCOMPARE(graphValues(w.ch1Graph).at(768 - 300), plotY(0, 0));
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(0), plotY(300 % 100, 0));
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(768 - 300), plotY(0, 0));
 }
 
 void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
 {
     VeltoInterface &w = *window;
-    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
-    w.ui->comboBoxScopeCursorsChannel->setCurrentIndex(0);
-    w.ui->checkBoxCursorVertical->setChecked(true);
-    w.cursorsVerticalChanged(true);
+    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+    w.form()->comboBoxScopeCursorsChannel->setCurrentIndex(0);
+    w.form()->checkBoxCursorVertical->setChecked(true);
+    w.cursors()->cursorsVerticalChanged(true);
     FrameShape shape;
     shape.samplingIndex = 7; // 1 ms/div: 16 samples a millisecond
     shape.meters[0].gainIndex = 3;
@@ -320,36 +330,36 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
         if (squareWave(i - 1, 50, 100, -100) > 0 && squareWave(i, 50, 100, -100) < 0)
             first = i;
     QVERIFY(first > 0);
-    QCOMPARE(w.vCursors.positionA, 2 * first);
-    QCOMPARE(w.vCursors.positionB, 2 * (first + 50));
+    QCOMPARE(w.cursors()->vertical().positionA, 2 * first);
+    QCOMPARE(w.cursors()->vertical().positionB, 2 * (first + 50));
     // 50 samples at 16 kS/s: 320 Hz.
-    QCOMPARE(w.ui->multimeterdisplayFreqCh1->getValue(), 320.0);
-    QVERIFY(w.ui->multimeterdisplayFreqCh2->isNotANumber());
+    QCOMPARE(w.form()->multimeterdisplayFreqCh1->getValue(), 320.0);
+    QVERIFY(w.form()->multimeterdisplayFreqCh2->isNotANumber());
     // 0.8 V/div: a count is 0.8 / 40.96 V.
     const double count = 0.8 / 40.96;
-    QVERIFY(qAbs(w.ui->multimeterdisplayVppCh1->getValue() - 200 * count) < 1e-9);
-    QVERIFY(qAbs(w.ui->multimeterdisplayMaxCh1->getValue() - 100 * count) < 1e-9);
-    QVERIFY(qAbs(w.ui->multimeterdisplayMinCh1->getValue() + 100 * count) < 1e-9);
-    QVERIFY(qAbs(w.ui->multimeterdisplayRMSCh1->getValue() - 100 * count) < 1e-9);
-    QVERIFY(qAbs(w.ui->multimeterdisplayAverCh1->getValue()) < 1e-9);
-    QVERIFY(qAbs(w.ui->multimeterdisplayAverCh2->getValue() - 20 * count) < 1e-9);
-    QVERIFY(qAbs(w.ui->multimeterdisplayRMSCh2->getValue() - 20 * count) < 1e-9);
-    QCOMPARE(w.labelDeltaTime->text(), QStringLiteral("ΔT =  3.125 ms"));
+    QVERIFY(qAbs(w.form()->multimeterdisplayVppCh1->getValue() - 200 * count) < 1e-9);
+    QVERIFY(qAbs(w.form()->multimeterdisplayMaxCh1->getValue() - 100 * count) < 1e-9);
+    QVERIFY(qAbs(w.form()->multimeterdisplayMinCh1->getValue() + 100 * count) < 1e-9);
+    QVERIFY(qAbs(w.form()->multimeterdisplayRMSCh1->getValue() - 100 * count) < 1e-9);
+    QVERIFY(qAbs(w.form()->multimeterdisplayAverCh1->getValue()) < 1e-9);
+    QVERIFY(qAbs(w.form()->multimeterdisplayAverCh2->getValue() - 20 * count) < 1e-9);
+    QVERIFY(qAbs(w.form()->multimeterdisplayRMSCh2->getValue() - 20 * count) < 1e-9);
+    QCOMPARE(w.scopePlot()->items().labelDeltaTime->text(), QStringLiteral("ΔT =  3.125 ms"));
 
     // Manual keeps the cursors where they are.
-    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
-    w.vCursorSetPosition(100, 300);
+    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
+    w.cursors()->vCursorSetPosition(100, 300);
     shape.frameNumber = 2;
     feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i + 7, 50, 100, -100) : 20; }));
-    QCOMPARE(w.vCursors.positionA, 100);
-    QCOMPARE(w.vCursors.positionB, 300);
+    QCOMPARE(w.cursors()->vertical().positionA, 100);
+    QCOMPARE(w.cursors()->vertical().positionB, 300);
 }
 
 void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
 {
     VeltoInterface &w = *window;
-    w.ui->checkBoxmeterondev->setChecked(true);
-    w.ui->ch2GainSlider->setValue(5);
+    w.form()->checkBoxmeterondev->setChecked(true);
+    w.form()->ch2GainSlider->setValue(5);
     FrameShape shape;
     shape.meters[0].controls = 0x01 | 0x04;               // CH1 traced and inverted
     shape.meters[1].controls = 0x01 | 0x10 | 0x20;        // CH2 traced, math, subtract
@@ -362,189 +372,189 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     shape.meters[1].maximum = 10;
     feed(w, buildFrame(shape, [](int, int) { return 0; }));
     // The instrument's numbers, not the flat samples of the frame.
-    QCOMPARE(w.ui->multimeterdisplayFreqCh1->getValue(), 1000.0);
-    QVERIFY(qAbs(w.ui->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
-    QCOMPARE(w.ui->multimeterdisplayMaxCh2->getValue(), 0.0);
-    QCOMPARE(w.ui->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
-    QCOMPARE(w.ui->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
+    QCOMPARE(w.form()->multimeterdisplayFreqCh1->getValue(), 1000.0);
+    QVERIFY(qAbs(w.form()->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
+    QCOMPARE(w.form()->multimeterdisplayMaxCh2->getValue(), 0.0);
+    QCOMPARE(w.form()->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
+    QCOMPARE(w.form()->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
     // Multiplication with a plain CH2.
     shape.meters[0].controls = 0x01 | 0x10 | 0x40;
     shape.meters[1].controls = 0x01;
     shape.frameNumber = 2;
     feed(w, buildFrame(shape, [](int, int) { return 0; }));
-    QCOMPARE(w.ui->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
-    QCOMPARE(w.ui->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
+    QCOMPARE(w.form()->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
+    QCOMPARE(w.form()->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
 }
 
 void TestScopeDisplay::decayKeepsTheNewestTraces()
 {
     VeltoInterface &w = *window;
-    w.ui->decaySlider->setValue(3);
+    w.form()->decaySlider->setValue(3);
     for (int k = 0; k < 5; ++k) {
         FrameShape shape;
         shape.frameNumber = uint16_t(k + 1);
         feed(w, buildFrame(shape, [k](int, int) { return 10 * k; }));
     }
     for (int k = 0; k < 3; ++k) {
-        QCOMPARE(w.decayGraphs[0][k]->data()->size(), 768);
+        QCOMPARE(w.scopePlot()->graphs().decay[0][k]->data()->size(), 768);
         // Oldest first: frames 2, 3 and 4 (levels 20, 30, 40).
-        QCOMPARE(graphValues(w.decayGraphs[0][k]).first(), plotY(10 * (k + 2), 0));
+        QCOMPARE(graphValues(w.scopePlot()->graphs().decay[0][k]).first(), plotY(10 * (k + 2), 0));
     }
-    QCOMPARE(graphValues(w.decayGraphs[0][2]), graphValues(w.ch1Graph));
-    QCOMPARE(graphValues(w.decayGraphs[1][2]), graphValues(w.ch2Graph));
+    QCOMPARE(graphValues(w.scopePlot()->graphs().decay[0][2]), graphValues(w.scopePlot()->graphs().ch1));
+    QCOMPARE(graphValues(w.scopePlot()->graphs().decay[1][2]), graphValues(w.scopePlot()->graphs().ch2));
     for (int k = 3; k < 9; ++k) {
-        QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
-        QVERIFY(w.decayGraphs[1][k]->data()->isEmpty());
+        QVERIFY(w.scopePlot()->graphs().decay[0][k]->data()->isEmpty());
+        QVERIFY(w.scopePlot()->graphs().decay[1][k]->data()->isEmpty());
     }
     // Shrinking keeps only the newest; 0 clears the history.
-    w.ui->decaySlider->setValue(1);
-    w.scopeDataShow();
-    QCOMPARE(graphValues(w.decayGraphs[0][0]).first(), plotY(40, 0));
-    QVERIFY(w.decayGraphs[0][1]->data()->isEmpty());
-    w.ui->decaySlider->setValue(0);
-    w.scopeDataShow();
-    QVERIFY(w.decayGraphs[0][0]->data()->isEmpty());
-    QCOMPARE(w.persistenceHistory.count(0), 0);
+    w.form()->decaySlider->setValue(1);
+    w.display()->scopeDataShow();
+    QCOMPARE(graphValues(w.scopePlot()->graphs().decay[0][0]).first(), plotY(40, 0));
+    QVERIFY(w.scopePlot()->graphs().decay[0][1]->data()->isEmpty());
+    w.form()->decaySlider->setValue(0);
+    w.display()->scopeDataShow();
+    QVERIFY(w.scopePlot()->graphs().decay[0][0]->data()->isEmpty());
+    QCOMPARE(w.display()->history().count(0), 0);
 }
 
 void TestScopeDisplay::persistenceAccumulatesWithinBounds()
 {
     VeltoInterface &w = *window;
-    w.ui->checkBoxPersistence->setChecked(true);
-    w.ui->checkBoxFFTTrace->setChecked(true);
-    const int depth = w.persistenceAccumulators[0].depth();
+    w.form()->checkBoxPersistence->setChecked(true);
+    w.form()->checkBoxFFTTrace->setChecked(true);
+    const int depth = PersistenceAccumulator().depth();
     for (int k = 0; k < 3 * depth; ++k) {
         FrameShape shape;
         shape.frameNumber = uint16_t(k + 1);
         feed(w, buildFrame(shape, [k](int, int i) { return (i + k) % 100 - 50; }));
     }
     // Every level seen lately is on the graph, and the graph stops growing.
-    QCOMPARE(w.ch1Graph->data()->size(), depth * 768);
-    QCOMPARE(w.fftGraphs[0]->data()->size(), depth * 128);
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), depth * 768);
+    QCOMPARE(w.scopePlot()->graphs().fft[0]->data()->size(), depth * 128);
     QSet<double> atZero;
-    for (auto it = w.ch1Graph->data()->constBegin(); it != w.ch1Graph->data()->constEnd() && it->key == 0.0; ++it)
+    for (auto it = w.scopePlot()->graphs().ch1->data()->constBegin(); it != w.scopePlot()->graphs().ch1->data()->constEnd() && it->key == 0.0; ++it)
         atZero.insert(it->value);
     QCOMPARE(atZero.size(), depth);
     // The newest frame's value at key 0 is among them; one older than the depth is not.
     QVERIFY(atZero.contains(plotY((3 * depth - 1) % 100 - 50, 0)));
     QVERIFY(!atZero.contains(plotY((2 * depth - 1) % 100 - 50, 0)));
     // Unchecked, the next drawn tick shows the live trace alone.
-    w.ui->checkBoxPersistence->setChecked(false);
-    w.scopeDataShow(); // no redraw requested and no frame: nothing happens
-    QCOMPARE(w.ch1Graph->data()->size(), depth * 768);
-    w.redrawRequested = true;
-    w.scopeDataShow();
-    QCOMPARE(w.ch1Graph->data()->size(), 768);
-    QCOMPARE(w.fftGraphs[0]->data()->size(), 128);
+    w.form()->checkBoxPersistence->setChecked(false);
+    w.display()->scopeDataShow(); // no redraw requested and no frame: nothing happens
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), depth * 768);
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 768);
+    QCOMPARE(w.scopePlot()->graphs().fft[0]->data()->size(), 128);
 }
 
 void TestScopeDisplay::referencesFollowTheirSliders()
 {
     VeltoInterface &w = *window;
-    w.ui->checkBoxCHDTrace->setChecked(true);
-    w.ui->ch1PositionSlider->setValue(-128);
+    w.form()->checkBoxCHDTrace->setChecked(true);
+    w.form()->ch1PositionSlider->setValue(-128);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
     feed(w, buildFrame(shape, [](int block, int i) { return block == 2 ? 0xFF : (i % 20); }));
     // Nothing captured yet: the reference graphs stay empty even when shown.
-    w.ui->refCH1->setChecked(true);
-    w.ui->refLogic->setChecked(true);
-    w.scopeDataShow();
-    w.redrawRequested = true;
-    w.scopeDataShow();
-    QVERIFY(w.ch1RefGraph->data()->isEmpty());
+    w.form()->refCH1->setChecked(true);
+    w.form()->refLogic->setChecked(true);
+    w.display()->scopeDataShow();
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
+    QVERIFY(w.scopePlot()->graphs().ch1Reference->data()->isEmpty());
 
-    w.ui->captureButton->click();
-    w.scopeDataShow();
+    w.form()->captureButton->click();
+    w.display()->scopeDataShow();
     // The capture slider may move the reference up to 128 units from either edge.
-    QCOMPARE(w.ui->ch1CaptureSlider->minimum(), 128 - (640 - 128));
-    QCOMPARE(w.ui->ch1CaptureSlider->maximum(), 1280 - 128 - (640 - 128));
-    QCOMPARE(w.ui->chdCaptureSlider->minimum(), 8 - 640);
-    QCOMPARE(w.ui->chdCaptureSlider->maximum(), 1280 - 248 - 640);
-    QCOMPARE(w.ui->ch1CaptureSlider->value(), 0);
-    const QVector<double> captured = graphValues(w.ch1Graph);
-    QCOMPARE(graphValues(w.ch1RefGraph), captured);
+    QCOMPARE(w.form()->ch1CaptureSlider->minimum(), 128 - (640 - 128));
+    QCOMPARE(w.form()->ch1CaptureSlider->maximum(), 1280 - 128 - (640 - 128));
+    QCOMPARE(w.form()->chdCaptureSlider->minimum(), 8 - 640);
+    QCOMPARE(w.form()->chdCaptureSlider->maximum(), 1280 - 248 - 640);
+    QCOMPARE(w.form()->ch1CaptureSlider->value(), 0);
+    const QVector<double> captured = graphValues(w.scopePlot()->graphs().ch1);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1Reference), captured);
 
     // A new frame leaves the reference as captured; the slider moves it.
     shape.frameNumber = 2;
     feed(w, buildFrame(shape, [](int, int) { return 50; }));
-    QCOMPARE(graphValues(w.ch1RefGraph), captured);
-    w.ui->ch1CaptureSlider->setValue(32);
-    w.scopeDataShow();
-    QCOMPARE(graphValues(w.ch1RefGraph).at(3), captured.at(3) + 32);
-    QCOMPARE(graphValues(w.logicRefGraphs[2]).at(0), 640.0 + 40.0 + 10.0);
-    QVERIFY(w.ch2RefGraph->data()->isEmpty()); // not shown
-    w.ui->refCH1->setChecked(false);
-    w.redrawRequested = true;
-    w.scopeDataShow();
-    QVERIFY(w.ch1RefGraph->data()->isEmpty());
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1Reference), captured);
+    w.form()->ch1CaptureSlider->setValue(32);
+    w.display()->scopeDataShow();
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1Reference).at(3), captured.at(3) + 32);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().logicReference[2]).at(0), 640.0 + 40.0 + 10.0);
+    QVERIFY(w.scopePlot()->graphs().ch2Reference->data()->isEmpty()); // not shown
+    w.form()->refCH1->setChecked(false);
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
+    QVERIFY(w.scopePlot()->graphs().ch1Reference->data()->isEmpty());
 }
 
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
 {
     VeltoInterface &w = *window;
-    w.ui->decaySlider->setValue(2);
-    w.ui->checkBoxCursorVertical->setChecked(true);
-    w.cursorsVerticalChanged(true);
-    QVERIFY(w.vCursorHandle[0]->visible());
-    w.ui->xyMode->setChecked(true);
-    w.on_xyMode_clicked();
+    w.form()->decaySlider->setValue(2);
+    w.form()->checkBoxCursorVertical->setChecked(true);
+    w.cursors()->cursorsVerticalChanged(true);
+    QVERIFY(w.scopePlot()->items().vCursorHandle[0]->visible());
+    w.form()->xyMode->setChecked(true);
+    w.interaction()->xyModeChanged();
     FrameShape shape;
     feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
-    QVERIFY(w.ch2Graph->data()->isEmpty());
+    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
     for (int k = 0; k < 9; ++k)
-        QVERIFY(w.decayGraphs[0][k]->data()->isEmpty());
+        QVERIFY(w.scopePlot()->graphs().decay[0][k]->data()->isEmpty());
     // Each point is (CH1 + 255, CH2's plot value); the graph sorts by key.
-    const QVector<double> keys = graphKeys(w.ch1Graph);
+    const QVector<double> keys = graphKeys(w.scopePlot()->graphs().ch1);
     QCOMPARE(keys.size(), 768);
     QCOMPARE(keys.first(), -100.0 + 255.0);
     QCOMPARE(keys.last(), 99.0 + 255.0);
     // CH1 is −100 at samples 0, 200, 400 and 600, where CH2 is 0: plot value 640.
     int atMinimum = 0;
-    for (auto it = w.ch1Graph->data()->constBegin(); it != w.ch1Graph->data()->constEnd(); ++it) {
+    for (auto it = w.scopePlot()->graphs().ch1->data()->constBegin(); it != w.scopePlot()->graphs().ch1->data()->constEnd(); ++it) {
         if (it->key == 155.0) {
             QCOMPARE(it->value, 640.0);
             ++atMinimum;
         }
     }
     QCOMPARE(atMinimum, 4);
-    QVERIFY(!w.vCursorHandle[0]->visible());
-    QVERIFY(w.ch1vZeroHandle->visible());
-    QVERIFY(!w.zeroHandle[0]->visible());
+    QVERIFY(!w.scopePlot()->items().vCursorHandle[0]->visible());
+    QVERIFY(w.scopePlot()->items().ch1vZeroHandle->visible());
+    QVERIFY(!w.scopePlot()->items().zeroHandle[0]->visible());
 }
 
 void TestScopeDisplay::spectrumOfAConstantIsBinZero()
 {
     VeltoInterface &w = *window;
-    w.ui->radioButtonRect->click();
-    w.ui->checkBoxFFTTrace->setChecked(true);
-    w.ui->checkBoxFFTCH1->setChecked(true);
-    w.ui->checkBoxFFTCH2->setChecked(false);
+    w.form()->radioButtonRect->click();
+    w.form()->checkBoxFFTTrace->setChecked(true);
+    w.form()->checkBoxFFTCH1->setChecked(true);
+    w.form()->checkBoxFFTCH2->setChecked(false);
     FrameShape shape;
     feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? -10 : 5; }));
-    const QVector<double> bins = graphValues(w.fftGraphs[0]);
+    const QVector<double> bins = graphValues(w.scopePlot()->graphs().fft[0]);
     QCOMPARE(bins.size(), 128);
-    QCOMPARE(graphKeys(w.fftGraphs[0]).at(127), 254.0);
+    QCOMPARE(graphKeys(w.scopePlot()->graphs().fft[0]).at(127), 254.0);
     // The samples are read as signed: −10 gives the same magnitude as 10.
     QVERIFY(qAbs(bins.at(0) - 0.05 * 256 * 10 * std::sqrt(2.0)) < 1e-6);
     for (int k = 1; k < 128; ++k)
         QVERIFY(qAbs(bins.at(k)) < 1e-6);
-    QVERIFY(w.fftGraphs[1]->data()->isEmpty());
+    QVERIFY(w.scopePlot()->graphs().fft[1]->data()->isEmpty());
     // IQ draws one spectrum on the first graph and greys out the channel choice.
-    w.ui->checkBoxIQFFT->click();
-    QVERIFY(!w.ui->groupBoxPlot->isEnabled());
-    w.scopeDataShow();
-    QCOMPARE(w.fftGraphs[0]->data()->size(), 128);
+    w.form()->checkBoxIQFFT->click();
+    QVERIFY(!w.form()->groupBoxPlot->isEnabled());
+    w.display()->scopeDataShow();
+    QCOMPARE(w.scopePlot()->graphs().fft[0]->data()->size(), 128);
     // Unchecked, the spectrum disappears on the next drawn tick.
-    w.ui->checkBoxFFTTrace->click();
-    w.scopeDataShow();
-    QVERIFY(w.fftGraphs[0]->data()->isEmpty());
+    w.form()->checkBoxFFTTrace->click();
+    w.display()->scopeDataShow();
+    QVERIFY(w.scopePlot()->graphs().fft[0]->data()->isEmpty());
 }
 
 void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
 {
     VeltoInterface &w = *window;
-    w.ui->checkBoxCHDTrace->setChecked(true);
+    w.form()->checkBoxCHDTrace->setChecked(true);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
     const QByteArray live = buildFrame(shape, [](int, int) { return 1; });
@@ -553,18 +563,16 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
     QVector<QVector<double>> wave;
     for (int v = 0; v < 10; ++v)
         wave << QVector<double>(768, 100.0 + v);
-    w.savedWave = wave;
-    w.loadedWaveShown = true;
+    w.display()->showLoadedWave(wave);
     feed(w, live);
-    QCOMPARE(graphValues(w.ch1Graph).first(), 100.0);
-    QCOMPARE(graphValues(w.ch2Graph).first(), 101.0);
-    QCOMPARE(graphValues(w.logicGraphs[7]).first(), 109.0);
-    QVERIFY(w.logicBaseGraphs[7]->data()->isEmpty());
-    w.loadedWaveShown = false;
-    w.savedWave.clear();
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).first(), 100.0);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch2).first(), 101.0);
+    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[7]).first(), 109.0);
+    QVERIFY(w.scopePlot()->graphs().logicBase[7]->data()->isEmpty());
+    w.display()->clearLoadedWave();
 
     // Playback: three frames, then the time base in use before comes back.
-    w.ui->samplingSlider->setValue(8);
+    w.form()->samplingSlider->setValue(8);
     QVector<QVector<double>> queue;
     QVector<int> sampling;
     for (int frame = 0; frame < 3; ++frame) {
@@ -572,60 +580,59 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
             queue << QVector<double>(768, 200.0 + 10 * frame + v);
         sampling << 3 + frame;
     }
-    w.wavePlayback.start(queue, sampling, 8);
-    w.ui->label_13->setText(QStringLiteral("Load recorded wave"));
+    w.display()->playback().start(queue, sampling, 8);
+    w.form()->recordStatusLabel->setText(QStringLiteral("Load recorded wave"));
     for (int frame = 0; frame < 3; ++frame) {
-        w.redrawRequested = true;
-        w.scopeDataShow();
-        QCOMPARE(w.ui->samplingSlider->value(), 3 + frame);
-        QCOMPARE(graphValues(w.ch1Graph).first(), 200.0 + 10 * frame);
-        QCOMPARE(graphValues(w.logicGraphs[0]).first(), 202.0 + 10 * frame);
+        w.scopeState()->redrawRequested = true;
+        w.display()->scopeDataShow();
+        QCOMPARE(w.form()->samplingSlider->value(), 3 + frame);
+        QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).first(), 200.0 + 10 * frame);
+        QCOMPARE(graphValues(w.scopePlot()->graphs().logic[0]).first(), 202.0 + 10 * frame);
     }
-    QVERIFY(w.wavePlayback.active());
-    w.redrawRequested = true;
-    w.scopeDataShow();
-    QVERIFY(!w.wavePlayback.active());
-    QCOMPARE(w.ui->samplingSlider->value(), 8);
-    QCOMPARE(w.usbDevice.serialPort.samplingValue, 8);
-    QVERIFY(w.ui->label_13->text().isEmpty());
-    QCOMPARE(graphValues(w.ch1Graph).first(), plotY(1, 0));
+    QVERIFY(w.display()->playback().active());
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
+    QVERIFY(!w.display()->playback().active());
+    QCOMPARE(w.form()->samplingSlider->value(), 8);
+    QCOMPARE(w.session()->usb().serialPort.samplingValue, 8);
+    QVERIFY(w.form()->recordStatusLabel->text().isEmpty());
+    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).first(), plotY(1, 0));
 }
 
 void TestScopeDisplay::recordingTakesEveryNewFrame()
 {
     VeltoInterface &w = *window;
-    w.recordingActive = true;
-    w.ui->samplingSlider->setValue(9);
+    w.display()->setRecording(true);
+    w.form()->samplingSlider->setValue(9);
     FrameShape shape;
     shape.samples = 256;
-    w.ui->comboBoxADCBuffer->setCurrentIndex(0);
+    w.form()->comboBoxADCBuffer->setCurrentIndex(0);
     for (uint16_t number : {1, 2, 2, 3}) {
         shape.frameNumber = number;
         feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? 0 : 64; }));
     }
     // Frame 2 came twice and is recorded once.
-    const QStringList blocks = w.recordingText.split(QStringLiteral("----------"), Qt::SkipEmptyParts);
+    const QStringList blocks = w.display()->recording().split(QStringLiteral("----------"), Qt::SkipEmptyParts);
     QCOMPARE(blocks.size(), 3);
     for (const QString &block : blocks) {
         QVERIFY(block.startsWith(QStringLiteral("9<*>\nCH1,640,640,")));
         QVERIFY(block.contains(QStringLiteral("<*>\nCH2,740,")));
         QVERIFY(block.contains(QStringLiteral("<*>\nBit7,<*>\n")));
     }
-    QVERIFY(w.savedWave.isEmpty());
 }
 
 void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
 {
     VeltoInterface &w = *window;
-    w.ui->checkBoxCHDTrace->setChecked(true);
-    w.ui->checkBoxFFTTrace->setChecked(true);
-    w.ui->decaySlider->setValue(8);
-    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+    w.form()->checkBoxCHDTrace->setChecked(true);
+    w.form()->checkBoxFFTTrace->setChecked(true);
+    w.form()->decaySlider->setValue(8);
+    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
     const int expected = Frames::scopeFrameLength(Frames::Ch1 | Frames::Ch2 | Frames::Chd, 768);
     QRandomGenerator random(20261206);
     QByteArray bytes(LibUsbDevice::bufferSize, '\0');
     for (int round = 0; round < 600; ++round) {
-        const QByteArray before = w.frameCache;
+        const QByteArray before = w.display()->frame();
         int length = int(random.bounded(LibUsbDevice::bufferSize + 1));
         if (round % 3 == 0)
             length = expected;
@@ -640,13 +647,13 @@ void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
             bytes[6] = char(768 >> 8);
         }
         feed(w, bytes.left(length));
-        w.usbDevice.dataReady = false;
+        w.session()->usb().dataReady = false;
         const bool taken = length == expected && bytes[0] == 'A';
         if (taken)
-            QCOMPARE(w.frameCache, bytes.left(length));
+            QCOMPARE(w.display()->frame(), bytes.left(length));
         else
-            QCOMPARE(w.frameCache, before);
-        for (QCPGraph *graph : {w.ch1Graph, w.ch2Graph, w.fftGraphs[0]})
+            QCOMPARE(w.display()->frame(), before);
+        for (QCPGraph *graph : {w.scopePlot()->graphs().ch1, w.scopePlot()->graphs().ch2, w.scopePlot()->graphs().fft[0]})
             for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
                 QVERIFY(std::isfinite(it->value));
     }
@@ -655,7 +662,7 @@ void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
 void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
 {
     VeltoInterface &w = *window;
-    Ui::VeltoInterface *ui = w.ui;
+    Ui::VeltoInterface *ui = w.form();
     ui->checkBoxCHDTrace->setChecked(true);
     ui->decaySlider->setValue(ui->decaySlider->maximum());
     ui->intensitySlider->setValue(ui->intensitySlider->maximum());
@@ -669,7 +676,7 @@ void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
         ui->refCH1->setChecked(true);
         ui->refLogic->setChecked(true);
         // The largest frame with every channel, and the extremes of the codes.
-        w.bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
+        w.channels()->bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
         ui->comboBoxADCBuffer->setCurrentIndex(ui->comboBoxADCBuffer->count() - 1);
         const int n = Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex());
         FrameShape shape;
@@ -680,12 +687,12 @@ void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
             return block == 2 ? (i & 1 ? 0xFF : 0) : (high ? 127 : -128);
         }));
         QCOMPARE(n, 3840);
-        QCOMPARE(w.samplesPerChannel, n);
-        QCOMPARE(w.ch1Graph->data()->size(), n);
-        QCOMPARE(w.customPlot->xAxis->range().upper, 2.0 * n);
-        const double top = graphValues(w.ch1Graph).first();
+        QCOMPARE(w.scopeState()->samplesPerChannel, n);
+        QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), n);
+        QCOMPARE(w.scopePlot()->plot()->xAxis->range().upper, 2.0 * n);
+        const double top = graphValues(w.scopePlot()->graphs().ch1).first();
         QCOMPARE(top, plotY(high ? 127 : -128, ui->ch1PositionSlider->value()));
-        for (const QCPGraph *graph : w.allGraphs)
+        for (const QCPGraph *graph : w.scopePlot()->graphs().all)
             for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
                 QVERIFY(std::isfinite(it->key) && std::isfinite(it->value));
     }

@@ -2,6 +2,16 @@
 // CH1, and what the window draws and measures is what the bench produced.
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
@@ -41,8 +51,8 @@ Spread spreadOf(const QCPGraph *graph)
 // after the change before it.
 bool waitFrames(VeltoInterface &w, int ticks)
 {
-    const quint64 target = w.drawnTicks + quint64(ticks);
-    return QTest::qWaitFor([&] { return w.drawnTicks >= target; }, 5000);
+    const quint64 target = w.display()->counts().drawnTicks + quint64(ticks);
+    return QTest::qWaitFor([&] { return w.display()->counts().drawnTicks >= target; }, 5000);
 }
 } // namespace
 
@@ -64,79 +74,79 @@ void TestScopeLive::initTestCase()
 void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 {
     VeltoInterface w;
-    w.scopeStartDelayMs = 20;
+    w.session()->setScopeStartDelay(20);
     virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(w.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
 
     // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
     TraceCapture trace;
-    w.ui->checkBoxAWBEnable->click();
+    w.form()->checkBoxAWGEnable->click();
     // The generator page's amplitude control is not in the window yet; its
     // entry (30) is written as that control will write it: 116 is 1 V peak.
-    w.sendMainConfiguration(30, 116);
-    w.ui->ch1GainSlider->setValue(3);
-    w.ui->samplingSlider->setValue(7);
-    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
-    w.ui->checkBoxCursorVertical->click();
+    w.session()->sendMainConfiguration(30, 116);
+    w.form()->ch1GainSlider->setValue(3);
+    w.form()->samplingSlider->setValue(7);
+    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
+    w.form()->checkBoxCursorVertical->click();
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 3 ")).size(), 1);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 1 7 ")).size(), 1);
     QVERIFY(waitFrames(w, 5));
 
     // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
     const double produced = 72.0e6 / (256.0 * 281.0);
-    QVERIFY(qAbs(w.effectiveFrequency - produced) < 0.01);
+    QVERIFY(qAbs(w.generator()->effectiveFrequency() - produced) < 0.01);
     // At 16 kS/s a period is about 16 samples; the mean over the buffer's
     // 47 periods is known to a hundredth of a sample.
-    const double measured = w.ui->multimeterdisplayFreqCh1->getValue();
+    const double measured = w.form()->multimeterdisplayFreqCh1->getValue();
     QVERIFY2(qAbs(measured - produced) < 0.01 * produced,
              qPrintable(QStringLiteral("measured %1 Hz, produced %2 Hz").arg(measured).arg(produced)));
     // The automatic cursors span one period on the plot: 16 samples, 32 units.
-    QVERIFY2(qAbs(qAbs(w.vCursors.positionB - w.vCursors.positionA) - 32) <= 2,
-             qPrintable(QStringLiteral("%1 .. %2").arg(w.vCursors.positionA).arg(w.vCursors.positionB)));
-    QVERIFY(w.labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
+    QVERIFY2(qAbs(qAbs(w.cursors()->vertical().positionB - w.cursors()->vertical().positionA) - 32) <= 2,
+             qPrintable(QStringLiteral("%1 .. %2").arg(w.cursors()->vertical().positionA).arg(w.cursors()->vertical().positionB)));
+    QVERIFY(w.scopePlot()->items().labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
 
-    const Spread atGain3 = spreadOf(w.ch1Graph);
+    const Spread atGain3 = spreadOf(w.scopePlot()->graphs().ch1);
     QCOMPARE(atGain3.count, 768);
     // 1 V at 0.8 V/div is 51 codes, 80 plot units, either side of CH1's zero.
     QVERIFY(qAbs((atGain3.maximum - atGain3.minimum) - 160.0) < 8.0);
 
     // Twice the gain draws twice the swing.
-    w.ui->ch1GainSlider->setValue(4);
+    w.form()->ch1GainSlider->setValue(4);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 4 ")).size(), 1);
     QVERIFY(waitFrames(w, 5));
-    const Spread atGain4 = spreadOf(w.ch1Graph);
+    const Spread atGain4 = spreadOf(w.scopePlot()->graphs().ch1);
     const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
     QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
 
     // The position moves the drawn trace and nothing goes to the instrument.
     trace.clear();
-    const int position = w.ui->ch1PositionSlider->value();
-    w.ui->ch1PositionSlider->setValue(position + 64);
+    const int position = w.form()->ch1PositionSlider->value();
+    w.form()->ch1PositionSlider->setValue(position + 64);
     QVERIFY(waitFrames(w, 3));
-    QVERIFY(qAbs(spreadOf(w.ch1Graph).mean - (atGain4.mean + 64)) < 6.0);
+    QVERIFY(qAbs(spreadOf(w.scopePlot()->graphs().ch1).mean - (atGain4.mean + 64)) < 6.0);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
 
     // A larger buffer: the instrument is told, and the frames grow.
-    QVERIFY(w.ui->comboBoxADCBuffer->count() >= 5);
-    w.ui->comboBoxADCBuffer->setCurrentIndex(4);
+    QVERIFY(w.form()->comboBoxADCBuffer->count() >= 5);
+    w.form()->comboBoxADCBuffer->setCurrentIndex(4);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 5 ")).size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(w.samplesPerChannel, 1280, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.scopeState()->samplesPerChannel, 1280, 3000);
     QVERIFY(waitFrames(w, 2));
-    QCOMPARE(w.ch1Graph->data()->size(), 1280);
-    QCOMPARE(w.triggerModel.maximumPosition(), 1280 - 8);
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
+    QCOMPARE(w.trigger()->model().maximumPosition(), 1280 - 8);
 
     // CH2 off: a confirmed write of its control byte, and CH2 leaves the plot.
-    QVERIFY(!w.ch2Graph->data()->isEmpty());
-    w.ui->checkBoxCH2Trace->click();
+    QVERIFY(!w.scopePlot()->graphs().ch2->data()->isEmpty());
+    w.form()->checkBoxCH2Trace->click();
     const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 4 "));
     QCOMPARE(confirmed.size(), 1);
     // Bit 0 of the control byte is the trace.
     QCOMPARE(traceBody(confirmed.first()).split(QLatin1Char(' ')).at(3).toInt() & 1, 0);
     QVERIFY(waitFrames(w, 3));
-    QVERIFY(w.ch2Graph->data()->isEmpty());
-    QCOMPARE(w.ch1Graph->data()->size(), 1280);
-    QVERIFY(!w.zeroHandle[1]->visible());
+    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
+    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
+    QVERIFY(!w.scopePlot()->items().zeroHandle[1]->visible());
 }
 
 // Live traces, logic bits and the spectrum, saved as pictures into the
@@ -147,30 +157,30 @@ void TestScopeLive::screenshots()
     if (folder.isEmpty())
         QSKIP("VELTO_SHOT_DIR names no folder");
     VeltoInterface w;
-    w.scopeStartDelayMs = 20;
+    w.session()->setScopeStartDelay(20);
     w.resize(1600, 1000);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(w.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    w.ui->checkBoxAWBEnable->click();
-    w.sendMainConfiguration(30, 116);
-    w.ui->ch1GainSlider->setValue(3);
-    w.ui->ch2GainSlider->setValue(3);
-    w.ui->samplingSlider->setValue(7);
-    w.ui->checkBoxCHDTrace->click();
-    w.ui->chdSizeSlider->setValue(12);
-    w.ui->chdPositionSlider->setValue(200);
-    w.ui->ch2PositionSlider->setValue(-320);
-    w.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
-    w.ui->checkBoxCursorVertical->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    w.form()->checkBoxAWGEnable->click();
+    w.session()->sendMainConfiguration(30, 116);
+    w.form()->ch1GainSlider->setValue(3);
+    w.form()->ch2GainSlider->setValue(3);
+    w.form()->samplingSlider->setValue(7);
+    w.form()->checkBoxCHDTrace->click();
+    w.form()->chdSizeSlider->setValue(12);
+    w.form()->chdPositionSlider->setValue(200);
+    w.form()->ch2PositionSlider->setValue(-320);
+    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
+    w.form()->checkBoxCursorVertical->click();
     QVERIFY(waitFrames(w, 10));
     QVERIFY(w.grab().save(folder + QStringLiteral("/velto-live.png")));
 
-    w.ui->checkBoxFFTTrace->click();
-    w.ui->checkBoxFFTCH2->click();
-    w.ui->radioButtonHann->click();
-    w.ui->tabWidget1->setCurrentWidget(w.ui->fftTab);
+    w.form()->checkBoxFFTTrace->click();
+    w.form()->checkBoxFFTCH2->click();
+    w.form()->radioButtonHann->click();
+    w.form()->tabWidget1->setCurrentWidget(w.form()->fftTab);
     QVERIFY(waitFrames(w, 10));
     QVERIFY(w.grab().save(folder + QStringLiteral("/velto-fft.png")));
 }

@@ -3,6 +3,16 @@
 // "Apply" keeps for the next start, and stored themes that cannot be read.
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
+#include "device/devicesession.h"
+#include "instruments/generatorcontrols.h"
+#include "scope/channelcontrols.h"
+#include "scope/cursorcontrols.h"
+#include "scope/plotinteraction.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "scope/scopestate.h"
+#include "scope/spectrumcontrols.h"
+#include "scope/triggercontrols.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui/customtheme.h"
@@ -59,57 +69,57 @@ void TestThemeWindow::darkAndLightPens()
 {
     VeltoInterface window;
     // Dark at start: bits in reds, filled down to their baselines at alpha 35.
-    QCOMPARE(window.ch1Graph->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(window.ch2Graph->pen().color(), QColor(150, 150, 150));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(150, 150, 150));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
     for (int bit = 0; bit < 8; ++bit) {
         const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
-        QCOMPARE(window.logicGraphs[bit]->pen().color(), colour);
-        QCOMPARE(window.logicGraphs[bit]->pen().widthF(), 1.5);
-        QCOMPARE(window.logicGraphs[bit]->channelFillGraph(), window.logicBaseGraphs[bit]);
-        QCOMPARE(window.logicGraphs[bit]->brush().color().rgb(), colour.rgb());
-        QCOMPARE(window.logicGraphs[bit]->brush().color().alpha(), 35);
-        QCOMPARE(window.logicBaseGraphs[bit]->pen().color().alpha(), 35);
-        QCOMPARE(window.logicRefGraphs[bit]->pen().color(), QColor(Qt::blue));
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->pen().color(), colour);
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->pen().widthF(), 1.5);
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->channelFillGraph(), window.scopePlot()->graphs().logicBase[bit]);
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->brush().color().rgb(), colour.rgb());
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->brush().color().alpha(), 35);
+        QCOMPARE(window.scopePlot()->graphs().logicBase[bit]->pen().color().alpha(), 35);
+        QCOMPARE(window.scopePlot()->graphs().logicReference[bit]->pen().color(), QColor(Qt::blue));
     }
-    QCOMPARE(window.labelDeltaTime->color(), QColor(QStringLiteral("#4be51c")));
-    QCOMPARE(window.customPlot->xAxis->grid()->pen().style(), Qt::DotLine);
-    QCOMPARE(window.customPlot->xAxis->grid()->pen().color(), QColor(140, 140, 140));
-    QCOMPARE(window.ui->ch2ColorLabel->styleSheet(), QStringLiteral("QLabel { background-color : #969696; }"));
+    QCOMPARE(window.scopePlot()->items().labelDeltaTime->color(), QColor(QStringLiteral("#4be51c")));
+    QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().style(), Qt::DotLine);
+    QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
+    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(), QStringLiteral("QLabel { background-color : #969696; }"));
 
-    window.displayThemeChanged(1);
-    QCOMPARE(window.logicGraphs[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.logicGraphs[0]->pen().color(), QColor(4, 0, 255));
-    QCOMPARE(window.logicBaseGraphs[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.ch2Graph->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.ch2Graph->pen().widthF(), 2.0);
-    QCOMPARE(window.fftGraphs[0]->pen().color(), QColor(QStringLiteral("#2a50fd")));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(Qt::white));
-    QCOMPARE(window.customPlot->yAxis2->basePen().color(), QColor(Qt::black));
-    QCOMPARE(window.customPlot->yAxis->grid()->pen().color(), QColor(200, 200, 200));
-    QCOMPARE(window.labelVoltA->color(), QColor(Qt::red));
-    QCOMPARE(window.ui->ch2ColorLabel->styleSheet(), QStringLiteral("QLabel { background-color : #ff0000; }"));
+    window.scopePlot()->displayThemeChanged(1);
+    QCOMPARE(window.scopePlot()->graphs().logic[7]->pen().color(), QColor(144, 7, 220));
+    QCOMPARE(window.scopePlot()->graphs().logic[0]->pen().color(), QColor(4, 0, 255));
+    QCOMPARE(window.scopePlot()->graphs().logicBase[7]->pen().color(), QColor(144, 7, 220));
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(Qt::red));
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().widthF(), 2.0);
+    QCOMPARE(window.scopePlot()->graphs().fft[0]->pen().color(), QColor(QStringLiteral("#2a50fd")));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
+    QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
+    QCOMPARE(window.scopePlot()->items().labelVoltA->color(), QColor(Qt::red));
+    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(), QStringLiteral("QLabel { background-color : #ff0000; }"));
     // Decay graphs take the theme's hue at the intensity slider's lightness.
     for (int k = 0; k < 9; ++k)
-        QCOMPARE(window.decayGraphs[0][k]->pen().color().alpha(), 255);
+        QCOMPARE(window.scopePlot()->graphs().decay[0][k]->pen().color().alpha(), 255);
 
     // A theme number that does not exist changes no colour.
     MessageCapture log;
-    window.displayThemeChanged(7);
-    QCOMPARE(window.logicGraphs[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(Qt::white));
+    window.scopePlot()->displayThemeChanged(7);
+    QCOMPARE(window.scopePlot()->graphs().logic[7]->pen().color(), QColor(144, 7, 220));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
     QVERIFY(log.contains(QStringLiteral("Theme 7")));
 }
 
 void TestThemeWindow::customWaitsForApplyAndIsKept()
 {
     VeltoInterface window;
-    CustomTheme *dialog = window.customThemeDialog;
-    window.displayThemeChanged(2);
+    CustomTheme *dialog = window.scopePlot()->customThemeDialog();
+    window.scopePlot()->displayThemeChanged(2);
     QVERIFY(dialog->isVisible());
     // Nothing changes on the plot until "Apply".
-    QCOMPARE(window.ch2Graph->pen().color(), QColor(150, 150, 150));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(150, 150, 150));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
 
     // "BIT 3 REF" made green: only the bit-3 reference colour changes.
     QColor offered;
@@ -121,19 +131,19 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     QVERIFY(bit3ref);
     bit3ref->click();
     QCOMPARE(offered, QColor(Qt::blue));
-    QCOMPARE(window.logicRefGraphs[3]->pen().color(), QColor(Qt::blue));
+    QCOMPARE(window.scopePlot()->graphs().logicReference[3]->pen().color(), QColor(Qt::blue));
     QPushButton *apply = buttonNamed(dialog, QStringLiteral("Apply"));
     QVERIFY(apply);
     apply->click();
     QVERIFY(!dialog->isVisible());
     for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(window.logicRefGraphs[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+        QCOMPARE(window.scopePlot()->graphs().logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
     for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(window.logicGraphs[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
+        QCOMPARE(window.scopePlot()->graphs().logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
     // The custom defaults: CH2 red, the background black.
-    QCOMPARE(window.ch2Graph->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.ch1RefGraph->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.ch2RefGraph->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(Qt::red));
+    QCOMPARE(window.scopePlot()->graphs().ch1Reference->pen().color(), QColor(Qt::red));
+    QCOMPARE(window.scopePlot()->graphs().ch2Reference->pen().color(), QColor(75, 229, 28));
 
     // Kept in the store under the theme's keys.
     QSettings store;
@@ -144,22 +154,22 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
 
     // Reopened, changed and cancelled: the plot keeps the applied colours
     // and the dialog forgets the unapplied choice.
-    window.displayThemeChanged(2);
+    window.scopePlot()->displayThemeChanged(2);
     dialog->chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
     colourButton(dialog, QStringLiteral("CH1"))->click();
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
     buttonNamed(dialog, QStringLiteral("Cancel"))->click();
-    QCOMPARE(window.ch1Graph->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(75, 229, 28));
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(75, 229, 28));
 
     // Back to a built-in theme and custom again: the stored colours return.
-    window.displayThemeChanged(1);
-    QCOMPARE(window.logicRefGraphs[3]->pen().color(), QColor(Qt::blue));
-    window.displayThemeChanged(2);
+    window.scopePlot()->displayThemeChanged(1);
+    QCOMPARE(window.scopePlot()->graphs().logicReference[3]->pen().color(), QColor(Qt::blue));
+    window.scopePlot()->displayThemeChanged(2);
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
     buttonNamed(dialog, QStringLiteral("Apply"))->click();
-    QCOMPARE(window.logicRefGraphs[3]->pen().color(), QColor(Qt::green));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->graphs().logicReference[3]->pen().color(), QColor(Qt::green));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
 }
 
 void TestThemeWindow::customThemeAtStart()
@@ -176,11 +186,11 @@ void TestThemeWindow::customThemeAtStart()
         colours.save(store);
     }
     VeltoInterface window;
-    QCOMPARE(window.ch1Graph->pen().color(), QColor(10, 20, 30));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(250, 250, 240));
+    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(10, 20, 30));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(250, 250, 240));
     QCoreApplication::processEvents();
     // The custom colours are on the plot already: starting does not open the dialog.
-    QVERIFY(!window.customThemeDialog->isVisible());
+    QVERIFY(!window.scopePlot()->customThemeDialog()->isVisible());
 }
 
 void TestThemeWindow::unreadableStoredThemes()
@@ -196,28 +206,28 @@ void TestThemeWindow::unreadableStoredThemes()
     }
     MessageCapture log;
     VeltoInterface window;
-    window.displayThemeChanged(2);
+    window.scopePlot()->displayThemeChanged(2);
     QVERIFY(log.contains(QStringLiteral("\"not a colour\" under \"ch1\"")));
-    buttonNamed(window.customThemeDialog, QStringLiteral("Apply"))->click();
+    buttonNamed(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
     // Unreadable colours keep their defaults; the readable one is taken.
-    QCOMPARE(window.ch1Graph->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(window.ch2Graph->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.logicGraphs[3]->pen().color(), QColor(225, 34, 4));
-    QCOMPARE(window.customPlot->axisRect()->backgroundBrush().color(), QColor(Qt::black));
-    QCOMPARE(window.customPlot->xAxis->grid()->pen().color(), QColor(140, 140, 140));
-    QVERIFY(window.ch1Graph->pen().color().isValid());
+    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(Qt::red));
+    QCOMPARE(window.scopePlot()->graphs().logic[3]->pen().color(), QColor(225, 34, 4));
+    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
+    QVERIFY(window.scopePlot()->graphs().ch1->pen().color().isValid());
 
     // A marker that is not the number, or not a number at all: the defaults.
     QSettings().setValue(QStringLiteral("isThemeSet"), QStringLiteral("yes"));
-    window.displayThemeChanged(2);
-    QCOMPARE(window.customThemeDialog->colors()->colorAt(QStringLiteral("CH2")), QColor(Qt::red));
-    window.customThemeDialog->reject();
+    window.scopePlot()->displayThemeChanged(2);
+    QCOMPARE(window.scopePlot()->customThemeDialog()->colors()->colorAt(QStringLiteral("CH2")), QColor(Qt::red));
+    window.scopePlot()->customThemeDialog()->reject();
 }
 
 void TestThemeWindow::idealForeground()
 {
     VeltoInterface window;
-    CustomTheme *dialog = window.customThemeDialog;
+    CustomTheme *dialog = window.scopePlot()->customThemeDialog();
     QCOMPARE(dialog->idealForegroundColor(Qt::white), QStringLiteral("#000000"));
     QCOMPARE(dialog->idealForegroundColor(QColor(0, 0, 255)), QStringLiteral("#ffffff"));
     QCOMPARE(dialog->idealForegroundColor(QColor(200, 200, 200)), QStringLiteral("#000000"));
@@ -236,45 +246,45 @@ void TestThemeWindow::screenshots()
         QSKIP("VELTO_SHOT_DIR names no folder");
     QVERIFY(QDir().mkpath(folder));
     VeltoInterface window;
-    window.scopeStartDelayMs = 50;
+    window.session()->setScopeStartDelay(50);
     window.resize(1600, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     VirtualUsbBackend::shared().instrument().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(window.ui->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    window.ui->samplingSlider->setValue(7);
-    window.ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.ui->checkBoxCursorVertical->click();
-    window.ui->checkBoxScopeCursorsHorizontal->click();
-    window.ui->checkBoxCHDTrace->click();
-    window.vCursorSetPosition(256, 384);
-    QTRY_VERIFY_WITH_TIMEOUT(window.logicLabels[0]->visible(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.vCursors.timeIndex, 7, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    window.form()->samplingSlider->setValue(7);
+    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    window.form()->checkBoxCursorVertical->click();
+    window.form()->checkBoxScopeCursorsHorizontal->click();
+    window.form()->checkBoxCHDTrace->click();
+    window.cursors()->vCursorSetPosition(256, 384);
+    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().logicLabels[0]->visible(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.cursors()->vertical().timeIndex, 7, 5000);
     // Normal mode shows the trigger marker; the frames go on in Auto.
-    window.ui->radioButtonAuto->click();
-    window.triggerModel.triggerSetPosition(400, 30);
-    window.triggerMarkersPlace();
+    window.form()->radioButtonAuto->click();
+    window.trigger()->model().triggerSetPosition(400, 30);
+    window.trigger()->triggerMarkersPlace();
 
     auto shoot = [&](const QString &name) {
-        window.redrawRequested = true;
+        window.scopeState()->redrawRequested = true;
         QTest::qWait(300);
-        window.customPlot->replot();
+        window.scopePlot()->plot()->replot();
         QVERIFY(window.grab().save(folder + QLatin1Char('/') + name));
-        QVERIFY(window.customPlot->grab().save(folder + QStringLiteral("/plot-") + name));
+        QVERIFY(window.scopePlot()->plot()->grab().save(folder + QStringLiteral("/plot-") + name));
     };
-    window.displayThemeChanged(0);
+    window.scopePlot()->displayThemeChanged(0);
     shoot(QStringLiteral("velto-dark.png"));
-    window.displayThemeChanged(1);
+    window.scopePlot()->displayThemeChanged(1);
     shoot(QStringLiteral("velto-light.png"));
-    window.displayThemeChanged(2);
-    CustomColors *colours = window.customThemeDialog->colors();
+    window.scopePlot()->displayThemeChanged(2);
+    CustomColors *colours = window.scopePlot()->customThemeDialog()->colors();
     colours->setColor(QStringLiteral("BACKGROUND"), QColor(24, 32, 64));
     colours->setColor(QStringLiteral("CH1"), QColor(255, 200, 0));
     colours->setColor(QStringLiteral("CH2"), QColor(0, 220, 255));
     colours->setColor(QStringLiteral("GRID"), QColor(90, 100, 140));
     colours->setColor(QStringLiteral("LABELS"), QColor(255, 255, 255));
     colours->setColor(QStringLiteral("BIT 3"), QColor(0, 255, 0));
-    buttonNamed(window.customThemeDialog, QStringLiteral("Apply"))->click();
+    buttonNamed(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
     shoot(QStringLiteral("velto-custom.png"));
 }
 

@@ -1,4 +1,4 @@
-#include "app/logging.h"
+#include "base/logging.h"
 
 #include <QByteArray>
 #include <QDateTime>

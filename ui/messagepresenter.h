@@ -11,17 +11,13 @@
 //   ... window.deviceProfileGet(...) ...
 //   QCOMPARE(recorder.messages.size(), 1);
 
+#include "persistence/hardwareprofile.h"
+
 #include <QString>
 #include <QVector>
 
 class QWidget;
 
-struct CriticalMessage {
-    QString title;
-    QString text;
-    bool operator==(const CriticalMessage &other) const { return title == other.title && text == other.text; }
-    bool operator!=(const CriticalMessage &other) const { return !(*this == other); }
-};
 
 class CriticalMessagePresenter
 {
@@ -68,3 +64,7 @@ public:
 private:
     CriticalMessagePresenter *previous;
 };
+
+// Shows the check's messages through `presenter`, one critical box with one OK button each, in order.
+void showProfileMessages(const DeviceProfileCheck &check, CriticalMessagePresenter &presenter,
+                         QWidget *parent = nullptr);

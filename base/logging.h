@@ -26,3 +26,6 @@ void veltoLog(const QString &message, int level, const char *file = nullptr, int
 // Points standard error at `path`, truncated and unbuffered. When the file
 // cannot be opened standard error stays where it was and false is returned.
 bool redirectStandardErrorTo(const QString &path);
+
+// Logs through veltoLog with the caller's file, line and function as the source.
+#define VELTO_LOG(message, level) veltoLog((message), (level), __FILE__, __LINE__, Q_FUNC_INFO)

@@ -1,4 +1,4 @@
-#include "persistence/messagepresenter.h"
+#include "ui/messagepresenter.h"
 
 #include <QMessageBox>
 
@@ -29,4 +29,10 @@ CriticalMessagePresenter *setCriticalMessagePresenter(CriticalMessagePresenter *
     CriticalMessagePresenter *previous = installedPresenter;
     installedPresenter = presenter;
     return previous;
+}
+
+void showProfileMessages(const DeviceProfileCheck &check, CriticalMessagePresenter &presenter, QWidget *parent)
+{
+    for (const CriticalMessage &message : check.messages)
+        presenter.showCritical(parent, message.title, message.text);
 }

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "device/libusbdevice.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+struct CriticalMessage;
+
+// The instrument from connect to disconnect, and the one way every
+// controller writes a configuration entry. It owns the transport and the
+// 1024-byte configuration block. It has no widgets: it reports through
+// signals that the window turns into status texts, titles and enables.
+class DeviceSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DeviceSession(QObject *parent = nullptr);
+
+    LibUsbDevice &usb() { return usbDevice; }
+    bool isOpen() const { return usbDevice.deviceOpened; }
+    // True while a session start gathers the configuration block instead of
+    // writing each entry.
+    bool bulkMode() const { return configurationBulkMode; }
+    unsigned char *bulkBuffer() { return bulkBlock; }
+    // Gathers entries into the block instead of writing them, as a session start does.
+    void setBulkMode(bool on) { configurationBulkMode = on; }
+    // Delay of the scope start after a configuration push; tests shorten it.
+    void setScopeStartDelay(int milliseconds) { scopeStartDelayMs = milliseconds; }
+
+    // --- Configuration entries ------------------------------------------------
+    void sendMainConfiguration(unsigned char index, int value);
+    int sendMainConfigurationConfirm(unsigned char *reply, int length, unsigned char index, int value);
+    void sendMainConfigurationFrequency(unsigned char index, long long value);
+    // Reads one block of request 0x47; returns the bytes received (or a
+    // negative code), nothing when no device is open.
+    int readBlock(int block, unsigned char *data, int length);
+    void sendMainModeControls(int mode);
+    void sendDACBufferBlocks(int blocks);
+    void sendCHBufferBlocks(int blocks);
+    void sendWaveFrequency(long long hundredthsOfHertz);
+    void sendSamplingRateQuietly(int index);
+
+    // --- Run control ------------------------------------------------------------
+    void sendCounterStart();
+    void sendCounterStop();
+    void sendScopeStart();
+    void sendScopeStop();
+    void sendScopeForce();
+    void sendSnifferStart();
+    void sendSnifferStop();
+    void sendSnifferClear();
+
+    // --- The session --------------------------------------------------------------
+    // The connect button: connects when closed, disconnects when open.
+    void toggleConnection();
+    int deviceInitialize();
+    int deviceProfileGet(QString identification);
+    void deviceInfoRead(QString path);
+    int deviceSettingsInitialize();
+    void deviceSettingsSendBulk();
+    void disconnectDevice(bool close);
+
+signals:
+    void infoText(const QString &text, bool busy);
+    void titleText(const QString &text);
+    // Connected after a whole session start, disconnected after any teardown.
+    void connectionChanged(bool connected);
+    void deviceInfoLine(const QString &line);
+    void deviceInfoCleared();
+    // The profile check's messages, to be shown before the session goes on.
+    void profileMessages(const QVector<CriticalMessage> &messages);
+    // Every control's handler in order: the configuration block is gathered
+    // from it during a session start.
+    void configurationPassRequested();
+    // The size-dependent settings, sent one by one after the block.
+    void interactivePassRequested();
+    void scopeRunningChanged(bool running);
+
+private:
+    LibUsbDevice usbDevice;
+    unsigned char bulkBlock[1024];
+    bool configurationBulkMode = false;
+    int scopeStartDelayMs = 2000;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+
+class CursorControls;
+class DeviceSession;
+class QComboBox;
+class QWidget;
+class ScopePlot;
+class TriggerControls;
+struct ScopeState;
+namespace Ui {
+class VeltoInterface;
+}
+
+// The channels of the scope: trace enables, gain, coupling, invert,
+// average and math of CH1 and CH2, the logic group's bits, size and
+// position, the buffer sizes, the time base with roll and elastic modes,
+// and the control bytes and entries they send.
+class ScopeChannels : public QObject
+{
+    Q_OBJECT
+public:
+    ScopeChannels(Ui::VeltoInterface *ui, ScopeState *state, DeviceSession *session, ScopePlot *plot,
+                  TriggerControls *trigger, CursorControls *cursors, QObject *parent = nullptr);
+
+    // The channels whose trace boxes are checked, as a frame's channel mask.
+    uint8_t scopeTraceMask() const;
+    int scopeCH1ControlsValue() const;
+    int scopeCH2ControlsValue() const;
+    int scopeCHDControlsValue() const;
+    // The generator's half of entry 10 (its "save" bit).
+    void setAwgSaveMode(bool on) { awgSaveMode = on; }
+
+    void sendCH1Controls();
+    int sendCH1Controls(unsigned char *reply, int length);
+    void sendCH2Controls();
+    int sendCH2Controls(unsigned char *reply, int length);
+    void sendCHDControls();
+    int sendCHDControls(unsigned char *reply, int length);
+    void sendCHDBitControls();
+    void sendMixedControls();
+    void sendChannel1GainControls(int gain);
+    void sendChannel2GainControls(int gain);
+    void sendSamplingRate(int index);
+
+    void channel1TraceChanged(bool on);
+    void channel2TraceChanged(bool on);
+    void channelLogicTraceChanged();
+    void scopeADCBufferChanged(int index);
+    void bufferCheckMaxSize();
+    static void bufferComboBoxItemChange(QComboBox *comboBox, int count);
+    void channel1GainSliderChanged(int gain, bool updateButtons);
+    void channel2GainSliderChanged(int gain, bool updateButtons);
+    void channel1ACDCChanged(bool updateButtons);
+    void channel2ACDCChanged(bool updateButtons);
+    void channel1DCButtonCheck(int gain, bool ac);
+    void channel2DCButtonCheck(int gain, bool ac);
+    void channelPositionSliderChanged(int channel, int value, bool moveMarkers);
+    void channelLogicSizeSliderChanged();
+    void channelLogicPositionSliderChanged(int value);
+    static void channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac);
+    void updateCh1Label(int ch1Controls, int ch2Controls);
+    void updateCh2Label(int ch2Controls, int ch1Controls);
+    void scopeSetSizeX(int blocks);
+    void scopeRollModeChanged();
+    void scopeSamplingSliderChanged(int index);
+    void scopeRefreshSamplingRateLabel();
+
+private:
+    void connectControls();
+    void meterBoxClicked(int channel, bool checked, bool acBox);
+    void quickRange(int channel, bool range24V);
+
+    Ui::VeltoInterface *ui;
+    ScopeState *state;
+    DeviceSession *session;
+    ScopePlot *plot;
+    TriggerControls *trigger;
+    CursorControls *cursors;
+    bool awgSaveMode = false;
+};

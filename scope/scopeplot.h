@@ -1,0 +1,139 @@
+#pragma once
+
+#include "scope/plotgeometry.h"
+
+#include <QColor>
+#include <QObject>
+#include <QVector>
+
+class CustomColors;
+class CustomTheme;
+class QCPAbstractItem;
+class QCPGraph;
+class QCPItemPixmap;
+class QCPItemStraightLine;
+class QCPItemText;
+class QCPItemTracer;
+class QCPRange;
+class QCustomPlot;
+class VeltoGraph;
+class ScopeOptions;
+struct ScopeState;
+namespace Ui {
+class VeltoInterface;
+}
+
+// The plot's graphs, in drawing order (later graphs draw over earlier ones).
+struct ScopeGraphs {
+    QCPGraph *ch1 = nullptr;
+    QCPGraph *ch1Reference = nullptr;
+    QCPGraph *ch2 = nullptr;
+    QCPGraph *ch2Reference = nullptr;
+    QCPGraph *decay[2][9] = {};
+    QCPGraph *logic[8] = {};
+    QCPGraph *logicBase[8] = {};
+    QCPGraph *logicReference[8] = {};
+    QCPGraph *fft[2] = {};
+    // Every graph above, for the drawing options that apply to all of them.
+    QVector<VeltoGraph *> all;
+};
+
+// The plot's items: handles, lines, labels, tracers and markers.
+struct ScopeItems {
+    QCPItemPixmap *hCursorHandle[2] = {};
+    QCPItemStraightLine *hCursorLine[2] = {};
+    QCPItemPixmap *vCursorHandle[2] = {};
+    QCPItemStraightLine *vCursorLine[2] = {};
+    QCPItemTracer *tracers[2][2] = {}; // [channel][cursor]
+    QCPItemText *labelDeltaTime = nullptr;
+    QCPItemText *labelFrequency = nullptr;
+    QCPItemText *labelDeltaVolt = nullptr;
+    QCPItemText *labelVoltA = nullptr;
+    QCPItemText *labelVoltB = nullptr;
+    QCPItemText *logicLabels[8] = {};
+    QCPItemPixmap *zeroHandle[3] = {};
+    QCPItemStraightLine *zeroLine[3] = {};
+    QCPItemPixmap *ch1vZeroHandle = nullptr;
+    QCPItemStraightLine *ch1vZeroLine = nullptr;
+    QCPItemPixmap *triggerMarker = nullptr;
+    QCPItemPixmap *windowMarker[2] = {}; // low, high
+    // The draggable items in the order of their selection numbers.
+    QVector<QCPAbstractItem *> selectable() const;
+};
+
+// The oscilloscope plot: axes, graphs, items, grid, drawing options, the
+// colour themes, the zero indicators, the logic labels and the scroll bars.
+class ScopePlot : public QObject
+{
+    Q_OBJECT
+public:
+    ScopePlot(Ui::VeltoInterface *ui, ScopeState *state, const ScopeOptions *options, QObject *parent = nullptr);
+    ~ScopePlot() override;
+
+    QCustomPlot *plot() const { return customPlot; }
+    const ScopeGraphs &graphs() const { return graphList; }
+    const ScopeItems &items() const { return itemList; }
+    CustomTheme *customThemeDialog() const { return themeDialog; }
+    // The plot axes as plain mappings between plot units and pixels.
+    PlotGeometry::AxisMapping keyAxisMapping() const;
+    PlotGeometry::AxisMapping valueAxisMapping() const;
+    // While true, a theme choice does not open the custom theme dialog.
+    void setStartingUp(bool on) { startingUp = on; }
+
+    void displayControlsSet();
+    void setupScatterStyles(bool vectors);
+    void displayVectorsChanged(bool on);
+    void displayIntensitySliderChanged(int value);
+    void displayGridStyleChanged(int index);
+    void gridBoxSet(const QColor &colour, Qt::PenStyle style);
+    void displayThemeChanged(int theme);
+    void setTheme(int theme, CustomColors *colours);
+
+    int logicBitPos0(int bit) const;
+    void logicLabelPositionSet(int side);
+    void logicLabelsRefresh();
+    void zeroHeadRefresh();
+    void ch1vZeroRefresh();
+    void showCH1ZeroVerticalIndicator(bool on);
+    void showCH2ZeroVerticalIndicator(bool on);
+    void showCHDZeroVerticalIndicator(bool on);
+
+    void setHorizontalScrollBar(double lower, double upper);
+    void setVerticalScrollBar(double lower, double upper);
+    void horizontalScrollBarChanged(int value);
+    void verticalScrollBarChanged(int value);
+    void xAxisChanged(const QCPRange &range);
+    void yAxisChanged(const QCPRange &range);
+    // Re-places the cursor labels and everything placed in pixels after a resize.
+    void sizeChanged();
+    // Places a handle: centred on the point, or with its left edge's middle on it.
+    static void placeHandle(QCPItemPixmap *item, double x, double y, bool centred);
+
+signals:
+    // The axes moved: every item placed in pixels follows.
+    void axesMoved();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupGraphs();
+    void setupAxes();
+    void setupItems();
+    void setupTracers();
+
+    Ui::VeltoInterface *ui;
+    ScopeState *state;
+    const ScopeOptions *options;
+    QCustomPlot *customPlot = nullptr;
+    ScopeGraphs graphList;
+    ScopeItems itemList;
+    CustomTheme *themeDialog = nullptr;
+    QColor gridColour = QColor(140, 140, 140);
+    Qt::PenStyle gridStyle = Qt::DotLine;
+    // Lightness rule of the persistence colours for the theme on the plot.
+    int themeIntensityMode = 0;
+    // The theme whose colours are on the plot.
+    int appliedTheme = -1;
+    bool startingUp = true;
+};

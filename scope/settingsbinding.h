@@ -1,0 +1,12 @@
+#pragma once
+
+class QObject;
+struct ScopeSettings;
+namespace Ui {
+class VeltoInterface;
+}
+
+// Keeps the scope's settings record in step with its controls: each field
+// takes the control's value now and at every change, also a change a
+// program makes, so that the display tick reads the record, never a widget.
+void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettings *settings, QObject *context);
