@@ -199,7 +199,7 @@ void CursorControls::hCursorSetPositionAuto(bool on, double ch1Max, double ch1Mi
         a = items.tracers[ch][0]->position->value();
         b = items.tracers[ch][1]->position->value();
     }
-    if (!hCursors.hCursorcSetPositionAuto(on, a, b, state->zeroLevel[0], state->zeroLevel[1]))
+    if (!hCursors.hCursorSetPositionAuto(on, a, b, state->zeroLevel[0], state->zeroLevel[1]))
         return;
     ScopePlot::placeHandle(items.hCursorHandle[0], 14, plot->plot()->yAxis->coordToPixel(hCursors.handleA(state->zeroLevel[0], state->zeroLevel[1])),
                 false);

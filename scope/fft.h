@@ -1,12 +1,8 @@
 #pragma once
 
 // The spectrum display: the complex type, the in-place radix-2 transform,
-// the window tables and the per-tick spectrum of a scope frame. No widgets;
-// the window's methods are shells over this:
-//   fftWindowFunctionSet()      -> SpectrumBuilder::setWindow() (fftWindowTable() underneath)
-//   scopeDataShow(), drawing the FFT -> SpectrumBuilder::compute() or computeFromFrame(),
-//                                  then the graphs take keys() with ch1Values() / ch2Values()
-//   fftControlsPlotSet()        -> nothing to compute: the plot group is disabled while IQ is checked
+// the window tables and the per-tick spectrum of a scope frame. No widgets:
+// SpectrumControls computes and hands the values to the spectrum graphs.
 
 #include <QVector>
 

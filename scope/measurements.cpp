@@ -276,7 +276,7 @@ bool HorizontalCursors::autoPlacementApplies(bool on) const
     return on && channelEnabled[channel] && type != Cursors::Manual;
 }
 
-bool HorizontalCursors::hCursorcSetPositionAuto(bool on, double valueA, double valueB, int ch1Zero, int ch2Zero)
+bool HorizontalCursors::hCursorSetPositionAuto(bool on, double valueA, double valueB, int ch1Zero, int ch2Zero)
 {
     if (!autoPlacementApplies(on) || !std::isfinite(valueA) || !std::isfinite(valueB))
         return false;

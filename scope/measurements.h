@@ -2,26 +2,8 @@
 
 // Measurements on a frame's samples (period, average, RMS and the
 // zero-crossings that place the automatic cursors) and the arithmetic of
-// the vertical and horizontal cursors. No widgets: the window keeps one
+// the vertical and horizontal cursors. No widgets: CursorControls keeps one
 // VerticalCursors and one HorizontalCursors and draws what they say.
-//
-// Callers in the window:
-//   scopeDataShow() (host-side meter)   -> scopeGetMeasureFrequency(), scopeGetAverRMS()
-//   scopeDataShow() (automatic cursors) -> automaticVerticalCursors()
-//   vCursorInit(), vCursorSetRange(), vCursorSetPosition(), vCursorSetVisible()
-//                                       -> the VerticalCursors method of the same name
-//   vCursorRefreshA(), vCursorRefreshB() -> VerticalCursors::clampedA(), clampedB()
-//   vCursorRefreshLabel()               -> VerticalCursors::labels()
-//   cursorsVerticalChanged()            -> verticalCursorsShown()
-//   hCursorInit(), hCursorSetVisible(), hCursorSetChannelEnabled()
-//                                       -> the HorizontalCursors method of the same name
-//   hCursorRefreshA(), hCursorRefreshB() -> HorizontalCursors::hCursorRefreshA(), hCursorRefreshB()
-//   hCursorRefreshVisible()             -> HorizontalCursors::shown()
-//   hCursorcSetPositionAuto()           -> HorizontalCursors::hCursorcSetPositionAuto(), trackedValue()
-//   hCursorRefreshLabel()               -> HorizontalCursors::labels()
-//   hCursorSetTracerVisible()           -> HorizontalCursors::tracersShown()
-//   cursorsHorizontalChanged()          -> HorizontalCursors::switchedOn()
-//   cursorsHorizontalTypeSet()          -> cursorTypeEffects()
 
 #include <QString>
 #include <QStringList>
@@ -135,7 +117,7 @@ public:
     // channel; returns false and changes nothing when placement does not apply
     // or the type is "Manual". For "Automatic" pass the trace extremes, for
     // "Track" the values read under the vertical cursors.
-    bool hCursorcSetPositionAuto(bool on, double valueA, double valueB, int ch1Zero, int ch2Zero);
+    bool hCursorSetPositionAuto(bool on, double valueA, double valueB, int ch1Zero, int ch2Zero);
 
     int levelA() const { return channel == 0 ? ch1A : ch2A; }
     int levelB() const { return channel == 0 ? ch1B : ch2B; }

@@ -4,19 +4,6 @@
 // units and pixels, which handle a press picks, how far the axes may zoom
 // and pan, the scroll bar settings that follow them, the zero-handle drags,
 // the logic label rows and the persistence colours.
-//
-// Callers in the window:
-//   selectItem()                  -> pickSelection(), selectionHighlightColor()
-//   moveCursor()                  -> roundedPointer(), zeroHandleSliderValue(), logicZeroHandleSliderValue()
-//   xAxisChanged(), yAxisChanged()-> limitXRange(), limitYRange()
-//   setHorizontalScrollBar(), on_horizontalScrollBar_valueChanged()
-//                                 -> horizontalScrollBar(), horizontalRangeFromScrollBar()
-//   setVerticalScrollBar(), on_verticalScrollBar_valueChanged()
-//                                 -> verticalScrollBar(), verticalRangeFromScrollBar()
-//   on_sizeChanged()              -> cursorLabelPositions()
-//   logicBitPos0(), logicLabelsRefresh() -> logicBitBase(), logicLabelLevel(), logicLabelX()
-//   displayIntensitySliderChanged() -> persistenceColor()
-//   displayGridStyleChanged()     -> gridPenStyle()
 
 #include <QColor>
 #include <QPointF>

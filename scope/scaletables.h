@@ -2,23 +2,8 @@
 
 // The scope's scale model: time bases, volts per division and input ranges,
 // the conversions from sample codes and plot units to volts, times and
-// frequencies, and the readout formatting. No widgets here; the window's
-// methods are one-line shells over these functions:
-//   setupValues()                      -> ScaleTables::timeBaseTexts(), voltsPerDivTexts(), inputRangeTexts()
-//   int8ToVolt / int16ToVolt (+ _f), pixelValueToVolt, rawValueToVolt,
-//   samplex100ToFrequency(_f), get4Digits, get3Digits, getDigitsPrecision,
-//   mapRange, mapRangeF, mathRoundTo, vCursorDeltaTime, deltaToFrequency,
-//   vCursorFrequency                   -> the ScaleTables function of the same name
-//   scopeRefreshSamplingRateLabel()    -> ScaleTables::samplingRateLabelText()
-//   updateCh1Label() / updateCh2Label() -> ScaleTables::channelLabelText(1 or 2, ...)
-//   channelSetBoxTitle()               -> ScaleTables::channelBoxTitle()
-//   channel1DCButtonCheck() and twin   -> ScaleTables::channel1DCButtonCheck()
-//   scopeSamplingSliderChanged()       -> ScaleTables::samplingControlStates()
-//   (bufferComboBoxItemChange() and scopeADCBufferChanged() use the buffer
-//    helpers of device/configprotocol.h)
-//   scopeSetSizeX()                    -> ScaleTables::scopeSizeForBlocks()
-//   the constructor's slider ranges    -> ScaleTables::positionSliderRange(), logicPositionSliderRange()
-//   reference capture (scopeDataShow)  -> ScaleTables::captureSliderRange(), logicCaptureSliderRange()
+// frequencies, and the readout formatting. No widgets here: the channel
+// controls, the cursors and the display read their texts and numbers from it.
 
 #include <QString>
 #include <QStringList>

@@ -3,14 +3,9 @@
 // From a scope frame to the per-tick graph data: keys and values of CH1,
 // CH2 and the eight logic bits with their baselines, in drawing order (roll
 // mode starts at the oldest sample), the XY pairs, the persistence history
-// and the reference store. Nothing here touches a widget or a graph; the
-// window's scopeDataShow() reads its controls into TraceSettings, calls
-//   TraceBuilder::build()              for the traces of the tick,
-//   vCursorAutoPositions()             for the automatic vertical cursors,
-//   PersistenceHistory::update()       for the decay graphs,
-//   ReferenceStore::capture()/display*() for the reference graphs,
-// and hands the vectors to the graphs. logicBitPos0() is the window's
-// logicBitPos0(); the time label is "Time = " + ScaleTables::timeBaseText().
+// and the reference store. Nothing here touches a widget or a graph: the
+// display tick (ScopeDisplay) hands it the settings record and gives the
+// vectors to the graphs.
 //
 // Every vector is sized for the largest frame once, so a tick allocates
 // nothing as long as the caller does not keep copies of the vectors.

@@ -5,25 +5,6 @@
 // to, and the mapping between those values and plot units and pixels. The
 // instrument does the triggering; this only decides what it is told and
 // where the markers go.
-//
-// Callers in the window (the window holds one TriggerModel):
-//   triggerInit(), triggerSetEnable(), triggerSetVisible(), triggerSetMode(),
-//   triggerSetSource(), triggerSetChannel(), triggerSetChannelOffset(),
-//   triggerSetChannelBit(), triggerSetChannelSize(), triggerSetRange(),
-//   triggerSetSlowSamplingRate(), triggerSetPosition(), triggerSetPositionWin1(),
-//   triggerSetPositionWin2() and their ...Coord() forms, triggerRefreshPos()
-//                                  -> the TriggerModel method of the same name
-//   triggerMoveTrigger(), triggerMoveWinTrigger() -> triggerMarkerPixel(), windowMarkerPixels()
-//   triggerPosXIntToPixel(), triggerPosYIntToPixel(), triggerPosYPixelToInt(), triggerPosYBit()
-//                                  -> the TriggerModel method of the same name
-//   triggerSetIcon(), triggerSetVisible() -> markerIcons(), markerVisibility()
-//   scopeSetTriggerType()          -> modeChange(), triggerControlValue()
-//   scopeSetTriggerMode()          -> triggerSetMode(), triggerControlValue()
-//   scopeTriggerSourceChanged()    -> sourceChanged()
-//   on_checkBoxCH1Invert_toggled(), on_checkBoxCH2Invert_toggled() -> invertToggled()
-//   dragging a marker (moveCursor)  -> dragMarker()
-//   scopeSetSizeX()                -> setFrameSize(), postWrite()
-//   sendTriggerHold(), sendAutoTrigger() -> triggerHoldValue(), autoTriggerValue()
 
 #include "scope/plotgeometry.h"
 

@@ -41,34 +41,9 @@ static float usableFactor(float factor)
     return std::isfinite(factor) && factor >= 0.5f && factor <= 4.0f ? factor : 1.0f;
 }
 
-About::About(QWidget *parent, GlobalOptions *options) : QDialog(parent)
+// The licence text in the user's fixed font, and the credits.
+QTabWidget *About::makeTabs(GlobalOptions *options)
 {
-    setObjectName(QStringLiteral("About"));
-    setWindowTitle(QCoreApplication::applicationName() + QStringLiteral(" - ") + tr("About"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-
-    auto *labelIcon = new QLabel(this);
-    labelIcon->setObjectName(QStringLiteral("labelIcon"));
-    labelIcon->setPixmap(QPixmap(QStringLiteral(":/icons/about_icon.png")));
-    labelIcon->setFixedSize(64, 64);
-    labelIcon->setScaledContents(true);
-
-    auto *labelName = new QLabel(this);
-    labelName->setObjectName(QStringLiteral("labelName"));
-    labelName->setStyleSheet(QStringLiteral("QLabel { background-image: url(:/icons/app-name.png); "
-                                            "background-position: bottom left; background-repeat: no-repeat; }"));
-    labelName->setMinimumSize(200, 48);
-
-    labelVersion = new QLabel(versionText(), this);
-    labelVersion->setObjectName(QStringLiteral("labelVersion"));
-    labelVersion->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-    auto *labelLicenceType = new QLabel(tr("GNU General Public License"), this);
-    labelLicenceType->setObjectName(QStringLiteral("labelLicenceType"));
-    QFont bold = labelLicenceType->font();
-    bold.setBold(true);
-    labelLicenceType->setFont(bold);
-
     auto *tabs = new QTabWidget(this);
     auto *licence = new QPlainTextEdit(tabs);
     licence->setObjectName(QStringLiteral("plainTextEditLicence"));
@@ -101,6 +76,38 @@ About::About(QWidget *parent, GlobalOptions *options) : QDialog(parent)
 
     tabs->addTab(licence, tr("License"));
     tabs->addTab(credits, tr("Credits"));
+    return tabs;
+}
+
+About::About(QWidget *parent, GlobalOptions *options) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("About"));
+    setWindowTitle(QCoreApplication::applicationName() + QStringLiteral(" - ") + tr("About"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    auto *labelIcon = new QLabel(this);
+    labelIcon->setObjectName(QStringLiteral("labelIcon"));
+    labelIcon->setPixmap(QPixmap(QStringLiteral(":/icons/about_icon.png")));
+    labelIcon->setFixedSize(64, 64);
+    labelIcon->setScaledContents(true);
+
+    auto *labelName = new QLabel(this);
+    labelName->setObjectName(QStringLiteral("labelName"));
+    labelName->setStyleSheet(QStringLiteral("QLabel { background-image: url(:/icons/app-name.png); "
+                                            "background-position: bottom left; background-repeat: no-repeat; }"));
+    labelName->setMinimumSize(200, 48);
+
+    labelVersion = new QLabel(versionText(), this);
+    labelVersion->setObjectName(QStringLiteral("labelVersion"));
+    labelVersion->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *labelLicenceType = new QLabel(tr("GNU General Public License"), this);
+    labelLicenceType->setObjectName(QStringLiteral("labelLicenceType"));
+    QFont bold = labelLicenceType->font();
+    bold.setBold(true);
+    labelLicenceType->setFont(bold);
+
+    QTabWidget *tabs = makeTabs(options);
 
     buttonBox = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttonBox->setObjectName(QStringLiteral("buttonBox"));

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QTabWidget;
 class GlobalOptions;
 class QDialogButtonBox;
 class QLabel;
@@ -23,6 +24,7 @@ public slots:
     void closeForm();
 
 private:
+    QTabWidget *makeTabs(GlobalOptions *options);
     QLabel *labelVersion;
     QDialogButtonBox *buttonBox;
 };

@@ -68,23 +68,8 @@ Settings::Settings(QWidget *parent, QMap<QString, QVariant *> *options, QString 
 
     {
         const QSignalBlocker blocker(listWidget);
-        if (options) {
-            if (auto *set = setFromMap<PythonConsoleOptions>(options, QStringLiteral("PythonConsoleOptions"))) {
-                auto *page = new PythonConsoleSettings(nullptr, set);
-                addPage(set, page, [page] { page->applyOptions(); });
-            }
-            if (auto *set = setFromMap<ScopeOptions>(options, QStringLiteral("ScopeOptions"))) {
-                auto *page = new ScopeSettings(nullptr, set);
-                addPage(set, page, [page] { page->applyOptions(); });
-            }
-            if (auto *set = setFromMap<MultimeterDisplayOptions>(options, QStringLiteral("MultimeterDisplayOptions"))) {
-                auto *page = new MultimeterDisplaySettings(nullptr, set);
-                addPage(set, page, [page] { page->applyOptions(); });
-            }
-            // The global page has nothing to apply.
-            if (auto *set = setFromMap<GlobalOptions>(options, QStringLiteral("GlobalOptions")))
-                addPage(set, new GlobalSettings(nullptr, set), nullptr);
-        }
+        if (options)
+            addPages(options);
     }
 
     connect(listWidget, &QListWidget::itemSelectionChanged, this, &Settings::on_listWidget_itemSelectionChanged);
@@ -108,6 +93,25 @@ Settings::Settings(QWidget *parent, QMap<QString, QVariant *> *options, QString 
         qWarning().noquote() << QStringLiteral("Settings: no option sets to show");
     }
     resize(sizeHint().expandedTo(QSize(640, 440)));
+}
+
+void Settings::addPages(QMap<QString, QVariant *> *options)
+{
+    if (auto *set = setFromMap<PythonConsoleOptions>(options, QStringLiteral("PythonConsoleOptions"))) {
+        auto *page = new PythonConsoleSettings(nullptr, set);
+        addPage(set, page, [page] { page->applyOptions(); });
+    }
+    if (auto *set = setFromMap<ScopeOptions>(options, QStringLiteral("ScopeOptions"))) {
+        auto *page = new ScopeSettings(nullptr, set);
+        addPage(set, page, [page] { page->applyOptions(); });
+    }
+    if (auto *set = setFromMap<MultimeterDisplayOptions>(options, QStringLiteral("MultimeterDisplayOptions"))) {
+        auto *page = new MultimeterDisplaySettings(nullptr, set);
+        addPage(set, page, [page] { page->applyOptions(); });
+    }
+    // The global page has nothing to apply.
+    if (auto *set = setFromMap<GlobalOptions>(options, QStringLiteral("GlobalOptions")))
+        addPage(set, new GlobalSettings(nullptr, set), nullptr);
 }
 
 void Settings::addPage(Options *set, QWidget *page, std::function<void()> apply)

@@ -45,6 +45,8 @@ private slots:
     void on_pushButtonCancel_clicked();
 
 private:
+    // The page of every option set the map holds, in a fixed order.
+    void addPages(QMap<QString, QVariant *> *options);
     void addPage(Options *set, QWidget *page, std::function<void()> apply);
     void applyPages();
 

@@ -173,6 +173,93 @@ QPen themePen(const QColor &colour, double width, Qt::PenStyle style)
     return pen;
 }
 
+namespace {
+// The colours of one theme, before they become pens and brushes.
+struct ThemeColours {
+    QColor ch1, ch2, ch1Ref, ch2Ref, ch1Decay, ch2Decay, ch1Fft, ch2Fft, grid, axes, background, labels;
+    std::array<QColor, 8> bit, baseline, bitRef;
+    bool fillBits = false;
+    int intensityMode = 0;
+};
+
+const QColor green(75, 229, 28);
+const QColor fftGreen(QStringLiteral("#4be51c"));
+const QColor lightBlue(QStringLiteral("#2a50fd"));
+
+ThemeColours darkColours()
+{
+    ThemeColours c;
+    c.ch1 = green;
+    c.ch2 = QColor(150, 150, 150);
+    c.ch1Ref = Qt::red;
+    c.ch2Ref = fftGreen;
+    c.ch1Decay = green;
+    c.ch2Decay = Qt::red;
+    c.ch1Fft = fftGreen;
+    c.ch2Fft = Qt::red;
+    c.grid = QColor(140, 140, 140);
+    c.axes = Qt::white;
+    c.background = Qt::black;
+    c.labels = fftGreen;
+    for (int b = 0; b < 8; ++b) {
+        c.bit[b] = darkBitColour(b);
+        c.baseline[b] = withAlpha(c.bit[b], 35);
+        c.bitRef[b] = Qt::blue;
+    }
+    c.fillBits = true;
+    c.intensityMode = 0;
+    return c;
+}
+
+ThemeColours lightColours()
+{
+    ThemeColours c;
+    c.ch1 = green;
+    c.ch2 = Qt::red;
+    c.ch1Ref = Qt::red;
+    c.ch2Ref = fftGreen;
+    c.ch1Decay = lightBlue;
+    c.ch2Decay = Qt::red;
+    c.ch1Fft = lightBlue;
+    c.ch2Fft = Qt::red;
+    c.grid = QColor(200, 200, 200);
+    c.axes = Qt::black;
+    c.background = Qt::white;
+    c.labels = Qt::red;
+    for (int b = 0; b < 8; ++b) {
+        c.bit[b] = lightBitColour(b);
+        c.baseline[b] = c.bit[b];
+        c.bitRef[b] = Qt::blue;
+    }
+    c.intensityMode = 1;
+    return c;
+}
+
+ThemeColours customColours(const CustomColors &colours)
+{
+    ThemeColours c;
+    c.ch1 = colours.colorAt(QStringLiteral("CH1"));
+    c.ch2 = colours.colorAt(QStringLiteral("CH2"));
+    c.ch1Ref = colours.colorAt(QStringLiteral("CH1 REF"));
+    c.ch2Ref = colours.colorAt(QStringLiteral("CH2 REF"));
+    c.ch1Decay = c.ch1;
+    c.ch2Decay = c.ch2;
+    c.ch1Fft = colours.colorAt(QStringLiteral("CH1 FFT"));
+    c.ch2Fft = colours.colorAt(QStringLiteral("CH2 FFT"));
+    c.grid = colours.colorAt(QStringLiteral("GRID"));
+    c.axes = colours.colorAt(QStringLiteral("AXES"));
+    c.background = colours.colorAt(QStringLiteral("BACKGROUND"));
+    c.labels = colours.colorAt(QStringLiteral("LABELS"));
+    for (int b = 0; b < 8; ++b) {
+        c.bit[b] = colours.colorAt(QStringLiteral("BIT %1").arg(b));
+        c.baseline[b] = c.bit[b];
+        c.bitRef[b] = colours.colorAt(QStringLiteral("BIT %1 REF").arg(b));
+    }
+    c.intensityMode = customIntensityMode(c.background);
+    return c;
+}
+} // namespace
+
 bool themePalette(int theme, const CustomColors *colours, ThemePalette *palette)
 {
     if (!palette)
@@ -182,103 +269,36 @@ bool themePalette(int theme, const CustomColors *colours, ThemePalette *palette)
     if (theme == Theme::Custom && !colours)
         return false;
 
-    const QColor green(75, 229, 28);
-    const QColor fftGreen(QStringLiteral("#4be51c"));
-    const QColor lightBlue(QStringLiteral("#2a50fd"));
-    const QColor red(Qt::red);
-    const QColor blue(Qt::blue);
-
-    QColor ch1, ch2, ch1Ref, ch2Ref, ch1Decay, ch2Decay, ch1Fft, ch2Fft, grid, axes, background, labels;
-    std::array<QColor, 8> bit, baseline, bitRef;
+    const ThemeColours c = theme == Theme::Dark    ? darkColours()
+                           : theme == Theme::Light ? lightColours()
+                                                   : customColours(*colours);
     ThemePalette p;
-    switch (theme) {
-    case Theme::Dark:
-        ch1 = green;
-        ch2 = QColor(150, 150, 150);
-        ch1Ref = red;
-        ch2Ref = fftGreen;
-        ch1Decay = green;
-        ch2Decay = red;
-        ch1Fft = fftGreen;
-        ch2Fft = red;
-        grid = QColor(140, 140, 140);
-        axes = Qt::white;
-        background = Qt::black;
-        labels = fftGreen;
-        for (int b = 0; b < 8; ++b) {
-            bit[b] = darkBitColour(b);
-            baseline[b] = withAlpha(bit[b], 35);
-            bitRef[b] = blue;
-        }
-        p.fillBits = true;
-        p.intensityMode = 0;
-        break;
-    case Theme::Light:
-        ch1 = green;
-        ch2 = red;
-        ch1Ref = red;
-        ch2Ref = fftGreen;
-        ch1Decay = lightBlue;
-        ch2Decay = red;
-        ch1Fft = lightBlue;
-        ch2Fft = red;
-        grid = QColor(200, 200, 200);
-        axes = Qt::black;
-        background = Qt::white;
-        labels = red;
-        for (int b = 0; b < 8; ++b) {
-            bit[b] = lightBitColour(b);
-            baseline[b] = bit[b];
-            bitRef[b] = blue;
-        }
-        p.intensityMode = 1;
-        break;
-    default:
-        ch1 = colours->colorAt(QStringLiteral("CH1"));
-        ch2 = colours->colorAt(QStringLiteral("CH2"));
-        ch1Ref = colours->colorAt(QStringLiteral("CH1 REF"));
-        ch2Ref = colours->colorAt(QStringLiteral("CH2 REF"));
-        ch1Decay = ch1;
-        ch2Decay = ch2;
-        ch1Fft = colours->colorAt(QStringLiteral("CH1 FFT"));
-        ch2Fft = colours->colorAt(QStringLiteral("CH2 FFT"));
-        grid = colours->colorAt(QStringLiteral("GRID"));
-        axes = colours->colorAt(QStringLiteral("AXES"));
-        background = colours->colorAt(QStringLiteral("BACKGROUND"));
-        labels = colours->colorAt(QStringLiteral("LABELS"));
-        for (int b = 0; b < 8; ++b) {
-            bit[b] = colours->colorAt(QStringLiteral("BIT %1").arg(b));
-            baseline[b] = bit[b];
-            bitRef[b] = colours->colorAt(QStringLiteral("BIT %1 REF").arg(b));
-        }
-        p.intensityMode = customIntensityMode(background);
-        break;
-    }
-
-    p.ch1Trace = themePen(ch1, 2);
-    p.ch2Trace = themePen(ch2, 2);
-    p.ch1Reference = themePen(ch1Ref, 2);
-    p.ch2Reference = themePen(ch2Ref, 2);
+    p.fillBits = c.fillBits;
+    p.intensityMode = c.intensityMode;
+    p.ch1Trace = themePen(c.ch1, 2);
+    p.ch2Trace = themePen(c.ch2, 2);
+    p.ch1Reference = themePen(c.ch1Ref, 2);
+    p.ch2Reference = themePen(c.ch2Ref, 2);
     for (int k = 0; k < 9; ++k) {
         // The newest history line is a pixel wide, the older ones hairlines.
-        p.ch1Decay[k] = themePen(ch1Decay, k == 0 ? 1 : 0);
-        p.ch2Decay[k] = themePen(ch2Decay, k == 0 ? 1 : 0);
+        p.ch1Decay[k] = themePen(c.ch1Decay, k == 0 ? 1 : 0);
+        p.ch2Decay[k] = themePen(c.ch2Decay, k == 0 ? 1 : 0);
     }
     for (int b = 0; b < 8; ++b) {
-        p.bitTrace[b] = themePen(bit[b], 1.5);
-        p.bitBaseline[b] = themePen(baseline[b], 1.5);
-        p.bitReference[b] = themePen(bitRef[b], 1.5);
+        p.bitTrace[b] = themePen(c.bit[b], 1.5);
+        p.bitBaseline[b] = themePen(c.baseline[b], 1.5);
+        p.bitReference[b] = themePen(c.bitRef[b], 1.5);
         if (p.fillBits)
-            p.bitFill[b] = QBrush(withAlpha(bit[b], 35), Qt::SolidPattern);
+            p.bitFill[b] = QBrush(withAlpha(c.bit[b], 35), Qt::SolidPattern);
     }
-    p.ch1Fft = themePen(ch1Fft, 2);
-    p.ch2Fft = themePen(ch2Fft, 2);
-    p.grid = themePen(grid, 1, Qt::DotLine);
-    p.axes = themePen(axes, 1);
-    p.background = theme == Theme::Custom ? colours->backgroundBrush() : QBrush(background, Qt::SolidPattern);
-    p.cursorLabels = labels;
-    p.ch1LabelStyle = labelStyle(ch1);
-    p.ch2LabelStyle = labelStyle(ch2);
+    p.ch1Fft = themePen(c.ch1Fft, 2);
+    p.ch2Fft = themePen(c.ch2Fft, 2);
+    p.grid = themePen(c.grid, 1, Qt::DotLine);
+    p.axes = themePen(c.axes, 1);
+    p.background = theme == Theme::Custom ? colours->backgroundBrush() : QBrush(c.background, Qt::SolidPattern);
+    p.cursorLabels = c.labels;
+    p.ch1LabelStyle = labelStyle(c.ch1);
+    p.ch2LabelStyle = labelStyle(c.ch2);
     *palette = p;
     return true;
 }

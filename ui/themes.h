@@ -3,14 +3,6 @@
 // The plot's colour themes as data: the named colour table of the custom
 // theme with its defaults and its keys in the settings store, and the pens,
 // brushes and label colours of the Dark, Light and Custom themes.
-//
-// Callers:
-//   VeltoInterface::setTheme()          -> themePalette(), then puts each pen on its graph
-//   VeltoInterface::displayIntensitySliderChanged() -> ThemePalette::intensityMode
-//   CustomTheme::loadTheme(), saveTheme(), loadDefaultTheme()
-//                                       -> CustomColors::load(), save(), loadDefaults()
-//   CustomTheme::onButtonClicked(), colorizeButtons() -> CustomColors::colorAt(), setColor()
-//   CustomTheme::idealForegroundColor() -> idealForegroundColor()
 
 #include <QBrush>
 #include <QColor>

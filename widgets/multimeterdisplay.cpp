@@ -106,70 +106,11 @@ MultimeterDisplay::MultimeterDisplay(QWidget *parent) : QWidget(parent)
     layoutOutput->setObjectName(QStringLiteral("layoutOutput"));
     layoutOutput->setContentsMargins(4, 2, 4, 2);
 
-    layoutTop = new QHBoxLayout();
-    layoutTop->setObjectName(QStringLiteral("layoutTop"));
-    labelValueMin = makeLabel(output, "labelValueMin");
-    labelValueMin->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    labelOffsetBase = new ClickableLabel(output);
-    labelOffsetBase->setObjectName(QStringLiteral("labelOffsetBase"));
-    labelOffsetBase->setAlignment(Qt::AlignCenter);
-    labelOffsetBase->setCursor(Qt::IBeamCursor);
-    labelValueMax = makeLabel(output, "labelValueMax");
-    labelValueMax->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    layoutTop->addWidget(labelValueMin, 1);
-    layoutTop->addWidget(labelOffsetBase, 1);
-    layoutTop->addWidget(labelValueMax, 1);
+    buildTopRow();
 
-    layoutCentral = new QHBoxLayout();
-    layoutCentral->setObjectName(QStringLiteral("layoutCentral"));
-    layoutIndicator = new QVBoxLayout();
-    layoutIndicator->setObjectName(QStringLiteral("layoutIndicator"));
-    labelRangeOver = makeLabel(output, "labelRangeOver");
-    labelRangeIn = makeLabel(output, "labelRangeIn");
-    labelRangeBelow = makeLabel(output, "labelRangeBelow");
-    for (QLabel *arrow : {labelRangeOver, labelRangeIn, labelRangeBelow}) {
-        arrow->setAlignment(Qt::AlignCenter);
-        // The arrows come and go; the number must not jump sideways when they do.
-        QSizePolicy policy = arrow->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        arrow->setSizePolicy(policy);
-        layoutIndicator->addWidget(arrow);
-    }
-    labelValue = makeLabel(output, "labelValue");
-    labelValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labelUnit = makeLabel(output, "labelUnit");
-    labelUnit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    labelAccuracy = makeLabel(output, "labelAccuracy");
-    labelAccuracy->setAlignment(Qt::AlignRight | Qt::AlignBottom);
-    layoutCentral->addLayout(layoutIndicator);
-    layoutCentral->addWidget(labelValue);
-    layoutCentral->addWidget(labelUnit);
-    layoutCentral->addWidget(labelAccuracy);
+    buildCentralRow();
 
-    layoutBottom = new QVBoxLayout();
-    layoutBottom->setObjectName(QStringLiteral("layoutBottom"));
-    layoutBottom->setSpacing(2);
-    bargraph = new BarGraph(output);
-    bargraph->setObjectName(QStringLiteral("bargraph"));
-    bargraph->setMajorTickRising(true);
-    layoutBottomButtons = new QHBoxLayout();
-    layoutBottomButtons->setObjectName(QStringLiteral("layoutBottomButtons"));
-    auto makeButton = [this](const char *name, const QString &text, bool checkable) {
-        auto *button = new QPushButton(text, output);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setMinimumSize(90, 14);
-        button->setStyleSheet(QString::fromLatin1(buttonStyle));
-        button->setCheckable(checkable);
-        button->setFocusPolicy(Qt::NoFocus);
-        layoutBottomButtons->addWidget(button);
-        return button;
-    };
-    toolButtonHold = makeButton("toolButtonHold", tr("Hold"), true);
-    toolButtonClear = makeButton("toolButtonClear", tr("Clear"), false);
-    toolButtonExtend = makeButton("toolButtonExtend", tr("Extend"), true);
-    toolButtonOffset = makeButton("toolButtonOffset", tr("Offset"), true);
-    layoutBottom->addWidget(bargraph);
-    layoutBottom->addLayout(layoutBottomButtons);
+    buildBottomRow();
 
     layoutOutput->addLayout(layoutTop);
     layoutOutput->addLayout(layoutCentral);
@@ -205,6 +146,83 @@ MultimeterDisplay::MultimeterDisplay(QWidget *parent) : QWidget(parent)
     setLabel(QString());
     refreshUnit();
     refreshValue();
+}
+
+// The minimum, the offset base and the maximum above the value.
+void MultimeterDisplay::buildTopRow()
+{
+    layoutTop = new QHBoxLayout();
+    layoutTop->setObjectName(QStringLiteral("layoutTop"));
+    labelValueMin = makeLabel(output, "labelValueMin");
+    labelValueMin->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    labelOffsetBase = new ClickableLabel(output);
+    labelOffsetBase->setObjectName(QStringLiteral("labelOffsetBase"));
+    labelOffsetBase->setAlignment(Qt::AlignCenter);
+    labelOffsetBase->setCursor(Qt::IBeamCursor);
+    labelValueMax = makeLabel(output, "labelValueMax");
+    labelValueMax->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layoutTop->addWidget(labelValueMin, 1);
+    layoutTop->addWidget(labelOffsetBase, 1);
+    layoutTop->addWidget(labelValueMax, 1);
+}
+
+// The range arrows, the value, its unit and the accuracy.
+void MultimeterDisplay::buildCentralRow()
+{
+    layoutCentral = new QHBoxLayout();
+    layoutCentral->setObjectName(QStringLiteral("layoutCentral"));
+    layoutIndicator = new QVBoxLayout();
+    layoutIndicator->setObjectName(QStringLiteral("layoutIndicator"));
+    labelRangeOver = makeLabel(output, "labelRangeOver");
+    labelRangeIn = makeLabel(output, "labelRangeIn");
+    labelRangeBelow = makeLabel(output, "labelRangeBelow");
+    for (QLabel *arrow : {labelRangeOver, labelRangeIn, labelRangeBelow}) {
+        arrow->setAlignment(Qt::AlignCenter);
+        // The arrows come and go; the number must not jump sideways when they do.
+        QSizePolicy policy = arrow->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        arrow->setSizePolicy(policy);
+        layoutIndicator->addWidget(arrow);
+    }
+    labelValue = makeLabel(output, "labelValue");
+    labelValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labelUnit = makeLabel(output, "labelUnit");
+    labelUnit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    labelAccuracy = makeLabel(output, "labelAccuracy");
+    labelAccuracy->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    layoutCentral->addLayout(layoutIndicator);
+    layoutCentral->addWidget(labelValue);
+    layoutCentral->addWidget(labelUnit);
+    layoutCentral->addWidget(labelAccuracy);
+}
+
+// The bar graph and the Hold, Clear, Extend and Offset buttons.
+void MultimeterDisplay::buildBottomRow()
+{
+    layoutBottom = new QVBoxLayout();
+    layoutBottom->setObjectName(QStringLiteral("layoutBottom"));
+    layoutBottom->setSpacing(2);
+    bargraph = new BarGraph(output);
+    bargraph->setObjectName(QStringLiteral("bargraph"));
+    bargraph->setMajorTickRising(true);
+    layoutBottomButtons = new QHBoxLayout();
+    layoutBottomButtons->setObjectName(QStringLiteral("layoutBottomButtons"));
+    auto makeButton = [this](const char *name, const QString &text, bool checkable) {
+        auto *button = new QPushButton(text, output);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setMinimumSize(90, 14);
+        button->setStyleSheet(QString::fromLatin1(buttonStyle));
+        button->setCheckable(checkable);
+        button->setFocusPolicy(Qt::NoFocus);
+        layoutBottomButtons->addWidget(button);
+        return button;
+    };
+    toolButtonHold = makeButton("toolButtonHold", tr("Hold"), true);
+    toolButtonClear = makeButton("toolButtonClear", tr("Clear"), false);
+    toolButtonExtend = makeButton("toolButtonExtend", tr("Extend"), true);
+    toolButtonOffset = makeButton("toolButtonOffset", tr("Offset"), true);
+    layoutBottom->addWidget(bargraph);
+    layoutBottom->addLayout(layoutBottomButtons);
 }
 
 MultimeterDisplay::~MultimeterDisplay()

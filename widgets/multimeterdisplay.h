@@ -116,6 +116,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildTopRow();
+    void buildCentralRow();
+    void buildBottomRow();
     static void preparePowers();
     QString prefixedUnit() const;
     int shownPrecision() const;

@@ -597,6 +597,177 @@ void VirtualInstrument::powerCycle()
     d->rearm(true);
 }
 
+int VirtualInstrument::confirmedWrite(uint16_t index, uint16_t value, unsigned char *data, int length)
+{
+    // Status and block count: without room for both the request stalls
+    // and nothing is applied.
+    if (length < 2 || index >= usedEntries)
+        return LIBUSB_ERROR_PIPE;
+    int32_t trial[entryCount];
+    std::copy(std::begin(d->config), std::end(d->config), trial);
+    trial[index] = sanitizeEntry(index, value);
+    if (!memoryFits(trial)) {
+        data[0] = 1;
+        data[1] = uint8_t(std::max(1, fittingBlocks(trial)));
+        return 2;
+    }
+    d->writeEntry(index, value);
+    d->afterWrite(index);
+    data[0] = 0;
+    data[1] = uint8_t(fittingBlocks(d->config));
+    return 2;
+}
+
+int VirtualInstrument::calibrate(uint16_t index, uint16_t value)
+{
+    switch (index) {
+    case 0:
+    case 1: {
+        int &steps = index == 0 ? d->dacOffsetSteps : d->dacGainSteps;
+        if (value == 1)
+            steps = std::min(steps + 1, 500);
+        else if (value == 0xFFFF)
+            steps = std::max(steps - 1, -500);
+        else if (value != 0)
+            return LIBUSB_ERROR_PIPE;
+        d->applyGenerator();
+        return 0;
+    }
+    case 2:
+        d->adcOffsetCodes = 0.7;
+        return 0;
+    case 3:
+        d->adcOffsetCodes = 0.0;
+        return 0;
+    default:
+        return LIBUSB_ERROR_PIPE;
+    }
+}
+
+int VirtualInstrument::runControl(uint16_t index, int64_t now)
+{
+    switch (index) {
+    case 0:
+        d->counterRunning = true;
+        d->counterStarted = true;
+        d->counterStartNs = now;
+        return 0;
+    case 1:
+        if (d->counterRunning) {
+            d->counterRunning = false;
+            d->counterStopNs = now;
+        }
+        return 0;
+    case 2:
+        d->scopeRunning = true;
+        d->forceRequested = false;
+        d->rearm(false);
+        d->rollArmSample = d->rearmSample;
+        d->lastRollNs = now - rollFrameGapNs; // the first roll frame is due at once
+        return 0;
+    case 3:
+        d->scopeRunning = false;
+        return 0;
+    case 4:
+        d->forceRequested = true;
+        return 0;
+    case 5:
+        if (d->config[0] == 1) {
+            d->sniffer.start(d->snifferSettings(), now);
+            d->lastSnifferFrameNs = now;
+        }
+        return 0;
+    case 6:
+        d->sniffer.stop(now);
+        return 0;
+    case 7:
+        d->sniffer.advance(now);
+        d->sniffer.clear();
+        return 0;
+    default:
+        return LIBUSB_ERROR_PIPE;
+    }
+}
+
+int VirtualInstrument::commitBlock(uint16_t index)
+{
+    if (index > 2)
+        return LIBUSB_ERROR_PIPE;
+    if (d->pendingBulk.size() != 512)
+        return LIBUSB_ERROR_PIPE; // nothing, or not a whole block, to commit
+    if (index == 2) {
+        for (int i = 0; i < entryCount; ++i) {
+            const unsigned char *p = d->pendingBulk.data() + 4 * i;
+            const int32_t v = int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
+                                      (uint32_t(p[3]) << 24));
+            if (i < usedEntries)
+                d->writeEntry(i, v);
+            else
+                d->config[i] = v;
+        }
+        d->pendingBulk.clear();
+        d->afterWrite(-1);
+        return 0;
+    }
+    if (!(d->config[10] & 0x10))
+        return LIBUSB_ERROR_PIPE; // waveform halves only while saving
+    std::memcpy(d->upload + 512 * index, d->pendingBulk.data(), 512);
+    d->uploadHalf[index] = true;
+    d->pendingBulk.clear();
+    return 0;
+}
+
+int VirtualInstrument::readBlock(uint16_t index, unsigned char *data, int length)
+{
+    unsigned char block[64] = {};
+    int size = 0;
+    switch (index) {
+    case 0: {
+        size = d->identificationFault == IdentificationFault::WrongLength ? 32 : 64;
+        const char *text = d->identificationFault == IdentificationFault::UnknownModel ? "XQ99.1.1 unknown"
+                                                                                      : identificationText;
+        std::memcpy(block, text, std::min<size_t>(size_t(size), std::strlen(text)));
+        break;
+    }
+    case 1:
+        size = 36;
+        if (d->config[0] >= 4)
+            d->counterBlocks(block);
+        else if (d->config[0] == 0 && d->scopeRunning && d->meterValid)
+            std::memcpy(block, d->lastMeter, 36);
+        else
+            d->measureInto(block, d->channelMask());
+        break;
+    case 2:
+        size = 1;
+        block[0] = d->health;
+        break;
+    case 3:
+        size = 1;
+        block[0] = memoryBlocks - enabledChannels(d->config) * std::clamp<int32_t>(d->config[25], 1, 15) >= 4
+                       ? 2 : 1;
+        break;
+    case 4:
+        size = 1;
+        block[0] = uint8_t(fittingBlocks(d->config));
+        break;
+    case 5: {
+        size = 4;
+        const uint32_t centiHz = uint32_t(std::lround(d->generator.producedFrequency() * 100.0));
+        for (int b = 0; b < 4; ++b)
+            block[b] = uint8_t(centiHz >> (8 * b));
+        break;
+    }
+    default:
+        return LIBUSB_ERROR_PIPE;
+    }
+    // A short request gets as much as it asked for, as on the wire.
+    const int n = std::min(size, length);
+    if (n > 0)
+        std::memcpy(data, block, size_t(n));
+    return n;
+}
+
 int VirtualInstrument::control(uint8_t request, uint16_t index, uint16_t value, unsigned char *data, int length)
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -616,169 +787,20 @@ int VirtualInstrument::control(uint8_t request, uint16_t index, uint16_t value, 
             return LIBUSB_ERROR_PIPE;
         d->afterWrite(index);
         return 0;
-    case 0x42: {
-        // Status and block count: without room for both the request stalls
-        // and nothing is applied.
-        if (length < 2 || index >= usedEntries)
-            return LIBUSB_ERROR_PIPE;
-        int32_t trial[entryCount];
-        std::copy(std::begin(d->config), std::end(d->config), trial);
-        trial[index] = sanitizeEntry(index, value);
-        if (!memoryFits(trial)) {
-            data[0] = 1;
-            data[1] = uint8_t(std::max(1, fittingBlocks(trial)));
-            return 2;
-        }
-        d->writeEntry(index, value);
-        d->afterWrite(index);
-        data[0] = 0;
-        data[1] = uint8_t(fittingBlocks(d->config));
-        return 2;
-    }
+    case 0x42:
+        return confirmedWrite(index, value, data, length);
     case 0x43:
-        switch (index) {
-        case 0:
-        case 1: {
-            int &steps = index == 0 ? d->dacOffsetSteps : d->dacGainSteps;
-            if (value == 1)
-                steps = std::min(steps + 1, 500);
-            else if (value == 0xFFFF)
-                steps = std::max(steps - 1, -500);
-            else if (value != 0)
-                return LIBUSB_ERROR_PIPE;
-            d->applyGenerator();
-            return 0;
-        }
-        case 2:
-            d->adcOffsetCodes = 0.7;
-            return 0;
-        case 3:
-            d->adcOffsetCodes = 0.0;
-            return 0;
-        default:
-            return LIBUSB_ERROR_PIPE;
-        }
+        return calibrate(index, value);
     case 0x44:
-        switch (index) {
-        case 0:
-            d->counterRunning = true;
-            d->counterStarted = true;
-            d->counterStartNs = now;
-            return 0;
-        case 1:
-            if (d->counterRunning) {
-                d->counterRunning = false;
-                d->counterStopNs = now;
-            }
-            return 0;
-        case 2:
-            d->scopeRunning = true;
-            d->forceRequested = false;
-            d->rearm(false);
-            d->rollArmSample = d->rearmSample;
-            d->lastRollNs = now - rollFrameGapNs; // the first roll frame is due at once
-            return 0;
-        case 3:
-            d->scopeRunning = false;
-            return 0;
-        case 4:
-            d->forceRequested = true;
-            return 0;
-        case 5:
-            if (d->config[0] == 1) {
-                d->sniffer.start(d->snifferSettings(), now);
-                d->lastSnifferFrameNs = now;
-            }
-            return 0;
-        case 6:
-            d->sniffer.stop(now);
-            return 0;
-        case 7:
-            d->sniffer.advance(now);
-            d->sniffer.clear();
-            return 0;
-        default:
-            return LIBUSB_ERROR_PIPE;
-        }
-    case 0x45: {
-        if (index > 2)
-            return LIBUSB_ERROR_PIPE;
-        if (d->pendingBulk.size() != 512)
-            return LIBUSB_ERROR_PIPE; // nothing, or not a whole block, to commit
-        if (index == 2) {
-            for (int i = 0; i < entryCount; ++i) {
-                const unsigned char *p = d->pendingBulk.data() + 4 * i;
-                const int32_t v = int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-                                          (uint32_t(p[3]) << 24));
-                if (i < usedEntries)
-                    d->writeEntry(i, v);
-                else
-                    d->config[i] = v;
-            }
-            d->pendingBulk.clear();
-            d->afterWrite(-1);
-            return 0;
-        }
-        if (!(d->config[10] & 0x10))
-            return LIBUSB_ERROR_PIPE; // waveform halves only while saving
-        std::memcpy(d->upload + 512 * index, d->pendingBulk.data(), 512);
-        d->uploadHalf[index] = true;
-        d->pendingBulk.clear();
-        return 0;
-    }
+        return runControl(index, now);
+    case 0x45:
+        return commitBlock(index);
     case 0x46:
         d->config[34] = sanitizeEntry(34, int32_t(uint32_t(index) | (uint32_t(value) << 16)));
         d->applyGenerator();
         return 0;
-    case 0x47: {
-        unsigned char block[64] = {};
-        int size = 0;
-        switch (index) {
-        case 0: {
-            size = d->identificationFault == IdentificationFault::WrongLength ? 32 : 64;
-            const char *text = d->identificationFault == IdentificationFault::UnknownModel ? "XQ99.1.1 unknown"
-                                                                                          : identificationText;
-            std::memcpy(block, text, std::min<size_t>(size_t(size), std::strlen(text)));
-            break;
-        }
-        case 1:
-            size = 36;
-            if (d->config[0] >= 4)
-                d->counterBlocks(block);
-            else if (d->config[0] == 0 && d->scopeRunning && d->meterValid)
-                std::memcpy(block, d->lastMeter, 36);
-            else
-                d->measureInto(block, d->channelMask());
-            break;
-        case 2:
-            size = 1;
-            block[0] = d->health;
-            break;
-        case 3:
-            size = 1;
-            block[0] = memoryBlocks - enabledChannels(d->config) * std::clamp<int32_t>(d->config[25], 1, 15) >= 4
-                           ? 2 : 1;
-            break;
-        case 4:
-            size = 1;
-            block[0] = uint8_t(fittingBlocks(d->config));
-            break;
-        case 5: {
-            size = 4;
-            const uint32_t centiHz = uint32_t(std::lround(d->generator.producedFrequency() * 100.0));
-            for (int b = 0; b < 4; ++b)
-                block[b] = uint8_t(centiHz >> (8 * b));
-            break;
-        }
-        default:
-            return LIBUSB_ERROR_PIPE;
-        }
-        // A short request gets as much as it asked for, as on the wire.
-        const int n = std::min(size, length);
-        if (n > 0)
-            std::memcpy(data, block, size_t(n));
-        return n;
-    }
+    case 0x47:
+        return readBlock(index, data, length);
     case 0x48:
         d->scopeRunning = false;
         d->counterRunning = false;

@@ -68,6 +68,13 @@ public:
     void powerCycle();
 
 private:
+    // The requests of control(), called with the lock held.
+    int confirmedWrite(uint16_t index, uint16_t value, unsigned char *data, int length);
+    int calibrate(uint16_t index, uint16_t value);
+    int runControl(uint16_t index, int64_t now);
+    int commitBlock(uint16_t index);
+    int readBlock(uint16_t index, unsigned char *data, int length);
+
     struct State;
     mutable std::mutex mutex;
     State *d;

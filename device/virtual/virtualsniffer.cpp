@@ -118,117 +118,145 @@ int64_t VirtualSniffer::windowCap() const
 void VirtualSniffer::collect(int64_t from, int64_t to, std::vector<Event> &out) const
 {
     out.clear();
+    switch (cfg.protocol) {
+    case 0:
+        collectSpi(from, to, out);
+        break;
+    case 1:
+        collectI2c(from, to, out);
+        break;
+    case 2:
+        collectUart(from, to, out);
+        break;
+    case 3:
+        collectParallel(from, to, out);
+        break;
+    default:
+        break;
+    }
+}
+
+void VirtualSniffer::collectUart(int64_t from, int64_t to, std::vector<Event> &out) const
+{
     auto add = [&](int64_t t, uint8_t a, uint8_t b, uint8_t tag) {
         if (t > from && t <= to)
             out.push_back({t, a, b, tag});
     };
-    switch (cfg.protocol) {
-    case 2: {
-        // Receiver 1: a 21-character line every 100 ms (a slot is skipped
-        // while the previous line is still on the wire); receiver 2 answers
-        // 10 ms after the line ends.
-        const int64_t ch = uartCharacterNs();
-        const int dataBits = std::clamp(5 + ((cfg.uart >> 3) & 7), 5, 9);
-        const uint8_t mask = uint8_t(dataBits >= 8 ? 0xFF : (1 << dataBits) - 1);
-        const int64_t lineNs = 21 * ch;
-        const int64_t stride = std::max<int64_t>(1, (lineNs + 100 * ms - 1) / (100 * ms)) * 100 * ms;
-        const int64_t span = lineNs + 10 * ms + 4 * ch;
-        int64_t m = std::max<int64_t>(0, (from - span - 100 * ms) / stride);
-        for (;; ++m) {
-            const int64_t begin = 100 * ms + m * stride;
-            if (begin > to)
-                break;
-            char text[32];
-            std::snprintf(text, sizeof text, "VSIM uart line %04d\r\n", int(m % 10000));
-            for (int i = 0; i < 21; ++i)
-                add(begin + (i + 1) * ch, uint8_t(text[i]) & mask, 0, 1);
-            const int64_t reply = begin + lineNs + 10 * ms;
-            const char ok[] = "OK\r\n";
-            for (int i = 0; i < 4; ++i)
-                add(reply + (i + 1) * ch, uint8_t(ok[i]) & mask, 0, 2);
-        }
-        std::stable_sort(out.begin(), out.end(), [](const Event &x, const Event &y) { return x.time < y.time; });
-        break;
-    }
-    case 0: {
-        // A flash on the bench answers its identification every 20 ms. It
-        // talks SPI mode 0 with an active-low select; the capture follows the
-        // polarity and phase it is told, so a wrong setting captures nothing
-        // (select inverted) or every bit one clock late (wrong sampling edge).
-        if (cfg.options & 0x20)
+    // Receiver 1: a 21-character line every 100 ms (a slot is skipped
+    // while the previous line is still on the wire); receiver 2 answers
+    // 10 ms after the line ends.
+    const int64_t ch = uartCharacterNs();
+    const int dataBits = std::clamp(5 + ((cfg.uart >> 3) & 7), 5, 9);
+    const uint8_t mask = uint8_t(dataBits >= 8 ? 0xFF : (1 << dataBits) - 1);
+    const int64_t lineNs = 21 * ch;
+    const int64_t stride = std::max<int64_t>(1, (lineNs + 100 * ms - 1) / (100 * ms)) * 100 * ms;
+    const int64_t span = lineNs + 10 * ms + 4 * ch;
+    int64_t m = std::max<int64_t>(0, (from - span - 100 * ms) / stride);
+    for (;; ++m) {
+        const int64_t begin = 100 * ms + m * stride;
+        if (begin > to)
             break;
-        const bool lateEdge = ((cfg.options >> 6) & 1) != ((cfg.options >> 7) & 1);
-        const uint8_t mosi[4] = {0x9F, 0x00, 0x00, 0x00};
-        const uint8_t miso[4] = {0xFF, 0xEF, 0x40, 0x18};
-        int64_t m = std::max<int64_t>(0, from / (20 * ms) - 1);
-        for (;; ++m) {
-            const int64_t begin = (m + 1) * 20 * ms;
-            if (begin > to)
-                break;
-            for (int i = 0; i < 4; ++i) {
-                uint8_t o = mosi[i];
-                uint8_t in = miso[i];
-                if (lateEdge) {
-                    o = uint8_t((o << 1) | (i < 3 ? mosi[i + 1] >> 7 : 0));
-                    in = uint8_t((in << 1) | (i < 3 ? miso[i + 1] >> 7 : 1));
-                }
-                add(begin + (i + 1) * 1000, o, in, 0);
-            }
-        }
-        break;
+        char text[32];
+        std::snprintf(text, sizeof text, "VSIM uart line %04d\r\n", int(m % 10000));
+        for (int i = 0; i < 21; ++i)
+            add(begin + (i + 1) * ch, uint8_t(text[i]) & mask, 0, 1);
+        const int64_t reply = begin + lineNs + 10 * ms;
+        const char ok[] = "OK\r\n";
+        for (int i = 0; i < 4; ++i)
+            add(reply + (i + 1) * ch, uint8_t(ok[i]) & mask, 0, 2);
     }
-    case 1: {
-        // Every 20 ms an EEPROM read at 0x50 (address 0x0010 written, then
-        // four bytes read, the last not acknowledged); every tenth time a call
-        // to 0x51, where nobody answers.
-        const uint8_t eeprom[4] = {0x56, 0x53, 0x49, 0x4D};
-        const int64_t byteNs = 90000; // nine bits at 100 kHz
-        int64_t m = std::max<int64_t>(0, from / (20 * ms) - 1);
-        for (;; ++m) {
-            const int64_t begin = (m + 1) * 20 * ms;
-            if (begin > to)
-                break;
-            int64_t t = begin;
-            auto step = [&](uint8_t data, uint8_t status) {
-                add(t, data, status, 0);
-                t += byteNs;
-            };
-            if (m % 10 == 9) {
-                step(0, 0x84);
-                step(0xA2, 0x82);
-                step(0, 0x90);
-                continue;
+    std::stable_sort(out.begin(), out.end(), [](const Event &x, const Event &y) { return x.time < y.time; });
+}
+
+void VirtualSniffer::collectSpi(int64_t from, int64_t to, std::vector<Event> &out) const
+{
+    auto add = [&](int64_t t, uint8_t a, uint8_t b, uint8_t tag) {
+        if (t > from && t <= to)
+            out.push_back({t, a, b, tag});
+    };
+    // A flash on the bench answers its identification every 20 ms. It
+    // talks SPI mode 0 with an active-low select; the capture follows the
+    // polarity and phase it is told, so a wrong setting captures nothing
+    // (select inverted) or every bit one clock late (wrong sampling edge).
+    if (cfg.options & 0x20)
+        return;
+    const bool lateEdge = ((cfg.options >> 6) & 1) != ((cfg.options >> 7) & 1);
+    const uint8_t mosi[4] = {0x9F, 0x00, 0x00, 0x00};
+    const uint8_t miso[4] = {0xFF, 0xEF, 0x40, 0x18};
+    int64_t m = std::max<int64_t>(0, from / (20 * ms) - 1);
+    for (;; ++m) {
+        const int64_t begin = (m + 1) * 20 * ms;
+        if (begin > to)
+            break;
+        for (int i = 0; i < 4; ++i) {
+            uint8_t o = mosi[i];
+            uint8_t in = miso[i];
+            if (lateEdge) {
+                o = uint8_t((o << 1) | (i < 3 ? mosi[i + 1] >> 7 : 0));
+                in = uint8_t((in << 1) | (i < 3 ? miso[i + 1] >> 7 : 1));
             }
+            add(begin + (i + 1) * 1000, o, in, 0);
+        }
+    }
+}
+
+void VirtualSniffer::collectI2c(int64_t from, int64_t to, std::vector<Event> &out) const
+{
+    auto add = [&](int64_t t, uint8_t a, uint8_t b, uint8_t tag) {
+        if (t > from && t <= to)
+            out.push_back({t, a, b, tag});
+    };
+    // Every 20 ms an EEPROM read at 0x50 (address 0x0010 written, then
+    // four bytes read, the last not acknowledged); every tenth time a call
+    // to 0x51, where nobody answers.
+    const uint8_t eeprom[4] = {0x56, 0x53, 0x49, 0x4D};
+    const int64_t byteNs = 90000; // nine bits at 100 kHz
+    int64_t m = std::max<int64_t>(0, from / (20 * ms) - 1);
+    for (;; ++m) {
+        const int64_t begin = (m + 1) * 20 * ms;
+        if (begin > to)
+            break;
+        int64_t t = begin;
+        auto step = [&](uint8_t data, uint8_t status) {
+            add(t, data, status, 0);
+            t += byteNs;
+        };
+        if (m % 10 == 9) {
             step(0, 0x84);
-            step(0xA0, 0x83);
-            step(0x00, 0x81);
-            step(0x10, 0x81);
-            step(0, 0x88);
-            step(0xA1, 0x83);
-            for (int i = 0; i < 4; ++i)
-                step(eeprom[i], i < 3 ? 0x81 : 0x80);
+            step(0xA2, 0x82);
             step(0, 0x90);
+            continue;
         }
-        break;
+        step(0, 0x84);
+        step(0xA0, 0x83);
+        step(0x00, 0x81);
+        step(0x10, 0x81);
+        step(0, 0x88);
+        step(0xA1, 0x83);
+        for (int i = 0; i < 4; ++i)
+            step(eeprom[i], i < 3 ? 0x81 : 0x80);
+        step(0, 0x90);
     }
-    case 3: {
-        // 10 000 strobes a second; the byte steps up at each rising strobe.
-        const uint8_t flip = (cfg.options & 0x10) ? 0xFF : 0x00;
-        int64_t s = std::max<int64_t>(1, from / 100000);
-        for (;; ++s) {
-            const int64_t rise = s * 100000;
-            if (rise > to)
-                break;
-            const uint8_t value = uint8_t(s) ^ flip;
-            if (cfg.strobe != 1)
-                add(rise, value, 0, 0);
-            if (cfg.strobe != 0)
-                add(rise + 50000, value, 0, 0);
-        }
-        break;
-    }
-    default:
-        break;
+}
+
+void VirtualSniffer::collectParallel(int64_t from, int64_t to, std::vector<Event> &out) const
+{
+    auto add = [&](int64_t t, uint8_t a, uint8_t b, uint8_t tag) {
+        if (t > from && t <= to)
+            out.push_back({t, a, b, tag});
+    };
+    // 10 000 strobes a second; the byte steps up at each rising strobe.
+    const uint8_t flip = (cfg.options & 0x10) ? 0xFF : 0x00;
+    int64_t s = std::max<int64_t>(1, from / 100000);
+    for (;; ++s) {
+        const int64_t rise = s * 100000;
+        if (rise > to)
+            break;
+        const uint8_t value = uint8_t(s) ^ flip;
+        if (cfg.strobe != 1)
+            add(rise, value, 0, 0);
+        if (cfg.strobe != 0)
+            add(rise + 50000, value, 0, 0);
     }
 }
 

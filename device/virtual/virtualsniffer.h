@@ -53,6 +53,10 @@ private:
         uint8_t tag;  // UART receiver (1 or 2)
     };
     void collect(int64_t from, int64_t to, std::vector<Event> &out) const;
+    void collectUart(int64_t from, int64_t to, std::vector<Event> &out) const;
+    void collectSpi(int64_t from, int64_t to, std::vector<Event> &out) const;
+    void collectI2c(int64_t from, int64_t to, std::vector<Event> &out) const;
+    void collectParallel(int64_t from, int64_t to, std::vector<Event> &out) const;
     void write(const Event &e);
     int64_t windowCap() const;
 

@@ -398,14 +398,14 @@ void TestMeasurements::horizontalCursorAutomaticPlacementAndLabels()
     HorizontalCursors h;
     h.setType(Cursors::Automatic);
     // The selected channel must be in the frame.
-    QVERIFY(!h.hCursorcSetPositionAuto(true, 800.7, 400.2, 640, 640));
+    QVERIFY(!h.hCursorSetPositionAuto(true, 800.7, 400.2, 640, 640));
     h.hCursorSetChannelEnabled(0, true);
-    QVERIFY(!h.hCursorcSetPositionAuto(false, 800.7, 400.2, 640, 640));
-    QVERIFY(h.hCursorcSetPositionAuto(true, 800.7, 400.2, 640, 640));
+    QVERIFY(!h.hCursorSetPositionAuto(false, 800.7, 400.2, 640, 640));
+    QVERIFY(h.hCursorSetPositionAuto(true, 800.7, 400.2, 640, 640));
     QCOMPARE(h.ch1A, 160);
     QCOMPARE(h.ch1B, -240);
     h.setType(Cursors::Manual);
-    QVERIFY(!h.hCursorcSetPositionAuto(true, 0, 0, 640, 640));
+    QVERIFY(!h.hCursorSetPositionAuto(true, 0, 0, 640, 640));
     QCOMPARE(h.ch1A, 160);
 
     // Labels at "12.5mV/div": 100 units is 19.53 mV.
