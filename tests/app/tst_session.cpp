@@ -1,21 +1,7 @@
 // A whole session on the virtual instrument, through the real window: what
 // goes over the wire, what the log says and what the window shows.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "common/testsupport.h"
-#include "device/virtual/virtualusbbackend.h"
+#include "common/windowtest.h"
 #include "ui/messagepresenter.h"
-#include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
@@ -24,7 +10,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
+namespace
+{
 bool showsPixmap(QLabel *label, const QString &resource)
 {
     const QPixmap *shown = label->pixmap();
@@ -56,8 +43,8 @@ private slots:
     void startsWithoutInstrument();
     void vanishedInstrumentIsLostThenRecovered();
     void profileFailureLeavesSessionHalfOpen();
-    void wrongIdentificationDisconnects();
-    void instrumentStallingAtOnceRecovers();
+    void faultyInstrumentIsDisconnected_data();
+    void faultyInstrumentIsDisconnected();
     void healthProblemsAreListed();
     void meterTabsSendTheOperatingMode();
     void configurationBlockHoldsTheControls();
@@ -69,8 +56,7 @@ private:
 
 void TestSession::initTestCase()
 {
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
+    useVirtualBench();
     setCriticalMessagePresenter(&messages);
 }
 
@@ -91,7 +77,7 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     VeltoInterface window;
     // Built and configured without a device: nothing crossed the wire yet.
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
     QCOMPARE(window.form()->connectLabel->text(), QStringLiteral("USB Connected"));
@@ -121,8 +107,8 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     const int ch2 = findLine(lines, QStringLiteral("ctrl 0x42 4 "), ch1);
     const int logic = findLine(lines, QStringLiteral("ctrl 0x42 5 "), ch2);
     const int generator = findLine(lines, QStringLiteral("ctrl 0x42 2 "), logic);
-    const int order[] = {identification, health, stop, block, commit, read, dacBuffer, adcBuffer, frequency, ch1, ch2,
-                         logic, generator};
+    const int order[] = {identification, health,    stop, block, commit, read,     dacBuffer,
+                         adcBuffer,      frequency, ch1,  ch2,   logic,  generator};
     for (int step = 0; step < int(sizeof(order) / sizeof(order[0])); ++step) {
         if (order[step] < 0) {
             for (const QString &line : lines)
@@ -140,7 +126,8 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     // Scope start, no earlier than two seconds after the block went out, and
     // nothing starts it while the configuration is prepared.
     QVERIFY(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 "), stop) < 0);
-    QTRY_VERIFY_WITH_TIMEOUT(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 0 0 0 -"), block) >= 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 0 0 0 -"), block) >= 0,
+                             5000);
     const QStringList later = trace.lines();
     const qint64 started = traceTime(later.at(findLine(later, QStringLiteral("ctrl 0x44 2 "), block)));
     QVERIFY2(started - traceTime(lines.at(block)) >= 2000, qPrintable(QString::number(started)));
@@ -152,9 +139,10 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     QVERIFY(window.scopePlot()->graphs().logic[0]->data()->isEmpty()); // the logic trace is off
     QTest::qWait(50);
     QVERIFY(!log.contains(QStringLiteral("different sizes"))); // drawing logs nothing per tick
-    for (auto it = window.scopePlot()->graphs().ch2->data()->constBegin(); it != window.scopePlot()->graphs().ch2->data()->constEnd(); ++it) {
-        const double code = (it->value - 640.0) / 1.5625;
-        QVERIFY2(code >= -128 && code <= 127 && qAbs(code - qRound(code)) < 1e-9, qPrintable(QString::number(it->value)));
+    for (double value : graphValues(window.scopePlot()->graphs().ch2)) {
+        const double code = (value - 640.0) / 1.5625;
+        QVERIFY2(code >= -128 && code <= 127 && qAbs(code - qRound(code)) < 1e-9,
+                 qPrintable(QString::number(value)));
     }
     window.setTerminateProcess(nullptr);
 }
@@ -182,7 +170,7 @@ void TestSession::startsWithoutInstrument()
 void TestSession::vanishedInstrumentIsLostThenRecovered()
 {
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     virtualBench().setAttached(false);
     // The pending read fails and the link is lost; the window keeps its look until the user acts.
     QTRY_VERIFY_WITH_TIMEOUT(window.session()->usb().connectionLostFlag, 5000);
@@ -194,7 +182,8 @@ void TestSession::vanishedInstrumentIsLostThenRecovered()
     QStringList seen;
     for (const QList<QVariant> &args : titles)
         seen << args.at(0).toString();
-    QVERIFY2(seen.contains(QStringLiteral("Velto v.1.2   Interface - Connection lost... wait")), qPrintable(seen.join('|')));
+    QVERIFY2(seen.contains(QStringLiteral("Velto v.1.2   Interface - Connection lost... wait")),
+             qPrintable(seen.join('|')));
     QCOMPARE(seen.last(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
     QVERIFY(log.contains(QStringLiteral("Device not connected"))); // the disconnect request is refused
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
@@ -234,15 +223,31 @@ void TestSession::profileFailureLeavesSessionHalfOpen()
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
 }
 
-void TestSession::wrongIdentificationDisconnects()
+// An instrument that answers the identification wrongly, or stalls the
+// first request, is let go; a later press connects once it behaves.
+void TestSession::faultyInstrumentIsDisconnected_data()
 {
-    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
+    QTest::addColumn<bool>("stall");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("wrong identification") << false << "Device initializing: unknow device, disconnecting ...";
+    QTest::newRow("stall") << true << "Transfer error: LIBUSB_ERROR_PIPE";
+}
+
+void TestSession::faultyInstrumentIsDisconnected()
+{
+    QFETCH(bool, stall);
+    QFETCH(QString, logged);
+    if (stall)
+        virtualBench().failNextControl(VirtualInstrument::ControlFault::Stall);
+    else
+        virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
     MessageCapture log;
     VeltoInterface window;
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Device initializing: unknow device, disconnecting ...")),
-                             5000);
-    QCOMPARE(log.typesOf(QStringLiteral("unknow device")), QList<QtMsgType>{QtCriticalMsg});
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(logged), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"),
+                              5000);
+    if (!stall)
+        QCOMPARE(log.typesOf(QStringLiteral("unknow device")), QList<QtMsgType>{QtCriticalMsg});
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
     QVERIFY(!window.session()->usb().deviceOpened);
     QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("Unknown device, disconnected"));
@@ -250,21 +255,7 @@ void TestSession::wrongIdentificationDisconnects()
     // Nothing is left open behind the window's back.
     QCOMPARE(VirtualUsbBackend::shared().openDeviceHandles(), 0);
     QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
-
     virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
-    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
-    QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
-}
-
-void TestSession::instrumentStallingAtOnceRecovers()
-{
-    virtualBench().failNextControl(VirtualInstrument::ControlFault::Stall);
-    MessageCapture log;
-    VeltoInterface window;
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_PIPE")), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"), 5000);
-    QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("Unknown device, disconnected"));
-    QVERIFY(window.form()->centralWidget->isEnabled());
     QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
     QVERIFY(window.form()->centralWidget->isEnabled());
@@ -274,7 +265,7 @@ void TestSession::healthProblemsAreListed()
 {
     virtualBench().setHealthByte(0x0B); // temperature (code 2) fails
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     const QString info = window.form()->textBrowserDeviceInfo->toPlainText();
     QVERIFY(info.contains(QStringLiteral("    Temperature: Problem!")));
     QVERIFY(info.contains(QStringLiteral("    Reference voltage: OK")));
@@ -287,7 +278,7 @@ void TestSession::healthProblemsAreListed()
 void TestSession::meterTabsSendTheOperatingMode()
 {
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     TraceCapture trace;
     // The counter page chosen while the oscilloscope is shown: nothing goes out.
     window.form()->mmTabWidget->setCurrentIndex(2);
@@ -327,7 +318,7 @@ void TestSession::configurationBlockHoldsTheControls()
     VeltoInterface window;
     window.form()->checkBoxCH1Invert->setChecked(true);
     window.form()->checkBoxCHD3->setChecked(false);
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     // The instrument holds what the committed block said.
     QCOMPARE(virtualBench().configurationEntry(3) & 0x05, 0x05);
     QCOMPARE(virtualBench().configurationEntry(6), 0xF7);
@@ -346,7 +337,7 @@ void TestSession::configurationBlockHoldsTheControls()
 void TestSession::refusedTraceShrinksTheBuffer()
 {
     VeltoInterface window;
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     // The generator with two blocks takes 4 of the 48 shared blocks; two
     // channels of 15 blocks fit beside it, a third does not.
     QTest::mouseClick(window.form()->checkBoxAWGEnable, Qt::LeftButton);

@@ -1,30 +1,17 @@
 // The window's assembly: menus, docks, style, fonts, the status line and the
 // dialogs reached from the menu.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "device/virtual/virtualusbbackend.h"
-#include "ui_veltointerface.h"
-
-#include <qcustomplot.h>
+#include "common/windowtest.h"
 
 #include <QApplication>
 #include <QDockWidget>
 #include <QFontDatabase>
 #include <QMenu>
+#include <QSettings>
 #include <QTabWidget>
 #include <QtTest>
 
-namespace {
+namespace
+{
 // Runs `action` and returns the class name of the modal dialog it opened, closing it.
 QString openedDialog(const std::function<void()> &action)
 {
@@ -45,6 +32,7 @@ class TestWindow : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void storedSettingOfTheWrongTypeIsLogged();
     void menusInOrderWithShortcuts();
     void docksHoldTheTabsAndTheGenerator();
     void modeTabsAndPages();
@@ -56,10 +44,25 @@ private slots:
 
 void TestWindow::initTestCase()
 {
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
+    useVirtualBench();
     // These tests look at the window itself; no instrument answers.
-    VirtualUsbBackend::shared().instrument().setAttached(false);
+    virtualBench().setAttached(false);
+}
+
+void TestWindow::storedSettingOfTheWrongTypeIsLogged()
+{
+    QSettings().setValue(QStringLiteral("size"), QStringLiteral("large"));
+    MessageCapture log;
+    {
+        VeltoInterface window;
+        QCOMPARE(log.count(QStringLiteral(
+                     "Application settings: \"size\" has a value of the wrong type, default used")),
+                 1);
+        QCOMPARE(log.typesOf(QStringLiteral("\"size\" has a value")), QList<QtMsgType>{QtWarningMsg});
+        // Nothing else is taken for a problem.
+        QCOMPARE(log.count(QStringLiteral("has a value of the wrong type")), 1);
+    }
+    QSettings().remove(QStringLiteral("size"));
 }
 
 void TestWindow::menusInOrderWithShortcuts()
@@ -69,14 +72,15 @@ void TestWindow::menusInOrderWithShortcuts()
     QStringList entries;
     for (QAction *action : window.form()->menuMain->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...", "Settings...", "-", "Exit"}));
-    QCOMPARE(window.form()->actionConsole->shortcut(), QKeySequence(QStringLiteral("Alt+C")));
-    QCOMPARE(window.form()->actionSettings->shortcut(), QKeySequence(QStringLiteral("Alt+S")));
-    QCOMPARE(window.form()->actionExit->shortcut(), QKeySequence(QStringLiteral("Alt+X")));
-    QVERIFY(!window.form()->actionImport->isEnabled());
-    QVERIFY(!window.form()->actionExport->isEnabled());
-    QVERIFY(!window.form()->actionConnect->isEnabled());
-    QVERIFY(window.form()->actionSettings->isEnabled());
+    QCOMPARE(entries,
+             QStringList({"Console...", "Import...", "Export...", "Connect...", "Settings...", "-", "Exit"}));
+    QStringList shortcuts, enabled;
+    for (QAction *action : window.form()->menuMain->actions()) {
+        shortcuts << action->shortcut().toString();
+        enabled << (action->isEnabled() ? "on" : "off");
+    }
+    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Alt+S", "", "Alt+X"}));
+    QCOMPARE(enabled.mid(1, 4), QStringList({"off", "off", "off", "on"}));
     QCOMPARE(window.form()->menuHelp->actions().size(), 1);
     QCOMPARE(window.form()->menuHelp->actions().first()->text(), QStringLiteral("About"));
     window.setTerminateProcess(nullptr);
@@ -102,13 +106,13 @@ void TestWindow::modeTabsAndPages()
     QCOMPARE(tabs->count(), 4);
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(tabs->widget(0), window.form()->osciloscopeTab);
-    QCOMPARE(tabs->tabText(0), QStringLiteral("Oscilloscope"));
-    QCOMPARE(tabs->tabText(1), QStringLiteral("Meter"));
     QCOMPARE(tabs->widget(2), window.form()->protocolSnifferTab);
-    QCOMPARE(tabs->tabText(2), QStringLiteral("Protocol Sniffer"));
     QCOMPARE(tabs->widget(3), window.form()->optionsTab);
-    const QList<QWidget *> channelPages = {window.form()->ch1Tab, window.form()->ch2Tab, window.form()->logicTab,
-                                           window.form()->fftTab, window.form()->refTab};
+    QCOMPARE(QStringList({tabs->tabText(0), tabs->tabText(1), tabs->tabText(2)}),
+             QStringList({"Oscilloscope", "Meter", "Protocol Sniffer"}));
+    const QList<QWidget *> channelPages = {window.form()->ch1Tab, window.form()->ch2Tab,
+                                           window.form()->logicTab, window.form()->fftTab,
+                                           window.form()->refTab};
     for (int i = 0; i < channelPages.size(); ++i)
         QCOMPARE(window.form()->tabWidget1->widget(i), channelPages.at(i));
     QCOMPARE(window.form()->mmTabWidget->count(), 3);
@@ -138,8 +142,7 @@ void TestWindow::styleAndFonts()
                              ":/icons/arrow-up-gray.png"})
         QVERIFY2(!QPixmap(QString::fromLatin1(icon)).isNull(), icon);
     const QStringList families = QFontDatabase().families();
-    QVERIFY(families.contains(QStringLiteral("Liberation Mono")));
-    QVERIFY(families.contains(QStringLiteral("DejaVu Sans Mono")));
+    QVERIFY(families.contains(QStringLiteral("Liberation Mono")) && families.contains("DejaVu Sans Mono"));
     QCOMPARE(QGuiApplication::font().pointSize(), 10);
 }
 
@@ -162,31 +165,30 @@ void TestWindow::graphsInDrawingOrder()
     QCustomPlot *plot = window.scopePlot()->plot();
     QVERIFY(window.form()->plotArea->isAncestorOf(plot));
     QCOMPARE(plot->graphCount(), 48);
-    QCOMPARE(plot->graph(0), window.scopePlot()->graphs().ch1);
-    QCOMPARE(plot->graph(1), window.scopePlot()->graphs().ch1Reference);
-    QCOMPARE(plot->graph(2), window.scopePlot()->graphs().ch2);
-    QCOMPARE(plot->graph(3), window.scopePlot()->graphs().ch2Reference);
+    const ScopeGraphs &g = window.scopePlot()->graphs();
+    QCOMPARE(QList<QCPGraph *>({plot->graph(0), plot->graph(1), plot->graph(2), plot->graph(3)}),
+             QList<QCPGraph *>({g.ch1, g.ch1Reference, g.ch2, g.ch2Reference}));
     for (int k = 0; k < 9; ++k) {
-        QCOMPARE(plot->graph(4 + 2 * k), window.scopePlot()->graphs().decay[0][k]);
-        QCOMPARE(plot->graph(5 + 2 * k), window.scopePlot()->graphs().decay[1][k]);
+        QCOMPARE(plot->graph(4 + 2 * k), g.decay[0][k]);
+        QCOMPARE(plot->graph(5 + 2 * k), g.decay[1][k]);
     }
     for (int bit = 0; bit < 8; ++bit) {
-        QCOMPARE(plot->graph(22 + 3 * bit), window.scopePlot()->graphs().logic[bit]);
-        QCOMPARE(plot->graph(23 + 3 * bit), window.scopePlot()->graphs().logicBase[bit]);
-        QCOMPARE(plot->graph(24 + 3 * bit), window.scopePlot()->graphs().logicReference[bit]);
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->lineStyle(), QCPGraph::lsStepCenter);
-        QCOMPARE(window.scopePlot()->graphs().logicReference[bit]->lineStyle(), QCPGraph::lsStepCenter);
-        QVERIFY(!window.scopePlot()->graphs().logic[bit]->selectable());
-        QVERIFY(window.scopePlot()->graphs().logicReference[bit]->selectable());
+        QCOMPARE(plot->graph(22 + 3 * bit), g.logic[bit]);
+        QCOMPARE(plot->graph(23 + 3 * bit), g.logicBase[bit]);
+        QCOMPARE(plot->graph(24 + 3 * bit), g.logicReference[bit]);
+        QCOMPARE(g.logic[bit]->lineStyle(), QCPGraph::lsStepCenter);
+        QCOMPARE(g.logicReference[bit]->lineStyle(), QCPGraph::lsStepCenter);
+        QVERIFY(!g.logic[bit]->selectable());
+        QVERIFY(g.logicReference[bit]->selectable());
     }
-    QCOMPARE(plot->graph(46), window.scopePlot()->graphs().fft[0]);
+    QCOMPARE(plot->graph(46), g.fft[0]);
     QCOMPARE(plot->graph(47)->lineStyle(), QCPGraph::lsImpulse);
-    QCOMPARE(window.scopePlot()->graphs().ch1->lineStyle(), QCPGraph::lsLine);
+    QCOMPARE(g.ch1->lineStyle(), QCPGraph::lsLine);
     // The two channel traces are drawn two pixels wide, also after a theme change.
-    QCOMPARE(window.scopePlot()->graphs().ch1->pen().width(), 2);
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().width(), 2);
+    QCOMPARE(g.ch1->pen().width(), 2);
+    QCOMPARE(g.ch2->pen().width(), 2);
     window.scopePlot()->setTheme(1, nullptr);
-    QCOMPARE(window.scopePlot()->graphs().ch1->pen().width(), 2);
+    QCOMPARE(g.ch1->pen().width(), 2);
     QCOMPARE(plot->yAxis->range().upper, 1280.0);
     QCOMPARE(plot->xAxis->range().upper, 1536.0);
 }
@@ -196,12 +198,15 @@ void TestWindow::settingsAndAboutOpenFromTheMenu()
     VeltoInterface window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(openedDialog([&window] { window.form()->actionSettings->trigger(); }), QStringLiteral("Settings"));
+    QCOMPARE(openedDialog([&window] { window.form()->actionSettings->trigger(); }),
+             QStringLiteral("Settings"));
     QCOMPARE(openedDialog([&window] { window.form()->actionAbout->trigger(); }), QStringLiteral("About"));
     QCOMPARE(openedDialog([&window] { window.callSettings(QStringLiteral("PythonConsole")); }),
              QStringLiteral("Settings"));
     // Applying the settings reaches the scope configuration: the theme changes the plot.
-    auto corner = [&window] { return window.scopePlot()->plot()->toPixmap(100, 100).toImage().pixelColor(1, 1); };
+    auto corner = [&window] {
+        return window.scopePlot()->plot()->toPixmap(100, 100).toImage().pixelColor(1, 1);
+    };
     const QColor dark = corner();
     window.scopeState()->redrawRequested = false;
     window.scopeOptions().theme = 1;

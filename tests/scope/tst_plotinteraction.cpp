@@ -2,30 +2,15 @@
 // over the virtual instrument: picking and dragging handles and markers, the
 // labels they update, zoom and pan, the axis limits with their scroll bars,
 // renaming labels, XY mode, and pointers or plot sizes that make no sense.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "common/testsupport.h"
-#include "device/virtual/virtualusbbackend.h"
+#include "common/windowtest.h"
 #include "scope/plotgeometry.h"
-#include "ui_veltointerface.h"
-
-#include <qcustomplot.h>
 
 #include <QtTest>
 
 #include <cmath>
 
-namespace {
+namespace
+{
 QPoint pixelOf(QCustomPlot *plot, double x, double y)
 {
     return QPoint(qRound(plot->xAxis->coordToPixel(x)), qRound(plot->yAxis->coordToPixel(y)));
@@ -60,7 +45,8 @@ void release(QCustomPlot *plot, const QPoint &at, Qt::KeyboardModifiers modifier
 }
 
 // `steps` wheel notches away from the user (zoom in); negative towards.
-void turnWheel(QCustomPlot *plot, const QPointF &at, int steps, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+void turnWheel(QCustomPlot *plot, const QPointF &at, int steps,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QWheelEvent wheel(at, plot->mapToGlobal(at.toPoint()), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
                       modifiers, Qt::NoScrollPhase, false);
@@ -78,7 +64,7 @@ class TestPlotInteraction : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { useVirtualBench(); }
     void triggerMarkerDrags();
     void triggerMarkersFollowSourceAndInvert();
     void verticalCursorsReadTheirDistance();
@@ -98,30 +84,27 @@ private:
     void prepare(VeltoInterface &window);
     // Makes one plot unit one pixel wide, so that pixels map to whole units.
     void unitPixels(VeltoInterface &window);
+    const ScopeItems *it = nullptr;
+    Ui::VeltoInterface *ui = nullptr;
 };
 
 // A failed check inside prepare() ends the test that called it.
-#define PREPARE(window)                                                                                                \
-    do {                                                                                                               \
-        prepare(window);                                                                                               \
-        if (QTest::currentTestFailed())                                                                                \
-            return;                                                                                                    \
+#define PREPARE(window)                                                                                      \
+    do {                                                                                                     \
+        prepare(window);                                                                                     \
+        if (QTest::currentTestFailed())                                                                      \
+            return;                                                                                          \
     } while (false)
-
-void TestPlotInteraction::initTestCase()
-{
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
-}
 
 void TestPlotInteraction::prepare(VeltoInterface &window)
 {
+    it = &window.scopePlot()->items();
+    ui = window.form();
     window.session()->setScopeStartDelay(50);
     window.resize(1600, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
     window.scopePlot()->plot()->replot();
     QVERIFY(window.scopePlot()->plot()->axisRect()->width() > 700);
@@ -148,10 +131,10 @@ void TestPlotInteraction::triggerMarkerDrags()
     // Free running hides the marker: a press where it would be picks nothing.
     window.trigger()->model().triggerSetPosition(200, 40);
     window.trigger()->triggerMarkersPlace();
-    QVERIFY(!window.scopePlot()->items().triggerMarker->visible());
+    QVERIFY(!it->triggerMarker->visible());
     {
         TraceCapture trace;
-        const QPoint at = centreOf(window.scopePlot()->items().triggerMarker);
+        const QPoint at = centreOf(it->triggerMarker);
         press(plot, at);
         QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
         dragTo(plot, QPointF(at.x() + 100, at.y()));
@@ -160,14 +143,14 @@ void TestPlotInteraction::triggerMarkerDrags()
         QCOMPARE(window.trigger()->model().current().position, 200);
     }
 
-    window.form()->radioButtonNormal->click();
-    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
-    const QPoint at = centreOf(window.scopePlot()->items().triggerMarker);
+    ui->radioButtonNormal->click();
+    QVERIFY(it->triggerMarker->visible());
+    const QPoint at = centreOf(it->triggerMarker);
     QCOMPARE(at, pixelOf(plot, 400, 640 - 120 + 40 * 1.5625));
     TraceCapture trace;
     press(plot, at);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::TriggerMarker));
-    QCOMPARE(window.scopePlot()->items().triggerMarker->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(it->triggerMarker->pen().color(), QColor(75, 229, 28));
     // Beyond the right edge: the position holds at 760, the instrument is
     // told 8 samples after the trigger, and the level goes with it.
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(2000), at.y()));
@@ -177,7 +160,7 @@ void TestPlotInteraction::triggerMarkerDrags()
     QCOMPARE(virtualBench().configurationEntry(17), window.trigger()->model().current().level);
     QVERIFY(qAbs(window.trigger()->model().current().level - 40) <= 2);
     // The marker sits on the held position, not under the pointer.
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).x() - plot->xAxis->coordToPixel(1520)) <= 1);
+    QVERIFY(qAbs(centreOf(it->triggerMarker).x() - plot->xAxis->coordToPixel(1520)) <= 1);
     // Far below the plot the level holds at the bottom of its range.
     dragTo(plot, QPointF(at.x(), plot->height() + 5000));
     QCOMPARE(window.trigger()->model().levelLimit(), 125);
@@ -185,14 +168,14 @@ void TestPlotInteraction::triggerMarkerDrags()
     QCOMPARE(virtualBench().configurationEntry(17), -125);
     release(plot, at);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
-    QCOMPARE(window.scopePlot()->items().triggerMarker->pen().style(), Qt::NoPen);
+    QCOMPARE(it->triggerMarker->pen().style(), Qt::NoPen);
 
     // A drag that began in Normal goes on in Free: stored, never sent.
     window.trigger()->model().triggerSetPosition(300, 0);
     window.trigger()->triggerMarkersPlace();
-    press(plot, centreOf(window.scopePlot()->items().triggerMarker));
+    press(plot, centreOf(it->triggerMarker));
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::TriggerMarker));
-    window.form()->radioButtonFree->click();
+    ui->radioButtonFree->click();
     trace.clear();
     dragTo(plot, pixelOf(plot, 900, 640));
     QCOMPARE(window.trigger()->model().current().position, 450);
@@ -201,14 +184,14 @@ void TestPlotInteraction::triggerMarkerDrags()
     release(plot, pixelOf(plot, 900, 640));
 
     // The window's low level is held a gap of 16 below the high one.
-    window.form()->radioButtonNormal->click();
-    window.form()->radioButtonWindow->click();
-    QVERIFY(window.scopePlot()->items().windowMarker[0]->visible());
-    QVERIFY(window.scopePlot()->items().windowMarker[1]->visible());
-    QVERIFY(!window.scopePlot()->items().triggerMarker->visible());
+    ui->radioButtonNormal->click();
+    ui->radioButtonWindow->click();
+    QVERIFY(it->windowMarker[0]->visible());
+    QVERIFY(it->windowMarker[1]->visible());
+    QVERIFY(!it->triggerMarker->visible());
     const int high = window.trigger()->model().current().windowHigh;
     trace.clear();
-    const QPoint low = centreOf(window.scopePlot()->items().windowMarker[0]);
+    const QPoint low = centreOf(it->windowMarker[0]);
     press(plot, low);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::WindowLowMarker));
     dragTo(plot, QPointF(low.x(), plot->yAxis->coordToPixel(640 - 120 + (high + 60) * 1.5625)));
@@ -218,9 +201,10 @@ void TestPlotInteraction::triggerMarkerDrags()
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 19 ")).size(), 0);
     release(plot, low);
     // Both markers stand where the model says, a gap apart.
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().windowMarker[0]).y() - plot->yAxis->coordToPixel(640 - 120 + (high - 16) * 1.5625)) <=
+    QVERIFY(qAbs(centreOf(it->windowMarker[0]).y() -
+                 plot->yAxis->coordToPixel(640 - 120 + (high - 16) * 1.5625)) <= 1);
+    QVERIFY(qAbs(centreOf(it->windowMarker[1]).y() - plot->yAxis->coordToPixel(640 - 120 + high * 1.5625)) <=
             1);
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().windowMarker[1]).y() - plot->yAxis->coordToPixel(640 - 120 + high * 1.5625)) <= 1);
 }
 
 void TestPlotInteraction::triggerMarkersFollowSourceAndInvert()
@@ -229,66 +213,59 @@ void TestPlotInteraction::triggerMarkersFollowSourceAndInvert()
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
     unitPixels(window);
-    window.form()->radioButtonNormal->click();
-    window.form()->radioButtonWindow->click();
+    ui->radioButtonNormal->click();
+    ui->radioButtonWindow->click();
     TraceCapture trace;
 
     // "Bit 3" has no slope or window: rising edge, one marker on the bit's trace.
-    window.form()->comboBoxTrigSource->setCurrentIndex(5);
-    QVERIFY(window.form()->radioButtonRisingEdge->isChecked());
+    ui->comboBoxTrigSource->setCurrentIndex(5);
+    QVERIFY(ui->radioButtonRisingEdge->isChecked());
     QCOMPARE(window.trigger()->model().type(), int(Trigger::RisingEdge));
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 8 5 0 0")).size(), 1);
-    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
-    QVERIFY(!window.scopePlot()->items().windowMarker[0]->visible());
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).y() - plot->yAxis->coordToPixel(window.trigger()->model().triggerPosYBit(3))) <=
-            1);
-    const auto slopeAndWindow = {window.form()->radioButtonPositiveSlope, window.form()->radioButtonNegativeSlope,
-                                 window.form()->radioButtonWindow};
+    QVERIFY(it->triggerMarker->visible());
+    QVERIFY(!it->windowMarker[0]->visible());
+    QVERIFY(qAbs(centreOf(it->triggerMarker).y() -
+                 plot->yAxis->coordToPixel(window.trigger()->model().triggerPosYBit(3))) <= 1);
+    const auto slopeAndWindow = {ui->radioButtonPositiveSlope, ui->radioButtonNegativeSlope,
+                                 ui->radioButtonWindow};
     for (int source : {10, 11}) { // "EXT", "Schmitt"
-        window.form()->comboBoxTrigSource->setCurrentIndex(source);
+        ui->comboBoxTrigSource->setCurrentIndex(source);
         for (QRadioButton *button : slopeAndWindow)
             QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
-        QVERIFY(window.form()->radioButtonDual->isEnabled());
+        QVERIFY(ui->radioButtonDual->isEnabled());
     }
-    window.form()->comboBoxTrigSource->setCurrentIndex(0);
+    ui->comboBoxTrigSource->setCurrentIndex(0);
     for (QRadioButton *button : slopeAndWindow)
         QVERIFY(button->isEnabled());
 
     // A logic-sourced marker dragged sends its position, never a level.
-    window.form()->comboBoxTrigSource->setCurrentIndex(5);
+    ui->comboBoxTrigSource->setCurrentIndex(5);
     trace.clear();
-    const QPoint bit = centreOf(window.scopePlot()->items().triggerMarker);
+    const QPoint bit = centreOf(it->triggerMarker);
     press(plot, bit);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::TriggerMarker));
-    QCOMPARE(window.scopePlot()->items().triggerMarker->pen().color(), QColor(QStringLiteral("#ff0000")));
+    QCOMPARE(it->triggerMarker->pen().color(), QColor(QStringLiteral("#ff0000")));
     dragTo(plot, pixelOf(plot, 600, 300));
     release(plot, pixelOf(plot, 600, 300));
     QCOMPARE(window.trigger()->model().current().position, 300);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 16 468 0 0")).size(), 1);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 17 ")).isEmpty());
     // The marker stays on the bit's row whatever the pointer's height.
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).y() - bit.y()) <= 1);
+    QVERIFY(qAbs(centreOf(it->triggerMarker).y() - bit.y()) <= 1);
 
     // Inverting CH1 turns a rising edge at 40 into a falling edge at −40,
     // and the marker goes over to the other side of the zero level.
-    window.form()->comboBoxTrigSource->setCurrentIndex(0);
+    ui->comboBoxTrigSource->setCurrentIndex(0);
     window.trigger()->model().triggerSetPosition(window.trigger()->model().current().position, 40);
     window.trigger()->triggerMarkersPlace();
     trace.clear();
-    window.form()->checkBoxCH1Invert->click();
-    QVERIFY(window.form()->radioButtonFallingEdge->isChecked());
+    ui->checkBoxCH1Invert->click();
+    QVERIFY(ui->radioButtonFallingEdge->isChecked());
     QCOMPARE(window.trigger()->model().current().level, -40);
     // The request's value field is 16 bits wide: −40 travels as 65496.
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 17 65496 0 0")).size(), 1);
     QCOMPARE(virtualBench().configurationEntry(17), -40);
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().triggerMarker).y() - plot->yAxis->coordToPixel(520 - 40 * 1.5625)) <= 1);
-
-    // Auto time-outs in units of 40.96 ms, less one.
-    trace.clear();
-    window.form()->doubleSpinBoxTrigAuto->setValue(1.0);
-    window.form()->doubleSpinBoxTrigAuto->setValue(0.04096);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 20 23 0 0")).size(), 1);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 20 0 0 0")).size(), 1);
+    QVERIFY(qAbs(centreOf(it->triggerMarker).y() - plot->yAxis->coordToPixel(520 - 40 * 1.5625)) <= 1);
 }
 
 void TestPlotInteraction::verticalCursorsReadTheirDistance()
@@ -297,52 +274,52 @@ void TestPlotInteraction::verticalCursorsReadTheirDistance()
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
     // "1ms/div", and the cursors placed by hand rather than by the measurement.
-    window.form()->samplingSlider->setValue(7);
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    ui->samplingSlider->setValue(7);
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
     QTRY_COMPARE_WITH_TIMEOUT(window.cursors()->vertical().timeIndex, 7, 5000);
-    window.form()->checkBoxCursorVertical->click();
-    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
-    QVERIFY(window.scopePlot()->items().labelDeltaTime->visible());
+    ui->checkBoxCursorVertical->click();
+    QVERIFY(it->vCursorHandle[0]->visible());
+    QVERIFY(it->labelDeltaTime->visible());
     unitPixels(window);
 
     // Handles hang from the top edge, their lines through the plot.
-    const QPoint a = centreOf(window.scopePlot()->items().vCursorHandle[0]);
+    const QPoint a = centreOf(it->vCursorHandle[0]);
     QVERIFY(qAbs(a.x() - plot->xAxis->coordToPixel(window.cursors()->vertical().positionA)) <= 1);
-    QCOMPARE(qRound(window.scopePlot()->items().vCursorHandle[0]->bottom->pixelPosition().x()), a.x());
+    QCOMPARE(qRound(it->vCursorHandle[0]->bottom->pixelPosition().x()), a.x());
     press(plot, a);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::VCursorA));
-    QCOMPARE(window.scopePlot()->items().vCursorHandle[0]->pen().color(), QColor(QStringLiteral("#e04e4e")));
+    QCOMPARE(it->vCursorHandle[0]->pen().color(), QColor(QStringLiteral("#e04e4e")));
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(256), a.y() + 200));
     release(plot, a);
-    QCOMPARE(window.scopePlot()->items().vCursorHandle[0]->pen().style(), Qt::NoPen);
-    const QPoint b = centreOf(window.scopePlot()->items().vCursorHandle[1]);
+    QCOMPARE(it->vCursorHandle[0]->pen().style(), Qt::NoPen);
+    const QPoint b = centreOf(it->vCursorHandle[1]);
     press(plot, b);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::VCursorB));
     dragTo(plot, QPointF(plot->xAxis->coordToPixel(384), b.y()));
     release(plot, b);
     QCOMPARE(window.cursors()->vertical().positionA, 256);
     QCOMPARE(window.cursors()->vertical().positionB, 384);
-    QCOMPARE(window.scopePlot()->items().labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
-    QCOMPARE(window.scopePlot()->items().labelFrequency->text(), QStringLiteral("1/ΔT =  250.0 Hz"));
+    QCOMPARE(it->labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
+    QCOMPARE(it->labelFrequency->text(), QStringLiteral("1/ΔT =  250.0 Hz"));
     // The labels survive the next frames.
     QTest::qWait(100);
-    QCOMPARE(window.scopePlot()->items().labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
+    QCOMPARE(it->labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
 
     // Dragged past the left edge the cursor holds at its range.
-    press(plot, centreOf(window.scopePlot()->items().vCursorHandle[0]));
+    press(plot, centreOf(it->vCursorHandle[0]));
     dragTo(plot, QPointF(-3000, a.y()));
     release(plot, QPoint(-3000, a.y()));
     QCOMPARE(window.cursors()->vertical().positionA, 8);
 
     // "Track" needs the vertical cursors: switched off, it brings them back.
-    window.form()->checkBoxCursorVertical->click();
-    QVERIFY(!window.scopePlot()->items().vCursorHandle[0]->visible());
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(0);
-    QVERIFY(window.form()->checkBoxCursorVertical->isChecked());
+    ui->checkBoxCursorVertical->click();
+    QVERIFY(!it->vCursorHandle[0]->visible());
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(0);
+    QVERIFY(ui->checkBoxCursorVertical->isChecked());
     QVERIFY(window.cursors()->vertical().visible);
-    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
-    QVERIFY(window.scopePlot()->items().vCursorLine[1]->visible());
-    QVERIFY(window.scopePlot()->items().labelFrequency->visible());
+    QVERIFY(it->vCursorHandle[0]->visible());
+    QVERIFY(it->vCursorLine[1]->visible());
+    QVERIFY(it->labelFrequency->visible());
 }
 
 void TestPlotInteraction::horizontalCursorDragIsHeldToItsChannel()
@@ -350,32 +327,65 @@ void TestPlotInteraction::horizontalCursorDragIsHeldToItsChannel()
     VeltoInterface window;
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2); // "Manual"
-    window.form()->checkBoxScopeCursorsHorizontal->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[0]->visible(), 5000);
-    QVERIFY(window.scopePlot()->items().labelVoltA->visible());
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2); // "Manual"
+    ui->checkBoxScopeCursorsHorizontal->click();
+    QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[0]->visible(), 5000);
+    QVERIFY(it->labelVoltA->visible());
     window.session()->sendScopeStop();
     QTest::qWait(50);
 
     // The handle stands at the left edge on its level, the line through it.
-    const QRectF handle = rectOf(window.scopePlot()->items().hCursorHandle[0]);
+    const QRectF handle = rectOf(it->hCursorHandle[0]);
     QCOMPARE(handle.left(), 14.0);
-    QVERIFY(qAbs(handle.center().y() -
-                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] + window.cursors()->horizontal().levelA())) <= 1);
+    QVERIFY(qAbs(handle.center().y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] +
+                                                                 window.cursors()->horizontal().levelA())) <=
+            1);
     press(plot, handle.center().toPoint());
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::HCursorA));
-    QCOMPARE(window.scopePlot()->items().hCursorHandle[0]->pen().color(), QColor(QStringLiteral("#1692e5")));
+    QCOMPARE(it->hCursorHandle[0]->pen().color(), QColor(QStringLiteral("#1692e5")));
     // CH1's cursors keep within 256 units of its zero level.
     dragTo(plot, QPointF(handle.center().x(), plot->yAxis->coordToPixel(1200)));
     QCOMPARE(window.cursors()->horizontal().levelA(), 256);
-    dragTo(plot, QPointF(handle.center().x(), plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] - 64)));
+    dragTo(plot,
+           QPointF(handle.center().x(), plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] - 64)));
     QVERIFY(qAbs(window.cursors()->horizontal().levelA() + 64) <= 2);
     release(plot, handle.center().toPoint());
-    QVERIFY(qAbs(rectOf(window.scopePlot()->items().hCursorHandle[0]).center().y() -
-                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] + window.cursors()->horizontal().levelA())) <= 1);
+    QVERIFY(qAbs(rectOf(it->hCursorHandle[0]).center().y() -
+                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[0] +
+                                           window.cursors()->horizontal().levelA())) <= 1);
     // The labels are read on the next drawn tick: A at one division below zero.
     window.scopeState()->redrawRequested = true;
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().labelVoltA->text().startsWith(QStringLiteral("Va = -")), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(it->labelVoltA->text().startsWith(QStringLiteral("Va = -")), 2000);
+
+    // On CH2, with the two zero levels apart, the handles stand at CH2's
+    // level and a drag is held within 256 units of it.
+    ui->ch1PositionSlider->setValue(-200);
+    ui->ch2PositionSlider->setValue(200);
+    ui->comboBoxScopeCursorsChannel->setCurrentIndex(1);
+    QCOMPARE(window.scopeState()->zeroLevel[1], 840);
+    HorizontalCursors &h = window.cursors()->horizontal();
+    auto handleY = [&](int k) { return rectOf(it->hCursorHandle[k]).center().y(); };
+    for (int k = 0; k < 2; ++k)
+        QVERIFY(qAbs(handleY(k) - plot->yAxis->coordToPixel(840 + (k ? h.levelB() : h.levelA()))) <= 1);
+    const QPoint a = rectOf(it->hCursorHandle[0]).center().toPoint();
+    press(plot, a);
+    dragTo(plot, QPointF(a.x(), plot->yAxis->coordToPixel(1250)));
+    release(plot, a);
+    QCOMPARE(h.levelA(), 256);
+    QVERIFY(qAbs(handleY(0) - plot->yAxis->coordToPixel(840 + 256)) <= 1);
+
+    // The lines run through their handles: across the plot for the level
+    // cursors, from top to bottom for the time cursors.
+    ui->checkBoxCursorVertical->click();
+    for (int k = 0; k < 2; ++k) {
+        const QPointF h1 = it->hCursorLine[k]->point1->pixelPosition();
+        const QPointF h2 = it->hCursorLine[k]->point2->pixelPosition();
+        QVERIFY(qAbs(h1.y() - handleY(k)) <= 1 && h1.y() == h2.y() && h1.x() != h2.x());
+        const QPointF v1 = it->vCursorLine[k]->point1->pixelPosition();
+        const QPointF v2 = it->vCursorLine[k]->point2->pixelPosition();
+        QVERIFY(qAbs(v1.x() - centreOf(it->vCursorHandle[k]).x()) <= 1 && v1.x() == v2.x() &&
+                v1.y() != v2.y());
+    }
 }
 
 void TestPlotInteraction::pickingNeedsAPressCloserThanEightPixels()
@@ -383,15 +393,15 @@ void TestPlotInteraction::pickingNeedsAPressCloserThanEightPixels()
     VeltoInterface window;
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.form()->checkBoxCursorVertical->click();
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    ui->checkBoxCursorVertical->click();
     window.cursors()->vCursorSetPosition(700, 1000);
-    const QRectF handle = rectOf(window.scopePlot()->items().vCursorHandle[1]);
+    const QRectF handle = rectOf(it->vCursorHandle[1]);
 
     // Eight pixels right of the handle's edge: nothing is picked and the
     // drag that follows moves nothing, neither a cursor nor the axes.
     const QPoint miss(qRound(handle.right() + 8), qRound(handle.center().y()));
-    for (QCPAbstractItem *item : window.scopePlot()->items().selectable())
+    for (QCPAbstractItem *item : it->selectable())
         if (item->visible())
             QVERIFY(item->selectTest(miss, false) >= 8.0);
     const QCPRange before = plot->xAxis->range();
@@ -409,26 +419,26 @@ void TestPlotInteraction::pickingNeedsAPressCloserThanEightPixels()
     const QPoint near(qRound(handle.right() + 7), qRound(handle.center().y()));
     press(plot, near);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::VCursorB));
-    QCOMPARE(window.scopePlot()->items().vCursorHandle[1]->pen().color(), QColor(QStringLiteral("#e04e4e")));
+    QCOMPARE(it->vCursorHandle[1]->pen().color(), QColor(QStringLiteral("#e04e4e")));
     release(plot, near);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
-    QCOMPARE(window.scopePlot()->items().vCursorHandle[1]->pen().style(), Qt::NoPen);
+    QCOMPARE(it->vCursorHandle[1]->pen().style(), Qt::NoPen);
 
     // Only the left button picks.
-    QTest::mousePress(plot, Qt::RightButton, Qt::NoModifier, centreOf(window.scopePlot()->items().vCursorHandle[1]));
+    QTest::mousePress(plot, Qt::RightButton, Qt::NoModifier, centreOf(it->vCursorHandle[1]));
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::noSelection));
-    QTest::mouseRelease(plot, Qt::RightButton, Qt::NoModifier, centreOf(window.scopePlot()->items().vCursorHandle[1]));
+    QTest::mouseRelease(plot, Qt::RightButton, Qt::NoModifier, centreOf(it->vCursorHandle[1]));
 
     // Where a cursor handle covers a zero handle, the cursor wins.
-    window.form()->checkBoxScopeCursorsHorizontal->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[0]->visible(), 5000);
+    ui->checkBoxScopeCursorsHorizontal->click();
+    QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[0]->visible(), 5000);
     window.cursors()->horizontal().absoluteA = window.scopeState()->zeroLevel[0];
     window.cursors()->hCursorRefreshA();
-    QVERIFY(rectOf(window.scopePlot()->items().hCursorHandle[0]).intersects(rectOf(window.scopePlot()->items().zeroHandle[0])) ||
-            window.scopePlot()->items().zeroHandle[0]->selectTest(centreOf(window.scopePlot()->items().hCursorHandle[0]), false) < 8.0);
-    press(plot, centreOf(window.scopePlot()->items().hCursorHandle[0]));
+    QVERIFY(rectOf(it->hCursorHandle[0]).intersects(rectOf(it->zeroHandle[0])) ||
+            it->zeroHandle[0]->selectTest(centreOf(it->hCursorHandle[0]), false) < 8.0);
+    press(plot, centreOf(it->hCursorHandle[0]));
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::HCursorA));
-    release(plot, centreOf(window.scopePlot()->items().hCursorHandle[0]));
+    release(plot, centreOf(it->hCursorHandle[0]));
 }
 
 void TestPlotInteraction::wheelZoomAndModifierKeys()
@@ -450,8 +460,8 @@ void TestPlotInteraction::wheelZoomAndModifierKeys()
         turnWheel(plot, centre, 1);
     QCOMPARE(plot->xAxis->range().size(), 256.0);
     QVERIFY(plot->xAxis->range().lower >= 0);
-    QCOMPARE(window.form()->horizontalScrollBar->pageStep(), 256);
-    QCOMPARE(window.form()->horizontalScrollBar->maximum(), 1536 - 256);
+    QCOMPARE(ui->horizontalScrollBar->pageStep(), 256);
+    QCOMPARE(ui->horizontalScrollBar->maximum(), 1536 - 256);
     QCOMPARE(plot->xAxis2->range(), plot->xAxis->range());
     // Zoomed out as far as the wheel goes, the whole frame and no more.
     for (int k = 0; k < 20; ++k)
@@ -498,7 +508,7 @@ void TestPlotInteraction::wheelZoomAndModifierKeys()
         turnWheel(plot, centre, 1, Qt::ShiftModifier);
     QCOMPARE(plot->xAxis->range(), keys);
     QCOMPARE(plot->yAxis->range().size(), 512.0);
-    QCOMPARE(window.form()->verticalScrollBar->pageStep(), 512);
+    QCOMPARE(ui->verticalScrollBar->pageStep(), 512);
     QCOMPARE(plot->yAxis2->range(), plot->yAxis->range());
     QTest::keyRelease(&window, Qt::Key_Shift);
     QCOMPARE(plot->axisRect()->rangeZoom(), Qt::Orientations(Qt::Horizontal));
@@ -512,8 +522,8 @@ void TestPlotInteraction::scrollBarsFollowTheAxes()
     VeltoInterface window;
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
-    QScrollBar *horizontal = window.form()->horizontalScrollBar;
-    QScrollBar *vertical = window.form()->verticalScrollBar;
+    QScrollBar *horizontal = ui->horizontalScrollBar;
+    QScrollBar *vertical = ui->verticalScrollBar;
     QCOMPARE(horizontal->pageStep(), 1536);
     QCOMPARE(horizontal->maximum(), 0);
 
@@ -548,7 +558,8 @@ void TestPlotInteraction::scrollBarsFollowTheAxes()
     QCOMPARE(vertical->value(), 0);
 
     // The zero handles follow the value axis.
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().zeroHandle[1]).y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[1])) <= 1);
+    QVERIFY(qAbs(centreOf(it->zeroHandle[1]).y() -
+                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[1])) <= 1);
 }
 
 void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
@@ -558,24 +569,24 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     QCustomPlot *plot = window.scopePlot()->plot();
     window.session()->sendScopeStop();
     QTest::qWait(100);
-    QSlider *slider = window.form()->ch1PositionSlider;
+    QSlider *slider = ui->ch1PositionSlider;
     const QVector<double> before = graphValues(window.scopePlot()->graphs().ch1);
     const int start = slider->value();
     QCOMPARE(window.scopeState()->zeroLevel[0], 640 + start);
 
-    const QPoint handle = centreOf(window.scopePlot()->items().zeroHandle[0]);
-    QCOMPARE(qRound(rectOf(window.scopePlot()->items().zeroHandle[0]).left()), 2);
+    const QPoint handle = centreOf(it->zeroHandle[0]);
+    QCOMPARE(qRound(rectOf(it->zeroHandle[0]).left()), 2);
     TraceCapture trace;
     press(plot, handle);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::Ch1Zero));
-    QCOMPARE(window.scopePlot()->items().zeroHandle[0]->pen().color(), QColor(QStringLiteral("#f9a94c")));
+    QCOMPARE(it->zeroHandle[0]->pen().color(), QColor(QStringLiteral("#f9a94c")));
     dragTo(plot, QPointF(handle.x(), plot->yAxis->coordToPixel(1152)));
     QCOMPARE(slider->value(), slider->maximum());
     QCOMPARE(window.scopeState()->zeroLevel[0], 1152);
     // Beyond the top of the band it stays at the top.
     dragTo(plot, QPointF(handle.x(), -400));
     QCOMPARE(slider->value(), slider->maximum());
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().zeroHandle[0]).y() - plot->yAxis->coordToPixel(1152)) <= 1);
+    QVERIFY(qAbs(centreOf(it->zeroHandle[0]).y() - plot->yAxis->coordToPixel(1152)) <= 1);
     // The position is the host's: nothing goes to the instrument.
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
     // The trace follows on the next drawn tick, shifted by the same amount.
@@ -587,11 +598,12 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     int moved = 0;
     for (int k = 0; k < after.size(); ++k)
         moved += qAbs(after.at(k) - before.at(k) - (slider->maximum() - start)) <= 2 * 1.5625;
-    QVERIFY2(moved == after.size(), qPrintable(QStringLiteral("%1 of %2 points moved with the handle; first %3 -> %4")
-                                                   .arg(moved)
-                                                   .arg(after.size())
-                                                   .arg(before.first())
-                                                   .arg(after.first())));
+    QVERIFY2(moved == after.size(),
+             qPrintable(QStringLiteral("%1 of %2 points moved with the handle; first %3 -> %4")
+                            .arg(moved)
+                            .arg(after.size())
+                            .arg(before.first())
+                            .arg(after.first())));
     dragTo(plot, QPointF(handle.x(), plot->yAxis->coordToPixel(128)));
     QCOMPARE(slider->value(), slider->minimum());
     dragTo(plot, QPointF(handle.x(), plot->height() + 400));
@@ -600,20 +612,20 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     dragTo(plot, QPointF(handle.x(), plot->yAxis->coordToPixel(640)));
     QVERIFY(qAbs(slider->value()) <= 2);
     release(plot, handle);
-    QCOMPARE(window.scopePlot()->items().zeroHandle[0]->pen().style(), Qt::NoPen);
+    QCOMPARE(it->zeroHandle[0]->pen().style(), Qt::NoPen);
 
     // The logic handle: on with the logic trace, held to 8 .. 1032. CH1's
     // handle, picked first, is moved out of its way.
     slider->setValue(-300);
-    window.form()->checkBoxCH2Trace->click();
-    window.form()->checkBoxCHDTrace->click();
+    ui->checkBoxCH2Trace->click();
+    ui->checkBoxCHDTrace->click();
     window.session()->sendScopeStart();
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().zeroHandle[2]->visible(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.scopePlot()->items().zeroHandle[1]->visible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(it->zeroHandle[2]->visible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!it->zeroHandle[1]->visible(), 5000);
     window.session()->sendScopeStop();
     QTest::qWait(100);
-    QSlider *logic = window.form()->chdPositionSlider;
-    const QPoint logicHandle = centreOf(window.scopePlot()->items().zeroHandle[2]);
+    QSlider *logic = ui->chdPositionSlider;
+    const QPoint logicHandle = centreOf(it->zeroHandle[2]);
     QVERIFY(qAbs(logicHandle.y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[2])) <= 1);
     press(plot, logicHandle);
     QCOMPARE(window.interaction()->selectedItem(), int(PlotGeometry::LogicZero));
@@ -626,7 +638,8 @@ void TestPlotInteraction::zeroHandleDragsMoveTheTraces()
     dragTo(plot, QPointF(logicHandle.x(), plot->yAxis->coordToPixel(800)));
     QVERIFY(qAbs(window.scopeState()->zeroLevel[2] - 800) <= 3);
     release(plot, logicHandle);
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().zeroHandle[2]).y() - plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[2])) <= 1);
+    QVERIFY(qAbs(centreOf(it->zeroHandle[2]).y() -
+                 plot->yAxis->coordToPixel(window.scopeState()->zeroLevel[2])) <= 1);
 }
 
 void TestPlotInteraction::renamingALabel()
@@ -634,8 +647,8 @@ void TestPlotInteraction::renamingALabel()
     VeltoInterface window;
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
-    window.form()->checkBoxCHDTrace->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().logicLabels[3]->visible(), 5000);
+    ui->checkBoxCHDTrace->click();
+    QTRY_VERIFY_WITH_TIMEOUT(it->logicLabels[3]->visible(), 5000);
     window.session()->sendScopeStop();
     QTest::qWait(100);
 
@@ -650,8 +663,9 @@ void TestPlotInteraction::renamingALabel()
         return answer;
     });
     for (int bit : {3, 0}) {
-        QCPItemText *label = window.scopePlot()->items().logicLabels[bit];
-        const QPoint at = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()).toPoint() / 2;
+        QCPItemText *label = it->logicLabels[bit];
+        const QPoint at =
+            (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()).toPoint() / 2;
         const QString old = label->text();
         asked = 0;
         QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at);
@@ -663,14 +677,14 @@ void TestPlotInteraction::renamingALabel()
     // Cancelled, the label keeps its name.
     accept = false;
     answer = QStringLiteral("nothing");
-    QCPItemText *label = window.scopePlot()->items().logicLabels[3];
+    QCPItemText *label = it->logicLabels[3];
     const QPoint at = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()).toPoint() / 2;
     QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(label->text(), QStringLiteral("CLK"));
     // A new name survives the frames that follow.
     window.session()->sendScopeStart();
     QTest::qWait(200);
-    QCOMPARE(window.scopePlot()->items().logicLabels[0]->text(), QStringLiteral("MOSI"));
+    QCOMPARE(it->logicLabels[0]->text(), QStringLiteral("MOSI"));
 
     // Double clicks on empty plot ask nothing.
     asked = 0;
@@ -682,41 +696,42 @@ void TestPlotInteraction::xyModeIndicators()
 {
     VeltoInterface window;
     PREPARE(window);
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.form()->checkBoxCursorVertical->click();
-    window.form()->checkBoxScopeCursorsHorizontal->click();
-    window.form()->radioButtonNormal->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[0]->visible(), 5000);
-    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
-    QVERIFY(window.scopePlot()->items().zeroHandle[0]->visible());
-    QVERIFY(!window.scopePlot()->items().ch1vZeroHandle->visible());
-    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    ui->checkBoxCursorVertical->click();
+    ui->checkBoxScopeCursorsHorizontal->click();
+    ui->radioButtonNormal->click();
+    QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[0]->visible(), 5000);
+    QVERIFY(it->vCursorHandle[0]->visible());
+    QVERIFY(it->zeroHandle[0]->visible());
+    QVERIFY(!it->ch1vZeroHandle->visible());
+    QVERIFY(it->triggerMarker->visible());
 
-    window.form()->xyMode->click();
+    ui->xyMode->click();
     for (QCPAbstractItem *item :
-         {static_cast<QCPAbstractItem *>(window.scopePlot()->items().vCursorHandle[0]), static_cast<QCPAbstractItem *>(window.scopePlot()->items().vCursorLine[1]),
-          static_cast<QCPAbstractItem *>(window.scopePlot()->items().labelDeltaTime), static_cast<QCPAbstractItem *>(window.scopePlot()->items().hCursorHandle[0]),
-          static_cast<QCPAbstractItem *>(window.scopePlot()->items().zeroHandle[0]), static_cast<QCPAbstractItem *>(window.scopePlot()->items().zeroLine[0]),
-          static_cast<QCPAbstractItem *>(window.scopePlot()->items().triggerMarker)})
+         {(QCPAbstractItem *)(it->vCursorHandle[0]), (QCPAbstractItem *)(it->vCursorLine[1]),
+          (QCPAbstractItem *)(it->labelDeltaTime), (QCPAbstractItem *)(it->hCursorHandle[0]),
+          (QCPAbstractItem *)(it->zeroHandle[0]), (QCPAbstractItem *)(it->zeroLine[0]),
+          (QCPAbstractItem *)(it->triggerMarker)})
         QVERIFY(!item->visible());
-    QVERIFY(window.scopePlot()->items().ch1vZeroHandle->visible());
-    QVERIFY(window.scopePlot()->items().ch1vZeroLine->visible());
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().ch1vZeroHandle).x() - window.scopePlot()->plot()->xAxis->coordToPixel(256)) <= 1);
-    QCOMPARE(qRound(rectOf(window.scopePlot()->items().ch1vZeroHandle).top()), 1);
+    QVERIFY(it->ch1vZeroHandle->visible());
+    QVERIFY(it->ch1vZeroLine->visible());
+    QVERIFY(qAbs(centreOf(it->ch1vZeroHandle).x() - window.scopePlot()->plot()->xAxis->coordToPixel(256)) <=
+            1);
+    QCOMPARE(qRound(rectOf(it->ch1vZeroHandle).top()), 1);
     QCOMPARE(window.scopePlot()->graphs().ch1->scatterStyle().shape(), QCPScatterStyle::ssDot);
     // Frames keep it that way.
     QTest::qWait(150);
-    QVERIFY(!window.scopePlot()->items().vCursorHandle[0]->visible());
-    QVERIFY(!window.scopePlot()->items().zeroHandle[0]->visible());
-    QVERIFY(window.scopePlot()->items().ch1vZeroHandle->visible());
+    QVERIFY(!it->vCursorHandle[0]->visible());
+    QVERIFY(!it->zeroHandle[0]->visible());
+    QVERIFY(it->ch1vZeroHandle->visible());
 
     // Back out: everything as it was.
-    window.form()->xyMode->click();
-    QVERIFY(window.scopePlot()->items().vCursorHandle[0]->visible());
-    QVERIFY(window.scopePlot()->items().hCursorHandle[0]->visible());
-    QVERIFY(window.scopePlot()->items().zeroHandle[0]->visible());
-    QVERIFY(!window.scopePlot()->items().ch1vZeroHandle->visible());
-    QVERIFY(window.scopePlot()->items().triggerMarker->visible());
+    ui->xyMode->click();
+    QVERIFY(it->vCursorHandle[0]->visible());
+    QVERIFY(it->hCursorHandle[0]->visible());
+    QVERIFY(it->zeroHandle[0]->visible());
+    QVERIFY(!it->ch1vZeroHandle->visible());
+    QVERIFY(it->triggerMarker->visible());
     QCOMPARE(window.scopePlot()->graphs().ch1->lineStyle(), QCPGraph::lsLine);
 }
 
@@ -724,19 +739,19 @@ void TestPlotInteraction::resizePlacesTheCursorLabels()
 {
     VeltoInterface window;
     PREPARE(window);
-    window.form()->checkBoxCursorVertical->click();
+    ui->checkBoxCursorVertical->click();
     window.resize(1100, 800);
-    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->items().labelDeltaTime->position->coords(),
+    QTRY_COMPARE_WITH_TIMEOUT(it->labelDeltaTime->position->coords(),
                               QPointF(window.scopePlot()->plot()->width() - 24, 25), 2000);
     const int w = window.scopePlot()->plot()->width();
     const int h = window.scopePlot()->plot()->height();
-    QCOMPARE(window.scopePlot()->items().labelFrequency->position->coords(), QPointF(w - 24, 40));
-    QCOMPARE(window.scopePlot()->items().labelDeltaVolt->position->coords(), QPointF(w - 149, h - 44));
-    QCOMPARE(window.scopePlot()->items().labelVoltB->position->coords(), QPointF(w - 149, h - 59));
-    QCOMPARE(window.scopePlot()->items().labelVoltA->position->coords(), QPointF(w - 149, h - 74));
+    QCOMPARE(it->labelFrequency->position->coords(), QPointF(w - 24, 40));
+    QCOMPARE(it->labelDeltaVolt->position->coords(), QPointF(w - 149, h - 44));
+    QCOMPARE(it->labelVoltB->position->coords(), QPointF(w - 149, h - 59));
+    QCOMPARE(it->labelVoltA->position->coords(), QPointF(w - 149, h - 74));
     // The cursor handles are placed for the new width at once.
-    QVERIFY(qAbs(centreOf(window.scopePlot()->items().vCursorHandle[1]).x() -
-                 window.scopePlot()->plot()->xAxis->coordToPixel(window.cursors()->vertical().positionB)) <= 1);
+    QVERIFY(qAbs(centreOf(it->vCursorHandle[1]).x() - window.scopePlot()->plot()->xAxis->coordToPixel(
+                                                          window.cursors()->vertical().positionB)) <= 1);
 }
 
 void TestPlotInteraction::handlesAreDrawnInTheMargins()
@@ -744,7 +759,7 @@ void TestPlotInteraction::handlesAreDrawnInTheMargins()
     VeltoInterface window;
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
-    window.form()->checkBoxCursorVertical->click();
+    ui->checkBoxCursorVertical->click();
     window.session()->sendScopeStop();
     QTest::qWait(100);
     plot->replot();
@@ -761,15 +776,15 @@ void TestPlotInteraction::handlesAreDrawnInTheMargins()
                     ++drawn;
         return drawn;
     };
-    QVERIFY(rectOf(window.scopePlot()->items().zeroHandle[0]).left() < box.left());
-    QVERIFY(drawnOutside(window.scopePlot()->items().zeroHandle[0]) > 10);
-    QVERIFY(rectOf(window.scopePlot()->items().vCursorHandle[0]).top() < box.top());
-    QVERIFY(drawnOutside(window.scopePlot()->items().vCursorHandle[0]) > 10);
+    QVERIFY(rectOf(it->zeroHandle[0]).left() < box.left());
+    QVERIFY(drawnOutside(it->zeroHandle[0]) > 10);
+    QVERIFY(rectOf(it->vCursorHandle[0]).top() < box.top());
+    QVERIFY(drawnOutside(it->vCursorHandle[0]) > 10);
     // Scrolled out of view, a cursor's handle is not drawn over the margin.
     plot->xAxis->setRange(1000, 1536);
     plot->replot();
     const QImage scrolled = plot->grab().toImage();
-    const QRect handle = rectOf(window.scopePlot()->items().vCursorHandle[0]).toRect();
+    const QRect handle = rectOf(it->vCursorHandle[0]).toRect();
     QVERIFY(handle.right() < box.left());
     for (int y = qMax(0, handle.top()); y <= handle.bottom(); ++y)
         for (int x = qMax(0, handle.left()); x <= handle.right(); ++x)
@@ -781,18 +796,18 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
     VeltoInterface window;
     PREPARE(window);
     QCustomPlot *plot = window.scopePlot()->plot();
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.form()->checkBoxCursorVertical->click();
-    window.form()->checkBoxScopeCursorsHorizontal->click();
-    window.form()->radioButtonNormal->click();
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    ui->checkBoxCursorVertical->click();
+    ui->checkBoxScopeCursorsHorizontal->click();
+    ui->radioButtonNormal->click();
     window.trigger()->model().triggerSetPosition(300, 10);
     window.trigger()->triggerMarkersPlace();
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().hCursorHandle[1]->visible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[1]->visible(), 5000);
 
     // Every handle dragged absurdly far, in each direction: held, never lost.
     const QPointF far[] = {QPointF(1e7, 1e7), QPointF(-1e7, -1e7), QPointF(-1e7, 1e7), QPointF(1e7, -1e7)};
-    QCPItemPixmap *handles[] = {window.scopePlot()->items().hCursorHandle[1], window.scopePlot()->items().vCursorHandle[0], window.scopePlot()->items().triggerMarker,
-                                window.scopePlot()->items().zeroHandle[1]};
+    QCPItemPixmap *handles[] = {it->hCursorHandle[1], it->vCursorHandle[0], it->triggerMarker,
+                                it->zeroHandle[1]};
     MessageCapture log;
     for (QCPItemPixmap *handle : handles) {
         for (const QPointF &to : far) {
@@ -809,7 +824,7 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
     QVERIFY(trigger.position >= 4 && trigger.position <= 760);
     QVERIFY(qAbs(trigger.level) <= 125);
     QVERIFY(window.cursors()->vertical().positionA >= 8 && window.cursors()->vertical().positionA <= 1528);
-    QVERIFY(window.form()->ch2PositionSlider->value() >= window.form()->ch2PositionSlider->minimum());
+    QVERIFY(ui->ch2PositionSlider->value() >= ui->ch2PositionSlider->minimum());
     // Wheel turns outside the plot, and huge ones inside, leave the axes sane.
     turnWheel(plot, QPointF(-5000, -5000), 5);
     turnWheel(plot, QPointF(plot->width() + 5000, 10), -5);
@@ -826,7 +841,7 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
     // A plot squeezed to nothing: redraws, presses, drags and wheel turns
     // go through without a crash and the axes stay finite and in limits.
     plot->setMinimumSize(0, 0);
-    window.form()->plotArea->setMinimumSize(0, 0);
+    ui->plotArea->setMinimumSize(0, 0);
     plot->setFixedSize(0, 0);
     QCoreApplication::processEvents();
     plot->replot();
@@ -840,7 +855,7 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
         dragTo(plot, QPointF(-1e6, 1e6));
         release(plot, at);
     }
-    press(plot, QPoint(2, qRound(window.scopePlot()->items().zeroHandle[0]->topLeft->pixelPosition().y()) + 4));
+    press(plot, QPoint(2, qRound(it->zeroHandle[0]->topLeft->pixelPosition().y()) + 4));
     dragTo(plot, QPointF(2, 300));
     release(plot, QPoint(2, 300));
     turnWheel(plot, QPointF(0, 0), 3);
@@ -853,8 +868,8 @@ void TestPlotInteraction::badPointersAndAZeroSizePlot()
     }
     QVERIFY(plot->xAxis->range().size() >= 256);
     QVERIFY(plot->yAxis->range().size() >= 512);
-    QVERIFY(window.form()->ch1PositionSlider->value() >= window.form()->ch1PositionSlider->minimum());
-    QVERIFY(window.form()->ch1PositionSlider->value() <= window.form()->ch1PositionSlider->maximum());
+    QVERIFY(ui->ch1PositionSlider->value() >= ui->ch1PositionSlider->minimum());
+    QVERIFY(ui->ch1PositionSlider->value() <= ui->ch1PositionSlider->maximum());
 
     // Grown back, the plot works as before.
     plot->setMinimumSize(0, 0);

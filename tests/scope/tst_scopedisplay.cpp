@@ -2,88 +2,18 @@
 // are drawn, where the samples land, the meter read-outs and labels, decay,
 // persistence, references, XY, the spectrum, the played-back and loaded
 // waves, recording, and frames of any shape thrown at it.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "common/testsupport.h"
-#include "device/frames.h"
-#include "device/virtual/virtualusbbackend.h"
+#include "common/windowtest.h"
 #include "scope/scaletables.h"
 #include "scope/veltograph.h"
-#include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
-
-#include <qcustomplot.h>
 
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
-#include <functional>
 
-namespace {
-using SampleFn = std::function<int(int block, int i)>; // block 0 CH1, 1 CH2, 2 logic
-
-struct FrameShape {
-    uint8_t mask = Frames::Ch1 | Frames::Ch2;
-    int samples = 768;
-    uint16_t frameNumber = 1;
-    uint8_t samplingIndex = 8;
-    uint16_t rollStart = 0;
-    channela_t meters[2] = {};
-};
-
-QByteArray buildFrame(const FrameShape &shape, const SampleFn &sample)
+namespace
 {
-    const int n = shape.samples;
-    QByteArray frame(Frames::scopeFrameLength(shape.mask, n), '\0');
-    auto *d = reinterpret_cast<unsigned char *>(frame.data());
-    frameconfig_t header{};
-    header.frameType = Frames::scopeFrameType;
-    header.frameNumber = shape.frameNumber;
-    header.channelMask = shape.mask;
-    header.analogMask = shape.mask & (Frames::Ch1 | Frames::Ch2);
-    header.samplesPerChannel = uint16_t(n);
-    header.samplingIndex = shape.samplingIndex;
-    header.rollStartIndex = shape.rollStart;
-    Frames::writeScopeHeader(header, d);
-    int offset = Frames::scopeHeaderSize;
-    for (int block = 0; block < 3; ++block) {
-        if (!(shape.mask & (1 << block)))
-            continue;
-        for (int i = 0; i < n; ++i)
-            d[offset + i] = uchar(sample(block, i));
-        offset += n;
-    }
-    Frames::writeMeterBlock(shape.meters[0], d + offset);
-    Frames::writeMeterBlock(shape.meters[1], d + offset + Frames::meterBlockSize);
-    return frame;
-}
-
-// Hands a frame to the transport as a completed read and runs one tick.
-void feed(VeltoInterface &w, const QByteArray &frame)
-{
-    std::memcpy(w.session()->usb().dataBuffer, frame.constData(), size_t(frame.size()));
-    w.session()->usb().dataLength = frame.size();
-    w.session()->usb().dataReady = true;
-    w.display()->scopeDataShow();
-}
-
-double plotY(int sample, int position)
-{
-    return 640.0 + 1.5625 * sample + position;
-}
-
 int squareWave(int i, int period, int high, int low)
 {
     return (i % period) < period / 2 ? high : low;
@@ -104,6 +34,7 @@ private slots:
     void hostMeasurementsFillTheReadOutsAndCursors();
     void instrumentMeasurementsAndChannelLabels();
     void decayKeepsTheNewestTraces();
+    void vectorsOffDrawsBothChannelsAsDots();
     void persistenceAccumulatesWithinBounds();
     void referencesFollowTheirSliders();
     void xyModePlotsCh2AgainstCh1();
@@ -115,14 +46,15 @@ private slots:
 
 private:
     VeltoInterface *window = nullptr;
+    const ScopeGraphs *g = nullptr;
+    Ui::VeltoInterface *ui = nullptr;
 };
 
 void TestScopeDisplay::initTestCase()
 {
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
+    useVirtualBench();
     // Nothing connects: the frames of these tests come from the test alone.
-    VirtualUsbBackend::shared().instrument().setAttached(false);
+    virtualBench().setAttached(false);
 }
 
 void TestScopeDisplay::init()
@@ -131,7 +63,8 @@ void TestScopeDisplay::init()
     window->displayTimer().stop();
     QCoreApplication::processEvents();
     window->displayTimer().stop();
-    Ui::VeltoInterface *ui = window->form();
+    g = &window->scopePlot()->graphs();
+    ui = window->form();
     ui->checkBoxCH1Trace->setChecked(true);
     ui->checkBoxCH2Trace->setChecked(true);
     ui->checkBoxCHDTrace->setChecked(false);
@@ -142,8 +75,8 @@ void TestScopeDisplay::init()
     ui->chdSizeSlider->setValue(0);
     ui->decaySlider->setValue(0);
     ui->checkBoxmeterondev->setChecked(false);
-    for (QCheckBox *bit : {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3, ui->checkBoxCHD4,
-                           ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7})
+    for (QCheckBox *bit : {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3,
+                           ui->checkBoxCHD4, ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7})
         bit->setChecked(true);
 }
 
@@ -156,84 +89,90 @@ void TestScopeDisplay::cleanup()
 void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
 {
     VeltoInterface &w = *window;
-    FrameShape shape;
-    const QByteArray good = buildFrame(shape, [](int block, int i) { return block == 0 ? i % 50 : -(i % 30); });
+    ui->checkBoxFFTTrace->setChecked(true);
+    ui->checkBoxFFTCH1->setChecked(true);
+    ui->checkBoxFFTCH2->setChecked(true);
+    const QByteArray good = buildFrame({}, [](int block, int i) { return block == 0 ? i % 50 : -(i % 30); });
     feed(w, good);
     QCOMPARE(w.display()->frame(), good);
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 768);
-    const QVector<double> drawn = graphValues(w.scopePlot()->graphs().ch1);
-    QCOMPARE(drawn.at(49), plotY(49, 0));
+    const QVector<double> drawn = graphValues(g->ch1);
+    QCOMPARE(drawn.size(), 768);
+    QCOMPARE(drawn.at(49), plotY(49));
+    const QVector<double> spectra[2] = {graphValues(g->fft[0]), graphValues(g->fft[1])};
+    QCOMPARE(spectra[1].size(), 128);
+    QVERIFY(spectra[0] != spectra[1]);
 
-    // One byte short, one byte long, and a 512-sample frame while the box
-    // says 768: none is drawn and the cache keeps the last good frame.
-    const QByteArray shortFrame = good.left(good.size() - 1);
-    QByteArray longFrame = good;
-    longFrame.append('\0');
+    // One byte short, one byte long, a 512-sample frame while the box says
+    // 768, and a wrong first byte: none is drawn, not even on a redraw, and
+    // neither channel's spectrum takes anything from them.
+    QByteArray longFrame = good + QByteArray(1, '\0');
     FrameShape smaller;
     smaller.samples = 512;
-    const QByteArray otherSize = buildFrame(smaller, [](int, int) { return 100; });
+    QByteArray badHeader = good;
+    badHeader[0] = 'B';
+    const quint64 drawnBefore = w.display()->counts().drawnTicks;
+    MessageCapture log;
+    const QByteArray bad[] = {good.left(good.size() - 1), longFrame,
+                              buildFrame(smaller, [](int, int) { return 100; }), badHeader};
+    for (const QByteArray &frame : bad) {
+        for (bool redraw : {false, true}) {
+            w.scopeState()->redrawRequested = redraw;
+            feed(w, frame);
+            QCOMPARE(w.display()->frame(), good);
+            QCOMPARE(graphValues(g->ch1), drawn);
+            QCOMPARE(graphValues(g->fft[0]), spectra[0]);
+            QCOMPARE(graphValues(g->fft[1]), spectra[1]);
+        }
+        // A read of the wrong length is left alone; a wrong header is consumed.
+        QCOMPARE(w.session()->usb().dataReady, frame[0] == 'A');
+        w.session()->usb().dataReady = false;
+    }
+    QCOMPARE(w.display()->counts().drawnTicks, drawnBefore + 4); // the redraws of the cached frame
+    QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 2);
+
+    // A frame of the right length is drawn as its own header describes it,
+    // here CH1 alone at twice the size: CH2's trace and spectrum go.
     FrameShape lying;
     lying.mask = Frames::Ch1;
     lying.samples = 1536;
-    const QByteArray sameLengthWrongHeader = buildFrame(lying, [](int, int) { return 100; });
-    QCOMPARE(sameLengthWrongHeader.size(), good.size());
-    const quint64 drawnBefore = w.display()->counts().drawnTicks;
-    for (const QByteArray &bad : {shortFrame, longFrame, otherSize}) {
-        feed(w, bad);
-        QCOMPARE(w.display()->frame(), good);
-        QCOMPARE(graphValues(w.scopePlot()->graphs().ch1), drawn);
-        QVERIFY(w.session()->usb().dataReady); // ignored, not consumed
-        w.session()->usb().dataReady = false;
-    }
-    QCOMPARE(w.display()->counts().drawnTicks, drawnBefore);
-    // A frame of the right length is drawn as its own header describes it,
-    // here one channel of twice the size.
-    feed(w, sameLengthWrongHeader);
-    QCOMPARE(w.display()->counts().drawnTicks, drawnBefore + 1);
+    const QByteArray sameLength = buildFrame(lying, [](int, int i) { return i % 7; });
+    QCOMPARE(sameLength.size(), good.size());
+    feed(w, sameLength);
     QCOMPARE(w.scopeState()->samplesPerChannel, 1536);
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1536);
-    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
+    QCOMPARE(g->ch1->data()->size(), 1536);
+    QVERIFY(g->ch2->data()->isEmpty());
+    QVERIFY(!g->fft[0]->data()->isEmpty());
+    QVERIFY(g->fft[1]->data()->isEmpty());
     QCOMPARE(w.trigger()->model().maximumPosition(), 1536 - 8);
-
-    MessageCapture log;
-
-    // A wrong first byte is logged once and dropped.
-    QByteArray badHeader = good;
-    badHeader[0] = 'B';
-    feed(w, badHeader);
-    QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 1);
-    QVERIFY(!w.session()->usb().dataReady);
-    w.display()->scopeDataShow();
-    QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 1);
 }
 
 void TestScopeDisplay::blocksFollowTheChannelMask()
 {
     VeltoInterface &w = *window;
     // Only CH2: its block starts right after the header.
-    w.form()->checkBoxCH1Trace->setChecked(false);
+    ui->checkBoxCH1Trace->setChecked(false);
     FrameShape ch2Only;
     ch2Only.mask = Frames::Ch2;
     feed(w, buildFrame(ch2Only, [](int block, int i) { return block == 1 ? (i % 64) - 32 : 99; }));
     QCOMPARE(w.display()->frame().size(), 48 + 768);
     QCOMPARE(uchar(w.display()->frame().at(Frames::scopeHeaderSize + 5)), uchar(5 - 32));
-    QVERIFY(w.scopePlot()->graphs().ch1->data()->isEmpty());
-    const QVector<double> ch2 = graphValues(w.scopePlot()->graphs().ch2);
+    QVERIFY(g->ch1->data()->isEmpty());
+    const QVector<double> ch2 = graphValues(g->ch2);
     QCOMPARE(ch2.size(), 768);
-    QCOMPARE(ch2.at(5), plotY(5 - 32, 0));
-    QCOMPARE(ch2.at(100), plotY(100 % 64 - 32, 0));
+    QCOMPARE(ch2.at(5), plotY(5 - 32));
+    QCOMPARE(ch2.at(100), plotY(100 % 64 - 32));
 
     // CH1 and logic: the logic block comes after one channel block.
-    w.form()->checkBoxCH1Trace->setChecked(true);
-    w.form()->checkBoxCH2Trace->setChecked(false);
-    w.form()->checkBoxCHDTrace->setChecked(true);
+    ui->checkBoxCH1Trace->setChecked(true);
+    ui->checkBoxCH2Trace->setChecked(false);
+    ui->checkBoxCHDTrace->setChecked(true);
     FrameShape ch1Logic;
     ch1Logic.mask = Frames::Ch1 | Frames::Chd;
     feed(w, buildFrame(ch1Logic, [](int block, int i) { return block == 0 ? -7 : i & 0xFF; }));
-    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(10), plotY(-7, 0));
-    const QVector<double> bit0 = graphValues(w.scopePlot()->graphs().logic[0]);
-    const QVector<double> bit3 = graphValues(w.scopePlot()->graphs().logic[3]);
+    QVERIFY(g->ch2->data()->isEmpty());
+    QCOMPARE(graphValues(g->ch1).at(10), plotY(-7));
+    const QVector<double> bit0 = graphValues(g->logic[0]);
+    const QVector<double> bit3 = graphValues(g->logic[3]);
     QCOMPARE(bit0.size(), 768);
     // Bit b's base is (0 + 20) × b + 640; a set bit is 10 above it.
     for (int i : {0, 1, 7, 8, 255, 300}) {
@@ -242,49 +181,49 @@ void TestScopeDisplay::blocksFollowTheChannelMask()
     }
     QVERIFY(w.scopePlot()->items().logicLabels[3]->visible());
     // A bit switched off is not drawn and loses its label.
-    w.form()->checkBoxCHD3->setChecked(false);
+    ui->checkBoxCHD3->setChecked(false);
     w.scopeState()->redrawRequested = true;
     w.display()->scopeDataShow();
-    QVERIFY(w.scopePlot()->graphs().logic[3]->data()->isEmpty());
+    QVERIFY(g->logic[3]->data()->isEmpty());
     QVERIFY(!w.scopePlot()->items().logicLabels[3]->visible());
-    QCOMPARE(w.scopePlot()->graphs().logic[4]->data()->size(), 768);
+    QCOMPARE(g->logic[4]->data()->size(), 768);
 }
 
 void TestScopeDisplay::samplesLandWhereTheScaleSays()
 {
     VeltoInterface &w = *window;
-    w.form()->checkBoxCHDTrace->setChecked(true);
+    ui->checkBoxCHDTrace->setChecked(true);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
     feed(w, buildFrame(shape, [](int block, int i) {
-        if (block == 0)
-            return i == 0 ? 0 : 127;
-        if (block == 1)
-            return -128;
-        return 0x80; // bit 7 high, the others low
-    }));
-    const QVector<double> ch1 = graphValues(w.scopePlot()->graphs().ch1);
+             if (block == 0)
+                 return i == 0 ? 0 : 127;
+             if (block == 1)
+                 return -128;
+             return 0x80; // bit 7 high, the others low
+         }));
+    const QVector<double> ch1 = graphValues(g->ch1);
     QCOMPARE(ch1.at(0), 640.0);
     QCOMPARE(ch1.at(1), 838.4375);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch2).at(0), 640.0 - 200.0);
-    QCOMPARE(graphKeys(w.scopePlot()->graphs().ch1).at(1), 2.0);
-    QCOMPARE(graphKeys(w.scopePlot()->graphs().ch1).last(), 2.0 * 767);
+    QCOMPARE(graphValues(g->ch2).at(0), 640.0 - 200.0);
+    QCOMPARE(graphKeys(g->ch1).at(1), 2.0);
+    QCOMPARE(graphKeys(g->ch1).last(), 2.0 * 767);
     // Bit 7's base is 640 + 140 = 780; its baseline one unit lower.
     QCOMPARE(w.scopePlot()->logicBitPos0(7), 780);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[7]).at(0), 790.0);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().logicBase[7]).at(0), 779.0);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[6]).at(0), 760.0);
+    QCOMPARE(graphValues(g->logic[7]).at(0), 790.0);
+    QCOMPARE(graphValues(g->logicBase[7]).at(0), 779.0);
+    QCOMPARE(graphValues(g->logic[6]).at(0), 760.0);
 
     // A position slider moves the drawn trace by its value on the next redraw.
-    w.form()->ch1PositionSlider->setValue(-96);
+    ui->ch1PositionSlider->setValue(-96);
     QVERIFY(w.scopeState()->redrawRequested);
     w.display()->scopeDataShow();
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(0), 640.0 - 96.0);
+    QCOMPARE(graphValues(g->ch1).at(0), 640.0 - 96.0);
     QCOMPARE(w.scopeState()->zeroLevel[0], 640 - 96);
-    w.form()->chdSizeSlider->setValue(8);
+    ui->chdSizeSlider->setValue(8);
     w.display()->scopeDataShow();
-    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
-    QCOMPARE(w.form()->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
+    QCOMPARE(graphValues(g->logic[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
 }
 
 void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
@@ -294,26 +233,26 @@ void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
     shape.rollStart = 300;
     const QByteArray frame = buildFrame(shape, [](int, int i) { return i % 100; });
     // Checked at a fast time base, roll mode is disabled: the frame is drawn from index 0.
-    w.form()->samplingSlider->setValue(5);
-    w.form()->rollMode->setChecked(true);
-    QVERIFY(!w.form()->rollMode->isEnabled());
+    ui->samplingSlider->setValue(5);
+    ui->rollMode->setChecked(true);
+    QVERIFY(!ui->rollMode->isEnabled());
     feed(w, frame);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(0), plotY(0, 0));
+    QCOMPARE(graphValues(g->ch1).at(0), plotY(0));
     // At a slow time base it is enabled, and the oldest sample comes first.
-    w.form()->samplingSlider->setValue(12);
-    QVERIFY(w.form()->rollMode->isEnabled());
-    QVERIFY(!w.form()->elasticMode->isEnabled()); // roll mode runs: no elastic trace
+    ui->samplingSlider->setValue(12);
+    QVERIFY(ui->rollMode->isEnabled());
+    QVERIFY(!ui->elasticMode->isEnabled()); // roll mode runs: no elastic trace
     feed(w, frame);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(0), plotY(300 % 100, 0));
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).at(768 - 300), plotY(0, 0));
+    QCOMPARE(graphValues(g->ch1).at(0), plotY(300 % 100));
+    QCOMPARE(graphValues(g->ch1).at(768 - 300), plotY(0));
 }
 
 void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
 {
     VeltoInterface &w = *window;
-    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
-    w.form()->comboBoxScopeCursorsChannel->setCurrentIndex(0);
-    w.form()->checkBoxCursorVertical->setChecked(true);
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+    ui->comboBoxScopeCursorsChannel->setCurrentIndex(0);
+    ui->checkBoxCursorVertical->setChecked(true);
     w.cursors()->cursorsVerticalChanged(true);
     FrameShape shape;
     shape.samplingIndex = 7; // 1 ms/div: 16 samples a millisecond
@@ -322,7 +261,8 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
     shape.meters[0].samplingIndex = 7;
     shape.meters[1].samplingIndex = 7;
     // CH1 a ±100 square wave of 50 samples, CH2 constant.
-    feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
+    feed(w,
+         buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
 
     // Independently: the first falling crossing after the start, one period later the next.
     int first = -1;
@@ -333,24 +273,25 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
     QCOMPARE(w.cursors()->vertical().positionA, 2 * first);
     QCOMPARE(w.cursors()->vertical().positionB, 2 * (first + 50));
     // 50 samples at 16 kS/s: 320 Hz.
-    QCOMPARE(w.form()->multimeterdisplayFreqCh1->getValue(), 320.0);
-    QVERIFY(w.form()->multimeterdisplayFreqCh2->isNotANumber());
+    QCOMPARE(ui->multimeterdisplayFreqCh1->getValue(), 320.0);
+    QVERIFY(ui->multimeterdisplayFreqCh2->isNotANumber());
     // 0.8 V/div: a count is 0.8 / 40.96 V.
     const double count = 0.8 / 40.96;
-    QVERIFY(qAbs(w.form()->multimeterdisplayVppCh1->getValue() - 200 * count) < 1e-9);
-    QVERIFY(qAbs(w.form()->multimeterdisplayMaxCh1->getValue() - 100 * count) < 1e-9);
-    QVERIFY(qAbs(w.form()->multimeterdisplayMinCh1->getValue() + 100 * count) < 1e-9);
-    QVERIFY(qAbs(w.form()->multimeterdisplayRMSCh1->getValue() - 100 * count) < 1e-9);
-    QVERIFY(qAbs(w.form()->multimeterdisplayAverCh1->getValue()) < 1e-9);
-    QVERIFY(qAbs(w.form()->multimeterdisplayAverCh2->getValue() - 20 * count) < 1e-9);
-    QVERIFY(qAbs(w.form()->multimeterdisplayRMSCh2->getValue() - 20 * count) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayVppCh1->getValue() - 200 * count) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayMaxCh1->getValue() - 100 * count) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayMinCh1->getValue() + 100 * count) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayRMSCh1->getValue() - 100 * count) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayAverCh1->getValue()) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayAverCh2->getValue() - 20 * count) < 1e-9);
+    QVERIFY(qAbs(ui->multimeterdisplayRMSCh2->getValue() - 20 * count) < 1e-9);
     QCOMPARE(w.scopePlot()->items().labelDeltaTime->text(), QStringLiteral("ΔT =  3.125 ms"));
 
     // Manual keeps the cursors where they are.
-    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
     w.cursors()->vCursorSetPosition(100, 300);
     shape.frameNumber = 2;
-    feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i + 7, 50, 100, -100) : 20; }));
+    feed(w, buildFrame(shape,
+                       [](int block, int i) { return block == 0 ? squareWave(i + 7, 50, 100, -100) : 20; }));
     QCOMPARE(w.cursors()->vertical().positionA, 100);
     QCOMPARE(w.cursors()->vertical().positionB, 300);
 }
@@ -358,11 +299,11 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
 void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
 {
     VeltoInterface &w = *window;
-    w.form()->checkBoxmeterondev->setChecked(true);
-    w.form()->ch2GainSlider->setValue(5);
+    ui->checkBoxmeterondev->setChecked(true);
+    ui->ch2GainSlider->setValue(5);
     FrameShape shape;
-    shape.meters[0].controls = 0x01 | 0x04;               // CH1 traced and inverted
-    shape.meters[1].controls = 0x01 | 0x10 | 0x20;        // CH2 traced, math, subtract
+    shape.meters[0].controls = 0x01 | 0x04;        // CH1 traced and inverted
+    shape.meters[1].controls = 0x01 | 0x10 | 0x20; // CH2 traced, math, subtract
     shape.meters[0].gainIndex = 9;
     shape.meters[0].maximum = 64;
     shape.meters[0].minimum = -64;
@@ -372,56 +313,79 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     shape.meters[1].maximum = 10;
     feed(w, buildFrame(shape, [](int, int) { return 0; }));
     // The instrument's numbers, not the flat samples of the frame.
-    QCOMPARE(w.form()->multimeterdisplayFreqCh1->getValue(), 1000.0);
-    QVERIFY(qAbs(w.form()->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
-    QCOMPARE(w.form()->multimeterdisplayMaxCh2->getValue(), 0.0);
-    QCOMPARE(w.form()->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
-    QCOMPARE(w.form()->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
+    QCOMPARE(ui->multimeterdisplayFreqCh1->getValue(), 1000.0);
+    QVERIFY(qAbs(ui->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
+    QCOMPARE(ui->multimeterdisplayMaxCh2->getValue(), 0.0);
+    QCOMPARE(ui->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
+    QCOMPARE(ui->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
     // Multiplication with a plain CH2.
     shape.meters[0].controls = 0x01 | 0x10 | 0x40;
     shape.meters[1].controls = 0x01;
     shape.frameNumber = 2;
     feed(w, buildFrame(shape, [](int, int) { return 0; }));
-    QCOMPARE(w.form()->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
-    QCOMPARE(w.form()->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
+    QCOMPARE(ui->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
+    QCOMPARE(ui->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
 }
 
 void TestScopeDisplay::decayKeepsTheNewestTraces()
 {
     VeltoInterface &w = *window;
-    w.form()->decaySlider->setValue(3);
+    ui->decaySlider->setValue(3);
     for (int k = 0; k < 5; ++k) {
         FrameShape shape;
         shape.frameNumber = uint16_t(k + 1);
         feed(w, buildFrame(shape, [k](int, int) { return 10 * k; }));
     }
     for (int k = 0; k < 3; ++k) {
-        QCOMPARE(w.scopePlot()->graphs().decay[0][k]->data()->size(), 768);
+        QCOMPARE(g->decay[0][k]->data()->size(), 768);
         // Oldest first: frames 2, 3 and 4 (levels 20, 30, 40).
-        QCOMPARE(graphValues(w.scopePlot()->graphs().decay[0][k]).first(), plotY(10 * (k + 2), 0));
+        QCOMPARE(graphValues(g->decay[0][k]).first(), plotY(10 * (k + 2)));
     }
-    QCOMPARE(graphValues(w.scopePlot()->graphs().decay[0][2]), graphValues(w.scopePlot()->graphs().ch1));
-    QCOMPARE(graphValues(w.scopePlot()->graphs().decay[1][2]), graphValues(w.scopePlot()->graphs().ch2));
+    QCOMPARE(graphValues(g->decay[0][2]), graphValues(g->ch1));
+    QCOMPARE(graphValues(g->decay[1][2]), graphValues(g->ch2));
     for (int k = 3; k < 9; ++k) {
-        QVERIFY(w.scopePlot()->graphs().decay[0][k]->data()->isEmpty());
-        QVERIFY(w.scopePlot()->graphs().decay[1][k]->data()->isEmpty());
+        QVERIFY(g->decay[0][k]->data()->isEmpty());
+        QVERIFY(g->decay[1][k]->data()->isEmpty());
     }
     // Shrinking keeps only the newest; 0 clears the history.
-    w.form()->decaySlider->setValue(1);
+    ui->decaySlider->setValue(1);
     w.display()->scopeDataShow();
-    QCOMPARE(graphValues(w.scopePlot()->graphs().decay[0][0]).first(), plotY(40, 0));
-    QVERIFY(w.scopePlot()->graphs().decay[0][1]->data()->isEmpty());
-    w.form()->decaySlider->setValue(0);
+    QCOMPARE(graphValues(g->decay[0][0]).first(), plotY(40));
+    QVERIFY(g->decay[0][1]->data()->isEmpty());
+    ui->decaySlider->setValue(0);
     w.display()->scopeDataShow();
-    QVERIFY(w.scopePlot()->graphs().decay[0][0]->data()->isEmpty());
+    QVERIFY(g->decay[0][0]->data()->isEmpty());
     QCOMPARE(w.display()->history().count(0), 0);
+}
+
+void TestScopeDisplay::vectorsOffDrawsBothChannelsAsDots()
+{
+    ui->decaySlider->setValue(2);
+    for (uint16_t number : {1, 2, 3})
+        feed(*window, buildFrame({}, [number](int block, int i) { return block * 40 + (i + number) % 20; }));
+    QVERIFY(ui->checkBoxVectors->isChecked());
+    // The traces, references and decay graphs of CH1 and CH2 switch together.
+    QList<QCPGraph *> traces{g->ch1, g->ch2, g->ch1Reference, g->ch2Reference};
+    for (int k = 0; k < 9; ++k)
+        traces << g->decay[0][k] << g->decay[1][k];
+    for (bool vectors : {false, true}) {
+        ui->checkBoxVectors->click();
+        window->display()->scopeDataShow();
+        for (int k = 0; k < traces.size(); ++k) {
+            QVERIFY2(traces[k]->lineStyle() == (vectors ? QCPGraph::lsLine : QCPGraph::lsNone),
+                     qPrintable(QString::number(k)));
+            QVERIFY2(traces[k]->scatterStyle().shape() ==
+                         (vectors ? QCPScatterStyle::ssNone : QCPScatterStyle::ssDot),
+                     qPrintable(QString::number(k)));
+        }
+    }
 }
 
 void TestScopeDisplay::persistenceAccumulatesWithinBounds()
 {
     VeltoInterface &w = *window;
-    w.form()->checkBoxPersistence->setChecked(true);
-    w.form()->checkBoxFFTTrace->setChecked(true);
+    ui->checkBoxPersistence->setChecked(true);
+    ui->checkBoxFFTTrace->setChecked(true);
     const int depth = PersistenceAccumulator().depth();
     for (int k = 0; k < 3 * depth; ++k) {
         FrameShape shape;
@@ -429,89 +393,89 @@ void TestScopeDisplay::persistenceAccumulatesWithinBounds()
         feed(w, buildFrame(shape, [k](int, int i) { return (i + k) % 100 - 50; }));
     }
     // Every level seen lately is on the graph, and the graph stops growing.
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), depth * 768);
-    QCOMPARE(w.scopePlot()->graphs().fft[0]->data()->size(), depth * 128);
+    QCOMPARE(g->ch1->data()->size(), depth * 768);
+    QCOMPARE(g->fft[0]->data()->size(), depth * 128);
     QSet<double> atZero;
-    for (auto it = w.scopePlot()->graphs().ch1->data()->constBegin(); it != w.scopePlot()->graphs().ch1->data()->constEnd() && it->key == 0.0; ++it)
+    for (auto it = g->ch1->data()->constBegin(); it != g->ch1->data()->constEnd() && it->key == 0.0; ++it)
         atZero.insert(it->value);
     QCOMPARE(atZero.size(), depth);
     // The newest frame's value at key 0 is among them; one older than the depth is not.
-    QVERIFY(atZero.contains(plotY((3 * depth - 1) % 100 - 50, 0)));
-    QVERIFY(!atZero.contains(plotY((2 * depth - 1) % 100 - 50, 0)));
+    QVERIFY(atZero.contains(plotY((3 * depth - 1) % 100 - 50)));
+    QVERIFY(!atZero.contains(plotY((2 * depth - 1) % 100 - 50)));
     // Unchecked, the next drawn tick shows the live trace alone.
-    w.form()->checkBoxPersistence->setChecked(false);
+    ui->checkBoxPersistence->setChecked(false);
     w.display()->scopeDataShow(); // no redraw requested and no frame: nothing happens
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), depth * 768);
+    QCOMPARE(g->ch1->data()->size(), depth * 768);
     w.scopeState()->redrawRequested = true;
     w.display()->scopeDataShow();
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 768);
-    QCOMPARE(w.scopePlot()->graphs().fft[0]->data()->size(), 128);
+    QCOMPARE(g->ch1->data()->size(), 768);
+    QCOMPARE(g->fft[0]->data()->size(), 128);
 }
 
 void TestScopeDisplay::referencesFollowTheirSliders()
 {
     VeltoInterface &w = *window;
-    w.form()->checkBoxCHDTrace->setChecked(true);
-    w.form()->ch1PositionSlider->setValue(-128);
+    ui->checkBoxCHDTrace->setChecked(true);
+    ui->ch1PositionSlider->setValue(-128);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
     feed(w, buildFrame(shape, [](int block, int i) { return block == 2 ? 0xFF : (i % 20); }));
     // Nothing captured yet: the reference graphs stay empty even when shown.
-    w.form()->refCH1->setChecked(true);
-    w.form()->refLogic->setChecked(true);
+    ui->refCH1->setChecked(true);
+    ui->refLogic->setChecked(true);
     w.display()->scopeDataShow();
     w.scopeState()->redrawRequested = true;
     w.display()->scopeDataShow();
-    QVERIFY(w.scopePlot()->graphs().ch1Reference->data()->isEmpty());
+    QVERIFY(g->ch1Reference->data()->isEmpty());
 
-    w.form()->captureButton->click();
+    ui->captureButton->click();
     w.display()->scopeDataShow();
     // The capture slider may move the reference up to 128 units from either edge.
-    QCOMPARE(w.form()->ch1CaptureSlider->minimum(), 128 - (640 - 128));
-    QCOMPARE(w.form()->ch1CaptureSlider->maximum(), 1280 - 128 - (640 - 128));
-    QCOMPARE(w.form()->chdCaptureSlider->minimum(), 8 - 640);
-    QCOMPARE(w.form()->chdCaptureSlider->maximum(), 1280 - 248 - 640);
-    QCOMPARE(w.form()->ch1CaptureSlider->value(), 0);
-    const QVector<double> captured = graphValues(w.scopePlot()->graphs().ch1);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1Reference), captured);
+    QCOMPARE(ui->ch1CaptureSlider->minimum(), 128 - (640 - 128));
+    QCOMPARE(ui->ch1CaptureSlider->maximum(), 1280 - 128 - (640 - 128));
+    QCOMPARE(ui->chdCaptureSlider->minimum(), 8 - 640);
+    QCOMPARE(ui->chdCaptureSlider->maximum(), 1280 - 248 - 640);
+    QCOMPARE(ui->ch1CaptureSlider->value(), 0);
+    const QVector<double> captured = graphValues(g->ch1);
+    QCOMPARE(graphValues(g->ch1Reference), captured);
 
     // A new frame leaves the reference as captured; the slider moves it.
     shape.frameNumber = 2;
     feed(w, buildFrame(shape, [](int, int) { return 50; }));
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1Reference), captured);
-    w.form()->ch1CaptureSlider->setValue(32);
+    QCOMPARE(graphValues(g->ch1Reference), captured);
+    ui->ch1CaptureSlider->setValue(32);
     w.display()->scopeDataShow();
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1Reference).at(3), captured.at(3) + 32);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().logicReference[2]).at(0), 640.0 + 40.0 + 10.0);
-    QVERIFY(w.scopePlot()->graphs().ch2Reference->data()->isEmpty()); // not shown
-    w.form()->refCH1->setChecked(false);
+    QCOMPARE(graphValues(g->ch1Reference).at(3), captured.at(3) + 32);
+    QCOMPARE(graphValues(g->logicReference[2]).at(0), 640.0 + 40.0 + 10.0);
+    QVERIFY(g->ch2Reference->data()->isEmpty()); // not shown
+    ui->refCH1->setChecked(false);
     w.scopeState()->redrawRequested = true;
     w.display()->scopeDataShow();
-    QVERIFY(w.scopePlot()->graphs().ch1Reference->data()->isEmpty());
+    QVERIFY(g->ch1Reference->data()->isEmpty());
 }
 
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
 {
     VeltoInterface &w = *window;
-    w.form()->decaySlider->setValue(2);
-    w.form()->checkBoxCursorVertical->setChecked(true);
+    ui->decaySlider->setValue(2);
+    ui->checkBoxCursorVertical->setChecked(true);
     w.cursors()->cursorsVerticalChanged(true);
     QVERIFY(w.scopePlot()->items().vCursorHandle[0]->visible());
-    w.form()->xyMode->setChecked(true);
+    ui->xyMode->setChecked(true);
     w.interaction()->xyModeChanged();
     FrameShape shape;
     feed(w, buildFrame(shape, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
-    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
+    QVERIFY(g->ch2->data()->isEmpty());
     for (int k = 0; k < 9; ++k)
-        QVERIFY(w.scopePlot()->graphs().decay[0][k]->data()->isEmpty());
+        QVERIFY(g->decay[0][k]->data()->isEmpty());
     // Each point is (CH1 + 255, CH2's plot value); the graph sorts by key.
-    const QVector<double> keys = graphKeys(w.scopePlot()->graphs().ch1);
+    const QVector<double> keys = graphKeys(g->ch1);
     QCOMPARE(keys.size(), 768);
     QCOMPARE(keys.first(), -100.0 + 255.0);
     QCOMPARE(keys.last(), 99.0 + 255.0);
     // CH1 is −100 at samples 0, 200, 400 and 600, where CH2 is 0: plot value 640.
     int atMinimum = 0;
-    for (auto it = w.scopePlot()->graphs().ch1->data()->constBegin(); it != w.scopePlot()->graphs().ch1->data()->constEnd(); ++it) {
+    for (auto it = g->ch1->data()->constBegin(); it != g->ch1->data()->constEnd(); ++it) {
         if (it->key == 155.0) {
             QCOMPARE(it->value, 640.0);
             ++atMinimum;
@@ -526,35 +490,35 @@ void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
 void TestScopeDisplay::spectrumOfAConstantIsBinZero()
 {
     VeltoInterface &w = *window;
-    w.form()->radioButtonRect->click();
-    w.form()->checkBoxFFTTrace->setChecked(true);
-    w.form()->checkBoxFFTCH1->setChecked(true);
-    w.form()->checkBoxFFTCH2->setChecked(false);
+    ui->radioButtonRect->click();
+    ui->checkBoxFFTTrace->setChecked(true);
+    ui->checkBoxFFTCH1->setChecked(true);
+    ui->checkBoxFFTCH2->setChecked(false);
     FrameShape shape;
     feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? -10 : 5; }));
-    const QVector<double> bins = graphValues(w.scopePlot()->graphs().fft[0]);
+    const QVector<double> bins = graphValues(g->fft[0]);
     QCOMPARE(bins.size(), 128);
-    QCOMPARE(graphKeys(w.scopePlot()->graphs().fft[0]).at(127), 254.0);
+    QCOMPARE(graphKeys(g->fft[0]).at(127), 254.0);
     // The samples are read as signed: −10 gives the same magnitude as 10.
     QVERIFY(qAbs(bins.at(0) - 0.05 * 256 * 10 * std::sqrt(2.0)) < 1e-6);
     for (int k = 1; k < 128; ++k)
         QVERIFY(qAbs(bins.at(k)) < 1e-6);
-    QVERIFY(w.scopePlot()->graphs().fft[1]->data()->isEmpty());
+    QVERIFY(g->fft[1]->data()->isEmpty());
     // IQ draws one spectrum on the first graph and greys out the channel choice.
-    w.form()->checkBoxIQFFT->click();
-    QVERIFY(!w.form()->groupBoxPlot->isEnabled());
+    ui->checkBoxIQFFT->click();
+    QVERIFY(!ui->groupBoxPlot->isEnabled());
     w.display()->scopeDataShow();
-    QCOMPARE(w.scopePlot()->graphs().fft[0]->data()->size(), 128);
+    QCOMPARE(g->fft[0]->data()->size(), 128);
     // Unchecked, the spectrum disappears on the next drawn tick.
-    w.form()->checkBoxFFTTrace->click();
+    ui->checkBoxFFTTrace->click();
     w.display()->scopeDataShow();
-    QVERIFY(w.scopePlot()->graphs().fft[0]->data()->isEmpty());
+    QVERIFY(g->fft[0]->data()->isEmpty());
 }
 
 void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
 {
     VeltoInterface &w = *window;
-    w.form()->checkBoxCHDTrace->setChecked(true);
+    ui->checkBoxCHDTrace->setChecked(true);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
     const QByteArray live = buildFrame(shape, [](int, int) { return 1; });
@@ -565,14 +529,14 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
         wave << QVector<double>(768, 100.0 + v);
     w.display()->showLoadedWave(wave);
     feed(w, live);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).first(), 100.0);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch2).first(), 101.0);
-    QCOMPARE(graphValues(w.scopePlot()->graphs().logic[7]).first(), 109.0);
-    QVERIFY(w.scopePlot()->graphs().logicBase[7]->data()->isEmpty());
+    QCOMPARE(graphValues(g->ch1).first(), 100.0);
+    QCOMPARE(graphValues(g->ch2).first(), 101.0);
+    QCOMPARE(graphValues(g->logic[7]).first(), 109.0);
+    QVERIFY(g->logicBase[7]->data()->isEmpty());
     w.display()->clearLoadedWave();
 
     // Playback: three frames, then the time base in use before comes back.
-    w.form()->samplingSlider->setValue(8);
+    ui->samplingSlider->setValue(8);
     QVector<QVector<double>> queue;
     QVector<int> sampling;
     for (int frame = 0; frame < 3; ++frame) {
@@ -581,38 +545,39 @@ void TestScopeDisplay::loadedAndPlayedWavesReplaceTheLiveTraces()
         sampling << 3 + frame;
     }
     w.display()->playback().start(queue, sampling, 8);
-    w.form()->recordStatusLabel->setText(QStringLiteral("Load recorded wave"));
+    ui->recordStatusLabel->setText(QStringLiteral("Load recorded wave"));
     for (int frame = 0; frame < 3; ++frame) {
         w.scopeState()->redrawRequested = true;
         w.display()->scopeDataShow();
-        QCOMPARE(w.form()->samplingSlider->value(), 3 + frame);
-        QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).first(), 200.0 + 10 * frame);
-        QCOMPARE(graphValues(w.scopePlot()->graphs().logic[0]).first(), 202.0 + 10 * frame);
+        QCOMPARE(ui->samplingSlider->value(), 3 + frame);
+        QCOMPARE(graphValues(g->ch1).first(), 200.0 + 10 * frame);
+        QCOMPARE(graphValues(g->logic[0]).first(), 202.0 + 10 * frame);
     }
     QVERIFY(w.display()->playback().active());
     w.scopeState()->redrawRequested = true;
     w.display()->scopeDataShow();
     QVERIFY(!w.display()->playback().active());
-    QCOMPARE(w.form()->samplingSlider->value(), 8);
+    QCOMPARE(ui->samplingSlider->value(), 8);
     QCOMPARE(w.session()->usb().serialPort.samplingValue, 8);
-    QVERIFY(w.form()->recordStatusLabel->text().isEmpty());
-    QCOMPARE(graphValues(w.scopePlot()->graphs().ch1).first(), plotY(1, 0));
+    QVERIFY(ui->recordStatusLabel->text().isEmpty());
+    QCOMPARE(graphValues(g->ch1).first(), plotY(1));
 }
 
 void TestScopeDisplay::recordingTakesEveryNewFrame()
 {
     VeltoInterface &w = *window;
     w.display()->setRecording(true);
-    w.form()->samplingSlider->setValue(9);
+    ui->samplingSlider->setValue(9);
     FrameShape shape;
     shape.samples = 256;
-    w.form()->comboBoxADCBuffer->setCurrentIndex(0);
+    ui->comboBoxADCBuffer->setCurrentIndex(0);
     for (uint16_t number : {1, 2, 2, 3}) {
         shape.frameNumber = number;
         feed(w, buildFrame(shape, [](int block, int) { return block == 0 ? 0 : 64; }));
     }
     // Frame 2 came twice and is recorded once.
-    const QStringList blocks = w.display()->recording().split(QStringLiteral("----------"), Qt::SkipEmptyParts);
+    const QStringList blocks =
+        w.display()->recording().split(QStringLiteral("----------"), Qt::SkipEmptyParts);
     QCOMPARE(blocks.size(), 3);
     for (const QString &block : blocks) {
         QVERIFY(block.startsWith(QStringLiteral("9<*>\nCH1,640,640,")));
@@ -624,10 +589,10 @@ void TestScopeDisplay::recordingTakesEveryNewFrame()
 void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
 {
     VeltoInterface &w = *window;
-    w.form()->checkBoxCHDTrace->setChecked(true);
-    w.form()->checkBoxFFTTrace->setChecked(true);
-    w.form()->decaySlider->setValue(8);
-    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+    ui->checkBoxCHDTrace->setChecked(true);
+    ui->checkBoxFFTTrace->setChecked(true);
+    ui->decaySlider->setValue(8);
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
     const int expected = Frames::scopeFrameLength(Frames::Ch1 | Frames::Ch2 | Frames::Chd, 768);
     QRandomGenerator random(20261206);
     QByteArray bytes(LibUsbDevice::bufferSize, '\0');
@@ -653,7 +618,7 @@ void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
             QCOMPARE(w.display()->frame(), bytes.left(length));
         else
             QCOMPARE(w.display()->frame(), before);
-        for (QCPGraph *graph : {w.scopePlot()->graphs().ch1, w.scopePlot()->graphs().ch2, w.scopePlot()->graphs().fft[0]})
+        for (QCPGraph *graph : {g->ch1, g->ch2, g->fft[0]})
             for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
                 QVERIFY(std::isfinite(it->value));
     }
@@ -662,7 +627,6 @@ void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
 void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
 {
     VeltoInterface &w = *window;
-    Ui::VeltoInterface *ui = w.form();
     ui->checkBoxCHDTrace->setChecked(true);
     ui->decaySlider->setValue(ui->decaySlider->maximum());
     ui->intensitySlider->setValue(ui->intensitySlider->maximum());
@@ -684,15 +648,15 @@ void TestScopeDisplay::slidersAtTheirLimitsDrawFiniteTraces()
         shape.samples = n;
         shape.frameNumber = high ? 7 : 8;
         feed(w, buildFrame(shape, [high](int block, int i) {
-            return block == 2 ? (i & 1 ? 0xFF : 0) : (high ? 127 : -128);
-        }));
+                 return block == 2 ? (i & 1 ? 0xFF : 0) : (high ? 127 : -128);
+             }));
         QCOMPARE(n, 3840);
         QCOMPARE(w.scopeState()->samplesPerChannel, n);
-        QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), n);
+        QCOMPARE(g->ch1->data()->size(), n);
         QCOMPARE(w.scopePlot()->plot()->xAxis->range().upper, 2.0 * n);
-        const double top = graphValues(w.scopePlot()->graphs().ch1).first();
+        const double top = graphValues(g->ch1).first();
         QCOMPARE(top, plotY(high ? 127 : -128, ui->ch1PositionSlider->value()));
-        for (const QCPGraph *graph : w.scopePlot()->graphs().all)
+        for (const QCPGraph *graph : g->all)
             for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
                 QVERIFY(std::isfinite(it->key) && std::isfinite(it->value));
     }

@@ -1,50 +1,27 @@
 // The scope end to end on the virtual bench: the generator loops back into
 // CH1, and what the window draws and measures is what the bench produced.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "common/testsupport.h"
-#include "device/virtual/virtualusbbackend.h"
-#include "ui_veltointerface.h"
+#include "common/windowtest.h"
 #include "widgets/multimeterdisplay.h"
-
-#include <qcustomplot.h>
 
 #include <QtTest>
 
 #include <algorithm>
+#include <numeric>
 
-namespace {
+namespace
+{
 struct Spread {
-    double minimum = 0;
-    double maximum = 0;
-    double mean = 0;
-    int count = 0;
+    double minimum, maximum, mean;
+    int count;
 };
 
 Spread spreadOf(const QCPGraph *graph)
 {
-    Spread s;
-    double sum = 0;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
-        if (s.count == 0)
-            s.minimum = s.maximum = it->value;
-        s.minimum = std::min(s.minimum, it->value);
-        s.maximum = std::max(s.maximum, it->value);
-        sum += it->value;
-        ++s.count;
-    }
-    s.mean = s.count ? sum / s.count : 0;
-    return s;
+    const QVector<double> v = graphValues(graph);
+    if (v.isEmpty())
+        return {0, 0, 0, 0};
+    const auto range = std::minmax_element(v.begin(), v.end());
+    return {*range.first, *range.second, std::accumulate(v.begin(), v.end(), 0.0) / v.size(), v.size()};
 }
 
 // Waits for `ticks` more drawn frames, so that what is checked was drawn
@@ -60,23 +37,16 @@ class TestScopeLive : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { useVirtualBench(); }
     void generatorLoopbackIsDrawnAndMeasured();
     void screenshots();
 };
-
-void TestScopeLive::initTestCase()
-{
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
-}
 
 void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 {
     VeltoInterface w;
     w.session()->setScopeStartDelay(20);
-    virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(w.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(w));
     QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
 
     // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
@@ -103,7 +73,9 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
              qPrintable(QStringLiteral("measured %1 Hz, produced %2 Hz").arg(measured).arg(produced)));
     // The automatic cursors span one period on the plot: 16 samples, 32 units.
     QVERIFY2(qAbs(qAbs(w.cursors()->vertical().positionB - w.cursors()->vertical().positionA) - 32) <= 2,
-             qPrintable(QStringLiteral("%1 .. %2").arg(w.cursors()->vertical().positionA).arg(w.cursors()->vertical().positionB)));
+             qPrintable(QStringLiteral("%1 .. %2")
+                            .arg(w.cursors()->vertical().positionA)
+                            .arg(w.cursors()->vertical().positionB)));
     QVERIFY(w.scopePlot()->items().labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
 
     const Spread atGain3 = spreadOf(w.scopePlot()->graphs().ch1);
@@ -119,14 +91,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
     QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
 
-    // The position moves the drawn trace and nothing goes to the instrument.
     trace.clear();
-    const int position = w.form()->ch1PositionSlider->value();
-    w.form()->ch1PositionSlider->setValue(position + 64);
-    QVERIFY(waitFrames(w, 3));
-    QVERIFY(qAbs(spreadOf(w.scopePlot()->graphs().ch1).mean - (atGain4.mean + 64)) < 6.0);
-    QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
-
     // A larger buffer: the instrument is told, and the frames grow.
     QVERIFY(w.form()->comboBoxADCBuffer->count() >= 5);
     w.form()->comboBoxADCBuffer->setCurrentIndex(4);
@@ -161,8 +126,7 @@ void TestScopeLive::screenshots()
     w.resize(1600, 1000);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(w.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(w));
     w.form()->checkBoxAWGEnable->click();
     w.session()->sendMainConfiguration(30, 116);
     w.form()->ch1GainSlider->setValue(3);

@@ -1,144 +1,111 @@
 // The trigger controls through the window on the virtual instrument.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "common/testsupport.h"
-#include "device/virtual/virtualusbbackend.h"
-#include "ui_veltointerface.h"
+#include "common/windowtest.h"
 
 #include <QtTest>
+
+#include <memory>
 
 class TestTriggerControls : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void modeAndTypeMakeTheControlByte();
-    void logicSourceFallsBackToRisingEdge();
-    void invertTurnsTheEdgeOver();
-    void timesAndRunControl();
+    std::unique_ptr<VeltoInterface> window;
+    Ui::VeltoInterface *ui = nullptr;
 
-private:
-    void connectWindow(VeltoInterface &window);
+private slots:
+    void initTestCase()
+    {
+        useVirtualBench();
+        window.reset(new VeltoInterface);
+        ui = window->form();
+        QVERIFY(connectToBench(*window));
+    }
+    void cleanupTestCase() { window.reset(); }
+    void modeAndTypeMakeTheControlByte_data();
+    void modeAndTypeMakeTheControlByte();
+    void singleWaitsTheOthersRestart();
+    void timesTravelInTheirUnits_data();
+    void timesTravelInTheirUnits();
+    void runControl();
 };
 
-void TestTriggerControls::initTestCase()
+// Each row clicks one button after the rows before it, from the form's free
+// running rising edge (0x81); the high nibble is the type, the low the mode.
+void TestTriggerControls::modeAndTypeMakeTheControlByte_data()
 {
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
-}
-
-void TestTriggerControls::connectWindow(VeltoInterface &window)
-{
-    virtualBench().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<bool>("forceEnabled");
+    QTest::newRow("start") << QString() << 0x81 << false;
+    QTest::newRow("falling") << "radioButtonFallingEdge" << 0x91 << false;
+    QTest::newRow("normal") << "radioButtonNormal" << 0x92 << true;
+    QTest::newRow("window") << "radioButtonWindow" << 0x42 << true;
+    QTest::newRow("dual") << "radioButtonDual" << 0x02 << true;
+    QTest::newRow("negative slope") << "radioButtonNegativeSlope" << 0x32 << true;
+    QTest::newRow("free") << "radioButtonFree" << 0x31 << false;
 }
 
 void TestTriggerControls::modeAndTypeMakeTheControlByte()
 {
-    VeltoInterface window;
-    connectWindow(window);
-    // Free running on the rising edge, as the form starts.
-    QCOMPARE(virtualBench().configurationEntry(7), 0x81);
-    QVERIFY(!window.form()->forceButton->isEnabled());
+    QFETCH(QString, button);
+    QFETCH(int, byte);
+    QFETCH(bool, forceEnabled);
+    if (!button.isEmpty()) {
+        QAbstractButton *widget = window->findChild<QAbstractButton *>(button);
+        QVERIFY(widget);
+        widget->click();
+    }
+    QCOMPARE(virtualBench().configurationEntry(7), byte);
+    QCOMPARE(ui->forceButton->isEnabled(), forceEnabled);
+}
 
-    window.form()->radioButtonFallingEdge->click();
-    QCOMPARE(virtualBench().configurationEntry(7), 0x91);
-    window.form()->radioButtonNormal->click();
-    QCOMPARE(virtualBench().configurationEntry(7), 0x92);
-    QVERIFY(window.form()->forceButton->isEnabled());
-    window.form()->radioButtonWindow->click();
-    QCOMPARE(virtualBench().configurationEntry(7), 0x42);
-    window.form()->radioButtonDual->click();
-    QCOMPARE(virtualBench().configurationEntry(7), 0x02);
-    window.form()->radioButtonNegativeSlope->click();
-    QCOMPARE(virtualBench().configurationEntry(7), 0x32);
-
-    // Single does not restart the acquisition by itself; the other modes do.
-    window.session()->sendScopeStop();
+void TestTriggerControls::singleWaitsTheOthersRestart()
+{
+    window->session()->sendScopeStop();
     TraceCapture trace;
-    window.form()->radioButtonSingle->click();
+    ui->radioButtonSingle->click();
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x44 2 ")).isEmpty());
-    window.form()->radioButtonAuto->click();
+    ui->radioButtonAuto->click();
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x44 2 ")).size(), 1);
-    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("STOP"));
+    QCOMPARE(ui->stopButton->text(), QStringLiteral("STOP"));
 }
 
-void TestTriggerControls::logicSourceFallsBackToRisingEdge()
+void TestTriggerControls::timesTravelInTheirUnits_data()
 {
-    VeltoInterface window;
-    connectWindow(window);
-    window.form()->radioButtonWindow->click();
-    window.form()->comboBoxTrigSource->setCurrentIndex(5); // "Bit 3"
-    QCOMPARE(virtualBench().configurationEntry(8), 5);
-    QVERIFY(window.form()->radioButtonRisingEdge->isChecked());
-    QCOMPARE(virtualBench().configurationEntry(7) & 0xF0, 0x80);
-    for (QRadioButton *button : {window.form()->radioButtonPositiveSlope, window.form()->radioButtonNegativeSlope,
-                                 window.form()->radioButtonWindow})
-        QVERIFY(!button->isEnabled());
-    QVERIFY(window.form()->radioButtonDual->isEnabled());
-    window.form()->comboBoxTrigSource->setCurrentIndex(10); // "EXT"
-    QVERIFY(!window.form()->radioButtonWindow->isEnabled());
-    window.form()->comboBoxTrigSource->setCurrentIndex(11); // "Schmitt"
-    QVERIFY(!window.form()->radioButtonWindow->isEnabled());
-    window.form()->comboBoxTrigSource->setCurrentIndex(1); // "CH2"
-    QCOMPARE(virtualBench().configurationEntry(8), 1);
-    for (QRadioButton *button : {window.form()->radioButtonPositiveSlope, window.form()->radioButtonNegativeSlope,
-                                 window.form()->radioButtonWindow})
-        QVERIFY(button->isEnabled());
+    QTest::addColumn<QString>("spinBox");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("expected");
+    // The automatic time-out counts 40.96 ms units, less one.
+    QTest::newRow("auto 1 s") << "doubleSpinBoxTrigAuto" << 1.0 << 20 << 23;
+    QTest::newRow("auto one unit") << "doubleSpinBoxTrigAuto" << 0.04096 << 20 << 0;
+    QTest::newRow("hold-off") << "doubleSpinBoxTrigHold" << 100.0 << 15 << 100;
 }
 
-void TestTriggerControls::invertTurnsTheEdgeOver()
+void TestTriggerControls::timesTravelInTheirUnits()
 {
-    VeltoInterface window;
-    connectWindow(window);
-    window.form()->comboBoxTrigSource->setCurrentIndex(0);
-    window.trigger()->model().triggerSetPosition(window.trigger()->model().current().position, 40);
-    QVERIFY(window.form()->radioButtonRisingEdge->isChecked());
+    QFETCH(QString, spinBox);
+    QFETCH(double, value);
+    QFETCH(int, entry);
+    QFETCH(int, expected);
     TraceCapture trace;
-    window.form()->checkBoxCH1Invert->click();
-    QVERIFY(window.form()->radioButtonFallingEdge->isChecked());
-    QCOMPARE(window.trigger()->model().current().level, -40);
-    QCOMPARE(virtualBench().configurationEntry(17), -40);
-    QCOMPARE(virtualBench().configurationEntry(7) & 0xF0, 0x90);
-    // CH2 inverted while CH1 is the source leaves the trigger alone.
-    window.form()->checkBoxCH2Invert->click();
-    QVERIFY(window.form()->radioButtonFallingEdge->isChecked());
-    QCOMPARE(window.trigger()->model().current().level, -40);
+    window->findChild<QDoubleSpinBox *>(spinBox)->setValue(value);
+    QCOMPARE(virtualBench().configurationEntry(entry), expected);
+    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 %1 %2 0 0").arg(entry).arg(expected)).size(), 1);
 }
 
-void TestTriggerControls::timesAndRunControl()
+void TestTriggerControls::runControl()
 {
-    VeltoInterface window;
-    connectWindow(window);
-    window.form()->doubleSpinBoxTrigAuto->setValue(1.0);
-    QCOMPARE(virtualBench().configurationEntry(20), 23);
-    window.form()->doubleSpinBoxTrigAuto->setValue(0.04096);
-    QCOMPARE(virtualBench().configurationEntry(20), 0);
-    window.form()->doubleSpinBoxTrigHold->setValue(100);
-    QCOMPARE(virtualBench().configurationEntry(15), 100);
     // The post-trigger count matches the buffer: 768 samples minus the position.
-    QCOMPARE(virtualBench().configurationEntry(16), 768 - window.trigger()->model().current().position);
-
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->stopButton->text(), QStringLiteral("STOP"), 5000);
-    window.form()->stopButton->click();
-    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("START"));
-    QVERIFY(!virtualBench().scopeRunning());
-    window.form()->stopButton->click();
-    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("STOP"));
-    QVERIFY(virtualBench().scopeRunning());
+    QCOMPARE(virtualBench().configurationEntry(16), 768 - window->trigger()->model().current().position);
+    QTRY_COMPARE_WITH_TIMEOUT(ui->stopButton->text(), QStringLiteral("STOP"), 5000);
+    for (bool running : {false, true}) {
+        ui->stopButton->click();
+        QCOMPARE(ui->stopButton->text(), running ? QStringLiteral("STOP") : QStringLiteral("START"));
+        QCOMPARE(virtualBench().scopeRunning(), running);
+    }
     TraceCapture trace;
-    window.form()->radioButtonNormal->click();
-    window.form()->forceButton->click();
+    ui->radioButtonNormal->click();
+    ui->forceButton->click();
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x44 4 ")).size(), 1);
 }
 

@@ -1,22 +1,8 @@
 // The colour themes on the real window: the pens each theme puts on the
 // graphs, the custom theme dialog that changes nothing until "Apply", what
 // "Apply" keeps for the next start, and stored themes that cannot be read.
-#include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "instruments/generatorcontrols.h"
-#include "scope/channelcontrols.h"
-#include "scope/cursorcontrols.h"
-#include "scope/plotinteraction.h"
-#include "scope/scopedisplay.h"
-#include "scope/scopeplot.h"
-#include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
-#include "scope/triggercontrols.h"
-#include "common/testsupport.h"
-#include "device/virtual/virtualusbbackend.h"
+#include "common/windowtest.h"
 #include "ui/customtheme.h"
-#include "ui_veltointerface.h"
 
 #include <qcustomplot.h>
 
@@ -25,7 +11,8 @@
 #include <QSettings>
 #include <QtTest>
 
-namespace {
+namespace
+{
 QPushButton *colourButton(CustomTheme *dialog, const QString &name)
 {
     for (QPushButton *button : dialog->findChildren<QPushButton *>())
@@ -33,19 +20,14 @@ QPushButton *colourButton(CustomTheme *dialog, const QString &name)
             return button;
     return nullptr;
 }
-
-QPushButton *buttonNamed(CustomTheme *dialog, const QString &text)
-{
-    return colourButton(dialog, text);
-}
 } // namespace
 
 class TestThemeWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase() { useVirtualBench(); }
+    void init() { QSettings().clear(); }
     void darkAndLightPens();
     void customWaitsForApplyAndIsKept();
     void customThemeAtStart();
@@ -54,59 +36,51 @@ private slots:
     void screenshots();
 };
 
-void TestThemeWindow::initTestCase()
-{
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
-}
-
-void TestThemeWindow::init()
-{
-    QSettings().clear();
-}
-
 void TestThemeWindow::darkAndLightPens()
 {
     VeltoInterface window;
+    const ScopeGraphs &g = window.scopePlot()->graphs();
     // Dark at start: bits in reds, filled down to their baselines at alpha 35.
-    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(150, 150, 150));
+    QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(g.ch2->pen().color(), QColor(150, 150, 150));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
     for (int bit = 0; bit < 8; ++bit) {
         const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->pen().color(), colour);
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->pen().widthF(), 1.5);
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->channelFillGraph(), window.scopePlot()->graphs().logicBase[bit]);
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->brush().color().rgb(), colour.rgb());
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->brush().color().alpha(), 35);
-        QCOMPARE(window.scopePlot()->graphs().logicBase[bit]->pen().color().alpha(), 35);
-        QCOMPARE(window.scopePlot()->graphs().logicReference[bit]->pen().color(), QColor(Qt::blue));
+        QCOMPARE(g.logic[bit]->pen().color(), colour);
+        QCOMPARE(g.logic[bit]->pen().widthF(), 1.5);
+        QCOMPARE(g.logic[bit]->channelFillGraph(), g.logicBase[bit]);
+        QCOMPARE(g.logic[bit]->brush().color().rgb(), colour.rgb());
+        QCOMPARE(g.logic[bit]->brush().color().alpha(), 35);
+        QCOMPARE(g.logicBase[bit]->pen().color().alpha(), 35);
+        QCOMPARE(g.logicReference[bit]->pen().color(), QColor(Qt::blue));
     }
     QCOMPARE(window.scopePlot()->items().labelDeltaTime->color(), QColor(QStringLiteral("#4be51c")));
     QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().style(), Qt::DotLine);
     QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
-    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(), QStringLiteral("QLabel { background-color : #969696; }"));
+    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
+             QStringLiteral("QLabel { background-color : #969696; }"));
 
     window.scopePlot()->displayThemeChanged(1);
-    QCOMPARE(window.scopePlot()->graphs().logic[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.scopePlot()->graphs().logic[0]->pen().color(), QColor(4, 0, 255));
-    QCOMPARE(window.scopePlot()->graphs().logicBase[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().widthF(), 2.0);
-    QCOMPARE(window.scopePlot()->graphs().fft[0]->pen().color(), QColor(QStringLiteral("#2a50fd")));
+    QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
+    QCOMPARE(g.logic[0]->pen().color(), QColor(4, 0, 255));
+    QCOMPARE(g.logicBase[7]->pen().color(), QColor(144, 7, 220));
+    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+    QCOMPARE(g.ch2->pen().widthF(), 2.0);
+    QCOMPARE(g.fft[0]->pen().color(), QColor(QStringLiteral("#2a50fd")));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
     QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
     QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
     QCOMPARE(window.scopePlot()->items().labelVoltA->color(), QColor(Qt::red));
-    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(), QStringLiteral("QLabel { background-color : #ff0000; }"));
+    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
+             QStringLiteral("QLabel { background-color : #ff0000; }"));
     // Decay graphs take the theme's hue at the intensity slider's lightness.
     for (int k = 0; k < 9; ++k)
-        QCOMPARE(window.scopePlot()->graphs().decay[0][k]->pen().color().alpha(), 255);
+        QCOMPARE(g.decay[0][k]->pen().color().alpha(), 255);
 
     // A theme number that does not exist changes no colour.
     MessageCapture log;
     window.scopePlot()->displayThemeChanged(7);
-    QCOMPARE(window.scopePlot()->graphs().logic[7]->pen().color(), QColor(144, 7, 220));
+    QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
     QVERIFY(log.contains(QStringLiteral("Theme 7")));
 }
@@ -114,11 +88,12 @@ void TestThemeWindow::darkAndLightPens()
 void TestThemeWindow::customWaitsForApplyAndIsKept()
 {
     VeltoInterface window;
+    const ScopeGraphs &g = window.scopePlot()->graphs();
     CustomTheme *dialog = window.scopePlot()->customThemeDialog();
     window.scopePlot()->displayThemeChanged(2);
     QVERIFY(dialog->isVisible());
     // Nothing changes on the plot until "Apply".
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(150, 150, 150));
+    QCOMPARE(g.ch2->pen().color(), QColor(150, 150, 150));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
 
     // "BIT 3 REF" made green: only the bit-3 reference colour changes.
@@ -131,19 +106,19 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     QVERIFY(bit3ref);
     bit3ref->click();
     QCOMPARE(offered, QColor(Qt::blue));
-    QCOMPARE(window.scopePlot()->graphs().logicReference[3]->pen().color(), QColor(Qt::blue));
-    QPushButton *apply = buttonNamed(dialog, QStringLiteral("Apply"));
+    QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
+    QPushButton *apply = colourButton(dialog, QStringLiteral("Apply"));
     QVERIFY(apply);
     apply->click();
     QVERIFY(!dialog->isVisible());
     for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(window.scopePlot()->graphs().logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+        QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
     for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(window.scopePlot()->graphs().logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
+        QCOMPARE(g.logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
     // The custom defaults: CH2 red, the background black.
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.scopePlot()->graphs().ch1Reference->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.scopePlot()->graphs().ch2Reference->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+    QCOMPARE(g.ch1Reference->pen().color(), QColor(Qt::red));
+    QCOMPARE(g.ch2Reference->pen().color(), QColor(75, 229, 28));
 
     // Kept in the store under the theme's keys.
     QSettings store;
@@ -158,17 +133,17 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     dialog->chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
     colourButton(dialog, QStringLiteral("CH1"))->click();
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
-    buttonNamed(dialog, QStringLiteral("Cancel"))->click();
-    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(75, 229, 28));
+    colourButton(dialog, QStringLiteral("Cancel"))->click();
+    QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(75, 229, 28));
 
     // Back to a built-in theme and custom again: the stored colours return.
     window.scopePlot()->displayThemeChanged(1);
-    QCOMPARE(window.scopePlot()->graphs().logicReference[3]->pen().color(), QColor(Qt::blue));
+    QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
     window.scopePlot()->displayThemeChanged(2);
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
-    buttonNamed(dialog, QStringLiteral("Apply"))->click();
-    QCOMPARE(window.scopePlot()->graphs().logicReference[3]->pen().color(), QColor(Qt::green));
+    colourButton(dialog, QStringLiteral("Apply"))->click();
+    QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::green));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
 }
 
@@ -186,7 +161,8 @@ void TestThemeWindow::customThemeAtStart()
         colours.save(store);
     }
     VeltoInterface window;
-    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(10, 20, 30));
+    const ScopeGraphs &g = window.scopePlot()->graphs();
+    QCOMPARE(g.ch1->pen().color(), QColor(10, 20, 30));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(250, 250, 240));
     QCoreApplication::processEvents();
     // The custom colours are on the plot already: starting does not open the dialog.
@@ -206,21 +182,23 @@ void TestThemeWindow::unreadableStoredThemes()
     }
     MessageCapture log;
     VeltoInterface window;
+    const ScopeGraphs &g = window.scopePlot()->graphs();
     window.scopePlot()->displayThemeChanged(2);
     QVERIFY(log.contains(QStringLiteral("\"not a colour\" under \"ch1\"")));
-    buttonNamed(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
+    colourButton(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
     // Unreadable colours keep their defaults; the readable one is taken.
-    QCOMPARE(window.scopePlot()->graphs().ch1->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(window.scopePlot()->graphs().ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.scopePlot()->graphs().logic[3]->pen().color(), QColor(225, 34, 4));
+    QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
+    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+    QCOMPARE(g.logic[3]->pen().color(), QColor(225, 34, 4));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
     QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
-    QVERIFY(window.scopePlot()->graphs().ch1->pen().color().isValid());
+    QVERIFY(g.ch1->pen().color().isValid());
 
     // A marker that is not the number, or not a number at all: the defaults.
     QSettings().setValue(QStringLiteral("isThemeSet"), QStringLiteral("yes"));
     window.scopePlot()->displayThemeChanged(2);
-    QCOMPARE(window.scopePlot()->customThemeDialog()->colors()->colorAt(QStringLiteral("CH2")), QColor(Qt::red));
+    QCOMPARE(window.scopePlot()->customThemeDialog()->colors()->colorAt(QStringLiteral("CH2")),
+             QColor(Qt::red));
     window.scopePlot()->customThemeDialog()->reject();
 }
 
@@ -228,12 +206,14 @@ void TestThemeWindow::idealForeground()
 {
     VeltoInterface window;
     CustomTheme *dialog = window.scopePlot()->customThemeDialog();
-    QCOMPARE(dialog->idealForegroundColor(Qt::white), QStringLiteral("#000000"));
-    QCOMPARE(dialog->idealForegroundColor(QColor(0, 0, 255)), QStringLiteral("#ffffff"));
-    QCOMPARE(dialog->idealForegroundColor(QColor(200, 200, 200)), QStringLiteral("#000000"));
     // White text up to a luminance of 150, black above.
-    QCOMPARE(dialog->idealForegroundColor(QColor(150, 150, 150)), QStringLiteral("#ffffff"));
-    QCOMPARE(dialog->idealForegroundColor(QColor(152, 152, 152)), QStringLiteral("#000000"));
+    const QPair<QColor, QString> cases[] = {{Qt::white, "#000000"},
+                                            {QColor(0, 0, 255), "#ffffff"},
+                                            {QColor(200, 200, 200), "#000000"},
+                                            {QColor(150, 150, 150), "#ffffff"},
+                                            {QColor(152, 152, 152), "#000000"}};
+    for (const auto &c : cases)
+        QCOMPARE(dialog->idealForegroundColor(c.first), c.second);
 }
 
 // Pictures of the three themes with everything the themes colour on the
@@ -250,8 +230,7 @@ void TestThemeWindow::screenshots()
     window.resize(1600, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    VirtualUsbBackend::shared().instrument().setAttached(true);
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+    QVERIFY(connectToBench(window));
     window.form()->samplingSlider->setValue(7);
     window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
     window.form()->checkBoxCursorVertical->click();
@@ -284,7 +263,7 @@ void TestThemeWindow::screenshots()
     colours->setColor(QStringLiteral("GRID"), QColor(90, 100, 140));
     colours->setColor(QStringLiteral("LABELS"), QColor(255, 255, 255));
     colours->setColor(QStringLiteral("BIT 3"), QColor(0, 255, 0));
-    buttonNamed(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
+    colourButton(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
     shoot(QStringLiteral("velto-custom.png"));
 }
 
