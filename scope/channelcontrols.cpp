@@ -450,6 +450,6 @@ void ScopeChannels::sendMixedControls()
 
 uint8_t ScopeChannels::scopeTraceMask() const
 {
-    return Frames::channelMaskFor(ui->checkBoxCH1Trace->isChecked(), ui->checkBoxCH2Trace->isChecked(),
-                                  ui->checkBoxCHDTrace->isChecked());
+    const ScopeSettings &s = state->settings;
+    return Frames::channelMaskFor(s.ch1Trace, s.ch2Trace, s.logicTrace);
 }
