@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -75,8 +76,8 @@ Reference referencePeriod(const Samples &s)
 
 int measure(const Samples &s, mmzeros_t *zeros)
 {
-    const SampleExtremes e = sampleExtremes(s.data(), int(s.size()));
-    return scopeGetMeasureFrequency(s.data(), int(s.size()), e.minimum, e.maximum, zeros);
+    const auto e = std::minmax_element(s.begin(), s.end());
+    return scopeGetMeasureFrequency(s.data(), int(s.size()), *e.first, *e.second, zeros);
 }
 
 } // namespace
@@ -101,7 +102,6 @@ private slots:
     void horizontalCursorDrags();
     void horizontalCursorAutomaticPlacementAndLabels();
     void cursorTypesAndVisibility();
-    void tracerInterpolation();
 };
 
 void TestMeasurements::squareWavePeriodAndCrossings()
@@ -456,18 +456,6 @@ void TestMeasurements::cursorTypesAndVisibility()
     QCOMPARE(h.tracersShown(true).ch2, true);
     QCOMPARE(h.tracersShown(true).ch1, false);
     QCOMPARE(h.tracersShown(false).ch2, false);
-}
-
-void TestMeasurements::tracerInterpolation()
-{
-    const QVector<double> keys{0, 2, 4, 6};
-    const QVector<double> values{100, 200, 150, 150};
-    QCOMPARE(interpolatedValueAt(keys, values, 1), 150.0);
-    QCOMPARE(interpolatedValueAt(keys, values, 3), 175.0);
-    QCOMPARE(interpolatedValueAt(keys, values, 4), 150.0);
-    QCOMPARE(interpolatedValueAt(keys, values, -10), 100.0);
-    QCOMPARE(interpolatedValueAt(keys, values, 99), 150.0);
-    QCOMPARE(interpolatedValueAt({}, {}, 1), 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestMeasurements)

@@ -59,7 +59,6 @@ private slots:
     void randomBytesNeverCrash();
     void persistenceKeepsTheNewestDecayTraces();
     void referencesStayWhileTracesMove();
-    void automaticCursorsWrapIntoARolledTrace();
 };
 
 void TestTraceBuilder::samplesBecomePlotUnits()
@@ -411,20 +410,6 @@ void TestTraceBuilder::referencesStayWhileTracesMove()
     references.clear();
     QVERIFY(references.displayCh1(0).isEmpty());
     QVERIFY(references.displayLogic(1, 0).isEmpty());
-}
-
-void TestTraceBuilder::automaticCursorsWrapIntoARolledTrace()
-{
-    CursorPair p = vCursorAutoPositions(10, 50, 256, 0, false);
-    QCOMPARE(p.first, 20.0);
-    QCOMPARE(p.second, 100.0);
-    // Start 100: buffer position 10 is drawn at 166, 150 at 50.
-    p = vCursorAutoPositions(10, 150, 256, 100, true);
-    QCOMPARE(p.first, 332.0);
-    QCOMPARE(p.second, 100.0);
-    p = vCursorAutoPositions(100, 255, 256, 100, true);
-    QCOMPARE(p.first, 0.0);
-    QCOMPARE(p.second, 310.0);
 }
 
 QTEST_GUILESS_MAIN(TestTraceBuilder)
