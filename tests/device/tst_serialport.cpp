@@ -60,17 +60,16 @@ class TestSerialPort : public QObject
 {
     Q_OBJECT
 private slots:
-    void busyPortLeavesNoPort();
-    void markersAreRecognised();
+    void busyPortAndMarkers();
     void blockModeDeliversPayloadBetweenMarkers();
     void blockModeMarkersSplitAcrossPolls();
     void streamModeStoresOneSamplePerGroup();
     void streamFloodWithoutMarkersStaysInsidePayload();
-    void samplingCrossingRestartsAssembly();
+    void samplingBoundaryBetweenTenAndEleven();
     void closeStopsPolling();
 };
 
-void TestSerialPort::busyPortLeavesNoPort()
+void TestSerialPort::busyPortAndMarkers()
 {
     SerialPortConnection link;
     QSignalSpy status(&link, &SerialPortConnection::connectionStatus);
@@ -80,21 +79,13 @@ void TestSerialPort::busyPortLeavesNoPort()
     QVERIFY(link.port == nullptr);
     QVERIFY(!link.pollTimer.isActive());
     QVERIFY(!link.bytesAvailable());
-    // Writing with no port is harmless.
-    link.write(QStringLiteral("x"));
-    link.writeByteArray("y");
-}
+    link.writeByteArray("y"); // harmless without a port
 
-void TestSerialPort::markersAreRecognised()
-{
-    SerialPortConnection link;
     QVERIFY(link.checkIfStartOfFrame(blockStart.constData(), true));
     QVERIFY(!link.checkIfStartOfFrame(blockStart.constData(), false));
     QVERIFY(link.checkIfStartOfFrame(streamStart.constData(), false));
     QVERIFY(link.checkIfEndOfFrame(endMarker.constData()));
-    QVERIFY(!link.checkIfEndOfFrame(blockStart.constData()));
-    // Bytes above 127 are compared as unsigned.
-    const char high[3] = {char(0x8A), 0x0D, 0x37};
+    const char high[3] = {char(0x8A), 0x0D, 0x37}; // compared as unsigned
     QVERIFY(!link.checkIfEndOfFrame(high));
 }
 
@@ -104,7 +95,6 @@ void TestSerialPort::blockModeDeliversPayloadBetweenMarkers()
     QVERIFY(!pty.followerName.isEmpty());
     SerialPortConnection link;
     QVERIFY(link.connectToPort(pty.followerName));
-    QVERIFY(!link.portClosed);
     QVERIFY(link.pollTimer.isActive());
     QCOMPARE(link.pollTimer.interval(), 10);
     QVERIFY(!link.connectToPort(pty.followerName)); // already open
@@ -115,7 +105,6 @@ void TestSerialPort::blockModeDeliversPayloadBetweenMarkers()
     link.enabled = true;
     link.state = 0;
     QSignalSpy data(&link, &SerialPortConnection::newData);
-
     QByteArray payload;
     for (int i = 0; i < SerialPortConnection::payloadSize; ++i)
         payload.append(char(i * 7));
@@ -127,12 +116,8 @@ void TestSerialPort::blockModeDeliversPayloadBetweenMarkers()
     QCOMPARE(int(frame[769]), 0);
     QCOMPARE(int(frame[770]), 0xEE);
     QTRY_COMPARE_WITH_TIMEOUT(link.state, 0, 3000);
-
-    // A second frame follows the first.
     pty.send(blockStart + payload + endMarker);
     QTRY_COMPARE_WITH_TIMEOUT(data.count(), 2, 3000);
-    link.close();
-    QVERIFY(link.port == nullptr);
 }
 
 void TestSerialPort::blockModeMarkersSplitAcrossPolls()
@@ -146,32 +131,24 @@ void TestSerialPort::blockModeMarkersSplitAcrossPolls()
     link.enabled = true;
     link.state = 0;
     QSignalSpy data(&link, &SerialPortConnection::newData);
-
-    pty.send(blockStart.left(2));
-    settle(link, 2);
-    link.onReadyRead();
+    const auto poll = [&](const QByteArray &bytes, qint64 available) {
+        pty.send(bytes);
+        settle(link, available);
+        link.onReadyRead();
+    };
+    poll(blockStart.left(2), 2);
     QCOMPARE(link.state, 0); // two bytes are not a marker yet
-    pty.send(blockStart.mid(2));
-    settle(link, 3);
-    link.onReadyRead();
+    poll(blockStart.mid(2), 3);
     QCOMPARE(link.state, 1);
-
-    pty.send(QByteArray(500, 'a'));
-    settle(link, 500);
-    link.onReadyRead();
+    poll(QByteArray(500, 'a'), 500);
     QCOMPARE(data.count(), 0); // the payload is not complete
-    pty.send(QByteArray(268, 'b'));
-    settle(link, 768);
-    link.onReadyRead();
+    poll(QByteArray(268, 'b'), 768);
     QCOMPARE(data.count(), 1);
     QCOMPARE(link.state, 2);
     QCOMPARE(int(frame[0]), int('a'));
     QCOMPARE(int(frame[767]), int('b'));
-
     // A wrong group in state 2 is dropped and the next one tried.
-    pty.send(QByteArray("xyz") + endMarker);
-    settle(link, 6);
-    link.onReadyRead();
+    poll(QByteArray("xyz") + endMarker, 6);
     QCOMPARE(link.state, 2);
     link.onReadyRead();
     QCOMPARE(link.state, 0);
@@ -187,21 +164,16 @@ void TestSerialPort::streamModeStoresOneSamplePerGroup()
     link.frameBuffer = frame;
     link.enabled = true;
     link.setSamplingValue(11);
-    QCOMPARE(link.state, 0);
     QSignalSpy data(&link, &SerialPortConnection::newData);
-
     // Groups before the start marker are not stored.
     pty.send(QByteArray("\x09\x09\x09", 3) + streamStart + QByteArray("\x01\x02\x03\x04\x05\x06", 6) + endMarker);
     settle(link, 15);
     link.onReadyRead();
     QCOMPARE(data.count(), 2);
     QCOMPARE(data.at(0).at(0).toInt(), 3);
-    QCOMPARE(int(frame[0]), 1);
-    QCOMPARE(int(frame[256]), 2);
-    QCOMPARE(int(frame[512]), 3);
-    QCOMPARE(int(frame[1]), 4);
-    QCOMPARE(int(frame[257]), 5);
-    QCOMPARE(int(frame[513]), 6);
+    const int lanes[6] = {frame[0], frame[256], frame[512], frame[1], frame[257], frame[513]};
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(lanes[i], i + 1);
     QCOMPARE(link.writeIndex, 0); // the end marker rewinds
     QCOMPARE(int(frame[2]), 0);
 }
@@ -218,13 +190,11 @@ void TestSerialPort::streamFloodWithoutMarkersStaysInsidePayload()
     link.enabled = true;
     link.setSamplingValue(15);
     QSignalSpy data(&link, &SerialPortConnection::newData);
-    pty.send(streamStart);
-    QByteArray flood;
+    QByteArray flood = streamStart;
     for (int i = 0; i < 1000; ++i)
         flood.append(char(i & 0x7F)).append(char(0x20)).append(char(0x21));
     pty.send(flood);
-    int polls = 0;
-    while (data.count() < 1000 && polls++ < 400) {
+    for (int polls = 0; data.count() < 1000 && polls < 400; ++polls) {
         link.port->waitForReadyRead(5);
         link.onReadyRead();
     }
@@ -236,32 +206,63 @@ void TestSerialPort::streamFloodWithoutMarkersStaysInsidePayload()
         QCOMPARE(int(frame[i]), 0xEE);
 }
 
-void TestSerialPort::samplingCrossingRestartsAssembly()
+void TestSerialPort::samplingBoundaryBetweenTenAndEleven()
 {
+    // Up to 10 the link reads 768-byte blocks, from 11 a stream of three-byte
+    // groups; crossing the boundary either way restarts the assembly and drops
+    // what was pending; moving on one side changes nothing.
     PseudoTerminal pty;
     SerialPortConnection link;
     QVERIFY(link.connectToPort(pty.followerName));
     link.pollTimer.stop();
-    link.setSamplingValue(5);
-    link.writeIndex = 17;
-    link.state = 1;
-    pty.send(QByteArray(30, 'q'));
-    settle(link, 30);
-    link.setSamplingValue(20);
-    QCOMPARE(link.writeIndex, 0);
-    QCOMPARE(link.state, 0);
-    QCOMPARE(link.samplingValue, 20);
-    QVERIFY(!link.bytesAvailable()); // flushed
-
-    link.state = 1;
-    link.writeIndex = 9;
+    unsigned char frame[SerialPortConnection::deliveredLength] = {};
+    link.frameBuffer = frame;
+    link.enabled = true;
+    QSignalSpy data(&link, &SerialPortConnection::newData);
+    const auto pending = [&](int n) {
+        pty.send(QByteArray(n, 'q'));
+        settle(link, n);
+    };
     link.setSamplingValue(10);
+    link.state = 1;
+    link.writeIndex = 17;
+    pending(30);
+    link.setSamplingValue(11);
     QCOMPARE(link.state, 0);
-    QCOMPARE(link.writeIndex, 9); // only the crossing into stream mode rewinds
-    // Staying on one side changes nothing but the value.
+    QCOMPARE(link.writeIndex, 0);
+    QVERIFY(!link.bytesAvailable());
+    // At 11 the stream is read.
+    pty.send(streamStart + QByteArray("\x01\x02\x03", 3));
+    settle(link, 6);
+    link.onReadyRead();
+    QCOMPARE(data.count(), 1);
+    QCOMPARE(data.at(0).at(0).toInt(), 3);
+    // 12 and back to 11: still streaming, nothing restarts or is dropped.
+    link.setSamplingValue(12);
+    link.writeIndex = 9;
+    pending(30);
+    link.setSamplingValue(11);
+    QCOMPARE(link.state, 1);
+    QCOMPARE(link.writeIndex, 9);
+    QVERIFY(link.bytesAvailable());
+    // 11 to 10: the state restarts and the input is dropped; the index stays.
+    link.setSamplingValue(10);
+    QCOMPARE(link.samplingValue, 10);
+    QCOMPARE(link.state, 0);
+    QCOMPARE(link.writeIndex, 9);
+    QVERIFY(!link.bytesAvailable());
+    // At 10 blocks are read.
+    pty.send(blockStart + QByteArray(768, 'b') + endMarker);
+    settle(link, 774);
+    link.onReadyRead();
+    link.onReadyRead();
+    QCOMPARE(data.count(), 2);
+    QCOMPARE(data.at(1).at(0).toInt(), 770);
+    // 10 to 9: still blocks.
     link.state = 2;
-    link.setSamplingValue(3);
+    link.setSamplingValue(9);
     QCOMPARE(link.state, 2);
+    QVERIFY(link.bytesAvailable()); // the end marker is still there
 }
 
 void TestSerialPort::closeStopsPolling()
