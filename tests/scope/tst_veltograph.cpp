@@ -332,6 +332,7 @@ void TestVeltoGraph::pointsAreBoundedByThePixels()
     QVERIFY(graph->lastLinePointCount() > width / 2);
     QVERIFY(graph->lastStrokeCount() <= 2 * graph->lastLinePointCount());
     // A baseline is one flat run: its two ends are all it needs.
+    graph->setPersistence(false);
     graph->setData(sampleKeys(3840), QVector<double>(3840, 639), true);
     render(*plot);
     QCOMPARE(graph->lastLinePointCount(), 2);
