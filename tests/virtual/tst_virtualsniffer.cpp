@@ -31,12 +31,7 @@ struct SnifferFrame {
 // Starts the sniffer the way the host does: options, mode 1, start.
 void startSniffer(TestBench &b, int protocol, int options = 0, int uart = 3 * 8 + 3, int strobe = 0, bool single = false)
 {
-    b.write(21, protocol);
-    b.write(12, options);
-    b.write(22, uart);
-    b.write(23, strobe);
-    b.write(10, single ? 4 : 0);
-    b.write(0, 1);
+    b.set({{21, protocol}, {12, options}, {22, uart}, {23, strobe}, {10, single ? 4 : 0}, {0, 1}});
     b.run(5);
 }
 
@@ -72,32 +67,29 @@ void TestVirtualSniffer::uartLinesAndReplies()
     TestBench b;
     startSniffer(b, 2);
     QVERIFY(b.vi.snifferRunning());
-    // Frames every 50 ms.
     const SnifferFrame first(b.frame(100000));
     const int64_t t0 = b.lastFrameAt;
-    const SnifferFrame second(b.frame(100000));
-    QCOMPARE(b.lastFrameAt - t0, int64_t(50000));
-    QCOMPARE(second.protocol, 2);
+    b.frame(100000);
+    QCOMPARE(b.lastFrameAt - t0, int64_t(50000)); // a frame every 50 ms
     b.vi.advanceClock(1000000);
     const SnifferFrame f(b.frame());
     QCOMPARE(f.protocol, 2);
-    QVERIFY(f.number != second.number);
+    QVERIFY(f.number != first.number);
     QCOMPARE(f.count1, f.count2);
-    // 9600 8N1: 1.04 ms a character; a line every 100 ms since the start.
+    // 9600 8N1: 1.04 ms a character; a line every 100 ms since the start, each answered.
     const QByteArray rx = uartBytes(f, 1);
     const QByteArray tx = uartBytes(f, 2);
     QVERIFY(rx.startsWith("VSIM uart line 0000\r\nVSIM uart line 0001\r\n"));
     QVERIFY(rx.contains("VSIM uart line 0009\r\n"));
     QVERIFY(tx.startsWith("OK\r\nOK\r\nOK\r\n"));
-    QCOMPARE(rx.count("\r\n"), tx.count("OK\r\n") + (rx.count("\r\n") - tx.count("OK\r\n")));
     QVERIFY(tx.count("OK\r\n") >= rx.count("\r\n") - 1);
     // Each position belongs to one receiver; the reply follows its line.
-    for (int i = 0; i < f.count1; ++i)
-        QVERIFY(f.at(3072 + i) == 1 || f.at(3072 + i) == 2);
     int firstReply = -1;
-    for (int i = 0; i < f.count1 && firstReply < 0; ++i)
-        if (f.at(3072 + i) == 2)
+    for (int i = 0; i < f.count1; ++i) {
+        QVERIFY(f.at(3072 + i) == 1 || f.at(3072 + i) == 2);
+        if (firstReply < 0 && f.at(3072 + i) == 2)
             firstReply = i;
+    }
     QCOMPARE(firstReply, 21);
     // The other receiver's stream holds nothing at a position it did not fill.
     QCOMPARE(int(f.at(1536 + 0)), 0);
@@ -106,32 +98,25 @@ void TestVirtualSniffer::uartLinesAndReplies()
 
 void TestVirtualSniffer::uartFormatAndBaud()
 {
-    // 7 data bits keep the low seven bits; timing follows baud and format.
+    // 7 data bits, parity and two stop bits at 115200: 11 bits a character.
     VirtualSniffer s;
     VirtualSniffer::Settings cfg;
     cfg.protocol = 2;
-    cfg.uart = 2 * 8 + 7; // 7 bits, 115200
-    cfg.options = 1 | 4;  // parity, two stop bits
+    cfg.uart = 2 * 8 + 7;
+    cfg.options = 1 | 4;
     s.start(cfg, 0);
     QCOMPARE(s.uartCharacterNs(), int64_t(11) * 1000000000 / 115200);
-    // At 1200 baud, 8N1, a line of 21 characters takes 175 ms: lines go out
-    // every other 100 ms slot.
+    // At 1200 baud, 8N1, a line of 21 characters takes 175 ms: lines start at
+    // 100, 300, 500, 700 ms; the one of 900 ms is still on the wire.
     cfg.uart = 3 * 8 + 0;
     cfg.options = 0;
     s.start(cfg, 0);
-    QCOMPARE(s.uartCharacterNs(), int64_t(10) * 1000000000 / 1200);
-    s.advance(int64_t(1000) * 1000000);
-    // Lines start at 100, 300, 500, 700 ms; 900 ms is still on the wire.
     const int64_t character = int64_t(10) * 1000000000 / 1200;
+    QCOMPARE(s.uartCharacterNs(), character);
+    s.advance(int64_t(1000) * 1000000);
     QCOMPARE(int64_t(s.count1()), 4 * 21 + 4 * 4 + int64_t(100000000) / character);
+    // 5 data bits keep the low five bits.
     unsigned char frame[VirtualSniffer::frameSize];
-    s.writeFrame(frame, 1);
-    QByteArray rx;
-    for (int i = 0; i < s.count1(); ++i)
-        if (frame[10 + 3072 + i] & 1)
-            rx.append(char(frame[10 + i]));
-    QVERIFY(rx.startsWith("VSIM uart line 0000\r\nVSIM uart line 0001\r\n"));
-    // 5 data bits.
     cfg.uart = 0 * 8 + 7;
     s.start(cfg, 0);
     s.advance(int64_t(120) * 1000000);
@@ -151,13 +136,9 @@ void TestVirtualSniffer::uartRingWrapsAndSingleStops()
         const SnifferFrame f(b.frame());
         QVERIFY(f.count1 >= 0 && f.count1 < 1536);
         wrapped = f.count1 < previous;
-        if (wrapped) {
-            // The newest bytes are at the start of the ring, continuing the
-            // text where the end of the ring left off.
-            QVERIFY(f.count1 > 0);
-            QVERIFY(f.at(1535) != 0 || f.at(1536 + 1535) != 0);
-        }
         previous = f.count1;
+        // The newest bytes are at the start of the ring, the end of the ring holds the older text.
+        QVERIFY(!wrapped || f.at(1535) != 0 || f.at(1536 + 1535) != 0);
     }
     QVERIFY(wrapped);
     // Single mode: fills once and stops; the frame number stops changing.
@@ -166,11 +147,8 @@ void TestVirtualSniffer::uartRingWrapsAndSingleStops()
     const SnifferFrame full(b.frame());
     QCOMPARE(full.count1, 1536);
     QCOMPARE(full.count2, 1536);
-    const SnifferFrame again(b.frame());
-    QCOMPARE(again.number, full.number);
-    QCOMPARE(again.count1, 1536);
-    const QByteArray rx = uartBytes(full, 1);
-    QVERIFY(rx.startsWith("VSIM uart line 0000\r\n"));
+    QCOMPARE(SnifferFrame(b.frame()).number, full.number);
+    QVERIFY(uartBytes(full, 1).startsWith("VSIM uart line 0000\r\n"));
 }
 
 void TestVirtualSniffer::clearAndStop()
@@ -180,23 +158,19 @@ void TestVirtualSniffer::clearAndStop()
     b.vi.advanceClock(300000);
     const SnifferFrame before(b.frame());
     QCOMPARE(before.count1, 3000);
+    // Cleared, 50 ms later the ring holds only what came after.
     b.run(7);
-    // 50 ms later the ring holds only what came after the clear.
     const SnifferFrame cleared(b.frame());
     QCOMPARE(cleared.count1, 500);
     QCOMPARE(cleared.at(0), uint8_t(before.at(before.count1 - 1) + 1));
-    QVERIFY(cleared.number != before.number);
-    // Leaving mode 1 stops the capture; the start request alone does not
-    // restart it outside mode 1.
+    // Leaving mode 1 stops the capture; the start request alone does not restart it.
     b.write(0, 0);
     QVERIFY(!b.vi.snifferRunning());
     b.run(5);
     QVERIFY(!b.vi.snifferRunning());
     QVERIFY(b.frame(200000).isEmpty());
-    // The stop request stops it too.
     startSniffer(b, 3);
-    QVERIFY(b.vi.snifferRunning());
-    b.run(6);
+    b.run(6); // the stop request
     QVERIFY(!b.vi.snifferRunning());
 }
 
@@ -206,7 +180,6 @@ void TestVirtualSniffer::spiIdentificationAndCaptureMode()
     startSniffer(b, 0);
     b.vi.advanceClock(205000);
     SnifferFrame f(b.frame());
-    QCOMPARE(f.protocol, 0);
     QCOMPARE(f.count1, 40); // ten transactions of four bytes
     QCOMPARE(f.count2, 40);
     const uint8_t mosi[4] = {0x9F, 0, 0, 0};
@@ -220,8 +193,6 @@ void TestVirtualSniffer::spiIdentificationAndCaptureMode()
     f = SnifferFrame(b.frame()); // 50 ms after the start: two transactions
     QCOMPARE(f.count1, 8);
     QCOMPARE(f.at(4), uint8_t(0x3E));
-    QCOMPARE(f.at(0), uint8_t(0x3E));
-    QCOMPARE(f.at(2048 + 0), uint8_t(0xFF));
     QCOMPARE(f.at(2048 + 1), uint8_t(0xDE));
     QCOMPARE(f.at(2048 + 3), uint8_t(0x31));
     // CPOL and CPHA both set sample on the same edge as mode 0.
@@ -240,20 +211,18 @@ void TestVirtualSniffer::i2cTransactions()
     b.vi.advanceClock(205000);
     const SnifferFrame f(b.frame());
     QCOMPARE(f.protocol, 1);
-    // Nine reads of 11 events and one call to 0x51 of 3.
+    // Nine reads of 11 events and one call to 0x51 of 3, which is not acknowledged.
     QCOMPARE(f.count1, 9 * 11 + 3);
+    QCOMPARE(f.count2, 0);
     const uint8_t status[11] = {0x84, 0x83, 0x81, 0x81, 0x88, 0x83, 0x81, 0x81, 0x81, 0x80, 0x90};
     const uint8_t data[11] = {0, 0xA0, 0x00, 0x10, 0, 0xA1, 0x56, 0x53, 0x49, 0x4D, 0};
     for (int i = 0; i < 11; ++i) {
         QCOMPARE(f.at(2048 + i), status[i]);
         QCOMPARE(f.at(i), data[i]);
     }
-    const int tenth = 9 * 11;
-    QCOMPARE(f.at(2048 + tenth), uint8_t(0x84));
-    QCOMPARE(f.at(tenth + 1), uint8_t(0x51 << 1));
-    QCOMPARE(f.at(2048 + tenth + 1), uint8_t(0x82)); // address, not acknowledged
-    QCOMPARE(f.at(2048 + tenth + 2), uint8_t(0x90));
-    QCOMPARE(f.count2, 0);
+    QCOMPARE(f.at(99 + 1), uint8_t(0x51 << 1));
+    QCOMPARE(f.at(2048 + 99 + 1), uint8_t(0x82));
+    QCOMPARE(f.at(2048 + 99 + 2), uint8_t(0x90));
 }
 
 void TestVirtualSniffer::parallelCounterOnEdges()
@@ -262,7 +231,6 @@ void TestVirtualSniffer::parallelCounterOnEdges()
     startSniffer(b, 3);
     b.vi.advanceClock(10000);
     SnifferFrame f(b.frame());
-    QCOMPARE(f.protocol, 3);
     QVERIFY(f.count1 >= 500 && f.count1 <= 1100); // 10 000 strobes a second
     for (int i = 1; i < f.count1; ++i)
         QCOMPARE(f.at(i), uint8_t(f.at(i - 1) + 1));
