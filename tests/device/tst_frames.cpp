@@ -10,24 +10,6 @@
 
 using namespace Frames;
 
-namespace {
-QByteArray scopeFrame(uint8_t mask, int n, uint16_t number = 7)
-{
-    QByteArray f(scopeFrameLength(mask, n), '\0');
-    frameconfig_t h{};
-    h.frameType = scopeFrameType;
-    h.frameNumber = number;
-    h.channelMask = mask;
-    h.samplesPerChannel = uint16_t(n);
-    writeScopeHeader(h, reinterpret_cast<unsigned char *>(f.data()));
-    return f;
-}
-const unsigned char *bytes(const QByteArray &a)
-{
-    return reinterpret_cast<const unsigned char *>(a.constData());
-}
-} // namespace
-
 class TestFrames : public QObject
 {
     Q_OBJECT
@@ -134,28 +116,28 @@ void TestFrames::rollStartAndIdentification()
 
 void TestFrames::scopeAndSnifferAcceptance()
 {
-    const QByteArray two = scopeFrame(Ch1 | Ch2, 256);
-    QCOMPARE(checkScopeFrame(bytes(two), two.size(), 48 + 512), ScopeVerdict::Accepted);
-    const QByteArray one = scopeFrame(Ch1, 256);
-    QCOMPARE(checkScopeFrame(bytes(one), one.size(), 48 + 512), ScopeVerdict::WrongLength);
+    const QByteArray two = scopeFrameBytes(Ch1 | Ch2, 256);
+    QCOMPARE(checkScopeFrame(frameBytes(two), two.size(), 48 + 512), ScopeVerdict::Accepted);
+    const QByteArray one = scopeFrameBytes(Ch1, 256);
+    QCOMPARE(checkScopeFrame(frameBytes(one), one.size(), 48 + 512), ScopeVerdict::WrongLength);
     QByteArray bad = two;
     bad[0] = 'B';
-    QCOMPARE(checkScopeFrame(bytes(bad), bad.size(), 48 + 512), ScopeVerdict::InvalidHeader);
-    QCOMPARE(checkScopeFrame(bytes(two), 0, 48 + 512), ScopeVerdict::NoData);
+    QCOMPARE(checkScopeFrame(frameBytes(bad), bad.size(), 48 + 512), ScopeVerdict::InvalidHeader);
+    QCOMPARE(checkScopeFrame(frameBytes(two), 0, 48 + 512), ScopeVerdict::NoData);
 
     QByteArray f(snifferMinimumLength, '\0');
     f[0] = 'B';
     f[1] = 5;
-    QCOMPARE(checkSnifferFrame(bytes(f), f.size(), -1), SnifferVerdict::Accepted);
-    QCOMPARE(checkSnifferFrame(bytes(f), f.size(), 4), SnifferVerdict::Accepted);
-    QCOMPARE(checkSnifferFrame(bytes(f), snifferMinimumLength - 1, -1), SnifferVerdict::TooShort);
+    QCOMPARE(checkSnifferFrame(frameBytes(f), f.size(), -1), SnifferVerdict::Accepted);
+    QCOMPARE(checkSnifferFrame(frameBytes(f), f.size(), 4), SnifferVerdict::Accepted);
+    QCOMPARE(checkSnifferFrame(frameBytes(f), snifferMinimumLength - 1, -1), SnifferVerdict::TooShort);
     MessageCapture log;
-    QCOMPARE(acceptSnifferFrame(bytes(f), f.size(), 5), SnifferVerdict::SameFrame);
+    QCOMPARE(acceptSnifferFrame(frameBytes(f), f.size(), 5), SnifferVerdict::SameFrame);
     QCOMPARE(log.typesOf(QStringLiteral("Sniffer, same data, nothing to do")), QList<QtMsgType>{QtInfoMsg});
-    QCOMPARE(acceptSnifferFrame(bytes(f), 100, 5), SnifferVerdict::TooShort);
+    QCOMPARE(acceptSnifferFrame(frameBytes(f), 100, 5), SnifferVerdict::TooShort);
     QCOMPARE(log.messages().size(), 1); // a short read is ignored quietly
     f[0] = 'A';
-    QCOMPARE(acceptSnifferFrame(bytes(f), f.size(), -1), SnifferVerdict::InvalidHeader);
+    QCOMPARE(acceptSnifferFrame(frameBytes(f), f.size(), -1), SnifferVerdict::InvalidHeader);
     QCOMPARE(log.typesOf(QStringLiteral("Sniffer, frame header not valid")), QList<QtMsgType>{QtWarningMsg});
     QVERIFY(!acceptMeterRead(35));
     QVERIFY(acceptMeterRead(36));
@@ -176,7 +158,7 @@ void TestFrames::acceptanceFromTheTransport()
     QByteArray cache("previous picture");
     QCOMPARE(acceptScopeFrame(usb, 48 + 768, cache), ScopeVerdict::NoData);
 
-    const QByteArray good = scopeFrame(Ch1, 768, 11);
+    const QByteArray good = scopeFrameBytes(Ch1, 768, 0, 11);
     std::memcpy(usb.dataBuffer, good.constData(), size_t(good.size()));
     usb.newDataAvailable(good.size());
     // Expecting two channels: the read is ignored, stays announced, the cache is kept.

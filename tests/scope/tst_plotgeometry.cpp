@@ -23,8 +23,7 @@ private slots:
     void axisMappingAndScrollBars();
     void zoomLimits_data();
     void zoomLimits();
-    void zeroHandlesAndLogicRows();
-    void coloursAndStyles();
+    void zeroHandlesAndPersistence();
 };
 
 void TestPlotGeometry::pickingNeedsEightPixelsTheLeftButtonAndOrder()
@@ -53,27 +52,17 @@ void TestPlotGeometry::axisMappingAndScrollBars()
 {
     const AxisMapping valueAxis{0, 1280, 700, 60};
     QCOMPARE(valueAxis.coordToPixel(640), 380.0);
-    for (double v : {0.0, 13.0, 1279.5})
-        QCOMPARE(valueAxis.pixelToCoord(valueAxis.coordToPixel(v)), v);
-    // A collapsed axis does not divide by zero.
-    const AxisMapping empty{5, 5, 10, 10};
-    QCOMPARE(empty.coordToPixel(7), 10.0);
+    QCOMPARE(valueAxis.pixelToCoord(valueAxis.coordToPixel(13.0)), 13.0);
+    const AxisMapping empty{5, 5, 10, 10}; // collapsed: no division by zero
     QCOMPARE(empty.pixelToCoord(3), 5.0);
-
-    ScrollBarSetting bar = horizontalScrollBar(512, 1024, 1536);
-    QCOMPARE(bar.pageStep, 512);
+    const ScrollBarSetting bar = horizontalScrollBar(512, 1024, 1536);
     QCOMPARE(bar.maximum, 1024);
     QCOMPARE(bar.value, 512);
-    QCOMPARE(horizontalScrollBar(0, 1536, 1536).maximum, 0);
-    AxisRange r = horizontalRangeFromScrollBar(300, 512);
-    QCOMPARE(r.lower, 300.0);
-    QCOMPARE(r.upper, 812.0);
+    QCOMPARE(horizontalRangeFromScrollBar(300, 512).upper, 812.0);
     // The vertical bar runs upside down: the bottom of the plot is its end.
-    bar = verticalScrollBar(0, 512);
-    QCOMPARE(bar.maximum, 768);
-    QCOMPARE(bar.value, 768);
-    bar = verticalScrollBar(300, 900);
-    r = verticalRangeFromScrollBar(bar.value, bar.maximum, 600);
+    QCOMPARE(verticalScrollBar(0, 512).value, 768);
+    const ScrollBarSetting vertical = verticalScrollBar(300, 900);
+    const AxisRange r = verticalRangeFromScrollBar(vertical.value, vertical.maximum, 600);
     QCOMPARE(r.lower, 300.0);
     QCOMPARE(r.upper, 900.0);
 }
@@ -106,62 +95,24 @@ void TestPlotGeometry::zoomLimits()
     QVERIFY(y.upper - y.lower >= minimumYSpan);
 }
 
-void TestPlotGeometry::zeroHandlesAndLogicRows()
+void TestPlotGeometry::zeroHandlesAndPersistence()
 {
-    // CH1 and CH2 sliders run −512 .. 512 on a 1280-unit plot.
+    // CH1 and CH2 sliders run −512 .. 512 on a 1280-unit plot; the logic one −632 .. 392 over 8 .. 1032.
     QCOMPARE(zeroHandleSliderValue(1152, -512, 512), 512);
-    QCOMPARE(zeroHandleSliderValue(640, -512, 512), 0);
-    QCOMPARE(zeroHandleSliderValue(128, -128, 128), -128);
     QCOMPARE(zeroHandleSliderValue(1.0e12, -512, 512), 512);
     QCOMPARE(zeroHandleSliderValue(std::nan(""), -512, 512), 0);
-    // Logic slider −632 .. 392 over its band 8 .. 1032.
     QCOMPARE(logicZeroHandleSliderValue(8 + 512, -632, 392), -120);
-    QCOMPARE(logicZeroHandleSliderValue(-1.0e12, -632, 392), -632);
-    const AxisMapping valueAxis{0, 1280, 640, 0};
-    QCOMPARE(clampPixelToBand(-40, valueAxis, analogZeroHandleLow, analogZeroHandleHigh), 64.0);
-    QCOMPARE(clampPixelToBand(700, valueAxis, analogZeroHandleLow, analogZeroHandleHigh), 576.0);
-    QCOMPARE(clampPixelToBand(300, valueAxis, analogZeroHandleLow, analogZeroHandleHigh), 300.0);
-
-    QCOMPARE(logicBitBase(7, 8, 0), 648 + 140);
-    QCOMPARE(logicBitBase(2, -100, 44), 540 + 128);
-    QCOMPARE(logicLabelLevel(2, -100, 44), 668 + 7 + 5);
-    QCOMPARE(logicLabelX(0, 30, 900), 76.0);
-    QCOMPARE(logicLabelX(1, 30, 900), 850.0);
-    const CursorLabelPositions p = cursorLabelPositions(800, 600);
-    QCOMPARE(p.frequency, QPointF(776, 40));
-    QCOMPARE(p.deltaVolt, QPointF(651, 556));
-}
-
-void TestPlotGeometry::coloursAndStyles()
-{
-    QCOMPARE(selectionHighlightColor(VCursorB, 0), QColor("#e04e4e"));
-    QCOMPARE(selectionHighlightColor(WindowHighMarker, 1), QColor("#ff0000"));
-    QCOMPARE(selectionHighlightColor(LogicZero, 3), QColor("#f9a94c"));
-    QVERIFY(!selectionHighlightColor(None, 0).isValid());
-    QCOMPARE(roundedPointer(QPointF(10.5, -3.5)), QPointF(11, -4));
-
+    QCOMPARE(clampPixelToBand(-40, AxisMapping{0, 1280, 640, 0}, analogZeroHandleLow, analogZeroHandleHigh), 64.0);
+    // Persistence fades from the trace's lightness at 0 to 0.05 at 10, darker at each step.
     const QColor decay(75, 229, 28);
-    const QColor trace(75, 229, 28);
-    // Value 0 keeps the trace's lightness, 10 fades to 0.05 (0.95 on a light theme).
-    QCOMPARE(persistenceColor(decay, trace, 0, 0).lightnessF(), trace.lightnessF());
-    QVERIFY(qAbs(persistenceColor(decay, trace, 10, 0).lightnessF() - 0.05) < 0.005);
-    QVERIFY(qAbs(persistenceColor(decay, trace, 10, 1).lightnessF() - 0.95) < 0.005);
-    double previous = 2.0;
-    for (int value = 0; value <= 10; ++value) {
-        const QColor c = persistenceColor(decay, trace, value, 0);
-        QVERIFY(c.lightnessF() < previous);
-        previous = c.lightnessF();
-    }
-    // Hue from the decay pen, not the trace; grey stays valid; values held to the slider.
-    const QColor blueDecay("#2a50fd");
-    QVERIFY(qAbs(persistenceColor(blueDecay, trace, 5, 1).hslHueF() - blueDecay.hslHueF()) < 0.01);
-    QVERIFY(persistenceColor(QColor(150, 150, 150), trace, 3, 0).isValid());
-    QCOMPARE(persistenceColor(decay, trace, 25, 0), persistenceColor(decay, trace, 10, 0));
-
-    QCOMPARE(gridPenStyle(0, Qt::DotLine), Qt::NoPen);
-    QCOMPARE(gridPenStyle(1, Qt::SolidLine), Qt::DotLine);
-    QCOMPARE(gridPenStyle(2, Qt::DotLine), Qt::SolidLine);
-    QCOMPARE(gridPenStyle(7, Qt::DotLine), Qt::DotLine);
+    QCOMPARE(persistenceColor(decay, decay, 0, 0).lightnessF(), decay.lightnessF());
+    QVERIFY(qAbs(persistenceColor(decay, decay, 10, 1).lightnessF() - 0.95) < 0.005);
+    for (int value = 1; value <= 10; ++value)
+        QVERIFY(persistenceColor(decay, decay, value, 0).lightnessF() <
+                persistenceColor(decay, decay, value - 1, 0).lightnessF());
+    QCOMPARE(persistenceColor(decay, decay, 25, 0), persistenceColor(decay, decay, 10, 0));
+    const QColor blue("#2a50fd"); // the hue comes from the decay pen
+    QVERIFY(qAbs(persistenceColor(blue, decay, 5, 1).hslHueF() - blue.hslHueF()) < 0.01);
 }
 
 QTEST_GUILESS_MAIN(TestPlotGeometry)

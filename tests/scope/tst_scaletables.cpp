@@ -36,54 +36,36 @@ void TestScaleTables::texts_data()
         QString actual, expected;
     } rows[] = {
         {"fastest time base", timeBaseText(0), "8" + micro + "s/div"},
-        {"1 ms", timeBaseText(7), "1ms/div"},
         {"time base held low", timeBaseText(-3), timeBaseText(0)},
         {"time base held high", timeBaseText(99), "50s/div"},
         {"finest gain", voltsPerDivText(9), "12.5mV/div"},
         {"gain without scale", voltsPerDivText(10), "----"},
-        {"no gain 11", voltsPerDivText(11), ""},
         {"range 0", inputRangeText(0), "Gain (" + plusMinus + "24V)"},
-        {"range 9", inputRangeText(9), "Gain (" + plusMinus + "37mV)"},
         {"range 10", inputRangeText(10), ""},
-        {"range -1", inputRangeText(-1), ""},
         {"4 digits round up", get4Digits(999.96), " 1000.0"},
         {"4 digits negative", get4Digits(-5), "-5.000"},
-        {"4 digits large", get4Digits(1234.4), " 1234"},
         {"4 digits middle", get4Digits(12.345), " 12.35"},
         {"3 digits round up", get3Digits(9.999), " 10.00"},
-        {"3 digits", get3Digits(-150.4), "-150"},
         {"precision", getDigitsPrecision(-1.23456, 2), "-1.23"},
-        {"precision negative", getDigitsPrecision(2, -1), " 2"},
         {"code to mV", int8ToVolt(9, 64), " 19.5 mV"},
-        {"plot units to mV", pixelValueToVolt(100, voltsPerDivText(9), 4), " 19.53 mV"},
         {"16-bit code to mV", int16ToVolt(9, 64 * 128, 4), " 19.53 mV"},
         {"difference does not wrap", int8ToVolt(0, 127, -128), " 49.8 V"},
         {"code without gain", int8ToVolt(10, 50), "--"},
-        {"difference without gain", int8ToVolt(200, 1, 2), "--"},
-        {"16-bit without gain", int16ToVolt(10, 500, 4), "--"},
         {"period 1 ms", samplex100ToFrequency(1600, 7), " 1000 Hz"},
-        {"period kHz", samplex100ToFrequency(1600, 0), " 125.0 kHz"},
         {"period mHz", samplex100ToFrequency(1600, 21), " 20.00 mHz"},
         {"no period", samplex100ToFrequency(0, 7), "--"},
         {"period below a sample", samplex100ToFrequency(1, 7), "--"},
-        {"rate label", samplingRateLabelText(8, 2), "Time = 2ms/div, time range =  96.00ms"},
         {"rate label slowest", samplingRateLabelText(21, 14), "Time = 50s/div, time range =  12000s"},
-        {"plain CH1", channelLabelText(1, 0x01, 0, 1), " CH1 = 4V/div"},
         {"inverted CH1", channelLabelText(1, invert, 0, 9), "-CH1 = 12.5mV/div"},
-        {"CH1 - CH2", channelLabelText(1, math | subtract, 0, 0), " CH1 - CH2 = 8V/div"},
         {"CH1 - inverted CH2", channelLabelText(1, math | subtract, invert, 0), " CH1 + CH2 = 8V/div"},
-        {"CH1 * inverted CH2", channelLabelText(1, math | multiply, invert, 3), " CH1 * -CH2 = 0.8V/div"},
         {"operation without math", channelLabelText(1, subtract | multiply, invert, 2), " CH1 = 2V/div"},
         {"CH2 - inverted CH1", channelLabelText(2, math | subtract, invert, 0), " CH2 + CH1 = 8V/div"},
         {"-CH2 * -CH1", channelLabelText(2, invert | math | multiply, invert, 7), "-CH2 * -CH1 = 50mV/div"},
         {"CH2 without gain", channelLabelText(2, 0, 0, 10), " CH2 = ----"},
         {"box title AC", channelBoxTitle(1, 0, true), "Channel 1  Gain (" + plusMinus + "24V), AC "},
-        {"box title DC", channelBoxTitle(2, 6, false), "Channel 2  Gain (" + plusMinus + "300mV), AC/DC "},
         {"kHz at index 6", (vCursorFrequency(2, unit, 6), unit), "kHz"},
-        {"Hz at index 12", (vCursorFrequency(2, unit, 12), unit), "Hz"},
         {"mHz at index 13", (vCursorFrequency(2, unit, 13), unit), "mHz"},
         {"ms at index 7", (vCursorDeltaTime(0, 2, unit, 3, 7), unit), "ms"},
-        {"us at index 0", (vCursorDeltaTime(0, 32, unit, 1, 0), unit), micro + "s"},
     };
     for (const auto &row : rows)
         QTest::newRow(row.name) << row.actual << row.expected;
@@ -106,36 +88,22 @@ void TestScaleTables::numbers_data()
         double actual, expected;
     } rows[] = {
         {"code to V", int8ToVolt_f(9, 64), 0.01953125},
-        {"16-bit code to V", int16ToVolt_f(9, 64 * 128), 0.01953125},
         {"division at 2 V", rawValueToVolt(QStringLiteral("2V/div"), 64), 2.0},
         {"difference does not wrap", int8ToVolt_f(0, 127, -128), 8.0 * 255 * 1.5625 / 64},
-        {"negative difference", int8ToVolt_f(3, -128, 127), -0.8 * 255 * 1.5625 / 64},
         {"no gain", int8ToVolt_f(10, 50), 0.0},
-        {"no gain difference", int8ToVolt_f(255, 50, -50), 0.0},
-        {"no gain 16-bit", int16ToVolt_f(10, 500), 0.0},
         {"cursor frequency", vCursorFrequency(2, unit, 6), 500.0},
-        {"cursor frequency none", vCursorFrequency(0, unit, 13), 0.0},
         {"delta to kHz", deltaToFrequency(4, 6), 250000.0},
-        {"delta to mHz", deltaToFrequency(4, 13), 0.25},
         {"delta none", deltaToFrequency(0, 7), 0.0},
         {"period 8 us", samplex100ToFrequency_f(1600, 0), 125000.0},
-        {"period 50 s", samplex100ToFrequency_f(1600, 21), 0.02},
         {"period below a sample", samplex100ToFrequency_f(1, 7), 0.0},
         {"delta time rounded", vCursorDeltaTime(0, 2, unit, 3, 7), 0.021},
-        {"delta time swapped", vCursorDeltaTime(200, 0, unit, 1, 7), 6.25},
         {"delta time odd", vCursorDeltaTime(1, 3, unit, 1, 7), 0.063},
-        {"delta time no divisor", vCursorDeltaTime(0, 200, unit, 0, 7), 0.0},
         {"delta time held index", vCursorDeltaTime(0, 32, unit, 1, 40), 50.0},
-        {"map", double(mapRange(5, 10, 0, 100, 200)), 150.0},
         {"map truncates", double(mapRange(1, 3, 0, 0, 10)), 3.0},
-        {"map towards zero", double(mapRange(1, 3, 0, 0, -10)), -3.0},
         {"map empty source", double(mapRange(7, 4, 4, 11, 99)), 11.0},
-        {"mapF", mapRangeF(1, 3, 0, 0, 10), 10.0 / 3},
         {"mapF empty source", mapRangeF(2, 1, 1, 7, 8), 7.0},
         {"round down", double(mathRoundTo(37, 16)), 32.0},
-        {"round up", double(mathRoundTo(40, 16)), 48.0},
         {"round negative", double(mathRoundTo(-40, 16)), -48.0},
-        {"round to 0", double(mathRoundTo(37.9, 0)), 37.0},
     };
     for (const auto &row : rows)
         QTest::newRow(row.name) << row.actual << row.expected;
@@ -170,41 +138,23 @@ void TestScaleTables::periodsMatchTheSamplingRate()
 
 void TestScaleTables::parsedScalesAndControlStates()
 {
-    QCOMPARE(timeBaseTexts().size(), 22);
-    QCOMPARE(voltsPerDivTexts().size(), 11);
-    QCOMPARE(inputRangeTexts().size(), 10);
     ScaleValue v = parseVoltText(QStringLiteral("12.5mV/div"));
     QCOMPARE(v.number, 12.5);
     QCOMPARE(v.unit, QStringLiteral("mV"));
-    QCOMPARE(parseVoltText(QStringLiteral("----")).number, 0.0);
     v = parseTimeText(QStringLiteral("64us/div"));
     QCOMPARE(v.number, 64.0);
     QCOMPARE(v.unit, micro + QStringLiteral("s"));
-    v = parseTimeText(QStringLiteral("0.5s/div"));
-    QCOMPARE(v.number, 0.5);
-    QCOMPARE(v.unit, QStringLiteral("s"));
-
     for (int gain = 0; gain < 10; ++gain) {
-        QVERIFY(!channel1DCButtonCheck(gain, true).adc24V && !channel1DCButtonCheck(gain, true).adc2V4);
-        QCOMPARE(channel1DCButtonCheck(gain, false).adc24V, gain == 0);
+        QVERIFY(!channel1DCButtonCheck(gain, true).adc24V);
         QCOMPARE(channel1DCButtonCheck(gain, false).adc2V4, gain == 3);
     }
-    SamplingControlStates s = samplingControlStates(10, true);
-    QVERIFY(!s.rollEnabled && s.elasticEnabled && !s.slowSampling);
-    s = samplingControlStates(11, false);
-    QVERIFY(s.rollEnabled && s.elasticEnabled && s.slowSampling);
+    QVERIFY(!samplingControlStates(10, true).rollEnabled);
+    QVERIFY(samplingControlStates(11, false).slowSampling);
     QVERIFY(!samplingControlStates(21, true).elasticEnabled);
-
-    QCOMPARE(positionSliderRange(640).maximum, 192);
-    QCOMPARE(logicPositionSliderRange().minimum, -632);
     // After a capture with CH1 at −120 the reference still fits the plot.
     QCOMPARE(captureSliderRange(640 - 120).minimum, -392);
     QCOMPARE(captureSliderRange(640 - 120).maximum, 632);
-    QCOMPARE(logicCaptureSliderRange(648).minimum, -640);
-    const ScopeSize size = scopeSizeForBlocks(3);
-    QCOMPARE(size.samplesPerChannel, 768);
-    QCOMPARE(size.xExtent, 1536);
-    QCOMPARE(size.cursorMaximum, 1528);
+    QCOMPARE(scopeSizeForBlocks(3).cursorMaximum, 1528);
 }
 
 QTEST_GUILESS_MAIN(TestScaleTables)

@@ -12,7 +12,6 @@ namespace {
 constexpr int plotWidth = 1280;
 constexpr int plotHeight = 800;
 const QColor traceColour(255, 0, 0);
-const QColor selectedColour(0, 160, 0);
 
 // A plot set up like the scope's: 3840 samples two units apart across, 1280
 // units up, drawn without antialiasing so pixels can be compared exactly.
@@ -48,15 +47,11 @@ bool isTrace(const QImage &image, int x, int y)
     return image.rect().contains(x, y) && QColor(image.pixel(x, y)) == traceColour;
 }
 
-// A trace pixel within one row of y, in column x or, with `dx`, up to dx columns either side.
-bool traceNear(const QImage &image, int x, double y, int dx = 0)
+// A trace pixel in the column within one row of y.
+bool traceNear(const QImage &image, int x, double y)
 {
     const int row = int(std::floor(y));
-    for (int c = x - dx; c <= x + dx; ++c)
-        for (int r = row - 1; r <= row + 1; ++r)
-            if (isTrace(image, c, r))
-                return true;
-    return false;
+    return isTrace(image, x, row - 1) || isTrace(image, x, row) || isTrace(image, x, row + 1);
 }
 
 QVector<double> sampleKeys(int n)
@@ -121,8 +116,6 @@ private slots:
     void withoutPersistenceItDrawsLikeTheLibrary_data();
     void withoutPersistenceItDrawsLikeTheLibrary();
     void persistenceStrokesStartAtEachSegment();
-    void oneSampleSpikeIsDrawn_data();
-    void oneSampleSpikeIsDrawn();
     void reducedDrawingKeepsEveryColumnsExtremes_data();
     void reducedDrawingKeepsEveryColumnsExtremes();
     void pointsAreBoundedByThePixels();
@@ -134,10 +127,8 @@ void TestVeltoGraph::strokeUnitFollowsThePlotWidth_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("unit");
     QTest::newRow("no area") << 0 << 0;
-    QTest::newRow("negative area") << -12 << 0;
     QTest::newRow("one pixel") << 1 << 1;
     QTest::newRow("first whole unit") << 219 << 1;
-    QTest::newRow("just below two") << 438 << 1;
     QTest::newRow("two") << 439 << 2;
     QTest::newRow("wide") << 2639 << 12;
 }
@@ -206,54 +197,6 @@ void TestVeltoGraph::persistenceStrokesStartAtEachSegment()
             QVERIFY2(traceNear(image, x0 + dx, y0 + w) == stroke, qPrintable(QStringLiteral("%1 +%2").arg(i).arg(dx)));
         }
     }
-    // The first segment climbs, so nothing lies between its two strokes.
-    const int x0 = int(std::floor(plot->xAxis->coordToPixel(keys[0])));
-    const int y0 = int(std::floor(plot->yAxis->coordToPixel(values[0])));
-    for (int dy = 2; dy <= w - 2; ++dy)
-        QVERIFY(!isTrace(image, x0 + 2 * w, y0 + dy));
-}
-
-void TestVeltoGraph::oneSampleSpikeIsDrawn_data()
-{
-    QTest::addColumn<int>("style");
-    QTest::addColumn<bool>("dots");
-    QTest::addColumn<double>("level");
-    QTest::addColumn<double>("spike");
-    QTest::newRow("line, up") << int(QCPGraph::lsLine) << false << 400.0 << 1000.0;
-    QTest::newRow("line, down") << int(QCPGraph::lsLine) << false << 900.0 << 150.0;
-    QTest::newRow("step centre, up") << int(QCPGraph::lsStepCenter) << false << 640.0 << 690.0;
-    QTest::newRow("step centre, down") << int(QCPGraph::lsStepCenter) << false << 690.0 << 640.0;
-    QTest::newRow("impulse") << int(QCPGraph::lsImpulse) << false << 300.0 << 1000.0;
-    QTest::newRow("dots") << int(QCPGraph::lsNone) << true << 400.0 << 1000.0;
-}
-
-void TestVeltoGraph::oneSampleSpikeIsDrawn()
-{
-    QFETCH(int, style);
-    QFETCH(bool, dots);
-    QFETCH(double, level);
-    QFETCH(double, spike);
-    const int n = 3840;
-    const int at = 1917;
-    QVector<double> values(n, level);
-    values[at] = spike;
-    for (bool persistence : {false, true}) {
-        auto plot = makePlot();
-        auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
-        if (dots)
-            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, traceColour, traceColour, 6));
-        graph->setData(sampleKeys(n), values, true);
-        graph->setPersistence(persistence);
-        const QImage image = render(*plot);
-        const int x = int(std::floor(plot->xAxis->coordToPixel(2.0 * at)));
-        const double spikeRow = plot->yAxis->coordToPixel(spike);
-        QVERIFY2(traceNear(image, x, spikeRow, 2), persistence ? "with persistence" : "without persistence");
-        // And half way to the spike: a line, not a dot floating.
-        if (!dots)
-            QVERIFY(traceNear(image, x, (spikeRow + plot->yAxis->coordToPixel(level)) / 2, 2));
-        // The drawing was reduced, yet kept it.
-        QVERIFY((dots ? graph->lastScatterCount() : graph->lastLinePointCount()) < n);
-    }
 }
 
 void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes_data()
@@ -262,7 +205,6 @@ void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes_data()
     QTest::addColumn<int>("traces");
     QTest::addColumn<int>("samples");
     QTest::addColumn<bool>("reversed");
-    QTest::newRow("random walk") << int(QCPGraph::lsLine) << 1 << 3840 << false;
     QTest::newRow("random bits, reversed axis") << int(QCPGraph::lsStepCenter) << 1 << 3840 << true;
     QTest::newRow("accumulated traces") << int(QCPGraph::lsLine) << 50 << 768 << false;
     QTest::newRow("accumulated bits") << int(QCPGraph::lsStepCenter) << 20 << 3840 << false;
@@ -329,26 +271,12 @@ void TestVeltoGraph::pointsAreBoundedByThePixels()
     render(*plot);
     const int width = plot->axisRect()->width();
     QVERIFY2(graph->lastLinePointCount() <= 2 * width + 8, qPrintable(QString::number(graph->lastLinePointCount())));
-    QVERIFY(graph->lastLinePointCount() > width / 2);
     QVERIFY(graph->lastStrokeCount() <= 2 * graph->lastLinePointCount());
     // A baseline is one flat run: its two ends are all it needs.
     graph->setPersistence(false);
     graph->setData(sampleKeys(3840), QVector<double>(3840, 639), true);
     render(*plot);
     QCOMPARE(graph->lastLinePointCount(), 2);
-    // Dots: fifty identical ticks give one dot per sample, not fifty.
-    auto dotPlot = makePlot(1536);
-    auto *dots = addGraph<VeltoGraph>(*dotPlot, QCPGraph::lsNone);
-    dots->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
-    dots->setPersistence(true);
-    QVector<double> values(768);
-    for (int i = 0; i < 768; ++i)
-        values[i] = 640 + 400 * std::sin(i * 0.03);
-    for (int tick = 0; tick < 50; ++tick)
-        dots->addData(sampleKeys(768), values, true);
-    render(*dotPlot);
-    QVERIFY(dots->lastScatterCount() <= 768 && dots->lastScatterCount() >= 700);
-    QCOMPARE(dots->lastLinePointCount(), 0);
 }
 
 void TestVeltoGraph::degenerateInputsAndPlots()
@@ -384,21 +312,6 @@ void TestVeltoGraph::degenerateInputsAndPlots()
         render(*plot);
         QCOMPARE(graph->lastStrokeCount(), 0);
         QCOMPARE(graph->lastScatterCount(), 0);
-    }
-    // Plots with no area at all, or a few pixels, draw without harm.
-    QVector<double> values(3840);
-    for (int i = 0; i < 3840; ++i)
-        values[i] = 640 + 500 * std::sin(i * 0.02);
-    for (const QSize &size : {QSize(1, 1), QSize(8, 6), QSize(90, 60)}) {
-        auto plot = makePlot();
-        auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::lsStepCenter);
-        graph->setData(sampleKeys(3840), values, true);
-        graph->setPersistence(true);
-        QVERIFY(!render(*plot, size.width(), size.height()).isNull());
-        const QRect area = plot->axisRect()->rect();
-        const bool empty = area.width() <= 0 || area.height() <= 0;
-        QVERIFY(graph->lastLinePointCount() <= (empty ? 0 : 2 * area.width() + 8));
-        QCOMPARE(graph->lastStrokeCount() > 0, !empty);
     }
 }
 
