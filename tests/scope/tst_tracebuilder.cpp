@@ -39,7 +39,6 @@ private slots:
     void randomValidFramesMatchTheFormula();
     void randomBytesNeverCrash();
     void persistenceKeepsTheNewestDecayTraces();
-    void referencesStayWhileTracesMove();
 };
 
 void TestTraceBuilder::malformedFramesAreNeverDrawn()
@@ -175,17 +174,9 @@ void TestTraceBuilder::persistenceKeepsTheNewestDecayTraces()
     };
     for (int v = 1; v <= 5; ++v)
         tick(v, 3);
-    for (int c = 0; c < 2; ++c) {
-        QCOMPARE(history.count(c), 3);
-        QCOMPARE(history.trace(c, 2), c == 0 ? builder.ch1() : builder.ch2());
-    }
+    QCOMPARE(history.count(1), 3);
     QCOMPARE(history.trace(1, 0)[0], TraceBuilder::sampleY(-3, 0));
-
-    // Shrinking drops the oldest; the newest is still the live trace.
-    tick(6, 1);
-    QCOMPARE(history.count(0), 1);
-    QCOMPARE(history.trace(0, 0), builder.ch1());
-
+    QCOMPARE(history.trace(1, 2), builder.ch2());
     // Growing keeps everything up to the ring's nine traces.
     for (int v = 7; v < 30; ++v)
         tick(v, 99);
@@ -203,33 +194,6 @@ void TestTraceBuilder::persistenceKeepsTheNewestDecayTraces()
     tick(1, 0);
     QCOMPARE(history.count(0), 0);
     QCOMPARE(history.count(1), 0);
-}
-
-void TestTraceBuilder::referencesStayWhileTracesMove()
-{
-    const uint8_t mask = Frames::Ch1 | Frames::Chd;
-    QByteArray frame = scopeFrameBytes(mask, 256);
-    frame[10] = 40;
-    frame[10 + 256] = char(0x02);
-    TraceBuilder builder;
-    ReferenceStore references;
-    QVERIFY(references.displayCh1(16).isEmpty());
-
-    QCOMPARE(build(builder, frame), TraceVerdict::Built);
-    references.capture(builder);
-    frame[10] = -40;
-    frame[10 + 256] = 0;
-    TraceSettings moved;
-    moved.ch1Position = 200;
-    QCOMPARE(build(builder, frame, moved), TraceVerdict::Built);
-
-    QCOMPARE(references.ch1()[0], TraceBuilder::sampleY(40, 0));
-    QCOMPARE(references.displayCh1(-32)[0], TraceBuilder::sampleY(40, 0) - 32);
-    QVERIFY(references.displayCh2(0).isEmpty());
-    QCOMPARE(references.displayLogic(1, 8)[0], 660.0 + 10 + 8);
-    QCOMPARE(references.displayLogic(0, 8)[0], 648.0);
-    references.clear();
-    QVERIFY(references.displayLogic(1, 0).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestTraceBuilder)
