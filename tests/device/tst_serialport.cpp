@@ -81,25 +81,12 @@ class TestSerialPort : public QObject
 {
     Q_OBJECT
 private slots:
-    void busyPortLeavesNoPort();
     void blockModeDeliversPayloadBetweenMarkers();
     void blockModeMarkersSplitAcrossPolls();
     void streamModeStoresOneSamplePerGroup();
     void streamFloodWithoutMarkersStaysInsidePayload();
     void samplingBoundaryBetweenTenAndEleven();
 };
-
-void TestSerialPort::busyPortLeavesNoPort()
-{
-    SerialPortConnection link;
-    QSignalSpy status(&link, &SerialPortConnection::connectionStatus);
-    QVERIFY(!link.connectToPort(QStringLiteral("/dev/velto-no-such-port")));
-    QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Port is busy or unreachable."));
-    QVERIFY(link.port == nullptr);
-    QVERIFY(!link.pollTimer.isActive());
-    QVERIFY(!link.bytesAvailable());
-    link.writeByteArray("y"); // harmless without a port
-}
 
 void TestSerialPort::blockModeDeliversPayloadBetweenMarkers()
 {

@@ -167,33 +167,23 @@ void TestFft::iqSeparatesPositiveAndNegativeFrequencies()
     QVERIFY(std::fabs(v[8] - 0.05 * 256 * 100) < 0.05 * 256);
     for (int k = 0; k < SpectrumBuilder::fftBins; ++k)
         QVERIFY2(k == 8 || v[k] < 0.05 * 256, qPrintable(QString::number(k)));
-    // The conjugate turns only negative frequencies, none of which are shown.
-    fillBlock(frame, mask, Frames::Ch2, 256, [&](int i) { return -sine(i); });
-    QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), iq));
-    for (int k = 0; k < SpectrumBuilder::fftBins; ++k)
-        QVERIFY(builder.ch1Values()[k] < 0.05 * 256);
 }
 
 void TestFft::channelSelectionAndScales()
 {
     QCOMPARE(SpectrumBuilder::displayValue(1024, true), 160.0);
-    QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0);
-    const std::vector<int8_t> a(512, 50), b(512, -50);
+    QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
+    const std::vector<int8_t> a(512, 50);
     SpectrumBuilder builder;
     builder.setWindow(FftWindow::Rectangular);
     SpectrumSettings onlyCh2;
     onlyCh2.ch1 = false;
     onlyCh2.ch2 = true;
-    QVERIFY(builder.compute(a.data(), b.data(), 512, onlyCh2));
+    QVERIFY(builder.compute(a.data(), a.data(), 512, onlyCh2));
     QVERIFY(builder.ch1Values().isEmpty());
     QVERIFY(std::fabs(builder.ch2Values()[0] - 0.05 * 256 * 50 * std::sqrt(2.0)) < 1e-9);
-    SpectrumSettings logarithmic;
-    logarithmic.logY = true;
-    QVERIFY(builder.compute(a.data(), nullptr, 512, logarithmic));
-    QVERIFY(std::fabs(builder.ch1Values()[0] - 16 * std::log2(256 * 50 * std::sqrt(2.0))) < 1e-9);
-    QCOMPARE(builder.ch1Values()[5], 0.0);
     // A channel that is selected but absent gets no points; IQ needs both.
-    QVERIFY(!builder.compute(nullptr, b.data(), 512, SpectrumSettings()));
+    QVERIFY(!builder.compute(nullptr, a.data(), 512, SpectrumSettings()));
     SpectrumSettings iq;
     iq.iq = true;
     QVERIFY(!builder.compute(a.data(), nullptr, 512, iq));

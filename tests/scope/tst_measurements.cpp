@@ -4,7 +4,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <numeric>
 #include <cmath>
 #include <vector>
 
@@ -83,7 +82,6 @@ private slots:
     void periodAgreesWithAnIndependentCount();
     void squareCrossingsAndLimits();
     void averageAndRms();
-    void hostMeterRecordTakesSettingsFromTheBlock();
     void cursorsPlacedAndLabelled();
 };
 
@@ -178,28 +176,6 @@ void TestMeasurements::averageAndRms()
     scopeGetAverRMS(Samples(256, int8_t(10)).data(), 256, stale, &average, &rms);
     QCOMPARE(int(average), 1280);
     QCOMPARE(int(rms), 1280);
-}
-
-void TestMeasurements::hostMeterRecordTakesSettingsFromTheBlock()
-{
-    // The instrument's block echoes its settings; the measurements are made here.
-    const channela_t device{0x53, 3, 0xAA, 1, -1, 0, 0, 777, 0, 0, 7};
-    unsigned char block[Frames::meterBlockSize];
-    Frames::writeMeterBlock(device, block);
-    const Samples s = square(768, 50, 100, -100);
-    const channela_t m = hostMeterRecord(s.data(), 768, -100, 100, block);
-    QCOMPARE(m.periodX100, 5000u);
-    QCOMPARE(int(m.zeroCrossFirst), 25);
-    QCOMPARE(int(m.zeroCrossSecond), 75);
-    QCOMPARE(int(m.rms), 100 * 128);
-    QCOMPARE(int(m.controls), 0x53);
-    QCOMPARE(int(m.spare), 0xAA);
-    QCOMPARE(int(m.samplingIndex), 7);
-    // Too small to measure: no period, average over the whole buffer.
-    const Samples small = square(768, 50, 12, -8);
-    const channela_t quiet = hostMeterRecord(small.data(), 768, -8, 12, nullptr);
-    QCOMPARE(quiet.periodX100, 0u);
-    QCOMPARE(int(quiet.average), std::accumulate(small.begin(), small.end(), 0) * 128 / 768);
 }
 
 void TestMeasurements::cursorsPlacedAndLabelled()

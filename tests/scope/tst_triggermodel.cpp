@@ -40,7 +40,6 @@ private slots:
     void sourceChangesKeepEachChannelsRecord();
     void invertTurnsEdgesOnlyOfTheSourceChannel();
     void controlByteForEveryTypeAndMode();
-    void modesCodesAndClamps();
 };
 
 void TestTriggerModel::rangesFollowTheFrameSize()
@@ -153,24 +152,8 @@ void TestTriggerModel::controlByteForEveryTypeAndMode()
     QCOMPARE(model.type(), int(Trigger::Window));
     model.triggerSetMode(-1);
     QCOMPARE(model.type(), int(Trigger::RisingEdge));
-}
-
-void TestTriggerModel::modesCodesAndClamps()
-{
-    TriggerModel model = startedModel();
-    QCOMPARE(Trigger::autoTriggerValue(100.0), 255);
     QCOMPARE(Trigger::triggerHoldValue(300.0), 44);
     QCOMPARE(Trigger::triggerHoldValue(qQNaN()), 0);
-    model.triggerSetChannelBit(2, 12);
-    QCOMPARE(model.record(2).bit, 7);
-    // Init puts type, source and channel back but keeps the records.
-    model.sourceChanged(1, Trigger::Normal);
-    model.triggerSetChannelOffset(2, 44);
-    model.triggerInit();
-    QCOMPARE(model.channel(), 0);
-    QCOMPARE(model.source(), 0);
-    QVERIFY(!model.isEnabled());
-    QCOMPARE(model.record(2).offset, 44);
 }
 
 QTEST_GUILESS_MAIN(TestTriggerModel)

@@ -46,7 +46,6 @@ private slots:
     void edgeTriggerPutsCrossingAtPosition();
     void triggerModes();
     void meterBlockAndFrontEnd();
-    void rollFramesAdvanceStartIndex();
 };
 
 void TestVirtualScope::layoutForEveryMaskSizeAndRate()
@@ -207,29 +206,6 @@ void TestVirtualScope::meterBlockAndFrontEnd()
     QVERIFY(std::fabs(m.period / 100.0 - samplesPerPeriod) < 0.2);
     QVERIFY(std::abs(m.zeroSecond - m.zeroFirst - samplesPerPeriod) <= 1.0);
     QCOMPARE(b.meterRead(), f.meter); // the 36-byte meter read while the scope runs
-}
-
-void TestVirtualScope::rollFramesAdvanceStartIndex()
-{
-    // 320 S/s: 16 samples per 50 ms; the trigger does not hold a rolling display.
-    TestBench b;
-    b.set({{5, 1}, {25, 1}, {1, 12}, {10, 1}, {7, 0x82}, {17, 120}});
-    b.run(2);
-    int previousStart = ScopeFrame(b.frame(200000)).rollStart;
-    int64_t previousAt = b.lastFrameAt;
-    for (int i = 0; i < 3; ++i) {
-        const ScopeFrame f(b.frame(200000));
-        QVERIFY(b.lastFrameAt - previousAt >= 50000);
-        const int64_t fresh = int64_t(std::floor(b.lastFrameAt * 1e-6 * 320)) - int64_t(std::floor(previousAt * 1e-6 * 320));
-        QVERIFY(fresh % 256 != 0);
-        QCOMPARE((f.rollStart - previousStart + 256) % 256, int(fresh % 256));
-        previousStart = f.rollStart;
-        previousAt = b.lastFrameAt;
-    }
-    // Below index 11 the roll bit is ignored.
-    b.set({{1, 10}, {7, 0x81}});
-    b.run(2);
-    QCOMPARE(ScopeFrame(b.frame()).rollStart, 0);
 }
 
 QTEST_GUILESS_MAIN(TestVirtualScope)

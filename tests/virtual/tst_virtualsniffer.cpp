@@ -3,7 +3,6 @@
 
 #include "virtual/benchhelpers.h"
 
-#include "device/virtual/virtualsniffer.h"
 
 #include <QtTest>
 
@@ -54,7 +53,6 @@ class TestVirtualSniffer : public QObject
 
 private slots:
     void uartLinesAndReplies();
-    void uartFormatAndBaud();
     void uartRingWrapsAndSingleStops();
     void spiIdentificationAndCaptureMode();
     void i2cTransactions();
@@ -83,27 +81,6 @@ void TestVirtualSniffer::uartLinesAndReplies()
     QCOMPARE(int(f.at(3072 + 20)), 1);
     QCOMPARE(int(f.at(3072 + 21)), 2);
     QCOMPARE(int(f.at(0 + 21)), 0);
-}
-
-void TestVirtualSniffer::uartFormatAndBaud()
-{
-    // 7 data bits, parity and two stop bits at 115200: 11 bits a character.
-    VirtualSniffer s;
-    VirtualSniffer::Settings cfg;
-    cfg.protocol = 2;
-    cfg.uart = 2 * 8 + 7;
-    cfg.options = 1 | 4;
-    s.start(cfg, 0);
-    QCOMPARE(s.uartCharacterNs(), int64_t(11) * 1000000000 / 115200);
-    // At 1200 baud, 8N1, a line of 21 characters takes 175 ms: lines start at
-    // 100, 300, 500, 700 ms; the one of 900 ms is still on the wire.
-    cfg.uart = 3 * 8 + 0;
-    cfg.options = 0;
-    s.start(cfg, 0);
-    const int64_t character = int64_t(10) * 1000000000 / 1200;
-    QCOMPARE(s.uartCharacterNs(), character);
-    s.advance(int64_t(1000) * 1000000);
-    QCOMPARE(int64_t(s.count1()), 4 * 21 + 4 * 4 + int64_t(100000000) / character);
 }
 
 void TestVirtualSniffer::uartRingWrapsAndSingleStops()
