@@ -68,8 +68,7 @@ void TestPlotGeometry::zoomLimits()
     QCOMPARE(r.lower, expectedLower);
     QCOMPARE(r.upper, expectedUpper);
     const AxisRange y = limitYRange(lower, upper);
-    QVERIFY(y.lower >= 0 && y.upper <= plotHeight);
-    QVERIFY(y.upper - y.lower >= minimumYSpan);
+    QVERIFY(y.lower >= 0 && y.upper <= plotHeight && y.upper - y.lower >= minimumYSpan);
 }
 
 void TestPlotGeometry::zeroHandlesAndPersistence()

@@ -49,9 +49,8 @@ struct TestBench {
 
     QByteArray meterRead()
     {
-        unsigned char data[36] = {};
-        const int n = vi.control(0x47, 1, 0, data, 36);
-        return n == 36 ? QByteArray(reinterpret_cast<const char *>(data), 36) : QByteArray();
+        QByteArray data(36, '\0');
+        return vi.control(0x47, 1, 0, reinterpret_cast<unsigned char *>(data.data()), 36) == 36 ? data : QByteArray();
     }
 };
 

@@ -39,42 +39,12 @@ class TestVirtualScope : public QObject
     Q_OBJECT
 
 private slots:
-    void layoutForEveryMaskSizeAndRate();
     void generatorPeriodMatchesTimeBase_data();
     void generatorPeriodMatchesTimeBase();
     void edgeTriggerPutsCrossingAtPosition_data();
     void edgeTriggerPutsCrossingAtPosition();
     void meterBlockAndFrontEnd();
 };
-
-void TestVirtualScope::layoutForEveryMaskSizeAndRate()
-{
-    TestBench b;
-    b.write(7, 0x81); // free running
-    b.run(2);
-    int previousNumber = -1;
-    for (int mask = 0; mask < 8; ++mask) {
-        b.set({{3, mask & 1}, {4, (mask >> 1) & 1}, {5, (mask >> 2) & 1}});
-        for (int blocks : {1, 15}) {
-            for (int index : {0, 21}) {
-                b.set({{25, blocks}, {1, index}});
-                const int n = 256 * blocks;
-                b.vi.advanceClock(int64_t(std::ceil(n / ratePerSecond(index) * 1e6)) + 20000);
-                const QByteArray raw = b.frame(1000, 1000);
-                QCOMPARE(raw.size(), 48 + ((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1)) * n);
-                const ScopeFrame f(raw);
-                QVERIFY(f.valid);
-                QCOMPARE(f.mask, mask);
-                QCOMPARE(int(uint8_t(raw[4])), mask & 3);
-                QCOMPARE(f.samples, n);
-                QCOMPARE(f.samplingIndex, index);
-                QCOMPARE(MeterBlock(f.meter, 1).samplingIndex, index);
-                QVERIFY(f.frameNumber != previousNumber);
-                previousNumber = f.frameNumber;
-            }
-        }
-    }
-}
 
 void TestVirtualScope::generatorPeriodMatchesTimeBase_data()
 {
