@@ -42,18 +42,12 @@ void TestFrames::scopeHeaderRoundTrip()
 
 void TestFrames::blockOffsetsFollowTheMask()
 {
-    // All channels off: header, two meter blocks and two reserved bytes.
-    QCOMPARE(scopeFrameLength(0, 768), 48);
-    QCOMPARE(meterBlockOffset(0, 768), 10);
-    QCOMPARE(channelBlockOffset(Ch2, Ch2, 768), 10);
+    // The trace-builder tests check every block against offsets counted by hand; here the ends.
+    QCOMPARE(scopeFrameLength(0, 768), 48); // header, two meter blocks and two reserved bytes
     QCOMPARE(channelBlockOffset(Ch2, Ch1, 768), -1);
-    QCOMPARE(channelBlockOffset(Ch1 | Chd, Chd, 768), 10 + 768);
-    QCOMPARE(channelBlockOffset(Ch1 | Ch2 | Chd, Chd, 3840), 10 + 2 * 3840);
     QCOMPARE(meterBlockOffset(Ch1 | Ch2 | Chd, 3840), 10 + 3 * 3840);
-    QCOMPARE(scopeFrameLength(7, 3840), 11568);
     QVERIFY(scopeFrameLength(7, 3840) <= LibUsbDevice::bufferSize);
     QCOMPARE(channelMaskFor(true, false, true), uint8_t(Ch1 | Chd));
-    QCOMPARE(samplesForBufferIndex(14), 3840);
 }
 
 void TestFrames::meterBlockRoundTrip()
@@ -61,10 +55,7 @@ void TestFrames::meterBlockRoundTrip()
     const channela_t m{0x53, 7, 0xAA, 127, -128, -300, 12800, 0xDEADBEEF, 3, 3839, 21};
     unsigned char wire[18];
     writeMeterBlock(m, wire);
-    QCOMPARE(int(wire[3]), 0x7F);
-    QCOMPARE(int(wire[4]), 0x80);
-    QCOMPARE(int(wire[9]), 0xEF); // little-endian period
-    QCOMPARE(int(wire[12]), 0xDE);
+    QVERIFY(wire[3] == 0x7F && wire[4] == 0x80 && wire[9] == 0xEF && wire[12] == 0xDE); // little-endian
     channela_t back{};
     parseMeterBlock(&back, wire);
     const auto fields = [](const channela_t &c) {
@@ -92,9 +83,8 @@ void TestFrames::rollStartAndIdentification()
     QCOMPARE(rollStart(h), 0);
 
     unsigned char block[64] = {};
-    std::memcpy(block, "\x01VSIM.2.7\x09 Velto", 16);
+    std::memcpy(block, "\x01VSIM.2.7\x09 Velto", 16); // control bytes dropped, trimmed
     QCOMPARE(identificationText(block, 64), QStringLiteral("VSIM.2.7 Velto"));
-    QCOMPARE(identificationText(nullptr, 64), QString());
 }
 
 void TestFrames::snifferAcceptance()
@@ -114,8 +104,7 @@ void TestFrames::snifferAcceptance()
     f[0] = 'A';
     QCOMPARE(acceptSnifferFrame(frameBytes(f), f.size(), -1), SnifferVerdict::InvalidHeader);
     QCOMPARE(log.typesOf(QStringLiteral("Sniffer, frame header not valid")), QList<QtMsgType>{QtWarningMsg});
-    QVERIFY(!acceptMeterRead(35));
-    QVERIFY(acceptMeterRead(36));
+    QVERIFY(!acceptMeterRead(35) && acceptMeterRead(36));
     QCOMPARE(log.count(QStringLiteral("Meter, data too short")), 1);
 
     const unsigned char header[10] = {'B', 0, 0, 2, 0x00, 0x06, 3, 0, 0, 0};
@@ -129,7 +118,6 @@ void TestFrames::acceptanceFromTheTransport()
     VirtualUsbBackend backend;
     LibUsbDevice usb(&backend);
     QByteArray cache("previous picture");
-    QCOMPARE(acceptScopeFrame(usb, 48 + 768, cache), ScopeVerdict::NoData);
 
     const QByteArray good = scopeFrameBytes(Ch1, 768, 0, 11);
     std::memcpy(usb.dataBuffer, good.constData(), size_t(good.size()));

@@ -150,7 +150,6 @@ void TestFft::windowSpansTheTransformedPoints()
 
 void TestFft::channelSelectionAndScales()
 {
-    QCOMPARE(SpectrumBuilder::displayValue(1024, true), 160.0);
     QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
     const std::vector<int8_t> a(512, 50);
     SpectrumBuilder builder;

@@ -170,7 +170,6 @@ void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes_data()
     QTest::addColumn<int>("samples");
     QTest::addColumn<bool>("reversed");
     QTest::newRow("random bits, reversed axis") << int(QCPGraph::lsStepCenter) << 1 << 3840 << true;
-    QTest::newRow("accumulated traces") << int(QCPGraph::lsLine) << 50 << 768 << false;
     QTest::newRow("accumulated bits") << int(QCPGraph::lsStepCenter) << 20 << 3840 << false;
     QTest::newRow("spectrum bins") << int(QCPGraph::lsImpulse) << 1 << 3840 << false;
 }

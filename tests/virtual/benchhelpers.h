@@ -59,7 +59,7 @@ inline int le16(const unsigned char *u) { return u[0] | (u[1] << 8); }
 // A scope frame taken apart.
 struct ScopeFrame {
     bool valid = false;
-    int frameNumber = 0, mask = 0, samples = 0, samplingIndex = 0, rollStart = 0;
+    int mask = 0, samples = 0, samplingIndex = 0;
     std::vector<int> ch[2];
     std::vector<int> logic;
     QByteArray meter; // 36 bytes
@@ -69,11 +69,9 @@ struct ScopeFrame {
         if (f.size() < 48 || f[0] != 'A')
             return;
         const auto *u = reinterpret_cast<const unsigned char *>(f.constData());
-        frameNumber = le16(u + 1);
         mask = u[3];
         samples = le16(u + 5);
         samplingIndex = u[7];
-        rollStart = le16(u + 8);
         int offset = 10;
         for (int c = 0; c < 3; ++c) {
             if (!(mask & (1 << c)))
@@ -90,13 +88,12 @@ struct ScopeFrame {
 };
 
 struct MeterBlock {
-    int controls, gain, maximum, minimum, rms, average, zeroFirst, zeroSecond, samplingIndex;
+    int gain, maximum, minimum, rms, average, zeroFirst, zeroSecond;
     uint32_t period;
 
     MeterBlock(const QByteArray &m, int channel)
     {
         const auto *u = reinterpret_cast<const unsigned char *>(m.constData()) + 18 * channel;
-        controls = u[0];
         gain = u[1];
         maximum = int8_t(u[3]);
         minimum = int8_t(u[4]);
@@ -105,7 +102,6 @@ struct MeterBlock {
         period = uint32_t(le16(u + 9)) | (uint32_t(le16(u + 11)) << 16);
         zeroFirst = le16(u + 13);
         zeroSecond = le16(u + 15);
-        samplingIndex = u[17];
     }
 };
 

@@ -182,9 +182,7 @@ void TestVirtualRequests::faultsOnDemand()
     b.vi.failNextControl(VirtualInstrument::ControlFault::Timeout);
     QCOMPARE(b.write(1, 4), int(LIBUSB_ERROR_TIMEOUT));
     QCOMPARE(b.vi.configurationEntry(1), 8);
-    b.vi.failNextControl(VirtualInstrument::ControlFault::Stall);
-    QCOMPARE(b.write(1, 4), int(LIBUSB_ERROR_PIPE));
-    QCOMPARE(b.write(1, 4), 0);
+    QCOMPARE(b.write(1, 4), 0); // only the next one fails
     QCOMPARE(b.vi.configurationEntry(1), 4);
     b.vi.setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
     QCOMPARE(b.vi.control(0x47, 0, 0, data, 64), 32);
