@@ -10,8 +10,7 @@
 #include <unistd.h>
 
 namespace {
-// A pseudo-terminal pair: the transport opens the follower side by name, the
-// test plays the instrument on the leader side.
+// A pseudo-terminal pair: the transport opens the follower side, the test plays the instrument.
 struct PseudoTerminal {
     int leader = -1;
     int follower = -1;
@@ -48,8 +47,7 @@ const QByteArray blockStart("\x0d\x0a\x46", 3);
 const QByteArray streamStart("\x0d\x0a\x53", 3);
 const QByteArray endMarker("\x0a\x0d\x37", 3);
 
-// The link on the follower side of a pseudo-terminal, delivering into `frame`
-// (guarded by 0xEE bytes past its end); the test polls by hand.
+// The link delivering into `frame` (0xEE guard bytes past its end), polled by hand.
 struct Bench {
     PseudoTerminal pty;
     SerialPortConnection link;
@@ -163,9 +161,8 @@ void TestSerialPort::streamFloodWithoutMarkersStaysInsidePayload()
 
 void TestSerialPort::samplingBoundaryBetweenTenAndEleven()
 {
-    // Up to 10 the link reads 768-byte blocks, from 11 a stream of three-byte
-    // groups; crossing the boundary either way restarts the assembly and drops
-    // what was pending; moving on one side changes nothing.
+    // Up to 10 the link reads 768-byte blocks, from 11 three-byte groups; crossing either
+    // way restarts the assembly and drops what was pending; moving on one side changes nothing.
     Bench b(10);
     const auto pending = [&](int n) {
         b.pty.send(QByteArray(n, 'q'));

@@ -1,7 +1,6 @@
 #pragma once
 
-// Small helpers shared by the virtual instrument's tests: a bench on the test
-// clock, entry writes, and frames taken apart by their documented layout.
+// The virtual instrument's tests share a bench on the test clock and frames taken apart by their layout.
 
 #include "device/virtual/virtualinstrument.h"
 

@@ -1,6 +1,5 @@
-// Scope frames of the virtual instrument measured against reckoning of our
-// own: layout, the generator's period on CH1, trigger placement, the front
-// end, meter blocks and roll mode.
+// Scope frames of the virtual instrument against reckoning of our own: the
+// generator's period on CH1, trigger placement, the front end and meter blocks.
 
 #include "virtual/benchhelpers.h"
 
