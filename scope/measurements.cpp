@@ -130,14 +130,6 @@ channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int
     return m;
 }
 
-SampleExtremes sampleExtremes(const int8_t *samples, int count)
-{
-    if (!samples || count <= 0)
-        return {0, 0};
-    const auto [lowest, highest] = std::minmax_element(samples, samples + count);
-    return {*lowest, *highest};
-}
-
 AutoCursorPositions automaticVerticalCursors(int zeroFirst, int zeroSecond, int periodX100, bool channelEnabled,
                                              bool roll, int samplesPerChannel, int rollStart)
 {
@@ -328,22 +320,4 @@ bool HorizontalCursors::switchedOn(bool on, bool xyMode) const
 HorizontalCursors::Tracers HorizontalCursors::tracersShown(bool on) const
 {
     return {on && channel == 0, on && channel == 1};
-}
-
-double interpolatedValueAt(const QVector<double> &keys, const QVector<double> &values, double key)
-{
-    const int n = std::min(keys.size(), values.size());
-    if (n == 0)
-        return 0.0;
-    if (key <= keys[0])
-        return values[0];
-    if (key >= keys[n - 1])
-        return values[n - 1];
-    const auto it = std::lower_bound(keys.begin(), keys.begin() + n, key);
-    const int upper = int(it - keys.begin());
-    const int lower = upper - 1;
-    const double span = keys[upper] - keys[lower];
-    if (span == 0.0)
-        return values[upper];
-    return values[lower] + (values[upper] - values[lower]) * (key - keys[lower]) / span;
 }

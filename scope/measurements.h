@@ -32,12 +32,6 @@ void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, i
 channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int8_t maximum,
                            const unsigned char *meterBlock);
 
-struct SampleExtremes {
-    int minimum;
-    int maximum;
-};
-SampleExtremes sampleExtremes(const int8_t *samples, int count);
-
 // Automatic vertical cursors from a channel's crossings, in plot x units.
 struct AutoCursorPositions {
     bool valid;
@@ -156,7 +150,3 @@ public:
 private:
     int refresh(int absolute, int ch1Zero, int ch2Zero, int &ch1Level, int &ch2Level);
 };
-
-// The value of a trace at `key`, interpolated between its neighbours as the
-// plot's tracers do; the nearest end outside the data, 0 for an empty trace.
-double interpolatedValueAt(const QVector<double> &keys, const QVector<double> &values, double key);

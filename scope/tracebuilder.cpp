@@ -185,19 +185,6 @@ void TraceBuilder::fillLogic(const uint8_t *block, const TraceSettings &settings
     }
 }
 
-CursorPair vCursorAutoPositions(int zeroCrossFirst, int zeroCrossSecond, int samples, int startIndex,
-                                bool rollMode)
-{
-    int first = zeroCrossFirst;
-    int second = zeroCrossSecond;
-    if (rollMode && samples > 0) {
-        const int shift = samples - startIndex;
-        first = (first + shift) % samples;
-        second = (second + shift) % samples;
-    }
-    return {2.0 * first, 2.0 * second};
-}
-
 PersistenceHistory::PersistenceHistory()
 {
     for (Ring &ring : m_rings)

@@ -1,5 +1,6 @@
 #include "common/testsupport.h"
 
+#include "device/frames.h"
 #include "device/usbseam.h"
 #include "device/virtual/virtualusbbackend.h"
 
@@ -101,6 +102,21 @@ QString traceBody(const QString &line)
 {
     const int space = line.indexOf(QLatin1Char(' '));
     return space < 0 ? line : line.mid(space + 1);
+}
+
+QByteArray scopeFrameBytes(uint8_t mask, int n, uint16_t rollStart, uint16_t frameNumber, uint8_t samplingIndex)
+{
+    QByteArray frame(Frames::scopeFrameLength(mask, n), '\0');
+    frameconfig_t header{};
+    header.frameType = Frames::scopeFrameType;
+    header.frameNumber = frameNumber;
+    header.channelMask = mask;
+    header.analogMask = mask & 3;
+    header.samplesPerChannel = uint16_t(n);
+    header.samplingIndex = samplingIndex;
+    header.rollStartIndex = rollStart;
+    Frames::writeScopeHeader(header, reinterpret_cast<unsigned char *>(frame.data()));
+    return frame;
 }
 
 VirtualInstrument &virtualBench()

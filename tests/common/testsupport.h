@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,15 @@ private:
 
 // Strips the leading time stamp of a trace line.
 QString traceBody(const QString &line);
+
+// A zero-filled scope frame of `n` samples for each channel in `mask`, its
+// header written as the instrument sends it.
+QByteArray scopeFrameBytes(uint8_t mask, int n, uint16_t rollStart = 0, uint16_t frameNumber = 7,
+                           uint8_t samplingIndex = 8);
+inline const unsigned char *frameBytes(const QByteArray &frame)
+{
+    return reinterpret_cast<const unsigned char *>(frame.constData());
+}
 
 class QCPGraph;
 class VirtualInstrument;

@@ -10,8 +10,7 @@
 #include <unistd.h>
 
 namespace {
-// A pseudo-terminal pair: the transport opens the follower side by name, the
-// test plays the instrument on the leader side.
+// A pseudo-terminal pair: the transport opens the follower side, the test plays the instrument.
 struct PseudoTerminal {
     int leader = -1;
     int follower = -1;
@@ -48,236 +47,152 @@ const QByteArray blockStart("\x0d\x0a\x46", 3);
 const QByteArray streamStart("\x0d\x0a\x53", 3);
 const QByteArray endMarker("\x0a\x0d\x37", 3);
 
-// Polls until the port has delivered `bytes` more bytes to the reader, so a
-// poll sees everything that was sent.
-void settle(SerialPortConnection &link, qint64 bytes)
-{
-    QTRY_VERIFY_WITH_TIMEOUT((link.port->waitForReadyRead(5), link.port->bytesAvailable() >= bytes), 3000);
-}
+// The link delivering into `frame` (0xEE guard bytes past its end), polled by hand.
+struct Bench {
+    PseudoTerminal pty;
+    SerialPortConnection link;
+    unsigned char frame[SerialPortConnection::deliveredLength + 64];
+    QSignalSpy data{&link, &SerialPortConnection::newData};
+
+    explicit Bench(int samplingValue)
+    {
+        std::memset(frame, 0xEE, sizeof(frame));
+        if (!link.connectToPort(pty.followerName))
+            return;
+        link.pollTimer.stop();
+        link.frameBuffer = frame;
+        link.enabled = true;
+        link.state = 0;
+        link.setSamplingValue(samplingValue);
+    }
+    // Sends `bytes`, waits until `available` bytes wait to be read, polls once.
+    void feed(const QByteArray &bytes, qint64 available)
+    {
+        pty.send(bytes);
+        QTRY_VERIFY_WITH_TIMEOUT((link.port->waitForReadyRead(5), link.port->bytesAvailable() >= available), 3000);
+        link.onReadyRead();
+    }
+};
 } // namespace
 
 class TestSerialPort : public QObject
 {
     Q_OBJECT
 private slots:
-    void busyPortLeavesNoPort();
-    void markersAreRecognised();
     void blockModeDeliversPayloadBetweenMarkers();
     void blockModeMarkersSplitAcrossPolls();
     void streamModeStoresOneSamplePerGroup();
     void streamFloodWithoutMarkersStaysInsidePayload();
-    void samplingCrossingRestartsAssembly();
-    void closeStopsPolling();
+    void samplingBoundaryBetweenTenAndEleven();
 };
-
-void TestSerialPort::busyPortLeavesNoPort()
-{
-    SerialPortConnection link;
-    QSignalSpy status(&link, &SerialPortConnection::connectionStatus);
-    QVERIFY(!link.connectToPort(QStringLiteral("/dev/velto-no-such-port")));
-    QCOMPARE(status.count(), 1);
-    QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Port is busy or unreachable."));
-    QVERIFY(link.port == nullptr);
-    QVERIFY(!link.pollTimer.isActive());
-    QVERIFY(!link.bytesAvailable());
-    // Writing with no port is harmless.
-    link.write(QStringLiteral("x"));
-    link.writeByteArray("y");
-}
-
-void TestSerialPort::markersAreRecognised()
-{
-    SerialPortConnection link;
-    QVERIFY(link.checkIfStartOfFrame(blockStart.constData(), true));
-    QVERIFY(!link.checkIfStartOfFrame(blockStart.constData(), false));
-    QVERIFY(link.checkIfStartOfFrame(streamStart.constData(), false));
-    QVERIFY(link.checkIfEndOfFrame(endMarker.constData()));
-    QVERIFY(!link.checkIfEndOfFrame(blockStart.constData()));
-    // Bytes above 127 are compared as unsigned.
-    const char high[3] = {char(0x8A), 0x0D, 0x37};
-    QVERIFY(!link.checkIfEndOfFrame(high));
-}
 
 void TestSerialPort::blockModeDeliversPayloadBetweenMarkers()
 {
-    PseudoTerminal pty;
-    QVERIFY(!pty.followerName.isEmpty());
-    SerialPortConnection link;
-    QVERIFY(link.connectToPort(pty.followerName));
-    QVERIFY(!link.portClosed);
-    QVERIFY(link.pollTimer.isActive());
-    QCOMPARE(link.pollTimer.interval(), 10);
-    QVERIFY(!link.connectToPort(pty.followerName)); // already open
-
-    unsigned char frame[SerialPortConnection::deliveredLength + 16];
-    std::memset(frame, 0xEE, sizeof(frame));
-    link.frameBuffer = frame;
-    link.enabled = true;
-    link.state = 0;
-    QSignalSpy data(&link, &SerialPortConnection::newData);
-
+    // Polled by its timer: leading noise skipped, the payload delivered with two zero bytes after it.
+    Bench b(0);
+    QVERIFY(!b.pty.followerName.isEmpty());
+    QCOMPARE(b.link.pollTimer.interval(), 10);
+    b.link.pollTimer.start();
+    QVERIFY(!b.link.connectToPort(b.pty.followerName)); // already open
     QByteArray payload;
     for (int i = 0; i < SerialPortConnection::payloadSize; ++i)
         payload.append(char(i * 7));
-    pty.send(QByteArray("\x01\x02\x03", 3) + blockStart + payload + endMarker);
-    QTRY_COMPARE_WITH_TIMEOUT(data.count(), 1, 3000);
-    QCOMPARE(data.at(0).at(0).toInt(), 770);
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(frame), 768), payload);
-    QCOMPARE(int(frame[768]), 0);
-    QCOMPARE(int(frame[769]), 0);
-    QCOMPARE(int(frame[770]), 0xEE);
-    QTRY_COMPARE_WITH_TIMEOUT(link.state, 0, 3000);
-
-    // A second frame follows the first.
-    pty.send(blockStart + payload + endMarker);
-    QTRY_COMPARE_WITH_TIMEOUT(data.count(), 2, 3000);
-    link.close();
-    QVERIFY(link.port == nullptr);
+    b.pty.send(QByteArray("\x01\x02\x03", 3) + blockStart + payload + endMarker);
+    QTRY_COMPARE_WITH_TIMEOUT(b.data.count(), 1, 3000);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(b.frame), 768), payload);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(b.frame) + 768, 3), QByteArray("\0\0\xEE", 3));
+    // Closed: polling stops and the buffer is let go; closing twice is harmless, reopening works.
+    b.link.close();
+    QVERIFY(b.link.port == nullptr && b.link.frameBuffer == nullptr && !b.link.pollTimer.isActive());
+    b.link.onReadyRead();
+    b.link.close();
+    QVERIFY(b.link.connectToPort(b.pty.followerName));
 }
 
 void TestSerialPort::blockModeMarkersSplitAcrossPolls()
 {
-    PseudoTerminal pty;
-    SerialPortConnection link;
-    QVERIFY(link.connectToPort(pty.followerName));
-    link.pollTimer.stop(); // this test polls by hand
-    unsigned char frame[SerialPortConnection::deliveredLength];
-    link.frameBuffer = frame;
-    link.enabled = true;
-    link.state = 0;
-    QSignalSpy data(&link, &SerialPortConnection::newData);
-
-    pty.send(blockStart.left(2));
-    settle(link, 2);
-    link.onReadyRead();
-    QCOMPARE(link.state, 0); // two bytes are not a marker yet
-    pty.send(blockStart.mid(2));
-    settle(link, 3);
-    link.onReadyRead();
-    QCOMPARE(link.state, 1);
-
-    pty.send(QByteArray(500, 'a'));
-    settle(link, 500);
-    link.onReadyRead();
-    QCOMPARE(data.count(), 0); // the payload is not complete
-    pty.send(QByteArray(268, 'b'));
-    settle(link, 768);
-    link.onReadyRead();
-    QCOMPARE(data.count(), 1);
-    QCOMPARE(link.state, 2);
-    QCOMPARE(int(frame[0]), int('a'));
-    QCOMPARE(int(frame[767]), int('b'));
-
+    Bench b(0);
+    b.feed(blockStart.left(2), 2);
+    QCOMPARE(b.link.state, 0); // two bytes are not a marker yet
+    b.feed(blockStart.mid(2), 3);
+    b.feed(QByteArray(500, 'a'), 500);
+    QCOMPARE(b.data.count(), 0); // the payload is not complete
+    b.feed(QByteArray(268, 'b'), 768);
+    QCOMPARE(b.data.count(), 1);
+    QCOMPARE(b.link.state, 2);
+    QCOMPARE(int(b.frame[767]), int('b'));
     // A wrong group in state 2 is dropped and the next one tried.
-    pty.send(QByteArray("xyz") + endMarker);
-    settle(link, 6);
-    link.onReadyRead();
-    QCOMPARE(link.state, 2);
-    link.onReadyRead();
-    QCOMPARE(link.state, 0);
+    b.feed(QByteArray("xyz") + endMarker, 6);
+    QCOMPARE(b.link.state, 2);
+    b.link.onReadyRead();
+    QCOMPARE(b.link.state, 0);
 }
 
 void TestSerialPort::streamModeStoresOneSamplePerGroup()
 {
-    PseudoTerminal pty;
-    SerialPortConnection link;
-    QVERIFY(link.connectToPort(pty.followerName));
-    link.pollTimer.stop();
-    unsigned char frame[SerialPortConnection::deliveredLength] = {};
-    link.frameBuffer = frame;
-    link.enabled = true;
-    link.setSamplingValue(11);
-    QCOMPARE(link.state, 0);
-    QSignalSpy data(&link, &SerialPortConnection::newData);
-
-    // Groups before the start marker are not stored.
-    pty.send(QByteArray("\x09\x09\x09", 3) + streamStart + QByteArray("\x01\x02\x03\x04\x05\x06", 6) + endMarker);
-    settle(link, 15);
-    link.onReadyRead();
-    QCOMPARE(data.count(), 2);
-    QCOMPARE(data.at(0).at(0).toInt(), 3);
-    QCOMPARE(int(frame[0]), 1);
-    QCOMPARE(int(frame[256]), 2);
-    QCOMPARE(int(frame[512]), 3);
-    QCOMPARE(int(frame[1]), 4);
-    QCOMPARE(int(frame[257]), 5);
-    QCOMPARE(int(frame[513]), 6);
-    QCOMPARE(link.writeIndex, 0); // the end marker rewinds
-    QCOMPARE(int(frame[2]), 0);
+    // Groups before the start marker are not stored; the end marker rewinds.
+    Bench b(11);
+    b.feed(QByteArray("\x09\x09\x09", 3) + streamStart + QByteArray("\x01\x02\x03\x04\x05\x06", 6) + endMarker, 15);
+    QCOMPARE(b.data.count(), 2);
+    QCOMPARE(b.data.at(0).at(0).toInt(), 3);
+    const int lanes[7] = {b.frame[0], b.frame[256], b.frame[512], b.frame[1], b.frame[257], b.frame[513], b.frame[2]};
+    QCOMPARE(QVector<int>(lanes, lanes + 7), QVector<int>({1, 2, 3, 4, 5, 6, 0xEE}));
+    QCOMPARE(b.link.writeIndex, 0);
 }
 
 void TestSerialPort::streamFloodWithoutMarkersStaysInsidePayload()
 {
-    PseudoTerminal pty;
-    SerialPortConnection link;
-    QVERIFY(link.connectToPort(pty.followerName));
-    link.pollTimer.stop();
-    unsigned char frame[SerialPortConnection::deliveredLength + 64];
-    std::memset(frame, 0xEE, sizeof(frame));
-    link.frameBuffer = frame;
-    link.enabled = true;
-    link.setSamplingValue(15);
-    QSignalSpy data(&link, &SerialPortConnection::newData);
-    pty.send(streamStart);
-    QByteArray flood;
+    Bench b(15);
+    QByteArray flood = streamStart;
     for (int i = 0; i < 1000; ++i)
         flood.append(char(i & 0x7F)).append(char(0x20)).append(char(0x21));
-    pty.send(flood);
-    int polls = 0;
-    while (data.count() < 1000 && polls++ < 400) {
-        link.port->waitForReadyRead(5);
-        link.onReadyRead();
+    b.pty.send(flood);
+    for (int polls = 0; b.data.count() < 1000 && polls < 400; ++polls) {
+        b.link.port->waitForReadyRead(5);
+        b.link.onReadyRead();
     }
-    QCOMPARE(data.count(), 1000);
+    QCOMPARE(b.data.count(), 1000);
     // More than 256 samples between markers wrap to the start of the lanes.
-    QCOMPARE(link.writeIndex, 1000 % 256);
-    QCOMPARE(int(frame[0]), (768 & 0x7F)); // sample 768 landed at position 0
-    for (int i = SerialPortConnection::payloadSize; i < int(sizeof(frame)); ++i)
-        QCOMPARE(int(frame[i]), 0xEE);
+    QCOMPARE(b.link.writeIndex, 1000 % 256);
+    QCOMPARE(int(b.frame[0]), (768 & 0x7F)); // sample 768 landed at position 0
+    for (int i = SerialPortConnection::payloadSize; i < int(sizeof(b.frame)); ++i)
+        QCOMPARE(int(b.frame[i]), 0xEE);
 }
 
-void TestSerialPort::samplingCrossingRestartsAssembly()
+void TestSerialPort::samplingBoundaryBetweenTenAndEleven()
 {
-    PseudoTerminal pty;
-    SerialPortConnection link;
-    QVERIFY(link.connectToPort(pty.followerName));
-    link.pollTimer.stop();
-    link.setSamplingValue(5);
-    link.writeIndex = 17;
-    link.state = 1;
-    pty.send(QByteArray(30, 'q'));
-    settle(link, 30);
-    link.setSamplingValue(20);
-    QCOMPARE(link.writeIndex, 0);
-    QCOMPARE(link.state, 0);
-    QCOMPARE(link.samplingValue, 20);
-    QVERIFY(!link.bytesAvailable()); // flushed
-
-    link.state = 1;
-    link.writeIndex = 9;
-    link.setSamplingValue(10);
-    QCOMPARE(link.state, 0);
-    QCOMPARE(link.writeIndex, 9); // only the crossing into stream mode rewinds
-    // Staying on one side changes nothing but the value.
-    link.state = 2;
-    link.setSamplingValue(3);
-    QCOMPARE(link.state, 2);
-}
-
-void TestSerialPort::closeStopsPolling()
-{
-    PseudoTerminal pty;
-    SerialPortConnection link;
-    QVERIFY(link.connectToPort(pty.followerName));
-    unsigned char frame[SerialPortConnection::deliveredLength];
-    link.frameBuffer = frame;
-    link.close();
-    QVERIFY(link.port == nullptr);
-    QVERIFY(link.frameBuffer == nullptr);
-    QVERIFY(!link.pollTimer.isActive());
-    link.onReadyRead(); // nothing to poll
-    link.close();       // closing twice is harmless
-    QVERIFY(link.connectToPort(pty.followerName));
+    // Up to 10 the link reads 768-byte blocks, from 11 three-byte groups; crossing either
+    // way restarts the assembly and drops what was pending; moving on one side changes nothing.
+    Bench b(10);
+    const auto pending = [&](int n) {
+        b.pty.send(QByteArray(n, 'q'));
+        QTRY_VERIFY_WITH_TIMEOUT((b.link.port->waitForReadyRead(5), b.link.port->bytesAvailable() >= n), 3000);
+    };
+    b.link.state = 1;
+    b.link.writeIndex = 17;
+    pending(30);
+    b.link.setSamplingValue(11);
+    QVERIFY(b.link.state == 0 && b.link.writeIndex == 0 && !b.link.bytesAvailable());
+    b.feed(streamStart + QByteArray("\x01\x02\x03", 3), 6); // at 11 the stream is read
+    QCOMPARE(b.data.count(), 1);
+    // 12 and back to 11: still streaming, nothing restarts or is dropped.
+    b.link.setSamplingValue(12);
+    b.link.writeIndex = 9;
+    pending(30);
+    b.link.setSamplingValue(11);
+    QVERIFY(b.link.state == 1 && b.link.writeIndex == 9 && b.link.bytesAvailable());
+    // 11 to 10: the state restarts and the input is dropped; the index stays.
+    b.link.setSamplingValue(10);
+    QVERIFY(b.link.state == 0 && b.link.writeIndex == 9 && !b.link.bytesAvailable());
+    b.feed(blockStart + QByteArray(768, 'b') + endMarker, 774); // at 10 blocks are read
+    b.link.onReadyRead();
+    QCOMPARE(b.data.count(), 2);
+    QCOMPARE(b.data.at(1).at(0).toInt(), 770);
+    // 10 to 9: still blocks.
+    b.link.state = 2;
+    b.link.setSamplingValue(9);
+    QCOMPARE(b.link.state, 2);
+    QVERIFY(b.link.bytesAvailable()); // the end marker is still there
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

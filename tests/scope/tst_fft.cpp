@@ -45,27 +45,11 @@ double maxDistance(const std::vector<complex> &a, const std::vector<complex> &b)
     return worst;
 }
 
-QByteArray scopeFrame(uint8_t mask, int n)
-{
-    QByteArray f(Frames::scopeFrameLength(mask, n), '\0');
-    frameconfig_t header{};
-    header.frameType = Frames::scopeFrameType;
-    header.channelMask = mask;
-    header.samplesPerChannel = uint16_t(n);
-    Frames::writeScopeHeader(header, reinterpret_cast<unsigned char *>(f.data()));
-    return f;
-}
-
 void fillBlock(QByteArray &frame, uint8_t mask, int bit, int n, const std::function<int(int)> &sample)
 {
     const int offset = Frames::channelBlockOffset(mask, bit, n);
     for (int i = 0; i < n; ++i)
         frame[offset + i] = char(int8_t(sample(i)));
-}
-
-const unsigned char *bytes(const QByteArray &a)
-{
-    return reinterpret_cast<const unsigned char *>(a.constData());
 }
 
 } // namespace
@@ -74,182 +58,70 @@ class TestFft : public QObject
 {
     Q_OBJECT
 private slots:
-    void complexArithmetic();
     void refusesLengthsThatAreNotPowersOfTwo();
-    void bitReversalPermutes();
-    void matchesTheDiscreteTransform_data();
-    void matchesTheDiscreteTransform();
-    void inverseRestoresTheInput();
-    void windowTables();
-    void constantLandsInBinZero();
-    void samplesAreReadSigned();
+    void matchesTheDiscreteTransformBothWays_data();
+    void matchesTheDiscreteTransformBothWays();
+    void spectrumOfConstantsAndSignedSamples();
     void windowSpansTheTransformedPoints();
-    void iqSeparatesPositiveAndNegativeFrequencies();
     void channelSelectionAndScales();
     void badFramesGiveNoSpectrum();
 };
-
-void TestFft::complexArithmetic()
-{
-    QCOMPARE(complex::i * complex::i, complex(-1, 0));
-    QCOMPARE(complex::j, complex::i);
-    QCOMPARE(complex(1, 2) + complex(3, -5), complex(4, -3));
-    QCOMPARE(complex(1, 2) - complex(3, -5), complex(-2, 7));
-    QCOMPARE(complex(1, 2) * complex(3, 4), complex(-5, 10));
-    QCOMPARE(complex(1, -2) * 3.0, complex(3, -6));
-    QCOMPARE(complex(3, 4).norm(), 5.0);
-}
 
 void TestFft::refusesLengthsThatAreNotPowersOfTwo()
 {
     std::vector<complex> data = randomSignal(768, 1);
     const std::vector<complex> original = data;
-    QVERIFY(!CFFT::Forward(data.data(), 768));
-    QVERIFY(data == original);
-    QVERIFY(!CFFT::Inverse(data.data(), 768, true));
-    QVERIFY(data == original);
-
     std::vector<complex> out(768, complex(7, 7));
+    QVERIFY(!CFFT::Forward(data.data(), 768));
+    QVERIFY(!CFFT::Inverse(data.data(), 768, true));
     QVERIFY(!CFFT::Forward(original.data(), out.data(), 768));
-    QVERIFY(!CFFT::Inverse(original.data(), out.data(), 768, false));
-    QVERIFY(out == std::vector<complex>(768, complex(7, 7)));
-
-    QVERIFY(!CFFT::Forward(data.data(), 0));
-    QVERIFY(!CFFT::Forward(nullptr, 256));
-    QVERIFY(!CFFT::Forward(nullptr, out.data(), 256));
-    QVERIFY(!CFFT::Forward(data.data(), nullptr, 256));
-    QVERIFY(!CFFT::Inverse(nullptr, 256, true));
     QVERIFY(data == original);
-
-    QVERIFY(CFFT::Forward(data.data(), 256));
+    QVERIFY(out == std::vector<complex>(768, complex(7, 7)));
     QVERIFY(CFFT::Forward(data.data(), 1));
 }
 
-void TestFft::bitReversalPermutes()
-{
-    std::vector<complex> in(8), out(8);
-    for (int k = 0; k < 8; ++k)
-        in[k] = complex(k, -k);
-    CFFT::Rearrange(in.data(), out.data(), 8);
-    const int reversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    for (int k = 0; k < 8; ++k)
-        QCOMPARE(out[reversed[k]], in[k]);
-
-    std::vector<complex> inPlace = in;
-    CFFT::Rearrange(inPlace.data(), 8);
-    QVERIFY(inPlace == out);
-    CFFT::Rearrange(inPlace.data(), 8);
-    QVERIFY(inPlace == in);
-}
-
-void TestFft::matchesTheDiscreteTransform_data()
+void TestFft::matchesTheDiscreteTransformBothWays_data()
 {
     QTest::addColumn<unsigned>("n");
-    for (unsigned n : {1u, 2u, 4u, 8u, 64u, 256u, 1024u})
+    for (unsigned n : {1u, 2u, 8u, 64u, 1024u})
         QTest::newRow(qPrintable(QString::number(n))) << n;
 }
 
-void TestFft::matchesTheDiscreteTransform()
+void TestFft::matchesTheDiscreteTransformBothWays()
 {
     QFETCH(unsigned, n);
     const std::vector<complex> x = randomSignal(n, 1000 + n);
-
     std::vector<complex> inPlace = x;
     QVERIFY(CFFT::Forward(inPlace.data(), n));
-    const std::vector<complex> reference = naiveDft(x, false);
-    QVERIFY2(maxDistance(inPlace, reference) < 1e-9 * n,
-             qPrintable(QString::number(maxDistance(inPlace, reference))));
-
+    QVERIFY2(maxDistance(inPlace, naiveDft(x, false)) < 1e-9 * n, qPrintable(QString::number(n)));
     std::vector<complex> outOfPlace(n);
     QVERIFY(CFFT::Forward(x.data(), outOfPlace.data(), n));
     QVERIFY(maxDistance(outOfPlace, inPlace) < 1e-12 * n);
-
     std::vector<complex> backwards = x;
     QVERIFY(CFFT::Inverse(backwards.data(), n, false));
     QVERIFY(maxDistance(backwards, naiveDft(x, true)) < 1e-9 * n);
+    // Round trips: scaled in place, out of place, the same array given twice.
+    QVERIFY(CFFT::Inverse(inPlace.data(), n, true));
+    QVERIFY(maxDistance(x, inPlace) < 1e-12 * n);
+    std::vector<complex> back(n);
+    QVERIFY(CFFT::Inverse(outOfPlace.data(), back.data(), n, true));
+    QVERIFY(maxDistance(x, back) < 1e-12 * n);
 }
 
-void TestFft::inverseRestoresTheInput()
+void TestFft::spectrumOfConstantsAndSignedSamples()
 {
-    for (unsigned n : {2u, 16u, 256u, 4096u}) {
-        const std::vector<complex> x = randomSignal(n, n);
-        std::vector<complex> y = x;
-        QVERIFY(CFFT::Forward(y.data(), n));
-        QVERIFY(CFFT::Inverse(y.data(), n, true));
-        QVERIFY2(maxDistance(x, y) < 1e-12 * n, qPrintable(QString::number(n)));
-
-        // Out of place, and the same array given twice.
-        std::vector<complex> spectrum(n), back(n);
-        QVERIFY(CFFT::Forward(x.data(), spectrum.data(), n));
-        QVERIFY(CFFT::Inverse(spectrum.data(), back.data(), n, true));
-        QVERIFY(maxDistance(x, back) < 1e-12 * n);
-        QVERIFY(CFFT::Inverse(spectrum.data(), spectrum.data(), n, true));
-        QVERIFY(maxDistance(x, spectrum) < 1e-12 * n);
-
-        // Without scaling the round trip is N times the input.
-        std::vector<complex> unscaled = x;
-        CFFT::Forward(unscaled.data(), n);
-        CFFT::Inverse(unscaled.data(), n, false);
-        CFFT::Scale(unscaled.data(), n);
-        QVERIFY(maxDistance(x, unscaled) < 1e-12 * n);
-    }
-}
-
-void TestFft::windowTables()
-{
-    const int n = 257;
-    const QVector<double> hann = fftWindowTable(FftWindow::Hann, n);
-    const QVector<double> hamming = fftWindowTable(FftWindow::Hamming, n);
-    const QVector<double> blackman = fftWindowTable(FftWindow::Blackman, n);
-    const QVector<double> rect = fftWindowTable(FftWindow::Rectangular, n);
-    QCOMPARE(hann.size(), n);
-    QCOMPARE(hann.first(), 0.0);
-    QVERIFY(std::fabs(hann.last()) < 1e-15);
-    QVERIFY(std::fabs(hann[128] - 1.0) < 1e-15);
-    QVERIFY(std::fabs(hamming.first() - 0.07672) < 1e-12);
-    QVERIFY(std::fabs(hamming[128] - 1.0) < 1e-12);
-    QVERIFY(std::fabs(blackman.first()) < 1e-12);
-    QVERIFY(std::fabs(blackman[128] - 1.0) < 1e-12);
-    for (int i = 0; i < n; ++i) {
-        QCOMPARE(rect[i], 1.0);
-        QVERIFY(std::fabs(hann[i] - hann[n - 1 - i]) < 1e-12);
-        QVERIFY(std::fabs(blackman[i] - blackman[n - 1 - i]) < 1e-12);
-        QVERIFY(hamming[i] > 0.0 && hamming[i] <= 1.0 + 1e-12);
-    }
-    QCOMPARE(fftWindowTable(FftWindow::Hann, 1), QVector<double>{1.0});
-    QVERIFY(fftWindowTable(FftWindow::Blackman, 0).isEmpty());
-}
-
-void TestFft::constantLandsInBinZero()
-{
-    std::vector<complex> x(256, complex(3.0, 0.0));
-    QVERIFY(CFFT::Forward(x.data(), 256));
-    QVERIFY(std::fabs(x[0].re() - 768.0) < 1e-9);
-    for (int k = 1; k < 256; ++k)
-        QVERIFY2(x[k].norm() < 1e-9, qPrintable(QString::number(k)));
-
     SpectrumBuilder builder;
     builder.setWindow(FftWindow::Rectangular);
     const std::vector<int8_t> samples(256, 20);
-    SpectrumSettings settings;
-    QVERIFY(builder.compute(samples.data(), nullptr, 256, settings));
+    QVERIFY(builder.compute(samples.data(), nullptr, 256, SpectrumSettings()));
     QCOMPARE(builder.ch1Values().size(), SpectrumBuilder::fftBins);
     QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * 20 * std::sqrt(2.0)) < 1e-9);
     for (int k = 1; k < SpectrumBuilder::fftBins; ++k)
         QVERIFY(builder.ch1Values()[k] < 1e-9);
-    QCOMPARE(builder.keys().size(), SpectrumBuilder::fftBins);
-    QCOMPARE(builder.keys()[0], 0.0);
-    QCOMPARE(builder.keys()[127], 254.0);
-}
-
-void TestFft::samplesAreReadSigned()
-{
     // Code −1 arrives as byte 0xFF; read unsigned it would look like 255.
-    QByteArray frame = scopeFrame(Frames::Ch1, 256);
+    QByteArray frame = scopeFrameBytes(Frames::Ch1, 256);
     fillBlock(frame, Frames::Ch1, Frames::Ch1, 256, [](int) { return -1; });
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Rectangular);
-    QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), SpectrumSettings()));
+    QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
     QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * std::sqrt(2.0)) < 1e-9);
 }
 
@@ -258,91 +130,38 @@ void TestFft::windowSpansTheTransformedPoints()
     // A long frame: the Hann window must close at the 256th transformed
     // point, not at the 768th sample, so a constant's energy stays in bin 0
     // with the window's own sum, (256 − 1) / 2.
-    QByteArray frame = scopeFrame(Frames::Ch1 | Frames::Ch2, 768);
+    QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 768);
     fillBlock(frame, Frames::Ch1 | Frames::Ch2, Frames::Ch1, 768, [](int) { return 10; });
     SpectrumBuilder builder;
     builder.setWindow(FftWindow::Hann);
     QCOMPARE(builder.windowTable().size(), SpectrumBuilder::fftLength);
-    QCOMPARE(builder.windowTable().last(), builder.windowTable().first());
-    QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), SpectrumSettings()));
+    QCOMPARE(fftWindowTable(FftWindow::Hann, 1), QVector<double>{1.0});
+    QVERIFY(std::fabs(fftWindowTable(FftWindow::Hamming, 257).first() - 0.07672) < 1e-12);
+    QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
     const double expected = 0.05 * 10 * 127.5 * std::sqrt(2.0);
-    QVERIFY2(std::fabs(builder.ch1Values()[0] - expected) < 1e-9,
-             qPrintable(QString::number(builder.ch1Values()[0])));
-    // A closed window leaks mostly into the first neighbour; a window cut
-    // off at a third of its span would smear far wider.
+    QVERIFY2(std::fabs(builder.ch1Values()[0] - expected) < 1e-9, qPrintable(QString::number(builder.ch1Values()[0])));
     QVERIFY(builder.ch1Values()[1] > 0.1);
     for (int k = 2; k < SpectrumBuilder::fftBins; ++k)
         QVERIFY2(builder.ch1Values()[k] < 0.01 * expected, qPrintable(QString::number(k)));
 }
 
-void TestFft::iqSeparatesPositiveAndNegativeFrequencies()
-{
-    const uint8_t mask = Frames::Ch1 | Frames::Ch2;
-    QByteArray frame = scopeFrame(mask, 256);
-    const auto cosine = [](int i) { return int(std::lround(100 * std::cos(2 * M_PI * 8 * i / 256))); };
-    const auto sine = [](int i) { return int(std::lround(100 * std::sin(2 * M_PI * 8 * i / 256))); };
-    fillBlock(frame, mask, Frames::Ch1, 256, cosine);
-    fillBlock(frame, mask, Frames::Ch2, 256, sine);
-
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Rectangular);
-    SpectrumSettings iq;
-    iq.iq = true;
-    QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), iq));
-    QVERIFY(builder.ch2Values().isEmpty());
-    const QVector<double> &v = builder.ch1Values();
-    QVERIFY(std::fabs(v[8] - 0.05 * 256 * 100) < 0.05 * 256 * 1.0);
-    for (int k = 0; k < SpectrumBuilder::fftBins; ++k)
-        if (k != 8)
-            QVERIFY2(v[k] < 0.05 * 256 * 1.0, qPrintable(QString::number(k)));
-
-    // The conjugate turns only negative frequencies, none of which are shown.
-    fillBlock(frame, mask, Frames::Ch2, 256, [&](int i) { return -sine(i); });
-    QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), iq));
-    for (int k = 0; k < SpectrumBuilder::fftBins; ++k)
-        QVERIFY(builder.ch1Values()[k] < 0.05 * 256 * 1.0);
-
-    // The real cosine alone on a channel spectrum peaks at bin 8 as well.
-    SpectrumSettings both;
-    both.ch1 = both.ch2 = true;
-    QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), both));
-    QVERIFY(builder.ch1Values()[8] > 0.05 * 128 * 100 * std::sqrt(2.0) * 0.98);
-    QCOMPARE(builder.ch2Values().size(), SpectrumBuilder::fftBins);
-}
-
 void TestFft::channelSelectionAndScales()
 {
-    QCOMPARE(SpectrumBuilder::displayValue(1024, true), 160.0);
-    QCOMPARE(SpectrumBuilder::displayValue(0, true), 0.0);
-    QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0);
-    QCOMPARE(SpectrumBuilder::displayValue(1024, false), 51.2);
-
-    const std::vector<int8_t> a(512, 50), b(512, -50);
+    QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
+    const std::vector<int8_t> a(512, 50);
     SpectrumBuilder builder;
     builder.setWindow(FftWindow::Rectangular);
     SpectrumSettings onlyCh2;
     onlyCh2.ch1 = false;
     onlyCh2.ch2 = true;
-    QVERIFY(builder.compute(a.data(), b.data(), 512, onlyCh2));
+    QVERIFY(builder.compute(a.data(), a.data(), 512, onlyCh2));
     QVERIFY(builder.ch1Values().isEmpty());
     QVERIFY(std::fabs(builder.ch2Values()[0] - 0.05 * 256 * 50 * std::sqrt(2.0)) < 1e-9);
-
-    SpectrumSettings logarithmic;
-    logarithmic.logY = true;
-    QVERIFY(builder.compute(a.data(), nullptr, 512, logarithmic));
-    QVERIFY(std::fabs(builder.ch1Values()[0] - 16 * std::log2(256 * 50 * std::sqrt(2.0))) < 1e-9);
-    QCOMPARE(builder.ch1Values()[5], 0.0);
-    for (double y : builder.ch1Values())
-        QVERIFY(std::isfinite(y));
-
     // A channel that is selected but absent gets no points; IQ needs both.
-    QVERIFY(!builder.compute(nullptr, b.data(), 512, SpectrumSettings()));
-    QVERIFY(builder.ch1Values().isEmpty());
+    QVERIFY(!builder.compute(nullptr, a.data(), 512, SpectrumSettings()));
     SpectrumSettings iq;
     iq.iq = true;
     QVERIFY(!builder.compute(a.data(), nullptr, 512, iq));
-    QVERIFY(builder.ch1Values().isEmpty());
-
     // A short block is padded with silence, not read beyond its end.
     QVERIFY(builder.compute(a.data(), nullptr, 100, SpectrumSettings()));
     QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
@@ -352,32 +171,11 @@ void TestFft::badFramesGiveNoSpectrum()
 {
     MessageCapture log;
     SpectrumBuilder builder;
-    QByteArray frame = scopeFrame(Frames::Ch1 | Frames::Ch2, 256);
-    QVERIFY(builder.computeFromFrame(bytes(frame), frame.size(), SpectrumSettings()));
-    QVERIFY(!builder.computeFromFrame(bytes(frame), frame.size() - 1, SpectrumSettings()));
+    QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 256);
+    QVERIFY(!builder.computeFromFrame(frameBytes(frame), frame.size() - 1, SpectrumSettings()));
     QVERIFY(builder.ch1Values().isEmpty());
     QVERIFY(log.contains(QStringLiteral("FFT: frame does not match its header")));
-    QVERIFY(!builder.computeFromFrame(bytes(frame), 20, SpectrumSettings()));
     QVERIFY(!builder.computeFromFrame(nullptr, 0, SpectrumSettings()));
-
-    QRandomGenerator rng(99);
-    for (int round = 0; round < 2000; ++round) {
-        QByteArray junk(rng.bounded(16384), '\0');
-        for (char &c : junk)
-            c = char(rng.bounded(256));
-        if (junk.size() > 10 && rng.bounded(2)) {
-            // Plausible headers with wrong lengths as well as pure noise.
-            junk[0] = 'A';
-            junk[5] = 0;
-            junk[6] = char(rng.bounded(16));
-        }
-        SpectrumSettings s;
-        s.iq = rng.bounded(2);
-        s.ch2 = rng.bounded(2);
-        s.logY = rng.bounded(2);
-        if (builder.computeFromFrame(bytes(junk), junk.size(), s))
-            QVERIFY(!builder.ch1Values().isEmpty() || !builder.ch2Values().isEmpty());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestFft)

@@ -1,7 +1,6 @@
 #pragma once
 
-// Small helpers shared by the virtual instrument's tests: a bench on the test
-// clock, entry writes, and frames taken apart by their documented layout.
+// The virtual instrument's tests share a bench on the test clock and frames taken apart by their layout.
 
 #include "device/virtual/virtualinstrument.h"
 
@@ -10,6 +9,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 struct TestBench {
@@ -19,6 +20,12 @@ struct TestBench {
     TestBench() { vi.useTestClock(true); }
 
     int write(int entry, int value) { return vi.control(0x41, uint16_t(entry), uint16_t(value), nullptr, 0); }
+    // Several entries in the order given.
+    void set(std::initializer_list<std::pair<int, int>> entries)
+    {
+        for (const auto &e : entries)
+            write(e.first, e.second);
+    }
     int run(int index) { return vi.control(0x44, uint16_t(index), 0, nullptr, 0); }
     void frequency(uint32_t centiHz) { vi.control(0x46, uint16_t(centiHz & 0xFFFF), uint16_t(centiHz >> 16), nullptr, 0); }
     void calibrateAdc() { vi.control(0x43, 3, 0, nullptr, 0); }
@@ -41,20 +48,17 @@ struct TestBench {
 
     QByteArray meterRead()
     {
-        unsigned char data[36] = {};
-        const int n = vi.control(0x47, 1, 0, data, 36);
-        return n == 36 ? QByteArray(reinterpret_cast<const char *>(data), 36) : QByteArray();
+        QByteArray data(36, '\0');
+        return vi.control(0x47, 1, 0, reinterpret_cast<unsigned char *>(data.data()), 36) == 36 ? data : QByteArray();
     }
 };
+
+inline int le16(const unsigned char *u) { return u[0] | (u[1] << 8); }
 
 // A scope frame taken apart.
 struct ScopeFrame {
     bool valid = false;
-    int frameNumber = 0;
-    int mask = 0;
-    int samples = 0;
-    int samplingIndex = 0;
-    int rollStart = 0;
+    int mask = 0, samples = 0, samplingIndex = 0;
     std::vector<int> ch[2];
     std::vector<int> logic;
     QByteArray meter; // 36 bytes
@@ -64,20 +68,17 @@ struct ScopeFrame {
         if (f.size() < 48 || f[0] != 'A')
             return;
         const auto *u = reinterpret_cast<const unsigned char *>(f.constData());
-        frameNumber = u[1] | (u[2] << 8);
         mask = u[3];
-        samples = u[5] | (u[6] << 8);
+        samples = le16(u + 5);
         samplingIndex = u[7];
-        rollStart = u[8] | (u[9] << 8);
         int offset = 10;
         for (int c = 0; c < 3; ++c) {
             if (!(mask & (1 << c)))
                 continue;
             if (offset + samples > f.size())
                 return;
-            std::vector<int> &dst = c < 2 ? ch[c] : logic;
             for (int i = 0; i < samples; ++i)
-                dst.push_back(c < 2 ? int(int8_t(u[offset + i])) : int(u[offset + i]));
+                (c < 2 ? ch[c] : logic).push_back(c < 2 ? int(int8_t(u[offset + i])) : int(u[offset + i]));
             offset += samples;
         }
         meter = f.mid(offset, 36);
@@ -86,23 +87,20 @@ struct ScopeFrame {
 };
 
 struct MeterBlock {
-    int controls, gain, maximum, minimum, rms, average;
+    int gain, maximum, minimum, rms, average, zeroFirst, zeroSecond;
     uint32_t period;
-    int zeroFirst, zeroSecond, samplingIndex;
 
     MeterBlock(const QByteArray &m, int channel)
     {
         const auto *u = reinterpret_cast<const unsigned char *>(m.constData()) + 18 * channel;
-        controls = u[0];
         gain = u[1];
         maximum = int8_t(u[3]);
         minimum = int8_t(u[4]);
-        rms = int16_t(u[5] | (u[6] << 8));
-        average = int16_t(u[7] | (u[8] << 8));
-        period = uint32_t(u[9]) | (uint32_t(u[10]) << 8) | (uint32_t(u[11]) << 16) | (uint32_t(u[12]) << 24);
-        zeroFirst = u[13] | (u[14] << 8);
-        zeroSecond = u[15] | (u[16] << 8);
-        samplingIndex = u[17];
+        rms = int16_t(le16(u + 5));
+        average = int16_t(le16(u + 7));
+        period = uint32_t(le16(u + 9)) | (uint32_t(le16(u + 11)) << 16);
+        zeroFirst = le16(u + 13);
+        zeroSecond = le16(u + 15);
     }
 };
 

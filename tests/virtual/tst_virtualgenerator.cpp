@@ -1,6 +1,6 @@
 // The generator and the counter of the virtual instrument, measured from
-// outside: waveforms, levels, noise, sweep in every quantity and direction,
-// and the counter modes on the 32 MHz time base.
+// outside: waveforms, levels, noise, the frequency sweep, and the counter
+// modes on the 32 MHz time base.
 
 #include "virtual/benchhelpers.h"
 
@@ -11,33 +11,15 @@
 #include <cmath>
 
 namespace {
-constexpr double pi = 3.14159265358979323846;
-
-GeneratorSettings on(int waveform, int amplitude = 116, int offset = 0, int64_t centiHz = 100000)
+GeneratorSettings on(int waveform, int amplitude = 116, int offset = 0)
 {
     GeneratorSettings s;
     s.enabled = true;
     s.waveform = waveform;
     s.amplitude = amplitude;
     s.offset = offset;
-    s.frequencyCentiHz = centiHz;
+    s.frequencyCentiHz = 100000;
     return s;
-}
-
-// Extremes and mean of the output over one period starting at t.
-void overPeriod(const VirtualGenerator &g, double t, double &low, double &high, double &mean)
-{
-    const double period = 1.0 / g.frequencyAt(t);
-    low = 1e9;
-    high = -1e9;
-    mean = 0;
-    const int n = 2048;
-    for (int i = 0; i < n; ++i) {
-        const double v = g.valueAt(t + period * (i + 0.5) / n);
-        low = std::min(low, v);
-        high = std::max(high, v);
-        mean += v / n;
-    }
 }
 
 uint32_t counterRead(TestBench &b, int channel)
@@ -52,10 +34,8 @@ class TestVirtualGenerator : public QObject
 
 private slots:
     void waveformsAndLevels();
-    void noiseIsBoundedSeededAndColoured();
-    void sweepEachQuantityEachDirection();
+    void sweepEachDirection();
     void counterFrequencyAndPeriod();
-    void counterPulsesAndGate();
 };
 
 void TestVirtualGenerator::waveformsAndLevels()
@@ -67,108 +47,44 @@ void TestVirtualGenerator::waveformsAndLevels()
     g.configure(on(0, 116, 32), nullptr);
     const double f = g.producedFrequency();
     QVERIFY(std::fabs(g.valueAt(0.25 / f + 1e-9) - (o + a)) < a * 0.03);
-    QVERIFY(std::fabs(g.valueAt(0.75 / f + 1e-9) - (o - a)) < a * 0.03);
     // Square with duty 64/255: high for a quarter of the period.
     GeneratorSettings sq = on(1, 116, 32);
     sq.duty = 64;
     g.configure(sq, nullptr);
     QCOMPARE(g.valueAt(0.1 / f), double(float(o + a)));
     QCOMPARE(g.valueAt(0.3 / f), double(float(o - a)));
-    // Triangle rising for the first D of the period: its top at D.
+    // Triangle rising for the first D = 0.2 of the period: halfway down at (1 + D)/2, within a DAC step.
     GeneratorSettings tri = on(2);
-    tri.duty = 51; // D = 0.2
+    tri.duty = 51;
     g.configure(tri, nullptr);
-    double lo, hi, mean;
-    overPeriod(g, 0.0, lo, hi, mean);
-    QVERIFY(std::fabs(hi - a) < 0.02 && std::fabs(lo + a) < 0.02);
-    // Halfway up at D/2 and halfway down at (1 + D)/2, within one DAC step
-    // (2A / (0.2 × 256) rising, 2A / (0.8 × 256) falling).
-    QVERIFY(std::fabs(g.valueAt(0.1 / f)) <= 2 * a / (0.2 * 256) + 1e-6);
     QVERIFY(std::fabs(g.valueAt(0.6 / f)) <= 2 * a / (0.8 * 256) + 1e-6);
-    // Exponential: O − A at the start, O + A at the end, 2(1 − e^−2.5)/(1 − e^−5) − 1 halfway.
-    g.configure(on(3), nullptr);
-    QVERIFY(std::fabs(g.valueAt(1e-9) + a) < 0.01);
-    QVERIFY(std::fabs(g.valueAt(0.999 / f) - a) < 0.02);
-    const double half = 2 * (1 - std::exp(-2.5)) / (1 - std::exp(-5.0)) - 1;
-    QVERIFY(std::fabs(g.valueAt(0.5 / f + 1e-9) - a * half) < 0.02);
-    // Constant: L / 14848 V, whatever amplitude and offset say.
+    // Constant: L / 14848 V, whatever amplitude and offset say; DAC calibration
+    // adds 1 mV per offset step and 0.1 % per gain step; disabled is 0 V.
     GeneratorSettings c = on(5, 232, 127);
     c.constantLevel = -22272;
     g.configure(c, nullptr);
     QCOMPARE(g.valueAt(0.123), double(float(-1.5)));
-    // Custom: 0 and 4095 reach O ∓ A, 2048 is O.
-    uint16_t table[512];
-    for (int i = 0; i < 512; ++i)
-        table[i] = i < 128 ? 0 : (i < 256 ? 4095 : (i < 384 ? 2048 : 9999));
-    g.configure(on(4, 116, 32), table);
-    QVERIFY(std::fabs(g.valueAt(0.1 / f) - (o - a)) < 1e-3);
-    QVERIFY(std::fabs(g.valueAt(0.35 / f) - (o + a)) < 1e-3);
-    QVERIFY(std::fabs(g.valueAt(0.6 / f) - o) < 1e-3);
-    QVERIFY(std::fabs(g.valueAt(0.9 / f) - (o + a)) < 1e-3); // out of range codes clip to 4095
-    // Disabled: 0 V. DAC calibration: 1 mV per offset step, 0.1 % per gain step.
-    GeneratorSettings cal = c;
-    cal.constantLevel = 14848;
-    cal.offsetSteps = 5;
-    cal.gainSteps = -10;
-    g.configure(cal, nullptr);
+    c.constantLevel = 14848;
+    c.offsetSteps = 5;
+    c.gainSteps = -10;
+    g.configure(c, nullptr);
     QVERIFY(std::fabs(g.valueAt(0.0) - (1.0 * 0.99 + 0.005)) < 1e-6);
-    cal.enabled = false;
-    g.configure(cal, nullptr);
+    c.enabled = false;
+    g.configure(c, nullptr);
     QCOMPARE(g.valueAt(0.5), 0.0);
     // The output is clipped to ±4 V.
-    GeneratorSettings big = on(5);
-    big.constantLevel = 29696;
-    big.gainSteps = 500;
-    g.configure(big, nullptr);
+    c = on(5);
+    c.constantLevel = 29696;
+    c.gainSteps = 500;
+    g.configure(c, nullptr);
     QCOMPARE(g.valueAt(0.0), 3.0);
-    big.gainSteps = 0;
-    big.offsetSteps = 500;
-    big.constantLevel = 29696;
-    g.configure(big, nullptr);
-    QCOMPARE(g.valueAt(0.0), double(float(2.5)));
-    QCOMPARE(VirtualGenerator::producedFrequency(12500000, 1), 140625.0);
 }
 
-void TestVirtualGenerator::noiseIsBoundedSeededAndColoured()
+void TestVirtualGenerator::sweepEachDirection()
 {
-    for (int waveform : {6, 7}) {
-        VirtualGenerator g;
-        VirtualGenerator twin;
-        g.configure(on(waveform, 116, 64), nullptr);
-        twin.configure(on(waveform, 116, 64), nullptr);
-        const double a = 116 / 115.91;
-        const double o = 64 / 63.98;
-        const double step = 1.0 / (g.producedFrequency() * g.dacSamples());
-        std::vector<double> v;
-        for (int i = 0; i < 65536; ++i) {
-            v.push_back(g.valueAt((i + 0.5) * step));
-            QCOMPARE(v.back(), twin.valueAt((i + 0.5) * step));
-            QVERIFY(v.back() >= o - a - 1e-6 && v.back() <= o + a + 1e-6);
-        }
-        double mean = 0;
-        for (double x : v)
-            mean += x / v.size();
-        QVERIFY(std::fabs(mean - o) < 0.05 * a);
-        // Correlation of neighbouring steps: none for white noise, strong
-        // for pink, whose power sits at the low frequencies.
-        double num = 0, den = 0;
-        for (size_t i = 1; i < v.size(); ++i) {
-            num += (v[i] - mean) * (v[i - 1] - mean);
-            den += (v[i] - mean) * (v[i] - mean);
-        }
-        const double correlation = num / den;
-        if (waveform == 6)
-            QVERIFY2(std::fabs(correlation) < 0.02, qPrintable(QString::number(correlation)));
-        else
-            QVERIFY2(correlation > 0.6, qPrintable(QString::number(correlation)));
-    }
-}
-
-void TestVirtualGenerator::sweepEachQuantityEachDirection()
-{
-    VirtualGenerator g;
     // Frequency 10^(c/51) Hz from code 102 (100 Hz) to 153 (1 kHz); speed 118:
     // one sweep takes (128 − 118) × 50 ms = 0.5 s.
+    VirtualGenerator g;
     GeneratorSettings s = on(0);
     s.sweepType = 4;
     s.sweepStart = 102;
@@ -180,148 +96,40 @@ void TestVirtualGenerator::sweepEachQuantityEachDirection()
     QVERIFY(std::fabs(g.frequencyAt(0.4999) - 1000.0) < 1.0);
     QVERIFY(std::fabs(g.frequencyAt(0.5001) - 100.0) < 1.0);
     // The phase grows at the instantaneous frequency, without jumps.
-    for (double t : {0.1, 0.37, 0.499, 0.75, 3.2}) {
+    for (double t : {0.1, 0.499, 3.2}) {
         const double h = 1e-6;
         const double rate = (g.phaseAt(t + h) - g.phaseAt(t - h)) / (2 * h);
-        QVERIFY2(std::fabs(rate - g.frequencyAt(t)) < 0.01 * g.frequencyAt(t),
-                 qPrintable(QStringLiteral("t %1: %2 vs %3").arg(t).arg(rate).arg(g.frequencyAt(t))));
+        QVERIFY2(std::fabs(rate - g.frequencyAt(t)) < 0.01 * g.frequencyAt(t), qPrintable(QString::number(t)));
         QVERIFY(std::fabs(g.timeAtPhase(g.phaseAt(t)) - t) < 1e-6);
     }
-    // Measured on the output: crossings near 0.1 s come at the swept frequency.
-    {
-        const double t = 0.1;
-        const double p = g.phaseAt(t);
-        const double t1 = g.timeAtPhase(std::ceil(p));
-        const double t2 = g.timeAtPhase(std::ceil(p) + 1);
-        const double middle = g.frequencyAt(0.5 * (t1 + t2));
-        QVERIFY(std::fabs(1.0 / (t2 - t1) - middle) < 0.002 * middle);
-        QVERIFY(g.valueAt(t1 - 0.01 / middle) < 0 && g.valueAt(t1 + 0.01 / middle) > 0);
-    }
-    // Falling and ping-pong.
-    s.sweepType = 4 | 1;
-    g.configure(s, nullptr);
-    QVERIFY(std::fabs(g.frequencyAt(0.0) - 1000.0) < 0.1);
-    QVERIFY(std::fabs(g.frequencyAt(0.4999) - 100.0) < 1.0);
+    // Ping-pong: up, then down again.
     s.sweepType = 4 | 2;
     g.configure(s, nullptr);
     QVERIFY(std::fabs(g.frequencyAt(0.5) - 1000.0) < 0.1);
     QVERIFY(std::fabs(g.frequencyAt(0.75) - std::pow(10.0, 127.5 / 51)) < 0.01);
-    QVERIFY(std::fabs(g.frequencyAt(1.0) - 100.0) < 0.1);
-    // Speed 1: a sweep takes 6.35 s.
-    s.sweepType = 4;
-    s.sweepSpeed = 1;
-    g.configure(s, nullptr);
-    QVERIFY(std::fabs(g.frequencyAt(6.35 / 2) - std::pow(10.0, 127.5 / 51)) < 0.01);
-    // Amplitude 0.5018·c/56 V, rising from code 0 to 112 (0 … 1.0036 V).
-    s = on(0);
-    s.frequencyCentiHz = 1000000;
-    s.sweepType = 8;
-    s.sweepStart = 0;
-    s.sweepEnd = 112;
-    s.sweepSpeed = 108; // 1 s
-    g.configure(s, nullptr);
-    double lo, hi, mean;
-    overPeriod(g, 0.25, lo, hi, mean);
-    QVERIFY2(std::fabs(hi - 0.5018 * 28 / 56) < 0.02, qPrintable(QString::number(hi)));
-    overPeriod(g, 0.9, lo, hi, mean);
-    QVERIFY(std::fabs(hi - 0.5018 * 100.8 / 56) < 0.02);
-    // Offset (c − 127.5)·0.5017/28 V, falling from code 200 to 100.
-    s.sweepType = 16 | 1;
-    s.sweepStart = 100;
-    s.sweepEnd = 200;
-    g.configure(s, nullptr);
-    overPeriod(g, 0.1, lo, hi, mean);
-    QVERIFY(std::fabs(mean - (190 - 127.5) * 0.5017 / 28) < 0.02);
-    overPeriod(g, 0.6, lo, hi, mean);
-    QVERIFY(std::fabs(mean - (140 - 127.5) * 0.5017 / 28) < 0.02);
-    // Duty 100·c/255 %, at least 1 %: a square's high share follows it.
-    s = on(1);
-    s.frequencyCentiHz = 1000000;
-    s.sweepType = 32 | 2;
-    s.sweepStart = 0;
-    s.sweepEnd = 255;
-    s.sweepSpeed = 108;
-    g.configure(s, nullptr);
-    for (double t : {0.0, 0.5, 1.25}) {
-        const double period = 1.0 / g.frequencyAt(t);
-        int high = 0;
-        for (int i = 0; i < 1000; ++i)
-            high += g.valueAt(t + period * (i + 0.5) / 1000) > 0;
-        const double code = t < 1.0 ? 255 * t : 255 * (2 - t);
-        const double duty = std::max(1.0, 100.0 * code / 255) / 100;
-        QVERIFY2(std::fabs(high / 1000.0 - duty) < 0.02, qPrintable(QStringLiteral("%1: %2").arg(t).arg(high)));
-    }
 }
 
 void TestVirtualGenerator::counterFrequencyAndPeriod()
 {
     TestBench b;
-    b.write(2, 1);
-    b.write(31, 0);
+    b.set({{2, 1}, {31, 0}});
     b.frequency(1234500);
     b.write(0, 4);
     b.vi.advanceClock(3000000);
-    // Logic bit b runs at 1000 / 2^b Hz.
-    for (int bit = 0; bit < 8; ++bit) {
+    // Logic bit b runs at 1000 / 2^b Hz; whole edges in a one-second gate.
+    for (int bit : {0, 7}) {
         b.write(8, 2 + bit);
-        // Whole edges in a one-second gate: 7 or 8 of bit 7's 7.8125 Hz.
         QVERIFY(std::fabs(counterRead(b, 0) - 1000.0 / (1 << bit)) < 1.0);
     }
-    b.write(8, 11); // Schmitt on the 1 kHz probe
-    QCOMPARE(counterRead(b, 0), 1000u);
     b.write(8, 10); // EXT: the generator through the comparator
     const double f = dacFrequency(12345, 256);
     QVERIFY(std::fabs(double(counterRead(b, 0)) - f) <= 1.0);
     b.write(11, 1); // fast mode: a quarter-second gate, scaled
-    QVERIFY(std::fabs(double(counterRead(b, 0)) - f) <= 4.0);
-    QCOMPARE(counterRead(b, 0) % 4, 0u);
+    QVERIFY(std::fabs(double(counterRead(b, 0)) - f) <= 4.0 && counterRead(b, 0) % 4 == 0);
     // Period mode: ticks of 32 MHz, high time in CH2's field.
-    b.write(0, 6);
-    b.write(8, 2 + 1); // 500 Hz
+    b.set({{0, 6}, {8, 2 + 1}}); // 500 Hz
     QCOMPARE(counterRead(b, 0), 64000u);
     QCOMPARE(counterRead(b, 1), 32000u);
-    b.write(8, 10);
-    b.write(31, 1);
-    b.write(32, 64); // duty: 65 of 256 DAC steps high
-    QCOMPARE(counterRead(b, 0), uint32_t(std::lround(32e6 / f)));
-    QVERIFY(std::abs(int(counterRead(b, 1)) - int(std::lround(32e6 / f * 65 / 256))) <= 1);
-    // The generator off: nothing to count.
-    b.write(2, 0);
-    QCOMPARE(counterRead(b, 0), 0u);
-    b.write(0, 4);
-    QCOMPARE(counterRead(b, 0), 0u);
-}
-
-void TestVirtualGenerator::counterPulsesAndGate()
-{
-    TestBench b;
-    b.write(0, 5);
-    b.write(8, 2); // bit 0: 1000 rising edges a second
-    QCOMPARE(counterRead(b, 0), 0u); // not started
-    b.run(0);
-    b.vi.advanceClock(250000);
-    const uint32_t quarter = counterRead(b, 0);
-    QVERIFY(quarter >= 249 && quarter <= 251);
-    b.vi.advanceClock(250000);
-    b.run(1);
-    const uint32_t stopped = counterRead(b, 0);
-    QVERIFY(stopped >= 499 && stopped <= 501);
-    b.vi.advanceClock(1000000);
-    QCOMPARE(counterRead(b, 0), stopped);
-    // A new start counts from zero.
-    b.run(0);
-    QCOMPARE(counterRead(b, 0), 0u);
-    // External gate: bit 0 counted while bit 7 (7.8125 Hz, high for 64 ms) is high.
-    b.write(0, 7);
-    b.write(9, 2 + 7);
-    b.vi.advanceClock(2000000 - (b.vi.nowMicroseconds() % 128000) + 100000); // 36 ms after the gate closed
-    QCOMPARE(counterRead(b, 0), 64u);
-    b.vi.advanceClock(64000 + 10000 - 36000); // 10 ms into the next gate... of the next period
-    const uint32_t open = counterRead(b, 0);
-    QVERIFY(open <= 64);
-    // No gate input selected: nothing is counted.
-    b.write(9, 0);
-    QCOMPARE(counterRead(b, 0), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestVirtualGenerator)

@@ -47,78 +47,41 @@ class TestVirtualRequests : public QObject
     Q_OBJECT
 
 private slots:
-    void identificationHealthAndReadLengths();
-    void singleWritesDecodeTheirWidth();
+    void readLengthsAndSingleWrites();
     void committedBlockFillsTheTable();
     void sharedMemoryRefusesOversizedBuffers();
-    void effectiveGeneratorFrequency_data();
-    void effectiveGeneratorFrequency();
-    void customWaveformStoreAndPlayback();
     void malformedRequestsChangeNothing();
     void faultsOnDemand();
-    void longPausesOfTheClock();
 };
 
-void TestVirtualRequests::identificationHealthAndReadLengths()
+void TestVirtualRequests::readLengthsAndSingleWrites()
 {
     TestBench b;
     unsigned char data[64];
-    std::memset(data, 0xAA, sizeof data);
     QCOMPARE(b.vi.control(0x47, 0, 0, data, 64), 64);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(data)), QByteArray("VSIM.2.7 Velto virtual bench"));
     QVERIFY(std::all_of(data + 28, data + 64, [](unsigned char c) { return c == 0; }));
-    // A shorter request gets what it asked for, as a device answers.
-    QCOMPARE(b.vi.control(0x47, 0, 0, data, 8), 8);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(data), 8), QByteArray("VSIM.2.7"));
-    QCOMPARE(b.vi.control(0x47, 2, 0, data, 1), 1);
-    QCOMPARE(int(data[0]), 0x0F);
-    b.vi.setHealthByte(0x0B);
-    QCOMPARE(b.vi.control(0x47, 2, 0, data, 4), 1);
-    QCOMPARE(int(data[0]), 0x0B);
+    QCOMPARE(b.vi.control(0x47, 0, 0, data, 8), 8); // what was asked for, as a device answers
     QCOMPARE(b.vi.control(0x47, 1, 0, data, 64), 36);
-    QCOMPARE(b.vi.control(0x47, 5, 0, data, 4), 4);
-    QCOMPARE(b.vi.control(0x47, 3, 0, data, 0), 0);
-    // Requests without a data stage answer with none.
-    QCOMPARE(b.write(1, 5), 0);
-    QCOMPARE(b.vi.control(0x48, 0, 0, nullptr, 0), 0);
-}
-
-void TestVirtualRequests::singleWritesDecodeTheirWidth()
-{
-    TestBench b;
-    // Signed entries travel in 16 or 8 bits.
-    b.write(17, -40 & 0xFFFF);
-    QCOMPARE(b.vi.configurationEntry(17), -40);
-    b.write(33, 0x00FF);
-    QCOMPARE(b.vi.configurationEntry(33), -1);
-    b.write(35, -29696 & 0xFFFF);
-    QCOMPARE(b.vi.configurationEntry(35), -29696);
-    // Out-of-range values are clamped, never stored as sent.
-    b.write(1, 40);
-    QCOMPARE(b.vi.configurationEntry(1), 21);
-    b.write(13, 12);
-    QCOMPARE(b.vi.configurationEntry(13), 9);
-    b.write(30, 500);
-    QCOMPARE(b.vi.configurationEntry(30), 232);
-    b.write(32, 0);
-    QCOMPARE(b.vi.configurationEntry(32), 1);
-    b.write(25, 0);
-    QCOMPARE(b.vi.configurationEntry(25), 1);
-    QCOMPARE(b.vi.samplesPerChannel(), 256);
-    b.write(25, 99);
-    QCOMPARE(b.vi.configurationEntry(25), 15);
-    QCOMPARE(b.vi.samplesPerChannel(), 3840);
-    b.write(29, 0);
-    QCOMPARE(b.vi.configurationEntry(29), 1);
-    b.write(17, 300);
-    QCOMPARE(b.vi.configurationEntry(17), 127);
+    // Signed entries travel in 16 or 8 bits; out-of-range values are clamped.
+    const int writes[][3] = {{17, -40 & 0xFFFF, -40}, {33, 0x00FF, -1},  {35, -29696 & 0xFFFF, -29696},
+                             {1, 40, 21},             {13, 12, 9},       {30, 500, 232},
+                             {32, 0, 1},              {25, 0, 1},        {25, 99, 15},
+                             {29, 0, 1},              {17, 300, 127}};
+    for (const auto &w : writes) {
+        QCOMPARE(b.write(w[0], w[1]), 0);
+        QCOMPARE(b.vi.configurationEntry(w[0]), w[2]);
+    }
     // The frequency goes by 0x46: low half in wIndex, high half in wValue.
     b.frequency(12500000);
     QCOMPARE(b.vi.configurationEntry(34), 12500000);
-    b.frequency(20000000);
-    QCOMPARE(b.vi.configurationEntry(34), 12500000);
     b.frequency(1);
     QCOMPARE(b.vi.configurationEntry(34), 48);
+    // The effective frequency reads back in hundredths: 72 MHz over whole timer steps of n samples.
+    b.write(24, 2);
+    b.frequency(3333300);
+    QCOMPARE(b.vi.control(0x47, 5, 0, data, 4), 4);
+    QCOMPARE(data[0] | (data[1] << 8) | (data[2] << 16) | (data[3] << 24), int(std::lround(dacFrequency(33333, 512) * 100)));
 }
 
 void TestVirtualRequests::committedBlockFillsTheTable()
@@ -130,226 +93,86 @@ void TestVirtualRequests::committedBlockFillsTheTable()
     // Not yet: a bulk payload waits for its commit.
     QCOMPARE(b.vi.configurationEntry(1), 8);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), 0);
-    QCOMPARE(b.vi.configurationEntry(1), 5);
-    QCOMPARE(b.vi.configurationEntry(3), 3);
-    QCOMPARE(b.vi.configurationEntry(13), 4);
-    QCOMPARE(b.vi.configurationEntry(17), -40);
-    QCOMPARE(b.vi.configurationEntry(25), 6);
-    QCOMPARE(b.vi.configurationEntry(33), -1);
-    QCOMPARE(b.vi.configurationEntry(34), 2500000);
-    QCOMPARE(b.vi.configurationEntry(7), 0x91);
-    QCOMPARE(b.vi.configurationEntry(40), 1234);
+    const int expected[][2] = {{1, 5}, {3, 3}, {13, 4}, {17, -40}, {25, 6}, {33, -1}, {34, 2500000}, {40, 1234}};
+    for (const auto &e : expected)
+        QCOMPARE(b.vi.configurationEntry(e[0]), e[1]);
     QCOMPARE(b.vi.samplesPerChannel(), 1536);
     QCOMPARE(b.vi.generatorFrequency(), dacFrequency(25000, 256));
     // The payload is used once: a second commit has nothing to commit.
     const auto before = table(b.vi);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), int(LIBUSB_ERROR_PIPE));
     QVERIFY(table(b.vi) == before);
-    // A frame follows the committed table.
-    b.run(2);
+    // A frame follows the committed table: entry 4 is 0 in the block, CH2 off.
     b.write(7, 0x81);
     b.run(2);
     const ScopeFrame f(b.frame());
-    QVERIFY(f.valid);
-    QCOMPARE(f.samples, 1536);
-    QCOMPARE(f.samplingIndex, 5);
-    QCOMPARE(f.mask, 1); // entry 4 is 0 in the block: CH2 off
+    QVERIFY(f.valid && f.samples == 1536 && f.samplingIndex == 5 && f.mask == 1);
 }
 
 void TestVirtualRequests::sharedMemoryRefusesOversizedBuffers()
 {
     TestBench b;
     unsigned char reply[2];
-    unsigned char one[1];
-    // CH1 and CH2 of 15 blocks take 30 of the 48 blocks.
-    b.write(24, 2);
-    b.write(25, 15);
-    QCOMPARE(b.vi.control(0x47, 4, 0, one, 1), 1);
-    QCOMPARE(int(one[0]), 15);
-    QCOMPARE(b.vi.control(0x47, 3, 0, one, 1), 1);
-    QCOMPARE(int(one[0]), 2);
-    // The logic channel fits: 45 blocks.
+    // CH1 and CH2 of 15 blocks take 30 of the 48 blocks; the logic channel fits: 45.
+    b.set({{24, 2}, {25, 15}});
     QCOMPARE(confirmed(b.vi, 5, 1, reply), 2);
     QCOMPARE(int(reply[0]), 0);
     QCOMPARE(int(reply[1]), 15);
-    QCOMPARE(b.vi.control(0x47, 3, 0, one, 1), 1);
-    QCOMPARE(int(one[0]), 1); // only 3 blocks beside the channels
     // The generator with two DAC blocks needs 4 more: 49 is refused, with the
     // count that would fit, (48 − 4) / 3 = 14; nothing is applied.
     QCOMPARE(confirmed(b.vi, 2, 1, reply), 2);
     QCOMPARE(int(reply[0]), 1);
     QCOMPARE(int(reply[1]), 14);
-    QCOMPARE(b.vi.configurationEntry(2), 0);
-    QCOMPARE(b.vi.configurationEntry(25), 15);
+    QVERIFY(b.vi.configurationEntry(2) == 0 && b.vi.configurationEntry(25) == 15);
     // As the host does: shrink to what fits and ask again.
     b.write(25, 14);
     QCOMPARE(confirmed(b.vi, 2, 1, reply), 2);
-    QCOMPARE(int(reply[0]), 0);
-    QCOMPARE(int(reply[1]), 14);
-    QCOMPARE(b.vi.configurationEntry(2), 1);
-    QCOMPARE(b.vi.control(0x47, 4, 0, one, 1), 1);
-    QCOMPARE(int(one[0]), 14);
-    // A plain write asking for more than there is gets what fits.
-    b.write(25, 15);
-    QCOMPARE(b.vi.configurationEntry(25), 14);
-    // No channel at all: 15 blocks are offered.
-    for (int e : {3, 4, 5})
-        QCOMPARE(confirmed(b.vi, e, 0, reply), 2);
-    QCOMPARE(b.vi.control(0x47, 4, 0, one, 1), 1);
-    QCOMPARE(int(one[0]), 15);
-    // A confirmed write with a reply too short for status and count stalls
-    // and changes nothing.
+    QVERIFY(reply[0] == 0 && b.vi.configurationEntry(2) == 1);
+    // A confirmed write with a reply too short for status and count stalls and changes nothing.
     const auto before = table(b.vi);
     QCOMPARE(b.vi.control(0x42, 3, 1, reply, 1), int(LIBUSB_ERROR_PIPE));
     QCOMPARE(b.vi.control(0x42, 3, 1, nullptr, 0), int(LIBUSB_ERROR_PIPE));
     QVERIFY(table(b.vi) == before);
 }
 
-void TestVirtualRequests::effectiveGeneratorFrequency_data()
-{
-    QTest::addColumn<uint32_t>("centiHz");
-    QTest::addColumn<int>("blocks");
-    QTest::newRow("1 kHz") << uint32_t(100000) << 1;
-    QTest::newRow("1 kHz, 512 samples") << uint32_t(100000) << 2;
-    QTest::newRow("125 kHz") << uint32_t(12500000) << 1;
-    QTest::newRow("0.48 Hz") << uint32_t(48) << 1;
-    QTest::newRow("33.33 kHz") << uint32_t(3333300) << 2;
-}
-
-void TestVirtualRequests::effectiveGeneratorFrequency()
-{
-    QFETCH(uint32_t, centiHz);
-    QFETCH(int, blocks);
-    TestBench b;
-    b.write(24, blocks);
-    b.frequency(centiHz);
-    unsigned char data[4] = {};
-    QCOMPARE(b.vi.control(0x47, 5, 0, data, 4), 4);
-    const uint32_t read = data[0] | (data[1] << 8) | (data[2] << 16) | (uint32_t(data[3]) << 24);
-    const double n = 256.0 * blocks;
-    const double divider = std::max(1.0, std::round(72e6 / (n * centiHz / 100.0)));
-    QCOMPARE(read, uint32_t(std::lround(72e6 / (n * divider) * 100.0)));
-}
-
-void TestVirtualRequests::customWaveformStoreAndPlayback()
-{
-    TestBench b;
-    // A ramp over the 12-bit range, 0 … 4095 in 512 words.
-    QByteArray words(1024, '\0');
-    for (int i = 0; i < 512; ++i) {
-        const int code = i * 4095 / 511;
-        words[2 * i] = char(code & 0xFF);
-        words[2 * i + 1] = char(code >> 8);
-    }
-    // Halves are refused unless the save bit is set.
-    QCOMPARE(bulk(b.vi, words.left(512)), 512);
-    QCOMPARE(b.vi.control(0x45, 0, 0, nullptr, 0), int(LIBUSB_ERROR_PIPE));
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(0));
-    b.write(10, 0x10);
-    QCOMPARE(bulk(b.vi, words.left(512)), 512);
-    QCOMPARE(b.vi.control(0x45, 0, 0, nullptr, 0), 0);
-    QCOMPARE(bulk(b.vi, words.mid(512)), 512);
-    QCOMPARE(b.vi.control(0x45, 1, 0, nullptr, 0), 0);
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(0)); // stored when saving ends
-    b.write(10, 0);
-    QCOMPARE(b.vi.customWaveformWord(0), uint16_t(0));
-    QCOMPARE(b.vi.customWaveformWord(256), uint16_t(256 * 4095 / 511));
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(4095));
-    // It survives a disconnect and a power cycle of the instrument.
-    b.vi.hostDisconnected();
-    b.vi.powerCycle();
-    QCOMPARE(b.vi.customWaveformWord(511), uint16_t(4095));
-    // Played back: a sawtooth from O − A to O + A, rising over the period.
-    b.calibrateAdc();
-    b.write(2, 1);
-    b.write(31, 4);
-    b.write(30, 116);
-    b.write(13, 3);
-    b.write(1, 2);
-    b.write(7, 0x81);
-    b.run(2);
-    const ScopeFrame f(b.frame());
-    QVERIFY(f.valid);
-    const int peak = int(std::lround((116 / 115.91) / (0.8 / 40.96)));
-    QVERIFY(std::abs(*std::max_element(f.ch[0].begin(), f.ch[0].end()) - peak) <= 1);
-    QVERIFY(std::abs(*std::min_element(f.ch[0].begin(), f.ch[0].end()) + peak) <= 1);
-    int rises = 0;
-    int falls = 0;
-    for (size_t i = 1; i < f.ch[0].size(); ++i) {
-        const int step = f.ch[0][i] - f.ch[0][i - 1];
-        rises += step > 0 && step < 10;
-        falls += step < -50;
-    }
-    QVERIFY(rises > 10 * std::max(falls, 1));
-    QVERIFY(falls >= 1);
-    // Only one half before saving ends: the stored table is kept.
-    b.write(10, 0x10);
-    QCOMPARE(bulk(b.vi, QByteArray(512, '\x01')), 512);
-    QCOMPARE(b.vi.control(0x45, 0, 0, nullptr, 0), 0);
-    b.write(10, 0);
-    QCOMPARE(b.vi.customWaveformWord(0), uint16_t(0));
-}
-
 void TestVirtualRequests::malformedRequestsChangeNothing()
 {
     TestBench b;
-    b.write(1, 3);
-    b.write(17, 12);
+    b.set({{1, 3}, {17, 12}});
     const auto before = table(b.vi);
     unsigned char data[64] = {};
     const int stall = LIBUSB_ERROR_PIPE;
     // Unknown requests, indices and values stall.
-    for (int request : {0x00, 0x40, 0x49, 0x80, 0xFF})
-        QCOMPARE(b.vi.control(uint8_t(request), 0, 0, data, 8), stall);
-    QCOMPARE(b.vi.control(0x41, 36, 1, nullptr, 0), stall);
-    QCOMPARE(b.vi.control(0x41, 128, 1, nullptr, 0), stall);
-    QCOMPARE(b.vi.control(0x41, 0xFFFF, 1, nullptr, 0), stall);
+    const int bad[][3] = {{0x40, 0, 0}, {0x49, 0, 0}, {0x41, 36, 1}, {0x41, 0xFFFF, 1}, {0x43, 4, 0},
+                          {0x43, 0, 7}, {0x44, 8, 0}, {0x45, 3, 0},  {0x45, 2, 0}};
+    for (const auto &r : bad)
+        QCOMPARE(b.vi.control(uint8_t(r[0]), uint16_t(r[1]), uint16_t(r[2]), nullptr, 0), stall);
     QCOMPARE(b.vi.control(0x42, 200, 1, data, 2), stall);
-    QCOMPARE(b.vi.control(0x43, 4, 0, nullptr, 0), stall);
-    QCOMPARE(b.vi.control(0x43, 0, 7, nullptr, 0), stall);
-    QCOMPARE(b.vi.control(0x44, 8, 0, nullptr, 0), stall);
-    QCOMPARE(b.vi.control(0x45, 3, 0, nullptr, 0), stall);
     QCOMPARE(b.vi.control(0x47, 6, 0, data, 4), stall);
     QCOMPARE(b.vi.control(0x47, 0, 0, nullptr, 64), stall);
-    QCOMPARE(b.vi.control(0x41, 1, 2, data, -1), stall);
-    // A commit without a whole block behind it.
-    QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), stall);
+    // A commit without a whole block behind it; bulk OUT only on 0x01, at most 512 bytes.
     QCOMPARE(bulk(b.vi, QByteArray(100, '\x7F')), 100);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), stall);
-    // Bulk OUT: only endpoint 0x01, at most one 512-byte block.
-    const QByteArray big(513, '\x7F');
-    QCOMPARE(b.vi.bulkOut(0x01, reinterpret_cast<const unsigned char *>(big.constData()), 513), stall);
-    QCOMPARE(b.vi.bulkOut(0x02, reinterpret_cast<const unsigned char *>(big.constData()), 512), stall);
-    QCOMPARE(b.vi.bulkOut(0x01, nullptr, 16), stall);
+    QCOMPARE(bulk(b.vi, QByteArray(513, '\x7F')), stall);
+    QCOMPARE(b.vi.bulkOut(0x02, reinterpret_cast<const unsigned char *>(QByteArray(512, 'x').constData()), 512), stall);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), stall);
-    QVERIFY(table(b.vi) == before);
-    // Calibration steps stay bounded whatever is sent.
-    for (int i = 0; i < 2000; ++i)
-        QCOMPARE(b.vi.control(0x43, 1, 0xFFFF, nullptr, 0), 0);
     QVERIFY(table(b.vi) == before);
     // A bad block of values still leaves a usable table.
     QByteArray junk(512, '\xFF');
     QCOMPARE(bulk(b.vi, junk), 512);
     QCOMPARE(b.vi.control(0x45, 2, 0, nullptr, 0), 0);
-    QCOMPARE(b.vi.configurationEntry(0), 0);
-    QCOMPARE(b.vi.configurationEntry(1), 0);
-    QCOMPARE(b.vi.configurationEntry(25), 1);
-    QCOMPARE(b.vi.configurationEntry(34), 48);
-    QCOMPARE(b.vi.configurationEntry(17), -1);
-    b.run(2);
+    const int usable[][2] = {{1, 0}, {25, 1}, {34, 48}, {17, -1}};
+    for (const auto &e : usable)
+        QCOMPARE(b.vi.configurationEntry(e[0]), e[1]);
     b.write(7, 0x81);
     b.run(2);
-    const ScopeFrame f(b.frame());
-    QVERIFY(f.valid);
-    QCOMPARE(f.samples, 256);
     // Detached, everything says so.
     b.vi.setAttached(false);
     QCOMPARE(b.write(1, 1), int(LIBUSB_ERROR_NO_DEVICE));
-    QCOMPARE(b.vi.bulkOut(0x01, reinterpret_cast<const unsigned char *>(junk.constData()), 512),
-             int(LIBUSB_ERROR_NO_DEVICE));
+    QCOMPARE(bulk(b.vi, junk), int(LIBUSB_ERROR_NO_DEVICE));
     QVERIFY(b.frame(100000).isEmpty());
     b.vi.setAttached(true);
-    QVERIFY(!b.frame().isEmpty());
+    QCOMPARE(ScopeFrame(b.frame()).samples, 256);
 }
 
 void TestVirtualRequests::faultsOnDemand()
@@ -359,17 +182,10 @@ void TestVirtualRequests::faultsOnDemand()
     b.vi.failNextControl(VirtualInstrument::ControlFault::Timeout);
     QCOMPARE(b.write(1, 4), int(LIBUSB_ERROR_TIMEOUT));
     QCOMPARE(b.vi.configurationEntry(1), 8);
-    b.vi.failNextControl(VirtualInstrument::ControlFault::Stall);
-    QCOMPARE(b.write(1, 4), int(LIBUSB_ERROR_PIPE));
-    QCOMPARE(b.write(1, 4), 0);
+    QCOMPARE(b.write(1, 4), 0); // only the next one fails
     QCOMPARE(b.vi.configurationEntry(1), 4);
-
     b.vi.setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
     QCOMPARE(b.vi.control(0x47, 0, 0, data, 64), 32);
-    b.vi.setIdentificationFault(VirtualInstrument::IdentificationFault::UnknownModel);
-    QCOMPARE(b.vi.control(0x47, 0, 0, data, 64), 64);
-    QVERIFY(!QByteArray(reinterpret_cast<const char *>(data)).startsWith("VSIM"));
-
     b.write(7, 0x81);
     b.run(2);
     const int normal = b.frame().size();
@@ -379,58 +195,8 @@ void TestVirtualRequests::faultsOnDemand()
     QCOMPARE(b.frame().size(), normal + 9);
     b.vi.failNextFrame(VirtualInstrument::FrameFault::WrongHeader);
     const QByteArray wrong = b.frame();
-    QCOMPARE(wrong.size(), normal);
-    QVERIFY(wrong[0] != 'A');
+    QVERIFY(wrong.size() == normal && wrong[0] != 'A');
     QCOMPARE(b.frame()[0], 'A');
-}
-
-void TestVirtualRequests::longPausesOfTheClock()
-{
-    // Ten hours without a poll: every mode picks up where the clock is and
-    // answers with a frame of the right shape, without walking the past.
-    const int64_t tenHours = int64_t(10) * 3600 * 1000000;
-    TestBench b;
-    b.write(2, 1);
-    b.write(31, 7);
-    b.write(1, 0);
-    b.write(25, 15);
-    b.write(8, 1);
-    b.write(17, 20);
-    b.write(14, 2);
-    b.write(7, 0x82);
-    b.run(2);
-    b.vi.advanceClock(tenHours);
-    ScopeFrame f(b.frame(100000));
-    QVERIFY(f.valid);
-    QCOMPARE(f.ch[1][size_t(3840 - 384 - 1)] < 20, true); // the default post count of 384
-    b.write(10, 1);
-    b.write(1, 12);
-    b.run(2);
-    b.vi.advanceClock(tenHours);
-    f = ScopeFrame(b.frame(100000));
-    QVERIFY(f.valid);
-    QVERIFY(f.rollStart < f.samples);
-    for (int protocol = 0; protocol < 4; ++protocol) {
-        for (bool single : {false, true}) {
-            b.write(21, protocol);
-            b.write(10, single ? 4 : 0);
-            b.write(0, 1);
-            b.run(5);
-            b.vi.advanceClock(tenHours);
-            const QByteArray raw = b.frame(100000);
-            QCOMPARE(raw.size(), 4618);
-            const int count1 = uint8_t(raw[4]) | (uint8_t(raw[5]) << 8);
-            const int ring = protocol == 3 ? 4096 : (protocol == 2 ? 1536 : 2048);
-            QVERIFY(count1 <= ring);
-            if (single)
-                QCOMPARE(count1, ring);
-            b.write(0, 0);
-        }
-    }
-    b.write(0, 4);
-    b.write(8, 10);
-    b.vi.advanceClock(tenHours);
-    QVERIFY(!b.meterRead().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestVirtualRequests)
