@@ -11,7 +11,7 @@ class TestBarGraph : public QObject
     Q_OBJECT
 private:
     // A graph of the given width, shown so that the overlays have a geometry.
-    static void prepare(BarGraph &graph, int width)
+    static void prepare(BarGraph &graph, int width = 302)
     {
         graph.resize(width, 10);
         graph.show();
@@ -23,141 +23,100 @@ private slots:
     {
         BarGraph graph;
         BarGraph::Axis axis;
-        QCOMPARE(graph.getBarWidth(axis), 10);
-        QCOMPARE(graph.getTickStep(302, axis), 23);
-        QCOMPARE(graph.getAxisWidth(23, axis), 290);
-        QCOMPARE(graph.getOffset(302, axis), 7);
+        QCOMPARE(QList<int>({graph.getBarWidth(axis), graph.getTickStep(302, axis), graph.getAxisWidth(23, axis),
+                             graph.getOffset(302, axis)}),
+                 QList<int>({10, 23, 290, 7}));
         QCOMPARE(graph.sizeHint(), QSize(302, 10));
         QCOMPARE(graph.minimumSizeHint(), QSize(26, 10));
         // Narrower than the minimum: still one minor tick between the majors.
         QCOMPARE(graph.getTickStep(10, axis), 1);
         QCOMPARE(graph.getTickStep(0, axis), 1);
         QCOMPARE(graph.addTransparency(QStringLiteral("#123456")), QStringLiteral("#dc123456"));
+        graph.setTickWidth(-3);
+        QCOMPARE(graph.axis().tickWidth, 1);
+        graph.setMajorTick(14);
+        QCOMPARE(graph.minimumHeight(), 14);
     }
 
-    void unipolarOverlay()
+    void overlays_data()
     {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("rightX");
+        QTest::addColumn<int>("leftWidth"); // -1: hidden (unipolar)
+        // Axis from x 7 to 296; a bipolar range has its zero at 152 and the centre tick covers 150 and 151.
+        QTest::newRow("unipolar middle") << 0.0 << 100.0 << 50.0 << 152 << -1;
+        QTest::newRow("unipolar start") << 0.0 << 100.0 << 0.0 << 8 << -1;
+        QTest::newRow("unipolar end") << 0.0 << 100.0 << 100.0 << 296 << -1;
+        QTest::newRow("either order") << 100.0 << 0.0 << 100.0 << 296 << -1;
+        QTest::newRow("clamped above") << 0.0 << 100.0 << 150.0 << 296 << -1;
+        QTest::newRow("empty range") << 5.0 << 5.0 << 5.0 << 8 << -1;
+        QTest::newRow("bipolar zero") << -24.0 << 24.0 << 0.0 << 152 << 150;
+        QTest::newRow("bipolar top") << -24.0 << 24.0 << 24.0 << 296 << 150;
+        QTest::newRow("bipolar bottom") << -24.0 << 24.0 << -24.0 << 152 << 6;
+        QTest::newRow("bipolar half down") << -24.0 << 24.0 << -12.0 << 152 << 78;
+        QTest::newRow("bipolar ending at zero") << -10.0 << 0.0 << 0.0 << 152 << 150;
+    }
+    void overlays()
+    {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(double, value);
+        QFETCH(int, rightX);
+        QFETCH(int, leftWidth);
         BarGraph graph;
-        prepare(graph, 302);
-        graph.setRange(0, 100);
-        graph.setValue(50);
-        QVERIFY(!graph.leftOverlay()->isVisible());
-        QVERIFY(graph.rightOverlay()->isVisible());
-        QCOMPARE(graph.rightOverlay()->geometry(), QRect(152, 0, 302, 10));
-        graph.setValue(0);
-        QCOMPARE(graph.rightOverlay()->x(), 8);
-        graph.setValue(100);
-        QCOMPARE(graph.rightOverlay()->x(), 296);
+        prepare(graph);
+        graph.setRange(low, high);
+        graph.setValue(value);
+        QCOMPARE(graph.rightOverlay()->geometry(), QRect(rightX, 0, 302, 10));
+        QCOMPARE(graph.leftOverlay()->isVisible(), leftWidth >= 0);
+        if (leftWidth >= 0)
+            QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, leftWidth, 10));
     }
 
-    void valueClampsToRange()
+    void valueIsHeldToTheRange()
     {
         BarGraph graph;
-        prepare(graph, 302);
-        graph.setRange(100, 0); // either order
+        prepare(graph);
+        graph.setRange(100, 0);
         QCOMPARE(graph.rangeMin(), 0.0);
         QCOMPARE(graph.rangeMax(), 100.0);
-        graph.setValue(150);
-        QCOMPARE(graph.value(), 100.0);
         graph.setValue(-5);
         QCOMPARE(graph.value(), 0.0);
         graph.setValue(80);
         graph.setRange(0, 50); // narrowing re-clamps the stored value
         QCOMPARE(graph.value(), 50.0);
-    }
-
-    void bipolarOverlays()
-    {
-        BarGraph graph;
-        prepare(graph, 302);
-        graph.setRange(-24, 24);
-        // zero position 7 + 145 = 152; half span 144; the centre tick covers 150 and 151.
-        graph.setValue(0);
-        QVERIFY(graph.leftOverlay()->isVisible());
-        QCOMPARE(graph.rightOverlay()->x(), 152);
-        QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, 150, 10));
-        graph.setValue(24);
-        QCOMPARE(graph.rightOverlay()->x(), 296);
-        QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, 150, 10));
-        graph.setValue(-24);
-        QCOMPARE(graph.rightOverlay()->x(), 152);
-        QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, 6, 10));
-        graph.setValue(-12);
-        QCOMPARE(graph.leftOverlay()->width(), 150 - 72);
-    }
-
-    void ticksDrawnWhereCounted()
-    {
-        BarGraph graph;
-        prepare(graph, 302);
-        graph.setBarColor(Qt::red);
-        graph.setValue(100); // nothing veiled
-        const QImage image = graph.grab().toImage();
-        const QColor red(Qt::red);
-        // Major ticks rise the whole bar width, minor ones only 6 pixels.
-        QCOMPARE(QColor(image.pixel(7, 1)), red);   // first major tick (x 6..7)
-        QVERIFY(QColor(image.pixel(10, 1)) != red); // first minor tick, short
-        QCOMPARE(QColor(image.pixel(10, 8)), red);
-        QCOMPARE(QColor(image.pixel(295, 1)), red); // fifth major tick at 96 * 3 + 7
-        QVERIFY(QColor(image.pixel(298, 1)) != red); // nothing beyond it
-        QVERIFY(QColor(image.pixel(8, 8)) != red);  // the gap between ticks
-    }
-
-    void tickWidthBelowOneIsOne()
-    {
-        BarGraph graph;
-        prepare(graph, 302);
-        graph.setTickWidth(0);
-        QCOMPARE(graph.axis().tickWidth, 1);
-        graph.setTickWidth(-3);
-        QCOMPARE(graph.axis().tickWidth, 1);
-        QCOMPARE(graph.sizeHint().width(), graph.getAxisWidth(24, graph.axis()));
-    }
-
-    void resizeRedrawsAndKeepsMinimumHeight()
-    {
-        BarGraph graph;
-        prepare(graph, 302);
+        graph.setValue(std::nan(""));
+        graph.setRange(std::nan(""), 5);
+        QCOMPARE(graph.value(), 50.0);
+        QCOMPARE(graph.rangeMax(), 50.0);
+        graph.setValue(INFINITY);
+        QCOMPARE(graph.value(), 50.0);
+        // A resize lays the bar out again for the new axis.
         graph.setRange(0, 100);
         graph.setValue(50);
         graph.resize(100, 10);
         QTest::qWait(10);
         const BarGraph::Axis axis = graph.axis();
         const int step = graph.getTickStep(100, axis);
-        const int expected = int(std::trunc(50 * (graph.getAxisWidth(step, axis) - 2) / 100.0)) + 1 +
-                             graph.getOffset(100, axis);
-        QCOMPARE(graph.rightOverlay()->x(), expected);
-        graph.setMajorTick(14);
-        QCOMPARE(graph.minimumHeight(), 14);
+        QCOMPARE(graph.rightOverlay()->x(),
+                 int(std::trunc(50 * (graph.getAxisWidth(step, axis) - 2) / 100.0)) + 1 + graph.getOffset(100, axis));
     }
 
-    void badValuesLeaveTheBarAlone()
+    void ticksAndBackground()
     {
         BarGraph graph;
-        prepare(graph, 302);
-        graph.setRange(0, 100);
-        graph.setValue(40);
-        graph.setValue(std::nan(""));
-        QCOMPARE(graph.value(), 40.0);
-        graph.setRange(std::nan(""), 5);
-        QCOMPARE(graph.rangeMax(), 100.0);
-        graph.setValue(INFINITY);
-        QCOMPARE(graph.value(), 100.0);
-        // An empty range keeps the bar at its start instead of dividing by zero.
-        graph.setRange(5, 5);
-        QCOMPARE(graph.rightOverlay()->x(), 8);
-        // A bipolar range ending at zero.
-        graph.setRange(-10, 0);
-        graph.setValue(0);
-        QCOMPARE(graph.rightOverlay()->x(), 152);
-    }
-
-    void overlaysCarryTheTranslucentBackground()
-    {
-        BarGraph graph;
-        prepare(graph, 302);
+        prepare(graph);
+        graph.setBarColor(Qt::red);
         graph.setBackgroundColor(QColor(QStringLiteral("#fafafa")));
+        graph.setValue(100); // nothing veiled
         QCOMPARE(graph.rightOverlay()->styleSheet(), QStringLiteral("QLabel {background-color: #dcfafafa;}"));
+        const QImage image = graph.grab().toImage();
+        auto red = [&](int x, int y) { return QColor(image.pixel(x, y)) == QColor(Qt::red); };
+        // Major ticks rise the whole bar, minor ones 6 pixels; the fifth major is the last.
+        QVERIFY(red(7, 1) && red(10, 8) && red(295, 1));
+        QVERIFY(!red(10, 1) && !red(298, 1) && !red(8, 8));
     }
 };
 
