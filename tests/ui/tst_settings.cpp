@@ -50,14 +50,31 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private:
-    // Runs `check` on the modal dialog once it is up.
-    static void whenModal(std::function<void(QWidget *)> check)
+    template <typename T> static T *child(QWidget &dialog, const char *name)
+    {
+        return dialog.findChild<T *>(QString::fromLatin1(name));
+    }
+    // Clicks a push button with the mouse as the user would: on the dialog
+    // shown and exposed, the button visible (QTest delivers a click to a
+    // hidden widget too, which proves nothing about the dialog).
+    static void press(Settings &dialog, const char *name)
+    {
+        if (!dialog.isVisible()) {
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        }
+        auto *button = child<QPushButton>(dialog, name);
+        QVERIFY2(button && button->isVisible(), name);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // Runs `check` on the modal dialog once it is up, then closes it.
+    static void whenModal(std::function<void(Settings *)> check)
     {
         QTimer::singleShot(0, [check] {
-            QWidget *modal = QApplication::activeModalWidget();
-            check(modal);
-            if (modal)
-                modal->close();
+            auto *dialog = qobject_cast<Settings *>(QApplication::activeModalWidget());
+            check(dialog);
+            if (dialog)
+                dialog->close();
         });
     }
 
@@ -69,41 +86,19 @@ private slots:
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2"));
     }
 
-    void identities()
-    {
-        Options base;
-        QCOMPARE(base.getName(), QStringLiteral("Set_short_name"));
-        QCOMPARE(base.getCommonName(), QStringLiteral("Set common name"));
-        QCOMPARE(base.getUiClassName(), QStringLiteral("UiClassName"));
-        OptionSets sets;
-        QCOMPARE(sets.console.getName(), QStringLiteral("PythonConsole"));
-        QCOMPARE(sets.console.getUiClassName(), QStringLiteral("PythonConsoleSettings"));
-        QCOMPARE(sets.scope.getName(), QStringLiteral("Oscilloscope"));
-        QCOMPARE(sets.scope.getUiClassName(), QStringLiteral("ScopeSettings"));
-        QCOMPARE(sets.meter.getName(), QStringLiteral("MultimeterDisplay"));
-        QCOMPARE(sets.meter.getCommonName(), QStringLiteral("Multimeter display"));
-        QCOMPARE(sets.global.getName(), QStringLiteral("Global"));
-        QCOMPARE(sets.global.getUiClassName(), QStringLiteral("GlobalSettings"));
-        for (Options *set : {static_cast<Options *>(&base), static_cast<Options *>(&sets.console),
-                             static_cast<Options *>(&sets.scope), static_cast<Options *>(&sets.meter),
-                             static_cast<Options *>(&sets.global)})
-            QVERIFY2(!set->getIcon().isNull(), qPrintable(set->getName()));
-        QCOMPARE(sets.scope.gridStyle, 1);
-        QCOMPARE(sets.global.version, QStringLiteral("1.2"));
-        QCOMPARE(sets.global.fontSize, 9);
-    }
-
     void mapIsKeyedByClassWithRegisteredPointers()
     {
         OptionSets sets;
         QMap<QString, QVariant *> *map = sets.map.data();
-        QCOMPARE(map->keys(), QStringList({QStringLiteral("GlobalOptions"), QStringLiteral("MultimeterDisplayOptions"),
-                                           QStringLiteral("PythonConsoleOptions"), QStringLiteral("ScopeOptions")}));
-        for (const char *name : {"PythonConsoleOptions*", "ScopeOptions*", "MultimeterDisplayOptions*", "GlobalOptions*"})
-            QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
+        QCOMPARE(map->keys(), QStringList({"GlobalOptions", "MultimeterDisplayOptions", "PythonConsoleOptions",
+                                           "ScopeOptions"}));
         QCOMPARE(map->value(QStringLiteral("ScopeOptions"))->value<ScopeOptions *>(), &sets.scope);
         QCOMPARE(QString::fromLatin1(map->value(QStringLiteral("GlobalOptions"))->typeName()),
                  QStringLiteral("GlobalOptions*"));
+        QCOMPARE(sets.global.version, QStringLiteral("1.2"));
+        for (Options *set : {static_cast<Options *>(&sets.console), static_cast<Options *>(&sets.scope),
+                             static_cast<Options *>(&sets.meter), static_cast<Options *>(&sets.global)})
+            QVERIFY2(!set->getIcon().isNull(), qPrintable(set->getName()));
     }
 
     void pageChosenByComponent_data()
@@ -111,12 +106,12 @@ private slots:
         QTest::addColumn<QString>("component");
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("page");
-        QTest::newRow("console") << QStringLiteral("PythonConsole") << 0 << QStringLiteral("PythonConsoleSettings");
-        QTest::newRow("scope") << QStringLiteral("Oscilloscope") << 1 << QStringLiteral("ScopeSettings");
-        QTest::newRow("meter") << QStringLiteral("MultimeterDisplay") << 2 << QStringLiteral("MultimeterDisplaySettings");
-        QTest::newRow("global") << QStringLiteral("Global") << 3 << QStringLiteral("GlobalSettings");
-        QTest::newRow("empty") << QString() << 0 << QStringLiteral("PythonConsoleSettings");
-        QTest::newRow("unknown") << QStringLiteral("Nonsense") << 0 << QStringLiteral("PythonConsoleSettings");
+        QTest::newRow("console") << "PythonConsole" << 0 << "PythonConsoleSettings";
+        QTest::newRow("scope") << "Oscilloscope" << 1 << "ScopeSettings";
+        QTest::newRow("meter") << "MultimeterDisplay" << 2 << "MultimeterDisplaySettings";
+        QTest::newRow("global") << "Global" << 3 << "GlobalSettings";
+        QTest::newRow("empty") << "" << 0 << "PythonConsoleSettings";
+        QTest::newRow("unknown") << "Nonsense" << 0 << "PythonConsoleSettings";
     }
     void pageChosenByComponent()
     {
@@ -125,27 +120,15 @@ private slots:
         QFETCH(QString, page);
         OptionSets sets;
         Settings dialog(nullptr, sets.map.data(), component);
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
         QCOMPARE(dialog.pageCount(), 4);
         QCOMPARE(dialog.currentRow(), row);
-        QVERIFY(dialog.currentPage());
         QCOMPARE(QString::fromLatin1(dialog.currentPage()->metaObject()->className()), page);
-        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labelConfigurationName"))->text(),
-                 dialog.optionsAt(row)->getCommonName());
-    }
-
-    void selectingARowShowsItsPage()
-    {
-        OptionSets sets;
-        Settings dialog(nullptr, sets.map.data(), QString());
-        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("listWidget"));
-        QCOMPARE(list->count(), 4);
-        QCOMPARE(list->item(2)->text(), QStringLiteral("Multimeter display"));
-        list->setCurrentRow(2);
-        QCOMPARE(dialog.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentIndex(), 2);
-        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labelConfigurationName"))->text(),
-                 QStringLiteral("Multimeter display"));
+        QCOMPARE(child<QLabel>(dialog, "labelConfigurationName")->text(), dialog.optionsAt(row)->getCommonName());
+        // Selecting another row shows its page.
+        child<QListWidget>(dialog, "listWidget")->setCurrentRow(2);
+        QCOMPARE(child<QStackedWidget>(dialog, "stackedWidget")->currentIndex(), 2);
+        QCOMPARE(child<QLabel>(dialog, "labelConfigurationName")->text(), QStringLiteral("Multimeter display"));
     }
 
     void mapWithMissingOrWrongEntries()
@@ -153,15 +136,15 @@ private slots:
         ScopeOptions scope;
         GlobalOptions global;
         QVariant wrongType(42);
-        QVariant scopeUnderGlobalKey = QVariant::fromValue(&scope);
         QVariant globalVariant = QVariant::fromValue(&global);
         QVariant nullScope = QVariant::fromValue(static_cast<ScopeOptions *>(nullptr));
+        QVariant scopeUnderAnotherKey = QVariant::fromValue(&scope);
         QMap<QString, QVariant *> map;
         map.insert(QStringLiteral("PythonConsoleOptions"), &wrongType);
         map.insert(QStringLiteral("ScopeOptions"), &nullScope);
         map.insert(QStringLiteral("MultimeterDisplayOptions"), nullptr);
         map.insert(QStringLiteral("GlobalOptions"), &globalVariant);
-        map.insert(QStringLiteral("Other"), &scopeUnderGlobalKey);
+        map.insert(QStringLiteral("Other"), &scopeUnderAnotherKey);
         Settings dialog(nullptr, &map, QStringLiteral("Oscilloscope"));
         QCOMPARE(dialog.pageCount(), 1);
         QCOMPARE(dialog.optionsAt(0), static_cast<Options *>(&global));
@@ -171,7 +154,9 @@ private slots:
         Settings empty(nullptr, nullptr, QString());
         QCOMPARE(empty.pageCount(), 0);
         QVERIFY(!empty.currentPage());
-        empty.findChild<QPushButton *>(QStringLiteral("pushButtonApply"))->click(); // nothing to apply, no crash
+        QSignalSpy applied(&empty, &Settings::applyRequest);
+        press(empty, "pushButtonApply"); // nothing to apply, still reported
+        QCOMPARE(applied.count(), 1);
     }
 
     void cancelLeavesEverySetUnchanged()
@@ -179,27 +164,20 @@ private slots:
         OptionSets sets;
         Settings dialog(nullptr, sets.map.data(), QString());
         QSignalSpy applied(&dialog, &Settings::applyRequest);
-        dialog.findChild<QComboBox *>(QStringLiteral("comboBoxTheme"))->setCurrentIndex(2);
-        dialog.findChild<QComboBox *>(QStringLiteral("comboBoxGridStyle"))->setCurrentIndex(3);
-        dialog.findChild<QComboBox *>(QStringLiteral("comboBoxExtendPrecision"))->setCurrentIndex(4);
-        dialog.findChild<QCheckBox *>(QStringLiteral("checkBoxAppendLabel"))->setChecked(false);
-        dialog.findChild<QSpinBox *>(QStringLiteral("spinBoxDefaultConsoleWidth"))->setValue(200);
-        dialog.findChild<QCheckBox *>(QStringLiteral("checkBoxRestoreSize"))->setChecked(true);
-        dialog.show();
-        dialog.findChild<QPushButton *>(QStringLiteral("pushButtonCancel"))->click();
+        child<QComboBox>(dialog, "comboBoxTheme")->setCurrentIndex(2);
+        child<QComboBox>(dialog, "comboBoxGridStyle")->setCurrentIndex(3);
+        child<QComboBox>(dialog, "comboBoxExtendPrecision")->setCurrentIndex(4);
+        child<QCheckBox>(dialog, "checkBoxAppendLabel")->setChecked(false);
+        child<QSpinBox>(dialog, "spinBoxDefaultConsoleWidth")->setValue(200);
+        child<QCheckBox>(dialog, "checkBoxRestoreSize")->setChecked(true);
+        press(dialog, "pushButtonCancel");
         QVERIFY(!dialog.isVisible());
         QCOMPARE(applied.count(), 0);
         const OptionSets fresh;
-        QCOMPARE(sets.scope.theme, fresh.scope.theme);
-        QCOMPARE(sets.scope.gridStyle, fresh.scope.gridStyle);
-        QCOMPARE(sets.meter.extendPrecision, fresh.meter.extendPrecision);
-        QCOMPARE(sets.meter.appendLabel, fresh.meter.appendLabel);
-        QCOMPARE(sets.meter.valueFontFamily, fresh.meter.valueFontFamily);
-        QCOMPARE(sets.meter.foregroundColorName, fresh.meter.foregroundColorName);
-        QCOMPARE(sets.console.sizeWidthDefault, fresh.console.sizeWidthDefault);
-        QCOMPARE(sets.console.restoreSize, fresh.console.restoreSize);
-        QCOMPARE(sets.console.fontFamily, fresh.console.fontFamily);
-        QCOMPARE(sets.console.fontSize, fresh.console.fontSize);
+        QCOMPARE(QList<int>({sets.scope.theme, sets.scope.gridStyle, sets.meter.extendPrecision,
+                             sets.console.sizeWidthDefault, sets.meter.appendLabel, sets.console.restoreSize}),
+                 QList<int>({fresh.scope.theme, fresh.scope.gridStyle, fresh.meter.extendPrecision,
+                             fresh.console.sizeWidthDefault, fresh.meter.appendLabel, fresh.console.restoreSize}));
     }
 
     void applyAndOkCopyThePages()
@@ -207,22 +185,19 @@ private slots:
         OptionSets sets;
         Settings dialog(nullptr, sets.map.data(), QStringLiteral("Oscilloscope"));
         QSignalSpy applied(&dialog, &Settings::applyRequest);
-        dialog.show();
-        dialog.findChild<QComboBox *>(QStringLiteral("comboBoxTheme"))->setCurrentIndex(2);
-        dialog.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
-        dialog.findChild<QPushButton *>(QStringLiteral("pushButtonApply"))->click();
+        child<QComboBox>(dialog, "comboBoxTheme")->setCurrentIndex(2);
+        child<QComboBox>(dialog, "comboBox")->setCurrentIndex(1);
+        press(dialog, "pushButtonApply");
         QCOMPARE(applied.count(), 1);
         QCOMPARE(sets.scope.theme, 2);
         QCOMPARE(sets.scope.logicLabelPosition, 1);
         QVERIFY(dialog.isVisible());
         // Untouched pages write back what they were given.
         QCOMPARE(sets.meter.foregroundColorName, QStringLiteral("#404040"));
-        QCOMPARE(sets.meter.valueFontFamily, QStringLiteral("Cantarell"));
         QCOMPARE(sets.console.colorName, QStringLiteral("#62f033"));
-
-        dialog.findChild<QComboBox *>(QStringLiteral("comboBoxGridStyle"))->setCurrentIndex(0);
-        dialog.findChild<QCheckBox *>(QStringLiteral("checkBoxAppenNewLine"))->setChecked(true);
-        dialog.findChild<QPushButton *>(QStringLiteral("pushButtonOk"))->click();
+        child<QComboBox>(dialog, "comboBoxGridStyle")->setCurrentIndex(0);
+        child<QCheckBox>(dialog, "checkBoxAppenNewLine")->setChecked(true);
+        press(dialog, "pushButtonOk");
         QCOMPARE(applied.count(), 2);
         QCOMPARE(sets.scope.gridStyle, 0);
         QCOMPARE(sets.meter.appendNewLine, true);
@@ -233,64 +208,50 @@ private slots:
     {
         OptionSets sets;
         ApplyCounter window;
-        QString seenPage;
-        whenModal([&seenPage](QWidget *modal) {
-            auto *dialog = qobject_cast<Settings *>(modal);
-            QVERIFY(dialog);
-            seenPage = QString::fromLatin1(dialog->currentPage()->metaObject()->className());
-            dialog->findChild<QPushButton *>(QStringLiteral("pushButtonApply"))->click();
+        QStringList seen;
+        whenModal([&seen](Settings *dialog) {
+            QVERIFY(dialog && dialog->isVisible());
+            seen << QString::fromLatin1(dialog->currentPage()->metaObject()->className());
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonApply")), Qt::LeftButton);
         });
-        QTest::ignoreMessage(QtDebugMsg, "Call settings by: PythonConsole");
-        QPointer<Settings> dialog = Settings::callSettings(nullptr, sets.map.data(), QStringLiteral("PythonConsole"),
+        QTest::ignoreMessage(QtDebugMsg, "Call settings by: Oscilloscope");
+        QPointer<Settings> dialog = Settings::callSettings(nullptr, sets.map.data(), QStringLiteral("Oscilloscope"),
                                                            &window, SLOT(applyModuleConfiguration()));
-        QCOMPARE(seenPage, QStringLiteral("PythonConsoleSettings"));
+        QCOMPARE(seen, QStringList{QStringLiteral("ScopeSettings")});
         QCOMPARE(window.count, 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(dialog.isNull()); // a closed dialog deletes itself
 
-        whenModal([&seenPage](QWidget *modal) {
-            auto *dialog = qobject_cast<Settings *>(modal);
-            QVERIFY(dialog);
-            QCOMPARE(dialog->currentRow(), 0);
-            seenPage = QString::fromLatin1(dialog->currentPage()->metaObject()->className());
+        // Without a component the first page; closing applies nothing.
+        whenModal([&seen](Settings *dialog) {
+            QVERIFY(dialog && dialog->isVisible());
+            seen << QString::fromLatin1(dialog->currentPage()->metaObject()->className());
         });
+        QTest::ignoreMessage(QtDebugMsg, "Call settings by: ");
         Settings::callSettings(nullptr, sets.map.data(), QString(), &window, SLOT(applyModuleConfiguration()));
-        QCOMPARE(seenPage, QStringLiteral("PythonConsoleSettings"));
+        QCOMPARE(seen, QStringList({"ScopeSettings", "PythonConsoleSettings"}));
         QCOMPARE(window.count, 1);
     }
 
-    void scopePageWithStoredNonsense()
+    void pagesWithStoredNonsense()
     {
         OptionSets sets;
         sets.scope.gridStyle = 17;
         sets.scope.theme = -4;
-        Settings dialog(nullptr, sets.map.data(), QStringLiteral("Oscilloscope"));
-        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("comboBoxGridStyle"))->currentText(), QStringLiteral("Dots"));
-        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("comboBoxTheme"))->currentText(), QStringLiteral("Dark"));
-    }
-
-    void consolePageLimits()
-    {
-        OptionSets sets;
         sets.console.fontSize = 13; // not in the list: the third item
         sets.console.sizeWidthMaximum = 0;
-        Settings dialog(nullptr, sets.map.data(), QStringLiteral("PythonConsole"));
-        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("comboBoxFontSize"))->currentText(), QStringLiteral("10"));
-        auto *width = dialog.findChild<QSpinBox *>(QStringLiteral("spinBoxDefaultConsoleWidth"));
-        QCOMPARE(width->maximum(), 999999);
-        QCOMPARE(width->minimum(), 40);
-        QCOMPARE(width->value(), 120);
-    }
-
-    void meterPageExtendDigitsOutsideTheList()
-    {
-        OptionSets sets;
         sets.meter.extendPrecision = 7;
-        Settings dialog(nullptr, sets.map.data(), QStringLiteral("MultimeterDisplay"));
-        QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("comboBoxExtendPrecision"))->currentText(),
-                 QStringLiteral("2"));
-        dialog.findChild<QPushButton *>(QStringLiteral("pushButtonApply"))->click();
+        Settings dialog(nullptr, sets.map.data(), QStringLiteral("Oscilloscope"));
+        QCOMPARE(child<QComboBox>(dialog, "comboBoxGridStyle")->currentText(), QStringLiteral("Dots"));
+        QCOMPARE(child<QComboBox>(dialog, "comboBoxTheme")->currentText(), QStringLiteral("Dark"));
+        QCOMPARE(child<QComboBox>(dialog, "comboBoxFontSize")->currentText(), QStringLiteral("10"));
+        auto *width = child<QSpinBox>(dialog, "spinBoxDefaultConsoleWidth");
+        QCOMPARE(QList<int>({width->minimum(), width->maximum(), width->value()}), QList<int>({40, 999999, 120}));
+        QCOMPARE(child<QComboBox>(dialog, "comboBoxExtendPrecision")->currentText(), QStringLiteral("2"));
+        press(dialog, "pushButtonApply");
         QCOMPARE(sets.meter.extendPrecision, 2);
+        QCOMPARE(sets.scope.gridStyle, 1);
+        QCOMPARE(sets.console.fontSize, 10);
     }
 
     void consoleOptionsThroughTheStore()
@@ -303,12 +264,9 @@ private slots:
         written.writeToSettings(written.getName());
         PythonConsoleOptions read;
         read.readFromSettings(QStringLiteral("PythonConsole"));
-        QCOMPARE(read.fontSize, 14);
-        QCOMPARE(read.sizeWidth, 88);
-        QCOMPARE(read.restoreSize, true);
+        QCOMPARE(QList<int>({read.fontSize, read.sizeWidth, read.restoreSize}), QList<int>({14, 88, 1}));
         QCOMPARE(read.colorName, QStringLiteral("#abcdef"));
         QCOMPARE(read.backgroundColorName, QStringLiteral("#000000"));
-
         {
             QSettings store;
             store.setValue(QStringLiteral("PythonConsole/fontSize"), QStringLiteral("big"));
@@ -316,23 +274,12 @@ private slots:
         }
         PythonConsoleOptions damaged;
         damaged.readFromSettings(QStringLiteral("PythonConsole"));
-        QCOMPARE(damaged.fontSize, 10);
-        QCOMPARE(damaged.restoreSize, false);
-        QCOMPARE(damaged.sizeWidth, 88);
-
+        QCOMPARE(QList<int>({damaged.fontSize, damaged.sizeWidth, damaged.restoreSize}), QList<int>({10, 88, 0}));
         QCOMPARE(damaged.validateSizeWidth(10), 40);
         QCOMPARE(damaged.validateSizeWidth(5000), 999);
         damaged.sizeHeightMaximum = 0;
         QCOMPARE(damaged.validateSizeHeight(5000), 5000);
         QCOMPARE(damaged.validateSizeHeight(0), 1);
-    }
-
-    void buildStamp()
-    {
-        QCOMPARE(compilationTimeFrom(QStringLiteral("2019-05-12 13:56")), QStringLiteral("1905121356"));
-        QCOMPARE(compilationTimeFrom(QStringLiteral("yesterday")), QStringLiteral("0000000000"));
-        QVERIFY(QRegularExpression(QStringLiteral("^\\d{10}$")).match(compilationTime()).hasMatch());
-        QVERIFY(compilationTime() != QStringLiteral("0000000000"));
     }
 
     void everyPageFitsTheDialog()
@@ -342,40 +289,34 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QString dir = qEnvironmentVariable("VELTO_SCREENSHOT_DIR");
-        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("listWidget"));
+        auto *list = child<QListWidget>(dialog, "listWidget");
         for (int row = 0; row < list->count(); ++row) {
             list->setCurrentRow(row);
             QTest::qWait(10);
             QWidget *page = dialog.currentPage();
             QVERIFY(page->width() >= page->minimumSizeHint().width());
             QVERIFY(page->height() >= page->minimumSizeHint().height());
-            // Every list entry reads in full.
-            QVERIFY(list->sizeHintForColumn(0) <= list->viewport()->width());
+            QVERIFY(list->sizeHintForColumn(0) <= list->viewport()->width()); // every entry reads in full
             if (!dir.isEmpty())
                 QVERIFY(dialog.grab().save(QStringLiteral("%1/settings-%2.png").arg(dir).arg(row)));
         }
-        if (!dir.isEmpty()) {
-            About about(&dialog, &sets.global);
-            about.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&about));
-            QVERIFY(about.grab().save(dir + QStringLiteral("/about.png")));
-        }
     }
 
-    void aboutBox()
+    void aboutBoxAndBuildStamp()
     {
+        QCOMPARE(compilationTimeFrom(QStringLiteral("2019-05-12 13:56")), QStringLiteral("1905121356"));
+        QCOMPARE(compilationTimeFrom(QStringLiteral("yesterday")), QStringLiteral("0000000000"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d{10}$")).match(compilationTime()).hasMatch());
+        QVERIFY(compilationTime() != QStringLiteral("0000000000"));
         GlobalOptions options;
         About about(nullptr, &options);
         QCOMPARE(about.windowTitle(), QStringLiteral("Velto - About"));
-        QVERIFY(!(about.windowFlags() & Qt::WindowContextHelpButtonHint));
-        const QString version = about.findChild<QLabel *>(QStringLiteral("labelVersion"))->text();
-        QCOMPARE(version, QStringLiteral("version: 1.2.%1 with Qt %2").arg(compilationTime(), QStringLiteral(QT_VERSION_STR)));
-        const QString licence = about.findChild<QPlainTextEdit *>(QStringLiteral("plainTextEditLicence"))->toPlainText();
-        QVERIFY(licence.contains(QStringLiteral("GNU General Public License"), Qt::CaseInsensitive));
-        QVERIFY(about.findChild<QPlainTextEdit *>(QStringLiteral("plainTextEditLicence"))->isReadOnly());
-        QVERIFY(!QPixmap(QStringLiteral(":/icons/app-name.png")).isNull());
+        QCOMPARE(child<QLabel>(about, "labelVersion")->text(),
+                 QStringLiteral("version: 1.2.%1 with Qt %2").arg(compilationTime(), QStringLiteral(QT_VERSION_STR)));
+        auto *licence = child<QPlainTextEdit>(about, "plainTextEditLicence");
+        QVERIFY(licence->toPlainText().contains(QStringLiteral("GNU General Public License"), Qt::CaseInsensitive));
+        QVERIFY(licence->isReadOnly());
         QCOMPARE(about.minimumWidth(), 560);
-
         options.widthFactor = 1.5f;
         options.heightFactor = 2.0f;
         About wide(nullptr, &options);
@@ -383,22 +324,15 @@ private slots:
         QCOMPARE(wide.height(), 842);
         options.widthFactor = NAN;
         options.heightFactor = -3.0f;
-        About damaged(nullptr, &options);
-        QCOMPARE(damaged.minimumWidth(), 560);
-    }
-
-    void aboutCloseForm()
-    {
-        GlobalOptions options;
-        About about(nullptr, &options);
+        QCOMPARE(About(nullptr, &options).minimumWidth(), 560);
+        // closeForm ends the modal run.
         bool wasUp = false;
         QTimer::singleShot(0, [&] {
             wasUp = about.isVisible();
             about.closeForm();
         });
         about.exec();
-        QVERIFY(wasUp);
-        QVERIFY(!about.isVisible());
+        QVERIFY(wasUp && !about.isVisible());
     }
 };
 
