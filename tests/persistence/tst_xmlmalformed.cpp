@@ -7,7 +7,6 @@
 #include "persistence/qxmlputget.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -121,18 +120,14 @@ void TestXmlMalformed::truncatedEmptyAndMissingFiles()
     QTemporaryDir dir;
     const QByteArray bytes = fullDocument().toUtf8();
     const QString path = dir.filePath(QStringLiteral("cut.xml"));
-    for (int length : {0, 1, 10, 39, 40, 41, 60, bytes.size() / 2, bytes.size() - 3}) {
+    for (int length : {0, 1, 39, 40, 41, bytes.size() / 2, bytes.size() - 3}) {
         QVERIFY(writeFile(path, bytes.left(length)));
         QXmlGet get;
         QVERIFY(get.fromString(QStringLiteral("<previous><i>5</i></previous>")));
         MessageCapture log;
-        QString message;
-        QVERIFY(!get.load(path, &message));
-        QVERIFY(!message.isEmpty());
-        QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
-        QVERIFY(log.messagesOf(QtDebugMsg).first().startsWith(loadSignature + "Couldn't parse file: " + path));
-        // The reader keeps the document it had.
-        QVERIFY(get.find(QStringLiteral("i")));
+        QVERIFY(!get.load(path));
+        QVERIFY(log.messagesOf(QtDebugMsg).join('|').startsWith(loadSignature + "Couldn't parse file: " + path + ", line "));
+        QVERIFY(get.find(QStringLiteral("i"))); // the reader keeps the document it had
         QCOMPARE(get.getInt(), 5);
     }
     // A folder and a missing file cannot be read.
@@ -143,9 +138,6 @@ void TestXmlMalformed::truncatedEmptyAndMissingFiles()
         QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
         QCOMPARE(readEverything(get), 9);
     }
-    MessageCapture log;
-    QVERIFY(!QXmlGet().fromString(QString()));
-    QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
 }
 
 void TestXmlMalformed::deeplyNested()
@@ -310,31 +302,24 @@ void TestXmlMalformed::nestingThroughEntitiesStaysBounded()
 
 void TestXmlMalformed::hugeValues()
 {
+    // A number of 8 Mi digits is no number; an attribute that never ends is a parse error, not a hang.
     const QString huge(8 * 1024 * 1024, QLatin1Char('9'));
     QXmlGet get;
-    QVERIFY(get.fromString(QStringLiteral("<!DOCTYPE VeltoHardware><r><VSIM hardLo=\"%1\" hardHi=\"3\" file=\"%2\" "
-                                          "c=\"%1\" v=\"%1;%1\"/></r>")
-                               .arg(huge, QString(4 * 1024 * 1024, QLatin1Char('x')))));
-    QVERIFY(get.find(QStringLiteral("VSIM")));
-    QCOMPARE(get.getAttributeInt(QStringLiteral("hardLo"), -1), -1);
-    QCOMPARE(get.getAttributeInt(QStringLiteral("hardHi"), -1), 3);
-    QCOMPARE(get.getAttributeString(QStringLiteral("file")).size(), 4 * 1024 * 1024);
+    QVERIFY(get.fromString(QStringLiteral("<r><v a=\"%1\" c=\"%1\" l=\"%1;%1\" b=\"3\"/></r>").arg(huge)));
+    QVERIFY(get.find(QStringLiteral("v")));
+    QCOMPARE(get.getAttributeInt(QStringLiteral("a"), -1) + get.getAttributeInt(QStringLiteral("b")), 2);
     QCOMPARE(get.getAttributeColor(QStringLiteral("c"), Qt::cyan), QColor(Qt::cyan));
-    QCOMPARE(get.getAttributeIntVector(QStringLiteral("v"), {-1}), QVector<int>{-1});
-    // A huge attribute that never ends: a parse error, not a hang.
+    QCOMPARE(get.getAttributeIntVector(QStringLiteral("l"), {-1}), QVector<int>{-1});
     MessageCapture log;
     QVERIFY(!QXmlGet().fromString(QStringLiteral("<r a=\"") + huge));
     QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
-
     // Compressed data whose length prefix claims 4 GiB: refused before any allocation.
     QByteArray claim("\xff\xff\xff\xf0", 4);
     claim += qCompress(QByteArray(100, 'a')).mid(4);
-    QVERIFY(get.fromString(QStringLiteral("<r><b compression=\"9\"><![CDATA[%1\n]]></b>"
-                                          "<short compression=\"9\"><![CDATA[AAE=\n]]></short>"
-                                          "<bad compression=\"9\"><![CDATA[!!!!\n]]></bad></r>")
+    QVERIFY(get.fromString(QStringLiteral("<r><v compression=\"9\"><![CDATA[%1\n]]></v><v compression=\"9\">"
+                                          "<![CDATA[AAE=\n]]></v><v compression=\"9\"><![CDATA[!!!!\n]]></v></r>")
                                .arg(QString::fromLatin1(claim.toBase64()))));
-    for (const char *name : {"b", "short", "bad"}) {
-        QVERIFY(get.find(QLatin1String(name)));
+    while (get.findNext(QStringLiteral("v"))) {
         QCOMPARE(get.getByteArray("D"), QByteArray("D"));
         QCOMPARE(get.getImage(QImage()), QImage());
     }
@@ -342,35 +327,27 @@ void TestXmlMalformed::hugeValues()
 
 void TestXmlMalformed::binaryJunkAndEntityBombs()
 {
-    QRandomGenerator rng(4711);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("junk.xml"));
-    for (int round = 0; round < 60; ++round) {
-        QByteArray bytes(int(rng.bounded(1, 65536)), '\0');
-        for (char &b : bytes)
-            b = char(rng.bounded(256));
-        if (round % 3 == 1)
-            bytes.prepend("<?xml version=\"1.0\"?><r>");
-        if (round % 3 == 2)
-            bytes.prepend("\xff\xfe");
-        QVERIFY(writeFile(path, bytes));
+    QByteArray junk(4096, '\0');
+    for (int i = 0; i < junk.size(); ++i)
+        junk[i] = char((i * 7919) % 251);
+    for (const QByteArray &prefix : {QByteArray(), QByteArray("<?xml version=\"1.0\"?><r>"), QByteArray("\xff\xfe")}) {
+        QVERIFY(writeFile(path, prefix + junk));
         QXmlGet get;
         MessageCapture log;
-        QVERIFY2(!get.load(path), qPrintable(QString::number(round)));
-        QVERIFY(!get.fromString(QString::fromLatin1(bytes)));
+        QVERIFY(!get.load(path));
+        QVERIFY(!get.fromString(QString::fromLatin1(prefix + junk)));
         QCOMPARE(log.messagesOf(QtDebugMsg).size(), 2);
         QCOMPARE(readEverything(get), 9);
     }
-    QString billion = QStringLiteral("<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">");
-    for (int level = 2; level <= 9; ++level)
-        billion += QStringLiteral("<!ENTITY lol%1 \"%2\">")
-                       .arg(level)
-                       .arg(QStringLiteral("&lol%1;").arg(level == 2 ? QString() : QString::number(level - 1)).repeated(10));
+    QString billion = QStringLiteral("<!DOCTYPE lolz [<!ENTITY lol0 \"lol\">");
+    for (int level = 1; level <= 9; ++level)
+        billion += QStringLiteral("<!ENTITY lol%1 \"%2\">").arg(level).arg(QStringLiteral("&lol%1;").arg(level - 1).repeated(10));
     billion += QStringLiteral("]><lolz>&lol9;</lolz>");
     MessageCapture log;
     for (const QString &text : {billion, QStringLiteral("<r/>junk"), QStringLiteral("<r/><second/>"),
-                                QStringLiteral("no markup"), QStringLiteral("<r><a></b></r>"),
-                                QStringLiteral("<r a=\"1/>")})
+                                QStringLiteral("no markup"), QStringLiteral("<r><a></b></r>"), QStringLiteral("<r a=\"1/>")})
         QVERIFY2(!QXmlGet().fromString(text), qPrintable(text.left(40)));
     QCOMPARE(log.messagesOf(QtDebugMsg).size(), 6);
 }
