@@ -7,12 +7,9 @@
 #include "persistence/messagepresenter.h"
 #include "persistence/qxmlputget.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -50,14 +47,6 @@ Messages expectedMessages(const QString &kinds, const QString &id, const QString
     return out;
 }
 
-QString describe(const Messages &messages)
-{
-    QStringList parts;
-    for (const CriticalMessage &m : messages)
-        parts << m.title + QStringLiteral(" / ") + m.text;
-    return parts.join(QStringLiteral(" | "));
-}
-
 } // namespace
 
 class TestHardwareProfile : public QObject
@@ -65,296 +54,247 @@ class TestHardwareProfile : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void shippedProfileAndInformation();
-    void resultCodes_data();
-    void resultCodes();
-    void profileFileProblems_data();
-    void profileFileProblems();
-    void infoFileIsTakenAsWritten();
-    void presenters();
-    void messageBoxHasOneOkButton();
-    void deviceInfoLines_data();
-    void deviceInfoLines();
+
+    void initTestCase()
+    {
+        startDirectory = QDir::currentPath();
+        // Tests run in a folder holding the files of data/ (tests/run-one.sh); run
+        // by hand, they fall back to the source tree's data/.
+        if (QFile::exists(QStringLiteral("hardware.xml")) && QFile::exists(QStringLiteral("vsim.xml")))
+            dataDirectory = startDirectory;
+        else
+            dataDirectory = QFileInfo(QFINDTESTDATA("../../data/hardware.xml")).absolutePath();
+        QVERIFY2(QFile::exists(QDir(dataDirectory).filePath(QStringLiteral("hardware.xml"))), qPrintable(dataDirectory));
+    }
+
+    void init()
+    {
+        work.reset(new QTemporaryDir);
+        QVERIFY(QDir::setCurrent(work->path()));
+        QVERIFY(writeText(QStringLiteral("m.xml"), docType + "<VeltoHardware/>"));
+    }
+
+    void cleanup()
+    {
+        QDir::setCurrent(startDirectory);
+        work.reset();
+    }
+
+    void shippedProfileAndInformation()
+    {
+        QVERIFY(QDir::setCurrent(dataDirectory));
+        const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("VSIM.2.7 Velto virtual bench"));
+        QCOMPARE(QStringList({check.identification, check.model, check.deviceInfoFile}),
+                 QStringList({"VSIM.2.7", "VSIM", "vsim.xml"}));
+        QCOMPARE(QList<int>({check.code, check.hardwareVersion, check.softwareVersion, check.readDeviceInfo,
+                             check.messages.size()}),
+                 QList<int>({0, 2, 7, 1, 0}));
+        // The shipped ranges, hardware 1 to 3 and software 5 to 9, and the zero padding the device sends.
+        QList<int> codes;
+        for (QString id : {"VSIM.1.5", "VSIM.3.9", "VSIM.0.7", "VSIM.4.7", "VSIM.2.4", "VSIM.2.10", "vsim.2.7"})
+            codes << checkDeviceProfile(id + QStringLiteral(" Velto virtual bench") + QString(30, QChar(0))).code;
+        QCOMPARE(codes, QList<int>({0, 0, 1, 1, 2, 2, 4}));
+        QCOMPARE(identificationWord(QStringLiteral("A.1.2") + QChar(0) + QStringLiteral(" more")), QStringLiteral("A.1.2"));
+        const QStringList lines = ::deviceInfoLines(QStringLiteral("vsim.xml"), quint8(0x0B)); // bit 2 clear
+        QVERIFY2(lines.size() > 7 && lines.first().startsWith(QStringLiteral("    ")), qPrintable(lines.join('\n')));
+        QCOMPARE(lines.mid(lines.size() - 5), QStringList({"Health status", "    Supply voltage: OK",
+                                                           "    Reference voltage: OK", "    Temperature: Problem!",
+                                                           "    Clock: OK"}));
+    }
+
+    void resultCodes_data()
+    {
+        QTest::addColumn<QString>("models");
+        QTest::addColumn<QString>("identification");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("messages"); // see expectedMessages
+        QTest::addColumn<QString>("file");     // named in the missing-file message
+
+        const QString standard = standardModel();
+        const QString gone = standardModel(QStringLiteral("gone.xml"));
+        auto row = [](const char *name, const QString &models, const char *id, int code, const char *messages,
+                      const char *file = "gone.xml") {
+            QTest::newRow(name) << models << QString::fromLatin1(id) << code << QString::fromLatin1(messages)
+                                << QString::fromLatin1(file);
+        };
+        row("supported", standard, "M.2.7", 0, "");
+        row("hardware at hardLo, software at softHi", standard, "M.1.9", 0, "");
+        row("hardware at hardHi, software at softLo", standard, "M.3.5", 0, "");
+        row("hardware below", standard, "M.0.7", 1, "h");
+        row("hardware above", standard, "M.4.7", 1, "h");
+        row("software below", standard, "M.2.4", 2, "s");
+        row("software above", standard, "M.2.10", 2, "s");
+        row("info file missing", gone, "M.2.7", 3, "f");
+        row("info file empty name", standardModel(QString()), "M.2.7", 3, "f", "");
+        row("no file attribute", "<M hardLo=\"1\" hardHi=\"3\" softLo=\"5\" softHi=\"9\"/>", "M.2.7", 3, "f", "");
+        row("unknown model", standard, "Q.2.7", 4, "m");
+        row("model is no tag name", standard, "1-bad.2.7", 4, "m");
+        row("empty identification", standard, "", 4, "m");
+        // Several failures: all shown, the last one decides the code.
+        row("hardware and software", standard, "M.9.1", 2, "hs");
+        row("all three", gone, "M.9.1", 3, "hsf");
+        // Missing or unreadable range attributes read as 0.
+        const QString noSoftHi = "<M hardLo=\"1\" hardHi=\"3\" softLo=\"0\" file=\"m.xml\"/>";
+        row("missing softHi rejects software 1", noSoftHi, "M.2.1", 2, "s");
+        row("missing softHi accepts software 0", noSoftHi, "M.2.0", 0, "");
+        row("no ranges, versions 1", "<M file=\"m.xml\"/>", "M.1.1", 2, "hs");
+        row("range that does not parse",
+            "<M hardLo=\"one\" hardHi=\"three\" softLo=\"5\" softHi=\"9\" file=\"m.xml\"/>", "M.1.7", 1, "h");
+        // The identification word: up to the first space, its first three parts,
+        // missing or unreadable versions read as 0.
+        row("trailing text", standard, "M.3.7 and more text", 0, "");
+        row("leading space", standard, " M.2.7", 4, "m");
+        row("more than three parts", standard, "M.2.7.99", 0, "");
+        row("version not a number", standard, "M.x.7", 1, "h");
+        row("version with junk", standard, "M.2.7b", 2, "s");
+        row("model only", standard, "M", 2, "hs");
+        row("model and hardware", standard, "M.2", 2, "s");
+        row("model only, zero ranges", "<M hardLo=\"0\" hardHi=\"0\" softLo=\"0\" softHi=\"0\" file=\"m.xml\"/>", "M", 0,
+            "");
+        row("second model", "<A hardLo=\"1\" hardHi=\"1\" softLo=\"1\" softHi=\"1\" file=\"m.xml\"/>" + standard, "M.2.7",
+            0, "");
+    }
+
+    void resultCodes()
+    {
+        QFETCH(QString, models);
+        QFETCH(QString, identification);
+        QFETCH(int, code);
+        QFETCH(QString, messages);
+        QFETCH(QString, file);
+        QVERIFY(writeText(QStringLiteral("hardware.xml"), docType + "<VeltoHardware>" + models.toUtf8() + "</VeltoHardware>"));
+        const DeviceProfileCheck check = checkDeviceProfile(identification);
+        QCOMPARE(check.code, code);
+        const Messages expected = expectedMessages(messages, identificationWord(identification), file);
+        QCOMPARE(check.messages, expected);
+        QCOMPARE(check.readDeviceInfo, code != ProfileInfoFileMissing && code != ProfileUnknownModel);
+    }
+
+    void profileFileProblems_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("missing"); // no file at all
+        QTest::newRow("other document type")
+            << QByteArray("<!DOCTYPE hardware><hardware><M hardLo=\"1\" hardHi=\"3\" softLo=\"5\" softHi=\"9\" "
+                          "file=\"m.xml\"/></hardware>")
+            << false;
+        QTest::newRow("no document type") << QByteArray("<VeltoHardware><M file=\"m.xml\"/></VeltoHardware>") << false;
+        QTest::newRow("document type in other case") << QByteArray("<!DOCTYPE veltohardware><r><M file=\"m.xml\"/></r>")
+                                                     << false;
+        QTest::newRow("missing file") << QByteArray() << true;
+        QTest::newRow("empty file") << QByteArray() << false;
+        QTest::newRow("not XML") << QByteArray("VSIM 1 3 5 9 vsim.xml\n") << false;
+        QTest::newRow("truncated") << docType + "<VeltoHardware>\n  <M hardLo=\"1\"" << false;
+        QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe<\x01\x02>\x80\x81<!DOCTYPE", 17) << false;
+    }
+
+    void profileFileProblems()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, missing);
+        if (!missing)
+            QVERIFY(writeText(QStringLiteral("hardware.xml"), content));
+        MessageCapture log;
+        const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("M.2.7"));
+        QCOMPARE(check.code, int(ProfileWrongDocType));
+        QCOMPARE(check.messages, (Messages{{"Hardware", "Wrong doctype in hardware.xml!"}}));
+        QVERIFY(!check.readDeviceInfo);
+        QVERIFY(check.deviceInfoFile.isEmpty());
+    }
+
+    void infoFileIsTakenAsWritten()
+    {
+        // Relative to the working directory, or absolute; read even when a version fails.
+        QVERIFY(QDir().mkdir(QStringLiteral("sub")));
+        QVERIFY(writeText(QStringLiteral("sub/info.xml"), QByteArray("<x/>")));
+        const QString absolute = QDir(work->path()).filePath(QStringLiteral("sub/info.xml"));
+        for (const QString &file : {QStringLiteral("sub/info.xml"), absolute}) {
+            QVERIFY(writeText(QStringLiteral("other.xml"), docType + "<V>" + standardModel(file).toUtf8() + "</V>"));
+            const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("M.9.10"), QStringLiteral("other.xml"));
+            QCOMPARE(check.code, int(ProfileSoftwareNotSupported));
+            QVERIFY(check.readDeviceInfo);
+            QCOMPARE(check.deviceInfoFile, file);
+        }
+        // Without a path the profile is hardware.xml, which is missing here.
+        QCOMPARE(checkDeviceProfile(QStringLiteral("M.2.7")).code, int(ProfileWrongDocType));
+    }
+
+    void presenters()
+    {
+        QVERIFY(writeText(QStringLiteral("hardware.xml"), docType + "<V>" + standardModel("gone.xml").toUtf8() + "</V>"));
+        RecordingMessagePresenter recorder;
+        showProfileMessages(checkDeviceProfile(QStringLiteral("M.9.1")), recorder);
+        QCOMPARE(recorder.messages, expectedMessages("hsf", "M.9.1", "gone.xml"));
+
+        // Scoped presenters nest and put the previous one back.
+        QVERIFY(dynamic_cast<MessageBoxPresenter *>(&criticalMessagePresenter()));
+        RecordingMessagePresenter outer;
+        RecordingMessagePresenter inner;
+        {
+            ScopedCriticalMessagePresenter installOuter(&outer);
+            {
+                ScopedCriticalMessagePresenter installInner(&inner);
+                criticalMessagePresenter().showCritical(nullptr, "T", "one");
+            }
+            criticalMessagePresenter().showCritical(nullptr, "T", "two");
+        }
+        QCOMPARE(inner.messages, (Messages{{"T", "one"}}));
+        QCOMPARE(outer.messages, (Messages{{"T", "two"}}));
+        QVERIFY(dynamic_cast<MessageBoxPresenter *>(&criticalMessagePresenter()));
+    }
+
+    void deviceInfoLines_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // the root's children
+        QTest::addColumn<int>("health");         // -1: no health byte
+        QTest::addColumn<QStringList>("lines");
+        const QByteArray two = "<health><status code=\"0\">First</status><status code=\"1\">Second</status></health>";
+        QTest::newRow("bit 0 set") << two << 0x01 << QStringList{"Health status", "    First: OK", "    Second: Problem!"};
+        QTest::newRow("bit 1 set") << two << 0x02 << QStringList{"Health status", "    First: Problem!", "    Second: OK"};
+        QTest::newRow("no bit") << two << 0x00
+                                << QStringList{"Health status", "    First: Problem!", "    Second: Problem!"};
+        const QByteArray info = "<info><description>x</description></info>";
+        QTest::newRow("no health byte") << info << -1 << QStringList();
+        QTest::newRow("health byte 0") << info << 0 << QStringList{"    x"};
+        QTest::newRow("info first, every element")
+            << QByteArray("<health><status code=\"2\">H1</status></health>"
+                          "<info><description>A</description><other>skip</other><description></description></info>"
+                          "<info><description>B &amp; C</description></info>"
+                          "<health><status>No code</status><status code=\"7\">Top bit</status></health>"
+                          "<nested><info><description>not a child of the root</description></info></nested>")
+            << 0x85
+            << QStringList{"    A",         "    ",         "    B & C",         "Health status",
+                           "    H1: OK",    "Health status", "    No code: OK", "    Top bit: OK"};
+        QTest::newRow("codes outside the byte")
+            << QByteArray("<health><status code=\"8\">Eight</status><status code=\"-1\">Negative</status>"
+                          "<status code=\"99999\">Huge</status><status code=\"x\">Junk</status></health>")
+            << 0xFF
+            << QStringList{"Health status", "    Eight: Problem!", "    Negative: Problem!", "    Huge: Problem!",
+                           "    Junk: OK"}; // a code that does not parse is 0
+    }
+
+    void deviceInfoLines()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, health);
+        QFETCH(QStringList, lines);
+        const std::optional<quint8> byte = health < 0 ? std::nullopt : std::optional<quint8>(quint8(health));
+        QVERIFY(writeText(QStringLiteral("info.xml"), docType + "<d>" + content + "</d>"));
+        QCOMPARE(::deviceInfoLines(QStringLiteral("info.xml"), byte), lines);
+        // Without the document type, unreadable or missing: nothing.
+        for (const QByteArray &bad : {"<!DOCTYPE hardware><d>" + content + "</d>", "<d>" + content + "</d>",
+                                      docType + "<d>" + content.left(content.size() / 2), QByteArray()}) {
+            QVERIFY(writeText(QStringLiteral("info.xml"), bad));
+            QCOMPARE(::deviceInfoLines(QStringLiteral("info.xml"), quint8(0xFF)), QStringList());
+        }
+        QCOMPARE(::deviceInfoLines(QStringLiteral("missing.xml"), quint8(0xFF)), QStringList());
+    }
 
 private:
     QString startDirectory;
     QString dataDirectory;
     QScopedPointer<QTemporaryDir> work;
 };
-
-void TestHardwareProfile::initTestCase()
-{
-    startDirectory = QDir::currentPath();
-    // Tests run in a folder holding the files of data/ (tests/run-one.sh); run
-    // by hand, they fall back to the source tree's data/.
-    if (QFile::exists(QStringLiteral("hardware.xml")) && QFile::exists(QStringLiteral("vsim.xml")))
-        dataDirectory = startDirectory;
-    else
-        dataDirectory = QFileInfo(QFINDTESTDATA("../../data/hardware.xml")).absolutePath();
-    QVERIFY2(QFile::exists(QDir(dataDirectory).filePath(QStringLiteral("hardware.xml"))), qPrintable(dataDirectory));
-}
-
-void TestHardwareProfile::init()
-{
-    work.reset(new QTemporaryDir);
-    QVERIFY(QDir::setCurrent(work->path()));
-    QVERIFY(writeText(QStringLiteral("m.xml"), docType + "<VeltoHardware/>"));
-}
-
-void TestHardwareProfile::cleanup()
-{
-    QDir::setCurrent(startDirectory);
-    work.reset();
-}
-
-void TestHardwareProfile::shippedProfileAndInformation()
-{
-    QVERIFY(QDir::setCurrent(dataDirectory));
-    const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("VSIM.2.7 Velto virtual bench"));
-    QCOMPARE(check.code, int(ProfileSupported));
-    QVERIFY2(check.messages.isEmpty(), qPrintable(describe(check.messages)));
-    QCOMPARE(QStringList({check.identification, check.model, check.deviceInfoFile}),
-             QStringList({"VSIM.2.7", "VSIM", "vsim.xml"}));
-    QCOMPARE(check.hardwareVersion, 2);
-    QCOMPARE(check.softwareVersion, 7);
-    QVERIFY(check.readDeviceInfo);
-    // The shipped ranges: hardware 1 to 3, software 5 to 9.
-    QList<int> codes;
-    for (const char *id : {"VSIM.1.5", "VSIM.3.9", "VSIM.0.7", "VSIM.4.7", "VSIM.2.4", "VSIM.2.10", "vsim.2.7"})
-        codes << checkDeviceProfile(QLatin1String(id) + QStringLiteral(" Velto virtual bench")).code;
-    QCOMPARE(codes, QList<int>({0, 0, 1, 1, 2, 2, 4}));
-    // The identification block as the device sends it: padded with zero bytes.
-    for (QString padded : {QStringLiteral("VSIM.2.7 Velto virtual bench"), QStringLiteral("VSIM.2.7")})
-        QCOMPARE(checkDeviceProfile(padded + QString(64 - padded.size(), QChar(0))).code, int(ProfileSupported));
-    QString junk = QStringLiteral("A.1.2");
-    junk += QChar(0);
-    QCOMPARE(identificationWord(junk + QStringLiteral(" more")), QStringLiteral("A.1.2"));
-
-    const QStringList lines = ::deviceInfoLines(QStringLiteral("vsim.xml"), quint8(0x0B)); // bit 2 clear
-    const QStringList health{"Health status", "    Supply voltage: OK", "    Reference voltage: OK",
-                             "    Temperature: Problem!", "    Clock: OK"};
-    QVERIFY2(lines.size() > health.size() + 2, qPrintable(lines.join(QLatin1Char('\n'))));
-    QCOMPARE(lines.mid(lines.size() - health.size()), health);
-    const QString descriptions = lines.mid(0, lines.size() - health.size()).join(QLatin1Char('\n'));
-    QVERIFY(descriptions.startsWith(QStringLiteral("    ")) && descriptions.contains(QStringLiteral("VSIM")));
-    QVERIFY(descriptions.contains(QStringLiteral("    Virtual instrument: signals are simulated")));
-    for (const char *input : {"CH1", "CH2", "Logic", "EXT", "Schmitt"})
-        QVERIFY2(descriptions.contains(QStringLiteral("\n    ") + QLatin1String(input)), input);
-}
-
-void TestHardwareProfile::resultCodes_data()
-{
-    QTest::addColumn<QString>("models");
-    QTest::addColumn<QString>("identification");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("messages"); // see expectedMessages
-    QTest::addColumn<QString>("file");     // named in the missing-file message
-
-    const QString standard = standardModel();
-    const QString gone = standardModel(QStringLiteral("gone.xml"));
-    auto row = [](const char *name, const QString &models, const char *id, int code, const char *messages,
-                  const char *file = "gone.xml") {
-        QTest::newRow(name) << models << QString::fromLatin1(id) << code << QString::fromLatin1(messages)
-                            << QString::fromLatin1(file);
-    };
-    row("supported", standard, "M.2.7", 0, "");
-    row("hardware at hardLo, software at softHi", standard, "M.1.9", 0, "");
-    row("hardware at hardHi, software at softLo", standard, "M.3.5", 0, "");
-    row("hardware below", standard, "M.0.7", 1, "h");
-    row("hardware above", standard, "M.4.7", 1, "h");
-    row("software below", standard, "M.2.4", 2, "s");
-    row("software above", standard, "M.2.10", 2, "s");
-    row("info file missing", gone, "M.2.7", 3, "f");
-    row("info file empty name", standardModel(QString()), "M.2.7", 3, "f", "");
-    row("no file attribute", "<M hardLo=\"1\" hardHi=\"3\" softLo=\"5\" softHi=\"9\"/>", "M.2.7", 3, "f", "");
-    row("unknown model", standard, "Q.2.7", 4, "m");
-    row("model is no tag name", standard, "1-bad.2.7", 4, "m");
-    row("empty identification", standard, "", 4, "m");
-    // Several failures: all shown, the last one decides the code.
-    row("hardware and software", standard, "M.9.1", 2, "hs");
-    row("all three", gone, "M.9.1", 3, "hsf");
-    row("hardware and file", gone, "M.0.7", 3, "hf");
-    row("software and file", gone, "M.2.0", 3, "sf");
-    // Missing or unreadable range attributes read as 0.
-    const QString noSoftHi = "<M hardLo=\"1\" hardHi=\"3\" softLo=\"0\" file=\"m.xml\"/>";
-    row("missing softHi rejects software 1", noSoftHi, "M.2.1", 2, "s");
-    row("missing softHi accepts software 0", noSoftHi, "M.2.0", 0, "");
-    row("no ranges, versions 1", "<M file=\"m.xml\"/>", "M.1.1", 2, "hs");
-    row("range that does not parse",
-        "<M hardLo=\"one\" hardHi=\"three\" softLo=\"5\" softHi=\"9\" file=\"m.xml\"/>", "M.1.7", 1, "h");
-    // The identification word: up to the first space, its first three parts,
-    // missing or unreadable versions read as 0.
-    row("trailing text", standard, "M.3.7 and more text", 0, "");
-    row("trailing text, failing", standard, "M.4.7 extra words", 1, "h");
-    row("leading space", standard, " M.2.7", 4, "m");
-    row("more than three parts", standard, "M.2.7.99", 0, "");
-    row("version not a number", standard, "M.x.7", 1, "h");
-    row("version with junk", standard, "M.2.7b", 2, "s");
-    row("model only", standard, "M", 2, "hs");
-    row("model and hardware", standard, "M.2", 2, "s");
-    row("model only, zero ranges", "<M hardLo=\"0\" hardHi=\"0\" softLo=\"0\" softHi=\"0\" file=\"m.xml\"/>", "M", 0,
-        "");
-    row("second model", "<A hardLo=\"1\" hardHi=\"1\" softLo=\"1\" softHi=\"1\" file=\"m.xml\"/>" + standard, "M.2.7",
-        0, "");
-}
-
-void TestHardwareProfile::resultCodes()
-{
-    QFETCH(QString, models);
-    QFETCH(QString, identification);
-    QFETCH(int, code);
-    QFETCH(QString, messages);
-    QFETCH(QString, file);
-    QVERIFY(writeText(QStringLiteral("hardware.xml"), docType + "<VeltoHardware>" + models.toUtf8() + "</VeltoHardware>"));
-    const DeviceProfileCheck check = checkDeviceProfile(identification);
-    QCOMPARE(check.code, code);
-    const Messages expected = expectedMessages(messages, identificationWord(identification), file);
-    QVERIFY2(check.messages == expected, qPrintable(describe(check.messages) + "  expected  " + describe(expected)));
-    QCOMPARE(check.readDeviceInfo, code != ProfileInfoFileMissing && code != ProfileUnknownModel);
-}
-
-void TestHardwareProfile::profileFileProblems_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("missing"); // no file at all
-    QTest::newRow("other document type")
-        << QByteArray("<!DOCTYPE hardware><hardware><M hardLo=\"1\" hardHi=\"3\" softLo=\"5\" softHi=\"9\" "
-                      "file=\"m.xml\"/></hardware>")
-        << false;
-    QTest::newRow("no document type") << QByteArray("<VeltoHardware><M file=\"m.xml\"/></VeltoHardware>") << false;
-    QTest::newRow("document type in other case") << QByteArray("<!DOCTYPE veltohardware><r><M file=\"m.xml\"/></r>")
-                                                 << false;
-    QTest::newRow("missing file") << QByteArray() << true;
-    QTest::newRow("empty file") << QByteArray() << false;
-    QTest::newRow("not XML") << QByteArray("VSIM 1 3 5 9 vsim.xml\n") << false;
-    QTest::newRow("truncated") << docType + "<VeltoHardware>\n  <M hardLo=\"1\"" << false;
-    QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe<\x01\x02>\x80\x81<!DOCTYPE", 17) << false;
-}
-
-void TestHardwareProfile::profileFileProblems()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, missing);
-    if (!missing)
-        QVERIFY(writeText(QStringLiteral("hardware.xml"), content));
-    MessageCapture log;
-    const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("M.2.7"));
-    QCOMPARE(check.code, int(ProfileWrongDocType));
-    QCOMPARE(check.messages, (Messages{{"Hardware", "Wrong doctype in hardware.xml!"}}));
-    QVERIFY(!check.readDeviceInfo);
-    QVERIFY(check.deviceInfoFile.isEmpty());
-}
-
-void TestHardwareProfile::infoFileIsTakenAsWritten()
-{
-    // Relative to the working directory, or absolute; read even when a version fails.
-    QVERIFY(QDir().mkdir(QStringLiteral("sub")));
-    QVERIFY(writeText(QStringLiteral("sub/info.xml"), QByteArray("<x/>")));
-    const QString absolute = QDir(work->path()).filePath(QStringLiteral("sub/info.xml"));
-    for (const QString &file : {QStringLiteral("sub/info.xml"), absolute}) {
-        QVERIFY(writeText(QStringLiteral("other.xml"), docType + "<V>" + standardModel(file).toUtf8() + "</V>"));
-        const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("M.9.10"), QStringLiteral("other.xml"));
-        QCOMPARE(check.code, int(ProfileSoftwareNotSupported));
-        QVERIFY(check.readDeviceInfo);
-        QCOMPARE(check.deviceInfoFile, file);
-    }
-    // Without a path the profile is hardware.xml, which is missing here.
-    QCOMPARE(checkDeviceProfile(QStringLiteral("M.2.7")).code, int(ProfileWrongDocType));
-}
-
-void TestHardwareProfile::presenters()
-{
-    QVERIFY(writeText(QStringLiteral("hardware.xml"), docType + "<V>" + standardModel("gone.xml").toUtf8() + "</V>"));
-    RecordingMessagePresenter recorder;
-    showProfileMessages(checkDeviceProfile(QStringLiteral("M.9.1")), recorder);
-    QCOMPARE(recorder.messages, expectedMessages("hsf", "M.9.1", "gone.xml"));
-
-    // Scoped presenters nest and put the previous one back.
-    QVERIFY(dynamic_cast<MessageBoxPresenter *>(&criticalMessagePresenter()));
-    RecordingMessagePresenter outer;
-    RecordingMessagePresenter inner;
-    {
-        ScopedCriticalMessagePresenter installOuter(&outer);
-        {
-            ScopedCriticalMessagePresenter installInner(&inner);
-            criticalMessagePresenter().showCritical(nullptr, "T", "one");
-        }
-        criticalMessagePresenter().showCritical(nullptr, "T", "two");
-    }
-    QCOMPARE(inner.messages, (Messages{{"T", "one"}}));
-    QCOMPARE(outer.messages, (Messages{{"T", "two"}}));
-    QVERIFY(dynamic_cast<MessageBoxPresenter *>(&criticalMessagePresenter()));
-}
-
-void TestHardwareProfile::messageBoxHasOneOkButton()
-{
-    // The real presenter runs a modal box; a timer inspects it and presses OK.
-    QStringList seen;
-    QTimer inspector;
-    QObject::connect(&inspector, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            inspector.stop();
-            seen << box->windowTitle() << box->text() << QString::number(box->icon());
-            for (QAbstractButton *button : box->buttons())
-                seen << QString::number(box->standardButton(button), 16);
-            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
-        }
-    });
-    inspector.start(10);
-    MessageBoxPresenter().showCritical(nullptr, "Hardware", "Wrong doctype in hardware.xml!");
-    QCOMPARE(seen, QStringList({"Hardware", "Wrong doctype in hardware.xml!", QString::number(QMessageBox::Critical),
-                                QString::number(QMessageBox::Ok, 16)}));
-}
-
-void TestHardwareProfile::deviceInfoLines_data()
-{
-    QTest::addColumn<QByteArray>("content"); // the root's children
-    QTest::addColumn<int>("health");         // -1: no health byte
-    QTest::addColumn<QStringList>("lines");
-    const QByteArray two = "<health><status code=\"0\">First</status><status code=\"1\">Second</status></health>";
-    QTest::newRow("bit 0 set") << two << 0x01 << QStringList{"Health status", "    First: OK", "    Second: Problem!"};
-    QTest::newRow("bit 1 set") << two << 0x02 << QStringList{"Health status", "    First: Problem!", "    Second: OK"};
-    QTest::newRow("no bit") << two << 0x00
-                            << QStringList{"Health status", "    First: Problem!", "    Second: Problem!"};
-    const QByteArray info = "<info><description>x</description></info>";
-    QTest::newRow("no health byte") << info << -1 << QStringList();
-    QTest::newRow("health byte 0") << info << 0 << QStringList{"    x"};
-    QTest::newRow("info first, every element")
-        << QByteArray("<health><status code=\"2\">H1</status></health>"
-                      "<info><description>A</description><other>skip</other><description></description></info>"
-                      "<info><description>B &amp; C</description></info>"
-                      "<health><status>No code</status><status code=\"7\">Top bit</status></health>"
-                      "<nested><info><description>not a child of the root</description></info></nested>")
-        << 0x85
-        << QStringList{"    A",         "    ",         "    B & C",         "Health status",
-                       "    H1: OK",    "Health status", "    No code: OK", "    Top bit: OK"};
-    QTest::newRow("codes outside the byte")
-        << QByteArray("<health><status code=\"8\">Eight</status><status code=\"-1\">Negative</status>"
-                      "<status code=\"99999\">Huge</status><status code=\"x\">Junk</status></health>")
-        << 0xFF
-        << QStringList{"Health status", "    Eight: Problem!", "    Negative: Problem!", "    Huge: Problem!",
-                       "    Junk: OK"}; // a code that does not parse is 0
-}
-
-void TestHardwareProfile::deviceInfoLines()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(int, health);
-    QFETCH(QStringList, lines);
-    const std::optional<quint8> byte = health < 0 ? std::nullopt : std::optional<quint8>(quint8(health));
-    QVERIFY(writeText(QStringLiteral("info.xml"), docType + "<d>" + content + "</d>"));
-    QCOMPARE(::deviceInfoLines(QStringLiteral("info.xml"), byte), lines);
-    // Without the document type, unreadable or missing: nothing.
-    for (const QByteArray &bad : {"<!DOCTYPE hardware><d>" + content + "</d>", "<d>" + content + "</d>",
-                                  docType + "<d>" + content.left(content.size() / 2), QByteArray()}) {
-        QVERIFY(writeText(QStringLiteral("info.xml"), bad));
-        QCOMPARE(::deviceInfoLines(QStringLiteral("info.xml"), quint8(0xFF)), QStringList());
-    }
-    QCOMPARE(::deviceInfoLines(QStringLiteral("missing.xml"), quint8(0xFF)), QStringList());
-}
 
 QTEST_MAIN(TestHardwareProfile)
 #include "tst_hardwareprofile.moc"

@@ -223,14 +223,8 @@ private slots:
         QVERIFY(longForm.toString().startsWith(QStringLiteral("<?xml version=\"\" encoding=\"\"?>")));
         longForm.putInt(QStringLiteral("x"), 1);
         longForm.descend(QStringLiteral("y"));
-        QCOMPARE(QXmlGet(longForm).getInt(5), 5);
-        QCOMPARE(null.getInt(7), 7);
-        QXmlGet empty;
-        QVERIFY(!empty.find(QStringLiteral("a")) && !empty.findNext(QStringLiteral("a")) && !empty.hasChildren());
-        QCOMPARE(empty.getAttributeInt(QStringLiteral("a"), 4), 4);
-        log.clear();
-        QVERIFY(!empty.rise());
-        QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
+        QCOMPARE(QXmlGet(longForm).getInt(5) + null.getInt(7) + QXmlGet().getAttributeInt("a", 4), 16);
+        QVERIFY(!QXmlGet().find(QStringLiteral("a")) && !QXmlGet().findNext(QStringLiteral("a")));
     }
 
     void writerCursor()
@@ -277,10 +271,8 @@ private slots:
 
     void readerCursor()
     {
-        const QString document =
-            QStringLiteral("<r><a>1</a><b>2</b><a>3</a><c><a>4</a><li>x</li><d><li>y</li></d></c></r>");
         QXmlGet get;
-        QVERIFY(get.fromString(document));
+        QVERIFY(get.fromString(QStringLiteral("<r><a>1</a><b>2</b><a>3</a><c><a>4</a><li>x</li><d><li>y</li></d></c></r>")));
         // find takes the first match and keeps the current element after a miss.
         QVERIFY(get.find(QStringLiteral("b")) && !get.find(QStringLiteral("zzz")));
         QCOMPARE(get.getInt(), 2);
@@ -297,42 +289,26 @@ private slots:
         QCOMPARE(seen, (QStringList{"1", "3", "a", "b", "a", "c"}));
         QCOMPARE(QList<int>({get.childCount(), get.childCount("li"), get.childCount("a")}), QList<int>({4, 2, 3}));
         QVERIFY(get.find(QStringLiteral("c")));
+        const QDomElement c = get.element();
         QCOMPARE(get.childCount(QStringLiteral("c")), 0); // not the element itself
         MessageCapture log;
+        QXmlGet sub = get.descended(); // stops at "c"; the original does not move
+        QVERIFY(sub.findAndDescend(QStringLiteral("d")) && sub.rise() && !sub.rise());
+        QCOMPARE(get.element(), c);
         get.descend();
         get.descend(); // the current element is the parent already
         QVERIFY(get.findNext(QStringLiteral("a")));
         QCOMPARE(get.getInt(), 4);
-        QVERIFY(get.rise() && !get.findNext(QStringLiteral("c")));
-        QVERIFY(!get.rise());
+        QVERIFY(get.rise() && !get.findNext(QStringLiteral("c")) && !get.rise());
         QVERIFY(!get.findAndDescend(QStringLiteral("none")));
         QVERIFY(get.findAndDescend(QStringLiteral("c")) && get.findNextAndDescend(QStringLiteral("d")));
         QVERIFY(!get.findNextAndDescend(QStringLiteral("d")));
         QCOMPARE(get.parentElement().tagName(), QStringLiteral("d"));
-
-        // Descended and restricted copies stop at their parent; the original does not move.
-        QXmlGet top;
-        QVERIFY(top.fromString(document));
-        QVERIFY(top.find(QStringLiteral("c")));
-        const QDomElement c = top.element();
-        QXmlGet sub = top.descended();
-        QVERIFY(sub.findAndDescend(QStringLiteral("d")) && sub.rise() && !sub.rise());
-        QCOMPARE(top.parentElement().tagName() + top.tagName(), QStringLiteral("rc"));
-        QVERIFY(top.find(QStringLiteral("b")));
-        const QDomElement b = top.element();
-        QVERIFY(top.goTo(c));
-        QCOMPARE(top.tagName(), QStringLiteral("d")); // its last child element, as the writer's
-        QXmlGet inner = top.restricted();
-        QXmlGet other;
-        QVERIFY(other.fromString(QStringLiteral("<o/>")));
-        QVERIFY(!inner.goTo(b) && !top.goTo(other.element()));
-        QVERIFY(top.rise());
+        QVERIFY(get.goTo(c));
+        QCOMPARE(get.tagName(), QStringLiteral("d")); // its last child element, as the writer's
         const QString rise = QStringLiteral("bool QXmlGet::rise() attept to rise beyond allowed node");
-        const QString goTo = QStringLiteral("bool QXmlGet::goTo(const QDomElement&) ");
         QCOMPARE(log.messagesOf(QtDebugMsg),
-                 QStringList({"void QXmlGet::descend() Descended into own parent, possibly missing a rise()", rise, rise,
-                              goTo + "attempt to jump outside of allowed tree",
-                              goTo + "Attempt to go to element not in document"}));
+                 QStringList({rise, "void QXmlGet::descend() Descended into own parent, possibly missing a rise()", rise}));
     }
 
     void readerAndWriterShareTheTree()
@@ -340,18 +316,13 @@ private slots:
         QXmlGet get;
         QVERIFY(get.fromString(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><a>1</a><b/></r>")));
         QVERIFY(get.findAndDescend(QStringLiteral("b")));
-        QXmlPut put(get);
-        QCOMPARE(put.parentElement().tagName(), QStringLiteral("b"));
-        QCOMPARE(put.encoding(), QStringLiteral("UTF-8"));
+        QXmlPut put(get); // continues where the reader is, declaration included
         put.putInt(QStringLiteral("c"), 3);
         QVERIFY(put.rise());
         put.putInt(QStringLiteral("d"), 4);
-        // The reader sees the writes; its cursor did not move.
-        QCOMPARE(get.parentElement().tagName(), QStringLiteral("b"));
-        QVERIFY(get.find(QStringLiteral("c")));
+        QVERIFY(get.find(QStringLiteral("c"))); // the reader sees the write; its cursor did not move
         QCOMPARE(get.getInt(), 3);
-        QCOMPARE(compact(reread(put).document().documentElement()),
-                 QStringLiteral("<r><a>1</a><b><c>3</c></b><d>4</d></r>"));
+        QCOMPARE(put.toString(-1), QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<r><a>1</a><b><c>3</c></b><d>4</d></r>"));
     }
 
     void valuesWrittenAndReadBack_data()
@@ -371,9 +342,7 @@ private slots:
         QTest::newRow("int max") << "int" << QVariant(intMax) << "2147483647" << same;
         QTest::newRow("double six digits") << "double" << QVariant(3.14159265) << "3.14159" << QVariant(3.14159);
         QTest::newRow("double exponent") << "double" << QVariant(1234567890.0) << "1.23457e+09" << QVariant(1.23457e9);
-        QTest::newRow("double small") << "double" << QVariant(0.0001) << "0.0001" << same;
         QTest::newRow("bool default yes") << "bool" << QVariant(true) << "yes" << same;
-        QTest::newRow("bool no") << "bool:yn" << QVariant(false) << "no" << same;
         QTest::newRow("bool false") << "bool:tf" << QVariant(false) << "false" << same;
         QTest::newRow("bool 1") << "bool:10" << QVariant(true) << "1" << same;
         const QDate date(2024, 2, 29);
@@ -388,7 +357,6 @@ private slots:
         QTest::newRow("colour alpha") << "color" << QVariant(QColor(255, 0, 0, 128)) << "#ff000080" << same;
         QTest::newRow("colour opaque") << "color" << QVariant(QColor(255, 0, 0)) << "#ff0000" << same;
         QTest::newRow("colour clear") << "color" << QVariant(QColor(0xab, 0xcd, 0xef, 0)) << "#abcdef00" << same;
-        QTest::newRow("colour 254") << "color" << QVariant(QColor(1, 2, 3, 254)) << "#010203fe" << same;
         QFont font(QStringLiteral("Liberation Sans"), 13, QFont::Bold, true);
         font.setUnderline(true);
         QTest::newRow("font") << "font" << QVariant(font) << "|fontdescription=" + font.toString() << same;
@@ -422,8 +390,9 @@ private slots:
                                  << QVariant("0.5;3.14159;-1e+20");
         QTest::newRow("bools 1/0") << "bools:10" << QVariant("1;0;1") << "1;0;1" << same;
         QTest::newRow("bools default") << "bools" << QVariant("no;yes") << "no;yes" << same;
+        QTest::newRow("list") << "strings:cdata" << QVariant(QStringList({"a]]>b", "<4>"})) << "a]]>b<4>" << same;
+        QTest::newRow("list empty") << "strings" << QVariant(QStringList()) << "" << same; // found: not the default
     }
-
     void valuesWrittenAndReadBack()
     {
         QFETCH(QString, kind);
@@ -435,7 +404,8 @@ private slots:
         QXmlPut put(QStringLiteral("r"));
         putAs(put, kind, value);
         QCOMPARE(shape(put.element()), written);
-        QCOMPARE(put.element().firstChild().isCDATASection(), kind.endsWith(QLatin1String(":cdata")));
+        QCOMPARE((put.element().firstChild().isElement() ? put.element().firstChild().firstChild()
+                                                                 : put.element().firstChild()).isCDATASection(), kind.endsWith(QLatin1String(":cdata")));
         // Through the text and through the tree being written.
         for (QXmlGet get : {reread(put), QXmlGet(put)}) {
             QVERIFY(get.find(QStringLiteral("v")));
@@ -468,11 +438,8 @@ private slots:
         row("double word", "double", "<v>abc</v>", 9.0, fb);
         row("double comma", "double", "<v>1,5</v>", 9.0, fb);
         row("bool any case", "bool", "<v>TRUE</v>", false, true);
-        row("bool No", "bool", "<v>No</v>", true, false);
         row("bool outside the pair", "bool:tf", "<v>yes</v>", true, fb);
         row("bool 1 outside yes/no", "bool:yn", "<v>1</v>", false, fb);
-        row("bool leading blank", "bool", "<v> yes</v>", false, fb);
-        row("bool word", "bool", "<v>maybe</v>", true, fb);
         row("date 30 February", "date", "<v>2024-02-30</v>", QDate(2000, 1, 1), fb);
         row("time 25 o'clock", "time", "<v>25:00:00</v>", QTime(1, 2), fb);
         row("datetime word", "datetime", "<v>yesterday</v>", QDateTime(QDate(2000, 1, 1), QTime(0, 0)), fb);
@@ -480,11 +447,8 @@ private slots:
         // and the 17-character form #rrrrggggbbbbaaaa.
         const QVariant cyan = QColor(Qt::cyan);
         row("colour #rgba", "color", "<v>#f008</v>", cyan, QColor(255, 0, 0, 136));
-        row("colour #rgbA", "color", "<v>#f00F</v>", cyan, QColor(255, 0, 0, 255));
-        row("colour #rgb0", "color", "<v>#0f00</v>", cyan, QColor(0, 255, 0, 0));
         row("colour #RRGGBB", "color", "<v>#FF8000</v>", cyan, QColor(255, 128, 0));
         row("colour #rgb", "color", "<v>#f80</v>", cyan, QColor(255, 136, 0));
-        row("colour name", "color", "<v>red</v>", cyan, QColor(Qt::red));
         row("colour 12 bit", "color", "<v>#fff000fff</v>", cyan, QColor(QStringLiteral("#fff000fff")));
         row("colour 17 red", "color", "<v>#ffff00000000ffff</v>", cyan, QColor(Qt::red));
         row("colour 17", "color", "<v>#123456789abc8000</v>", cyan, QColor::fromRgba64(0x1234, 0x5678, 0x9abc, 0x8000));
@@ -492,25 +456,19 @@ private slots:
                                 "#ff0000+8", "#ff0000 8", "ff0000", "#123456789abc800g", "#12345678Xabc8000"})
             row(qPrintable(QStringLiteral("colour %1").arg(QLatin1String(bad))), "color",
                 QStringLiteral("<v>%1</v>").arg(QLatin1String(bad)), cyan, fb);
-        row("colour empty", "color", "<v/>", cyan, fb);
         row("font empty", "font", "<v/>", QFont(QStringLiteral("Mono"), 7), fb);
         // Geometry: a missing attribute gives the default, one that does not parse reads as 0.
         row("size without height", "size", "<v width=\"1\"/>", QSize(8, 9), fb);
         row("size width junk", "size", "<v width=\"abc\" height=\"3\"/>", QSize(9, 9), QSize(0, 3));
         row("point without x", "point", "<v y=\"2\"/>", QPoint(8, 9), fb);
-        row("point x empty", "point", "<v x=\"\" y=\"4\"/>", QPoint(9, 9), QPoint(0, 4));
         row("rect without height", "rect", "<v left=\"10\" top=\"20\" width=\"5\"/>", QRect(1, 1, 1, 1), fb);
         row("rect left junk", "rect", "<v left=\"x\" top=\"1\" width=\"2\" height=\"3\"/>", QRect(), QRect(0, 1, 2, 3));
         row("sizef width junk", "sizef", "<v width=\"q\" height=\"1.5\"/>", QSizeF(7, 7), QSizeF(0, 1.5));
-        row("sizef without height", "sizef", "<v width=\"1\"/>", QSizeF(7, 7), fb);
-        row("pointf without y", "pointf", "<v x=\"1\"/>", QPointF(7, 7), fb);
         row("rectf without width", "rectf", "<v left=\"1\" top=\"1\" height=\"1\"/>", QRectF(7, 7, 7, 7), fb);
         // Brushes and pens: each present attribute overrides the default; the others stay.
         const QBrush brush(Qt::green, Qt::CrossPattern);
         row("brush colour only", "brush", "<v color=\"#0000ff\"/>", brush, QBrush(Qt::blue, Qt::CrossPattern));
         row("brush style only", "brush", "<v brushstyle=\"1\"/>", brush, QBrush(Qt::green, Qt::SolidPattern));
-        row("brush nothing", "brush", "<v/>", brush, fb);
-        row("brush junk", "brush", "<v color=\"zz\" brushstyle=\"15\"/>", brush, fb);
         const QPen fallbackPen = makePen(Qt::blue, 4.0, Qt::DashDotLine, Qt::RoundCap, Qt::RoundJoin);
         row("pen colour only", "pen", "<v color=\"#ff0000\"/>", fallbackPen,
             makePen(Qt::red, 4.0, Qt::DashDotLine, Qt::RoundCap, Qt::RoundJoin));
@@ -530,20 +488,16 @@ private slots:
         row("bytes broken lines", "bytes", "<v><![CDATA[\n" + broken + "\n\n]]></v>", QByteArray("D"), fox);
         row("bytes text node", "bytes", "<v>" + broken + "</v>", QByteArray("D"), fb);
         row("bytes empty", "bytes", "<v/>", QByteArray("D"), fb);
-        row("bytes child", "bytes", "<v><x/></v>", QByteArray("D"), fb);
         row("bytes corrupt compressed", "bytes", "<v compression=\"3\"><![CDATA[AAAAEHh4eHh4eHh4\n]]></v>",
             QByteArray("D"), fb);
         row("list without items", "strings", "<v>text only</v>", QStringList{"D"}, QStringList());
         row("ints empty item", "ints", "<v>1;;2</v>", "9", fb);
         row("ints trailing separator", "ints", "<v>1;2;</v>", "9", fb);
         row("ints two", "ints", "<v>1;2</v>", "9", "1;2");
-        row("ints empty", "ints", "<v/>", "7", fb);
         row("doubles junk", "doubles", "<v>1;x</v>", "9", fb);
-        row("doubles empty", "doubles", "<v/>", "7.5", fb);
         row("bools outside the pair", "bools:yn", "<v>1;0;1</v>", "0", fb);
         row("bools empty", "bools", "<v/>", "1", fb);
     }
-
     void textOfTheWrongFormGivesTheDefault()
     {
         QFETCH(QString, kind);
@@ -579,28 +533,26 @@ private slots:
         put.setAttributeIntVector(QStringLiteral("iv"), {4, 5});
         put.setAttributeDoubleVector(QStringLiteral("dv"), {0.125, 1e-7});
         put.setAttributeBoolVector(QStringLiteral("bv"), {true, true, false}, bfTrueFalse);
+        put.setAttributeString(QStringLiteral("s"), QStringLiteral("a \"q\" <b> & 'c'\n\tz"));
         put.setAttributeIntVector(QStringLiteral("e"), {});
-        QCOMPARE(shape(put.element()),
-                 QStringLiteral("|b=true|bv=true;true;false|c=#01020304|d=2.71828|dv=0.125;1e-07|e=|i=-42|iv=4;5"));
+        QCOMPARE(shape(put.element()), QStringLiteral("|b=true|bv=true;true;false|c=#01020304|d=2.71828|dv=0.125;1e-07|"
+                                                      "e=|i=-42|iv=4;5|s=a \"q\" <b> & 'c'\n\tz"));
         QXmlGet get = reread(put);
-        QVERIFY(get.find(QStringLiteral("t")));
-        QVERIFY(get.hasAttribute(QStringLiteral("e")) && !get.hasAttribute(QStringLiteral("none")));
-        QCOMPARE(get.getAttributeString(QStringLiteral("e"), QStringLiteral("d")), QString());
-        QCOMPARE(get.getAttributeString(QStringLiteral("none"), QStringLiteral("d")), QStringLiteral("d"));
-        QCOMPARE(get.getAttributeInt(QStringLiteral("i")), -42);
-        QCOMPARE(get.getAttributeInt(QStringLiteral("d"), 3), 3);
-        QCOMPARE(get.getAttributeDouble(QStringLiteral("d")), 2.71828);
-        QCOMPARE(get.getAttributeDouble(QStringLiteral("c"), 1.5), 1.5);
-        QCOMPARE(get.getAttributeBool(QStringLiteral("b"), false, bfYesNo | bfTrueFalse), true);
-        QCOMPARE(get.getAttributeBool(QStringLiteral("b"), false, bfYesNo), false);
-        QCOMPARE(get.getAttributeColor(QStringLiteral("c")), QColor(1, 2, 3, 4));
-        QCOMPARE(get.getAttributeColor(QStringLiteral("d"), Qt::cyan), QColor(Qt::cyan));
-        QCOMPARE(get.getAttributeIntVector(QStringLiteral("iv")), (QVector<int>{4, 5}));
-        QCOMPARE(get.getAttributeIntVector(QStringLiteral("e"), {1}), QVector<int>{1});
-        QCOMPARE(get.getAttributeDoubleVector(QStringLiteral("dv")), (QVector<double>{0.125, 1e-7}));
-        QCOMPARE(get.getAttributeDoubleVector(QStringLiteral("none"), {2.5}), QVector<double>{2.5});
-        QCOMPARE(get.getAttributeBoolVector(QStringLiteral("bv")), (QVector<bool>{true, true, false}));
-        QCOMPARE(get.getAttributeBoolVector(QStringLiteral("bv"), {false}, bfOneZero), QVector<bool>{false});
+        QVERIFY(get.find(QStringLiteral("t")) && get.hasAttribute("e") && !get.hasAttribute("none"));
+        QCOMPARE(get.getAttributeString("s") + get.getAttributeString("e", "d") + get.getAttributeString("none", "d"),
+                 QStringLiteral("a \"q\" <b> & 'c'\n\tzd"));
+        QCOMPARE(QList<int>({get.getAttributeInt("i"), get.getAttributeInt("d", 3), get.getAttributeBool("b"),
+                             get.getAttributeBool("b", false, bfYesNo)}),
+                 QList<int>({-42, 3, 1, 0}));
+        QCOMPARE(get.getAttributeDouble("d"), 2.71828);
+        QCOMPARE(get.getAttributeDouble("c", 1.5), 1.5);
+        QCOMPARE(get.getAttributeColor("c"), QColor(1, 2, 3, 4));
+        QCOMPARE(get.getAttributeColor("d", Qt::cyan), QColor(Qt::cyan));
+        QCOMPARE(get.getAttributeIntVector("iv") + get.getAttributeIntVector("e", {1}), (QVector<int>{4, 5, 1}));
+        QCOMPARE(get.getAttributeDoubleVector("dv") + get.getAttributeDoubleVector("none", {2.5}),
+                 (QVector<double>{0.125, 1e-7, 2.5}));
+        QCOMPARE(get.getAttributeBoolVector("bv") + get.getAttributeBoolVector("bv", {false}, bfOneZero),
+                 (QVector<bool>{true, true, false, false}));
     }
 
     void cdataSplitsAtEveryMarker()
@@ -613,24 +565,6 @@ private slots:
                  QStringLiteral("<r><one><![CDATA[x]]]]><![CDATA[>y]]]]><![CDATA[>z]]></one>"
                                 "<two><![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]></two>"
                                 "<three><![CDATA[no marker ]] > here]]></three></r>"));
-    }
-
-    void stringLists()
-    {
-        QXmlPut put(QStringLiteral("r"));
-        put.putStringList(QStringLiteral("list"), {QStringLiteral("a]]>b"), QStringLiteral("<4>")}, true);
-        QCOMPARE(put.element().tagName(), QStringLiteral("list")); // rose back: the list is current
-        QCOMPARE(put.parentElement().tagName(), QStringLiteral("r"));
-        put.putStringList(QStringLiteral("empty"), QStringList());
-        QCOMPARE(compact(put.document().documentElement()),
-                 QStringLiteral("<r><list><li><![CDATA[a]]]]><![CDATA[>b]]></li><li><![CDATA[<4>]]></li></list>"
-                                "<empty/></r>"));
-        QXmlGet get = reread(put);
-        QVERIFY(get.find(QStringLiteral("empty")));
-        QCOMPARE(get.getStringList({QStringLiteral("d")}), QStringList()); // found but empty
-        QCOMPARE(get.tagName(), QStringLiteral("empty"));                 // the cursor stays
-        get.findReset(); // nothing found: the current element is the parent
-        QCOMPARE(get.getStringList({QStringLiteral("d")}), QStringList{QStringLiteral("d")});
     }
 
     void byteArrayLinesAndCompression()
@@ -648,7 +582,8 @@ private slots:
         QCOMPARE(written(data), base64.left(76) + "\n" + base64.mid(76) + "\n");
         QXmlPut put(QStringLiteral("r"));
         put.putByteArray(QStringLiteral("b"), data);
-        QVERIFY(put.element().firstChild().isCDATASection());
+        QVERIFY((put.element().firstChild().isElement() ? put.element().firstChild().firstChild()
+                                                                 : put.element().firstChild()).isCDATASection());
         QCOMPARE(shape(put.element()), written(data));
         QCOMPARE(written(QByteArray(57, 'x')).size(), 77); // an exact multiple has no short line
         // A width below 1 or beyond the text is one line; it never loops.

@@ -1,5 +1,6 @@
 #include "common/testsupport.h"
 #include "ui/customtheme.h"
+#include "ui/themes.h"
 
 #include <QFile>
 #include <QPushButton>
@@ -12,6 +13,7 @@ void veltoInitResources();
 
 Q_DECLARE_METATYPE(CustomColors *)
 
+// The custom theme dialog, its colour table and the palettes of the themes.
 class TestCustomTheme : public QObject
 {
     Q_OBJECT
@@ -164,64 +166,165 @@ private slots:
         QVERIFY(!QSettings().contains(QStringLiteral("isThemeSet")));
     }
 
-    void withoutTheMarkerTheDefaultsApply_data()
-    {
-        QTest::addColumn<QVariant>("marker");
-        QTest::newRow("absent") << QVariant();
-        QTest::newRow("508") << QVariant(508);
-        QTest::newRow("510") << QVariant(510);
-        QTest::newRow("text") << QVariant(QStringLiteral("yes"));
-    }
     void withoutTheMarkerTheDefaultsApply()
     {
-        QFETCH(QVariant, marker);
         {
             QSettings store; // a table that must not be read without the marker
             for (const QString &name : CustomColors::names())
                 store.setValue(CustomColors::settingsKey(name), QStringLiteral("#123456"));
-            if (marker.isValid())
-                store.setValue(QStringLiteral("isThemeSet"), marker);
+            store.setValue(QStringLiteral("isThemeSet"), 508);
         }
         CustomTheme dialog;
         checkTable(dialog, CustomColors());
-        // The same on a reload after colours were chosen, and from the default button.
+        // The same on a reload after colours were chosen.
         dialog.chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
         click(dialog, QStringLiteral("CH1"));
         QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
         dialog.loadTheme();
         checkTable(dialog, CustomColors());
-        click(dialog, QStringLiteral("CH1"));
-        dialog.loadDefaultTheme();
-        checkTable(dialog, CustomColors());
     }
 
-    void badStoredColoursAreLoggedAndSkipped()
+    void badStoredColoursAreSkippedAndTheDefaultButtonResets()
     {
         {
             QSettings store;
             store.setValue(QStringLiteral("isThemeSet"), 509);
             store.setValue(QStringLiteral("ch1"), QStringLiteral("not a colour"));
-            store.setValue(QStringLiteral("ch2"), QStringLiteral("#12345"));
-            store.setValue(QStringLiteral("bit0"), QString());
-            store.setValue(QStringLiteral("bitref7"), 42);
             store.setValue(QStringLiteral("grid"), QStringLiteral("#102030"));
-            store.setValue(QStringLiteral("background"), QStringLiteral("#fafafa"));
-            // "axes" and the rest are missing.
         }
         MessageCapture log;
         CustomTheme dialog;
         CustomColors expected;
         expected.setColor(QStringLiteral("GRID"), QColor(QStringLiteral("#102030")));
-        expected.setColor(QStringLiteral("BACKGROUND"), QColor(QStringLiteral("#fafafa")));
         checkTable(dialog, expected);
-        for (const char *key : {"\"ch1\"", "\"ch2\"", "\"bit0\"", "\"bitref7\"", "\"axes\""})
-            QVERIFY2(log.contains(QLatin1String(key)), key);
-        QVERIFY(!log.contains(QStringLiteral("\"grid\"")));
-
+        QVERIFY(log.contains(QStringLiteral("\"ch1\"")) && !log.contains(QStringLiteral("\"grid\"")));
         // The default button resets the table and the swatches; only Apply writes.
         dialog.loadDefaultTheme();
         checkTable(dialog, CustomColors());
         QCOMPARE(QSettings().value(QStringLiteral("grid")).toString(), QStringLiteral("#102030"));
+    }
+
+    // The colour table and the palettes, without the dialog.
+
+    void everyNameHasItsOwnColour()
+    {
+        const CustomColors defaults;
+        QCOMPARE(CustomColors::names().size(), 26);
+        QCOMPARE(CustomColors::settingsKey("BIT 3 REF"), QStringLiteral("bitref3"));
+        QCOMPARE(CustomColors::settingsKey("LABELS"), QStringLiteral("label"));
+        // Changing one colour touches no other, the twins that share a default included.
+        for (const QString &changed : CustomColors::names()) {
+            CustomColors one;
+            one.setColor(changed, QColor(1, 2, 3));
+            for (const QString &name : CustomColors::names())
+                QVERIFY2(one.colorAt(name) == (name == changed ? QColor(1, 2, 3) : defaults.colorAt(name)),
+                         qPrintable(changed + " / " + name));
+        }
+        CustomColors other;
+        other.setColor("CH3", Qt::green); // unknown name: ignored
+        QVERIFY(!other.colorAt("CH3").isValid());
+        other.setColor("CH1", QColor()); // invalid colour: ignored
+        QCOMPARE(other.colorAt("CH1"), QColor(75, 229, 28));
+        other.setColor("BACKGROUND", QColor(10, 20, 30));
+        QCOMPARE(other.backgroundBrush(), QBrush(QColor(10, 20, 30)));
+    }
+
+    void storedThemeRoundTripsOnlyWithTheMarker()
+    {
+        CustomColors colours;
+        colours.setColor("BIT 3 REF", Qt::green);
+        colours.setColor("BACKGROUND", QColor(250, 250, 240));
+        QSettings store;
+        colours.save(store);
+        QCOMPARE(store.value("isThemeSet").toInt(), 509);
+        QCOMPARE(store.value("bitref3").toString(), QStringLiteral("#00ff00"));
+        QCOMPARE(store.value("background").toString(), QStringLiteral("#fafaf0"));
+        CustomColors loaded;
+        loaded.setColor("CH1", Qt::yellow); // whatever was there before is replaced
+        QVERIFY(loaded.load(store));
+        for (const QString &name : CustomColors::names())
+            QCOMPARE(loaded.colorAt(name), colours.colorAt(name));
+        // Without the right marker: the defaults, whatever the table holds.
+        for (const QVariant &marker : {QVariant(), QVariant(508), QVariant("many")}) {
+            store.setValue("isThemeSet", marker);
+            if (!marker.isValid())
+                store.remove("isThemeSet");
+            QVERIFY(!loaded.load(store));
+            QCOMPARE(loaded.colorAt("BIT 3 REF"), QColor(Qt::blue));
+            loaded.setColor("BIT 3 REF", Qt::green);
+        }
+    }
+
+    void badStoredColoursKeepTheirDefaults()
+    {
+        QSettings store;
+        CustomColors().save(store);
+        store.setValue("ch2", "not a colour");
+        store.setValue("grid", "#12345");
+        store.remove("bit5");
+        store.setValue("axes", "#102030");
+        MessageCapture log;
+        CustomColors colours;
+        QVERIFY(colours.load(store));
+        QCOMPARE(colours.colorAt("CH2"), QColor(Qt::red));
+        QCOMPARE(colours.colorAt("GRID"), QColor(140, 140, 140));
+        QCOMPARE(colours.colorAt("BIT 5"), QColor(205, 54, 4));
+        QCOMPARE(colours.colorAt("AXES"), QColor(0x10, 0x20, 0x30));
+        QVERIFY(log.contains("\"not a colour\"") && log.contains("\"#12345\"") && log.contains("\"bit5\""));
+        QCOMPARE(log.count("Custom theme"), 3);
+    }
+
+    void idealForeground()
+    {
+        // Black text from luminance 151 up.
+        QCOMPARE(idealForegroundColor(Qt::white), QStringLiteral("#000000"));
+        QCOMPARE(idealForegroundColor(QColor(0, 0, 255)), QStringLiteral("#ffffff"));
+        QCOMPARE(idealForegroundColor(QColor(150, 150, 150)), QStringLiteral("#ffffff"));
+        QCOMPARE(idealForegroundColor(QColor(151, 151, 151)), QStringLiteral("#000000"));
+        QCOMPARE(idealForegroundColor(QColor(0, 255, 10)), QStringLiteral("#ffffff"));
+        QCOMPARE(idealForegroundColor(QColor(0, 255, 12)), QStringLiteral("#000000"));
+        // A custom theme fades like the built-in theme its background resembles.
+        QCOMPARE(customIntensityMode(Qt::black), 0);
+        QCOMPARE(customIntensityMode(QColor(240, 240, 240)), 1);
+    }
+
+    void palettes()
+    {
+        // The built-in tables are constants; what is computed is checked: the decay
+        // widths, the translucent bit fills, the label styles and the fading mode.
+        ThemePalette dark;
+        QVERIFY(themePalette(Theme::Dark, nullptr, &dark));
+        QCOMPARE(dark.ch1Decay[0].widthF(), 1.0);
+        QCOMPARE(dark.ch1Decay[8].widthF(), 0.0);
+        QCOMPARE(dark.bitFill[2].color(), QColor(235, 24, 4, 35));
+        QCOMPARE(dark.ch1LabelStyle, QStringLiteral("QLabel { background-color : #4be51c; }"));
+        QVERIFY(dark.fillBits);
+        QCOMPARE(dark.intensityMode, 0);
+        ThemePalette light;
+        QVERIFY(themePalette(Theme::Light, nullptr, &light));
+        QCOMPARE(light.ch2LabelStyle, QStringLiteral("QLabel { background-color : #ff0000; }"));
+        QVERIFY(!light.fillBits);
+        QCOMPARE(light.intensityMode, 1);
+
+        CustomColors colours;
+        colours.setColor("BIT 3 REF", Qt::green);
+        colours.setColor("CH2", QColor(1, 2, 3));
+        colours.setColor("BACKGROUND", QColor(230, 230, 230));
+        ThemePalette custom;
+        QVERIFY(themePalette(Theme::Custom, &colours, &custom));
+        for (int b = 0; b < 8; ++b) // only the bit-3 reference turns green
+            QCOMPARE(custom.bitReference[b].color(), b == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+        QCOMPARE(QList<QColor>({custom.ch2Trace.color(), custom.ch2Decay[5].color(), custom.bitBaseline[4].color(),
+                                custom.background.color(), custom.cursorLabels}),
+                 QList<QColor>({QColor(1, 2, 3), QColor(1, 2, 3), colours.colorAt("BIT 4"), QColor(230, 230, 230),
+                                colours.colorAt("LABELS")}));
+        QVERIFY(!custom.fillBits);
+        QCOMPARE(custom.intensityMode, 1);
+        // Refused: the custom theme without a table, and unknown themes; nothing changes.
+        custom.cursorLabels = Qt::yellow;
+        for (int theme : {int(Theme::Custom), 3, -1})
+            QVERIFY(!themePalette(theme, nullptr, &custom));
+        QCOMPARE(custom.cursorLabels, QColor(Qt::yellow));
     }
 };
 

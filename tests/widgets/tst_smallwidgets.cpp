@@ -1,3 +1,4 @@
+#include "widgets/bargraph.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/collapsiblepanel.h"
 #include "widgets/colorbutton.h"
@@ -9,10 +10,21 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
+
+// The bar graph, the collapsible panel, the colour button and the clickable label.
 class TestSmallWidgets : public QObject
 {
     Q_OBJECT
 private:
+    // A graph of the given width, shown so that the overlays have a geometry.
+    static void prepare(BarGraph &graph, int width = 302)
+    {
+        graph.resize(width, 10);
+        graph.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&graph));
+    }
+
     static QToolButton *toggle(CollapsiblePanel &panel)
     {
         return panel.findChild<QToolButton *>(QStringLiteral("__qt__passive_toggleButton"));
@@ -23,6 +35,106 @@ private:
     }
 
 private slots:
+    void geometryHelpers()
+    {
+        BarGraph graph;
+        BarGraph::Axis axis;
+        QCOMPARE(QList<int>({graph.getBarWidth(axis), graph.getTickStep(302, axis), graph.getAxisWidth(23, axis),
+                             graph.getOffset(302, axis)}),
+                 QList<int>({10, 23, 290, 7}));
+        QCOMPARE(graph.sizeHint(), QSize(302, 10));
+        QCOMPARE(graph.minimumSizeHint(), QSize(26, 10));
+        // Narrower than the minimum: still one minor tick between the majors.
+        QCOMPARE(graph.getTickStep(10, axis), 1);
+        QCOMPARE(graph.getTickStep(0, axis), 1);
+        QCOMPARE(graph.addTransparency(QStringLiteral("#123456")), QStringLiteral("#dc123456"));
+        graph.setTickWidth(-3);
+        QCOMPARE(graph.axis().tickWidth, 1);
+        graph.setMajorTick(14);
+        QCOMPARE(graph.minimumHeight(), 14);
+    }
+
+    void overlays_data()
+    {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("rightX");
+        QTest::addColumn<int>("leftWidth"); // -1: hidden (unipolar)
+        // Axis from x 7 to 296; a bipolar range has its zero at 152 and the centre tick covers 150 and 151.
+        QTest::newRow("unipolar middle") << 0.0 << 100.0 << 50.0 << 152 << -1;
+        QTest::newRow("unipolar start") << 0.0 << 100.0 << 0.0 << 8 << -1;
+        QTest::newRow("unipolar end") << 0.0 << 100.0 << 100.0 << 296 << -1;
+        QTest::newRow("either order") << 100.0 << 0.0 << 100.0 << 296 << -1;
+        QTest::newRow("clamped above") << 0.0 << 100.0 << 150.0 << 296 << -1;
+        QTest::newRow("empty range") << 5.0 << 5.0 << 5.0 << 8 << -1;
+        QTest::newRow("bipolar zero") << -24.0 << 24.0 << 0.0 << 152 << 150;
+        QTest::newRow("bipolar top") << -24.0 << 24.0 << 24.0 << 296 << 150;
+        QTest::newRow("bipolar bottom") << -24.0 << 24.0 << -24.0 << 152 << 6;
+        QTest::newRow("bipolar half down") << -24.0 << 24.0 << -12.0 << 152 << 78;
+        QTest::newRow("bipolar ending at zero") << -10.0 << 0.0 << 0.0 << 152 << 150;
+    }
+    void overlays()
+    {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(double, value);
+        QFETCH(int, rightX);
+        QFETCH(int, leftWidth);
+        BarGraph graph;
+        prepare(graph);
+        graph.setRange(low, high);
+        graph.setValue(value);
+        QCOMPARE(graph.rightOverlay()->geometry(), QRect(rightX, 0, 302, 10));
+        QCOMPARE(graph.leftOverlay()->isVisible(), leftWidth >= 0);
+        if (leftWidth >= 0)
+            QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, leftWidth, 10));
+    }
+
+    void valueIsHeldToTheRange()
+    {
+        BarGraph graph;
+        prepare(graph);
+        graph.setRange(100, 0);
+        QCOMPARE(graph.rangeMin(), 0.0);
+        QCOMPARE(graph.rangeMax(), 100.0);
+        graph.setValue(-5);
+        QCOMPARE(graph.value(), 0.0);
+        graph.setValue(80);
+        graph.setRange(0, 50); // narrowing re-clamps the stored value
+        QCOMPARE(graph.value(), 50.0);
+        graph.setValue(std::nan(""));
+        graph.setRange(std::nan(""), 5);
+        QCOMPARE(graph.value(), 50.0);
+        QCOMPARE(graph.rangeMax(), 50.0);
+        graph.setValue(INFINITY);
+        QCOMPARE(graph.value(), 50.0);
+        // A resize lays the bar out again for the new axis.
+        graph.setRange(0, 100);
+        graph.setValue(50);
+        graph.resize(100, 10);
+        QTest::qWait(10);
+        const BarGraph::Axis axis = graph.axis();
+        const int step = graph.getTickStep(100, axis);
+        QCOMPARE(graph.rightOverlay()->x(),
+                 int(std::trunc(50 * (graph.getAxisWidth(step, axis) - 2) / 100.0)) + 1 + graph.getOffset(100, axis));
+    }
+
+    void ticksAndBackground()
+    {
+        BarGraph graph;
+        prepare(graph);
+        graph.setBarColor(Qt::red);
+        graph.setBackgroundColor(QColor(QStringLiteral("#fafafa")));
+        graph.setValue(100); // nothing veiled
+        QCOMPARE(graph.rightOverlay()->styleSheet(), QStringLiteral("QLabel {background-color: #dcfafafa;}"));
+        const QImage image = graph.grab().toImage();
+        auto red = [&](int x, int y) { return QColor(image.pixel(x, y)) == QColor(Qt::red); };
+        // Major ticks rise the whole bar, minor ones 6 pixels; the fifth major is the last.
+        QVERIFY(red(7, 1) && red(10, 8) && red(295, 1));
+        QVERIFY(!red(10, 1) && !red(298, 1) && !red(8, 8));
+    }
+
     void panelFoldsFromCodeAndByClick()
     {
         CollapsiblePanel panel(nullptr);
@@ -94,19 +206,14 @@ private slots:
         ColorButton button(nullptr);
         button.resize(60, 30);
         QCOMPARE(button.swatchRect(), QRect(QPoint(6, 6), QPoint(52, 22)));
-        button.setCurrentColor(QColor(255, 0, 0));
-        const QImage enabled = button.grab().toImage();
-        QCOMPARE(QColor(enabled.pixel(30, 15)), QColor(255, 0, 0));
-        QCOMPARE(QColor(enabled.pixel(7, 7)), QColor(255, 0, 0));
-        QVERIFY(QColor(enabled.pixel(3, 3)) != QColor(255, 0, 0)); // outside the swatch
-        // Disabled: the colour faded over the button face.
-        button.setEnabled(false);
-        const QColor faded = QColor(button.grab().toImage().pixel(30, 15));
-        QVERIFY(faded != QColor(255, 0, 0) && faded.red() > faded.green());
-        // An invalid colour paints no swatch.
+        auto red = [&button](int x, int y) { return QColor(button.grab().toImage().pixel(x, y)) == QColor(Qt::red); };
+        button.setCurrentColor(Qt::red);
+        QVERIFY(red(30, 15) && red(7, 7) && !red(3, 3)); // the swatch, not beyond it
+        button.setEnabled(false); // faded over the button face
+        QVERIFY(!red(30, 15));
         button.setEnabled(true);
-        button.setCurrentColor(QColor());
-        QVERIFY(QColor(button.grab().toImage().pixel(30, 15)) != QColor(255, 0, 0));
+        button.setCurrentColor(QColor()); // an invalid colour paints no swatch
+        QVERIFY(!red(30, 15));
     }
 
     void clickableLabelReportsEveryButton()
