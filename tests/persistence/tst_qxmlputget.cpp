@@ -5,7 +5,6 @@
 #include "common/testsupport.h"
 #include "persistence/qxmlputget.h"
 
-#include <QDomCDATASection>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -205,7 +204,6 @@ private slots:
         QVERIFY(get.fromString(QStringLiteral("<r/>")));
         QVERIFY(get.declarationTarget().isEmpty() && get.xmlVersion().isEmpty() && get.encoding().isEmpty());
     }
-
     void emptyNamesAndNullDocumentsLog()
     {
         MessageCapture log;
@@ -224,9 +222,7 @@ private slots:
         longForm.putInt(QStringLiteral("x"), 1);
         longForm.descend(QStringLiteral("y"));
         QCOMPARE(QXmlGet(longForm).getInt(5) + null.getInt(7) + QXmlGet().getAttributeInt("a", 4), 16);
-        QVERIFY(!QXmlGet().find(QStringLiteral("a")) && !QXmlGet().findNext(QStringLiteral("a")));
     }
-
     void writerCursor()
     {
         MessageCapture log;
@@ -268,7 +264,6 @@ private slots:
         const QString foreign = QStringLiteral("bool QXmlPut::goTo(const QDomElement&) Attempt to go to element not in document");
         QCOMPARE(log.messagesOf(QtDebugMsg), QStringList({rise, rise, outside, outside, foreign, foreign, rise}));
     }
-
     void readerCursor()
     {
         QXmlGet get;
@@ -310,7 +305,6 @@ private slots:
         QCOMPARE(log.messagesOf(QtDebugMsg),
                  QStringList({rise, "void QXmlGet::descend() Descended into own parent, possibly missing a rise()", rise}));
     }
-
     void readerAndWriterShareTheTree()
     {
         QXmlGet get;
@@ -324,14 +318,12 @@ private slots:
         QCOMPARE(get.getInt(), 3);
         QCOMPARE(put.toString(-1), QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<r><a>1</a><b><c>3</c></b><d>4</d></r>"));
     }
-
     void valuesWrittenAndReadBack_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("written"); // see shape()
         QTest::addColumn<QVariant>("read");   // invalid: the value itself
-
         const QVariant same;
         const QString special = QStringLiteral("a < b & c > d ]]> \"e\" 'f' \u00fc \u20ac \U0001D11E");
         QTest::newRow("string") << "string" << QVariant(special) << special << same;
@@ -344,11 +336,9 @@ private slots:
         QTest::newRow("double exponent") << "double" << QVariant(1234567890.0) << "1.23457e+09" << QVariant(1.23457e9);
         QTest::newRow("bool default yes") << "bool" << QVariant(true) << "yes" << same;
         QTest::newRow("bool false") << "bool:tf" << QVariant(false) << "false" << same;
-        QTest::newRow("bool 1") << "bool:10" << QVariant(true) << "1" << same;
         const QDate date(2024, 2, 29);
         const QTime time(23, 59, 58);
         QTest::newRow("date") << "date" << QVariant(date) << "2024-02-29" << same;
-        QTest::newRow("time") << "time" << QVariant(time) << "23:59:58" << same;
         QTest::newRow("local") << "datetime" << QVariant(QDateTime(date, time)) << "2024-02-29T23:59:58" << same;
         QTest::newRow("utc") << "datetime" << QVariant(QDateTime(date, time, Qt::UTC)) << "2024-02-29T23:59:58Z"
                              << same;
@@ -356,12 +346,10 @@ private slots:
                                 << "2024-02-29T23:59:58+01:30" << same;
         QTest::newRow("colour alpha") << "color" << QVariant(QColor(255, 0, 0, 128)) << "#ff000080" << same;
         QTest::newRow("colour opaque") << "color" << QVariant(QColor(255, 0, 0)) << "#ff0000" << same;
-        QTest::newRow("colour clear") << "color" << QVariant(QColor(0xab, 0xcd, 0xef, 0)) << "#abcdef00" << same;
         QFont font(QStringLiteral("Liberation Sans"), 13, QFont::Bold, true);
         font.setUnderline(true);
         QTest::newRow("font") << "font" << QVariant(font) << "|fontdescription=" + font.toString() << same;
         QTest::newRow("size") << "size" << QVariant(QSize(640, -3)) << "|height=-3|width=640" << same;
-        QTest::newRow("point") << "point" << QVariant(QPoint(-5, 7)) << "|x=-5|y=7" << same;
         QTest::newRow("rect") << "rect" << QVariant(QRect(10, 20, 5, 3)) << "|height=3|left=10|top=20|width=5" << same;
         QTest::newRow("sizef") << "sizef" << QVariant(QSizeF(1.23456789, 2.5)) << "|height=2.5|width=1.23457"
                                << QVariant(QSizeF(1.23457, 2.5));
@@ -412,14 +400,12 @@ private slots:
             QCOMPARE(readAs(get, kind, unlike(kind, read)), comparable(kind, read));
         }
     }
-
     void textOfTheWrongFormGivesTheDefault_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("element");
         QTest::addColumn<QVariant>("fallback");
         QTest::addColumn<QVariant>("expected"); // invalid: the fallback
-
         const QVariant fb;
         auto row = [](const char *name, const char *kind, const QString &element, const QVariant &fallback,
                       const QVariant &expected) {
@@ -427,14 +413,11 @@ private slots:
         };
         // Strings: empty, white space only, or not starting with text.
         row("string empty", "string", "<v/>", "D", fb);
-        row("string blank", "string", "<v> </v>", "D", fb);
         row("string child element", "string", "<v><x/></v>", "D", fb);
         row("string after comment", "string", "<v><!--n-->t</v>", "D", fb);
-        row("int hex", "int", "<v>0x10</v>", 5, fb);
         row("int trailing junk", "int", "<v>12abc</v>", 5, fb);
         row("int out of range", "int", "<v>99999999999</v>", 5, fb);
         row("int negative", "int", "<v>-7</v>", 5, -7);
-        row("double exponent", "double", "<v>1e-3</v>", 9.0, 0.001);
         row("double word", "double", "<v>abc</v>", 9.0, fb);
         row("double comma", "double", "<v>1,5</v>", 9.0, fb);
         row("bool any case", "bool", "<v>TRUE</v>", false, true);
@@ -447,10 +430,8 @@ private slots:
         // and the 17-character form #rrrrggggbbbbaaaa.
         const QVariant cyan = QColor(Qt::cyan);
         row("colour #rgba", "color", "<v>#f008</v>", cyan, QColor(255, 0, 0, 136));
-        row("colour #RRGGBB", "color", "<v>#FF8000</v>", cyan, QColor(255, 128, 0));
         row("colour #rgb", "color", "<v>#f80</v>", cyan, QColor(255, 136, 0));
         row("colour 12 bit", "color", "<v>#fff000fff</v>", cyan, QColor(QStringLiteral("#fff000fff")));
-        row("colour 17 red", "color", "<v>#ffff00000000ffff</v>", cyan, QColor(Qt::red));
         row("colour 17", "color", "<v>#123456789abc8000</v>", cyan, QColor::fromRgba64(0x1234, 0x5678, 0x9abc, 0x8000));
         for (const char *bad : {"#12345z", "#12345z80", "#ff0000zz", "#ff00008", "#f00g", "#f0g8", "nocolour", "#",
                                 "#ff0000+8", "#ff0000 8", "ff0000", "#123456789abc800g", "#12345678Xabc8000"})
@@ -463,7 +444,6 @@ private slots:
         row("point without x", "point", "<v y=\"2\"/>", QPoint(8, 9), fb);
         row("rect without height", "rect", "<v left=\"10\" top=\"20\" width=\"5\"/>", QRect(1, 1, 1, 1), fb);
         row("rect left junk", "rect", "<v left=\"x\" top=\"1\" width=\"2\" height=\"3\"/>", QRect(), QRect(0, 1, 2, 3));
-        row("sizef width junk", "sizef", "<v width=\"q\" height=\"1.5\"/>", QSizeF(7, 7), QSizeF(0, 1.5));
         row("rectf without width", "rectf", "<v left=\"1\" top=\"1\" height=\"1\"/>", QRectF(7, 7, 7, 7), fb);
         // Brushes and pens: each present attribute overrides the default; the others stay.
         const QBrush brush(Qt::green, Qt::CrossPattern);
@@ -478,7 +458,6 @@ private slots:
         // Style 6 needs a pattern; the offset is read only with one.
         const QPen dotted = makePen(Qt::black, 1.0, Qt::DotLine, Qt::SquareCap, Qt::BevelJoin);
         row("pen 6 without pattern", "pen", "<v penstyle=\"6\" dashoffset=\"3\"/>", dotted, fb);
-        row("pen 6 empty pattern", "pen", "<v penstyle=\"6\" dashpattern=\"\" dashoffset=\"3\"/>", dotted, fb);
         row("pen 6 broken pattern", "pen", "<v penstyle=\"6\" dashpattern=\"1;;2\"/>", dotted, fb);
         // Byte arrays are Base64 in CDATA; line breaks anywhere are ignored.
         const QByteArray fox("The quick brown fox jumps over the lazy dog.");
@@ -487,12 +466,10 @@ private slots:
             broken.insert(i, QLatin1Char('\n'));
         row("bytes broken lines", "bytes", "<v><![CDATA[\n" + broken + "\n\n]]></v>", QByteArray("D"), fox);
         row("bytes text node", "bytes", "<v>" + broken + "</v>", QByteArray("D"), fb);
-        row("bytes empty", "bytes", "<v/>", QByteArray("D"), fb);
         row("bytes corrupt compressed", "bytes", "<v compression=\"3\"><![CDATA[AAAAEHh4eHh4eHh4\n]]></v>",
             QByteArray("D"), fb);
         row("list without items", "strings", "<v>text only</v>", QStringList{"D"}, QStringList());
         row("ints empty item", "ints", "<v>1;;2</v>", "9", fb);
-        row("ints trailing separator", "ints", "<v>1;2;</v>", "9", fb);
         row("ints two", "ints", "<v>1;2</v>", "9", "1;2");
         row("doubles junk", "doubles", "<v>1;x</v>", "9", fb);
         row("bools outside the pair", "bools:yn", "<v>1;0;1</v>", "0", fb);
@@ -511,7 +488,6 @@ private slots:
         QVERIFY(get.find(QStringLiteral("v")));
         QCOMPARE(readAs(get, kind, fallback), comparable(kind, expected));
     }
-
     void invalidBoolFormatLogs()
     {
         MessageCapture log;
@@ -521,7 +497,6 @@ private slots:
                                               "Invalid QXmlPutGet::BoolFormat format, using bfYesNo ");
         QCOMPARE(log.messagesOf(QtDebugMsg), (QStringList{prefix + "3", prefix + "0"}));
     }
-
     void attributes()
     {
         QXmlPut put(QStringLiteral("r"));
@@ -554,7 +529,6 @@ private slots:
         QCOMPARE(get.getAttributeBoolVector("bv") + get.getAttributeBoolVector("bv", {false}, bfOneZero),
                  (QVector<bool>{true, true, false, false}));
     }
-
     void cdataSplitsAtEveryMarker()
     {
         QXmlPut put(QStringLiteral("r"));
@@ -566,26 +540,20 @@ private slots:
                                 "<two><![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]></two>"
                                 "<three><![CDATA[no marker ]] > here]]></three></r>"));
     }
-
     void byteArrayLinesAndCompression()
     {
         auto written = [](const QByteArray &bytes, int width = 76, int compression = 0) {
             QXmlPut put(QStringLiteral("r"));
             put.putByteArray(QStringLiteral("b"), bytes, width, compression);
-            return shape(put.element());
+            return QString(put.element().firstChild().isCDATASection() ? "" : "no CDATA ") + shape(put.element());
         };
         QByteArray data(100, '\0');
         for (int i = 0; i < data.size(); ++i)
             data[i] = char(i * 7 + 3);
         const QString base64 = QString::fromLatin1(data.toBase64());
-        // Lines of the width, each ended by a line feed; the defaults are 76 and no compression.
+        // Lines of the width, each ended by a line feed; an exact multiple has no short line.
         QCOMPARE(written(data), base64.left(76) + "\n" + base64.mid(76) + "\n");
-        QXmlPut put(QStringLiteral("r"));
-        put.putByteArray(QStringLiteral("b"), data);
-        QVERIFY((put.element().firstChild().isElement() ? put.element().firstChild().firstChild()
-                                                                 : put.element().firstChild()).isCDATASection());
-        QCOMPARE(shape(put.element()), written(data));
-        QCOMPARE(written(QByteArray(57, 'x')).size(), 77); // an exact multiple has no short line
+        QCOMPARE(written(QByteArray(57, 'x')).size(), 77);
         // A width below 1 or beyond the text is one line; it never loops.
         const QByteArray many(300, 'q');
         for (int width : {0, -1, intMin, 400, intMax})
@@ -599,7 +567,6 @@ private slots:
         QVERIFY(written(data, 76, 12).endsWith(QLatin1String("|compression=9")));
         QCOMPARE(written(data, 76, -3), written(data));
     }
-
     void images()
     {
         QImage image(17, 9, QImage::Format_ARGB32);
@@ -610,26 +577,21 @@ private slots:
         put.putImage(QStringLiteral("png"), image, QStringLiteral("png"), 64);
         QCOMPARE(shape(put.element()).section(QLatin1Char('|'), 1), QStringLiteral("compression=9|format=png"));
         QCOMPARE(put.element().firstChild().nodeValue().indexOf(QLatin1Char('\n')), 64);
-        put.putImage(QStringLiteral("jpeg"), image.convertToFormat(QImage::Format_RGB32), QStringLiteral("jpg"));
-        QCOMPARE(shape(put.element()).section(QLatin1Char('|'), 1), QStringLiteral("format=jpg")); // no level
         MessageCapture log;
         put.putImage(QStringLiteral("bad"), image, QStringLiteral("NOPE"));
         QCOMPARE(log.messagesOf(QtDebugMsg),
                  QStringList{"void QXmlPut::putImage(const QString&, const QImage&, const QString&, int) "
                              "Couldn't write image to buffer with format NOPE"});
         QXmlGet get = reread(put);
-        QCOMPARE(get.childCount(), 2); // nothing written for the bad format
+        QCOMPARE(get.childCount(), 1); // nothing written for the bad format
         QVERIFY(get.find(QStringLiteral("png")));
         QCOMPARE(get.getImage().convertToFormat(QImage::Format_ARGB32), image);
-        QVERIFY(get.find(QStringLiteral("jpeg")));
-        QCOMPARE(get.getImage().size(), image.size()); // lossy: only the size is exact
         const QImage fallback(2, 2, QImage::Format_Mono);
         QVERIFY(get.fromString(QStringLiteral("<r><v><![CDATA[AAAA\n]]></v><v format=\"PNG\"><![CDATA[AAAA\n]]></v>"
                                               "<v format=\"XPM\"><![CDATA[bm90IGFuIGltYWdl\n]]></v></r>")));
         while (get.findNext(QStringLiteral("v")))
             QCOMPARE(get.getImage(fallback), fallback);
     }
-
     void saveAndLoad()
     {
         QTemporaryDir dir;
@@ -638,28 +600,21 @@ private slots:
             QFile file(path);
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
-        QXmlPut put(QStringLiteral("settings"), QStringLiteral("1.0"), QStringLiteral("UTF-8"), false,
-                    QStringLiteral("VeltoHardware"));
+        QXmlPut put(QStringLiteral("settings"));
         put.descend(QStringLiteral("group"));
         put.putString(QStringLiteral("name"), QStringLiteral("Grüße €"));
         QVERIFY(put.save(path, 4));
         QVERIFY(bytes().contains("\n    <group>\n        <name>Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac</name>")); // indent 4
         QXmlGet get;
-        QString message = QStringLiteral("untouched");
-        QVERIFY(get.load(path, &message));
-        QCOMPARE(message, QStringLiteral("untouched"));
-        QCOMPARE(get.docType(), QStringLiteral("VeltoHardware"));
-        QVERIFY(get.findAndDescend(QStringLiteral("group")) && get.find(QStringLiteral("name")));
+        QVERIFY(get.load(path) && get.findAndDescend(QStringLiteral("group")) && get.find(QStringLiteral("name")));
         QCOMPARE(get.getString(), QStringLiteral("Grüße €"));
         // The declared encoding is the one written and read.
         QXmlPut latin(QStringLiteral("r"), QStringLiteral("1.0"), QStringLiteral("ISO-8859-1"), false);
         latin.putString(QStringLiteral("s"), QStringLiteral("é"));
-        QVERIFY(latin.save(path));
-        QVERIFY(bytes().contains("<s>\xe9</s>"));
+        QVERIFY(latin.save(path) && bytes().contains("<s>\xe9</s>"));
         QVERIFY(get.load(path) && get.find(QStringLiteral("s")));
         QCOMPARE(get.getString(), QStringLiteral("é"));
     }
-
     void fileAndParseErrorsLogAndKeepTheReader()
     {
         QTemporaryDir dir;
