@@ -234,17 +234,25 @@ void positionOf(const QString &text, int index, int *line, int *column)
     *column = index - int(before.lastIndexOf(QLatin1Char('\n')));
 }
 
+// UTF-16 without a byte order mark, in the byte order its first character shows, or null.
+QTextCodec *unmarkedUtf16Codec(const QByteArray &data)
+{
+    if (data.size() < 2 || QTextCodec::codecForUtfText(data, nullptr))
+        return nullptr;
+    if (data.at(0) == '<' && data.at(1) == '\0')
+        return QTextCodec::codecForName("UTF-16LE");
+    if (data.at(0) == '\0' && data.at(1) == '<')
+        return QTextCodec::codecForName("UTF-16BE");
+    return nullptr;
+}
+
 // The text the depth scan reads: markup characters are ASCII in every encoding
 // the parser detects, so UTF-8 decoding finds them, except in UTF-16.
 QString scanText(const QByteArray &data)
 {
     QTextCodec *codec = QTextCodec::codecForUtfText(data, nullptr);
-    if (!codec && data.size() >= 2) {
-        if (data.at(0) == '<' && data.at(1) == '\0')
-            codec = QTextCodec::codecForName("UTF-16LE");
-        else if (data.at(0) == '\0' && data.at(1) == '<')
-            codec = QTextCodec::codecForName("UTF-16BE");
-    }
+    if (!codec)
+        codec = unmarkedUtf16Codec(data);
     if (!codec)
         codec = QTextCodec::codecForName("UTF-8");
     return codec->toUnicode(data);
@@ -784,9 +792,14 @@ bool QXmlGet::load(const QString &fileName, QString *errorMessage, int *errorLin
     }
     const QByteArray data = file.readAll();
     file.close();
-    ParseResult result = depthCheck(scanText(data));
+    const QString text = scanText(data);
+    ParseResult result = depthCheck(text);
     QDomDocument document;
-    if (result.ok)
+    // Unmarked UTF-16 is parsed as decoded here: the parser would switch to a
+    // declared "UTF-16" and read it in the machine's byte order.
+    if (result.ok && unmarkedUtf16Codec(data))
+        result.ok = document.setContent(text, false, &result.message, &result.line, &result.column);
+    else if (result.ok)
         result.ok = document.setContent(data, false, &result.message, &result.line, &result.column);
     if (!result.ok) {
         putErrors(result, errorMessage, errorLine, errorColumn);

@@ -92,17 +92,6 @@ private:
     int m_keysForSamples = -1; // the plain 2n keys are kept while the size holds
 };
 
-// Where the automatic vertical cursors go, in key units, from the two
-// period boundaries of a meter record (buffer positions). In roll mode the
-// trace starts at the oldest sample, so the boundaries are moved by the
-// same amount and wrapped into the trace.
-struct CursorPair {
-    double first = 0.0;
-    double second = 0.0;
-};
-CursorPair vCursorAutoPositions(int zeroCrossFirst, int zeroCrossSecond, int samples, int startIndex,
-                                bool rollMode);
-
 // The last `decay` CH1 and CH2 traces, oldest first; the newest is the
 // trace of this tick. Storage for nine traces per channel is kept, one per
 // decay graph.

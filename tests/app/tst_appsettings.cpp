@@ -1,7 +1,5 @@
 #include "app/appsettings.h"
-#include "app/veltointerface.h"
-#include "device/devicesession.h"
-#include "scope/scopedisplay.h"
+#include "common/windowtest.h"
 #include "common/testsupport.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
@@ -15,186 +13,150 @@ class TestAppSettings : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void firstRunWritesLoggingLevelTwoOnce();
-    void wrongTypesFallBackToDefaults();
-    void centredOnScreen();
-    void windowTitleFormat();
-    void windowRestoresSizeThemeAndFolder();
-    void maximisedStateKeepsStoredSizeAway();
-    void closingTheWindowShutsDownOnce();
-    void exitActionShutsDownOnceAndTerminates();
+    void initTestCase()
+    {
+        qputenv("VELTO_DEVICE", "virtual");
+        AppSettings::setApplicationIdentity();
+        // The settings land under the temporary home of this test run.
+        QVERIFY(QSettings().fileName().startsWith(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"))));
+    }
+    void init() { QSettings().clear(); }
+
+    void loggingLevelIsWrittenOnlyWhenAbsent()
+    {
+        QSettings store;
+        QCOMPARE(AppSettings::readLoggingLevel(store), 0);
+        QList<int> written;
+        for (const QVariant &level : {QVariant(), QVariant(4), QVariant(0), QVariant(-1)}) {
+            store.remove(QStringLiteral("loggingLevel"));
+            if (level.isValid())
+                store.setValue(QStringLiteral("loggingLevel"), level);
+            AppSettings::write(store, QSize(800, 600), true, QStringLiteral("/tmp"));
+            written << AppSettings::readLoggingLevel(store);
+        }
+        QCOMPARE(written, QList<int>({2, 4, 0, 2}));
+        const AppSettings::Values values = AppSettings::read(store);
+        QCOMPARE(values.size, QSize(800, 600));
+        QVERIFY(values.wasMaximized);
+        QCOMPARE(values.defaultDir, QStringLiteral("/tmp"));
+        QCOMPARE(AppSettings::centredPosition(QRect(1920, 0, 1280, 1024), QSize(1000, 600)), QPoint(2060, 212));
+        // A window larger than the screen sits above and left of it, still centred.
+        QCOMPARE(AppSettings::centredPosition(QRect(0, 0, 800, 600), QSize(1000, 800)), QPoint(-100, -100));
+        QCOMPARE(AppSettings::windowTitle(QStringLiteral("Interface - USB Connected")),
+                 QStringLiteral("Velto v.1.2   Interface - USB Connected"));
+    }
+    void wrongTypesFallBackToDefaultsAndAreNamed()
+    {
+        QSettings store;
+        QStringList problems;
+        AppSettings::read(store, &problems);
+        QCOMPARE(problems, QStringList()); // absent is no problem
+        store.setValue(QStringLiteral("loggingLevel"), QStringLiteral("verbose"));
+        store.setValue(QStringLiteral("wasMaximized"), QStringLiteral("perhaps"));
+        store.setValue(QStringLiteral("size"), QStringLiteral("huge"));
+        store.setValue(QStringLiteral("theme"), QStringLiteral("dark"));
+        store.setValue(QStringLiteral("defaultDir"), QString());
+        QCOMPARE(AppSettings::readLoggingLevel(store), 0);
+        const AppSettings::Values values = AppSettings::read(store, &problems);
+        QCOMPARE(problems, QStringList({"wasMaximized", "size", "theme"}));
+        QCOMPARE(values.wasMaximized, false);
+        QVERIFY(!values.size.isValid());
+        QCOMPARE(values.theme, 0);
+        QCOMPARE(values.defaultDir, QDir::homePath());
+        // Words a person may write are read; zero or negative sizes are not restored, silently.
+        store.setValue(QStringLiteral("wasMaximized"), QStringLiteral(" TRUE "));
+        store.setValue(QStringLiteral("theme"), QStringLiteral("2"));
+        for (const QSize &size : {QSize(0, 500), QSize(640, -1)}) {
+            store.setValue(QStringLiteral("size"), size);
+            problems.clear();
+            const AppSettings::Values read = AppSettings::read(store, &problems);
+            QVERIFY(!read.size.isValid());
+            QVERIFY(read.wasMaximized);
+            QCOMPARE(read.theme, 2);
+            QCOMPARE(problems, QStringList());
+        }
+    }
+    void windowRestoresSizeThemeAndFolder()
+    {
+        {
+            QSettings store;
+            store.setValue(QStringLiteral("size"), QSize(900, 700));
+            store.setValue(QStringLiteral("theme"), 1);
+        }
+        VeltoInterface window;
+        window.setTerminateProcess(nullptr);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+        QCOMPARE(window.size(), QSize(900, 700));
+        QCOMPARE(window.pos(), AppSettings::centredPosition(QGuiApplication::primaryScreen()->geometry(),
+                                                            window.frameGeometry().size()));
+        QCOMPARE(window.scopeOptions().theme, 1);
+        QCOMPARE(window.display()->defaultDir(), QDir::homePath());
+        QVERIFY(window.displayTimer().isActive());
+        QCOMPARE(window.displayTimer().interval(), 4);
+        QVERIFY(!window.meterTimer().isActive());
+        // A maximised window keeps the stored size away.
+        QSettings().setValue(QStringLiteral("wasMaximized"), true);
+        VeltoInterface maximised;
+        maximised.setTerminateProcess(nullptr);
+        QVERIFY(maximised.size() != QSize(900, 700));
+    }
+    void closingTheWindowShutsDownOnce()
+    {
+        virtualBench().setAttached(true);
+        TraceCapture trace;
+        MessageCapture log;
+        VeltoInterface window;
+        window.resize(640, 480);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The window connects by itself once the event loop runs.
+        QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+        QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
+        const QSize shown = window.size();
+        QVERIFY(window.close());
+        QVERIFY(!window.displayTimer().isActive() && !window.meterTimer().isActive());
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
+        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+        QCOMPARE(log.count(QStringLiteral("Application goes down")), 1);
+        QVERIFY(!window.session()->usb().deviceOpened);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+        QCOMPARE(QSettings().value(QStringLiteral("size")).toSize(), shown);
+        QCOMPARE(QSettings().value(QStringLiteral("loggingLevel")).toInt(), 2);
+        // A second close does not shut down twice.
+        window.show();
+        window.close();
+        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
+        QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
+    }
+    void exitActionShutsDownOnceAndTerminates()
+    {
+        TraceCapture trace;
+        MessageCapture log;
+        VeltoInterface window;
+        QList<int> exitCodes;
+        window.setTerminateProcess([&exitCodes](int code) { exitCodes << code; });
+        QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+        window.form()->actionExit->trigger();
+        QCOMPARE(exitCodes, QList<int>{0});
+        QCOMPARE(log.count(QStringLiteral("Exit triggered")), 1);
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
+        QVERIFY(!window.displayTimer().isActive() && !window.meterTimer().isActive());
+        window.close();
+        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+        // Without a device the disconnect request is refused and logged, nothing else.
+        virtualBench().setAttached(false);
+        VeltoInterface lonely;
+        QTRY_COMPARE_WITH_TIMEOUT(lonely.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
+        lonely.setTerminateProcess([](int) {});
+        log.clear();
+        lonely.form()->actionExit->trigger();
+        QVERIFY(log.contains(QStringLiteral("Device not connected")));
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
+        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+        virtualBench().setAttached(true);
+    }
 };
-
-void TestAppSettings::initTestCase()
-{
-    qputenv("VELTO_DEVICE", "virtual");
-    AppSettings::setApplicationIdentity();
-    // The settings land under the temporary home of this test run.
-    QVERIFY(QSettings().fileName().startsWith(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"))));
-}
-
-void TestAppSettings::init()
-{
-    QSettings().clear();
-}
-
-void TestAppSettings::firstRunWritesLoggingLevelTwoOnce()
-{
-    QSettings store;
-    QCOMPARE(AppSettings::readLoggingLevel(store), 0);
-    AppSettings::write(store, QSize(800, 600), false, QStringLiteral("/tmp"));
-    QCOMPARE(store.value(QStringLiteral("loggingLevel")).toInt(), 2);
-    QCOMPARE(AppSettings::readLoggingLevel(store), 2);
-    // A level the user chose is never overwritten.
-    store.setValue(QStringLiteral("loggingLevel"), 4);
-    AppSettings::write(store, QSize(800, 600), false, QStringLiteral("/tmp"));
-    QCOMPARE(store.value(QStringLiteral("loggingLevel")).toInt(), 4);
-    store.setValue(QStringLiteral("loggingLevel"), 0);
-    AppSettings::write(store, QSize(800, 600), false, QStringLiteral("/tmp"));
-    QCOMPARE(store.value(QStringLiteral("loggingLevel")).toInt(), 0);
-    QCOMPARE(store.value(QStringLiteral("size")).toSize(), QSize(800, 600));
-    QCOMPARE(store.value(QStringLiteral("defaultDir")).toString(), QStringLiteral("/tmp"));
-}
-
-void TestAppSettings::wrongTypesFallBackToDefaults()
-{
-    QSettings store;
-    store.setValue(QStringLiteral("loggingLevel"), QStringLiteral("verbose"));
-    store.setValue(QStringLiteral("wasMaximized"), QStringLiteral("perhaps"));
-    store.setValue(QStringLiteral("size"), QStringLiteral("huge"));
-    store.setValue(QStringLiteral("theme"), QStringLiteral("dark"));
-    QCOMPARE(AppSettings::readLoggingLevel(store), 0);
-    QStringList problems;
-    const AppSettings::Values values = AppSettings::read(store, &problems);
-    QCOMPARE(values.wasMaximized, false);
-    QVERIFY(!values.size.isValid());
-    QCOMPARE(values.theme, 0);
-    QCOMPARE(values.defaultDir, QDir::homePath());
-    QVERIFY(problems.contains(QStringLiteral("wasMaximized")));
-    QVERIFY(problems.contains(QStringLiteral("theme")));
-
-    // Zero or negative dimensions are not restored.
-    store.setValue(QStringLiteral("size"), QSize(0, 500));
-    QVERIFY(!AppSettings::read(store).size.isValid());
-    store.setValue(QStringLiteral("size"), QSize(640, -1));
-    QVERIFY(!AppSettings::read(store).size.isValid());
-}
-
-void TestAppSettings::centredOnScreen()
-{
-    QCOMPARE(AppSettings::centredPosition(QRect(0, 0, 1920, 1080), QSize(1000, 600)), QPoint(460, 240));
-    QCOMPARE(AppSettings::centredPosition(QRect(1920, 0, 1280, 1024), QSize(1280, 1024)), QPoint(1920, 0));
-    // A window larger than the screen sits above and left of it, still centred.
-    QCOMPARE(AppSettings::centredPosition(QRect(0, 0, 800, 600), QSize(1000, 800)), QPoint(-100, -100));
-}
-
-void TestAppSettings::windowTitleFormat()
-{
-    QCOMPARE(AppSettings::windowTitle(QStringLiteral("Interface - USB Connected")),
-             QStringLiteral("Velto v.1.2   Interface - USB Connected"));
-}
-
-void TestAppSettings::windowRestoresSizeThemeAndFolder()
-{
-    {
-        QSettings store;
-        store.setValue(QStringLiteral("size"), QSize(900, 700));
-        store.setValue(QStringLiteral("wasMaximized"), false);
-        store.setValue(QStringLiteral("theme"), 1);
-    }
-    VeltoInterface window;
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
-    QCOMPARE(window.size(), QSize(900, 700));
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QCOMPARE(window.pos(), AppSettings::centredPosition(screen, window.frameGeometry().size()));
-    QCOMPARE(window.scopeOptions().theme, 1);
-    QCOMPARE(window.display()->defaultDir(), QDir::homePath());
-    QVERIFY(window.displayTimer().isActive());
-    QCOMPARE(window.displayTimer().interval(), 4);
-    QVERIFY(!window.meterTimer().isActive());
-    QCOMPARE(window.mainMode(), 0);
-    window.setTerminateProcess(nullptr);
-}
-
-void TestAppSettings::maximisedStateKeepsStoredSizeAway()
-{
-    {
-        QSettings store;
-        store.setValue(QStringLiteral("size"), QSize(333, 222));
-        store.setValue(QStringLiteral("wasMaximized"), true);
-        store.setValue(QStringLiteral("defaultDir"), QStringLiteral("/srv/waves"));
-    }
-    VeltoInterface window;
-    QVERIFY(window.size() != QSize(333, 222));
-    QCOMPARE(window.display()->defaultDir(), QStringLiteral("/srv/waves"));
-}
-
-void TestAppSettings::closingTheWindowShutsDownOnce()
-{
-    VirtualUsbBackend::shared().instrument().setAttached(true);
-    TraceCapture trace;
-    MessageCapture log;
-    VeltoInterface window;
-    window.resize(640, 480);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // The window connects by itself once the event loop runs.
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    QVERIFY(window.session()->usb().deviceOpened);
-    QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
-    const QSize shown = window.size();
-    QVERIFY(window.close());
-    QVERIFY(!window.displayTimer().isActive());
-    QVERIFY(!window.meterTimer().isActive());
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
-    QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-    QCOMPARE(log.count(QStringLiteral("Application goes down")), 1);
-    QVERIFY(!window.session()->usb().deviceOpened);
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
-    QCOMPARE(QSettings().value(QStringLiteral("size")).toSize(), shown);
-    QCOMPARE(QSettings().value(QStringLiteral("loggingLevel")).toInt(), 2);
-
-    // A second close does not shut down twice.
-    window.show();
-    window.close();
-    QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
-    QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
-}
-
-void TestAppSettings::exitActionShutsDownOnceAndTerminates()
-{
-    TraceCapture trace;
-    MessageCapture log;
-    VeltoInterface window;
-    QList<int> exitCodes;
-    window.setTerminateProcess([&exitCodes](int code) { exitCodes << code; });
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-    QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
-    window.form()->actionExit->trigger();
-    QCOMPARE(exitCodes, QList<int>{0});
-    QCOMPARE(log.count(QStringLiteral("Exit triggered")), 1);
-    QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
-    QVERIFY(!window.displayTimer().isActive());
-    QVERIFY(!window.meterTimer().isActive());
-    window.close();
-    QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-
-    // Without a device the disconnect request is refused and logged, nothing else.
-    VirtualUsbBackend::shared().instrument().setAttached(false);
-    VeltoInterface lonely;
-    QTRY_COMPARE_WITH_TIMEOUT(lonely.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
-    lonely.setTerminateProcess([](int) {});
-    log.clear();
-    lonely.form()->actionExit->trigger();
-    QVERIFY(log.contains(QStringLiteral("Device not connected")));
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
-    QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-    VirtualUsbBackend::shared().instrument().setAttached(true);
-}
 
 QTEST_MAIN(TestAppSettings)
 #include "tst_appsettings.moc"

@@ -58,6 +58,16 @@ QList<QtMsgType> MessageCapture::typesOf(const QString &text) const
     return out;
 }
 
+QStringList MessageCapture::messagesOf(QtMsgType type) const
+{
+    QMutexLocker locker(&captureMutex);
+    QStringList out;
+    for (const auto &m : captured)
+        if (m.first == type)
+            out << m.second;
+    return out;
+}
+
 void MessageCapture::clear()
 {
     QMutexLocker locker(&captureMutex);

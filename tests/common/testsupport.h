@@ -19,6 +19,8 @@ public:
     int count(const QString &text) const;
     bool contains(const QString &text) const { return count(text) > 0; }
     QList<QtMsgType> typesOf(const QString &text) const;
+    // The messages of one type, in order.
+    QStringList messagesOf(QtMsgType type) const;
     void clear();
 
 private:

@@ -1,10 +1,9 @@
 #include "common/testsupport.h"
 #include "ui/customtheme.h"
+#include "ui/themes.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -14,415 +13,243 @@ void veltoInitResources();
 
 Q_DECLARE_METATYPE(CustomColors *)
 
-namespace {
-enum class Tip { None, Right, Down, Up };
-}
-Q_DECLARE_METATYPE(Tip)
-
+// The custom theme dialog, its colour table and the palettes of the themes.
 class TestCustomTheme : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void formAsTheUserSeesIt();
-    void everyButtonNamesAColourAndShowsIt();
-    void choosingAColourChangesOnlyThatColour();
-    void cancelledChoiceChangesNothing();
-    void applyStoresAndEmitsOnce();
-    void cancelEmitsNothingAndDropsTheChoice();
-    void withoutTheMarkerTheDefaultsApply_data();
-    void withoutTheMarkerTheDefaultsApply();
-    void badStoredColoursAreLoggedAndSkipped();
-    void reopeningReloadsFromTheStore();
-    void defaultThemeResetsTableAndButtons();
-    void foregroundForASwatch();
-    void plotIconsAreInTheResources_data();
-    void plotIconsAreInTheResources();
-
 private:
-    static QPushButton *button(CustomTheme &dialog, const QString &text);
-    static QColor iconColour(const QAbstractButton *button);
-};
-
-void TestCustomTheme::initTestCase()
-{
-    QCoreApplication::setOrganizationName(QStringLiteral("VeltoTests"));
-    QCoreApplication::setApplicationName(QStringLiteral("tst_customtheme"));
-    veltoInitResources();
-    qRegisterMetaType<CustomColors *>();
-}
-
-void TestCustomTheme::init()
-{
-    QSettings store;
-    store.clear();
-    store.sync();
-}
-
-QPushButton *TestCustomTheme::button(CustomTheme &dialog, const QString &text)
-{
-    for (QPushButton *candidate : dialog.findChildren<QPushButton *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
-
-QColor TestCustomTheme::iconColour(const QAbstractButton *button)
-{
-    const QImage image = button->icon().pixmap(24, 24).toImage();
-    if (image.isNull())
-        return QColor();
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
-void TestCustomTheme::formAsTheUserSeesIt()
-{
-    CustomTheme dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Custom Theme"));
-    QVERIFY(!dialog.windowIcon().isNull());
-    QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("label")));
-    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("Change colors:"));
-    QVERIFY(button(dialog, QStringLiteral("Cancel")));
-    QVERIFY(button(dialog, QStringLiteral("Apply")));
-
-    // Fixed size, and a title bar that can only close.
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    QVERIFY(dialog.width() > 0 && dialog.height() > 0);
-    const Qt::WindowFlags flags = dialog.windowFlags();
-    QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
-    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-
-    // The sheet comes from the resources; the dialog has no parent to inherit one from.
-    QFile sheet(QStringLiteral(":/themes/theme-linux.qss"));
-    QVERIFY(sheet.open(QIODevice::ReadOnly | QIODevice::Text));
-    QCOMPARE(dialog.styleSheet(), QString::fromUtf8(sheet.readAll()));
-
-    // Centred on the screen.
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    QVERIFY(qAbs(dialog.geometry().center().x() - screen.center().x()) <= 1);
-    QVERIFY(qAbs(dialog.geometry().center().y() - screen.center().y()) <= 1);
-}
-
-void TestCustomTheme::everyButtonNamesAColourAndShowsIt()
-{
-    CustomTheme dialog;
-    const QStringList names = CustomColors::names();
-    QStringList seen;
-    for (QPushButton *candidate : dialog.findChildren<QPushButton *>(QString(), Qt::FindDirectChildrenOnly)) {
-        const QString text = candidate->text();
-        if (text == QLatin1String("Cancel") || text == QLatin1String("Apply"))
-            continue;
-        QVERIFY2(names.contains(text), qPrintable(text));
-        QVERIFY2(!seen.contains(text), qPrintable(text));
-        seen << text;
-        QCOMPARE(candidate->layoutDirection(), Qt::RightToLeft);
-        QCOMPARE(candidate->icon().availableSizes().value(0), QSize(24, 24));
-        QCOMPARE(iconColour(candidate), dialog.colors()->colorAt(text));
-    }
-    QCOMPARE(seen.size(), names.size());
-}
-
-void TestCustomTheme::choosingAColourChangesOnlyThatColour()
-{
-    CustomTheme dialog;
-    const CustomColors before = *dialog.colors();
-    QList<QColor> offered;
-    dialog.chooseColour = [&offered](const QColor &initial) {
-        offered << initial;
-        return QColor(Qt::green);
-    };
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
-    QPushButton *bit3ref = button(dialog, QStringLiteral("BIT 3 REF"));
-    QVERIFY(bit3ref);
-    QTest::mouseClick(bit3ref, Qt::LeftButton);
-
-    // The chooser starts from the current colour and is asked once.
-    QCOMPARE(offered, QList<QColor>{QColor(Qt::blue)});
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
-    QCOMPARE(iconColour(bit3ref), QColor(Qt::green));
-    for (const QString &name : CustomColors::names()) {
-        if (name == QLatin1String("BIT 3 REF"))
-            continue;
-        QCOMPARE(dialog.colors()->colorAt(name), before.colorAt(name));
-        QCOMPARE(iconColour(button(dialog, name)), before.colorAt(name));
-    }
-    // Choosing is not applying: nothing is stored yet.
-    QVERIFY(!QSettings().contains(QStringLiteral("isThemeSet")));
-}
-
-void TestCustomTheme::cancelledChoiceChangesNothing()
-{
-    CustomTheme dialog;
-    const CustomColors before = *dialog.colors();
-    int asked = 0;
-    dialog.chooseColour = [&asked](const QColor &) {
-        ++asked;
-        return QColor();
-    };
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QPushButton *background = button(dialog, QStringLiteral("BACKGROUND"));
-    QVERIFY(background);
-    QTest::mouseClick(background, Qt::LeftButton);
-
-    QCOMPARE(asked, 1);
-    QVERIFY(dialog.isVisible());
-    for (const QString &name : CustomColors::names())
-        QCOMPARE(dialog.colors()->colorAt(name), before.colorAt(name));
-    QCOMPARE(iconColour(background), QColor(Qt::black));
-}
-
-void TestCustomTheme::applyStoresAndEmitsOnce()
-{
-    CustomTheme dialog;
-    dialog.chooseColour = [](const QColor &) { return QColor(Qt::green); };
-    QSignalSpy applied(&dialog, &CustomTheme::applyCustomTheme);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mouseClick(button(dialog, QStringLiteral("BIT 3 REF")), Qt::LeftButton);
-    QTest::mouseClick(button(dialog, QStringLiteral("Apply")), Qt::LeftButton);
-
-    QCOMPARE(applied.count(), 1);
-    QCOMPARE(applied.at(0).at(0).toInt(), 2);
-    auto *table = applied.at(0).at(1).value<CustomColors *>();
-    QCOMPARE(table, dialog.colors());
-    QCOMPARE(table->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
-    QVERIFY(!dialog.isVisible());
-
-    QSettings store;
-    QCOMPARE(store.value(QStringLiteral("isThemeSet")).toInt(), 509);
-    QCOMPARE(store.value(QStringLiteral("bitref3")).toString(), QStringLiteral("#00ff00"));
-    QCOMPARE(store.value(QStringLiteral("bitref2")).toString(), QStringLiteral("#0000ff"));
-    QCOMPARE(store.value(QStringLiteral("ch1")).toString(), QStringLiteral("#4be51c"));
-    QCOMPARE(store.value(QStringLiteral("background")).toString(), QStringLiteral("#000000"));
-    const QRegularExpression colourName(QStringLiteral("^#[0-9a-f]{6}$"));
-    for (const QString &name : CustomColors::names()) {
-        const QString key = CustomColors::settingsKey(name);
-        QVERIFY2(store.contains(key), qPrintable(key));
-        QVERIFY2(colourName.match(store.value(key).toString()).hasMatch(), qPrintable(key));
-    }
-
-    // What was applied comes back in the next run.
-    CustomTheme nextRun;
-    QCOMPARE(nextRun.colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
-    QCOMPARE(iconColour(button(nextRun, QStringLiteral("BIT 3 REF"))), QColor(Qt::green));
-}
-
-void TestCustomTheme::cancelEmitsNothingAndDropsTheChoice()
-{
-    CustomTheme dialog;
-    dialog.chooseColour = [](const QColor &) { return QColor(QStringLiteral("#123456")); };
-    QSignalSpy applied(&dialog, &CustomTheme::applyCustomTheme);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mouseClick(button(dialog, QStringLiteral("GRID")), Qt::LeftButton);
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("GRID")), QColor(QStringLiteral("#123456")));
-    QTest::mouseClick(button(dialog, QStringLiteral("Cancel")), Qt::LeftButton);
-
-    QCOMPARE(applied.count(), 0);
-    QVERIFY(!dialog.isVisible());
-    QVERIFY(!QSettings().contains(QStringLiteral("isThemeSet")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("GRID")), QColor(140, 140, 140));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("GRID"))), QColor(140, 140, 140));
-
-    // Escape drops it the same way.
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mouseClick(button(dialog, QStringLiteral("AXES")), Qt::LeftButton);
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(applied.count(), 0);
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("AXES")), QColor(Qt::white));
-}
-
-void TestCustomTheme::withoutTheMarkerTheDefaultsApply_data()
-{
-    QTest::addColumn<QVariant>("marker");
-    QTest::newRow("absent") << QVariant();
-    QTest::newRow("508") << QVariant(508);
-    QTest::newRow("510") << QVariant(510);
-    QTest::newRow("zero") << QVariant(0);
-    QTest::newRow("text") << QVariant(QStringLiteral("yes"));
-}
-
-void TestCustomTheme::withoutTheMarkerTheDefaultsApply()
-{
-    QFETCH(QVariant, marker);
+    static QPushButton *button(CustomTheme &dialog, const QString &text)
     {
-        QSettings store;
-        // A colour table that must not be read without the marker.
-        for (const QString &name : CustomColors::names())
-            store.setValue(CustomColors::settingsKey(name), QStringLiteral("#123456"));
-        if (marker.isValid())
-            store.setValue(QStringLiteral("isThemeSet"), marker);
+        for (QPushButton *candidate : dialog.findChildren<QPushButton *>(QString(), Qt::FindDirectChildrenOnly))
+            if (candidate->text() == text)
+                return candidate;
+        return nullptr;
     }
-    CustomTheme dialog;
-    const CustomColors defaults;
-    for (const QString &name : CustomColors::names()) {
-        QCOMPARE(dialog.colors()->colorAt(name), defaults.colorAt(name));
-        QCOMPARE(iconColour(button(dialog, name)), defaults.colorAt(name));
-    }
-
-    // The same on a reload after colours were chosen.
-    dialog.chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mouseClick(button(dialog, QStringLiteral("CH1")), Qt::LeftButton);
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
-    dialog.loadTheme();
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), QColor(75, 229, 28));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("CH1"))), QColor(75, 229, 28));
-}
-
-void TestCustomTheme::badStoredColoursAreLoggedAndSkipped()
-{
+    static QColor iconColour(const QAbstractButton *button)
     {
-        QSettings store;
-        store.setValue(QStringLiteral("isThemeSet"), 509);
-        store.setValue(QStringLiteral("ch1"), QStringLiteral("not a colour"));
-        store.setValue(QStringLiteral("ch2"), QStringLiteral("#12345"));
-        store.setValue(QStringLiteral("bit0"), QString());
-        store.setValue(QStringLiteral("bitref7"), 42);
-        store.setValue(QStringLiteral("grid"), QStringLiteral("#102030"));
-        store.setValue(QStringLiteral("background"), QStringLiteral("#fafafa"));
-        // "axes" and the rest are missing.
+        const QImage image = button->icon().pixmap(24, 24).toImage();
+        return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
     }
-    MessageCapture log;
-    CustomTheme dialog;
-    const CustomColors defaults;
-
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), defaults.colorAt(QStringLiteral("CH1")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH2")), defaults.colorAt(QStringLiteral("CH2")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BIT 0")), defaults.colorAt(QStringLiteral("BIT 0")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BIT 7 REF")),
-             defaults.colorAt(QStringLiteral("BIT 7 REF")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("AXES")), defaults.colorAt(QStringLiteral("AXES")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("GRID")), QColor(QStringLiteral("#102030")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BACKGROUND")), QColor(QStringLiteral("#fafafa")));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("GRID"))), QColor(QStringLiteral("#102030")));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("CH1"))), defaults.colorAt(QStringLiteral("CH1")));
-    for (const QString &name : CustomColors::names())
-        QVERIFY2(dialog.colors()->colorAt(name).isValid(), qPrintable(name));
-
-    // Each unusable entry is named in the log.
-    for (const char *key : {"\"ch1\"", "\"ch2\"", "\"bit0\"", "\"bitref7\"", "\"axes\""})
-        QVERIFY2(log.contains(QLatin1String(key)), key);
-    QVERIFY(!log.contains(QStringLiteral("\"grid\"")));
-}
-
-void TestCustomTheme::reopeningReloadsFromTheStore()
-{
-    CustomTheme dialog;
-    dialog.chooseColour = [](const QColor &) { return QColor(Qt::cyan); };
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mouseClick(button(dialog, QStringLiteral("LABELS")), Qt::LeftButton);
-    QTest::mouseClick(button(dialog, QStringLiteral("Apply")), Qt::LeftButton);
-    QVERIFY(!dialog.isVisible());
-
-    // Something else writes the store between openings.
-    QSettings().setValue(QStringLiteral("ch2"), QStringLiteral("#abcdef"));
-
-    // The window reloads the table before it shows the dialog again.
-    dialog.loadTheme();
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH2")), QColor(QStringLiteral("#abcdef")));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("CH2"))), QColor(QStringLiteral("#abcdef")));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("LABELS")), QColor(Qt::cyan));
-}
-
-void TestCustomTheme::defaultThemeResetsTableAndButtons()
-{
+    // Every colour of the table, and every button's swatch, against `expected`.
+    static void checkTable(CustomTheme &dialog, const CustomColors &expected)
     {
-        QSettings store;
-        CustomColors stored;
-        stored.setColor(QStringLiteral("CH1"), QColor(Qt::magenta));
-        stored.setColor(QStringLiteral("BACKGROUND"), QColor(Qt::white));
-        stored.save(store);
-    }
-    CustomTheme dialog;
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::magenta));
-    dialog.loadDefaultTheme();
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), QColor(75, 229, 28));
-    QCOMPARE(dialog.colors()->colorAt(QStringLiteral("BACKGROUND")), QColor(Qt::black));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("CH1"))), QColor(75, 229, 28));
-    QCOMPARE(iconColour(button(dialog, QStringLiteral("BACKGROUND"))), QColor(Qt::black));
-    // Only "Apply" writes; the stored theme is still the magenta one.
-    QCOMPARE(QSettings().value(QStringLiteral("ch1")).toString(), QStringLiteral("#ff00ff"));
-}
-
-void TestCustomTheme::foregroundForASwatch()
-{
-    CustomTheme dialog;
-    QCOMPARE(dialog.idealForegroundColor(Qt::white), QStringLiteral("#000000"));
-    QCOMPARE(dialog.idealForegroundColor(QColor(0, 0, 255)), QStringLiteral("#ffffff"));
-    QCOMPARE(dialog.idealForegroundColor(QColor(200, 200, 200)), QStringLiteral("#000000"));
-    QCOMPARE(dialog.idealForegroundColor(Qt::black), QStringLiteral("#ffffff"));
-    // Black text from a luminance of 151 up: (0, 255, 10) is 150, (0, 255, 12) is 151.
-    QCOMPARE(dialog.idealForegroundColor(QColor(0, 255, 10)), QStringLiteral("#ffffff"));
-    QCOMPARE(dialog.idealForegroundColor(QColor(0, 255, 12)), QStringLiteral("#000000"));
-}
-
-void TestCustomTheme::plotIconsAreInTheResources_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<Tip>("tip");
-    for (const char *type : {"rising", "falling", "dual", "positive", "negative", "window1", "window2"}) {
-        for (const char *source : {"g", "r"}) {
-            const QString name = QLatin1String(type) + QLatin1String(source);
-            QTest::newRow(qPrintable(name)) << name << QSize(24, 24) << Tip::None;
+        for (const QString &name : CustomColors::names()) {
+            QVERIFY2(dialog.colors()->colorAt(name) == expected.colorAt(name), qPrintable(name));
+            QVERIFY2(iconColour(button(dialog, name)) == expected.colorAt(name), qPrintable(name));
         }
     }
-    QTest::newRow("HcursorCA") << QStringLiteral("HcursorCA") << QSize(24, 16) << Tip::Right;
-    QTest::newRow("HcursorCB") << QStringLiteral("HcursorCB") << QSize(24, 16) << Tip::Right;
-    QTest::newRow("VcursorC") << QStringLiteral("VcursorC") << QSize(16, 24) << Tip::Down;
-    QTest::newRow("chan1-zero") << QStringLiteral("chan1-zero") << QSize(24, 16) << Tip::Right;
-    QTest::newRow("chan2-zero") << QStringLiteral("chan2-zero") << QSize(24, 16) << Tip::Right;
-    QTest::newRow("chanL-zero") << QStringLiteral("chanL-zero") << QSize(24, 16) << Tip::Right;
-    QTest::newRow("chan1v-zero") << QStringLiteral("chan1v-zero") << QSize(16, 24) << Tip::Up;
-    QTest::newRow("ico48") << QStringLiteral("ico48") << QSize(48, 48) << Tip::None;
-    QTest::newRow("ico-record") << QStringLiteral("ico-record") << QSize(24, 24) << Tip::None;
-    QTest::newRow("ico-record-active") << QStringLiteral("ico-record-active") << QSize(24, 24) << Tip::None;
-}
-
-void TestCustomTheme::plotIconsAreInTheResources()
-{
-    QFETCH(QString, name);
-    QFETCH(QSize, size);
-    QFETCH(Tip, tip);
-    const QImage image(QStringLiteral(":/icons/") + name + QStringLiteral(".png"));
-    QVERIFY2(!image.isNull(), qPrintable(name));
-    QCOMPARE(image.size(), size);
-    // The point a marker or handle stands for is the middle of the image, or
-    // the tip of a tab: it must be drawn, so the user sees where it is.
-    const int w = size.width(), h = size.height();
-    QPoint point(w / 2, h / 2);
-    if (tip == Tip::Right)
-        point = QPoint(w - 3, h / 2);
-    else if (tip == Tip::Down)
-        point = QPoint(w / 2, h - 3);
-    else if (tip == Tip::Up)
-        point = QPoint(w / 2, 2);
-    QVERIFY2(image.pixelColor(point).alpha() > 128, qPrintable(name));
-    // A tab's tip is centred across its axis: one pixel beside it, off the
-    // tab's flank, the image is clear on both sides alike.
-    if (tip == Tip::Right) {
-        QCOMPARE(image.pixelColor(w - 2, 2).alpha(), 0);
-        QCOMPARE(image.pixelColor(w - 2, h - 3).alpha(), 0);
-    } else if (tip == Tip::Down || tip == Tip::Up) {
-        const int y = tip == Tip::Down ? h - 2 : 1;
-        QCOMPARE(image.pixelColor(2, y).alpha(), 0);
-        QCOMPARE(image.pixelColor(w - 3, y).alpha(), 0);
+    // Shows the dialog and clicks a button the way the user does.
+    static void click(CustomTheme &dialog, const QString &text)
+    {
+        if (!dialog.isVisible()) {
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        }
+        QPushButton *target = button(dialog, text);
+        QVERIFY2(target && target->isVisible(), qPrintable(text));
+        QTest::mouseClick(target, Qt::LeftButton);
     }
-}
+
+private slots:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("VeltoTests"));
+        QCoreApplication::setApplicationName(QStringLiteral("tst_customtheme"));
+        veltoInitResources();
+        qRegisterMetaType<CustomColors *>();
+    }
+    void init()
+    {
+        QSettings store;
+        store.clear();
+        store.sync();
+    }
+    void formAsTheUserSeesIt()
+    {
+        CustomTheme dialog;
+        // Fixed size, centred, a title bar that can only close, the sheet of the resources.
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+        QCOMPARE(dialog.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint |
+                                         Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+                 Qt::WindowCloseButtonHint);
+        QVERIFY((dialog.geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center())
+                    .manhattanLength() <= 2);
+        QFile sheet(QStringLiteral(":/themes/theme-linux.qss"));
+        QVERIFY(sheet.open(QIODevice::ReadOnly | QIODevice::Text));
+        QCOMPARE(dialog.styleSheet(), QString::fromUtf8(sheet.readAll()));
+        checkTable(dialog, CustomColors()); // one button per colour, in the table's colour
+    }
+    void choosingAColourChangesOnlyThatColour()
+    {
+        CustomTheme dialog;
+        QList<QColor> offered;
+        QColor answer(Qt::green);
+        dialog.chooseColour = [&](const QColor &initial) {
+            offered << initial;
+            return answer;
+        };
+        click(dialog, QStringLiteral("BIT 3 REF"));
+        CustomColors expected;
+        expected.setColor(QStringLiteral("BIT 3 REF"), Qt::green);
+        checkTable(dialog, expected);
+        // A cancelled choice (an invalid colour) changes nothing.
+        answer = QColor();
+        click(dialog, QStringLiteral("BACKGROUND"));
+        checkTable(dialog, expected);
+        // The chooser starts from the current colour, once per click; choosing is not applying.
+        QCOMPARE(offered, (QList<QColor>{QColor(Qt::blue), QColor(Qt::black)}));
+        QVERIFY(dialog.isVisible() && !QSettings().contains(QStringLiteral("isThemeSet")));
+    }
+    void applyStoresAndEmitsOnce()
+    {
+        CustomTheme dialog;
+        dialog.chooseColour = [](const QColor &) { return QColor(Qt::green); };
+        QSignalSpy applied(&dialog, &CustomTheme::applyCustomTheme);
+        click(dialog, QStringLiteral("BIT 3 REF"));
+        click(dialog, QStringLiteral("Apply"));
+        QCOMPARE(applied.count(), 1);
+        QCOMPARE(applied.at(0).at(0).toInt(), 2);
+        QCOMPARE(applied.at(0).at(1).value<CustomColors *>(), dialog.colors());
+        QVERIFY(!dialog.isVisible());
+        QSettings store;
+        QCOMPARE(store.value(QStringLiteral("isThemeSet")).toInt(), 509);
+        QCOMPARE(store.value(QStringLiteral("bitref3")).toString(), QStringLiteral("#00ff00"));
+        QCOMPARE(store.value(QStringLiteral("ch1")).toString(), QStringLiteral("#4be51c"));
+        for (const QString &name : CustomColors::names())
+            QVERIFY2(store.contains(CustomColors::settingsKey(name)), qPrintable(name));
+        // What was applied comes back in the next run, and on a reload after
+        // something else wrote the store.
+        QSettings().setValue(QStringLiteral("ch2"), QStringLiteral("#abcdef"));
+        CustomColors expected;
+        expected.setColor(QStringLiteral("BIT 3 REF"), Qt::green);
+        expected.setColor(QStringLiteral("CH2"), QColor(0xab, 0xcd, 0xef));
+        CustomTheme nextRun;
+        checkTable(nextRun, expected);
+        dialog.loadTheme();
+        checkTable(dialog, expected);
+        // The default button resets the table and the swatches; only Apply writes.
+        dialog.loadDefaultTheme();
+        checkTable(dialog, CustomColors());
+        QCOMPARE(QSettings().value(QStringLiteral("ch2")).toString(), QStringLiteral("#abcdef"));
+    }
+    void cancelAndEscapeDropTheChoice()
+    {
+        CustomTheme dialog;
+        dialog.chooseColour = [](const QColor &) { return QColor(QStringLiteral("#123456")); };
+        QSignalSpy applied(&dialog, &CustomTheme::applyCustomTheme);
+        click(dialog, QStringLiteral("GRID"));
+        QCOMPARE(dialog.colors()->colorAt(QStringLiteral("GRID")), QColor(QStringLiteral("#123456")));
+        click(dialog, QStringLiteral("Cancel"));
+        QVERIFY(!dialog.isVisible());
+        checkTable(dialog, CustomColors());
+        // Shown again, a choice is dropped by Escape the same way.
+        click(dialog, QStringLiteral("AXES"));
+        QCOMPARE(dialog.colors()->colorAt(QStringLiteral("AXES")), QColor(QStringLiteral("#123456")));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        checkTable(dialog, CustomColors());
+        QCOMPARE(applied.count(), 0);
+        QVERIFY(!QSettings().contains(QStringLiteral("isThemeSet")));
+    }
+    void withoutTheMarkerTheDefaultsApply()
+    {
+        {
+            QSettings store; // a table that must not be read without the marker
+            for (const QString &name : CustomColors::names())
+                store.setValue(CustomColors::settingsKey(name), QStringLiteral("#123456"));
+            store.setValue(QStringLiteral("isThemeSet"), 508);
+        }
+        CustomTheme dialog;
+        checkTable(dialog, CustomColors());
+        // The same on a reload after colours were chosen.
+        dialog.chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
+        click(dialog, QStringLiteral("CH1"));
+        QCOMPARE(dialog.colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
+        dialog.loadTheme();
+        checkTable(dialog, CustomColors());
+    }
+
+    // The colour table and the palettes, without the dialog.
+
+    void everyNameHasItsOwnColour()
+    {
+        const CustomColors defaults;
+        QCOMPARE(CustomColors::names().size(), 26);
+        QCOMPARE(CustomColors::settingsKey("BIT 3 REF"), QStringLiteral("bitref3"));
+        QCOMPARE(CustomColors::settingsKey("LABELS"), QStringLiteral("label"));
+        // Changing one colour touches no other, the twins that share a default included.
+        for (const QString &changed : CustomColors::names()) {
+            CustomColors one;
+            one.setColor(changed, QColor(1, 2, 3));
+            for (const QString &name : CustomColors::names())
+                QVERIFY2(one.colorAt(name) == (name == changed ? QColor(1, 2, 3) : defaults.colorAt(name)),
+                         qPrintable(changed + " / " + name));
+        }
+        CustomColors other;
+        other.setColor("CH3", Qt::green); // unknown name, invalid colour: ignored
+        other.setColor("CH1", QColor());
+        QVERIFY(!other.colorAt("CH3").isValid());
+        QCOMPARE(other.colorAt("CH1"), QColor(75, 229, 28));
+    }
+    void badStoredColoursKeepTheirDefaults()
+    {
+        QSettings store;
+        CustomColors().save(store);
+        store.setValue("ch2", "not a colour");
+        store.setValue("grid", "#12345");
+        store.remove("bit5");
+        store.setValue("axes", "#102030");
+        MessageCapture log;
+        CustomColors colours;
+        QVERIFY(colours.load(store));
+        QCOMPARE(colours.colorAt("CH2"), QColor(Qt::red));
+        QCOMPARE(colours.colorAt("GRID"), QColor(140, 140, 140));
+        QCOMPARE(colours.colorAt("BIT 5"), QColor(205, 54, 4));
+        QCOMPARE(colours.colorAt("AXES"), QColor(0x10, 0x20, 0x30));
+        QVERIFY(log.contains("\"not a colour\"") && log.contains("\"#12345\"") && log.contains("\"bit5\""));
+        QCOMPARE(log.count("Custom theme"), 3);
+    }
+    void idealForeground()
+    {
+        // Black text from luminance 151 up.
+        QCOMPARE(idealForegroundColor(Qt::white), QStringLiteral("#000000"));
+        QCOMPARE(idealForegroundColor(QColor(0, 0, 255)), QStringLiteral("#ffffff"));
+        QCOMPARE(idealForegroundColor(QColor(150, 150, 150)), QStringLiteral("#ffffff"));
+        QCOMPARE(idealForegroundColor(QColor(151, 151, 151)), QStringLiteral("#000000"));
+        QCOMPARE(idealForegroundColor(QColor(0, 255, 10)), QStringLiteral("#ffffff"));
+        QCOMPARE(idealForegroundColor(QColor(0, 255, 12)), QStringLiteral("#000000"));
+        // A custom theme fades like the built-in theme its background resembles.
+        QCOMPARE(customIntensityMode(Qt::black), 0);
+        QCOMPARE(customIntensityMode(QColor(240, 240, 240)), 1);
+    }
+    void palettes()
+    {
+        // The built-in tables are constants; what is computed is checked.
+        ThemePalette dark;
+        QVERIFY(themePalette(Theme::Dark, nullptr, &dark));
+        QCOMPARE(QList<double>({dark.ch1Decay[0].widthF(), dark.ch1Decay[8].widthF()}), QList<double>({1.0, 0.0}));
+        QCOMPARE(dark.bitFill[2].color(), QColor(235, 24, 4, 35));
+        QCOMPARE(dark.ch1LabelStyle, QStringLiteral("QLabel { background-color : #4be51c; }"));
+        QVERIFY(dark.fillBits && dark.intensityMode == 0);
+        CustomColors colours;
+        colours.setColor("BIT 3 REF", Qt::green);
+        colours.setColor("CH2", QColor(1, 2, 3));
+        colours.setColor("BACKGROUND", QColor(230, 230, 230));
+        ThemePalette custom;
+        QVERIFY(themePalette(Theme::Custom, &colours, &custom));
+        for (int b = 0; b < 8; ++b) // only the bit-3 reference turns green
+            QCOMPARE(custom.bitReference[b].color(), b == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+        QCOMPARE(QList<QColor>({custom.ch2Decay[5].color(), custom.bitBaseline[4].color(), custom.background.color(),
+                                custom.cursorLabels}),
+                 QList<QColor>({QColor(1, 2, 3), colours.colorAt("BIT 4"), QColor(230, 230, 230), colours.colorAt("LABELS")}));
+        QVERIFY(!custom.fillBits && custom.intensityMode == 1); // faded like the light theme
+        // Refused: the custom theme without a table, and unknown themes; nothing changes.
+        custom.cursorLabels = Qt::yellow;
+        for (int theme : {int(Theme::Custom), 3, -1})
+            QVERIFY(!themePalette(theme, nullptr, &custom));
+        QCOMPARE(custom.cursorLabels, QColor(Qt::yellow));
+    }
+};
 
 QTEST_MAIN(TestCustomTheme)
 #include "tst_customtheme.moc"

@@ -1,3 +1,4 @@
+#include "widgets/bargraph.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/collapsiblepanel.h"
 #include "widgets/colorbutton.h"
@@ -9,10 +10,21 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
+
+// The bar graph, the collapsible panel, the colour button and the clickable label.
 class TestSmallWidgets : public QObject
 {
     Q_OBJECT
 private:
+    // A graph of the given width, shown so that the overlays have a geometry.
+    static void prepare(BarGraph &graph, int width = 302)
+    {
+        graph.resize(width, 10);
+        graph.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&graph));
+    }
+
     static QToolButton *toggle(CollapsiblePanel &panel)
     {
         return panel.findChild<QToolButton *>(QStringLiteral("__qt__passive_toggleButton"));
@@ -23,98 +35,138 @@ private:
     }
 
 private slots:
-    void panelChildrenAndProperties()
+    void geometryHelpers()
+    {
+        BarGraph graph;
+        BarGraph::Axis axis;
+        QCOMPARE(QList<int>({graph.getBarWidth(axis), graph.getTickStep(302, axis), graph.getAxisWidth(23, axis),
+                             graph.getOffset(302, axis)}),
+                 QList<int>({10, 23, 290, 7}));
+        QCOMPARE(graph.sizeHint(), QSize(302, 10));
+        QCOMPARE(graph.minimumSizeHint(), QSize(26, 10));
+        // Narrower than the minimum: still one minor tick between the majors.
+        QCOMPARE(graph.getTickStep(10, axis), 1);
+        QCOMPARE(graph.getTickStep(0, axis), 1);
+        QCOMPARE(graph.addTransparency(QStringLiteral("#123456")), QStringLiteral("#dc123456"));
+        graph.setTickWidth(-3);
+        QCOMPARE(graph.axis().tickWidth, 1);
+        graph.setMajorTick(14);
+        QCOMPARE(graph.minimumHeight(), 14);
+    }
+    void overlays_data()
+    {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("rightX");
+        QTest::addColumn<int>("leftWidth"); // -1: hidden (unipolar)
+        // Axis from x 7 to 296; a bipolar range has its zero at 152 and the centre tick covers 150 and 151.
+        QTest::newRow("unipolar middle") << 0.0 << 100.0 << 50.0 << 152 << -1;
+        QTest::newRow("unipolar start") << 0.0 << 100.0 << 0.0 << 8 << -1;
+        QTest::newRow("unipolar end") << 0.0 << 100.0 << 100.0 << 296 << -1;
+        QTest::newRow("either order") << 100.0 << 0.0 << 100.0 << 296 << -1;
+        QTest::newRow("clamped above") << 0.0 << 100.0 << 150.0 << 296 << -1;
+        QTest::newRow("empty range") << 5.0 << 5.0 << 5.0 << 8 << -1;
+        QTest::newRow("bipolar zero") << -24.0 << 24.0 << 0.0 << 152 << 150;
+        QTest::newRow("bipolar top") << -24.0 << 24.0 << 24.0 << 296 << 150;
+        QTest::newRow("bipolar bottom") << -24.0 << 24.0 << -24.0 << 152 << 6;
+        QTest::newRow("bipolar half down") << -24.0 << 24.0 << -12.0 << 152 << 78;
+        QTest::newRow("bipolar ending at zero") << -10.0 << 0.0 << 0.0 << 152 << 150;
+    }
+    void overlays()
+    {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(double, value);
+        QFETCH(int, rightX);
+        QFETCH(int, leftWidth);
+        BarGraph graph;
+        prepare(graph);
+        graph.setRange(low, high);
+        graph.setValue(value);
+        QCOMPARE(graph.rightOverlay()->geometry(), QRect(rightX, 0, 302, 10));
+        QCOMPARE(graph.leftOverlay()->isVisible(), leftWidth >= 0);
+        if (leftWidth >= 0)
+            QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, leftWidth, 10));
+    }
+    void valueIsHeldToTheRange()
+    {
+        BarGraph graph;
+        prepare(graph);
+        graph.setRange(0, 100);
+        graph.setValue(80);
+        graph.setRange(0, 50); // narrowing re-clamps the stored value
+        QCOMPARE(graph.value(), 50.0);
+        graph.setValue(std::nan(""));
+        graph.setRange(std::nan(""), 5);
+        graph.setValue(INFINITY);
+        QCOMPARE(QPointF(graph.value(), graph.rangeMax()), QPointF(50, 50));
+        // A resize lays the bar out again for the new axis.
+        graph.setRange(0, 100);
+        graph.setValue(50);
+        graph.resize(100, 10);
+        QTest::qWait(10);
+        const BarGraph::Axis axis = graph.axis();
+        QCOMPARE(graph.rightOverlay()->x(), int(std::trunc(50 * (graph.getAxisWidth(graph.getTickStep(100, axis), axis) - 2) / 100.0)) + 1 + graph.getOffset(100, axis));
+    }
+    void ticksAndBackground()
+    {
+        BarGraph graph;
+        prepare(graph);
+        graph.setBarColor(Qt::red);
+        graph.setBackgroundColor(QColor(QStringLiteral("#fafafa")));
+        graph.setValue(100); // nothing veiled
+        QCOMPARE(graph.rightOverlay()->styleSheet(), QStringLiteral("QLabel {background-color: #dcfafafa;}"));
+        const QImage image = graph.grab().toImage();
+        auto red = [&](int x, int y) { return QColor(image.pixel(x, y)) == QColor(Qt::red); };
+        // Major ticks rise the whole bar, minor ones 6 pixels; the fifth major is the last.
+        QVERIFY(red(7, 1) && red(10, 8) && red(295, 1));
+        QVERIFY(!red(10, 1) && !red(298, 1) && !red(8, 8));
+    }
+    void panelFoldsFromCodeAndByClick()
     {
         CollapsiblePanel panel(nullptr);
-        QVERIFY(toggle(panel));
-        QVERIFY(checkBox(panel));
-        QVERIFY(panel.findChild<QLabel *>(QStringLiteral("__qt__passive_label")));
-        QVERIFY(panel.findChild<QLabel *>(QStringLiteral("__qt__passive_text")));
-        QVERIFY(toggle(panel)->isCheckable());
-        QVERIFY(panel.isCollapsed()); // an unchecked tool button: folded
-
-        panel.setTitle(QStringLiteral("Sweep"));
-        panel.setText(QStringLiteral("1 kHz"));
-        panel.setIconSize(QSize(20, 12));
-        QCOMPARE(panel.title(), QStringLiteral("Sweep"));
-        QCOMPARE(panel.text(), QStringLiteral("1 kHz"));
-        QCOMPARE(panel.iconSize(), QSize(20, 12));
-        QCOMPARE(panel.property("title").toString(), QStringLiteral("Sweep"));
-
         panel.show();
-        QVERIFY(!checkBox(panel)->isVisible());
-        panel.setCheckable(true);
-        QVERIFY(panel.isCheckable());
-        QVERIFY(checkBox(panel)->isVisible());
-        panel.setTextVisible(false);
-        QVERIFY(!panel.isTextVisible());
-        QVERIFY(!panel.findChild<QLabel *>(QStringLiteral("__qt__passive_text"))->isVisible());
-    }
-
-    void setCollapsedEmitsEveryTime()
-    {
-        CollapsiblePanel panel(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QVERIFY(panel.isCollapsed()); // an unchecked tool button: folded
         QSignalSpy spy(&panel, &CollapsiblePanel::collapsedChanged);
-        panel.setCollapsed(true);
-        panel.setCollapsed(true);
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(spy.at(0).at(0).toBool(), true);
-        QCOMPARE(spy.at(1).at(0).toBool(), true);
-        panel.setCollapsed(false);
-        QCOMPARE(spy.last().at(0).toBool(), false);
-        QVERIFY(!panel.isCollapsed());
-        QVERIFY(toggle(panel)->isChecked());
-    }
-
-    void arrowFollowsStateWithoutIcon()
-    {
-        CollapsiblePanel panel(nullptr);
-        panel.setCollapsed(false);
-        QCOMPARE(toggle(panel)->arrowType(), Qt::UpArrow);
-        panel.setCollapsed(true);
-        QCOMPARE(toggle(panel)->arrowType(), Qt::DownArrow);
-
+        QStringList arrows{QString::number(toggle(panel)->arrowType())};
+        for (int step = 0; step < 4; ++step) {
+            if (step < 2)
+                QTest::mouseClick(toggle(panel), Qt::LeftButton);
+            else
+                panel.setCollapsed(step == 2); // reported even when nothing changes
+            arrows << QString::number(toggle(panel)->arrowType()) + QString::number(spy.last().at(0).toBool());
+        }
+        QCOMPARE(arrows, QStringList({"2", "10", "21", "21", "10"})); // down, up (1), down (2)
+        // An icon replaces the arrow; dropping it brings the arrow back.
         QPixmap pixmap(8, 8);
         pixmap.fill(Qt::red);
         panel.setIcon(QIcon(pixmap));
+        panel.setCollapsed(true);
         QCOMPARE(toggle(panel)->arrowType(), Qt::NoArrow);
-        QVERIFY(!panel.icon().isNull());
-        panel.setCollapsed(false);
-        QCOMPARE(toggle(panel)->arrowType(), Qt::NoArrow);
-        // Dropping the icon brings the arrow back.
         panel.setIcon(QIcon());
-        QCOMPARE(toggle(panel)->arrowType(), Qt::UpArrow);
+        QCOMPARE(toggle(panel)->arrowType(), Qt::DownArrow);
     }
-
-    void clickingTheToggleButtonFlipsAndReports()
+    void panelCheckBoxAndText()
     {
         CollapsiblePanel panel(nullptr);
+        panel.setTitle(QStringLiteral("Sweep"));
+        panel.setText(QStringLiteral("1 kHz"));
         panel.show();
-        QSignalSpy spy(&panel, &CollapsiblePanel::collapsedChanged);
-        QTest::mouseClick(toggle(panel), Qt::LeftButton);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.at(0).at(0).toBool(), false);
-        QCOMPARE(toggle(panel)->arrowType(), Qt::UpArrow);
-        QTest::mouseClick(toggle(panel), Qt::LeftButton);
-        QCOMPARE(spy.last().at(0).toBool(), true);
-    }
-
-    void checkedFromCodeAndFromClick()
-    {
-        CollapsiblePanel panel(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QVERIFY(!checkBox(panel)->isVisible());
         panel.setCheckable(true);
-        panel.show();
         QSignalSpy spy(&panel, &CollapsiblePanel::checkedChanged);
         panel.setChecked(true);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.at(0).at(0).toBool(), true);
-        QVERIFY(panel.isChecked());
         QTest::mouseClick(checkBox(panel), Qt::LeftButton);
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(spy.at(1).at(0).toBool(), false);
-        QVERIFY(!panel.isChecked());
+        QCOMPARE(QList<bool>({spy.at(0).at(0).toBool(), spy.at(1).at(0).toBool(), panel.isChecked()}),
+                 QList<bool>({true, false, false}));
+        auto *text = panel.findChild<QLabel *>(QStringLiteral("__qt__passive_text"));
+        QVERIFY(text->isVisible() && text->text() == QLatin1String("1 kHz"));
+        panel.setTextVisible(false);
+        QVERIFY(!text->isVisible());
     }
-
     void panelPaintsTheStyleSheetBackground()
     {
         QWidget holder;
@@ -124,44 +176,30 @@ private slots:
         panel->resize(200, 24);
         holder.resize(200, 24);
         holder.show();
-        const QImage image = panel->grab().toImage();
-        QCOMPARE(QColor(image.pixel(150, 12)), QColor(0, 255, 0));
+        QCOMPARE(QColor(panel->grab().toImage().pixel(150, 12)), QColor(0, 255, 0));
     }
-
     void colorButtonSwatch()
     {
         ColorButton button(nullptr);
-        QVERIFY(!button.currentColor().isValid());
         button.resize(60, 30);
         QCOMPARE(button.swatchRect(), QRect(QPoint(6, 6), QPoint(52, 22)));
-
-        button.setCurrentColor(QColor(255, 0, 0));
-        QCOMPARE(button.currentColor(), QColor(255, 0, 0));
-        const QImage enabled = button.grab().toImage();
-        QCOMPARE(QColor(enabled.pixel(30, 15)), QColor(255, 0, 0));
-        QCOMPARE(QColor(enabled.pixel(20, 10)), QColor(255, 0, 0));
-
-        // Disabled: the same colour at alpha 50 over the button face, no longer pure red.
-        button.setEnabled(false);
-        const QColor faded = QColor(button.grab().toImage().pixel(30, 15));
-        QVERIFY(faded != QColor(255, 0, 0));
-        QVERIFY(faded.red() > faded.green());
-
-        // An invalid colour paints without crashing and leaves no red behind.
+        auto red = [&button](int x, int y) { return QColor(button.grab().toImage().pixel(x, y)) == QColor(Qt::red); };
+        button.setCurrentColor(Qt::red);
+        QVERIFY(red(30, 15) && red(7, 7) && !red(3, 3)); // the swatch, not beyond it
+        button.setEnabled(false); // faded over the button face
+        QVERIFY(!red(30, 15));
         button.setEnabled(true);
-        button.setCurrentColor(QColor());
-        QVERIFY(QColor(button.grab().toImage().pixel(30, 15)) != QColor(255, 0, 0));
+        button.setCurrentColor(QColor()); // an invalid colour paints no swatch
+        QVERIFY(!red(30, 15));
     }
-
     void clickableLabelReportsEveryButton()
     {
         ClickableLabel label(nullptr);
         label.setText(QStringLiteral("base: 1.000 V"));
         label.show();
         QSignalSpy spy(&label, &ClickableLabel::clicked);
-        QTest::mousePress(&label, Qt::LeftButton);
-        QTest::mousePress(&label, Qt::RightButton);
-        QTest::mousePress(&label, Qt::MiddleButton);
+        for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+            QTest::mousePress(&label, button);
         QCOMPARE(spy.count(), 3);
     }
 };
