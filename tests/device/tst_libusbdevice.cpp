@@ -59,6 +59,7 @@ private slots:
     void openAndCloseInLoggedOrder();
     void busFailureMarksLinkLostUntilReset();
     void traceFileFromTheEnvironment();
+    void vanishedDeviceIsLostAndRecoverable();
     void handOffNeverTearsAFrame();
     void serialDeliveryLooksLikeARead();
 };
@@ -201,6 +202,37 @@ void TestLibUsbDevice::traceFileFromTheEnvironment()
     // A frame read: status 0, its length, and its first ten bytes, from the header 'A'.
     const QStringList read = body(QStringLiteral("bulkin 0 "));
     QVERIFY(read.size() == 4 && read[2].toInt() >= 48 && read[3].size() == 20 && read[3].startsWith("41"));
+}
+
+void TestLibUsbDevice::vanishedDeviceIsLostAndRecoverable()
+{
+    VirtualUsbBackend backend;
+    LibUsbDevice device(&backend);
+    device.initializeDevice();
+    device.openDevice();
+    device.controlWriteTransfer(0x44, 2, 0);
+    device.asyncBulkReadTransfer();
+    QVERIFY(waitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
+
+    // The pending read completes with no device and cannot be resubmitted;
+    // the flag is raised and the line logged on the event thread.
+    MessageCapture log;
+    backend.instrument().setAttached(false);
+    QVERIFY(waitFor([&] {
+        return device.connectionLostFlag && log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_NO_DEVICE"));
+    }));
+    QCOMPARE(device.controlWriteTransfer(0x41, 0, 0), -99);
+    device.closeDevice();
+    device.reset();
+    QCOMPARE(backend.pendingTransfers(), 0);
+
+    // Plugged in again, it opens and answers.
+    backend.instrument().setAttached(true);
+    device.initializeDevice();
+    device.openDevice();
+    QVERIFY(device.deviceOpened);
+    QCOMPARE(device.controlWriteTransfer(0x41, 0, 0), 0);
+    device.closeDevice();
 }
 
 void TestLibUsbDevice::handOffNeverTearsAFrame()

@@ -64,6 +64,7 @@ private slots:
     void spectrumOfConstantsAndSignedSamples();
     void windowSpansTheTransformedPoints();
     void channelSelectionAndScales();
+    void iqSeparatesPositiveAndNegativeFrequencies();
     void badFramesGiveNoSpectrum();
 };
 
@@ -165,6 +166,33 @@ void TestFft::channelSelectionAndScales()
     // A short block is padded with silence, not read beyond its end.
     QVERIFY(builder.compute(a.data(), nullptr, 100, SpectrumSettings()));
     QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
+}
+
+// CH1 as the real and CH2 as the imaginary part: a cosine with a sine behind it
+// is one line at +8; with the sine ahead, the line is at -8, which is not shown.
+void TestFft::iqSeparatesPositiveAndNegativeFrequencies()
+{
+    const uint8_t mask = Frames::Ch1 | Frames::Ch2;
+    QByteArray frame = scopeFrameBytes(mask, 256);
+    const auto cosine = [](int i) { return int(std::lround(100 * std::cos(2 * M_PI * 8 * i / 256))); };
+    const auto sine = [](int i) { return int(std::lround(100 * std::sin(2 * M_PI * 8 * i / 256))); };
+    fillBlock(frame, mask, Frames::Ch1, 256, cosine);
+    SpectrumBuilder builder;
+    builder.setWindow(FftWindow::Rectangular);
+    SpectrumSettings iq;
+    iq.iq = true;
+    const double floor = 0.05 * 256;
+    for (int sign : {1, -1}) {
+        fillBlock(frame, mask, Frames::Ch2, 256, [&](int i) { return sign * sine(i); });
+        QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), iq));
+        QVERIFY(builder.ch2Values().isEmpty());
+        const QVector<double> &v = builder.ch1Values();
+        for (int k = 0; k < SpectrumBuilder::fftBins; ++k) {
+            const bool line = sign == 1 && k == 8;
+            QVERIFY2(line ? std::fabs(v[k] - floor * 100) < floor : v[k] < floor,
+                     qPrintable(QStringLiteral("sign %1, bin %2: %3").arg(sign).arg(k).arg(v[k])));
+        }
+    }
 }
 
 void TestFft::badFramesGiveNoSpectrum()
