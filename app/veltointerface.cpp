@@ -123,10 +123,9 @@ void VeltoInterface::createControllers()
     scopeDisplay->setupScopeMeterDisplays();
     // Items placed in pixels follow the axes.
     connect(plot, &ScopePlot::axesMoved, this, [this] {
-        cursorControls->followZeroLevels();
+        cursorControls->followAxes();
         if (state->settings.logicTrace)
             plot->logicLabelsRefresh();
-        cursorControls->vCursorRefresh();
         plot->zeroHeadRefresh();
         triggerControls->triggerMarkersPlace();
     });

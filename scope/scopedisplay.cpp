@@ -270,7 +270,8 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
     if (loadedShown && savedWave.size() == WaveText::vectorsPerFrame)
         takeTen(savedWave);
     if (wavePlayback.active()) {
-        const WavePlayback::Step played = wavePlayback.next();
+        // Kept as a member: this tick's vectors point into its frame until the tick ends.
+        played = wavePlayback.next();
         if (played.ended) {
             p.ui->samplingSlider->setValue(played.samplingIndex);
             p.session->usb().serialPort.setSamplingValue(played.samplingIndex);

@@ -112,6 +112,7 @@ private:
     bool loadedShown = false;
     bool recordingActive = false;
     WavePlayback wavePlayback;
+    WavePlayback::Step played;
     QVector<QVector<double>> savedWave; // CH1, CH2, bits 0..7
     QString recordingText;
     QString saveDestinationDir;
