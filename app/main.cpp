@@ -7,8 +7,16 @@
 #include <QSettings>
 #include <QTextCodec>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    const QByteArray device = qgetenv("VELTO_DEVICE");
+    if (backendChoice(device) == BackendChoice::Unknown) {
+        // Said on the terminal the variable was set in, before the log takes standard error.
+        std::fprintf(stderr, "velto: %s\n", qPrintable(unknownBackendMessage(device)));
+        return 2;
+    }
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     AppSettings::setApplicationIdentity();
     {

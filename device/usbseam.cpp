@@ -174,11 +174,26 @@ void WireTrace::event(const QString &text)
     write(QStringLiteral("event ") + text);
 }
 
+BackendChoice backendChoice(const QByteArray &value)
+{
+    if (value.isEmpty() || value == "usb")
+        return BackendChoice::System;
+    if (value == "virtual")
+        return BackendChoice::Virtual;
+    return BackendChoice::Unknown;
+}
+
+QString unknownBackendMessage(const QByteArray &value)
+{
+    return QStringLiteral("VELTO_DEVICE=\"%1\" is not known: use \"virtual\" for the virtual instrument, "
+                          "or \"usb\" (or leave it unset) for the instrument on the USB bus")
+        .arg(QString::fromLocal8Bit(value));
+}
+
 UsbBackend &defaultUsbBackend()
 {
     static UsbBackend *backend = [] () -> UsbBackend * {
-        const QByteArray choice = qgetenv("VELTO_DEVICE");
-        if (choice == "virtual")
+        if (backendChoice(qgetenv("VELTO_DEVICE")) == BackendChoice::Virtual)
             return &VirtualUsbBackend::shared();
         static SystemUsbBackend system;
         return &system;

@@ -7,6 +7,7 @@
 
 #include <libusb.h>
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -112,3 +113,12 @@ private:
 // The backend chosen once per process from VELTO_DEVICE: unset or "usb" the
 // system backend, "virtual" the virtual instrument.
 UsbBackend &defaultUsbBackend();
+
+// The backend the environment variable VELTO_DEVICE names: unset, empty or
+// "usb" the real instrument through libusb, "virtual" the virtual one.
+// Anything else is unknown: Velto says so and does not start, rather than
+// quietly talk to a device the user did not ask for.
+enum class BackendChoice { System, Virtual, Unknown };
+BackendChoice backendChoice(const QByteArray &value);
+// What Velto says of an unknown value: which values exist.
+QString unknownBackendMessage(const QByteArray &value);

@@ -62,6 +62,7 @@ private slots:
     void vanishedDeviceIsLostAndRecoverable();
     void handOffNeverTearsAFrame();
     void serialDeliveryLooksLikeARead();
+    void backendFromTheEnvironment();
 };
 
 void TestLibUsbDevice::openFailuresLeaveNothingOpen()
@@ -279,4 +280,18 @@ void TestLibUsbDevice::serialDeliveryLooksLikeARead()
 }
 
 QTEST_GUILESS_MAIN(TestLibUsbDevice)
+// Only the exact words choose a backend; anything else is refused with the words that exist.
+void TestLibUsbDevice::backendFromTheEnvironment()
+{
+    const QList<QPair<QByteArray, BackendChoice>> rows = {
+        {"", BackendChoice::System},           {"usb", BackendChoice::System},
+        {"virtual", BackendChoice::Virtual},   {"Virtual", BackendChoice::Unknown},
+        {"nonsense", BackendChoice::Unknown},  {"virtual ", BackendChoice::Unknown}};
+    for (const auto &row : rows)
+        QVERIFY2(backendChoice(row.first) == row.second, row.first.constData());
+    const QString message = unknownBackendMessage("Virtual");
+    for (const char *word : {"VELTO_DEVICE=\"Virtual\" is not known", "\"virtual\"", "\"usb\""})
+        QVERIFY2(message.contains(QLatin1String(word)), word);
+}
+
 #include "tst_libusbdevice.moc"
