@@ -67,7 +67,10 @@ void GeneratorControls::frequencyDigitsValueChanged()
 void GeneratorControls::updateFrequency(double hundredthsOfHertz)
 {
     session->sendWaveFrequency((long long)hundredthsOfHertz);
-    effective = frequencyRealValueCheck();
+    // The instrument is asked only when it is there and not being configured:
+    // while a session start gathers its block, the entry is not yet applied.
+    if (session->isOpen() && !session->bulkMode())
+        effective = frequencyRealValueCheck();
 }
 
 double GeneratorControls::frequencyRealValueCheck()

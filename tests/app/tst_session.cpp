@@ -116,6 +116,10 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
             QFAIL(qPrintable(QStringLiteral("step %1 of the start sequence is missing").arg(step)));
         }
     }
+    // Between the stop and the commit only the block travels: no read asks the
+    // instrument anything while it is being configured.
+    QCOMPARE(block, stop + 1);
+    QCOMPARE(commit, block + 1);
     QCOMPARE(trace.matching(QStringLiteral("bulkout")).size(), 1);
     // The block is the configuration: entry 0 (oscilloscope) and entry 3 with the CH1 trace bit.
     const QString payload = traceBody(lines.at(block)).section(QLatin1Char(' '), 4, 4);
@@ -151,8 +155,11 @@ void TestSession::startsWithoutInstrument()
 {
     virtualBench().setAttached(false);
     TraceCapture trace;
+    MessageCapture log;
     VeltoInterface window;
     QTRY_COMPARE_WITH_TIMEOUT(window.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
+    // Nothing asked the absent instrument anything while the window was built.
+    QVERIFY(!log.contains(QStringLiteral("Device not connected")));
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Connect"));
     QVERIFY(window.form()->centralWidget->isEnabled());
     QVERIFY(!window.session()->usb().deviceOpened);
