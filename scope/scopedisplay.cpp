@@ -158,8 +158,10 @@ bool ScopeDisplay::takeFrame()
     p.plot->showCH1ZeroVerticalIndicator(has[0]);
     p.plot->showCH2ZeroVerticalIndicator(has[1]);
     p.plot->showCHDZeroVerticalIndicator(has[2]);
+    // The horizontal cursors show only while their channel is in the frame.
     for (int ch = 0; ch < 3; ++ch)
         p.cursors->hCursorSetChannelEnabled(ch, has[ch]);
+    p.cursors->hCursorRefreshVisible();
     p.ui->timeLabel->setText(QStringLiteral("Time = ") + ScaleTables::timeBaseText(traceBuilder.header().samplingIndex));
     return true;
 }
@@ -336,9 +338,11 @@ void ScopeDisplay::drawTraces(const TraceSet &traces)
             showOn(graphs.decay[ch][k], keys,
                    drawn && k < persistenceHistory.count(ch) ? persistenceHistory.trace(ch, k) : noValues);
     }
+    // A reference keeps the keys of its capture, whatever the buffer size is now.
     ReferenceStore &references = p.spectrum->references();
-    showOn(graphs.ch1Reference, keys, s.referenceCh1 ? references.displayCh1(s.ch1Capture) : noValues);
-    showOn(graphs.ch2Reference, keys, s.referenceCh2 ? references.displayCh2(s.ch2Capture) : noValues);
+    const QVector<double> &referenceKeys = references.keys();
+    showOn(graphs.ch1Reference, referenceKeys, s.referenceCh1 ? references.displayCh1(s.ch1Capture) : noValues);
+    showOn(graphs.ch2Reference, referenceKeys, s.referenceCh2 ? references.displayCh2(s.ch2Capture) : noValues);
 }
 
 // The logic bits with their baselines, labels and references.
@@ -366,7 +370,8 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
         if (drawn)
             items.logicLabels[bit]->setVisible(true);
         if (s.referenceLogic && shown) {
-            showOn(graphs.logicReference[bit], keys, p.spectrum->references().displayLogic(bit, s.logicCapture));
+            ReferenceStore &references = p.spectrum->references();
+            showOn(graphs.logicReference[bit], references.keys(), references.displayLogic(bit, s.logicCapture));
             items.logicLabels[bit]->setVisible(true);
         } else {
             graphs.logicReference[bit]->data()->clear();

@@ -262,12 +262,19 @@ void ReferenceStore::capture(const TraceBuilder &traces)
 {
     copyInto(m_ch1, traces.ch1());
     copyInto(m_ch2, traces.ch2());
-    for (int b = 0; b < TraceBuilder::logicBits; ++b)
+    int length = std::max(m_ch1.size(), m_ch2.size());
+    for (int b = 0; b < TraceBuilder::logicBits; ++b) {
         copyInto(m_logic[b], traces.logic(b));
+        length = std::max(length, m_logic[b].size());
+    }
+    m_keys.resize(length);
+    for (int k = 0; k < length; ++k)
+        m_keys[k] = 2.0 * k;
 }
 
 void ReferenceStore::clear()
 {
+    m_keys.resize(0);
     m_ch1.resize(0);
     m_ch2.resize(0);
     for (QVector<double> &v : m_logic)

@@ -134,6 +134,10 @@ public:
     void capture(const TraceBuilder &traces);
     void clear();
 
+    // The keys of the captured frame (two units a sample): a reference keeps
+    // its own length when the buffer size changes after the capture.
+    const QVector<double> &keys() const { return m_keys; }
+
     const QVector<double> &ch1() const { return m_ch1; }
     const QVector<double> &ch2() const { return m_ch2; }
     const QVector<double> &logic(int bit) const { return m_logic[bit]; }
@@ -146,6 +150,7 @@ public:
 private:
     static const QVector<double> &shifted(const QVector<double> &stored, int offset, QVector<double> &out);
 
+    QVector<double> m_keys;
     QVector<double> m_ch1;
     QVector<double> m_ch2;
     std::array<QVector<double>, TraceBuilder::logicBits> m_logic;

@@ -37,6 +37,8 @@ private slots:
     void vectorsOffDrawsBothChannelsAsDots();
     void persistenceAccumulatesWithinBounds();
     void referencesFollowTheirSliders();
+    void referenceSurvivesABufferChange();
+    void horizontalCursorsFollowTheChannelsInTheFrame();
     void xyModePlotsCh2AgainstCh1();
     void spectrumOfAConstantIsBinZero();
     void loadedAndPlayedWavesReplaceTheLiveTraces();
@@ -452,6 +454,51 @@ void TestScopeDisplay::referencesFollowTheirSliders()
     w.scopeState()->redrawRequested = true;
     w.display()->scopeDataShow();
     QVERIFY(g->ch1Reference->data()->isEmpty());
+}
+
+void TestScopeDisplay::referenceSurvivesABufferChange()
+{
+    VeltoInterface &w = *window;
+    ui->refCH1->setChecked(true);
+    feed(w, buildFrame({}, [](int, int i) { return i % 20; }));
+    ui->captureButton->click();
+    w.display()->scopeDataShow();
+    const QVector<double> captured = graphValues(g->ch1Reference);
+    QCOMPARE(captured.size(), 768);
+    // A smaller buffer: the live trace has 256 points, the reference keeps its 768.
+    ui->comboBoxADCBuffer->setCurrentIndex(0);
+    FrameShape shape;
+    shape.samples = 256;
+    shape.frameNumber = 2;
+    feed(w, buildFrame(shape, [](int, int) { return 5; }));
+    QCOMPARE(g->ch1->data()->size(), 256);
+    QCOMPARE(graphValues(g->ch1Reference), captured);
+    QCOMPARE(graphKeys(g->ch1Reference).last(), 2.0 * 767);
+}
+
+void TestScopeDisplay::horizontalCursorsFollowTheChannelsInTheFrame()
+{
+    VeltoInterface &w = *window;
+    const ScopeItems &items = w.scopePlot()->items();
+    // Switched on before any frame, on CH1: they show once a frame holds CH1.
+    ui->checkBoxScopeCursorsHorizontal->click();
+    FrameShape shape;
+    feed(w, buildFrame(shape, [](int, int i) { return i % 40 - 20; }));
+    QVERIFY(items.hCursorHandle[0]->visible());
+    QVERIFY(items.hCursorLine[1]->visible());
+    QVERIFY(items.labelDeltaVolt->visible());
+    // A frame without CH1 hides them; CH1 back shows them again.
+    ui->checkBoxCH1Trace->setChecked(false);
+    shape.mask = Frames::Ch2;
+    shape.frameNumber = 2;
+    feed(w, buildFrame(shape, [](int, int) { return 3; }));
+    QVERIFY(!items.hCursorHandle[0]->visible());
+    QVERIFY(!items.labelDeltaVolt->visible());
+    ui->checkBoxCH1Trace->setChecked(true);
+    shape.mask = Frames::Ch1 | Frames::Ch2;
+    shape.frameNumber = 3;
+    feed(w, buildFrame(shape, [](int, int) { return 3; }));
+    QVERIFY(items.hCursorHandle[0]->visible());
 }
 
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
