@@ -300,6 +300,7 @@ void ScopeChannels::channelPositionSliderChanged(int channel, int value, bool mo
 {
     const int ch = qBound(0, channel, 1);
     state->zeroLevel[ch] = ScaleTables::plotCentre + value;
+    state->persistenceRestart |= 1u << ch;
     if (moveMarkers) {
         // The horizontal cursors keep their distance from the moving trace.
         cursors->followZeroLevels();
@@ -315,6 +316,7 @@ void ScopeChannels::channelPositionSliderChanged(int channel, int value, bool mo
 void ScopeChannels::channelLogicSizeSliderChanged()
 {
     trigger->model().triggerSetChannelSize(Trigger::ChannelLogic, ui->chdSizeSlider->value());
+    state->persistenceRestart |= 4u;
     trigger->triggerRefreshPos();
     plot->logicLabelsRefresh();
     state->redrawRequested = true;
@@ -324,6 +326,7 @@ void ScopeChannels::channelLogicPositionSliderChanged(int value)
 {
     trigger->model().triggerSetChannelOffset(Trigger::ChannelLogic, value);
     state->zeroLevel[2] = ScaleTables::plotCentre + value;
+    state->persistenceRestart |= 4u;
     trigger->triggerRefreshPos();
     plot->zeroHeadRefresh();
     plot->logicLabelsRefresh();

@@ -135,6 +135,7 @@ void CursorControls::hCursorRefreshVisible()
         items.hCursorLine[k]->setVisible(shown);
     }
     hCursorSetLabelVisible(shown);
+    hCursorSetTracerVisible(hCursors.type == Cursors::Track);
 }
 
 void CursorControls::hCursorSetLabelVisible(bool on)
@@ -156,7 +157,8 @@ void CursorControls::hCursorSetLabelColor(const QColor &colour)
 void CursorControls::hCursorSetTracerVisible(bool on)
 {
     const ScopeItems &items = plot->items();
-    const HorizontalCursors::Tracers shown = hCursors.tracersShown(on);
+    // The circles show only with the cursors they belong to.
+    const HorizontalCursors::Tracers shown = hCursors.tracersShown(on && hCursors.shown());
     for (int k = 0; k < 2; ++k) {
         items.tracers[0][k]->setVisible(shown.ch1);
         items.tracers[1][k]->setVisible(shown.ch2);

@@ -122,6 +122,7 @@ void ScopeDisplay::scopeDataShow()
     }
     recordFrame(traces);
     replot();
+    p.state->persistenceRestart = 0;
 }
 
 // A read of the expected shape, or a redraw of the cached frame; the header
@@ -327,6 +328,8 @@ void ScopeDisplay::drawTraces(const TraceSet &traces)
     QCPGraph *live[2] = {graphs.ch1, graphs.ch2};
     for (int ch = 0; ch < 2; ++ch) {
         const bool drawn = has[ch] && values[ch]->size() == keys.size();
+        if (p.state->persistenceRestart & (1u << ch))
+            persistenceAccumulators[ch].clear();
         if (s.persistence) {
             if (drawn)
                 persistenceAccumulators[ch].add(live[ch], keys, *values[ch]);
@@ -353,6 +356,10 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
     const ScopeItems &items = p.plot->items();
     const QVector<double> &keys = traceBuilder.keys();
     p.plot->logicLabelsRefresh();
+    if (p.state->persistenceRestart & 4u) {
+        for (PersistenceAccumulator &accumulator : logicAccumulators)
+            accumulator.clear();
+    }
     for (int bit = 0; bit < 8; ++bit) {
         items.logicLabels[bit]->setVisible(false);
         const bool shown = s.logicBits[size_t(bit)];

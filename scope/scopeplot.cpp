@@ -335,8 +335,11 @@ void ScopePlot::displayVectorsChanged(bool on)
 
 void ScopePlot::displayIntensitySliderChanged(int value)
 {
+    // The hue comes from the theme the plot shows: the option may name one
+    // that is not applied (Custom waits for the dialog's Apply).
     ThemePalette palette;
-    if (!themePalette(options->theme, themeDialog ? themeDialog->colors() : nullptr, &palette))
+    const int shown = appliedTheme >= 0 ? appliedTheme : Theme::Dark;
+    if (!themePalette(shown, themeDialog ? themeDialog->colors() : nullptr, &palette))
         themePalette(Theme::Dark, nullptr, &palette);
     const QColor traces[2] = {graphList.ch1->pen().color(), graphList.ch2->pen().color()};
     for (int k = 0; k < 9; ++k) {

@@ -46,5 +46,8 @@ struct ScopeState {
     int zeroLevel[3] = {640 - 120, 640, 640 + 8};
     // The picture changed without new data: the next tick redraws the cached frame.
     bool redrawRequested = false;
+    // Traces that moved (bit 0 CH1, 1 CH2, 2 the logic group): their
+    // persistence picture starts again from the live trace.
+    unsigned persistenceRestart = 0;
     ScopeSettings settings;
 };

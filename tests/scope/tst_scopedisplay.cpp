@@ -39,6 +39,7 @@ private slots:
     void referencesFollowTheirSliders();
     void referenceSurvivesABufferChange();
     void horizontalCursorsFollowTheChannelsInTheFrame();
+    void persistenceStartsAgainWhenATraceMoves();
     void xyModePlotsCh2AgainstCh1();
     void spectrumOfAConstantIsBinZero();
     void loadedAndPlayedWavesReplaceTheLiveTraces();
@@ -499,6 +500,34 @@ void TestScopeDisplay::horizontalCursorsFollowTheChannelsInTheFrame()
     shape.frameNumber = 3;
     feed(w, buildFrame(shape, [](int, int) { return 3; }));
     QVERIFY(items.hCursorHandle[0]->visible());
+    // Tracking cursors show their circles on CH1; switched off, nothing of them stays.
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Track);
+    QVERIFY(items.tracers[0][0]->visible());
+    ui->checkBoxScopeCursorsHorizontal->click();
+    for (QCPAbstractItem *item : {static_cast<QCPAbstractItem *>(items.tracers[0][0]),
+                                  static_cast<QCPAbstractItem *>(items.tracers[0][1]),
+                                  static_cast<QCPAbstractItem *>(items.hCursorHandle[1])})
+        QVERIFY(!item->visible());
+}
+
+void TestScopeDisplay::persistenceStartsAgainWhenATraceMoves()
+{
+    VeltoInterface &w = *window;
+    ui->checkBoxPersistence->setChecked(true);
+    FrameShape shape;
+    for (uint16_t number = 1; number <= 3; ++number) {
+        shape.frameNumber = number;
+        feed(w, buildFrame(shape, [number](int, int) { return 10 * number; }));
+    }
+    // CH1 moved: its copies at the old place go, CH2's stay.
+    ui->ch1PositionSlider->setValue(100);
+    w.display()->scopeDataShow();
+    for (double value : graphValues(g->ch1))
+        QCOMPARE(value, plotY(30, 100));
+    QSet<double> ch2;
+    for (double value : graphValues(g->ch2))
+        ch2.insert(value);
+    QCOMPARE(ch2, QSet<double>({plotY(10), plotY(20), plotY(30)}));
 }
 
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()

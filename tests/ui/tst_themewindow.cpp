@@ -30,6 +30,7 @@ private slots:
     void init() { QSettings().clear(); }
     void darkAndLightPens();
     void customWaitsForApplyAndIsKept();
+    void intensityFollowsTheThemeOnThePlot();
     void customThemeAtStart();
     void unreadableStoredThemes();
     void idealForeground();
@@ -83,6 +84,21 @@ void TestThemeWindow::darkAndLightPens()
     QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
     QVERIFY(log.contains(QStringLiteral("Theme 7")));
+}
+
+// The decay colours come from the theme the plot shows, not from an option
+// that names another theme but has not been applied.
+void TestThemeWindow::intensityFollowsTheThemeOnThePlot()
+{
+    VeltoInterface window;
+    const ScopeGraphs &g = window.scopePlot()->graphs();
+    window.form()->intensitySlider->setValue(3);
+    const QColor shown[2] = {g.decay[0][1]->pen().color(), g.decay[1][1]->pen().color()};
+    window.scopeOptions().theme = 1;
+    window.form()->intensitySlider->setValue(4);
+    window.form()->intensitySlider->setValue(3);
+    QCOMPARE(g.decay[0][1]->pen().color(), shown[0]);
+    QCOMPARE(g.decay[1][1]->pen().color(), shown[1]);
 }
 
 void TestThemeWindow::customWaitsForApplyAndIsKept()
