@@ -104,10 +104,27 @@ bool startsAt(const QString &text, int at, QLatin1String what)
     return QStringView(text).mid(at).startsWith(what);
 }
 
+// Whether the character reference whose digits start at `i` (after "&#")
+// stands for "<", the only character that can turn into a start tag; a
+// reference to any other character adds no level.
+bool referencesLessThan(const QString &text, int i)
+{
+    const bool hex = i < text.size() && text.at(i) == QLatin1Char('x');
+    if (hex)
+        ++i;
+    int end = i;
+    while (end < text.size() && end - i < 16 && text.at(end).isLetterOrNumber())
+        ++end;
+    bool ok = false;
+    const uint value = text.mid(i, end - i).toUInt(&ok, hex ? 16 : 10);
+    // A reference the parser will refuse counts, as it did before.
+    return !ok || value == uint('<');
+}
+
 // Skips a markup declaration (DOCTYPE with its internal subset, or any other
 // "<!"), starting after "<!"; returns the index after its closing ">". Inside
 // the internal subset it counts every possible start tag into `*subsetTags`:
-// "<" before a name and "&#" (a character reference there can become "<").
+// "<" before a name and a character reference to "<" (it becomes "<" in the value).
 // Entity values are markup that references expand in place, and a literal
 // value has no size limit in the parser, so only a count over all of them
 // bounds what entities can add to the nesting (no entity can appear twice in
@@ -124,7 +141,7 @@ int skipDeclaration(const QString &text, int i, int *subsetTags)
             if (c == QLatin1Char('<') && next != QLatin1Char('!') && next != QLatin1Char('?') &&
                 next != QLatin1Char('/'))
                 ++*subsetTags;
-            else if (c == QLatin1Char('&') && next == QLatin1Char('#'))
+            else if (c == QLatin1Char('&') && next == QLatin1Char('#') && referencesLessThan(text, i + 2))
                 ++*subsetTags;
         }
         if (!quote.isNull()) {

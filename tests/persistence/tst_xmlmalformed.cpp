@@ -258,6 +258,20 @@ private slots:
         QString message;
         QVERIFY2(get.fromString(fine, &message), qPrintable(message));
         QCOMPARE(get.childCount(QStringLiteral("f")), QXmlGet::maximumDepth - 4);
+        // Character references that cannot become "<" add no level: three hundred
+        // entities of signs and a flat document are read, as is "&#x3C;" kept to text.
+        QString signs;
+        for (int k = 0; k < 300; ++k)
+            signs += QStringLiteral("<!ENTITY s%1 \"&#169;&#x2014;&#0;\">").arg(k);
+        QXmlGet flat;
+        QVERIFY2(flat.fromString(QStringLiteral("<!DOCTYPE r [ %1 ]><r><a>&s7;</a></r>").arg(signs), &message),
+                 qPrintable(message));
+        QCOMPARE(flat.childCount(QStringLiteral("a")), 1);
+        QString lessThan;
+        for (int k = 0; k < 300; ++k)
+            lessThan += QStringLiteral("<!ENTITY t%1 \"&#x3C;&#060;\">").arg(k);
+        QVERIFY(!QXmlGet().fromString(QStringLiteral("<!DOCTYPE r [ %1 ]><r/>").arg(lessThan), &message));
+        QCOMPARE(message, tooDeep);
     }
     void hugeValues()
     {
