@@ -365,7 +365,8 @@ void VeltoInterface::deviceSettingsSendInteractive()
 
 void VeltoInterface::applyScopeConfiguration()
 {
-    plot->displayThemeChanged(scopeOptionSet.theme);
+    plot->displayThemeChanged(scopeOptionSet.theme, scopeOptionSet.editCustomTheme);
+    scopeOptionSet.editCustomTheme = false;
     plot->logicLabelPositionSet(scopeOptionSet.logicLabelPosition);
     plot->displayGridStyleChanged(scopeOptionSet.gridStyle);
     state->redrawRequested = true;

@@ -453,6 +453,6 @@ void ScopeChannels::sendMixedControls()
 
 uint8_t ScopeChannels::scopeTraceMask() const
 {
-    const ScopeSettings &s = state->settings;
+    const ScopeSettingsRecord &s = state->settings;
     return Frames::channelMaskFor(s.ch1Trace, s.ch2Trace, s.logicTrace);
 }

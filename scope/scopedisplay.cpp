@@ -129,7 +129,7 @@ void ScopeDisplay::scopeDataShow()
 // read and the channels present noted.
 bool ScopeDisplay::takeFrame()
 {
-    const ScopeSettings &s = p.state->settings;
+    const ScopeSettingsRecord &s = p.state->settings;
     const int expected =
         Frames::scopeFrameLength(p.channels->scopeTraceMask(), Frames::samplesForBufferIndex(s.bufferIndex));
     const bool fresh =
@@ -209,7 +209,7 @@ void ScopeDisplay::showMeters(channela_t meters[2])
 // The automatic vertical cursors sit on one period of the chosen channel.
 void ScopeDisplay::placeAutomaticCursors(const channela_t meters[2])
 {
-    const ScopeSettings &s = p.state->settings;
+    const ScopeSettingsRecord &s = p.state->settings;
     if (s.cursorType != Cursors::Automatic)
         return;
     const int ch = qBound(0, s.cursorChannel, 1);
@@ -223,7 +223,7 @@ void ScopeDisplay::placeAutomaticCursors(const channela_t meters[2])
 // Cursors, zero handles and channel labels.
 void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2])
 {
-    const ScopeSettings &s = p.state->settings;
+    const ScopeSettingsRecord &s = p.state->settings;
     if (s.xyMode)
         p.cursors->vCursorSetVisible(false);
     const ChannelExtremes &e1 = traceBuilder.ch1Extremes();
@@ -321,7 +321,7 @@ void ScopeDisplay::drawXY(const TraceSet &traces)
 // than cleared and rebuilt.
 void ScopeDisplay::drawTraces(const TraceSet &traces)
 {
-    const ScopeSettings &s = p.state->settings;
+    const ScopeSettingsRecord &s = p.state->settings;
     const ScopeGraphs &graphs = p.plot->graphs();
     const QVector<double> &keys = traceBuilder.keys();
     const QVector<double> *values[2] = {traces.ch1, traces.ch2};
@@ -351,7 +351,7 @@ void ScopeDisplay::drawTraces(const TraceSet &traces)
 // The logic bits with their baselines, labels and references.
 void ScopeDisplay::drawLogic(const TraceSet &traces)
 {
-    const ScopeSettings &s = p.state->settings;
+    const ScopeSettingsRecord &s = p.state->settings;
     const ScopeGraphs &graphs = p.plot->graphs();
     const ScopeItems &items = p.plot->items();
     const QVector<double> &keys = traceBuilder.keys();

@@ -422,11 +422,11 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
     customPlot->replot();
 }
 
-void ScopePlot::displayThemeChanged(int theme)
+void ScopePlot::displayThemeChanged(int theme, bool editCustom)
 {
     if (startingUp)
         return;
-    if (theme == Theme::Custom && appliedTheme == Theme::Custom) {
+    if (theme == Theme::Custom && appliedTheme == Theme::Custom && !editCustom) {
         // Already custom: the options were applied again (another option
         // changed, or a session start re-applied every setting). The
         // colours stay; the dialog opens when the choice changes to Custom.

@@ -86,7 +86,9 @@ public:
     void displayIntensitySliderChanged(int value);
     void displayGridStyleChanged(int index);
     void gridBoxSet(const QColor &colour, Qt::PenStyle style);
-    void displayThemeChanged(int theme);
+    // Custom opens the custom theme dialog, unless Custom is already on the
+    // plot and `editCustom` is false (the options were only applied again).
+    void displayThemeChanged(int theme, bool editCustom = false);
     void setTheme(int theme, CustomColors *colours);
 
     int logicBitPos0(int bit) const;

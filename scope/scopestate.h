@@ -6,7 +6,7 @@
 
 #include <array>
 
-struct ScopeSettings {
+struct ScopeSettingsRecord {
     bool ch1Trace = true;
     bool ch2Trace = true;
     bool logicTrace = true;
@@ -49,5 +49,5 @@ struct ScopeState {
     // Traces that moved (bit 0 CH1, 1 CH2, 2 the logic group): their
     // persistence picture starts again from the live trace.
     unsigned persistenceRestart = 0;
-    ScopeSettings settings;
+    ScopeSettingsRecord settings;
 };

@@ -28,7 +28,7 @@ void bind(QComboBox *combo, int *field, QObject *context)
 }
 } // namespace
 
-void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettings *s, QObject *context)
+void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettingsRecord *s, QObject *context)
 {
     bind(ui->checkBoxCH1Trace, &s->ch1Trace, context);
     bind(ui->checkBoxCH2Trace, &s->ch2Trace, context);

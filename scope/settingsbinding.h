@@ -1,7 +1,7 @@
 #pragma once
 
 class QObject;
-struct ScopeSettings;
+struct ScopeSettingsRecord;
 namespace Ui {
 class VeltoInterface;
 }
@@ -9,4 +9,4 @@ class VeltoInterface;
 // Keeps the scope's settings record in step with its controls: each field
 // takes the control's value now and at every change, also a change a
 // program makes, so that the display tick reads the record, never a widget.
-void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettings *settings, QObject *context);
+void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettingsRecord *settings, QObject *context);

@@ -70,7 +70,7 @@ void SpectrumControls::spectrumStep(const QByteArray &frame)
 
 void SpectrumControls::scopeDrawFFT(const QByteArray &frame)
 {
-    const ScopeSettings &settings = state->settings;
+    const ScopeSettingsRecord &settings = state->settings;
     SpectrumSettings s;
     s.iq = settings.spectrumIq;
     s.ch1 = settings.spectrumCh1;

@@ -41,6 +41,10 @@ public:
     int gridStyle = 1;          // 0 no grid, 1 dots, 2 lines, 3 full
     int logicLabelPosition = 0; // 0 left, 1 right
     int theme = 0;              // 0 dark, 1 light, 2 custom
+    // Set when the user picks Custom on the settings page: the next apply
+    // opens the custom theme dialog even when Custom is already on the plot.
+    // Not stored.
+    bool editCustomTheme = false;
 };
 
 // Settings that belong to no single instrument. The factors scale the About box.

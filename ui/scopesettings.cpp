@@ -28,6 +28,9 @@ ScopeSettings::ScopeSettings(QWidget *parent, ScopeOptions *options) : QWidget(p
     form->addRow(tr("Grid style:"), comboBoxGridStyle);
     form->addRow(tr("Logic label position:"), comboBox);
     form->addRow(tr("Theme:"), comboBoxTheme);
+    // Picking Custom, even again, asks for the colours at the next apply.
+    connect(comboBoxTheme, QOverload<int>::of(&QComboBox::activated), this,
+            [this](int index) { customChosen = index == 2; });
 
     auto *displayLayout = new QVBoxLayout(display);
     displayLayout->addWidget(group);
@@ -61,4 +64,6 @@ void ScopeSettings::applyOptions()
     options->logicLabelPosition = comboBox->currentIndex();
     options->gridStyle = comboBoxGridStyle->currentIndex();
     options->theme = comboBoxTheme->currentIndex();
+    options->editCustomTheme = customChosen && options->theme == 2;
+    customChosen = false;
 }

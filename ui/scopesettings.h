@@ -20,4 +20,6 @@ private:
     QComboBox *comboBoxGridStyle;
     QComboBox *comboBox;
     QComboBox *comboBoxTheme;
+    // The user picked Custom in the list since the last apply.
+    bool customChosen = false;
 };

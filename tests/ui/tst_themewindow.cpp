@@ -2,6 +2,7 @@
 // graphs, the custom theme dialog that changes nothing until "Apply", what
 // "Apply" keeps for the next start, and stored themes that cannot be read.
 #include "common/windowtest.h"
+#include "ui/scopesettings.h"
 #include "ui/customtheme.h"
 
 #include <qcustomplot.h>
@@ -143,9 +144,22 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     QCOMPARE(store.value(QStringLiteral("bitref2")).toString(), QStringLiteral("#0000ff"));
     QCOMPARE(store.value(QStringLiteral("ch2")).toString(), QStringLiteral("#ff0000"));
 
+    // Options applied again leave the dialog closed; Custom picked again on
+    // the settings page opens it, although Custom is on the plot already.
+    window.scopeOptions().theme = 2;
+    emit window.applyConfigurationRequest();
+    QVERIFY(!dialog->isVisible());
+    ScopeSettings page(nullptr, &window.scopeOptions());
+    QComboBox *themes = page.findChild<QComboBox *>(QStringLiteral("comboBoxTheme"));
+    QCOMPARE(themes->currentIndex(), 2);
+    emit themes->activated(2);
+    page.applyOptions();
+    emit window.applyConfigurationRequest();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!window.scopeOptions().editCustomTheme);
+
     // Reopened, changed and cancelled: the plot keeps the applied colours
     // and the dialog forgets the unapplied choice.
-    window.scopePlot()->displayThemeChanged(2);
     dialog->chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
     colourButton(dialog, QStringLiteral("CH1"))->click();
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
