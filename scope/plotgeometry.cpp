@@ -27,6 +27,12 @@ int pickSelection(const ItemDistances &distances, bool leftButton)
 {
     if (!leftButton)
         return noSelection;
+    // A press on a trigger marker's picture picks the marker: at start it lies
+    // under the CH1 zero handle, which would otherwise always win.
+    for (int marker : {TriggerMarker, WindowLowMarker, WindowHighMarker}) {
+        if (distances[size_t(marker)] == 0.0)
+            return marker;
+    }
     static const int order[] = {HCursorA,  HCursorB,  VCursorA,      VCursorB,        Ch1Zero,
                                 Ch2Zero,   LogicZero, TriggerMarker, WindowLowMarker, WindowHighMarker};
     for (int item : order) {

@@ -39,6 +39,15 @@ void TestPlotGeometry::pickingOrderAndCollapsedAxes()
     d[HCursorB] = 8.0;
     QCOMPARE(pickSelection(d, true), int(Ch2Zero));
     QCOMPARE(pickSelection(d, false), int(None));
+    // A press on a marker's picture picks the marker, whatever lies under it too.
+    for (int marker : {TriggerMarker, WindowLowMarker, WindowHighMarker}) {
+        ItemDistances on = nothingNear();
+        on[Ch1Zero] = 0.0;
+        on[HCursorA] = 0.0;
+        on[marker] = 0.0;
+        QCOMPARE(pickSelection(on, true), marker);
+        QCOMPARE(pickSelection(on, false), int(None));
+    }
     QCOMPARE((AxisMapping{5, 5, 10, 10}.pixelToCoord(3)), 5.0); // no division by zero
     const ScrollBarSetting vertical = verticalScrollBar(300, 900); // runs upside down
     const AxisRange r = verticalRangeFromScrollBar(vertical.value, vertical.maximum, 600);
