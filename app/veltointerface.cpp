@@ -19,10 +19,13 @@
 #include "ui/settings.h"
 #include "ui_veltointerface.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
@@ -155,6 +158,47 @@ void VeltoInterface::wireMenus()
     connect(ui->actionAbout, &QAction::triggered, this, &VeltoInterface::showAbout);
     connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::mainTabChanged);
     connect(ui->mmTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::meterTabChanged);
+    addKeyboardActions();
+}
+
+void VeltoInterface::addKeyboardActions()
+{
+    // Window-wide, so they work wherever the focus is, the plot included.
+    auto *startStop = new QAction(tr("Start/Stop the scope"), this);
+    startStop->setObjectName(QStringLiteral("actionStartStop"));
+    startStop->setShortcut(QKeySequence(Qt::Key_Space));
+    startStop->setShortcutContext(Qt::WindowShortcut);
+    connect(startStop, &QAction::triggered, ui->stopButton, &QPushButton::click);
+    auto *fullScreen = new QAction(tr("Full screen"), this);
+    fullScreen->setObjectName(QStringLiteral("actionFullScreen"));
+    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    fullScreen->setCheckable(true);
+    connect(fullScreen, &QAction::toggled, this, [this](bool on) {
+        setWindowState(on ? windowState() | Qt::WindowFullScreen : windowState() & ~Qt::WindowFullScreen);
+    });
+    ui->menuMain->insertActions(ui->actionSettings, {startStop, fullScreen});
+    auto *help = new QAction(tr("Keyboard and mouse..."), this);
+    help->setObjectName(QStringLiteral("actionShortcuts"));
+    connect(help, &QAction::triggered, this,
+            [this] { QMessageBox::information(this, tr("Keyboard and mouse"), shortcutsText()); });
+    ui->menuHelp->insertAction(ui->actionAbout, help);
+}
+
+QString VeltoInterface::shortcutsText() const
+{
+    QStringList lines;
+    for (const QMenu *menu : {ui->menuMain, ui->menuHelp}) {
+        for (const QAction *action : menu->actions()) {
+            if (!action->shortcut().isEmpty())
+                lines << action->shortcut().toString(QKeySequence::NativeText) + QStringLiteral("\t") +
+                             action->text().remove(QStringLiteral("..."));
+        }
+    }
+    lines << tr("Wheel on the plot\tzoom the time axis") << tr("Shift + wheel\tzoom the voltage axis")
+          << tr("Control + drag\tpan the time axis")
+          << tr("Drag a handle or marker\tmove a cursor, a trace's zero level or the trigger level")
+          << tr("Double click a label\trename it");
+    return lines.join(QLatin1Char('\n'));
 }
 
 void VeltoInterface::arrangeDocks()

@@ -54,6 +54,8 @@ public:
     void dataShow();
     void meterRequestData();
     void callSettings(QString component);
+    // Every keyboard shortcut and plot gesture, as the Help menu lists them.
+    QString shortcutsText() const;
     // How the Exit action ends the process; tests replace it.
     void setTerminateProcess(std::function<void(int)> terminate) { terminateProcess = std::move(terminate); }
 
@@ -89,6 +91,7 @@ private:
     void createControllers();
     void wireSession();
     void wireMenus();
+    void addKeyboardActions();
     void arrangeDocks();
     void exitTriggered();
     void showAbout();

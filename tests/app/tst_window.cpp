@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTabWidget>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace
@@ -72,17 +73,33 @@ void TestWindow::menusInOrderWithShortcuts()
     QStringList entries;
     for (QAction *action : window.form()->menuMain->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries,
-             QStringList({"Console...", "Import...", "Export...", "Connect...", "Settings...", "-", "Exit"}));
+    QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...", "Start/Stop the scope",
+                                   "Full screen", "Settings...", "-", "Exit"}));
     QStringList shortcuts, enabled;
     for (QAction *action : window.form()->menuMain->actions()) {
         shortcuts << action->shortcut().toString();
         enabled << (action->isEnabled() ? "on" : "off");
     }
-    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Alt+S", "", "Alt+X"}));
-    QCOMPARE(enabled.mid(1, 4), QStringList({"off", "off", "off", "on"}));
-    QCOMPARE(window.form()->menuHelp->actions().size(), 1);
-    QCOMPARE(window.form()->menuHelp->actions().first()->text(), QStringLiteral("About"));
+    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Space", "F11", "Alt+S", "", "Alt+X"}));
+    QCOMPARE(enabled.mid(1, 6), QStringList({"off", "off", "off", "on", "on", "on"}));
+    QStringList help;
+    for (QAction *action : window.form()->menuHelp->actions())
+        help << action->text();
+    QCOMPARE(help, QStringList({"Keyboard and mouse...", "About"}));
+    // The Help menu's list names every shortcut of the menus.
+    const QString listed = window.shortcutsText();
+    for (const char *key : {"Alt+C", "Space", "F11", "Alt+S", "Alt+X", "Shift + wheel", "Control + drag"})
+        QVERIFY2(listed.contains(QLatin1String(key)), key);
+    // Space presses the start/stop button; F11 toggles full screen.
+    QSignalSpy pressed(window.form()->stopButton, &QPushButton::clicked);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClick(&window, Qt::Key_Space);
+    QCOMPARE(pressed.count(), 1);
+    QTest::keyClick(&window, Qt::Key_F11);
+    QVERIFY(window.windowState() & Qt::WindowFullScreen);
+    QTest::keyClick(&window, Qt::Key_F11);
+    QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
     window.setTerminateProcess(nullptr);
 }
 
