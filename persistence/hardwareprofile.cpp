@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -17,6 +18,40 @@ int versionPart(const QStringList &parts, int index)
 {
     // A missing part, like one that is not a number, counts as 0.
     return index < parts.size() ? parts.at(index).toInt(nullptr, 10) : 0;
+}
+
+// Reads a profile-shaped file into `xml`; returns why it cannot serve, or
+// nothing. A file larger than maximumProfileBytes is not read at all: a
+// profile is a few kilobytes, and a runaway one froze the window for long.
+QString loadProfileFile(const QString &path, QXmlGet *xml)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (!info.exists())
+        return tr("The file %1 is missing from %2.").arg(name, info.absolutePath());
+    if (info.isFile() && info.size() > maximumProfileBytes)
+        return tr("The file %1 is %2 bytes long, more than the %3 a profile may have; it was not read.")
+            .arg(name)
+            .arg(info.size())
+            .arg(maximumProfileBytes);
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return tr("The file %1 cannot be read: %2.").arg(name, info.isFile() ? file.errorString() : tr("not a file"));
+    if (info.size() == 0)
+        return tr("The file %1 is empty.").arg(name);
+    file.close();
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!xml->load(path, &message, &line, &column))
+        return tr("The file %1 is not well-formed XML: %2 (line %3, column %4).")
+            .arg(name, message)
+            .arg(line)
+            .arg(column);
+    if (xml->docType() != hardwareDocType())
+        return tr("The file %1 declares the document type \"%2\", not \"%3\".")
+            .arg(name, xml->docType(), hardwareDocType());
+    return QString();
 }
 
 } // namespace
@@ -50,9 +85,10 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
     check.identification = id;
 
     QXmlGet profile;
-    profile.load(profilePath);
-    if (profile.docType() != hardwareDocType()) {
-        check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!")});
+    const QString problem = loadProfileFile(profilePath, &profile);
+    if (!problem.isEmpty()) {
+        // The title and first line stay as users know them; the cause follows.
+        check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
         check.code = ProfileWrongDocType;
         return check;
     }
@@ -96,7 +132,7 @@ QStringList deviceInfoLines(const QString &path, std::optional<quint8> healthByt
     if (!healthByte)
         return lines;
     QXmlGet info;
-    if (!info.load(path) || info.docType() != hardwareDocType())
+    if (!loadProfileFile(path, &info).isEmpty())
         return lines;
 
     const QString indent = QStringLiteral("    ");

@@ -64,6 +64,9 @@ struct DeviceProfileCheck {
     QVector<CriticalMessage> messages;
 };
 
+// The largest hardware profile or device information file Velto reads.
+constexpr qint64 maximumProfileBytes = 1024 * 1024;
+
 // The file the application checks identifications against, in its working directory.
 QString hardwareProfileFileName();
 

@@ -164,28 +164,44 @@ private slots:
     void profileFileProblems_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("missing"); // no file at all
+        QTest::addColumn<int>("kind"); // 0 a file, 1 no file at all, 2 a folder of that name
+        QTest::addColumn<QString>("cause");
         QTest::newRow("other document type")
             << QByteArray("<!DOCTYPE hardware><hardware><M hardLo=\"1\" hardHi=\"3\" softLo=\"5\" softHi=\"9\" "
                           "file=\"m.xml\"/></hardware>")
-            << false;
-        QTest::newRow("no document type") << QByteArray("<VeltoHardware><M file=\"m.xml\"/></VeltoHardware>") << false;
-        QTest::newRow("missing file") << QByteArray() << true;
-        QTest::newRow("empty file") << QByteArray() << false;
-        QTest::newRow("not XML") << QByteArray("VSIM 1 3 5 9 vsim.xml\n") << false;
-        QTest::newRow("truncated") << docType + "<VeltoHardware>\n  <M hardLo=\"1\"" << false;
-        QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe<\x01\x02>\x80\x81<!DOCTYPE", 17) << false;
+            << 0 << "declares the document type \"hardware\", not \"VeltoHardware\"";
+        QTest::newRow("no document type") << QByteArray("<VeltoHardware><M file=\"m.xml\"/></VeltoHardware>") << 0
+                                          << "declares the document type \"\"";
+        QTest::newRow("missing file") << QByteArray() << 1 << "The file hardware.xml is missing from ";
+        QTest::newRow("a folder") << QByteArray() << 2 << "The file hardware.xml cannot be read: not a file";
+        QTest::newRow("empty file") << QByteArray() << 0 << "The file hardware.xml is empty.";
+        QTest::newRow("not XML") << QByteArray("VSIM 1 3 5 9 vsim.xml\n") << 0 << "is not well-formed XML: ";
+        QTest::newRow("truncated") << docType + "<VeltoHardware>\n  <M hardLo=\"1\"" << 0 << "(line 4, column ";
+        QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe<\x01\x02>\x80\x81<!DOCTYPE", 17) << 0
+                                     << "is not well-formed XML: ";
+        QTest::newRow("too large") << docType + "<VeltoHardware>" + standardModel().toUtf8() +
+                                          QByteArray(int(maximumProfileBytes), ' ') + "</VeltoHardware>"
+                                   << 0 << "more than the 1048576 a profile may have; it was not read.";
     }
     void profileFileProblems()
     {
         QFETCH(QByteArray, content);
-        QFETCH(bool, missing);
-        if (!missing)
+        QFETCH(int, kind);
+        QFETCH(QString, cause);
+        if (kind == 0)
             QVERIFY(writeText(QStringLiteral("hardware.xml"), content));
+        else if (kind == 2)
+            QVERIFY(QDir().mkdir(QStringLiteral("hardware.xml")));
         MessageCapture log;
         const DeviceProfileCheck check = checkDeviceProfile(QStringLiteral("M.2.7"));
+        if (kind == 2)
+            QDir().rmdir(QStringLiteral("hardware.xml"));
         QCOMPARE(check.code, int(ProfileWrongDocType));
-        QCOMPARE(check.messages, (Messages{{"Hardware", "Wrong doctype in hardware.xml!"}}));
+        QCOMPARE(check.messages.size(), 1);
+        QCOMPARE(check.messages.first().title, QStringLiteral("Hardware"));
+        const QStringList text = check.messages.first().text.split(QLatin1Char('\n'));
+        QCOMPARE(text.first(), QStringLiteral("Wrong doctype in hardware.xml!"));
+        QVERIFY2(text.value(1).contains(cause), qPrintable(text.value(1)));
         QVERIFY(!check.readDeviceInfo);
         QVERIFY(check.deviceInfoFile.isEmpty());
     }
