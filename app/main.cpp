@@ -4,6 +4,7 @@
 #include "device/usbseam.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -23,12 +24,18 @@ int main(int argc, char *argv[])
         QSettings store;
         loggingLevel = AppSettings::readLoggingLevel(store);
     }
-    redirectStandardErrorTo(QStringLiteral("velto.log"));
+    const QString logPath = logFilePath(QStringLiteral("velto.log"));
+    const bool logged = !logPath.isEmpty() && redirectStandardErrorTo(logPath);
     qInstallMessageHandler(loggingOutput);
+    if (!logged)
+        qWarning().noquote() << QStringLiteral("No folder for velto.log can be written: the log stays on standard error");
     WireTrace::instance().openFromEnvironment();
 
     QApplication application(argc, argv);
     VeltoInterface window;
+    // The working folder cannot take the log: the status line says where it went.
+    if (logged && logPath != QStringLiteral("velto.log"))
+        window.showLogLocation(logPath);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
     QSettings store;

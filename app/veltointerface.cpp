@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -293,6 +294,15 @@ void VeltoInterface::setInfoText(QString text, bool busy)
     // Shown before the long synchronous work that usually follows.
     ui->infoLabel->repaint();
     ui->centralWidget->repaint();
+}
+
+void VeltoInterface::showLogLocation(const QString &path)
+{
+    auto *note = new QLabel(tr("Log: %1").arg(path), ui->statusBar);
+    note->setObjectName(QStringLiteral("logLocationLabel"));
+    note->setToolTip(tr("The working folder cannot be written: Velto's log is kept here"));
+    ui->statusBar->addPermanentWidget(note);
+    VELTO_LOG(QStringLiteral("The working folder cannot be written; the log is %1").arg(path), 2);
 }
 
 void VeltoInterface::connectionChanged(bool connected)

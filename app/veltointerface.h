@@ -43,6 +43,8 @@ public:
     void closeApplication();
     void changeWindowTitle(QString text);
     void setInfoText(QString text, bool busy = false);
+    // A lasting note at the status line's end of where velto.log is written.
+    void showLogLocation(const QString &path);
     void mainTabChanged(int index);
     void meterTabChanged(int index);
     // Every control's handler in a fixed order, so that the instrument (or,

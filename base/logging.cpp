@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QDebug>
 #include <QMessageLogger>
 #include <QMutex>
@@ -100,4 +103,26 @@ bool redirectStandardErrorTo(const QString &path)
     if (ok)
         setvbuf(stderr, nullptr, _IONBF, 0);
     return ok;
+}
+
+namespace {
+bool writable(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+} // namespace
+
+QString logFilePath(const QString &name)
+{
+    if (writable(name))
+        return name;
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    const QString folder = state + QStringLiteral("/velto");
+    const QString path = folder + QLatin1Char('/') + QFileInfo(name).fileName();
+    if (QDir().mkpath(folder) && writable(path))
+        return path;
+    return QString();
 }

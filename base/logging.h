@@ -27,5 +27,11 @@ void veltoLog(const QString &message, int level, const char *file = nullptr, int
 // cannot be opened standard error stays where it was and false is returned.
 bool redirectStandardErrorTo(const QString &path);
 
+// Where the log goes: `name` in the working folder when a file can be
+// written there, else the same name in the user's state folder
+// ($XDG_STATE_HOME/velto, else ~/.local/state/velto), made when missing.
+// Empty when neither can be written.
+QString logFilePath(const QString &name);
+
 // Logs through veltoLog with the caller's file, line and function as the source.
 #define VELTO_LOG(message, level) veltoLog((message), (level), __FILE__, __LINE__, Q_FUNC_INFO)

@@ -2,10 +2,13 @@
 
 #include "device/virtual/virtualusbbackend.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 // Started during static initialisation, so trace times count from process start.
@@ -103,8 +106,13 @@ void WireTrace::setFile(const QString &path)
         fclose(file);
         file = nullptr;
     }
-    if (!path.isEmpty())
-        file = fopen(path.toLocal8Bit().constData(), "a");
+    if (path.isEmpty())
+        return;
+    file = fopen(path.toLocal8Bit().constData(), "a");
+    // Said, not lost: a trace asked for and not written would mislead.
+    if (!file)
+        qWarning().noquote() << QStringLiteral("Wire trace file %1 cannot be written: %2")
+                                    .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 void WireTrace::setSink(Sink newSink)

@@ -105,6 +105,28 @@ private slots:
         }).second;
         QVERIFY(kept.contains(QStringLiteral("still here 0")));
     }
+    void logGoesToTheStateFolderWhenTheWorkingFolderRefusesIt()
+    {
+        QTemporaryDir work;
+        QTemporaryDir state;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        QCOMPARE(logFilePath(QStringLiteral("velto.log")), QStringLiteral("velto.log"));
+        // A folder in the way of the file: not even root writes there.
+        QVERIFY(QFile::remove(QStringLiteral("velto.log")) && QDir().mkdir(QStringLiteral("velto.log")));
+        const QString moved = logFilePath(QStringLiteral("velto.log"));
+        QCOMPARE(moved, state.path() + QStringLiteral("/velto/velto.log"));
+        QVERIFY(QFileInfo(moved).isFile());
+        // Neither place can take it (the state folder's parent is a file): no path.
+        QFile blocker(QStringLiteral("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        qputenv("XDG_STATE_HOME", (work.path() + QStringLiteral("/blocker")).toLocal8Bit());
+        QVERIFY(logFilePath(QStringLiteral("velto.log")).isEmpty());
+        qunsetenv("XDG_STATE_HOME");
+        QVERIFY(QDir::setCurrent(before));
+    }
     void threadsNeverInterleave()
     {
         QTemporaryDir dir;

@@ -289,6 +289,11 @@ void TestLibUsbDevice::backendFromTheEnvironment()
         {"nonsense", BackendChoice::Unknown},  {"virtual ", BackendChoice::Unknown}};
     for (const auto &row : rows)
         QVERIFY2(backendChoice(row.first) == row.second, row.first.constData());
+    // A trace file that cannot be written is said in the log.
+    MessageCapture log;
+    WireTrace::instance().setFile(QStringLiteral("/nonexistent-folder/wire.trace"));
+    QVERIFY(log.contains(QStringLiteral("Wire trace file /nonexistent-folder/wire.trace cannot be written: ")));
+    WireTrace::instance().setFile(QString());
     const QString message = unknownBackendMessage("Virtual");
     for (const char *word : {"VELTO_DEVICE=\"Virtual\" is not known", "\"virtual\"", "\"usb\""})
         QVERIFY2(message.contains(QLatin1String(word)), word);
