@@ -266,6 +266,10 @@ void TestSession::faultyInstrumentIsDisconnected()
     QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
     QVERIFY(window.form()->centralWidget->isEnabled());
+    // Asked again while it answers wrongly, the session says no (1) and lets go.
+    virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
+    QCOMPARE(window.session()->deviceInitialize(), 1);
+    QVERIFY(!window.session()->isOpen());
 }
 
 void TestSession::healthProblemsAreListed()

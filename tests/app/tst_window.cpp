@@ -60,8 +60,17 @@ void TestWindow::storedSettingOfTheWrongTypeIsLogged()
                      "Application settings: \"size\" has a value of the wrong type, default used")),
                  1);
         QCOMPARE(log.typesOf(QStringLiteral("\"size\" has a value")), QList<QtMsgType>{QtWarningMsg});
-        // Nothing else is taken for a problem.
+        // Nothing else is taken for a problem: the fonts of the read-outs were all added.
         QCOMPARE(log.count(QStringLiteral("has a value of the wrong type")), 1);
+        QVERIFY(!log.contains(QStringLiteral("Font not available")));
+        // The generator's eight digits weigh their places, from 100 kHz down to 0.01 Hz.
+        Ui::VeltoInterface *ui = window.form();
+        QLabel *digits[8] = {ui->labelFrequencyDigit100000, ui->labelFrequencyDigit10000, ui->labelFrequencyDigit1000,
+                             ui->labelFrequencyDigit100,    ui->labelFrequencyDigit10,    ui->labelFrequencyDigit1,
+                             ui->labelFrequencyDigit01,     ui->labelFrequencyDigit001};
+        for (int k = 0; k < 8; ++k)
+            digits[k]->setText(QString::number(k + 1));
+        QCOMPARE(window.generator()->frequencyDigitsToFrequency(), 12345678LL);
     }
     QSettings().remove(QStringLiteral("size"));
 }

@@ -44,6 +44,8 @@ void TestConfigProtocol::encodings_data()
         {"sniffer flags", snifferOptions(0, 0, true, true, 1, 1, 1), 0xF8},
         {"sweep unchecked", sweepType({true, false, false, true, true}), 0x01},
         {"sweep checked", sweepType({true, false, true, true, true}), 0x0D},
+        {"sweep amplitude alone", sweepType({false, false, true, false, true}), 0x08},
+        {"sniffer phase alone", snifferOptions(0, 0, false, false, 0, 0, 1), 0x80},
         {"offset held at -127", waveOffset(-200), 0x81},
         {"constant level high", waveConstantLevel(40000), 32767},
         {"auto held high", autoTriggerCode(11.0), 255},

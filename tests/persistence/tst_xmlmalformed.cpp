@@ -143,6 +143,8 @@ private slots:
         QTest::newRow("UTF-16LE with mark") << "UTF-16LE" << QByteArray("\xff\xfe") << QString();
         QTest::newRow("UTF-16BE with mark") << "UTF-16BE" << QByteArray("\xfe\xff") << "UTF-16";
         QTest::newRow("ISO-8859-1") << "ISO-8859-1" << QByteArray() << "ISO-8859-1";
+        // A blank before the root's "<" is UTF-8 still, not a byte order to guess.
+        QTest::newRow("UTF-8 after a blank") << "UTF-8" << QByteArray(" ") << QString();
     }
     void everyEncodingIsDecoded()
     {

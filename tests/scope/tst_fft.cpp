@@ -76,6 +76,8 @@ void TestFft::refusesLengthsThatAreNotPowersOfTwo()
     QVERIFY(!CFFT::Forward(data.data(), 768));
     QVERIFY(!CFFT::Inverse(data.data(), 768, true));
     QVERIFY(!CFFT::Forward(original.data(), out.data(), 768));
+    QVERIFY(!CFFT::Forward(nullptr, out.data(), 256));
+    QVERIFY(!CFFT::Forward(original.data(), nullptr, 256));
     QVERIFY(data == original);
     QVERIFY(out == std::vector<complex>(768, complex(7, 7)));
     QVERIFY(CFFT::Forward(data.data(), 1));
