@@ -96,6 +96,9 @@ void TestChannelControls::quickRangeButtonsAndCoupling()
     QVERIFY(ui->toolButtonCh1ADC2V4->isChecked());
     QVERIFY(!ui->toolButtonCh1ADC24V->isChecked());
     QCOMPARE(virtualBench().configurationEntry(13), 3);
+    // AC coupling releases CH1's quick buttons too.
+    ui->checkBoxCH1ACDC->click();
+    QVERIFY(!ui->toolButtonCh1ADC2V4->isChecked());
 }
 
 QTEST_MAIN(TestChannelControls)

@@ -39,6 +39,10 @@ void TestPlotGeometry::pickingOrderAndCollapsedAxes()
     d[HCursorB] = 8.0;
     QCOMPARE(pickSelection(d, true), int(Ch2Zero));
     QCOMPARE(pickSelection(d, false), int(None));
+    // A press right on a handle (distance 0) picks it.
+    ItemDistances right = nothingNear();
+    right[Ch1Zero] = 0.0;
+    QCOMPARE(pickSelection(right, true), int(Ch1Zero));
     // A press on a marker's picture picks the marker, whatever lies under it too.
     for (int marker : {TriggerMarker, WindowLowMarker, WindowHighMarker}) {
         ItemDistances on = nothingNear();
@@ -49,6 +53,9 @@ void TestPlotGeometry::pickingOrderAndCollapsedAxes()
         QCOMPARE(pickSelection(on, false), int(None));
     }
     QCOMPARE((AxisMapping{5, 5, 10, 10}.pixelToCoord(3)), 5.0); // no division by zero
+    QCOMPARE((AxisMapping{100, 200, 0, 400}.coordToPixel(150)), 200.0);
+    QCOMPARE(logicLabelX(1, 10, 500), 450.0); // right labels end 50 pixels in
+    QCOMPARE(logicLabelX(0, 10, 500), 56.0);
     const ScrollBarSetting vertical = verticalScrollBar(300, 900); // runs upside down
     const AxisRange r = verticalRangeFromScrollBar(vertical.value, vertical.maximum, 600);
     QCOMPARE(r.lower, 300.0);

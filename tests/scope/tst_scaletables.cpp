@@ -35,6 +35,8 @@ void TestScaleTables::valuesAndTexts_data()
         {"finest gain", voltsPerDivText(9), "12.5mV/div"},
         {"gain without scale", voltsPerDivText(10), "----"},
         {"4 digits round up", get4Digits(999.96), " 1000.0"},
+        {"4 digits from 100", get4Digits(100.04), " 100.0"},
+        {"kHz up to index 6", [] { QString u; vCursorFrequency(1, u, 6); return u; }(), "kHz"},
         {"3 digits round up", get3Digits(9.999), " 10.00"},
         {"code to mV", int8ToVolt(9, 64), " 19.5 mV"},
         {"difference does not wrap", int8ToVolt(0, 127, -128), " 49.8 V"},

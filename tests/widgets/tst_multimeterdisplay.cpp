@@ -68,6 +68,7 @@ private slots:
         QTest::newRow("no group separator") << 1234567.0 << 0 << 0 << "1234567";
         QTest::newRow("tiny") << 1e-300 << 0 << -2 << "0.00";
         QTest::newRow("huge goes to exponent") << 1e300 << 0 << -2 << "1.000e+300";
+        QTest::newRow("twelve digits are too many") << 1e12 << 0 << 0 << "1.000e+12";
     }
     void formatting()
     {
