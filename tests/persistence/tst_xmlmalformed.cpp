@@ -274,6 +274,10 @@ private slots:
             lessThan += QStringLiteral("<!ENTITY t%1 \"&#x3C;&#060;\">").arg(k);
         QVERIFY(!QXmlGet().fromString(QStringLiteral("<!DOCTYPE r [ %1 ]><r/>").arg(lessThan), &message));
         QCOMPARE(message, tooDeep);
+        // The subset's possible tags add to the document's own nesting.
+        const QString few = QStringLiteral("<!DOCTYPE r [ <!ENTITY f \"<a><b/></a>\"> ]><r>");
+        QVERIFY(!QXmlGet().fromString(few + nested(QXmlGet::maximumDepth - 2) + QStringLiteral("</r>"), &message));
+        QCOMPARE(message, tooDeep);
     }
     void hugeValues()
     {
