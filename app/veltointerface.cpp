@@ -17,6 +17,7 @@
 #include "ui/about.h"
 #include "ui/messagepresenter.h"
 #include "ui/settings.h"
+#include "ui/wheelguard.h"
 #include "ui_veltointerface.h"
 
 #include <QAction>
@@ -215,6 +216,9 @@ void VeltoInterface::arrangeDocks()
     scopeScroll->setWidget(ui->mainTabWidget);
     ui->dockWidget_scopeContents->layout()->addWidget(scopeScroll);
     ui->statusBar->addWidget(ui->infoLabel, 1);
+    auto *wheelGuard = new WheelGuard(this);
+    wheelGuard->guard(ui->dockWidget_scopeContents);
+    wheelGuard->guard(ui->dockWidget_awgContents);
     ui->actionImport->setEnabled(false);
     ui->actionExport->setEnabled(false);
     ui->actionConnect->setEnabled(false);

@@ -9,6 +9,10 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QSignalSpy>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <QComboBox>
 #include <QtTest>
 
 namespace
@@ -35,6 +39,7 @@ private slots:
     void initTestCase();
     void storedSettingOfTheWrongTypeIsLogged();
     void menusInOrderWithShortcuts();
+    void wheelScrollsThePanelNotItsControls();
     void docksHoldTheTabsAndTheGenerator();
     void modeTabsAndPages();
     void styleAndFonts();
@@ -109,6 +114,33 @@ void TestWindow::menusInOrderWithShortcuts()
     QVERIFY(window.windowState() & Qt::WindowFullScreen);
     QTest::keyClick(&window, Qt::Key_F11);
     QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
+    window.setTerminateProcess(nullptr);
+}
+
+// Over an unfocused control the wheel scrolls the side panel; a control
+// that has the focus takes it.
+void TestWindow::wheelScrollsThePanelNotItsControls()
+{
+    VeltoInterface window;
+    window.resize(1024, 640);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QComboBox *source = window.form()->comboBoxTrigSource;
+    QScrollBar *panel = window.findChild<QScrollArea *>(QStringLiteral("scopeScrollArea"))->verticalScrollBar();
+    QVERIFY(panel->maximum() > 0);
+    auto wheelDown = [](QWidget *widget) {
+        QWheelEvent event(QPointF(5, 5), QPointF(widget->mapToGlobal(QPoint(5, 5))), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(widget, &event);
+    };
+    wheelDown(source);
+    QCOMPARE(source->currentIndex(), 0);
+    QVERIFY(panel->value() > 0);
+    QApplication::setActiveWindow(&window);
+    source->setFocus();
+    QTRY_VERIFY(source->hasFocus());
+    wheelDown(source);
+    QCOMPARE(source->currentIndex(), 1);
     window.setTerminateProcess(nullptr);
 }
 
