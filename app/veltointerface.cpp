@@ -12,7 +12,7 @@
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "scope/settingsbinding.h"
-#include "scope/spectrumcontrols.h"
+#include "scope/fftcontrols.h"
 #include "scope/triggercontrols.h"
 #include "ui/about.h"
 #include "ui/messagepresenter.h"

@@ -26,7 +26,7 @@
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
+#include "scope/fftcontrols.h"
 #include "scope/triggercontrols.h"
 #include "device/frames.h"
 #include "device/virtual/virtualusbbackend.h"

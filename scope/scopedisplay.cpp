@@ -13,7 +13,7 @@
 #include "scope/scaletables.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
+#include "scope/fftcontrols.h"
 #include "scope/veltograph.h"
 #include "scope/wavetext.h"
 #include "ui_veltointerface.h"

@@ -15,7 +15,7 @@
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
-#include "scope/spectrumcontrols.h"
+#include "scope/fftcontrols.h"
 #include "scope/triggercontrols.h"
 #include "ui_veltointerface.h"
 

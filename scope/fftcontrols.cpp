@@ -1,5 +1,5 @@
 // The spectrum and the reference traces.
-#include "scope/spectrumcontrols.h"
+#include "scope/fftcontrols.h"
 
 #include "scope/graphdata.h"
 #include "scope/scaletables.h"
