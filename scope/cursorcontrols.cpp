@@ -123,7 +123,12 @@ void CursorControls::hCursorSetVisible(bool on)
 
 void CursorControls::hCursorSetChannelEnabled(int channel, bool on)
 {
+    // The cursors show only while their channel is in the frame: a change of
+    // that shows or hides them at once.
+    const bool wasShown = hCursors.shown();
     hCursors.hCursorSetChannelEnabled(channel, on);
+    if (hCursors.shown() != wasShown)
+        hCursorRefreshVisible();
 }
 
 void CursorControls::hCursorRefreshVisible()

@@ -159,10 +159,8 @@ bool ScopeDisplay::takeFrame()
     p.plot->showCH1ZeroVerticalIndicator(has[0]);
     p.plot->showCH2ZeroVerticalIndicator(has[1]);
     p.plot->showCHDZeroVerticalIndicator(has[2]);
-    // The horizontal cursors show only while their channel is in the frame.
     for (int ch = 0; ch < 3; ++ch)
         p.cursors->hCursorSetChannelEnabled(ch, has[ch]);
-    p.cursors->hCursorRefreshVisible();
     p.ui->timeLabel->setText(QStringLiteral("Time = ") + ScaleTables::timeBaseText(traceBuilder.header().samplingIndex));
     return true;
 }
