@@ -149,11 +149,13 @@ void ScopePlot::setupAxes()
     connect(customPlot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
             &ScopePlot::yAxisChanged);
 
-    // The whole frame and the whole height are in view at start; zooming
-    // and panning work from there.
+    // Eight divisions of the time base and the whole height, where every
+    // trace sits at its default position, are in view at start; the
+    // horizontal scroll bar reaches the rest of the frame and zooming out
+    // shows all of it.
     customPlot->yAxis->setRange(0, PlotGeometry::plotHeight);
-    customPlot->xAxis->setRange(0, 2.0 * state->samplesPerChannel);
-    setHorizontalScrollBar(0, 2.0 * state->samplesPerChannel);
+    customPlot->xAxis->setRange(0, PlotGeometry::minimumXSpan);
+    setHorizontalScrollBar(0, PlotGeometry::minimumXSpan);
     setVerticalScrollBar(0, PlotGeometry::plotHeight);
 
     QCPAxisRect *rect = customPlot->axisRect();
@@ -164,6 +166,8 @@ void ScopePlot::setupAxes()
     customPlot->setNoAntialiasingOnDrag(true);
     customPlot->setSelectionTolerance(int(PlotGeometry::pickDistance));
 }
+
+const QString ScopePlot::historyLayer = QStringLiteral("history");
 
 void ScopePlot::setupGraphs()
 {
@@ -176,7 +180,7 @@ void ScopePlot::setupGraphs()
     grid->addWidget(customPlot, 0, 0);
     grid->setRowStretch(0, 1);
     grid->setColumnStretch(0, 1);
-    customPlot->xAxis->setRange(0, 2.0 * state->samplesPerChannel);
+    customPlot->xAxis->setRange(0, PlotGeometry::minimumXSpan);
     customPlot->yAxis->setRange(0, PlotGeometry::plotHeight);
 
     // Thick pens are drawn as plain polylines: stroking them as one path
@@ -212,6 +216,17 @@ void ScopePlot::setupGraphs()
     g.fft[1]->setLineStyle(QCPGraph::lsImpulse);
     for (VeltoGraph *graph : g.all)
         graph->setAdaptiveSampling(true);
+
+    // The references and the persistence history lie under the live traces,
+    // so what is drawn on top is always the trace in its legend's colour.
+    customPlot->addLayer(historyLayer, customPlot->layer(QStringLiteral("main")), QCustomPlot::limBelow);
+    QCPLayer *history = customPlot->layer(historyLayer);
+    g.ch1Reference->setLayer(history);
+    g.ch2Reference->setLayer(history);
+    for (int k = 0; k < 9; ++k) {
+        g.decay[0][k]->setLayer(history);
+        g.decay[1][k]->setLayer(history);
+    }
 }
 
 void ScopePlot::setupItems()

@@ -70,6 +70,10 @@ public:
     ScopePlot(Ui::VeltoInterface *ui, ScopeState *state, const ScopeOptions *options, QObject *parent = nullptr);
     ~ScopePlot() override;
 
+    // The plot layer under the live traces that holds the references and
+    // the persistence history.
+    static const QString historyLayer;
+
     QCustomPlot *plot() const { return customPlot; }
     const ScopeGraphs &graphs() const { return graphList; }
     const ScopeItems &items() const { return itemList; }

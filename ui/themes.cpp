@@ -184,22 +184,34 @@ struct ThemeColours {
 
 const QColor green(75, 229, 28);
 const QColor fftGreen(QStringLiteral("#4be51c"));
-const QColor lightBlue(QStringLiteral("#2a50fd"));
+
+// A reference is drawn in its own channel's colour, faded towards the
+// background, so that it reads as that channel's ghost and never as the
+// other channel.
+QColor referenceColour(const QColor &trace, const QColor &background)
+{
+    const double keep = 0.55;
+    auto mix = [keep](int a, int b) { return int(keep * a + (1.0 - keep) * b + 0.5); };
+    return QColor(mix(trace.red(), background.red()), mix(trace.green(), background.green()),
+                  mix(trace.blue(), background.blue()));
+}
 
 ThemeColours darkColours()
 {
     ThemeColours c;
+    // Each channel keeps one colour for its trace, its history, its
+    // spectrum and its legend swatch: CH1 green, CH2 red.
     c.ch1 = green;
-    c.ch2 = QColor(150, 150, 150);
-    c.ch1Ref = Qt::red;
-    c.ch2Ref = fftGreen;
+    c.ch2 = Qt::red;
+    c.background = Qt::black;
+    c.ch1Ref = referenceColour(c.ch1, c.background);
+    c.ch2Ref = referenceColour(c.ch2, c.background);
     c.ch1Decay = green;
     c.ch2Decay = Qt::red;
     c.ch1Fft = fftGreen;
     c.ch2Fft = Qt::red;
     c.grid = QColor(140, 140, 140);
     c.axes = Qt::white;
-    c.background = Qt::black;
     c.labels = fftGreen;
     for (int b = 0; b < 8; ++b) {
         c.bit[b] = darkBitColour(b);
@@ -216,15 +228,15 @@ ThemeColours lightColours()
     ThemeColours c;
     c.ch1 = green;
     c.ch2 = Qt::red;
-    c.ch1Ref = Qt::red;
-    c.ch2Ref = fftGreen;
-    c.ch1Decay = lightBlue;
+    c.background = Qt::white;
+    c.ch1Ref = referenceColour(c.ch1, c.background);
+    c.ch2Ref = referenceColour(c.ch2, c.background);
+    c.ch1Decay = green;
     c.ch2Decay = Qt::red;
-    c.ch1Fft = lightBlue;
+    c.ch1Fft = green;
     c.ch2Fft = Qt::red;
     c.grid = QColor(200, 200, 200);
     c.axes = Qt::black;
-    c.background = Qt::white;
     c.labels = Qt::red;
     for (int b = 0; b < 8; ++b) {
         c.bit[b] = lightBitColour(b);

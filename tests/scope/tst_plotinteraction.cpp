@@ -106,6 +106,8 @@ void TestPlotInteraction::prepare(VeltoInterface &window)
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(connectToBench(window));
     QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
+    // The whole frame in view, as zooming out shows it.
+    window.scopePlot()->plot()->xAxis->setRange(0, 1536);
     window.scopePlot()->plot()->replot();
     QVERIFY(window.scopePlot()->plot()->axisRect()->width() > 700);
     QVERIFY(window.scopePlot()->plot()->axisRect()->height() > 700);

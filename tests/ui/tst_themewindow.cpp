@@ -38,13 +38,34 @@ private slots:
     void screenshots();
 };
 
+// Every picture of a channel is drawn in the hue of its legend swatch: the
+// live trace, its history at any intensity, its spectrum, and its reference,
+// which is faded towards the background to tell it from the live trace.
+static void checkChannelColoursAgree(VeltoInterface &window)
+{
+    const ScopeGraphs &g = window.scopePlot()->graphs();
+    const QColor background = window.scopePlot()->plot()->axisRect()->backgroundBrush().color();
+    QLabel *swatches[2] = {window.form()->ch1ColorLabel, window.form()->ch2ColorLabel};
+    QCPGraph *traces[2] = {g.ch1, g.ch2};
+    QCPGraph *references[2] = {g.ch1Reference, g.ch2Reference};
+    for (int ch = 0; ch < 2; ++ch) {
+        const QColor trace = traces[ch]->pen().color();
+        QVERIFY(swatches[ch]->styleSheet().contains(trace.name()));
+        for (const QCPGraph *same : {g.decay[ch][0], g.decay[ch][8], g.fft[ch], references[ch]})
+            QCOMPARE(same->pen().color().hue(), trace.hue());
+        const QColor reference = references[ch]->pen().color();
+        QVERIFY(reference != trace);
+        QVERIFY(qAbs(reference.lightness() - background.lightness()) < qAbs(trace.lightness() - background.lightness()));
+    }
+}
+
 void TestThemeWindow::darkAndLightPens()
 {
     VeltoInterface window;
     const ScopeGraphs &g = window.scopePlot()->graphs();
     // Dark at start: bits in reds, filled down to their baselines at alpha 35.
     QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(g.ch2->pen().color(), QColor(150, 150, 150));
+    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
     for (int bit = 0; bit < 8; ++bit) {
         const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
@@ -60,7 +81,8 @@ void TestThemeWindow::darkAndLightPens()
     QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().style(), Qt::DotLine);
     QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
     QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
-             QStringLiteral("QLabel { background-color : #969696; }"));
+             QStringLiteral("QLabel { background-color : #ff0000; }"));
+    checkChannelColoursAgree(window);
 
     window.scopePlot()->displayThemeChanged(1);
     QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
@@ -68,7 +90,7 @@ void TestThemeWindow::darkAndLightPens()
     QCOMPARE(g.logicBase[7]->pen().color(), QColor(144, 7, 220));
     QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
     QCOMPARE(g.ch2->pen().widthF(), 2.0);
-    QCOMPARE(g.fft[0]->pen().color(), QColor(QStringLiteral("#2a50fd")));
+    checkChannelColoursAgree(window);
     QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
     QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
     QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
@@ -109,9 +131,10 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     CustomTheme *dialog = window.scopePlot()->customThemeDialog();
     window.scopePlot()->displayThemeChanged(2);
     QVERIFY(dialog->isVisible());
-    // Nothing changes on the plot until "Apply".
-    QCOMPARE(g.ch2->pen().color(), QColor(150, 150, 150));
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    // Nothing changes on the plot until "Apply": the CH1 reference stays a
+    // faded CH1 green, where the custom default is red.
+    const QColor darkReference = g.ch1Reference->pen().color();
+    QCOMPARE(darkReference.hue(), g.ch1->pen().color().hue());
 
     // "BIT 3 REF" made green: only the bit-3 reference colour changes.
     QColor offered;
@@ -124,6 +147,7 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     bit3ref->click();
     QCOMPARE(offered, QColor(Qt::blue));
     QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
+    QCOMPARE(g.ch1Reference->pen().color(), darkReference);
     QPushButton *apply = colourButton(dialog, QStringLiteral("Apply"));
     QVERIFY(apply);
     apply->click();
