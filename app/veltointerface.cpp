@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 
 #include <cstdlib>
@@ -212,9 +213,18 @@ void VeltoInterface::arrangeDocks()
     scopeScroll->setObjectName(QStringLiteral("scopeScrollArea"));
     scopeScroll->setWidgetResizable(true);
     scopeScroll->setFrameShape(QFrame::NoFrame);
-    scopeScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scopeScroll->setWidget(ui->mainTabWidget);
     ui->dockWidget_scopeContents->layout()->addWidget(scopeScroll);
+    // A side bar is as wide as what it holds, up to a share of a small
+    // screen (1024 pixels hold both bars and the plot); narrower than its
+    // pages, it scrolls sideways instead of cutting controls off.
+    const std::pair<QScrollArea *, int> bars[] = {{scopeScroll, 380}, {ui->scrollArea, 220}};
+    for (const auto &[bar, widest] : bars) {
+        bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        const int needed = bar->widget()->minimumSizeHint().width() + bar->verticalScrollBar()->sizeHint().width() +
+                           2 * bar->frameWidth();
+        bar->setMinimumWidth(std::min(needed, widest));
+    }
     ui->statusBar->addWidget(ui->infoLabel, 1);
     auto *wheelGuard = new WheelGuard(this);
     wheelGuard->guard(ui->dockWidget_scopeContents);

@@ -279,6 +279,59 @@ QString samplingRateLabelText(int samplingIndex, int bufferIndex)
            get4Digits(range) + unit;
 }
 
+double secondsPerDivision(int samplingIndex)
+{
+    const ScaleValue base = parseTimeText(timeBaseText(samplingIndex));
+    const double scale = base.unit == QStringLiteral("s") ? 1.0 : (base.unit == QStringLiteral("ms") ? 1e-3 : 1e-6);
+    return base.number * scale;
+}
+
+QString spectrumDivisionText(int samplingIndex)
+{
+    const double hertz = 1.0 / secondsPerDivision(samplingIndex);
+    QString unit = QStringLiteral("Hz");
+    double value = hertz;
+    if (hertz >= 1000.0) {
+        value = hertz / 1000.0;
+        unit = QStringLiteral("kHz");
+    } else if (hertz < 1.0) {
+        value = hertz * 1000.0;
+        unit = QStringLiteral("mHz");
+    }
+    return QString::number(value, 'g', 4) + unit + QStringLiteral("/div");
+}
+
+QString plotTimeLegend(int samplingIndex, bool spectrumShown)
+{
+    QString text = QStringLiteral("Time = ") + timeBaseText(samplingIndex);
+    if (spectrumShown)
+        text += QStringLiteral(", FFT = ") + spectrumDivisionText(samplingIndex);
+    return text;
+}
+
+double frameSeconds(int samplingIndex, int samplesPerChannel)
+{
+    // Every division holds 16 samples.
+    return samplesPerChannel / 16.0 * secondsPerDivision(samplingIndex);
+}
+
+QString frameProgressText(double elapsedSeconds, double frameSeconds)
+{
+    if (!(frameSeconds >= 1.0) || !std::isfinite(frameSeconds) || !std::isfinite(elapsedSeconds))
+        return QString();
+    const double elapsed = std::clamp(elapsedSeconds, 0.0, frameSeconds);
+    const int percent = int(100.0 * elapsed / frameSeconds);
+    const double left = std::ceil(frameSeconds - elapsed);
+    QString rest;
+    if (left < 120.0)
+        rest = QStringLiteral("%1 s").arg(left);
+    else if (left < 7200.0)
+        rest = QStringLiteral("%1 min").arg(std::ceil(left / 60.0));
+    else
+        rest = QStringLiteral("%1 h").arg(std::ceil(left / 3600.0));
+    return QStringLiteral("Frame %1 %, %2 to go").arg(percent).arg(rest);
+}
+
 QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain)
 {
     const QString own = channel == 2 ? QStringLiteral("CH2") : QStringLiteral("CH1");

@@ -81,6 +81,20 @@ int mathRoundTo(double x, int step);
 // "Time = 2ms/div, time range =  96.00ms" for the buffer combo index.
 QString samplingRateLabelText(int samplingIndex, int bufferIndex);
 
+// Seconds per division of a time base (index clamped to 0..21).
+double secondsPerDivision(int samplingIndex);
+// The spectrum's scale: a division holds 16 bins of 1/256 of the sampling
+// rate each, which is the inverse of the time per division ("500Hz/div" at
+// "2ms/div").
+QString spectrumDivisionText(int samplingIndex);
+// The plot legend's time text, with the spectrum's scale while it is shown.
+QString plotTimeLegend(int samplingIndex, bool spectrumShown);
+// Seconds the instrument takes to acquire one frame of n samples per channel.
+double frameSeconds(int samplingIndex, int samplesPerChannel);
+// How far a frame that takes seconds has come: "Frame 37 %, 25 min to go".
+// Empty for frames shorter than a second, which need no read-out.
+QString frameProgressText(double elapsedSeconds, double frameSeconds);
+
 // Label of channel 1 or 2 from its echoed control byte, the other
 // channel's control byte and its gain slider value.
 QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain);

@@ -56,6 +56,43 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
     auto redraw = [this] { p.state->redrawRequested = true; };
     connect(p.ui->decaySlider, &QSlider::valueChanged, this, redraw);
     connect(p.ui->checkBoxPersistence, &QCheckBox::clicked, this, redraw);
+    // The legend names the time base as soon as it is chosen, not only once
+    // a frame taken with it arrives, which at slow time bases takes minutes.
+    connect(p.ui->samplingSlider, &QSlider::valueChanged, this, &ScopeDisplay::refreshTimeLegend);
+    connect(p.ui->checkBoxFFTTrace, &QCheckBox::toggled, this,
+            [this] { refreshTimeLegend(p.state->settings.samplingIndex); });
+    connect(p.session, &DeviceSession::scopeRunningChanged, this, [this](bool running) {
+        acquiring = running;
+        frameClock.restart();
+    });
+    frameClock.start();
+}
+
+void ScopeDisplay::refreshTimeLegend(int samplingIndex)
+{
+    const bool spectrumShown = p.state->settings.spectrum && !p.state->settings.xyMode;
+    p.ui->timeLabel->setText(ScaleTables::plotTimeLegend(samplingIndex, spectrumShown));
+}
+
+// At slow time bases a frame takes seconds to hours: beside the time label
+// the window says how far the frame being acquired has come, counted from
+// the last frame or the last change of time base, buffer or run state. Roll
+// mode draws the frame as it arrives and needs no read-out.
+void ScopeDisplay::refreshFrameProgress()
+{
+    const ScopeSettingsRecord &s = p.state->settings;
+    const int key = (s.samplingIndex << 8) | (s.bufferIndex << 1) | (acquiring ? 1 : 0);
+    if (key != frameClockKey) {
+        frameClockKey = key;
+        frameClock.restart();
+    }
+    QString text;
+    const bool rolling = s.rollMode && s.rollEnabled;
+    if (acquiring && !rolling && p.session->isOpen()) {
+        const double seconds = ScaleTables::frameSeconds(s.samplingIndex, Frames::samplesForBufferIndex(s.bufferIndex));
+        text = ScaleTables::frameProgressText(frameClock.elapsed() / 1000.0, seconds);
+    }
+    p.ui->frameProgressLabel->setText(text);
 }
 
 std::array<MultimeterDisplay *, 6> ScopeDisplay::scopeMeterDisplays(int channel) const
@@ -104,6 +141,7 @@ void ScopeDisplay::scopeInitDatacache()
 
 void ScopeDisplay::scopeDataShow()
 {
+    refreshFrameProgress();
     if (!takeFrame())
         return;
     channela_t meters[2];
@@ -137,6 +175,8 @@ bool ScopeDisplay::takeFrame()
     if (!fresh && !p.state->redrawRequested)
         return false;
     p.state->redrawRequested = false;
+    if (fresh)
+        frameClock.restart();
 
     TraceSettings settings;
     settings.ch1Position = s.ch1Position;
@@ -161,7 +201,9 @@ bool ScopeDisplay::takeFrame()
     p.plot->showCHDZeroVerticalIndicator(has[2]);
     for (int ch = 0; ch < 3; ++ch)
         p.cursors->hCursorSetChannelEnabled(ch, has[ch]);
-    p.ui->timeLabel->setText(QStringLiteral("Time = ") + ScaleTables::timeBaseText(traceBuilder.header().samplingIndex));
+    // A redraw of the cached frame keeps the legend of the time base chosen since.
+    if (fresh)
+        refreshTimeLegend(traceBuilder.header().samplingIndex);
     return true;
 }
 

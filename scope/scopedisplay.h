@@ -6,6 +6,7 @@
 #include "scope/waveplayback.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -84,7 +85,11 @@ public:
     void saveWavetoFile();
     QString &defaultDir() { return defaultFolder; }
 
+    // The plot legend's time text for a time base, with the spectrum's scale while it is shown.
+    void refreshTimeLegend(int samplingIndex);
+
 private:
+    void refreshFrameProgress();
     bool takeFrame();
     void showMeters(channela_t meters[2]);
     void placeAutomaticCursors(const channela_t meters[2]);
@@ -117,4 +122,8 @@ private:
     QString recordingText;
     QString saveDestinationDir;
     QString defaultFolder;
+    // Since the last frame or change of time base, buffer or run state.
+    QElapsedTimer frameClock;
+    int frameClockKey = -1;
+    bool acquiring = false;
 };

@@ -1,6 +1,7 @@
 // The window's assembly: menus, docks, style, fonts, the status line and the
 // dialogs reached from the menu.
 #include "common/windowtest.h"
+#include "scope/scaletables.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -155,6 +156,16 @@ void TestWindow::docksHoldTheTabsAndTheGenerator()
     QVERIFY(!window.form()->centralWidget->isAncestorOf(window.form()->infoLabel));
     QVERIFY(window.form()->centralWidget->isAncestorOf(window.form()->plotArea));
     QCOMPARE(window.centralWidget(), window.form()->centralWidget);
+
+    // A 1024 x 640 screen holds the whole window, and the legend under the
+    // plot (with the spectrum's scale and a frame's progress) fits the plot's
+    // narrowest width instead of being cut off.
+    Ui::VeltoInterface *ui = window.form();
+    ui->timeLabel->setText(ScaleTables::plotTimeLegend(8, true));
+    ui->frameProgressLabel->setText(ScaleTables::frameProgressText(900, 2400));
+    QVERIFY2(window.minimumSizeHint().width() <= 1024 && window.minimumSizeHint().height() <= 640,
+             qPrintable(QStringLiteral("%1 x %2").arg(window.minimumSizeHint().width()).arg(window.minimumSizeHint().height())));
+    QVERIFY(ui->plotLabelRow->minimumSizeHint().width() <= ui->plotArea->minimumWidth());
 }
 
 void TestWindow::modeTabsAndPages()
@@ -247,8 +258,17 @@ void TestWindow::graphsInDrawingOrder()
     QCOMPARE(g.ch2->pen().width(), 2);
     window.scopePlot()->setTheme(1, nullptr);
     QCOMPARE(g.ch1->pen().width(), 2);
+    // The history and the references lie under the live traces, which keep
+    // their legend's colour on top.
+    for (QCPGraph *under : {g.decay[0][0], g.decay[1][8], g.ch1Reference, g.ch2Reference})
+        QVERIFY(under->layer()->index() < g.ch2->layer()->index() && under->layer()->index() < g.ch1->layer()->index());
+    // The start shows eight divisions across and the whole height; the scroll
+    // bar reaches the rest of the 768-sample frame.
     QCOMPARE(plot->yAxis->range().upper, 1280.0);
-    QCOMPARE(plot->xAxis->range().upper, 1536.0);
+    QCOMPARE(plot->xAxis->range().lower, 0.0);
+    QCOMPARE(plot->xAxis->range().upper, 256.0);
+    QScrollBar *bar = window.form()->horizontalScrollBar;
+    QCOMPARE(QList<int>({bar->pageStep(), bar->maximum(), bar->value()}), QList<int>({256, 1280, 0}));
 }
 
 void TestWindow::settingsAndAboutOpenFromTheMenu()
