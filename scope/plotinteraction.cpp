@@ -67,6 +67,11 @@ void PlotInteraction::selectItem(QMouseEvent *event)
         distances[size_t(k)] = item && item->visible() ? item->selectTest(event->localPos(), false) : -1.0;
     }
     selected = pickSelection(distances, event->button() == Qt::LeftButton);
+    const bool marker = selected == TriggerMarker || selected == WindowLowMarker || selected == WindowHighMarker;
+    keyTarget = marker ? selected : noSelection;
+    // The arrow keys reach the window through the plot, not the side panel.
+    if (marker)
+        plot->plot()->setFocus(Qt::MouseFocusReason);
     if (selected == noSelection)
         return;
     if (auto *pixmap = qobject_cast<QCPItemPixmap *>(items.at(selected)))
@@ -88,7 +93,11 @@ void PlotInteraction::deselectItem(QMouseEvent *)
 
 void PlotInteraction::moveCursor(QMouseEvent *event)
 {
-    if (!(event->buttons() & Qt::LeftButton) || selected == noSelection)
+    if (!(event->buttons() & Qt::LeftButton)) {
+        showMarkerToolTip(event->localPos());
+        return;
+    }
+    if (selected == noSelection)
         return;
     const QPointF pixel = roundedPointer(event->localPos());
     const double x = plot->plot()->xAxis->pixelToCoord(pixel.x());
@@ -124,8 +133,52 @@ void PlotInteraction::moveCursor(QMouseEvent *event)
     state->redrawRequested = true;
 }
 
+const QString PlotInteraction::markerToolTip = QObject::tr(
+    "Trigger marker: drag it to set the trigger level and position, or click it and use the arrow keys "
+    "(Up/Down: level, Left/Right: position; Page Up/Page Down: ten level steps)");
+
+void PlotInteraction::showMarkerToolTip(const QPointF &pointer)
+{
+    const QVector<QCPAbstractItem *> items = plot->items().selectable();
+    bool over = false;
+    for (int k : {int(TriggerMarker), int(WindowLowMarker), int(WindowHighMarker)}) {
+        QCPAbstractItem *item = items.at(k);
+        const double distance = item && item->visible() ? item->selectTest(pointer, false) : -1.0;
+        over = over || (distance >= 0.0 && distance < pickDistance);
+    }
+    plot->plot()->setToolTip(over ? markerToolTip : QString());
+}
+
+// Arrow keys move the marker picked last by one step, Page Up and Page Down
+// its level by ten.
+bool PlotInteraction::nudgeMarker(int key)
+{
+    if (keyTarget == noSelection)
+        return false;
+    int samples = 0, levels = 0;
+    switch (key) {
+    case Qt::Key_Up: levels = 1; break;
+    case Qt::Key_Down: levels = -1; break;
+    case Qt::Key_PageUp: levels = 10; break;
+    case Qt::Key_PageDown: levels = -10; break;
+    case Qt::Key_Right: samples = 1; break;
+    case Qt::Key_Left: samples = -1; break;
+    default: return false;
+    }
+    const TriggerModel::Marker marker = keyTarget == TriggerMarker     ? TriggerModel::Marker::Trigger
+                                        : keyTarget == WindowLowMarker ? TriggerModel::Marker::WindowLow
+                                                                       : TriggerModel::Marker::WindowHigh;
+    trigger->nudgeMarker(marker, samples, levels);
+    state->redrawRequested = true;
+    return true;
+}
+
 void PlotInteraction::keyPressed(QKeyEvent *event)
 {
+    if (nudgeMarker(event->key())) {
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Control) {
         // The mouse pans the time axis while Control is held.
         controlHeld = true;

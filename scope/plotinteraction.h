@@ -9,6 +9,7 @@ class CursorControls;
 class QCPAbstractItem;
 class QKeyEvent;
 class QMouseEvent;
+class QPointF;
 class ScopePlot;
 class TriggerControls;
 struct ScopeState;
@@ -40,8 +41,15 @@ public:
     // Asks for a label's new name; tests replace the dialog.
     void setLabelAsker(std::function<QString(const QString &current, bool *ok)> asker) { askLabel = std::move(asker); }
 
+    // The trigger or window marker the arrow keys move: the last one picked,
+    // until a press elsewhere; 10 for none.
+    int keyboardMarker() const { return keyTarget; }
+    static const QString markerToolTip;
+
 private:
     void dragZeroHandle(double pixelY);
+    bool nudgeMarker(int key);
+    void showMarkerToolTip(const QPointF &pointer);
 
     Ui::VeltoInterface *ui;
     ScopeState *state;
@@ -49,6 +57,7 @@ private:
     CursorControls *cursors;
     TriggerControls *trigger;
     int selected = 10;
+    int keyTarget = 10;
     bool controlHeld = false;
     std::function<QString(const QString &current, bool *ok)> askLabel;
 };

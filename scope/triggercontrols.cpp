@@ -224,6 +224,14 @@ void TriggerControls::dragMarker(TriggerModel::Marker marker, double x, double y
     sendTriggerWrites(writes);
 }
 
+void TriggerControls::nudgeMarker(TriggerModel::Marker marker, int samples, int levels)
+{
+    const QVector<Trigger::ConfigWrite> writes =
+        triggerModel.nudgeMarker(marker, samples, levels, triggerModeChecked() == Trigger::Free);
+    triggerMarkersPlace();
+    sendTriggerWrites(writes);
+}
+
 void TriggerControls::setFrameSize(int samplesPerChannel)
 {
     triggerModel.setFrameSize(samplesPerChannel);

@@ -45,6 +45,8 @@ public:
     void triggerMarkersPlace(bool force = false);
     // A marker dragged to a plot coordinate.
     void dragMarker(TriggerModel::Marker marker, double x, double y);
+    // The same from the keyboard: whole samples and level counts.
+    void nudgeMarker(TriggerModel::Marker marker, int samples, int levels);
     // The frame's size changed: the post-trigger entry follows.
     void setFrameSize(int samplesPerChannel);
 

@@ -357,7 +357,6 @@ TriggerModel::InvertChange TriggerModel::invertToggled(int channel, Trigger::Mod
 
 QVector<ConfigWrite> TriggerModel::dragMarker(Marker marker, double plotX, double plotY, bool freeMode)
 {
-    QVector<ConfigWrite> writes;
     switch (marker) {
     case Marker::Trigger:
         triggerSetPositionCoord(plotX, plotY);
@@ -369,6 +368,32 @@ QVector<ConfigWrite> TriggerModel::dragMarker(Marker marker, double plotX, doubl
         triggerSetPositionWin2Coord(plotX, plotY);
         break;
     }
+    return markerWrites(marker, freeMode);
+}
+
+QVector<ConfigWrite> TriggerModel::nudgeMarker(Marker marker, int samples, int levels, bool freeMode)
+{
+    const TriggerChannelRecord r = current();
+    // A logic source's marker sits on its bit, which has no level to move.
+    if (triggerSource > Trigger::SourceCh2)
+        levels = 0;
+    switch (marker) {
+    case Marker::Trigger:
+        triggerSetPosition(r.position + samples, r.level + levels);
+        break;
+    case Marker::WindowLow:
+        triggerSetPositionWin1(r.position + samples, r.windowLow + levels);
+        break;
+    case Marker::WindowHigh:
+        triggerSetPositionWin2(r.position + samples, r.windowHigh + levels);
+        break;
+    }
+    return markerWrites(marker, freeMode);
+}
+
+QVector<ConfigWrite> TriggerModel::markerWrites(Marker marker, bool freeMode) const
+{
+    QVector<ConfigWrite> writes;
     if (freeMode)
         return writes;
     if (triggerSource <= Trigger::SourceCh2) {

@@ -154,6 +154,9 @@ public:
     // A marker dragged to plot coordinates: stores the result and lists the
     // writes (none in Free mode; the level only for analog sources).
     QVector<Trigger::ConfigWrite> dragMarker(Marker marker, double plotX, double plotY, bool freeMode);
+    // A marker moved from the keyboard by whole samples along the time axis
+    // and whole level counts (analog sources only), with a drag's writes.
+    QVector<Trigger::ConfigWrite> nudgeMarker(Marker marker, int samples, int levels, bool freeMode);
 
     Trigger::ConfigWrite postWrite() const;
     Trigger::ConfigWrite levelWrite() const;
@@ -178,6 +181,7 @@ public:
 
 private:
     TriggerChannelRecord &mutableCurrent() { return records[currentChannel]; }
+    QVector<Trigger::ConfigWrite> markerWrites(Marker marker, bool freeMode) const;
     int clampPosition(int position) const;
 
     bool enabled = false;
