@@ -138,6 +138,12 @@ void FrequencySweepControls::frequencyDigitsValueChanged()
 void FrequencySweepControls::updateFrequency(double centiHertz)
 {
     sendWaveFrequency(static_cast<long long>(std::trunc(centiHertz)));
+    showEffectiveFrequency();
+    ui->collapsiblePanelAWGFrequency->setText(frequencySummary(frequencyDigitsToFrequency()));
+}
+
+void FrequencySweepControls::showEffectiveFrequency()
+{
     // The instrument is asked only when it is there and not being configured:
     // while a session start gathers its block, the entry is not yet applied.
     if (!session->isOpen())
@@ -145,7 +151,6 @@ void FrequencySweepControls::updateFrequency(double centiHertz)
     else if (!session->bulkMode())
         effective = frequencyRealValueCheck();
     ui->multimeterdisplayAWGFrequency->setValue(effective);
-    ui->collapsiblePanelAWGFrequency->setText(frequencySummary(frequencyDigitsToFrequency()));
 }
 
 double FrequencySweepControls::frequencyRealValueCheck()

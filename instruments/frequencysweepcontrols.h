@@ -26,6 +26,9 @@ public:
     void frequencyDigitsValueChanged();
     void updateFrequency(double centiHertz);
     double frequencyRealValueCheck();
+    // Reads the effective frequency back and shows it; the timer's steps
+    // depend on the DAC buffer as well as on the frequency asked for.
+    void showEffectiveFrequency();
     void sendWaveFrequency(long long centiHertz);
     // The effective generator frequency last read back, in hertz.
     double effectiveFrequency() const { return effective; }

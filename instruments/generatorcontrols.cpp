@@ -133,6 +133,7 @@ void GeneratorControls::awgDACBufferChanged(int index)
 {
     session->sendDACBufferBlocks(dataValueRangeTrunk(index + 1, 1, 2));
     channels->bufferCheckMaxSize();
+    frequency->showEffectiveFrequency();
 }
 
 void GeneratorControls::awgEnableChanged()

@@ -135,6 +135,8 @@ void TestGeneratorControls::loopbackOnCh1()
     // 1000 Hz is 72 MHz / (256 × 281) on the instrument's timer.
     QCOMPARE(ui->multimeterdisplayAWGFrequency->getValue(), double(float(100089 / 100.0)));
     QVERIFY2(qAbs(ch1Codes(w).swing / 51.2 - 2.0) < 0.06, qPrintable(QString::number(ch1Codes(w).swing)));
+    ui->comboBoxDACBuffer->setCurrentIndex(1); // 512 steps: 72 MHz / (512 × 141)
+    QCOMPARE(ui->multimeterdisplayAWGFrequency->getValue(), double(float(99734 / 100.0)));
 
     g->clickRadioButtonSquare();
     g->setAwgLevelsDutyCycle(25.0);
