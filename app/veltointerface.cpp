@@ -121,7 +121,8 @@ void VeltoInterface::createControllers()
     scopeDisplay = new ScopeDisplay(
         {ui, state.get(), deviceSession, plot, scopeChannels, cursorControls, spectrumControls}, this);
     plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
-    generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels, this);
+    generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels,
+                                              [this] { return scopeDisplay->defaultDir(); }, this);
 
     scopeDisplay->scopeInitDatacache();
     scopeDisplay->defaultDir() = storedDefaultDir;
@@ -136,8 +137,6 @@ void VeltoInterface::createControllers()
         triggerControls->triggerMarkersPlace();
     });
     connect(this, &VeltoInterface::applyConfigurationRequest, this, &VeltoInterface::applyScopeConfiguration);
-    ui->toolButtonDACOffsetOK->setEnabled(false);
-    ui->toolButtonDACGainOK->setEnabled(false);
 }
 
 void VeltoInterface::wireSession()
@@ -415,7 +414,7 @@ void VeltoInterface::deviceSettingsExec()
     c->sendMixedControls();
     c->scopeSamplingSliderChanged(ui->samplingSlider->value());
     meterTabChanged(ui->mmTabWidget->currentIndex());
-    generatorControls->frequencyDigitsValueChanged();
+    generatorControls->replaySettings();
     c->sendMixedControls();
     mainTabChanged(ui->mainTabWidget->currentIndex());
 }
@@ -424,7 +423,7 @@ void VeltoInterface::deviceSettingsSendInteractive()
 {
     generatorControls->awgDACBufferChanged(ui->comboBoxDACBuffer->currentIndex());
     scopeChannels->scopeADCBufferChanged(ui->comboBoxADCBuffer->currentIndex());
-    generatorControls->frequencyDigitsValueChanged();
+    generatorControls->frequencySweep()->frequencyDigitsValueChanged();
     scopeChannels->channel1TraceChanged(ui->checkBoxCH1Trace->isChecked());
     scopeChannels->channel2TraceChanged(ui->checkBoxCH2Trace->isChecked());
     scopeChannels->channelLogicTraceChanged();

@@ -104,6 +104,24 @@ void DeviceSession::sendSamplingRateQuietly(int index)
     usbDevice.serialPort.setSamplingValue(index);
 }
 
+int DeviceSession::sendCalibration(int index, int value)
+{
+    return usbDevice.controlWriteTransfer(Request::Calibration, uint16_t(index), uint16_t(value & 0xFFFF));
+}
+
+bool DeviceSession::sendWaveformHalf(int half, const unsigned char *data)
+{
+    if (!usbDevice.deviceOpened || usbDevice.connectionLostFlag)
+        return false;
+    unsigned char block[configurationBlockSize];
+    std::memcpy(block, data, sizeof(block));
+    usbDevice.bulkWriteTransfer(block, configurationBlockSize);
+    if (usbDevice.connectionLostFlag)
+        return false;
+    const uint16_t commit = half == 0 ? CommitBlock::WaveformFirstHalf : CommitBlock::WaveformSecondHalf;
+    return usbDevice.controlWriteTransfer(Request::CommitBulk, commit, 0) >= 0;
+}
+
 // --- Run control ----------------------------------------------------------------
 
 void DeviceSession::sendCounterStart()

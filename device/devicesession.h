@@ -41,6 +41,12 @@ public:
     void sendCHBufferBlocks(int blocks);
     void sendWaveFrequency(long long hundredthsOfHertz);
     void sendSamplingRateQuietly(int index);
+    // Request 0x43: a calibration step (wIndex 0, 1), its acceptance, or the
+    // ADC offset calibration (wIndex 2, 3). Returns the transport's result.
+    int sendCalibration(int index, int value);
+    // One 512-byte half of the generator's custom waveform by bulk OUT, then
+    // its commit (0x45, wIndex = half). False when either did not go through.
+    bool sendWaveformHalf(int half, const unsigned char *data);
 
     // --- Run control ------------------------------------------------------------
     void sendCounterStart();

@@ -1,42 +1,139 @@
-// The generator's buffer, enable and frequency digits.
+// The generator's enable, buffer, waveform, levels, calibration and custom waveform.
 #include "instruments/generatorcontrols.h"
 
+#include "base/logging.h"
 #include "device/configprotocol.h"
 #include "device/devicesession.h"
+#include "instruments/generatorlaws.h"
 #include "scope/channelcontrols.h"
 #include "ui_veltointerface.h"
 
-#include <QLabel>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTimer>
+#include <QSignalBlocker>
+
+#include <array>
+#include <cmath>
+#include <cstring>
 
 using namespace ConfigProtocol;
-
-namespace {
-// Weights of the eight frequency digits in hundredths of a hertz, from the
-// 100 kHz digit down to the 0.01 Hz digit.
-const long long digitWeights[8] = {10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
-} // namespace
+using namespace Generator;
 
 GeneratorControls::GeneratorControls(Ui::VeltoInterface *ui, DeviceSession *session, ScopeChannels *channels,
-                                     QObject *parent)
-    : QObject(parent), ui(ui), session(session), channels(channels)
+                                     std::function<QString()> defaultDir, QObject *parent)
+    : QObject(parent), ui(ui), session(session), channels(channels),
+      frequency(new FrequencySweepControls(ui, session, this)), defaultDir(std::move(defaultDir)),
+      amplitude{ui->amplitudeSlider, ui->doubleSpinBoxAmp, amplitudeDivisor},
+      duty{ui->dutyCycleSlider, ui->doubleSpinBoxDuty, dutyDivisor},
+      offset{ui->offsetSlider, ui->doubleSpinBoxOffset, offsetDivisor}
 {
+    std::memset(customWave, 0, sizeof(customWave));
     connect(ui->comboBoxDACBuffer, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &GeneratorControls::awgDACBufferChanged);
     connect(ui->checkBoxAWGEnable, &QCheckBox::clicked, this, &GeneratorControls::awgEnableChanged);
+    ui->comboBoxDACBuffer->setEnabled(ui->checkBoxAWGEnable->isChecked());
+    connectWaveform();
+    connectLevels();
+    connectCalibration();
+    connectPanels();
+    connect(session, &DeviceSession::connectionChanged, this, &GeneratorControls::refreshStoreButton);
+    // The dock is as wide as its widest row, with room for the vertical
+    // scroll bar an unfolded sweep brings: nothing to scroll sideways for.
+    // Measured once the window has its fonts, after it is built.
+    ui->scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QTimer::singleShot(0, this, [ui] {
+        ui->scrollArea->setMinimumWidth(ui->scrollAreaWidgetContents->minimumSizeHint().width() +
+                                        ui->scrollArea->verticalScrollBar()->sizeHint().width() +
+                                        2 * ui->scrollArea->frameWidth());
+    });
 }
 
-QLabel *GeneratorControls::frequencyDigitLabel(int position) const
+void GeneratorControls::connectWaveform()
 {
-    QLabel *labels[8] = {ui->labelFrequencyDigit100000, ui->labelFrequencyDigit10000, ui->labelFrequencyDigit1000,
-                         ui->labelFrequencyDigit100,    ui->labelFrequencyDigit10,    ui->labelFrequencyDigit1,
-                         ui->labelFrequencyDigit01,     ui->labelFrequencyDigit001};
-    return (position >= 0 && position < 8) ? labels[position] : nullptr;
+    for (QRadioButton *wave : {ui->radioButtonSine, ui->radioButtonSquare, ui->radioButtonTriangle,
+                               ui->radioButtonExpo, ui->radioButtonCustom, ui->radioButtonConstant,
+                               ui->radioButtonWhiteNoise, ui->radioButtonPinkNoise})
+        connect(wave, &QRadioButton::clicked, this, &GeneratorControls::sendWaveType);
+    connect(ui->spinBoxConstant, QOverload<int>::of(&QSpinBox::valueChanged), ui->horizontalSliderConstant,
+            &QSlider::setValue);
+    connect(ui->horizontalSliderConstant, &QSlider::valueChanged, this, [this](int level) {
+        ui->spinBoxConstant->setValue(level);
+        sendWaveConstantLevel(level);
+    });
+    connect(ui->openCSVButton, &QPushButton::clicked, this, &GeneratorControls::openCustomWaveform);
+    connect(ui->saveAWGButton, &QPushButton::clicked, this, &GeneratorControls::storeCustomWaveform);
+    refreshStoreButton();
 }
+
+void GeneratorControls::connectLevels()
+{
+    for (Level *level : {&amplitude, &duty, &offset}) {
+        // A value is taken when typed in full, not at every key: the box is
+        // rewritten with the value the instrument gets.
+        level->box->setKeyboardTracking(false);
+        connect(level->box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                [this, level](double value) { levelBoxChanged(*level, value); });
+    }
+    connect(ui->amplitudeSlider, &QSlider::valueChanged, this, &GeneratorControls::awgAmplitudeSliderChanged);
+    connect(ui->dutyCycleSlider, &QSlider::valueChanged, this, &GeneratorControls::awgDutyCycleSliderChanged);
+    connect(ui->offsetSlider, &QSlider::valueChanged, this, &GeneratorControls::awgOffsetSliderChanged);
+}
+
+void GeneratorControls::connectCalibration()
+{
+    const struct {
+        QAbstractButton *button;
+        int index;
+        int value;
+        QAbstractButton *ok;
+    } buttons[] = {{ui->toolButtonDACOffsetPlus, 0, 1, ui->toolButtonDACOffsetOK},
+                   {ui->toolButtonDACOffsetMinus, 0, 0xFFFF, ui->toolButtonDACOffsetOK},
+                   {ui->toolButtonDACOffsetOK, 0, 0, ui->toolButtonDACOffsetOK},
+                   {ui->toolButtonDACGainPlus, 1, 1, ui->toolButtonDACGainOK},
+                   {ui->toolButtonDACGainMinus, 1, 0xFFFF, ui->toolButtonDACGainOK},
+                   {ui->toolButtonDACGainOK, 1, 0, ui->toolButtonDACGainOK},
+                   {ui->pushButtonCalibrateADCOffsetClear, 2, 0, nullptr},
+                   {ui->pushButtonCalibrateADCOffset, 3, 0, nullptr}};
+    for (const auto &b : buttons) {
+        connect(b.button, &QAbstractButton::clicked, this,
+                [this, index = b.index, value = b.value, ok = b.ok] { calibrate(index, value, ok); });
+    }
+    ui->toolButtonDACOffsetOK->setEnabled(false);
+    ui->toolButtonDACGainOK->setEnabled(false);
+}
+
+void GeneratorControls::connectPanels()
+{
+    const struct {
+        CollapsiblePanel *panel;
+        QWidget *frame;
+        bool summary;
+    } panels[] = {{ui->collapsiblePanelAWGWaveform, ui->frameAWGWaveform, true},
+                  {ui->collapsiblePanelAWGFrequency, ui->frameAWGFrequency, true},
+                  {ui->collapsiblePanelAWGLevels, ui->frameAWGLevels, false},
+                  {ui->collapsiblePanelAWGSweep, ui->frameAWGSweep, false}};
+    for (const auto &p : panels) {
+        // A folded panel keeps its summary in sight.
+        auto follow = [panel = p.panel, frame = p.frame, summary = p.summary](bool collapsed) {
+            frame->setVisible(!collapsed);
+            if (summary)
+                panel->setTextVisible(collapsed);
+        };
+        connect(p.panel, &CollapsiblePanel::collapsedChanged, this, follow);
+        follow(p.panel->isCollapsed());
+    }
+}
+
+// --- Enable and buffer ----------------------------------------------------------
 
 void GeneratorControls::awgDACBufferChanged(int index)
 {
-    session->sendDACBufferBlocks(ConfigProtocol::dataValueRangeTrunk(index + 1, 1, 2));
+    session->sendDACBufferBlocks(dataValueRangeTrunk(index + 1, 1, 2));
     channels->bufferCheckMaxSize();
+    frequency->showEffectiveFrequency();
 }
 
 void GeneratorControls::awgEnableChanged()
@@ -44,46 +141,225 @@ void GeneratorControls::awgEnableChanged()
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendDACControls(reply, length); },
         [this](int blocks) { channels->scopeADCBufferChanged(blocks - 1); });
-    if (!accepted)
+    if (!accepted) {
+        // An instrument that answered but did not take the change keeps the
+        // generator as it was, and so does the box. Without an instrument the
+        // box is a setting for the next session and stays.
+        if (session->isOpen() && !session->usb().connectionLostFlag) {
+            const QSignalBlocker blocker(ui->checkBoxAWGEnable);
+            ui->checkBoxAWGEnable->setChecked(!ui->checkBoxAWGEnable->isChecked());
+            VELTO_LOG(QStringLiteral("The instrument refused to switch the generator %1")
+                          .arg(ui->checkBoxAWGEnable->isChecked() ? QStringLiteral("off") : QStringLiteral("on")),
+                      2);
+        }
         return;
+    }
     ui->comboBoxDACBuffer->setEnabled(ui->checkBoxAWGEnable->isChecked());
     channels->bufferCheckMaxSize();
 }
 
-long long GeneratorControls::frequencyDigitsToFrequency() const
-{
-    long long value = 0;
-    for (int i = 0; i < 8; ++i)
-        value += frequencyDigitLabel(i)->text().toInt() * digitWeights[i];
-    return value;
-}
-
-void GeneratorControls::frequencyDigitsValueChanged()
-{
-    // The logarithmic frequency slider follows here once the generator page has it.
-    updateFrequency(double(frequencyDigitsToFrequency()));
-}
-
-void GeneratorControls::updateFrequency(double hundredthsOfHertz)
-{
-    session->sendWaveFrequency((long long)hundredthsOfHertz);
-    // The instrument is asked only when it is there and not being configured:
-    // while a session start gathers its block, the entry is not yet applied.
-    if (session->isOpen() && !session->bulkMode())
-        effective = frequencyRealValueCheck();
-}
-
-double GeneratorControls::frequencyRealValueCheck()
-{
-    unsigned char answer[4] = {0, 0, 0, 0};
-    if (session->readBlock(ReadBlock::GeneratorFrequency, answer, 4) != 4)
-        return 0;
-    const uint32_t value = uint32_t(answer[0]) | uint32_t(answer[1]) << 8 | uint32_t(answer[2]) << 16 |
-                           uint32_t(answer[3]) << 24;
-    return double(float(value / 100.0));
-}
-
 int GeneratorControls::sendDACControls(unsigned char *reply, int length)
 {
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::DacEnable, ui->checkBoxAWGEnable->isChecked() ? 1 : 0);
+    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::DacEnable,
+                                                 ui->checkBoxAWGEnable->isChecked() ? 1 : 0);
 }
+
+// --- Waveform and levels ----------------------------------------------------------
+
+void GeneratorControls::sendWaveType()
+{
+    // Indexed by the waveform code.
+    const QRadioButton *buttons[WaveformCount] = {ui->radioButtonSine,      ui->radioButtonSquare,
+                                                  ui->radioButtonTriangle,  ui->radioButtonExpo,
+                                                  ui->radioButtonCustom,    ui->radioButtonConstant,
+                                                  ui->radioButtonWhiteNoise, ui->radioButtonPinkNoise};
+    std::array<bool, WaveformCount> checked{};
+    for (int w = 0; w < WaveformCount; ++w)
+        checked[size_t(w)] = buttons[w]->isChecked();
+    const WaveChoice choice = waveTypeFor(checked);
+    ui->collapsiblePanelAWGWaveform->setText(choice.name + QLatin1Char(' '));
+    session->sendMainConfiguration(ConfigEntry::WaveType, choice.code);
+    if (choice.code == Constant)
+        sendWaveConstantLevel(ui->spinBoxConstant->value());
+}
+
+void GeneratorControls::sendWaveAmplitude(int code)
+{
+    session->sendMainConfiguration(ConfigEntry::WaveAmplitude, waveAmplitude(code));
+}
+
+void GeneratorControls::sendWaveDuty(int code)
+{
+    session->sendMainConfiguration(ConfigEntry::WaveDuty, waveDuty(code));
+}
+
+void GeneratorControls::sendWaveOffset(int code)
+{
+    session->sendMainConfiguration(ConfigEntry::WaveOffset, waveOffset(code));
+}
+
+void GeneratorControls::sendWaveConstantLevel(int level)
+{
+    session->sendMainConfiguration(ConfigEntry::WaveConstant, waveConstantLevel(level));
+}
+
+void GeneratorControls::levelBoxChanged(const Level &level, double value)
+{
+    level.slider->setValue(levelCode(value, level.divisor));
+    // The box snaps to the step the slider holds, also when the slider
+    // stayed where it was (a duty of 0 % is the lowest code's 0.4 %).
+    const QSignalBlocker blocker(level.box);
+    level.box->setValue(level.slider->value() / level.divisor);
+}
+
+void GeneratorControls::levelSliderChanged(const Level &level, int code)
+{
+    // The box is rewritten without answering: two decimals cannot hold
+    // every code's volts, and the round trip would move the slider off the
+    // code the user chose (amplitude 4 would come back as 3).
+    const QSignalBlocker blocker(level.box);
+    level.box->setValue(code / level.divisor);
+}
+
+void GeneratorControls::awgAmplitudeSliderChanged(int code)
+{
+    levelSliderChanged(amplitude, code);
+    sendWaveAmplitude(code);
+}
+
+void GeneratorControls::awgDutyCycleSliderChanged(int code)
+{
+    levelSliderChanged(duty, code);
+    sendWaveDuty(code);
+}
+
+void GeneratorControls::awgOffsetSliderChanged(int code)
+{
+    levelSliderChanged(offset, code);
+    sendWaveOffset(code);
+}
+
+// --- Calibration -------------------------------------------------------------------
+
+void GeneratorControls::calibrate(int index, int value, QAbstractButton *ok)
+{
+    // A step waits for its acceptance; the acceptance closes it. A request
+    // the instrument did not get changes neither.
+    if (session->sendCalibration(index, value) >= 0 && ok)
+        ok->setEnabled(value != 0);
+}
+
+// --- Custom waveform ----------------------------------------------------------------
+
+void GeneratorControls::openCustomWaveform()
+{
+    const QString path = QFileDialog::getOpenFileName(ui->openCSVButton->window(), tr("Open File"),
+                                                      defaultDir ? defaultDir() : QString(),
+                                                      QStringLiteral("CSV files (*.csv *.txt);;All files (*.*)"));
+    if (!path.isEmpty())
+        loadCustomWaveform(path);
+}
+
+int GeneratorControls::loadCustomWaveform(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        VELTO_LOG(QStringLiteral("Custom waveform: cannot read %1: %2")
+                      .arg(path, QFileInfo(path).isDir() ? QStringLiteral("a folder") : file.errorString()),
+                  2);
+        ui->labelCustomWaveform->setText(tr("Cannot read %1").arg(name));
+        return -1;
+    }
+    const WaveformText read = readWaveformText(file);
+    if (read.cutAtLimit)
+        VELTO_LOG(QStringLiteral("Custom waveform: %1 has no 512th value in its first %2 bytes; the rest is not read")
+                      .arg(path)
+                      .arg(waveformFileLimit),
+                  2);
+    const int samples = parseCSV(read.text, customWave);
+    if (samples == 0) {
+        VELTO_LOG(QStringLiteral("Custom waveform: no values in %1, nothing loaded").arg(path), 2);
+        ui->labelCustomWaveform->setText(tr("No values in %1").arg(name));
+        return 0;
+    }
+    VELTO_LOG(QStringLiteral("Custom waveform: %1 samples read from %2").arg(samples).arg(path), 1);
+    ui->labelCustomWaveform->setText(tr("%1 samples from %2").arg(samples).arg(name));
+    customLoaded = true;
+    refreshStoreButton();
+    return samples;
+}
+
+void GeneratorControls::refreshStoreButton()
+{
+    ui->saveAWGButton->setEnabled(customLoaded && session->isOpen());
+}
+
+void GeneratorControls::showProgress(int percent)
+{
+    ui->progressBar->setValue(percent);
+    ui->progressBar->repaint();
+}
+
+void GeneratorControls::storeCustomWaveform()
+{
+    if (!session->isOpen())
+        return;
+    showProgress(0);
+    channels->setAwgSaveMode(true);
+    channels->sendMixedControls();
+    showProgress(4);
+    bool sent = session->sendWaveformHalf(0, customWave);
+    if (sent) {
+        showProgress(50);
+        sent = session->sendWaveformHalf(1, customWave + customSamples);
+    }
+    channels->setAwgSaveMode(false);
+    channels->sendMixedControls();
+    if (!sent) {
+        VELTO_LOG(QStringLiteral("Custom waveform: the upload failed, nothing was stored"), 3);
+        ui->labelCustomWaveform->setText(tr("Storing failed: the instrument did not take the waveform"));
+        showProgress(0);
+        return;
+    }
+    showProgress(100);
+    ui->radioButtonCustom->setChecked(true);
+    sendWaveType();
+    ui->labelCustomWaveform->setText(tr("Stored in the instrument and playing"));
+    showProgress(0);
+}
+
+// --- Settings pass and scripts --------------------------------------------------------
+
+void GeneratorControls::replaySettings()
+{
+    sendWaveType();
+    awgAmplitudeSliderChanged(ui->amplitudeSlider->value());
+    awgDutyCycleSliderChanged(ui->dutyCycleSlider->value());
+    awgOffsetSliderChanged(ui->offsetSlider->value());
+    frequency->replaySettings();
+}
+
+namespace {
+// A script's value for a spin box, which clamps it to its range; what is no
+// number changes nothing.
+void setBox(QDoubleSpinBox *box, double value, const char *operation)
+{
+    if (std::isfinite(value))
+        box->setValue(value);
+    else
+        VELTO_LOG(QStringLiteral("%1: %2 is not a number, nothing changed").arg(QLatin1String(operation)).arg(value), 2);
+}
+} // namespace
+
+void GeneratorControls::setAwgLevelsAmplitude(double volts) { setBox(ui->doubleSpinBoxAmp, volts, "setAwgLevelsAmplitude"); }
+void GeneratorControls::setAwgLevelsDutyCycle(double percent) { setBox(ui->doubleSpinBoxDuty, percent, "setAwgLevelsDutyCycle"); }
+void GeneratorControls::setAwgLevelsOffset(double volts) { setBox(ui->doubleSpinBoxOffset, volts, "setAwgLevelsOffset"); }
+void GeneratorControls::clickRadioButtonSine() { ui->radioButtonSine->click(); }
+void GeneratorControls::clickRadioButtonSquare() { ui->radioButtonSquare->click(); }
+void GeneratorControls::clickRadioButtonTriangle() { ui->radioButtonTriangle->click(); }
+void GeneratorControls::clickRadioButtonExpo() { ui->radioButtonExpo->click(); }
+void GeneratorControls::clickRadioButtonCustom() { ui->radioButtonCustom->click(); }
+void GeneratorControls::clickRadioButtonConstant() { ui->radioButtonConstant->click(); }
+void GeneratorControls::clickRadioButtonWhiteNoise() { ui->radioButtonWhiteNoise->click(); }
+void GeneratorControls::clickRadioButtonPinkNoise() { ui->radioButtonPinkNoise->click(); }

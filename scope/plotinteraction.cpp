@@ -102,8 +102,14 @@ void PlotInteraction::moveCursor(QMouseEvent *event)
     const QPointF pixel = roundedPointer(event->localPos());
     const double x = plot->plot()->xAxis->pixelToCoord(pixel.x());
     const double y = plot->plot()->yAxis->pixelToCoord(pixel.y());
-    const double safeX = std::isfinite(x) ? qBound(-1.0e6, x, 1.0e6) : 0.0;
-    const double safeY = std::isfinite(y) ? qBound(-1.0e6, y, 1.0e6) : 0.0;
+    // A pointer on a unit's own pixel reads that unit: the division mapping
+    // pixels to units can land a hair below it, which truncation would drop.
+    auto settle = [](double v) {
+        const double whole = std::round(v);
+        return std::abs(v - whole) < 1e-6 ? whole : v;
+    };
+    const double safeX = std::isfinite(x) ? settle(qBound(-1.0e6, x, 1.0e6)) : 0.0;
+    const double safeY = std::isfinite(y) ? settle(qBound(-1.0e6, y, 1.0e6)) : 0.0;
     switch (selected) {
     case HCursorA:
     case HCursorB:

@@ -15,12 +15,15 @@ CollapsiblePanel::CollapsiblePanel(QWidget *parent) : QWidget(parent)
     toggleButton->setCheckable(true);
     toggleButton->setChecked(false);
     toggleButton->setStyleSheet(QStringLiteral("QToolButton {border: none; background-color: rgba(255, 255, 255, 0);}"));
+    toggleButton->setToolTip(tr("Shows or hides this section"));
 
     checkBox = new QCheckBox(this);
     checkBox->setObjectName(QStringLiteral("__qt__passive_comboBox"));
     checkBox->setText(QString());
     checkBox->setLayoutDirection(Qt::RightToLeft);
-    checkBox->setStyleSheet(QStringLiteral("QCheckBox {border: none; background-color: rgba(255, 255, 255, 0);}"));
+    // No sheet of its own: one with any rule made the theme draw the box
+    // without its frame, so an unchecked panel showed no box at all.
+    checkBox->setToolTip(tr("Switches this section on or off"));
 
     titleLabel = new QLabel(this);
     titleLabel->setObjectName(QStringLiteral("__qt__passive_label"));

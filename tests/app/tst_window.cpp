@@ -76,7 +76,7 @@ void TestWindow::storedSettingOfTheWrongTypeIsLogged()
                              ui->labelFrequencyDigit01,     ui->labelFrequencyDigit001};
         for (int k = 0; k < 8; ++k)
             digits[k]->setText(QString::number(k + 1));
-        QCOMPARE(window.generator()->frequencyDigitsToFrequency(), 12345678LL);
+        QCOMPARE(window.generator()->frequencySweep()->frequencyDigitsToFrequency(), 12345678LL);
     }
     QSettings().remove(QStringLiteral("size"));
 }

@@ -180,7 +180,8 @@ void TestPlotInteraction::triggerMarkerDrags()
     ui->radioButtonFree->click();
     trace.clear();
     dragTo(plot, pixelOf(plot, 900, 640));
-    QCOMPARE(window.trigger()->model().current().position, 450);
+    // Through whole pixels of about two units each, the key comes back within a sample.
+    QVERIFY(qAbs(window.trigger()->model().current().position - 450) <= 1);
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 16 ")).isEmpty());
     QVERIFY(trace.matching(QStringLiteral("ctrl 0x41 17 ")).isEmpty());
     release(plot, pixelOf(plot, 900, 640));

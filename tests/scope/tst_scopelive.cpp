@@ -52,9 +52,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
     TraceCapture trace;
     w.form()->checkBoxAWGEnable->click();
-    // The generator page's amplitude control is not in the window yet; its
-    // entry (30) is written as that control will write it: 116 is 1 V peak.
-    w.session()->sendMainConfiguration(30, 116);
+    w.form()->radioButtonSine->click();
     w.form()->ch1GainSlider->setValue(3);
     w.form()->samplingSlider->setValue(7);
     w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
@@ -65,7 +63,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 
     // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
     const double produced = 72.0e6 / (256.0 * 281.0);
-    QVERIFY(qAbs(w.generator()->effectiveFrequency() - produced) < 0.01);
+    QVERIFY(qAbs(w.generator()->frequencySweep()->effectiveFrequency() - produced) < 0.01);
     // At 16 kS/s a period is about 16 samples; the mean over the buffer's
     // 47 periods is known to a hundredth of a sample.
     const double measured = w.form()->multimeterdisplayFreqCh1->getValue();
@@ -128,7 +126,7 @@ void TestScopeLive::screenshots()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(connectToBench(w));
     w.form()->checkBoxAWGEnable->click();
-    w.session()->sendMainConfiguration(30, 116);
+    w.form()->radioButtonSine->click();
     w.form()->ch1GainSlider->setValue(3);
     w.form()->ch2GainSlider->setValue(3);
     w.form()->samplingSlider->setValue(7);
