@@ -214,15 +214,26 @@ void VeltoInterface::arrangeDocks()
     scopeScroll->setFrameShape(QFrame::NoFrame);
     scopeScroll->setWidget(ui->mainTabWidget);
     ui->dockWidget_scopeContents->layout()->addWidget(scopeScroll);
-    // A side bar is as wide as what it holds, up to a share of a small
-    // screen (1024 pixels hold both bars and the plot); narrower than its
-    // pages, it scrolls sideways instead of cutting controls off.
-    const std::pair<QScrollArea *, int> bars[] = {{scopeScroll, 380}, {ui->scrollArea, 220}};
-    for (const auto &[bar, widest] : bars) {
-        bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A side bar is as wide as what it holds: nothing is cut off at its
+    // right or scrolls sideways.
+    int barWidths = 0;
+    for (QScrollArea *bar : {scopeScroll, ui->scrollArea}) {
+        bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // The style sheet's paddings count.
+        for (QWidget *child : bar->widget()->findChildren<QWidget *>())
+            child->ensurePolished();
         const int needed = bar->widget()->minimumSizeHint().width() + bar->verticalScrollBar()->sizeHint().width() +
                            2 * bar->frameWidth();
-        bar->setMinimumWidth(std::min(needed, widest));
+        bar->setMinimumWidth(needed);
+        barWidths += needed;
+    }
+    // A screen too narrow for both bars beside a plot of readable width
+    // (1024 pixels) gets them as two tabs on the right; they can be dragged
+    // apart again.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen && barWidths + readablePlotWidth > screen->availableGeometry().width()) {
+        tabifyDockWidget(ui->dockWidget_scope, ui->dockWidget_awg);
+        ui->dockWidget_scope->raise();
     }
     ui->statusBar->addWidget(ui->infoLabel, 1);
     auto *wheelGuard = new WheelGuard(this);

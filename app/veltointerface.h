@@ -114,6 +114,8 @@ private:
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;
+    // The plot width below which the side bars share one dock area.
+    static constexpr int readablePlotWidth = 480;
     int mode = 0;
     GlobalOptions globalOptions;
     PythonConsoleOptions pythonConsoleOptions;

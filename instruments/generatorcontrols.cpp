@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QScrollBar>
-#include <QTimer>
 #include <QSignalBlocker>
 
 #include <array>
@@ -40,15 +38,6 @@ GeneratorControls::GeneratorControls(Ui::VeltoInterface *ui, DeviceSession *sess
     connectCalibration();
     connectPanels();
     connect(session, &DeviceSession::connectionChanged, this, &GeneratorControls::refreshStoreButton);
-    // The dock is as wide as its widest row, with room for the vertical
-    // scroll bar an unfolded sweep brings: nothing to scroll sideways for.
-    // Measured once the window has its fonts, after it is built.
-    ui->scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QTimer::singleShot(0, this, [ui] {
-        ui->scrollArea->setMinimumWidth(ui->scrollAreaWidgetContents->minimumSizeHint().width() +
-                                        ui->scrollArea->verticalScrollBar()->sizeHint().width() +
-                                        2 * ui->scrollArea->frameWidth());
-    });
 }
 
 void GeneratorControls::connectWaveform()

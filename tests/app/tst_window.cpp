@@ -157,10 +157,14 @@ void TestWindow::docksHoldTheTabsAndTheGenerator()
     QVERIFY(window.form()->centralWidget->isAncestorOf(window.form()->plotArea));
     QCOMPARE(window.centralWidget(), window.form()->centralWidget);
 
-    // A 1024 x 640 screen holds the whole window, and the legend under the
-    // plot (with the spectrum's scale and a frame's progress) fits the plot's
-    // narrowest width instead of being cut off.
+    // A 1024 x 640 screen holds the whole window (the offscreen screen is
+    // narrower still: the side bars share the right as tabs), neither side bar
+    // is narrower than its pages, and the legend under the plot (with the
+    // spectrum's scale and a frame's progress) fits the plot's narrowest width.
     Ui::VeltoInterface *ui = window.form();
+    QCOMPARE(window.tabifiedDockWidgets(ui->dockWidget_scope), QList<QDockWidget *>{ui->dockWidget_awg});
+    for (QScrollArea *bar : window.findChildren<QScrollArea *>())
+        QVERIFY2(bar->minimumWidth() >= bar->widget()->minimumSizeHint().width(), qPrintable(bar->objectName()));
     ui->timeLabel->setText(ScaleTables::plotTimeLegend(8, true));
     ui->frameProgressLabel->setText(ScaleTables::frameProgressText(900, 2400));
     QVERIFY2(window.minimumSizeHint().width() <= 1024 && window.minimumSizeHint().height() <= 640,
