@@ -46,8 +46,8 @@ signals:
     void mainModeChanged(int mode);
 
 private:
-    // The first checked of the ten input buttons of `group` ("" for the
-    // source, "_2" for the gate), as 0…7, 10 or 11; -1 when none is.
+    // The first checked of the ten input buttons whose names end in `suffix`
+    // ("" for the source, "_2" for the gate), as 0…7, 10 or 11; -1 when none is.
     int checkedInput(const QString &suffix) const;
     QList<MultimeterDisplay *> displays() const;
 
