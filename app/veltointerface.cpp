@@ -3,7 +3,9 @@
 #include "app/appsettings.h"
 #include "base/logging.h"
 #include "device/devicesession.h"
+#include "instruments/countercontrols.h"
 #include "instruments/generatorcontrols.h"
+#include "instruments/metercontrols.h"
 #include "persistence/hardwareprofile.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
@@ -60,7 +62,7 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std
     // Connect as soon as the event loop runs; the display ticks from now on.
     QTimer::singleShot(0, deviceSession, &DeviceSession::toggleConnection);
     connect(&displayTick, &QTimer::timeout, this, &VeltoInterface::dataShow);
-    connect(&meterTick, &QTimer::timeout, this, &VeltoInterface::meterRequestData);
+    connect(&meterTick, &QTimer::timeout, meterControls, &MeterControls::meterRequestData);
     displayTick.start(displayInterval);
 
     triggerControls->model().triggerSetEnable(true);
@@ -123,6 +125,10 @@ void VeltoInterface::createControllers()
     plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
     generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels,
                                               [this] { return scopeDisplay->defaultDir(); }, this);
+    counterControls = new CounterControls(ui, deviceSession, triggerControls, this);
+    meterControls = new MeterControls(ui, deviceSession, counterControls, &multimeterDisplayOptions, this, this);
+    connect(meterControls, &MeterControls::pollIntervalChanged, this, &VeltoInterface::meterPollIntervalChanged);
+    connect(meterControls, &MeterControls::mainModeChanged, this, [this](int meterMode) { mode = meterMode; });
 
     scopeDisplay->scopeInitDatacache();
     scopeDisplay->defaultDir() = storedDefaultDir;
@@ -159,7 +165,6 @@ void VeltoInterface::wireMenus()
     connect(ui->actionSettings, &QAction::triggered, this, [this] { callSettings(QString()); });
     connect(ui->actionAbout, &QAction::triggered, this, &VeltoInterface::showAbout);
     connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::mainTabChanged);
-    connect(ui->mmTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::meterTabChanged);
     addKeyboardActions();
 }
 
@@ -355,15 +360,18 @@ void VeltoInterface::dataShow()
         scopeDisplay->scopeDataShow();
 }
 
-void VeltoInterface::meterRequestData()
+void VeltoInterface::meterPollIntervalChanged(int milliseconds)
 {
-    // The meter read arrives with the meter pages.
+    if (milliseconds > 0)
+        meterTick.start(milliseconds);
+    else
+        meterTick.stop();
 }
 
 void VeltoInterface::mainTabChanged(int index)
 {
     if (index == 1) {
-        meterTabChanged(ui->mmTabWidget->currentIndex());
+        meterControls->meterTabChanged(ui->mmTabWidget->currentIndex());
         return;
     }
     meterTick.stop();
@@ -374,19 +382,6 @@ void VeltoInterface::mainTabChanged(int index)
     mode = 0;
     deviceSession->sendMainModeControls(0);
     state->redrawRequested = true;
-}
-
-void VeltoInterface::meterTabChanged(int index)
-{
-    meterTick.stop();
-    if (ui->mainTabWidget->currentIndex() != 1)
-        return;
-    // The counter page applies its own mode once its controls exist.
-    if (index != 0 && index != 1)
-        return;
-    mode = index == 0 ? 2 : 3;
-    deviceSession->sendMainModeControls(mode);
-    meterTick.start(400);
 }
 
 void VeltoInterface::deviceSettingsExec()
@@ -424,7 +419,10 @@ void VeltoInterface::deviceSettingsExec()
     c->scopeRollModeChanged();
     c->sendMixedControls();
     c->scopeSamplingSliderChanged(ui->samplingSlider->value());
-    meterTabChanged(ui->mmTabWidget->currentIndex());
+    counterControls->sendTriggerSource();
+    counterControls->sendGateSource();
+    counterControls->meterFrequencyModeChanged();
+    meterControls->meterTabChanged(ui->mmTabWidget->currentIndex());
     generatorControls->replaySettings();
     c->sendMixedControls();
     mainTabChanged(ui->mainTabWidget->currentIndex());

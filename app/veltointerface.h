@@ -11,9 +11,11 @@
 #include <memory>
 
 class About;
+class CounterControls;
 class CursorControls;
 class DeviceSession;
 class GeneratorControls;
+class MeterControls;
 class PlotInteraction;
 class ScopeChannels;
 class ScopeDisplay;
@@ -46,7 +48,6 @@ public:
     // A lasting note at the status line's end of where velto.log is written.
     void showLogLocation(const QString &path);
     void mainTabChanged(int index);
-    void meterTabChanged(int index);
     // Every control's handler in a fixed order, so that the instrument (or,
     // during a session start, the configuration block) receives the whole
     // state the window shows.
@@ -54,8 +55,6 @@ public:
     void deviceSettingsSendInteractive();
     void applyScopeConfiguration();
     void dataShow();
-    void meterRequestData();
-    void callSettings(QString component);
     // Every keyboard shortcut and plot gesture, as the Help menu lists them.
     QString shortcutsText() const;
     // How the Exit action ends the process; tests replace it.
@@ -73,10 +72,16 @@ public:
     ScopeDisplay *display() const { return scopeDisplay; }
     PlotInteraction *interaction() const { return plotInteraction; }
     GeneratorControls *generator() const { return generatorControls; }
+    MeterControls *meter() const { return meterControls; }
+    CounterControls *counter() const { return counterControls; }
     QTimer &displayTimer() { return displayTick; }
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
     ScopeOptions &scopeOptions() { return scopeOptionSet; }
+
+public slots:
+    // The settings dialog, opened on `component`'s page; the read-outs ask for it by name.
+    void callSettings(QString component);
 
 signals:
     void applyConfigurationRequest();
@@ -99,6 +104,7 @@ private:
     void showAbout();
     void showProfileMessages(const QVector<CriticalMessage> &messages);
     void connectionChanged(bool connected);
+    void meterPollIntervalChanged(int milliseconds);
 
     Ui::VeltoInterface *ui = nullptr;
     DeviceSession *deviceSession = nullptr;
@@ -111,6 +117,8 @@ private:
     ScopeDisplay *scopeDisplay = nullptr;
     PlotInteraction *plotInteraction = nullptr;
     GeneratorControls *generatorControls = nullptr;
+    CounterControls *counterControls = nullptr;
+    MeterControls *meterControls = nullptr;
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;

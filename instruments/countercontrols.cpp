@@ -1,0 +1,154 @@
+// The frequency counter page: type, inputs, entry 11, pulse counting.
+#include "instruments/countercontrols.h"
+
+#include "device/configprotocol.h"
+#include "device/devicesession.h"
+#include "scope/triggercontrols.h"
+#include "ui_veltointerface.h"
+#include "widgets/multimeterdisplay.h"
+
+using MeterReadings::CounterType;
+
+CounterControls::CounterControls(Ui::VeltoInterface *ui, DeviceSession *session, TriggerControls *trigger,
+                                 QObject *parent)
+    : QObject(parent), ui(ui), session(session), trigger(trigger)
+{
+    for (QRadioButton *type : {ui->radioFreq, ui->radioPeriod, ui->radioPulse, ui->radioExtGate})
+        connect(type, &QRadioButton::clicked, this, [this, type] {
+            type->setChecked(true);
+            meterFrequencyModeChanged();
+        });
+    for (QAbstractButton *b : std::initializer_list<QAbstractButton *>{
+             ui->checkBoxFreqFastMode, ui->radioFrequencyGatePeriod, ui->radioFrequencyGatePulse})
+        connect(b, &QAbstractButton::clicked, this, &CounterControls::sendMeterFrequencyControl);
+    for (QAbstractButton *b : ui->groupBoxSource->findChildren<QRadioButton *>())
+        connect(b, &QAbstractButton::clicked, this, &CounterControls::sendTriggerSource);
+    for (QAbstractButton *b : ui->groupBoxSourceGate->findChildren<QRadioButton *>())
+        connect(b, &QAbstractButton::clicked, this, &CounterControls::sendGateSource);
+    connect(ui->pushButtonCounterStart, &QPushButton::clicked, this, &CounterControls::counterStart);
+    connect(ui->pushButtonCounteStop, &QPushButton::clicked, this, &CounterControls::counterStop);
+}
+
+QList<MultimeterDisplay *> CounterControls::displays() const
+{
+    return {ui->multimeterdisplayFrequencyValue, ui->multimeterdisplayDutyValue,
+            ui->multimeterdisplayDutyValue_s, ui->multimeterdisplayPeriodValue, ui->multimeterdisplayCounter};
+}
+
+bool CounterControls::counterType(CounterType &type) const
+{
+    const std::pair<QRadioButton *, CounterType> order[4] = {{ui->radioFreq, CounterType::Frequency},
+                                                             {ui->radioPulse, CounterType::CountPulses},
+                                                             {ui->radioPeriod, CounterType::Period},
+                                                             {ui->radioExtGate, CounterType::ExternalGate}};
+    for (const auto &[button, t] : order) {
+        if (button->isChecked()) {
+            type = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CounterControls::meterFrequencyModeChanged()
+{
+    clearMMLabelsFreq();
+    CounterType type;
+    if (!counterType(type)) {
+        sendMeterFrequencyControl();
+        session->sendMainModeControls(mode);
+        return;
+    }
+    const MeterReadings::CounterPage page = MeterReadings::counterPage(type);
+    mode = page.mode;
+    ui->groupBoxSourceGate->setEnabled(page.gateEnabled);
+    ui->multimeterdisplayFrequencyValue->setVisible(page.frequency);
+    ui->multimeterdisplayPeriodValue->setVisible(page.period);
+    ui->multimeterdisplayDutyValue->setVisible(page.duty);
+    ui->multimeterdisplayDutyValue_s->setVisible(page.dutySeconds);
+    ui->multimeterdisplayCounter->setVisible(page.counter);
+    counterButtonEnable(page.startEnabled);
+    emit mainModeChanged(mode);
+    emit pollIntervalChanged(page.pollInterval);
+    sendMeterFrequencyControl();
+    session->sendMainModeControls(mode);
+}
+
+int CounterControls::checkedInput(const QString &suffix) const
+{
+    for (int code : {0, 1, 2, 3, 4, 5, 6, 7, 10, 11}) {
+        const auto *button =
+            ui->mmCounterTab->findChild<QRadioButton *>(QStringLiteral("fcR%1%2").arg(code).arg(suffix));
+        if (button && button->isChecked())
+            return code;
+    }
+    return -1;
+}
+
+void CounterControls::sendTriggerSource()
+{
+    // The counter's input shares entry 8 with the scope's trigger source.
+    trigger->sendTriggerSource(ConfigProtocol::counterInputSource(checkedInput(QString())));
+}
+
+void CounterControls::sendGateSource()
+{
+    session->sendMainConfiguration(ConfigEntry::GateSource,
+                                   ConfigProtocol::gateSource(checkedInput(QStringLiteral("_2"))));
+}
+
+void CounterControls::sendMeterFrequencyControl()
+{
+    session->sendMainConfiguration(
+        ConfigEntry::MeterFrequency,
+        ConfigProtocol::meterFrequencyControl(ui->checkBoxFreqFastMode->isChecked(),
+                                              ui->radioFrequencyGatePeriod->isChecked()));
+}
+
+void CounterControls::counterStart()
+{
+    session->sendCounterStop();
+    clearMMLabelsFreq();
+    session->sendCounterStart();
+    ui->pushButtonCounteStop->setEnabled(true);
+    emit pollIntervalChanged(200);
+}
+
+void CounterControls::counterStop()
+{
+    session->sendCounterStop();
+    ui->pushButtonCounteStop->setEnabled(false);
+    // Polling goes on so that the final count stays on the page.
+    emit pollIntervalChanged(100);
+}
+
+void CounterControls::counterButtonEnable(bool enable)
+{
+    ui->pushButtonCounterStart->setEnabled(enable);
+    ui->pushButtonCounteStop->setEnabled(false);
+}
+
+void CounterControls::clearMMLabelsFreq()
+{
+    for (MultimeterDisplay *display : displays())
+        display->setValue(0);
+}
+
+void CounterControls::showCounts(uint32_t c1, uint32_t c2)
+{
+    CounterType type;
+    if (!counterType(type))
+        return;
+    const MeterReadings::CounterPage page = MeterReadings::counterPage(type);
+    const MeterReadings::CounterReading r = MeterReadings::counterReading(type, c1, c2);
+    if (page.counter)
+        ui->multimeterdisplayCounter->setValue(r.count);
+    if (page.frequency)
+        ui->multimeterdisplayFrequencyValue->setValue(r.frequency);
+    if (page.period)
+        ui->multimeterdisplayPeriodValue->setValue(r.period);
+    if (page.duty)
+        ui->multimeterdisplayDutyValue->setValue(r.duty);
+    if (page.dutySeconds)
+        ui->multimeterdisplayDutyValue_s->setValue(r.dutySeconds);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+// What the meter and counter pages show, from the instrument's raw replies:
+// the 36-byte meter read, the AC and DC values of a channel's meter block,
+// and the counter's counts turned into hertz, seconds and percent. Plain
+// functions of plain inputs; the meter and counter controllers put the
+// results on their read-outs. An undefined value is NaN, never a guess.
+
+#include "device/frames.h"
+
+#include <cstdint>
+
+namespace MeterReadings
+{
+
+// Period-mode counts are ticks of the instrument's 32 MHz counter clock.
+constexpr double counterTimeBase = 32000000.0;
+
+// Both blocks of a meter read (request 0x47 wIndex 1, CH1's block then
+// CH2's); any length but Frames::meterReadLength leaves the records as they
+// were and answers false.
+bool parseMeterRead(const unsigned char *data, int length, channela_t &ch1, channela_t &ch2);
+
+// The AC page of one channel. Volts are NaN for a gain without a scale
+// (above 9); the frequency is NaN for a sampling index beyond the time bases
+// or a period the 32-bit signed conversion cannot hold, and 0 with no period.
+struct AcReading {
+    double vpp = 0;
+    double maximum = 0;
+    double minimum = 0;
+    double rms = 0;
+    double average = 0;
+    double frequency = 0;
+};
+AcReading acReading(const channela_t &meter);
+// The DC page: the average, in volts; NaN for a gain without a scale.
+double dcReading(const channela_t &meter);
+
+// The counter's type buttons, in the order the poll tests them.
+enum class CounterType { Frequency, CountPulses, Period, ExternalGate };
+
+// What each counter type does to the page: the operating mode (entry 0), the
+// poll interval (0: stopped until Start), the gate group and Start button,
+// and which read-outs are shown.
+struct CounterPage {
+    int mode = 4;
+    int pollInterval = 400;
+    bool gateEnabled = false;
+    bool startEnabled = false;
+    bool frequency = false;
+    bool period = false;
+    bool duty = false;
+    bool dutySeconds = false;
+    bool counter = false;
+};
+CounterPage counterPage(CounterType type);
+
+// The values of one counter read, c1 the count of CH1's block and c2 CH2's.
+// Only the read-outs the type shows are filled; a division by a zero count,
+// or a high time longer than the period, gives NaN.
+struct CounterReading {
+    double frequency = 0;
+    double period = 0;
+    double duty = 0;
+    double dutySeconds = 0;
+    double count = 0;
+};
+CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2);
+
+} // namespace MeterReadings
