@@ -208,6 +208,32 @@ QString VeltoInterface::shortcutsText() const
     return lines.join(QLatin1Char('\n'));
 }
 
+// A side bar as wide as what it shows, so that nothing is cut off at its
+// right; where the screen has no room for that beside a plot of readable
+// width, as wide as there is room for, scrolling sideways. Returns the width
+// it needs.
+int VeltoInterface::fitSideBar(QScrollArea *bar)
+{
+    if (auto *pages = qobject_cast<QTabWidget *>(bar->widget())) {
+        for (int k = 0; k < pages->count(); ++k)
+            pages->widget(k)->setSizePolicy(k == pages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                                            QSizePolicy::Preferred);
+    }
+    // The style sheet's paddings count.
+    for (QWidget *child : bar->widget()->findChildren<QWidget *>())
+        child->ensurePolished();
+    const int needed =
+        bar->widget()->minimumSizeHint().width() + bar->verticalScrollBar()->sizeHint().width() + 2 * bar->frameWidth();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    int room = screen ? screen->availableGeometry().width() - readablePlotWidth - sideBarMargins : needed;
+    if (!tabifiedDockWidgets(ui->dockWidget_scope).contains(ui->dockWidget_awg))
+        room -= bar == ui->scrollArea ? 0 : ui->scrollArea->minimumWidth();
+    const int width = std::max(std::min(needed, room), minimumSideBarWidth);
+    bar->setMinimumWidth(width);
+    bar->setHorizontalScrollBarPolicy(width < needed ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    return needed;
+}
+
 void VeltoInterface::arrangeDocks()
 {
     // The tabs and the generator live in docks; the central widget holds the plot alone.
@@ -219,26 +245,19 @@ void VeltoInterface::arrangeDocks()
     scopeScroll->setFrameShape(QFrame::NoFrame);
     scopeScroll->setWidget(ui->mainTabWidget);
     ui->dockWidget_scopeContents->layout()->addWidget(scopeScroll);
-    // A side bar is as wide as what it holds: nothing is cut off at its
-    // right or scrolls sideways.
-    int barWidths = 0;
-    for (QScrollArea *bar : {scopeScroll, ui->scrollArea}) {
-        bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // The style sheet's paddings count.
-        for (QWidget *child : bar->widget()->findChildren<QWidget *>())
-            child->ensurePolished();
-        const int needed = bar->widget()->minimumSizeHint().width() + bar->verticalScrollBar()->sizeHint().width() +
-                           2 * bar->frameWidth();
-        bar->setMinimumWidth(needed);
-        barWidths += needed;
-    }
+    // The scope's side bar is as wide as the page shown, not as its widest
+    // page (the meter's read-outs are wider than the scope's controls).
+    connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, [this, scopeScroll] { fitSideBar(scopeScroll); });
     // A screen too narrow for both bars beside a plot of readable width
     // (1024 pixels) gets them as two tabs on the right; they can be dragged
     // apart again.
     const QScreen *screen = QGuiApplication::primaryScreen();
-    if (screen && barWidths + readablePlotWidth > screen->availableGeometry().width()) {
+    const int screenWidth = screen ? screen->availableGeometry().width() : 0;
+    const int besideEachOther = fitSideBar(ui->scrollArea) + fitSideBar(scopeScroll) + 2 * sideBarMargins;
+    if (screen && besideEachOther + readablePlotWidth > screenWidth) {
         tabifyDockWidget(ui->dockWidget_scope, ui->dockWidget_awg);
         ui->dockWidget_scope->raise();
+        fitSideBar(scopeScroll);
     }
     ui->statusBar->addWidget(ui->infoLabel, 1);
     auto *wheelGuard = new WheelGuard(this);

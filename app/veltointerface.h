@@ -17,6 +17,7 @@ class DeviceSession;
 class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
+class QScrollArea;
 class ScopeChannels;
 class ScopeDisplay;
 class ScopePlot;
@@ -100,6 +101,7 @@ private:
     void wireMenus();
     void addKeyboardActions();
     void arrangeDocks();
+    int fitSideBar(QScrollArea *bar);
     void exitTriggered();
     void showAbout();
     void showProfileMessages(const QVector<CriticalMessage> &messages);
@@ -122,8 +124,11 @@ private:
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;
-    // The plot width below which the side bars share one dock area.
+    // The plot width below which the side bars share one dock area, and
+    // what the docks add around a side bar.
     static constexpr int readablePlotWidth = 480;
+    static constexpr int sideBarMargins = 40;
+    static constexpr int minimumSideBarWidth = 200;
     int mode = 0;
     GlobalOptions globalOptions;
     PythonConsoleOptions pythonConsoleOptions;

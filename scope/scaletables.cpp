@@ -305,7 +305,7 @@ QString plotTimeLegend(int samplingIndex, bool spectrumShown)
 {
     QString text = QStringLiteral("Time = ") + timeBaseText(samplingIndex);
     if (spectrumShown)
-        text += QStringLiteral(", FFT = ") + spectrumDivisionText(samplingIndex);
+        text += QStringLiteral("\nFFT = ") + spectrumDivisionText(samplingIndex);
     return text;
 }
 

@@ -87,7 +87,8 @@ double secondsPerDivision(int samplingIndex);
 // rate each, which is the inverse of the time per division ("500Hz/div" at
 // "2ms/div").
 QString spectrumDivisionText(int samplingIndex);
-// The plot legend's time text, with the spectrum's scale while it is shown.
+// The plot legend's time text, with the spectrum's scale on a second line
+// while it is shown.
 QString plotTimeLegend(int samplingIndex, bool spectrumShown);
 // Seconds the instrument takes to acquire one frame of n samples per channel.
 double frameSeconds(int samplingIndex, int samplesPerChannel);

@@ -66,6 +66,7 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
         frameClock.restart();
     });
     frameClock.start();
+    p.ui->frameProgressLabel->setVisible(false);
 }
 
 void ScopeDisplay::refreshTimeLegend(int samplingIndex)
@@ -93,6 +94,7 @@ void ScopeDisplay::refreshFrameProgress()
         text = ScaleTables::frameProgressText(frameClock.elapsed() / 1000.0, seconds);
     }
     p.ui->frameProgressLabel->setText(text);
+    p.ui->frameProgressLabel->setVisible(!text.isEmpty());
 }
 
 std::array<MultimeterDisplay *, 6> ScopeDisplay::scopeMeterDisplays(int channel) const
@@ -201,9 +203,10 @@ bool ScopeDisplay::takeFrame()
     p.plot->showCHDZeroVerticalIndicator(has[2]);
     for (int ch = 0; ch < 3; ++ch)
         p.cursors->hCursorSetChannelEnabled(ch, has[ch]);
-    // A redraw of the cached frame keeps the legend of the time base chosen since.
-    if (fresh)
-        refreshTimeLegend(traceBuilder.header().samplingIndex);
+    // The legend names the time base chosen, also over a frame still in
+    // flight from before the change, which at slow time bases stays on
+    // screen until the next frame, seconds to minutes later.
+    refreshTimeLegend(s.samplingIndex);
     return true;
 }
 

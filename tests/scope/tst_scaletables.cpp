@@ -61,6 +61,22 @@ void TestScaleTables::valuesAndTexts_data()
         {"capture slider low", captureSliderRange(640 - 120).minimum, -392},
         {"roll from index 11", samplingControlStates(11, false).rollEnabled, true},
         {"no roll below 11", samplingControlStates(10, true).rollEnabled, false},
+        {"spectrum at 8 us/div", spectrumDivisionText(0), "125kHz/div"},
+        {"spectrum at 64 us/div", spectrumDivisionText(3), "15.63kHz/div"},
+        {"spectrum at 1 ms/div", spectrumDivisionText(7), "1kHz/div"},
+        {"spectrum at 50 s/div", spectrumDivisionText(21), "20mHz/div"},
+        {"legend without spectrum", plotTimeLegend(8, false), "Time = 2ms/div"},
+        {"legend with spectrum", plotTimeLegend(8, true), "Time = 2ms/div\nFFT = 500Hz/div"},
+        {"frame at 2 ms/div", frameSeconds(8, 768), 0.096},
+        {"frame at 50 s/div", frameSeconds(21, 768), 2400.0},
+        {"largest frame at 0.5 s/div", frameSeconds(15, 3840), 120.0},
+        {"no progress under a second", frameProgressText(0.5, 0.96), ""},
+        {"progress in minutes", frameProgressText(900, 2400), "Frame 37 %, 25 min to go"},
+        {"progress in seconds", frameProgressText(1.5, 2.4), "Frame 62 %, 1 s to go"},
+        {"progress in hours", frameProgressText(0, 12000), "Frame 0 %, 4 h to go"},
+        {"late frame held at 100 %", frameProgressText(2500, 2400), "Frame 100 %, 0 s to go"},
+        {"clock before the start", frameProgressText(-5, 10), "Frame 0 %, 10 s to go"},
+        {"no elapsed time", frameProgressText(std::nan(""), 2400), ""},
     };
     for (const auto &row : rows)
         QTest::newRow(row.name) << row.actual << row.expected;

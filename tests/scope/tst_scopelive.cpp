@@ -1,6 +1,7 @@
 // The scope end to end on the virtual bench: the generator loops back into
 // CH1, and what the window draws and measures is what the bench produced.
 #include "common/windowtest.h"
+#include "scope/plotgeometry.h"
 #include "widgets/multimeterdisplay.h"
 
 #include <QtTest>
@@ -39,6 +40,8 @@ class TestScopeLive : public QObject
 private slots:
     void initTestCase() { useVirtualBench(); }
     void generatorLoopbackIsDrawnAndMeasured();
+    void legendFollowsTheTimeBaseAndSlowFramesShowProgress();
+    void pickedMarkerMovesWithTheKeys();
     void screenshots();
 };
 
@@ -112,6 +115,83 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     QVERIFY(!w.scopePlot()->items().zeroHandle[1]->visible());
 }
 
+void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
+{
+    VeltoInterface w;
+    w.session()->setScopeStartDelay(20);
+    QVERIFY(connectToBench(w));
+    Ui::VeltoInterface *ui = w.form();
+    QVERIFY(waitFrames(w, 2));
+    QCOMPARE(ui->frameProgressLabel->text(), QString());
+    // 50 s/div: a 2400 s frame. The legend names it at once and keeps it over
+    // redraws of the frame taken before; the read-out counts the new frame.
+    ui->samplingSlider->setValue(21);
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50s/div"));
+    QTRY_COMPARE(ui->frameProgressLabel->text(), QStringLiteral("Frame 0 %, 40 min to go"));
+    w.scopeState()->redrawRequested = true;
+    QTRY_VERIFY(!w.scopeState()->redrawRequested);
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50s/div"));
+    ui->checkBoxFFTTrace->click();
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50s/div\nFFT = 20mHz/div"));
+    // Roll mode draws the frame as it arrives and needs no read-out; neither
+    // does a stopped scope.
+    ui->rollMode->click();
+    QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
+    ui->rollMode->click();
+    QTRY_VERIFY(!ui->frameProgressLabel->text().isEmpty());
+    w.session()->sendScopeStop();
+    QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
+}
+
+// After a press on the trigger marker the arrow keys move it with a drag's
+// writes, until a press elsewhere; hovering over it says so.
+void TestScopeLive::pickedMarkerMovesWithTheKeys()
+{
+    VeltoInterface w;
+    w.session()->setScopeStartDelay(20);
+    w.resize(1600, 1000);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(connectToBench(w));
+    w.form()->radioButtonNormal->click();
+    QCustomPlot *plot = w.scopePlot()->plot();
+    w.trigger()->model().triggerSetPosition(64, 20);
+    w.trigger()->triggerMarkersPlace();
+    plot->replot();
+    const TriggerModel &model = w.trigger()->model();
+    QCPItemPixmap *marker = w.scopePlot()->items().triggerMarker;
+    auto centre = [marker] { return QRectF(marker->topLeft->pixelPosition(), QSizeF(marker->pixmap().size())).center(); };
+    auto hover = [plot](const QPointF &at) {
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at.toPoint()), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(plot, &move);
+    };
+    QVERIFY(marker->visible());
+    hover(centre());
+    QCOMPARE(plot->toolTip(), PlotInteraction::markerToolTip);
+    hover(centre() + QPointF(0, 40));
+    QCOMPARE(plot->toolTip(), QString());
+
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, centre().toPoint());
+    QCOMPARE(w.interaction()->keyboardMarker(), int(PlotGeometry::TriggerMarker));
+    const struct {
+        Qt::Key key;
+        int samples, levels;
+    } steps[] = {{Qt::Key_Up, 0, 1}, {Qt::Key_PageDown, 0, -10}, {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}};
+    for (const auto &step : steps) {
+        const TriggerChannelRecord before = model.current();
+        QTest::keyClick(plot, step.key);
+        QCOMPARE(model.current().position, before.position + step.samples);
+        QCOMPARE(model.current().level, before.level + step.levels);
+        QCOMPARE(virtualBench().configurationEntry(17), model.current().level);
+    }
+    // A press on empty plot ends the keyboard's hold on the marker.
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, plot->rect().center() + QPoint(40, 0));
+    const int level = model.current().level;
+    QTest::keyClick(plot, Qt::Key_Up);
+    QCOMPARE(model.current().level, level);
+}
+
 // Live traces, logic bits and the spectrum, saved as pictures into the
 // folder named by VELTO_SHOT_DIR (scripts/themeshots.sh); skipped otherwise.
 void TestScopeLive::screenshots()
@@ -145,6 +225,26 @@ void TestScopeLive::screenshots()
     w.form()->tabWidget1->setCurrentWidget(w.form()->fftTab);
     QVERIFY(waitFrames(w, 10));
     QVERIFY(w.grab().save(folder + QStringLiteral("/velto-fft.png")));
+
+    // The light theme with both references, moved apart from their traces, and
+    // both kinds of cursors.
+    w.form()->checkBoxFFTTrace->click();
+    w.scopePlot()->displayThemeChanged(1);
+    w.form()->tabWidget1->setCurrentWidget(w.form()->refTab);
+    w.form()->captureButton->click();
+    QVERIFY(waitFrames(w, 2));
+    w.form()->refCH1->setChecked(true);
+    w.form()->refCH2->setChecked(true);
+    w.form()->ch1CaptureSlider->setValue(w.form()->ch1CaptureSlider->maximum());
+    w.form()->ch2CaptureSlider->setValue(w.form()->ch2CaptureSlider->minimum());
+    w.form()->checkBoxScopeCursorsHorizontal->click();
+    QVERIFY(waitFrames(w, 10));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-light-references.png")));
+
+    // A slow time base in the middle of a frame: 0.2 s/div takes 9.6 s.
+    w.form()->samplingSlider->setValue(14);
+    QTest::qWait(4000);
+    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-slow-frame.png")));
 }
 
 QTEST_MAIN(TestScopeLive)
