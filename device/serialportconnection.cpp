@@ -13,6 +13,11 @@ bool sameBytes(const char *bytes, const int marker[3])
 }
 } // namespace
 
+bool SerialPortConnection::checkIfCorrectPort(const QString &name)
+{
+    return name.toLower().startsWith(QLatin1String("tty"));
+}
+
 SerialPortConnection::SerialPortConnection(QObject *parent) : QObject(parent)
 {
     if (QThread *thread = QThread::currentThread(); thread && thread->isRunning())

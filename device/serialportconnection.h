@@ -19,6 +19,10 @@ public:
     explicit SerialPortConnection(QObject *parent = nullptr);
     ~SerialPortConnection() override;
 
+    // Whether a port name can be the instrument's serial link: a Unix
+    // terminal device ("ttyUSB0", "ttyACM1"), in any case.
+    static bool checkIfCorrectPort(const QString &name);
+
     QSerialPort *port = nullptr;
     bool enabled = false;
     // Must hold at least deliveredLength bytes.

@@ -104,16 +104,9 @@ void GeneratorControls::connectPanels()
                   {ui->collapsiblePanelAWGFrequency, ui->frameAWGFrequency, true},
                   {ui->collapsiblePanelAWGLevels, ui->frameAWGLevels, false},
                   {ui->collapsiblePanelAWGSweep, ui->frameAWGSweep, false}};
-    for (const auto &p : panels) {
-        // A folded panel keeps its summary in sight.
-        auto follow = [panel = p.panel, frame = p.frame, summary = p.summary](bool collapsed) {
-            frame->setVisible(!collapsed);
-            if (summary)
-                panel->setTextVisible(collapsed);
-        };
-        connect(p.panel, &CollapsiblePanel::collapsedChanged, this, follow);
-        follow(p.panel->isCollapsed());
-    }
+    // A folded panel keeps its summary in sight.
+    for (const auto &p : panels)
+        foldsFrame(p.panel, p.frame, p.summary);
 }
 
 // --- Enable and buffer ----------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "ui_veltointerface.h"
+#include "widgets/collapsiblepanel.h"
 
 #include <qcustomplot.h>
 
@@ -13,6 +14,7 @@ CursorControls::CursorControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeP
     // The cursors start once all their items exist.
     vCursorInit();
     hCursorInit();
+    foldsFrame(ui->collapsiblePanelScopeCursors, ui->frameScopeCursors);
     connect(ui->checkBoxCursorVertical, &QCheckBox::clicked, this, &CursorControls::cursorsVerticalChanged);
     connect(ui->checkBoxScopeCursorsHorizontal, &QCheckBox::clicked, this,
             &CursorControls::cursorsHorizontalChanged);

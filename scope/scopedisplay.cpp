@@ -17,6 +17,7 @@
 #include "scope/veltograph.h"
 #include "scope/wavetext.h"
 #include "ui_veltointerface.h"
+#include "widgets/collapsiblepanel.h"
 #include "widgets/multimeterdisplay.h"
 
 #include <QDir>
@@ -56,6 +57,7 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
     auto redraw = [this] { p.state->redrawRequested = true; };
     connect(p.ui->decaySlider, &QSlider::valueChanged, this, redraw);
     connect(p.ui->checkBoxPersistence, &QCheckBox::clicked, this, redraw);
+    foldsFrame(p.ui->collapsiblePanelScopeDisplay, p.ui->frameScopeDisplay);
     // The legend names the time base as soon as it is chosen, not only once
     // a frame taken with it arrives, which at slow time bases takes minutes.
     connect(p.ui->samplingSlider, &QSlider::valueChanged, this, &ScopeDisplay::refreshTimeLegend);

@@ -125,3 +125,23 @@ void CollapsiblePanel::paintEvent(QPaintEvent *)
     QPainter painter(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
 }
+
+QIcon foldUnfoldIcon()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/fold.png"), QSize(), QIcon::Normal, QIcon::On);
+    icon.addFile(QStringLiteral(":/icons/unfold.png"), QSize(), QIcon::Normal, QIcon::Off);
+    return icon;
+}
+
+void foldsFrame(CollapsiblePanel *panel, QWidget *frame, bool summaryWhileFolded)
+{
+    panel->setIcon(foldUnfoldIcon());
+    auto follow = [panel, frame, summaryWhileFolded](bool collapsed) {
+        frame->setVisible(!collapsed);
+        if (summaryWhileFolded)
+            panel->setTextVisible(collapsed);
+    };
+    QObject::connect(panel, &CollapsiblePanel::collapsedChanged, frame, follow);
+    follow(panel->isCollapsed());
+}

@@ -63,3 +63,9 @@ private:
     QIcon panelIcon;
     bool textVisible = true;
 };
+
+// The window's folding sections: the panel shows the fold picture while
+// expanded and the unfold picture while folded, and shows its frame only
+// while expanded; a summary panel shows its text only while folded.
+QIcon foldUnfoldIcon();
+void foldsFrame(CollapsiblePanel *panel, QWidget *frame, bool summaryWhileFolded = false);

@@ -2,6 +2,7 @@
 // dialogs reached from the menu.
 #include "common/windowtest.h"
 #include "scope/scaletables.h"
+#include "widgets/collapsiblepanel.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -46,6 +47,7 @@ private slots:
     void styleAndFonts();
     void busyTextDisablesThePlotArea();
     void graphsInDrawingOrder();
+    void panelsFoldTheirSections();
     void settingsAndAboutOpenFromTheMenu();
 };
 
@@ -280,6 +282,31 @@ void TestWindow::graphsInDrawingOrder()
     QCOMPARE(plot->xAxis->range().upper, 256.0);
     QScrollBar *bar = window.form()->horizontalScrollBar;
     QCOMPARE(QList<int>({bar->pageStep(), bar->maximum(), bar->value()}), QList<int>({256, 1280, 0}));
+}
+
+// The scope's Display and Cursors sections and the generator's fold under
+// their panels, whose button shows the fold picture open and the unfold
+// picture folded.
+void TestWindow::panelsFoldTheirSections()
+{
+    VeltoInterface window;
+    Ui::VeltoInterface *ui = window.form();
+    const std::pair<CollapsiblePanel *, QWidget *> sections[] = {
+        {ui->collapsiblePanelScopeDisplay, ui->frameScopeDisplay},
+        {ui->collapsiblePanelScopeCursors, ui->frameScopeCursors},
+        {ui->collapsiblePanelAWGLevels, ui->frameAWGLevels}};
+    for (const auto &[panel, frame] : sections) {
+        const QIcon icon = panel->icon();
+        QCOMPARE(icon.pixmap(16, QIcon::Normal, QIcon::On).toImage().convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/icons/fold.png")).convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(icon.pixmap(16, QIcon::Normal, QIcon::Off).toImage().convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/icons/unfold.png")).convertToFormat(QImage::Format_ARGB32));
+        QVERIFY(!panel->isCollapsed() && !frame->isHidden());
+        panel->setCollapsed(true);
+        QVERIFY(frame->isHidden());
+        panel->setCollapsed(false);
+        QVERIFY(!frame->isHidden());
+    }
 }
 
 void TestWindow::settingsAndAboutOpenFromTheMenu()

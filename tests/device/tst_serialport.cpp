@@ -84,6 +84,7 @@ private slots:
     void streamModeStoresOneSamplePerGroup();
     void streamFloodWithoutMarkersStaysInsidePayload();
     void samplingBoundaryBetweenTenAndEleven();
+    void onlyTerminalDevicesAreInstrumentPorts();
 };
 
 void TestSerialPort::blockModeDeliversPayloadBetweenMarkers()
@@ -193,6 +194,16 @@ void TestSerialPort::samplingBoundaryBetweenTenAndEleven()
     b.link.setSamplingValue(9);
     QCOMPARE(b.link.state, 2);
     QVERIFY(b.link.bytesAvailable()); // the end marker is still there
+}
+
+void TestSerialPort::onlyTerminalDevicesAreInstrumentPorts()
+{
+    const QStringList accepted{"ttyUSB0", "TTYACM1", "tty"};
+    const QStringList refused{"", "/dev/ttyUSB0", "COM3", "cu.usbmodem1", "tt", " ttyS0"};
+    for (const QString &name : accepted)
+        QVERIFY2(SerialPortConnection::checkIfCorrectPort(name), qPrintable(name));
+    for (const QString &name : refused)
+        QVERIFY2(!SerialPortConnection::checkIfCorrectPort(name), qPrintable(name));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)
