@@ -250,6 +250,7 @@ void ScopeChannels::channel1GainSliderChanged(int gain, bool updateButtons)
     if (updateButtons)
         channel1DCButtonCheck(gain, ac);
     sendChannel1GainControls(gain);
+    refreshChannelLabels();
 }
 
 void ScopeChannels::channel2GainSliderChanged(int gain, bool updateButtons)
@@ -260,6 +261,7 @@ void ScopeChannels::channel2GainSliderChanged(int gain, bool updateButtons)
     if (updateButtons)
         channel2DCButtonCheck(gain, ac);
     sendChannel2GainControls(gain);
+    refreshChannelLabels();
 }
 
 void ScopeChannels::channel1ACDCChanged(bool updateButtons)
@@ -341,6 +343,15 @@ void ScopeChannels::channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel
             group->setTitle(title);
 }
 
+// The legend follows the controls as soon as they change, also while no
+// scope frame arrives (the meter pages, a slow time base); every frame
+// sets it again from the controls the instrument echoes.
+void ScopeChannels::refreshChannelLabels()
+{
+    updateCh1Label(scopeCH1ControlsValue(), scopeCH2ControlsValue());
+    updateCh2Label(scopeCH2ControlsValue(), scopeCH1ControlsValue());
+}
+
 void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls)
 {
     ui->ch1Label->setText(
@@ -408,6 +419,7 @@ void ScopeChannels::scopeRefreshSamplingRateLabel()
 void ScopeChannels::sendCH1Controls()
 {
     session->sendMainConfiguration(ConfigEntry::Ch1Controls, scopeCH1ControlsValue());
+    refreshChannelLabels();
 }
 
 int ScopeChannels::sendCH1Controls(unsigned char *reply, int length)
@@ -418,6 +430,7 @@ int ScopeChannels::sendCH1Controls(unsigned char *reply, int length)
 void ScopeChannels::sendCH2Controls()
 {
     session->sendMainConfiguration(ConfigEntry::Ch2Controls, scopeCH2ControlsValue());
+    refreshChannelLabels();
 }
 
 int ScopeChannels::sendCH2Controls(unsigned char *reply, int length)

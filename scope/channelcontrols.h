@@ -62,6 +62,7 @@ public:
     void channelLogicSizeSliderChanged();
     void channelLogicPositionSliderChanged(int value);
     static void channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac);
+    void refreshChannelLabels();
     void updateCh1Label(int ch1Controls, int ch2Controls);
     void updateCh2Label(int ch2Controls, int ch1Controls);
     void scopeSetSizeX(int blocks);

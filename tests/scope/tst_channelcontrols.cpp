@@ -44,6 +44,9 @@ void TestChannelControls::slidersSendAndRelabel_data()
                               << "Gain (\u00b12.4V)";
     QTest::newRow("time base") << "samplingSlider" << 9 << 1 << "labelSamplingRate"
                                << "Time = 5ms/div, time range = ";
+    // The plot's legend follows at once, before any frame comes back.
+    QTest::newRow("CH1 legend") << "ch1GainSlider" << 4 << 13 << "ch1Label" << " CH1 = 0.4V/div";
+    QTest::newRow("CH2 legend") << "ch2GainSlider" << 5 << 14 << "ch2Label" << " CH2 = 0.2V/div";
 }
 
 void TestChannelControls::slidersSendAndRelabel()
