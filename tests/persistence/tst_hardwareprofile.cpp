@@ -110,7 +110,6 @@ private slots:
             QTest::newRow(name) << models << QString::fromLatin1(id) << code << QString::fromLatin1(messages)
                                 << QString::fromLatin1(file);
         };
-        row("supported", standard, "M.2.7", 0, "");
         row("hardware at hardLo, software at softHi", standard, "M.1.9", 0, "");
         row("hardware at hardHi, software at softLo", standard, "M.3.5", 0, "");
         row("hardware below", standard, "M.0.7", 1, "h");

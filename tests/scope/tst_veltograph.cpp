@@ -206,8 +206,11 @@ void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes()
     }
     const QImage exactImage = render(*exactPlot);
     const QImage reducedImage = render(*reducedPlot);
-    QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
     const QRect area = reducedPlot->axisRect()->rect();
+    // At most two points to a pixel column, however many samples share it.
+    QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
+    QVERIFY2(reduced->lastLinePointCount() <= 2 * area.width() + 8,
+             qPrintable(QString::number(reduced->lastLinePointCount())));
     const Extents wanted = columnExtents(exactImage, area);
     const Extents drawn = columnExtents(reducedImage, area);
     QCOMPARE(columnsMissing(wanted, drawn, area), 0);
@@ -245,6 +248,9 @@ void TestVeltoGraph::degenerateInputsAndPlots()
         graph->setData(sampleKeys(3840), QVector<double>(3840, 639), true);
         render(*plot);
         QVERIFY(style != QCPGraph::lsStepCenter || graph->lastLinePointCount() == 2);
+        // Its dots: the first and the last of each pixel column the run crosses.
+        QVERIFY2(qAbs(graph->lastScatterCount() - 2 * plot->axisRect()->width()) <= 4,
+                 qPrintable(QString::number(graph->lastScatterCount())));
     }
 }
 
