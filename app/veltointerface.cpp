@@ -6,6 +6,7 @@
 #include "instruments/countercontrols.h"
 #include "instruments/generatorcontrols.h"
 #include "instruments/metercontrols.h"
+#include "instruments/sniffercontrols.h"
 #include "persistence/hardwareprofile.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
@@ -129,6 +130,8 @@ void VeltoInterface::createControllers()
     meterControls = new MeterControls(ui, deviceSession, counterControls, &multimeterDisplayOptions, this, this);
     connect(meterControls, &MeterControls::pollIntervalChanged, this, &VeltoInterface::meterPollIntervalChanged);
     connect(meterControls, &MeterControls::mainModeChanged, this, [this](int meterMode) { mode = meterMode; });
+    snifferControls = new SnifferControls(ui, deviceSession, scopeChannels, this);
+    connect(snifferControls, &SnifferControls::mainModeChanged, this, [this](int snifferMode) { mode = snifferMode; });
 
     scopeDisplay->scopeInitDatacache();
     scopeDisplay->defaultDir() = storedDefaultDir;
@@ -374,9 +377,11 @@ void VeltoInterface::showProfileMessages(const QVector<CriticalMessage> &message
 
 void VeltoInterface::dataShow()
 {
-    // Mode 1 runs the sniffer display once it exists; the meter modes poll on their own timer.
+    // The meter modes poll on their own timer.
     if (mode == 0)
         scopeDisplay->scopeDataShow();
+    else if (mode == 1)
+        snifferControls->sniffDataShow();
 }
 
 void VeltoInterface::meterPollIntervalChanged(int milliseconds)
@@ -394,6 +399,7 @@ void VeltoInterface::mainTabChanged(int index)
         return;
     }
     meterTick.stop();
+    snifferControls->sniffStop();
     // The meter and counter pages borrow the trigger source entry; the scope takes it back.
     triggerControls->sendTriggerSource(ui->comboBoxTrigSource->currentIndex());
     scopeChannels->sendCH1Controls();
@@ -444,6 +450,7 @@ void VeltoInterface::deviceSettingsExec()
     meterControls->meterTabChanged(ui->mmTabWidget->currentIndex());
     generatorControls->replaySettings();
     c->sendMixedControls();
+    snifferControls->replaySettings();
     mainTabChanged(ui->mainTabWidget->currentIndex());
 }
 
