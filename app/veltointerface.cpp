@@ -214,13 +214,16 @@ QString VeltoInterface::shortcutsText() const
 // A side bar as wide as what it shows, so that nothing is cut off at its
 // right; where the screen has no room for that beside a plot of readable
 // width, as wide as there is room for, scrolling sideways. Returns the width
-// it needs.
+// it needs. It is as tall as the page shown too, so that a short page (the
+// sniffer's, whose text views take what height there is) fills the bar
+// instead of stretching to the height of the longest.
 int VeltoInterface::fitSideBar(QScrollArea *bar)
 {
     if (auto *pages = qobject_cast<QTabWidget *>(bar->widget())) {
-        for (int k = 0; k < pages->count(); ++k)
-            pages->widget(k)->setSizePolicy(k == pages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored,
-                                            QSizePolicy::Preferred);
+        for (int k = 0; k < pages->count(); ++k) {
+            const QSizePolicy::Policy policy = k == pages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+            pages->widget(k)->setSizePolicy(policy, policy);
+        }
     }
     // The style sheet's paddings count.
     for (QWidget *child : bar->widget()->findChildren<QWidget *>())
