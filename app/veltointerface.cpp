@@ -6,6 +6,7 @@
 #include "instruments/countercontrols.h"
 #include "instruments/generatorcontrols.h"
 #include "instruments/metercontrols.h"
+#include "instruments/sniffercontrols.h"
 #include "persistence/hardwareprofile.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
@@ -129,6 +130,8 @@ void VeltoInterface::createControllers()
     meterControls = new MeterControls(ui, deviceSession, counterControls, &multimeterDisplayOptions, this, this);
     connect(meterControls, &MeterControls::pollIntervalChanged, this, &VeltoInterface::meterPollIntervalChanged);
     connect(meterControls, &MeterControls::mainModeChanged, this, [this](int meterMode) { mode = meterMode; });
+    snifferControls = new SnifferControls(ui, deviceSession, scopeChannels, this);
+    connect(snifferControls, &SnifferControls::mainModeChanged, this, [this](int snifferMode) { mode = snifferMode; });
 
     scopeDisplay->scopeInitDatacache();
     scopeDisplay->defaultDir() = storedDefaultDir;
@@ -211,13 +214,16 @@ QString VeltoInterface::shortcutsText() const
 // A side bar as wide as what it shows, so that nothing is cut off at its
 // right; where the screen has no room for that beside a plot of readable
 // width, as wide as there is room for, scrolling sideways. Returns the width
-// it needs.
+// it needs. It is as tall as the page shown too, so that a short page (the
+// sniffer's, whose text views take what height there is) fills the bar
+// instead of stretching to the height of the longest.
 int VeltoInterface::fitSideBar(QScrollArea *bar)
 {
     if (auto *pages = qobject_cast<QTabWidget *>(bar->widget())) {
-        for (int k = 0; k < pages->count(); ++k)
-            pages->widget(k)->setSizePolicy(k == pages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored,
-                                            QSizePolicy::Preferred);
+        for (int k = 0; k < pages->count(); ++k) {
+            const QSizePolicy::Policy policy = k == pages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+            pages->widget(k)->setSizePolicy(policy, policy);
+        }
     }
     // The style sheet's paddings count.
     for (QWidget *child : bar->widget()->findChildren<QWidget *>())
@@ -374,9 +380,11 @@ void VeltoInterface::showProfileMessages(const QVector<CriticalMessage> &message
 
 void VeltoInterface::dataShow()
 {
-    // Mode 1 runs the sniffer display once it exists; the meter modes poll on their own timer.
+    // The meter modes poll on their own timer.
     if (mode == 0)
         scopeDisplay->scopeDataShow();
+    else if (mode == 1)
+        snifferControls->sniffDataShow();
 }
 
 void VeltoInterface::meterPollIntervalChanged(int milliseconds)
@@ -394,6 +402,7 @@ void VeltoInterface::mainTabChanged(int index)
         return;
     }
     meterTick.stop();
+    snifferControls->sniffStop();
     // The meter and counter pages borrow the trigger source entry; the scope takes it back.
     triggerControls->sendTriggerSource(ui->comboBoxTrigSource->currentIndex());
     scopeChannels->sendCH1Controls();
@@ -444,6 +453,7 @@ void VeltoInterface::deviceSettingsExec()
     meterControls->meterTabChanged(ui->mmTabWidget->currentIndex());
     generatorControls->replaySettings();
     c->sendMixedControls();
+    snifferControls->replaySettings();
     mainTabChanged(ui->mainTabWidget->currentIndex());
 }
 

@@ -22,6 +22,7 @@ class ScopeChannels;
 class ScopeDisplay;
 class ScopePlot;
 class Settings;
+class SnifferControls;
 class SpectrumControls;
 class TriggerControls;
 struct CriticalMessage;
@@ -75,6 +76,7 @@ public:
     GeneratorControls *generator() const { return generatorControls; }
     MeterControls *meter() const { return meterControls; }
     CounterControls *counter() const { return counterControls; }
+    SnifferControls *sniffer() const { return snifferControls; }
     QTimer &displayTimer() { return displayTick; }
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
@@ -121,6 +123,7 @@ private:
     GeneratorControls *generatorControls = nullptr;
     CounterControls *counterControls = nullptr;
     MeterControls *meterControls = nullptr;
+    SnifferControls *snifferControls = nullptr;
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;

@@ -458,9 +458,8 @@ void ScopeChannels::sendCHDBitControls()
 
 void ScopeChannels::sendMixedControls()
 {
-    // The sniffer's single mode joins with the sniffer's controls.
     session->sendMainConfiguration(ConfigEntry::MixedControls,
-                          mixedControls(ui->rollMode->isChecked(), ui->elasticMode->isChecked(), false,
+                          mixedControls(ui->rollMode->isChecked(), ui->elasticMode->isChecked(), snifferSingle,
                                         ui->checkBoxmeterondev->isChecked(), awgSaveMode));
 }
 

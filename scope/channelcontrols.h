@@ -33,6 +33,8 @@ public:
     int scopeCHDControlsValue() const;
     // The generator's half of entry 10 (its "save" bit).
     void setAwgSaveMode(bool on) { awgSaveMode = on; }
+    // The sniffer's half of entry 10 (Single instead of Loop).
+    void setSnifferSingle(bool on) { snifferSingle = on; }
 
     void sendCH1Controls();
     int sendCH1Controls(unsigned char *reply, int length);
@@ -82,4 +84,5 @@ private:
     TriggerControls *trigger;
     CursorControls *cursors;
     bool awgSaveMode = false;
+    bool snifferSingle = false;
 };
