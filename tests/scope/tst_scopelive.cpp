@@ -42,7 +42,6 @@ private slots:
     void generatorLoopbackIsDrawnAndMeasured();
     void legendFollowsTheTimeBaseAndSlowFramesShowProgress();
     void pickedMarkerMovesWithTheKeys();
-    void screenshots();
 };
 
 void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
@@ -190,61 +189,6 @@ void TestScopeLive::pickedMarkerMovesWithTheKeys()
     const int level = model.current().level;
     QTest::keyClick(plot, Qt::Key_Up);
     QCOMPARE(model.current().level, level);
-}
-
-// Live traces, logic bits and the spectrum, saved as pictures into the
-// folder named by VELTO_SHOT_DIR (scripts/themeshots.sh); skipped otherwise.
-void TestScopeLive::screenshots()
-{
-    const QString folder = qEnvironmentVariable("VELTO_SHOT_DIR");
-    if (folder.isEmpty())
-        QSKIP("VELTO_SHOT_DIR names no folder");
-    VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    w.resize(1600, 1000);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(connectToBench(w));
-    w.form()->checkBoxAWGEnable->click();
-    w.form()->radioButtonSine->click();
-    w.form()->ch1GainSlider->setValue(3);
-    w.form()->ch2GainSlider->setValue(3);
-    w.form()->samplingSlider->setValue(7);
-    w.form()->checkBoxCHDTrace->click();
-    w.form()->chdSizeSlider->setValue(12);
-    w.form()->chdPositionSlider->setValue(200);
-    w.form()->ch2PositionSlider->setValue(-320);
-    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
-    w.form()->checkBoxCursorVertical->click();
-    QVERIFY(waitFrames(w, 10));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-live.png")));
-
-    w.form()->checkBoxFFTTrace->click();
-    w.form()->checkBoxFFTCH2->click();
-    w.form()->radioButtonHann->click();
-    w.form()->tabWidget1->setCurrentWidget(w.form()->fftTab);
-    QVERIFY(waitFrames(w, 10));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-fft.png")));
-
-    // The light theme with both references, moved apart from their traces, and
-    // both kinds of cursors.
-    w.form()->checkBoxFFTTrace->click();
-    w.scopePlot()->displayThemeChanged(1);
-    w.form()->tabWidget1->setCurrentWidget(w.form()->refTab);
-    w.form()->captureButton->click();
-    QVERIFY(waitFrames(w, 2));
-    w.form()->refCH1->setChecked(true);
-    w.form()->refCH2->setChecked(true);
-    w.form()->ch1CaptureSlider->setValue(w.form()->ch1CaptureSlider->maximum());
-    w.form()->ch2CaptureSlider->setValue(w.form()->ch2CaptureSlider->minimum());
-    w.form()->checkBoxScopeCursorsHorizontal->click();
-    QVERIFY(waitFrames(w, 10));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-light-references.png")));
-
-    // A slow time base in the middle of a frame: 0.2 s/div takes 9.6 s.
-    w.form()->samplingSlider->setValue(14);
-    QTest::qWait(4000);
-    QVERIFY(w.grab().save(folder + QStringLiteral("/velto-slow-frame.png")));
 }
 
 QTEST_MAIN(TestScopeLive)

@@ -35,7 +35,6 @@ private slots:
     void customThemeAtStart();
     void unreadableStoredThemes();
     void idealForeground();
-    void screenshots();
 };
 
 // Every picture of a channel is drawn in the hue of its legend swatch: the
@@ -268,57 +267,6 @@ void TestThemeWindow::idealForeground()
                                             {QColor(152, 152, 152), "#000000"}};
     for (const auto &c : cases)
         QCOMPARE(dialog->idealForegroundColor(c.first), c.second);
-}
-
-// Pictures of the three themes with everything the themes colour on the
-// plot, for a person to look at: run by scripts/themeshots.sh, which names
-// the folder in VELTO_SHOT_DIR; skipped otherwise.
-void TestThemeWindow::screenshots()
-{
-    const QString folder = qEnvironmentVariable("VELTO_SHOT_DIR");
-    if (folder.isEmpty())
-        QSKIP("VELTO_SHOT_DIR names no folder");
-    QVERIFY(QDir().mkpath(folder));
-    VeltoInterface window;
-    window.session()->setScopeStartDelay(50);
-    window.resize(1600, 1000);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(connectToBench(window));
-    window.form()->samplingSlider->setValue(7);
-    window.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-    window.form()->checkBoxCursorVertical->click();
-    window.form()->checkBoxScopeCursorsHorizontal->click();
-    window.form()->checkBoxCHDTrace->click();
-    window.cursors()->vCursorSetPosition(256, 384);
-    QTRY_VERIFY_WITH_TIMEOUT(window.scopePlot()->items().logicLabels[0]->visible(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.cursors()->vertical().timeIndex, 7, 5000);
-    // Normal mode shows the trigger marker; the frames go on in Auto.
-    window.form()->radioButtonAuto->click();
-    window.trigger()->model().triggerSetPosition(400, 30);
-    window.trigger()->triggerMarkersPlace();
-
-    auto shoot = [&](const QString &name) {
-        window.scopeState()->redrawRequested = true;
-        QTest::qWait(300);
-        window.scopePlot()->plot()->replot();
-        QVERIFY(window.grab().save(folder + QLatin1Char('/') + name));
-        QVERIFY(window.scopePlot()->plot()->grab().save(folder + QStringLiteral("/plot-") + name));
-    };
-    window.scopePlot()->displayThemeChanged(0);
-    shoot(QStringLiteral("velto-dark.png"));
-    window.scopePlot()->displayThemeChanged(1);
-    shoot(QStringLiteral("velto-light.png"));
-    window.scopePlot()->displayThemeChanged(2);
-    CustomColors *colours = window.scopePlot()->customThemeDialog()->colors();
-    colours->setColor(QStringLiteral("BACKGROUND"), QColor(24, 32, 64));
-    colours->setColor(QStringLiteral("CH1"), QColor(255, 200, 0));
-    colours->setColor(QStringLiteral("CH2"), QColor(0, 220, 255));
-    colours->setColor(QStringLiteral("GRID"), QColor(90, 100, 140));
-    colours->setColor(QStringLiteral("LABELS"), QColor(255, 255, 255));
-    colours->setColor(QStringLiteral("BIT 3"), QColor(0, 255, 0));
-    colourButton(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
-    shoot(QStringLiteral("velto-custom.png"));
 }
 
 QTEST_MAIN(TestThemeWindow)

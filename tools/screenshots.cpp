@@ -1,0 +1,160 @@
+// Pictures of the real window on the virtual instrument, for looking at what
+// a user sees: the three plot themes with cursors, trigger marker and logic
+// labels; live traces with logic bits; the spectrum; the light theme with
+// both references and both kinds of cursors; a slow frame half acquired.
+// Usage: velto_screenshots <folder> (scripts/themeshots.sh runs it under Xvfb).
+#include "common/windowtest.h"
+#include "ui/customtheme.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+#include <functional>
+
+namespace
+{
+QString folder;
+int failures = 0;
+
+void save(QWidget *widget, const QString &name)
+{
+    if (!widget->grab().save(folder + QLatin1Char('/') + name)) {
+        std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(name));
+        ++failures;
+    }
+}
+
+bool waitFor(const std::function<bool()> &ready)
+{
+    if (QTest::qWaitFor(ready, 5000))
+        return true;
+    std::fprintf(stderr, "screenshots: the window did not get there in 5 s\n");
+    ++failures;
+    return false;
+}
+
+bool waitFrames(VeltoInterface &w, int ticks)
+{
+    const quint64 target = w.display()->counts().drawnTicks + quint64(ticks);
+    return waitFor([&] { return w.display()->counts().drawnTicks >= target; });
+}
+
+bool open(VeltoInterface &w)
+{
+    w.session()->setScopeStartDelay(50);
+    w.resize(1600, 1000);
+    w.show();
+    return QTest::qWaitForWindowExposed(&w) && connectToBench(w);
+}
+
+void themes()
+{
+    VeltoInterface w;
+    if (!open(w))
+        return;
+    Ui::VeltoInterface *ui = w.form();
+    ui->samplingSlider->setValue(7);
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
+    ui->checkBoxCursorVertical->click();
+    ui->checkBoxScopeCursorsHorizontal->click();
+    ui->checkBoxCHDTrace->click();
+    w.cursors()->vCursorSetPosition(64, 192);
+    waitFor([&] { return w.scopePlot()->items().logicLabels[0]->visible(); });
+    // Auto shows the trigger marker and the frames go on.
+    ui->radioButtonAuto->click();
+    w.trigger()->model().triggerSetPosition(100, 30);
+    w.trigger()->triggerMarkersPlace();
+    auto shoot = [&](const QString &name) {
+        w.scopeState()->redrawRequested = true;
+        QTest::qWait(300);
+        w.scopePlot()->plot()->replot();
+        save(&w, name);
+        save(w.scopePlot()->plot(), QStringLiteral("plot-") + name);
+    };
+    w.scopePlot()->displayThemeChanged(0);
+    shoot(QStringLiteral("velto-dark.png"));
+    w.scopePlot()->displayThemeChanged(1);
+    shoot(QStringLiteral("velto-light.png"));
+    w.scopePlot()->displayThemeChanged(2);
+    CustomTheme *dialog = w.scopePlot()->customThemeDialog();
+    CustomColors *colours = dialog->colors();
+    colours->setColor(QStringLiteral("BACKGROUND"), QColor(24, 32, 64));
+    colours->setColor(QStringLiteral("CH1"), QColor(255, 200, 0));
+    colours->setColor(QStringLiteral("CH2"), QColor(0, 220, 255));
+    colours->setColor(QStringLiteral("GRID"), QColor(90, 100, 140));
+    colours->setColor(QStringLiteral("LABELS"), QColor(255, 255, 255));
+    colours->setColor(QStringLiteral("BIT 3"), QColor(0, 255, 0));
+    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+        if (button->text() == QLatin1String("Apply"))
+            button->click();
+    shoot(QStringLiteral("velto-custom.png"));
+}
+
+void live()
+{
+    VeltoInterface w;
+    if (!open(w))
+        return;
+    Ui::VeltoInterface *ui = w.form();
+    ui->checkBoxAWGEnable->click();
+    ui->radioButtonSine->click();
+    ui->ch1GainSlider->setValue(3);
+    ui->ch2GainSlider->setValue(3);
+    ui->samplingSlider->setValue(7);
+    ui->checkBoxCHDTrace->click();
+    ui->chdSizeSlider->setValue(12);
+    ui->chdPositionSlider->setValue(200);
+    ui->ch2PositionSlider->setValue(-320);
+    ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
+    ui->checkBoxCursorVertical->click();
+    if (waitFrames(w, 10))
+        save(&w, QStringLiteral("velto-live.png"));
+
+    ui->checkBoxFFTTrace->click();
+    ui->checkBoxFFTCH2->click();
+    ui->radioButtonHann->click();
+    ui->tabWidget1->setCurrentWidget(ui->fftTab);
+    if (waitFrames(w, 10))
+        save(&w, QStringLiteral("velto-fft.png"));
+
+    // The light theme with both references, moved apart from their traces.
+    ui->checkBoxFFTTrace->click();
+    w.scopePlot()->displayThemeChanged(1);
+    ui->tabWidget1->setCurrentWidget(ui->refTab);
+    ui->captureButton->click();
+    waitFrames(w, 2);
+    ui->refCH1->setChecked(true);
+    ui->refCH2->setChecked(true);
+    ui->ch1CaptureSlider->setValue(ui->ch1CaptureSlider->maximum());
+    ui->ch2CaptureSlider->setValue(ui->ch2CaptureSlider->minimum());
+    ui->checkBoxScopeCursorsHorizontal->click();
+    if (waitFrames(w, 10))
+        save(&w, QStringLiteral("velto-light-references.png"));
+
+    // A slow time base in the middle of a frame: 0.2 s/div takes 9.6 s.
+    ui->samplingSlider->setValue(14);
+    QTest::qWait(4000);
+    save(&w, QStringLiteral("velto-slow-frame.png"));
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: velto_screenshots <folder>\n");
+        return 2;
+    }
+    folder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "screenshots: cannot make %s\n", argv[1]);
+        return 1;
+    }
+    useVirtualBench();
+    themes();
+    live();
+    return failures == 0 ? 0 : 1;
+}
