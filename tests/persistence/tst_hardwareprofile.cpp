@@ -136,8 +136,9 @@ private slots:
         row("more than three parts", standard, "M.2.7.99", 0, "");
         row("version not a number", standard, "M.x.7", 1, "h");
         row("model only", standard, "M", 2, "hs");
-        row("model only, zero ranges", "<M hardLo=\"0\" hardHi=\"0\" softLo=\"0\" softHi=\"0\" file=\"m.xml\"/>", "M", 0,
-            "");
+        const QString zero = "<M hardLo=\"0\" hardHi=\"0\" softLo=\"0\" softHi=\"0\" file=\"m.xml\"/>";
+        row("model only, zero ranges", zero, "M", 0, "");
+        row("versions are decimal", zero, "M.0.a", 0, ""); // "a" would be 10 in a wider base
         row("second model", "<A hardLo=\"1\" hardHi=\"1\" softLo=\"1\" softHi=\"1\" file=\"m.xml\"/>" + standard, "M.2.7",
             0, "");
     }
