@@ -61,7 +61,7 @@ QPen makePen(const QColor &colour, double width, Qt::PenStyle style, Qt::PenCapS
 }
 
 // Value kinds are written "type:option": bool:yn, bool:tf, bool:10 (the word
-// pair), string:cdata, strings:cdata, bytes:width:compression.
+// pair), string:cdata, strings:cdata, bytes:width:compression:cdata.
 int boolFlags(const QString &kind)
 {
     const QString pair = kind.section(QLatin1Char(':'), 1, 1);
@@ -105,7 +105,8 @@ void putAs(QXmlPut &put, const QString &kind, const QVariant &x)
     else if (t == "brush") put.putBrush(v, x.value<QBrush>());
     else if (t == "pen") put.putPen(v, x.value<QPen>());
     else if (t == "bytes")
-        put.putByteArray(v, x.toByteArray(), kind.section(':', 1, 1).toInt(), kind.section(':', 2).toInt());
+        put.putByteArray(v, x.toByteArray(), kind.section(':', 1, 1).toInt(),
+                         kind.section(':', 2, 2).toInt());
     else if (t == "strings") put.putStringList(v, x.toStringList(), cdata);
     else if (t == "ints") put.putIntVector(v, QXmlGet::strToIntVector(x.toString()));
     else if (t == "doubles") put.putDoubleVector(v, QXmlGet::strToDoubleVector(x.toString()));
@@ -204,7 +205,7 @@ private slots:
         QVERIFY(get.fromString(QStringLiteral("<r/>")));
         QVERIFY(get.declarationTarget().isEmpty() && get.xmlVersion().isEmpty() && get.encoding().isEmpty());
     }
-    void emptyNamesAndNullDocumentsLog()
+    void badArgumentsLog()
     {
         MessageCapture log;
         QXmlPut one{QString()};
@@ -222,6 +223,13 @@ private slots:
         longForm.putInt(QStringLiteral("x"), 1);
         longForm.descend(QStringLiteral("y"));
         QCOMPARE(QXmlGet(longForm).getInt(5) + null.getInt(7) + QXmlGet().getAttributeInt("a", 4), 16);
+        // A bool format outside the enumeration writes yes or no.
+        log.clear();
+        QCOMPARE(QXmlPut::boolToStr(true, static_cast<BoolFormat>(3)), QStringLiteral("yes"));
+        QCOMPARE(QXmlPut::boolToStr(false, static_cast<BoolFormat>(0)), QStringLiteral("no"));
+        const QString prefix = QStringLiteral("static QString QXmlPut::boolToStr(bool, QXmlPutGet::BoolFormat) "
+                                              "Invalid QXmlPutGet::BoolFormat format, using bfYesNo ");
+        QCOMPARE(log.messagesOf(QtDebugMsg), (QStringList{prefix + "3", prefix + "0"}));
     }
     void writerCursor()
     {
@@ -380,6 +388,9 @@ private slots:
         QTest::newRow("bools 1/0") << "bools:10" << QVariant("1;0;1") << "1;0;1" << same;
         QTest::newRow("bools default") << "bools" << QVariant("no;yes") << "no;yes" << same;
         QTest::newRow("list") << "strings:cdata" << QVariant(QStringList({"a]]>b", "<4>"})) << "a]]>b<4>" << same;
+        const QByteArray z(200, 'z');
+        const QString packed = QString::fromLatin1(qCompress(z, 6).toBase64()) + "\n|compression=6";
+        QTest::newRow("bytes packed") << "bytes:76:6:cdata" << QVariant(z) << packed << same;
         QTest::newRow("list empty") << "strings" << QVariant(QStringList()) << "" << same; // found: not the default
     }
     void valuesWrittenAndReadBack()
@@ -492,15 +503,6 @@ private slots:
         QVERIFY(get.find(QStringLiteral("v")));
         QCOMPARE(readAs(get, kind, fallback), comparable(kind, expected));
     }
-    void invalidBoolFormatLogs()
-    {
-        MessageCapture log;
-        QCOMPARE(QXmlPut::boolToStr(true, static_cast<BoolFormat>(3)), QStringLiteral("yes"));
-        QCOMPARE(QXmlPut::boolToStr(false, static_cast<BoolFormat>(0)), QStringLiteral("no"));
-        const QString prefix = QStringLiteral("static QString QXmlPut::boolToStr(bool, QXmlPutGet::BoolFormat) "
-                                              "Invalid QXmlPutGet::BoolFormat format, using bfYesNo ");
-        QCOMPARE(log.messagesOf(QtDebugMsg), (QStringList{prefix + "3", prefix + "0"}));
-    }
     void attributes()
     {
         QXmlPut put(QStringLiteral("r"));
@@ -596,7 +598,7 @@ private slots:
         while (get.findNext(QStringLiteral("v")))
             QCOMPARE(get.getImage(fallback), fallback);
     }
-    void saveAndLoad()
+    void saveLoadAndTheirErrors()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("doc.xml"));
@@ -618,10 +620,7 @@ private slots:
         QVERIFY(latin.save(path) && bytes().contains("<s>\xe9</s>"));
         QVERIFY(get.load(path) && get.find(QStringLiteral("s")));
         QCOMPARE(get.getString(), QStringLiteral("é"));
-    }
-    void fileAndParseErrorsLogAndKeepTheReader()
-    {
-        QTemporaryDir dir;
+        // A missing file, a folder and a file that does not parse: logged, the reader kept, cursor included.
         const QString bad = dir.filePath(QStringLiteral("bad.xml"));
         QFile file(bad);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<r>\n  <a>1</a>\n  <b>\n</r>\n") > 0);
@@ -629,20 +628,20 @@ private slots:
         const QString missing = QStringLiteral("/nonexistent-folder/none.xml");
         MessageCapture log;
         QVERIFY(!QXmlPut(QStringLiteral("r")).save(missing));
-        QXmlGet get;
         QVERIFY(get.fromString(QStringLiteral("<keep><a>7</a></keep>")) && get.find(QStringLiteral("a")));
         QString message = QStringLiteral("untouched");
         int line = -1;
         int column = -2;
         QVERIFY(!get.load(missing, &message, &line, &column));
+        QVERIFY(!get.load(dir.path(), &message, &line, &column));
         QCOMPARE(message + QString::number(line) + QString::number(column), QStringLiteral("untouched-1-2"));
         QVERIFY(!get.load(bad, &message, &line, &column));
         QCOMPARE(line, 4);
-        // The reader is unchanged, cursor included.
         QCOMPARE(get.getInt(), 7);
         QCOMPARE(log.messagesOf(QtDebugMsg),
                  QStringList({"bool QXmlPut::save(const QString&, int) const Couldn't open file for writing: " + missing,
                               loadSignature + "Couldn't read from file: " + missing,
+                              loadSignature + "Couldn't read from file: " + dir.path(),
                               loadSignature + "Couldn't parse file: " + bad +
                                   QStringLiteral(", line 4, column %1: %2").arg(column).arg(message)}));
         log.clear();

