@@ -15,6 +15,7 @@
 // It runs on the offscreen platform with a temporary home, so the user's
 // settings are never touched.
 
+#include "benchhome.h"
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
 #include "device/devicesession.h"
@@ -154,15 +155,7 @@ int main(int argc, char **argv)
     const int seconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 5;
 
     QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("VELTO_DEVICE", "virtual");
-    // The session reads the hardware profile from the working directory.
-    for (const QString &file : QDir(QStringLiteral(VELTO_DATA_DIR)).entryList(QDir::Files))
-        QFile::copy(QStringLiteral(VELTO_DATA_DIR "/") + file, home.path() + QLatin1Char('/') + file);
-    QDir::setCurrent(home.path());
+    prepareBenchHome(home);
     QApplication app(argc, argv);
     AppSettings::setApplicationIdentity();
     VirtualUsbBackend::shared().instrument().setAttached(false);
