@@ -9,6 +9,7 @@
 #include "device/frames.h"
 #include "persistence/hardwareprofile.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstring>
@@ -222,10 +223,18 @@ int DeviceSession::deviceInitialize()
 int DeviceSession::deviceProfileGet(QString identification)
 {
     const DeviceProfileCheck check = checkDeviceProfile(identification);
+    // The data files may come from three folders: which ones were read is said.
+    for (const QString &used : {check.profilePath, check.deviceInfoPath}) {
+        if (used.isEmpty() || !QFileInfo(used).isFile())
+            continue;
+        const QString line = tr("Data file: %1").arg(QFileInfo(used).absoluteFilePath());
+        VELTO_LOG(line, 1);
+        emit deviceInfoLine(line);
+    }
     if (!check.messages.isEmpty())
         emit profileMessages(check.messages);
     if (check.readDeviceInfo)
-        deviceInfoRead(check.deviceInfoFile);
+        deviceInfoRead(check.deviceInfoPath);
     return check.code;
 }
 
