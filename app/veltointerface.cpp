@@ -10,6 +10,7 @@
 #include "persistence/hardwareprofile.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
+#include "scope/exportcontrols.h"
 #include "scope/plotinteraction.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
@@ -135,6 +136,10 @@ void VeltoInterface::createControllers()
 
     scopeDisplay->scopeInitDatacache();
     scopeDisplay->defaultDir() = storedDefaultDir;
+    exportControls = new ExportControls(ui, scopeDisplay, plot, &scopeDisplay->defaultDir(), this);
+    connect(exportControls, &ExportControls::statusText, this, &VeltoInterface::setInfoText);
+    snifferControls->setDefaultDir(&scopeDisplay->defaultDir());
+    connect(snifferControls, &SnifferControls::statusText, this, &VeltoInterface::setInfoText);
     plot->displayControlsSet();
     scopeDisplay->setupScopeMeterDisplays();
     // Items placed in pixels follow the axes.
@@ -269,8 +274,8 @@ void VeltoInterface::arrangeDocks()
     auto *wheelGuard = new WheelGuard(this);
     wheelGuard->guard(ui->dockWidget_scopeContents);
     wheelGuard->guard(ui->dockWidget_awgContents);
+    // Export follows the frame shown (ExportControls).
     ui->actionImport->setEnabled(false);
-    ui->actionExport->setEnabled(false);
     ui->actionConnect->setEnabled(false);
 }
 

@@ -14,6 +14,7 @@ class About;
 class CounterControls;
 class CursorControls;
 class DeviceSession;
+class ExportControls;
 class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
@@ -77,6 +78,7 @@ public:
     MeterControls *meter() const { return meterControls; }
     CounterControls *counter() const { return counterControls; }
     SnifferControls *sniffer() const { return snifferControls; }
+    ExportControls *exporter() const { return exportControls; }
     QTimer &displayTimer() { return displayTick; }
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
@@ -124,6 +126,7 @@ private:
     CounterControls *counterControls = nullptr;
     MeterControls *meterControls = nullptr;
     SnifferControls *snifferControls = nullptr;
+    ExportControls *exportControls = nullptr;
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;
