@@ -25,21 +25,21 @@ install(FILES ${CMAKE_SOURCE_DIR}/dist/${VELTO_APP_ID}.metainfo.xml DESTINATION 
 # the README says where the rule goes for another prefix.
 install(FILES ${CMAKE_SOURCE_DIR}/dist/60-velto.rules DESTINATION lib/udev/rules.d)
 
-# The Debian package. One line per run-time dependency: a feature that needs
-# another package adds its line here.
+# The Debian package. One line per run-time dependency, with the lowest
+# versions dpkg-shlibdeps finds for the libraries the program links: a
+# feature that needs another package adds its line here.
 set(VELTO_DEB_DEPENDS
-    libc6
-    libstdc++6
-    libqt5core5a
-    libqt5gui5
-    libqt5widgets5
-    libqt5xml5
-    libqt5printsupport5
-    libqt5concurrent5
-    libqt5serialport5
-    libqt5svg5
-    libqcustomplot2.1
-    libusb-1.0-0
+    "libc6 (>= 2.34)"
+    "libgcc-s1 (>= 3.0)"
+    "libstdc++6 (>= 11)"
+    "libqt5core5a (>= 5.15.1)"
+    "libqt5gui5 (>= 5.11.0~rc1) | libqt5gui5-gles (>= 5.11.0~rc1)"
+    "libqt5widgets5 (>= 5.15.1)"
+    "libqt5xml5 (>= 5.0.2)"
+    "libqt5serialport5 (>= 5.6.0)"
+    "libqt5svg5 (>= 5.6.0~beta)"
+    "libqcustomplot2.1 (>= 2.1.0+dfsg1)"
+    "libusb-1.0-0 (>= 2:1.0.22)"
 )
 set(VELTO_DEB_RECOMMENDS
     fonts-cantarell
