@@ -109,6 +109,8 @@ private:
     void exitTriggered();
     void showAbout();
     void showProfileMessages(const QVector<CriticalMessage> &messages);
+    // A lasting note in the status line of the folder the data files came from.
+    void showDataFiles(const QStringList &paths);
     void connectionChanged(bool connected);
     void meterPollIntervalChanged(int milliseconds);
 

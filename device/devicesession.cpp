@@ -224,13 +224,16 @@ int DeviceSession::deviceProfileGet(QString identification)
 {
     const DeviceProfileCheck check = checkDeviceProfile(identification);
     // The data files may come from three folders: which ones were read is said.
-    for (const QString &used : {check.profilePath, check.deviceInfoPath}) {
-        if (used.isEmpty() || !QFileInfo(used).isFile())
+    QStringList used;
+    for (const QString &path : {check.profilePath, check.deviceInfoPath}) {
+        if (path.isEmpty() || !QFileInfo(path).isFile())
             continue;
-        const QString line = tr("Data file: %1").arg(QFileInfo(used).absoluteFilePath());
-        VELTO_LOG(line, 1);
-        emit deviceInfoLine(line);
+        used << QFileInfo(path).absoluteFilePath();
+        VELTO_LOG(tr("Data file: %1").arg(used.last()), 1);
+        emit deviceInfoLine(tr("Data file: %1").arg(used.last()));
     }
+    if (!used.isEmpty())
+        emit dataFilesRead(used);
     if (!check.messages.isEmpty())
         emit profileMessages(check.messages);
     if (check.readDeviceInfo)

@@ -46,6 +46,9 @@ private slots:
         window->session()->setScopeStartDelay(20);
         QVERIFY(!window->form()->actionExport->isEnabled());
         QVERIFY(connectToBench(*window));
+        // The status line says where the data files came from: the working folder.
+        const auto *data = window->findChild<QLabel *>(QStringLiteral("dataFilesLabel"));
+        QCOMPARE(data ? data->text() : QString(), QStringLiteral("Data: ") + QDir::currentPath());
         window->resize(1280, 800);
         window->show();
         if (!window->form()->checkBoxCHDTrace->isChecked())
