@@ -47,6 +47,15 @@ void ExportControls::setFrameAvailable(bool available)
     ui->actionExport->setEnabled(available);
 }
 
+bool ExportControls::knownSuffix(const QString &suffix)
+{
+    for (const FormatEntry &entry : formats) {
+        if (suffix.compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 ExportControls::Format ExportControls::formatForSuffix(const QString &suffix)
 {
     for (const FormatEntry &entry : formats) {
@@ -66,12 +75,16 @@ void ExportControls::exportTriggered()
                                           filters.join(QStringLiteral(";;")), &chosenFilter);
     if (path.isEmpty())
         return;
+    // A name that ends in a format's suffix gets that format, whatever the
+    // filter; any other name gets the filter's suffix, so other tools know the file.
     const FormatEntry &entry = formats[qMax(0, filters.indexOf(chosenFilter))];
-    // A name without the format's suffix gets it, so that other tools know the file.
-    if (QFileInfo(path).suffix().compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) != 0)
+    Format format = entry.format;
+    if (knownSuffix(QFileInfo(path).suffix()))
+        format = formatForSuffix(QFileInfo(path).suffix());
+    else
         path += QLatin1Char('.') + QLatin1String(entry.suffix);
     *defaultDir = QFileInfo(path).absolutePath();
-    exportTo(path, entry.format);
+    exportTo(path, format);
 }
 
 bool ExportControls::exportTo(const QString &path, Format format)

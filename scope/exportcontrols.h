@@ -30,6 +30,7 @@ public:
     bool exportTo(const QString &path, Format format);
     // The format a file name's suffix asks for; Csv for an unknown one.
     static Format formatForSuffix(const QString &suffix);
+    static bool knownSuffix(const QString &suffix);
 
 signals:
     void statusText(const QString &text, bool busy);
