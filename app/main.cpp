@@ -1,4 +1,5 @@
 #include "app/appsettings.h"
+#include "app/commandline.h"
 #include "base/logging.h"
 #include "app/veltointerface.h"
 #include "device/usbseam.h"
@@ -12,6 +13,18 @@
 
 int main(int argc, char *argv[])
 {
+    AppSettings::setApplicationIdentity();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.outcome != CommandLine::Outcome::Run) {
+        std::fputs(qPrintable(commandLine.text), commandLine.exitStatus == 0 ? stdout : stderr);
+        return commandLine.exitStatus;
+    }
+    // The option wins over the variable; the backend reads the variable once, later.
+    if (!commandLine.device.isEmpty())
+        qputenv("VELTO_DEVICE", commandLine.device.toLocal8Bit());
     const QByteArray device = qgetenv("VELTO_DEVICE");
     if (backendChoice(device) == BackendChoice::Unknown) {
         // Said on the terminal the variable was set in, before the log takes standard error.
@@ -19,7 +32,6 @@ int main(int argc, char *argv[])
         return 2;
     }
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    AppSettings::setApplicationIdentity();
     {
         QSettings store;
         loggingLevel = AppSettings::readLoggingLevel(store);
@@ -29,7 +41,10 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(loggingOutput);
     if (!logged)
         qWarning().noquote() << QStringLiteral("No folder for velto.log can be written: the log stays on standard error");
-    WireTrace::instance().openFromEnvironment();
+    if (commandLine.trace.isEmpty())
+        WireTrace::instance().openFromEnvironment();
+    else
+        WireTrace::instance().setFile(commandLine.trace);
 
     QApplication application(argc, argv);
     VeltoInterface window;

@@ -10,6 +10,7 @@
 #include "persistence/hardwareprofile.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
+#include "scope/exportcontrols.h"
 #include "scope/plotinteraction.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
@@ -26,6 +27,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
@@ -135,6 +137,10 @@ void VeltoInterface::createControllers()
 
     scopeDisplay->scopeInitDatacache();
     scopeDisplay->defaultDir() = storedDefaultDir;
+    exportControls = new ExportControls(ui, scopeDisplay, plot, &scopeDisplay->defaultDir(), this);
+    connect(exportControls, &ExportControls::statusText, this, &VeltoInterface::setInfoText);
+    snifferControls->setDefaultDir(&scopeDisplay->defaultDir());
+    connect(snifferControls, &SnifferControls::statusText, this, &VeltoInterface::setInfoText);
     plot->displayControlsSet();
     scopeDisplay->setupScopeMeterDisplays();
     // Items placed in pixels follow the axes.
@@ -157,6 +163,7 @@ void VeltoInterface::wireSession()
     connect(s, &DeviceSession::deviceInfoLine, ui->textBrowserDeviceInfo, &QTextBrowser::append);
     connect(s, &DeviceSession::deviceInfoCleared, ui->textBrowserDeviceInfo, &QTextBrowser::clear);
     connect(s, &DeviceSession::profileMessages, this, &VeltoInterface::showProfileMessages);
+    connect(s, &DeviceSession::dataFilesRead, this, &VeltoInterface::showDataFiles);
     connect(s, &DeviceSession::configurationPassRequested, this, &VeltoInterface::deviceSettingsExec);
     connect(s, &DeviceSession::interactivePassRequested, this, &VeltoInterface::deviceSettingsSendInteractive);
     connect(ui->connectButton, &QPushButton::clicked, s, &DeviceSession::toggleConnection);
@@ -269,8 +276,8 @@ void VeltoInterface::arrangeDocks()
     auto *wheelGuard = new WheelGuard(this);
     wheelGuard->guard(ui->dockWidget_scopeContents);
     wheelGuard->guard(ui->dockWidget_awgContents);
+    // Export follows the frame shown (ExportControls).
     ui->actionImport->setEnabled(false);
-    ui->actionExport->setEnabled(false);
     ui->actionConnect->setEnabled(false);
 }
 
@@ -357,6 +364,18 @@ void VeltoInterface::showLogLocation(const QString &path)
     note->setToolTip(tr("The working folder cannot be written: Velto's log is kept here"));
     ui->statusBar->addPermanentWidget(note);
     VELTO_LOG(QStringLiteral("The working folder cannot be written; the log is %1").arg(path), 2);
+}
+
+void VeltoInterface::showDataFiles(const QStringList &paths)
+{
+    auto *note = ui->statusBar->findChild<QLabel *>(QStringLiteral("dataFilesLabel"));
+    if (!note) {
+        note = new QLabel(ui->statusBar);
+        note->setObjectName(QStringLiteral("dataFilesLabel"));
+        ui->statusBar->addPermanentWidget(note);
+    }
+    note->setText(tr("Data: %1").arg(QFileInfo(paths.first()).absolutePath()));
+    note->setToolTip(tr("The instrument was checked against:\n%1").arg(paths.join(QLatin1Char('\n'))));
 }
 
 void VeltoInterface::connectionChanged(bool connected)

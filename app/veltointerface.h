@@ -14,6 +14,7 @@ class About;
 class CounterControls;
 class CursorControls;
 class DeviceSession;
+class ExportControls;
 class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
@@ -77,6 +78,7 @@ public:
     MeterControls *meter() const { return meterControls; }
     CounterControls *counter() const { return counterControls; }
     SnifferControls *sniffer() const { return snifferControls; }
+    ExportControls *exporter() const { return exportControls; }
     QTimer &displayTimer() { return displayTick; }
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
@@ -107,6 +109,8 @@ private:
     void exitTriggered();
     void showAbout();
     void showProfileMessages(const QVector<CriticalMessage> &messages);
+    // A lasting note in the status line of the folder the data files came from.
+    void showDataFiles(const QStringList &paths);
     void connectionChanged(bool connected);
     void meterPollIntervalChanged(int milliseconds);
 
@@ -124,6 +128,7 @@ private:
     CounterControls *counterControls = nullptr;
     MeterControls *meterControls = nullptr;
     SnifferControls *snifferControls = nullptr;
+    ExportControls *exportControls = nullptr;
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;

@@ -9,6 +9,7 @@
 #include "device/frames.h"
 #include "persistence/hardwareprofile.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstring>
@@ -222,10 +223,21 @@ int DeviceSession::deviceInitialize()
 int DeviceSession::deviceProfileGet(QString identification)
 {
     const DeviceProfileCheck check = checkDeviceProfile(identification);
+    // The data files may come from three folders: which ones were read is said.
+    QStringList used;
+    for (const QString &path : {check.profilePath, check.deviceInfoPath}) {
+        if (path.isEmpty() || !QFileInfo(path).isFile())
+            continue;
+        used << QFileInfo(path).absoluteFilePath();
+        VELTO_LOG(tr("Data file: %1").arg(used.last()), 1);
+        emit deviceInfoLine(tr("Data file: %1").arg(used.last()));
+    }
+    if (!used.isEmpty())
+        emit dataFilesRead(used);
     if (!check.messages.isEmpty())
         emit profileMessages(check.messages);
     if (check.readDeviceInfo)
-        deviceInfoRead(check.deviceInfoFile);
+        deviceInfoRead(check.deviceInfoPath);
     return check.code;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 struct CriticalMessage;
@@ -75,6 +76,8 @@ signals:
     void connectionChanged(bool connected);
     void deviceInfoLine(const QString &line);
     void deviceInfoCleared();
+    // The absolute paths of the hardware profile and device information files read.
+    void dataFilesRead(const QStringList &paths);
     // The profile check's messages, to be shown before the session goes on.
     void profileMessages(const QVector<CriticalMessage> &messages);
     // Every control's handler in order: the configuration block is gathered

@@ -30,6 +30,14 @@ const char *transferErrorName(int code)
 } // namespace
 
 
+QString LibUsbDevice::permissionMessage()
+{
+    return tr("No permission to open the instrument (USB %1:%2): install the udev rule %3 and plug it in again")
+        .arg(vendorId, 4, 16, QLatin1Char('0'))
+        .arg(productId, 4, 16, QLatin1Char('0'))
+        .arg(QString::fromLatin1(udevRule));
+}
+
 LibUsbDevice::LibUsbDevice(QObject *parent) : LibUsbDevice(&defaultUsbBackend(), parent) {}
 
 LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent) : QObject(parent), usb(backend)
@@ -84,6 +92,7 @@ void LibUsbDevice::openDevice()
     }
     deviceHandle = nullptr;
     int attempt = 0;
+    bool refusedAccess = false;
     for (ssize_t i = 0; i < count; ++i) {
         device = deviceList[i];
         ++attempt;
@@ -102,6 +111,7 @@ void LibUsbDevice::openDevice()
         }
         WireTrace::instance().event(QStringLiteral("open %1").arg(result));
         qDebug().noquote() << "Cannot open device--" + QString::number(attempt);
+        refusedAccess = refusedAccess || result == LIBUSB_ERROR_ACCESS;
         deviceHandle = nullptr;
     }
     if (deviceHandle) {
@@ -114,7 +124,11 @@ void LibUsbDevice::openDevice()
 
     if (!deviceHandle) {
         qDebug().noquote() << "Cannot open device";
-        emit serialPort.connectionStatus(QStringLiteral("Cannot open device"));
+        // The instrument is there but the user may not use it: saying how to
+        // fix that beats a bare "cannot".
+        if (refusedAccess)
+            qWarning().noquote() << permissionMessage();
+        emit serialPort.connectionStatus(refusedAccess ? permissionMessage() : QStringLiteral("Cannot open device"));
         return;
     }
     if (usb->kernelDriverActive(deviceHandle, interfaceNumber) == 1) {

@@ -27,6 +27,12 @@ public:
     static constexpr unsigned int timeoutMs = 1000;
     static constexpr int libUsbLogLevel = 3;
 
+    // The file name of the udev rule that lets the logged-in user open the instrument.
+    static constexpr const char *udevRule = "60-velto.rules";
+    // What the status line says when the instrument is present but opening
+    // it was refused for lack of permission.
+    static QString permissionMessage();
+
     explicit LibUsbDevice(QObject *parent = nullptr);
     // For tests: a transport on a given backend instead of the process default.
     explicit LibUsbDevice(UsbBackend *backend, QObject *parent = nullptr);

@@ -6,8 +6,11 @@
 #include "device/devicesession.h"
 #include "device/frames.h"
 #include "scope/channelcontrols.h"
+#include "ui/filesaving.h"
 #include "ui_veltointerface.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QScrollBar>
 
 using namespace SniffDecoders;
@@ -45,6 +48,7 @@ SnifferControls::SnifferControls(Ui::VeltoInterface *ui, DeviceSession *session,
     connect(ui->pauseSnifferButton, &QPushButton::clicked, this, &SnifferControls::sniffPauseButtonChanged);
     connect(ui->pushButtonSnifferClear, &QPushButton::clicked, this,
             [this] { runControl(&DeviceSession::sendSnifferClear); });
+    connect(ui->pushButtonSnifferSave, &QPushButton::clicked, this, &SnifferControls::saveTextClicked);
     channels->setSnifferSingle(ui->radioButtonSniffSingle->isChecked());
     ui->progressBarSnifferBufferFill->setMaximum(std::max(fillMaximum(ui->protocolTabWidget->currentIndex()), 0));
 }
@@ -150,6 +154,60 @@ void SnifferControls::sniffControlsEnable(bool on)
              ui->modeGroupBox, ui->comboBoxUARTData, ui->checkBoxSynchro, ui->comboBoxSniffSSINV,
              ui->checkBoxSniffParallelInputInvert, ui->comboBoxSniffParallelStrobe})
         w->setEnabled(on);
+}
+
+QString SnifferControls::pageText() const
+{
+    struct Part {
+        const char *name;
+        View view;
+    };
+    QVector<Part> parts;
+    switch (ui->protocolTabWidget->currentIndex()) {
+    case 0:
+        parts = {{"MOSI", View::Mosi}, {"MISO", View::Miso}};
+        break;
+    case 1:
+        parts = {{nullptr, View::I2c}};
+        break;
+    case 2:
+        parts = {{"RX", View::Rx}, {"TX", View::Tx}};
+        break;
+    default:
+        parts = {{nullptr, View::Parallel}};
+        break;
+    }
+    QStringList blocks;
+    for (const Part &part : parts) {
+        QString text = view(part.view)->toPlainText();
+        if (!text.endsWith(QLatin1Char('\n')))
+            text += QLatin1Char('\n');
+        blocks << (part.name ? QString::fromLatin1(part.name) + QLatin1Char('\n') + text : text);
+    }
+    return blocks.join(QLatin1Char('\n'));
+}
+
+bool SnifferControls::saveTextTo(const QString &path)
+{
+    if (!FileSaving::save(ui->protocolTabWidget->window(), tr("Save Text"), path, pageText().toUtf8()))
+        return false;
+    emit statusText(tr("Sniffer text saved to %1").arg(QDir::toNativeSeparators(path)), false);
+    return true;
+}
+
+void SnifferControls::saveTextClicked()
+{
+    const QString folder = defaultDir ? *defaultDir : QDir::homePath();
+    QString filter;
+    QString path = FileSaving::chooseFile(ui->protocolTabWidget->window(), tr("Save Text"), folder,
+                                          tr("Plain text (*.txt);;All files (*)"), &filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".txt");
+    if (defaultDir)
+        *defaultDir = QFileInfo(path).absolutePath();
+    saveTextTo(path);
 }
 
 void SnifferControls::sniffProtocolWidgetClear()

@@ -43,11 +43,21 @@ public:
     // The sniffer's part of the whole-configuration pass.
     void replaySettings();
 
+    // The decoded text of the protocol page shown: its one view, or both
+    // views (MOSI and MISO, RX and TX) each under its name.
+    QString pageText() const;
+    // Saves pageText() as `path`; false when nothing was written.
+    bool saveTextTo(const QString &path);
+    void saveTextClicked();
+    // The folder the save dialog opens in; it remembers the last one used.
+    void setDefaultDir(QString *folder) { defaultDir = folder; }
+
     bool isRunning() const { return running; }
     const SniffDecoders::Fill &fill() const { return bookkeeping; }
 
 signals:
     void mainModeChanged(int mode);
+    void statusText(const QString &text, bool busy);
 
 private:
     void setRunning(bool on);
@@ -69,4 +79,5 @@ private:
     // views show, kept for a change of ASCII, Circular or Synchronization.
     QByteArray incoming;
     QByteArray shown;
+    QString *defaultDir = nullptr;
 };

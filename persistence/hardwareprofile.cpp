@@ -1,5 +1,6 @@
 #include "persistence/hardwareprofile.h"
 
+#include "persistence/datafiles.h"
 #include "persistence/qxmlputget.h"
 
 #include <QCoreApplication>
@@ -84,8 +85,12 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
     const QString id = identificationWord(identification);
     check.identification = id;
 
+    check.profilePath = profilePath.isEmpty() ? locateDataFile(hardwareProfileFileName()) : profilePath;
     QXmlGet profile;
-    const QString problem = loadProfileFile(profilePath, &profile);
+    const QString problem = check.profilePath.isEmpty()
+                                ? tr("No file %1 in %2.").arg(hardwareProfileFileName(),
+                                                              dataSearchFolders().join(QStringLiteral(", ")))
+                                : loadProfileFile(check.profilePath, &profile);
     if (!problem.isEmpty()) {
         // The title and first line stay as users know them; the cause follows.
         check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
@@ -117,7 +122,8 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
         check.messages.append({tr("Software"), tr("Software version (%1) not supported").arg(id)});
         check.code = ProfileSoftwareNotSupported;
     }
-    if (!check.deviceInfoFile.isEmpty() && QFile::exists(check.deviceInfoFile)) {
+    check.deviceInfoPath = locateDataFile(check.deviceInfoFile);
+    if (!check.deviceInfoPath.isEmpty() && QFile::exists(check.deviceInfoPath)) {
         check.readDeviceInfo = true;
     } else {
         check.messages.append({tr("Software"), tr("Can't read file: ") + check.deviceInfoFile});

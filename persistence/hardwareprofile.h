@@ -20,8 +20,10 @@
 // - "info" and "health" elements are the children of the root element of the
 //   device information file; a status "code" outside 0..7 names no bit of the
 //   health byte and is shown as a problem.
-// - The information file named by "file" is taken as it is written: a
-//   relative name is relative to the working directory, like "hardware.xml".
+// - Both "hardware.xml" and the information file named by "file" are
+//   looked up like every data file (persistence/datafiles.h): the working
+//   folder first, then the user's data folder, then the installed one. An
+//   absolute "file" is taken as it is written.
 
 
 #include <QString>
@@ -58,7 +60,10 @@ struct DeviceProfileCheck {
     int softwareVersion = 0;
     // The "file" attribute of the model's element (empty when the check stopped before it).
     QString deviceInfoFile;
-    // The file exists: the window calls deviceInfoRead(deviceInfoFile), also when the code is 1 or 2.
+    // Where the profile and the information file were found.
+    QString profilePath;
+    QString deviceInfoPath;
+    // The file exists: the window calls deviceInfoRead(deviceInfoPath), also when the code is 1 or 2.
     bool readDeviceInfo = false;
     // The critical message boxes to show, in order.
     QVector<CriticalMessage> messages;
@@ -67,7 +72,7 @@ struct DeviceProfileCheck {
 // The largest hardware profile or device information file Velto reads.
 constexpr qint64 maximumProfileBytes = 1024 * 1024;
 
-// The file the application checks identifications against, in its working directory.
+// The name of the file the application checks identifications against.
 QString hardwareProfileFileName();
 
 // The document type "hardware.xml" and the device information files must have.
@@ -76,9 +81,9 @@ QString hardwareDocType();
 // The identification word: the text before the first space (and before any NUL).
 QString identificationWord(const QString &identification);
 
-// Checks `identification` against the profile file; shows nothing.
-DeviceProfileCheck checkDeviceProfile(const QString &identification,
-                                      const QString &profilePath = hardwareProfileFileName());
+// Checks `identification` against the profile file; shows nothing. Without
+// a path, the first "hardware.xml" of the data folders is read.
+DeviceProfileCheck checkDeviceProfile(const QString &identification, const QString &profilePath = QString());
 
 // The lines deviceInfoRead appends to the device information browser: four
 // spaces + each description of every "info" element, then for every "health"

@@ -179,8 +179,13 @@ bool ScopeDisplay::takeFrame()
     if (!fresh && !p.state->redrawRequested)
         return false;
     p.state->redrawRequested = false;
-    if (fresh)
+    if (fresh) {
         frameClock.restart();
+        if (!instrumentFrame) {
+            instrumentFrame = true;
+            emit frameAvailableChanged(true);
+        }
+    }
 
     TraceSettings settings;
     settings.ch1Position = s.ch1Position;

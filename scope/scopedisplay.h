@@ -69,6 +69,8 @@ public:
     void setupScopeMeterDisplays();
 
     const QByteArray &frame() const { return frameCache; }
+    // A frame from the instrument is in the cache (not the placeholder of the start).
+    bool hasInstrumentFrame() const { return instrumentFrame; }
     const TraceBuilder &traces() const { return traceBuilder; }
     const Counts &counts() const { return tickCounts; }
     const PersistenceHistory &history() const { return persistenceHistory; }
@@ -87,6 +89,9 @@ public:
 
     // The plot legend's time text for a time base, with the spectrum's scale while it is shown.
     void refreshTimeLegend(int samplingIndex);
+
+signals:
+    void frameAvailableChanged(bool available);
 
 private:
     void refreshFrameProgress();
@@ -126,4 +131,5 @@ private:
     QElapsedTimer frameClock;
     int frameClockKey = -1;
     bool acquiring = false;
+    bool instrumentFrame = false;
 };

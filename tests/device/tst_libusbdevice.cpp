@@ -90,6 +90,9 @@ void TestLibUsbDevice::openFailuresLeaveNothingOpen()
         QCOMPARE(backend.openContexts(), 0);
     }
     QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Cannot open device"));
+    // Refused access names the udev rule instead.
+    QCOMPARE(status.at(1).at(0).toString(), LibUsbDevice::permissionMessage());
+    QVERIFY(LibUsbDevice::permissionMessage().contains(QStringLiteral("60-velto.rules")));
     QVERIFY(log.contains(QStringLiteral("Cannot open device--1")));
     QVERIFY(log.contains(QStringLiteral("Cannot Claim Interface")));
     QVERIFY(!log.contains(QStringLiteral("Release interface")));

@@ -1,0 +1,26 @@
+#pragma once
+
+// Velto's command line: --help, --version, --device virtual|usb and
+// --trace FILE, read before the application object exists so that help and
+// version need no display. Qt's own options (-platform, -style, ...) pass
+// through to the application.
+
+#include <QString>
+#include <QStringList>
+
+struct CommandLine {
+    enum class Outcome { Run, Exit, UsageError };
+    Outcome outcome = Outcome::Run;
+    // 0 after --help or --version, 2 after a usage error.
+    int exitStatus = 0;
+    // What to print before exiting: on standard output after --help and
+    // --version, on standard error after a usage error.
+    QString text;
+    // "virtual" or "usb" when --device was given, else empty.
+    QString device;
+    // The wire trace file when --trace was given, else empty.
+    QString trace;
+};
+
+// `arguments` as the process received them, the program name first.
+CommandLine parseCommandLine(const QStringList &arguments);

@@ -1,0 +1,145 @@
+#include "scope/exportcontrols.h"
+
+#include "base/logging.h"
+#include "scope/frameexport.h"
+#include "scope/scopedisplay.h"
+#include "scope/scopeplot.h"
+#include "ui/filesaving.h"
+#include "ui/messagepresenter.h"
+#include "ui_veltointerface.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSvgGenerator>
+#include <qcustomplot.h>
+
+namespace {
+
+struct FormatEntry {
+    ExportControls::Format format;
+    const char *suffix;
+    const char *filter;
+};
+
+const FormatEntry formats[] = {
+    {ExportControls::Format::Csv, "csv", QT_TRANSLATE_NOOP("ExportControls", "Frame values as CSV (*.csv)")},
+    {ExportControls::Format::Vcd, "vcd", QT_TRANSLATE_NOOP("ExportControls", "Value Change Dump (*.vcd)")},
+    {ExportControls::Format::Png, "png", QT_TRANSLATE_NOOP("ExportControls", "Plot as PNG picture (*.png)")},
+    {ExportControls::Format::Svg, "svg", QT_TRANSLATE_NOOP("ExportControls", "Plot as SVG drawing (*.svg)")},
+};
+
+} // namespace
+
+ExportControls::ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, ScopePlot *plot, QString *defaultDir,
+                               QObject *parent)
+    : QObject(parent), ui(ui), display(display), plot(plot), defaultDir(defaultDir)
+{
+    ui->actionExport->setToolTip(tr("Saves the frame shown as CSV or VCD, or the plot as PNG or SVG"));
+    connect(ui->actionExport, &QAction::triggered, this, &ExportControls::exportTriggered);
+    connect(display, &ScopeDisplay::frameAvailableChanged, this, &ExportControls::setFrameAvailable);
+    setFrameAvailable(display->hasInstrumentFrame());
+}
+
+void ExportControls::setFrameAvailable(bool available)
+{
+    ui->actionExport->setEnabled(available);
+}
+
+bool ExportControls::knownSuffix(const QString &suffix)
+{
+    for (const FormatEntry &entry : formats) {
+        if (suffix.compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+ExportControls::Format ExportControls::formatForSuffix(const QString &suffix)
+{
+    for (const FormatEntry &entry : formats) {
+        if (suffix.compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) == 0)
+            return entry.format;
+    }
+    return Format::Csv;
+}
+
+void ExportControls::exportTriggered()
+{
+    QStringList filters;
+    for (const FormatEntry &entry : formats)
+        filters << tr(entry.filter);
+    QString chosenFilter = filters.first();
+    QString path = FileSaving::chooseFile(plot->plot()->window(), tr("Export"), *defaultDir,
+                                          filters.join(QStringLiteral(";;")), &chosenFilter);
+    if (path.isEmpty())
+        return;
+    // A name that ends in a format's suffix gets that format, whatever the
+    // filter; any other name gets the filter's suffix, so other tools know the file.
+    const FormatEntry &entry = formats[qMax(0, filters.indexOf(chosenFilter))];
+    Format format = entry.format;
+    if (knownSuffix(QFileInfo(path).suffix()))
+        format = formatForSuffix(QFileInfo(path).suffix());
+    else
+        path += QLatin1Char('.') + QLatin1String(entry.suffix);
+    *defaultDir = QFileInfo(path).absolutePath();
+    exportTo(path, format);
+}
+
+bool ExportControls::exportTo(const QString &path, Format format)
+{
+    QString why;
+    const QByteArray data = contents(format, &why);
+    if (data.isEmpty()) {
+        VELTO_LOG(QStringLiteral("Export failed: %1").arg(why), 2);
+        criticalMessagePresenter().showCritical(plot->plot()->window(), tr("Export"),
+                                                tr("Nothing was saved: %1.").arg(why));
+        return false;
+    }
+    if (!FileSaving::save(plot->plot()->window(), tr("Export"), path, data))
+        return false;
+    emit statusText(tr("Exported to %1").arg(QDir::toNativeSeparators(path)), false);
+    return true;
+}
+
+QByteArray ExportControls::contents(Format format, QString *why) const
+{
+    QCustomPlot *customPlot = plot->plot();
+    if (format == Format::Png || format == Format::Svg) {
+        const int width = customPlot->width();
+        const int height = customPlot->height();
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (format == Format::Png) {
+            if (!customPlot->toPixmap(width, height).save(&buffer, "PNG"))
+                *why = tr("the plot cannot be drawn as PNG");
+            return buffer.data();
+        }
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(QSize(width, height));
+        // At the 96 dots per inch browsers and converters assume, a pixel stays a pixel.
+        svg.setResolution(96);
+        svg.setViewBox(QRect(0, 0, width, height));
+        svg.setTitle(QStringLiteral("Velto plot"));
+        QCPPainter painter;
+        if (!painter.begin(&svg)) {
+            *why = tr("the plot cannot be drawn as SVG");
+            return QByteArray();
+        }
+        customPlot->toPainter(&painter, width, height);
+        painter.end();
+        return buffer.data();
+    }
+    FrameExport::Capture capture;
+    if (!display->hasInstrumentFrame()) {
+        *why = tr("no frame from the instrument is shown");
+        return QByteArray();
+    }
+    if (!FrameExport::readCapture(display->frame(), display->traces().startIndex(), &capture, why))
+        return QByteArray();
+    if (format == Format::Csv)
+        return FrameExport::toCsv(capture);
+    return FrameExport::toVcd(capture, QDateTime::currentDateTime());
+}

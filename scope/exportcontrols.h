@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class ScopeDisplay;
+class ScopePlot;
+namespace Ui {
+class VeltoInterface;
+}
+
+// The "Export..." menu entry: enabled while a frame from the instrument is
+// shown, it saves that frame as CSV or as a Value Change Dump, or the plot as
+// a PNG picture or an SVG drawing, never replacing a file without asking.
+class ExportControls : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Format { Csv, Vcd, Png, Svg };
+
+    ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, ScopePlot *plot, QString *defaultDir,
+                   QObject *parent = nullptr);
+
+    // Enables or disables the menu entry.
+    void setFrameAvailable(bool available);
+    // The dialog: picks a file and a format, then exports.
+    void exportTriggered();
+    // Exports to `path` in `format`; false when nothing was written (the user
+    // kept an existing file, or the write failed and a message said why).
+    bool exportTo(const QString &path, Format format);
+    // The format a file name's suffix asks for; Csv for an unknown one.
+    static Format formatForSuffix(const QString &suffix);
+    static bool knownSuffix(const QString &suffix);
+
+signals:
+    void statusText(const QString &text, bool busy);
+
+private:
+    QByteArray contents(Format format, QString *why) const;
+
+    Ui::VeltoInterface *ui;
+    ScopeDisplay *display;
+    ScopePlot *plot;
+    QString *defaultDir;
+};
