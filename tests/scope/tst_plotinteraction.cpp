@@ -125,6 +125,18 @@ void TestPlotInteraction::prepare(VeltoInterface &window)
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(connectToBench(window));
+    // The picture this suite measures in: CH1 120 units below the centre,
+    // CH2 on it, the logic group above, no cursors, a quiet CH1 (the
+    // generator, wired to it, off).
+    ui->ch1PositionSlider->setValue(-120);
+    ui->ch1GainSlider->setValue(1);
+    if (ui->checkBoxAWGEnable->isChecked())
+        ui->checkBoxAWGEnable->click();
+    ui->ch2PositionSlider->setValue(0);
+    ui->chdPositionSlider->setValue(8);
+    for (QCheckBox *cursors : {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal})
+        if (cursors->isChecked())
+            cursors->click();
     QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
     // The whole frame in view, as zooming out shows it.
     plot->xAxis->setRange(0, 1536);
