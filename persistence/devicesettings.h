@@ -29,8 +29,9 @@ void save(QSettings &store, const QObject *window, const TriggerModel &trigger);
 
 // Puts every key on its control (its default where the store has none) and
 // returns what could not be taken as stored, each item also logged: a value
-// of the wrong type or an unknown word falls back to the default (a word
-// leaves the control as it was), a value out of range is held to it.
+// of the wrong type or an unknown word falls back to the default, a number
+// out of range is held to the control's range (an index out of range takes
+// the default).
 QStringList load(const QSettings &store, QObject *window, TriggerModel &trigger);
 
 } // namespace DeviceSettings

@@ -319,11 +319,14 @@ Reading read(const QSettings &store, const Key &key)
         break;
     }
     case Kind::Word: {
-        // Words are matched exactly: "hann" is not "Hann".
+        // Words are matched exactly: "hann" is not "Hann", and selects no
+        // button of its own; the default's button is checked instead.
         const int index = raw.type() == QVariant::StringList ? -1 : key.words.indexOf(raw.toString());
-        reading.value = index;
-        if (index < 0)
-            reading.problem = quoted + QStringLiteral(", not one of %1: left as it was").arg(key.words.join(QStringLiteral(", ")));
+        if (index >= 0)
+            reading.value = index;
+        else
+            reading.problem = quoted + QStringLiteral(", not one of %1: %2 used")
+                                           .arg(key.words.join(QStringLiteral(", ")), fallbackText(key));
         break;
     }
     }

@@ -51,8 +51,7 @@ const Key *find(const QString &path);
 // What loading puts on a control.
 struct Reading {
     // int (Number, Index), bool, double (Real), the digit's text, or for a
-    // word its index; -1 for a word, or an invalid value, leaves the control
-    // as it is.
+    // word its index; an invalid value leaves the control as it is.
     QVariant value;
     bool stored = false; // the key was in the store
     QString problem;     // why the stored value was not taken as it stands

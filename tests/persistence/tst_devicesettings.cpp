@@ -115,7 +115,7 @@ private slots:
             QVariant loaded;
         } rows[] = {
             {"CH1/Position", "abc", 128},          {"CH2/Gain", 99, 9},
-            {"Cursors/Vertical", "perhaps", true}, {"Trigger/Type", "Sometimes", 0},
+            {"Cursors/Vertical", "perhaps", true}, {"Sniffer/Mode", "Sometimes", 1},
             {"AWG/FDigit1000", "x", "1"},          {"AWG/FDigit100000", 7, "1"},
             {"SnifferUART/Baud", 42, 3},           {"AWG/Offset", "1,2", 0.0},
             {"Trigger/CH1Coord/TLevel", 500, 125}, {"Oscilloscope/theme", 9, 0},
