@@ -356,6 +356,18 @@ void VeltoInterface::deviceSettingsLoad()
     }
     multimeterDisplayOptions.readFromSettings(multimeterDisplayOptions.getName());
     const QSettings store;
+    // The buffer boxes list the sizes the instrument offered when it was last
+    // asked (the form's few at start): a larger stored size is listed until
+    // the instrument, once connected, says what it has room for. Its memory
+    // holds 48 blocks in all.
+    const std::pair<QComboBox *, const char *> buffers[] = {{ui->comboBoxDACBuffer, "Buffers/DAC"},
+                                                            {ui->comboBoxADCBuffer, "Buffers/ADC"}};
+    for (const auto &[box, key] : buffers) {
+        bool number = false;
+        const int index = store.value(QLatin1String(key)).toInt(&number);
+        if (number && index >= box->count() && index < 48)
+            ScopeChannels::bufferComboBoxItemChange(box, index + 1);
+    }
     VELTO_LOG(QStringLiteral("Read saved device settings"), 0);
     DeviceSettings::load(store, this, triggerControls->model());
     scopeDisplay->scopeInitDatacache();

@@ -172,7 +172,8 @@ private slots:
             ui->sweepSpeedSlider->setValue(100);
             ui->collapsiblePanelAWGSweep->setChecked(true);
             ui->radioButtonSniffNormal->click();
-            ui->comboBoxADCBuffer->setCurrentIndex(1);
+            ScopeChannels::bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15); // as the instrument offers
+            ui->comboBoxADCBuffer->setCurrentIndex(9);
             ui->tabWidget1->setCurrentIndex(3);
             before = snapshot(window);
             ui->actionExit->trigger();
@@ -182,7 +183,7 @@ private slots:
         QVERIFY(log.count(QStringLiteral("Save device settings")) == 1 && log.count(QStringLiteral("Read saved device settings")) == 2);
         // The empty display is drawn from a cache of the restored shape.
         QCOMPARE(int(again.display()->frame().at(7)), 10);
-        QCOMPARE(again.display()->frame().size(), Frames::scopeFrameLength(again.channels()->scopeTraceMask(), 512));
+        QCOMPARE(again.display()->frame().size(), Frames::scopeFrameLength(again.channels()->scopeTraceMask(), 2560));
         const QMap<QString, QVariant> after = snapshot(again);
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
@@ -196,7 +197,7 @@ private slots:
         QCOMPARE(entry(ConfigEntry::TriggerLevel), 16);
         QCOMPARE(entry(ConfigEntry::SamplingRate), 10);
         QCOMPARE(entry(ConfigEntry::WaveType), int(Generator::Square));
-        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 2 ")).size(), 1);
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 10 ")).size(), 1);
         QCOMPARE(entry(ConfigEntry::SweepSpeed), ConfigProtocol::sweepSpeed(100));
     }
 };
