@@ -7,6 +7,8 @@
 #include "instruments/generatorcontrols.h"
 #include "instruments/metercontrols.h"
 #include "instruments/sniffercontrols.h"
+#include "persistence/devicesettings.h"
+#include "persistence/devicesettingskeys.h"
 #include "persistence/hardwareprofile.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
@@ -69,6 +71,7 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std
     displayTick.start(displayInterval);
 
     triggerControls->model().triggerSetEnable(true);
+    deviceSettingsLoad();
     // Apply every setting; without a device nothing is sent.
     deviceSettingsExec();
     arrangeDocks();
@@ -300,9 +303,81 @@ void VeltoInterface::setupAppSetting()
 
 void VeltoInterface::saveAppSettings()
 {
+    deviceSettingsSave();
     VELTO_LOG(QStringLiteral("Save application settings"), 0);
     QSettings store;
     AppSettings::write(store, size(), isMaximized(), scopeDisplay->defaultDir());
+}
+
+namespace {
+// A number of the scope's option set, kept as it is when the store's value
+// is missing, of the wrong type or beyond the last choice.
+int readScopeOption(const QSettings &store, const char *name, int current, int last)
+{
+    const DeviceSettingsKeys::Key key{QStringLiteral("Oscilloscope"), QLatin1String(name),
+                                      DeviceSettingsKeys::Kind::Index, current, QString(), {}, {}};
+    DeviceSettingsKeys::Reading reading = DeviceSettingsKeys::read(store, key);
+    DeviceSettingsKeys::fitRange(reading, key, 0, last);
+    if (!reading.problem.isEmpty())
+        VELTO_LOG(QStringLiteral("Device settings: ") + reading.problem, 2);
+    return reading.value.toInt();
+}
+
+void reportStoreStatus(const QSettings &store, const char *what)
+{
+    if (store.status() != QSettings::NoError)
+        VELTO_LOG(QStringLiteral("Device settings: the settings store %1 (%2)")
+                      .arg(QLatin1String(what), store.fileName()),
+                  2);
+}
+} // namespace
+
+void VeltoInterface::deviceSettingsSave()
+{
+    pythonConsoleOptions.writeToSettings(pythonConsoleOptions.getName());
+    {
+        QSettings store;
+        store.setValue(QStringLiteral("Oscilloscope/gridStyle"), scopeOptionSet.gridStyle);
+        store.setValue(QStringLiteral("Oscilloscope/logicLabelPosition"), scopeOptionSet.logicLabelPosition);
+        store.setValue(QStringLiteral("Oscilloscope/theme"), scopeOptionSet.theme);
+        store.sync();
+    }
+    multimeterDisplayOptions.writeToSettings(multimeterDisplayOptions.getName());
+    QSettings store;
+    VELTO_LOG(QStringLiteral("Save device settings"), 0);
+    DeviceSettings::save(store, this, triggerControls->model());
+    store.sync();
+    reportStoreStatus(store, "could not be written: the controls are not saved");
+}
+
+void VeltoInterface::deviceSettingsLoad()
+{
+    pythonConsoleOptions.readFromSettings(pythonConsoleOptions.getName());
+    {
+        const QSettings store;
+        reportStoreStatus(store, "could not be read whole: what it lacks takes its default");
+        scopeOptionSet.gridStyle = readScopeOption(store, "gridStyle", scopeOptionSet.gridStyle, 3);
+        scopeOptionSet.logicLabelPosition =
+            readScopeOption(store, "logicLabelPosition", scopeOptionSet.logicLabelPosition, 1);
+        scopeOptionSet.theme = readScopeOption(store, "theme", scopeOptionSet.theme, 2);
+    }
+    multimeterDisplayOptions.readFromSettings(multimeterDisplayOptions.getName());
+    const QSettings store;
+    // The buffer boxes list the sizes the instrument offered when it was last
+    // asked (the form's few at start): a larger stored size is listed until
+    // the instrument, once connected, says what it has room for. Its memory
+    // holds 48 blocks in all.
+    const std::pair<QComboBox *, const char *> buffers[] = {{ui->comboBoxDACBuffer, "Buffers/DAC"},
+                                                            {ui->comboBoxADCBuffer, "Buffers/ADC"}};
+    for (const auto &[box, key] : buffers) {
+        bool number = false;
+        const int index = store.value(QLatin1String(key)).toInt(&number);
+        if (number && index >= box->count() && index < 48)
+            ScopeChannels::bufferComboBoxItemChange(box, index + 1);
+    }
+    VELTO_LOG(QStringLiteral("Read saved device settings"), 0);
+    DeviceSettings::load(store, this, triggerControls->model());
+    scopeDisplay->scopeInitDatacache();
 }
 
 void VeltoInterface::closeApplication()

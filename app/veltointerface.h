@@ -87,6 +87,10 @@ public:
 public slots:
     // The settings dialog, opened on `component`'s page; the read-outs ask for it by name.
     void callSettings(QString component);
+    // Every control and option set into the settings store, and back: each
+    // control set from the store tells its handlers, as a user's change does.
+    void deviceSettingsSave();
+    void deviceSettingsLoad();
 
 signals:
     void applyConfigurationRequest();

@@ -412,3 +412,12 @@ QVector<ConfigWrite> TriggerModel::markerWrites(Marker marker, bool freeMode) co
     writes << postWrite();
     return writes;
 }
+
+void TriggerModel::restoreRecord(int channel, const TriggerChannelRecord &stored)
+{
+    TriggerChannelRecord &r = records[dataValueRangeTrunk(channel, 0, 2)];
+    r.position = stored.position;
+    r.level = stored.level;
+    r.windowLow = stored.windowLow;
+    r.windowHigh = stored.windowHigh;
+}

@@ -178,6 +178,10 @@ public:
     int levelLimit() const { return levelMax; }
     int windowLimit() const { return windowMax; }
     int windowGap() const { return gap; }
+    // A record's position and levels as kept between runs (its offset, bit
+    // and size stay): the ranges of the frame in use hold them once the
+    // record is placed.
+    void restoreRecord(int channel, const TriggerChannelRecord &stored);
 
 private:
     TriggerChannelRecord &mutableCurrent() { return records[currentChannel]; }

@@ -47,7 +47,7 @@ void TestGeneratorControls::controlsReachTheInstrument()
     GeneratorControls *g = w.generator();
     QVERIFY(connectToBench(w));
     // The configuration block carries every generator entry as its control shows it.
-    const int block[][2] = {{26, 0}, {27, 0}, {28, 255}, {29, 1}, {30, 116}, {31, 2}, {32, 133}, {33, 0}, {35, 0}};
+    const int block[][2] = {{26, 2}, {27, 64}, {28, 192}, {29, 64}, {30, 232}, {31, 0}, {32, 255}, {33, 0}, {35, 0}};
     for (const auto &e : block)
         QCOMPARE(virtualBench().configurationEntry(e[0]), e[1]);
 
@@ -129,7 +129,7 @@ void TestGeneratorControls::loopbackOnCh1()
     QVERIFY(connectToBench(w));
     ui->ch1GainSlider->setValue(3); // 0.8 V/div: 51.2 codes per volt
     ui->samplingSlider->setValue(7);
-    ui->checkBoxAWGEnable->click();
+    g->setAwgLevelsAmplitude(1.0); // the generator is on at a first start, at its largest amplitude
     g->clickRadioButtonSine();
     QVERIFY(waitFrames(w, 5));
     // 1000 Hz is 72 MHz / (256 × 281) on the instrument's timer.

@@ -60,7 +60,8 @@ private slots:
         ui->radioExtGate->click();
         const std::tuple<QAbstractButton *, int, int> inputs[] = {
             {ui->fcR3, 8, 5},    {ui->fcR10, 8, 10},   {ui->fcR11, 8, 11},  {ui->fcR0, 8, 2}, {ui->fcR7_2, 9, 9},
-            {ui->fcR11_2, 9, 11}, {ui->checkBoxFreqFastMode, 11, 9}, {ui->radioFrequencyGatePulse, 11, 1}};
+            {ui->fcR11_2, 9, 11}, {ui->checkBoxFreqFastMode, 11, 1}, {ui->radioFrequencyGatePeriod, 11, 9},
+            {ui->radioFrequencyGatePulse, 11, 1}};
         for (const auto &[button, entry, code] : inputs) {
             button->click();
             QCOMPARE(virtualBench().configurationEntry(entry), code);
@@ -96,10 +97,11 @@ private slots:
         QTest::mouseClick(ui->groupBoxCH1AC, Qt::LeftButton, {}, QPoint(12, 8));
         QVERIFY(ui->multimeterdisplayCh1Vpp->isEnabled());
         // The counter on bit 0: 1000 Hz once a whole 1 s gate has passed.
+        ui->fcR0->click();
         pollAfter(2000, 2);
         QVERIFY(ui->multimeterdisplayFrequencyValue->getValue() == 1000 && ui->multimeterdisplayPeriodValue->getValue() == 0.001);
         // EXT: the generator's output (1 V peak) through the comparator.
-        ui->checkBoxAWGEnable->click();
+        QVERIFY(ui->checkBoxAWGEnable->isChecked()); // on from the start
         w->session()->sendMainConfiguration(30, 116);
         ui->fcR10->click();
         pollAfter(2000);

@@ -64,7 +64,7 @@ private slots:
     void protocolsOnTheBench()
     {
         QVERIFY(connectToBench(*w));
-        QVERIFY(virtualBench().configurationEntry(21) == 2 && virtualBench().configurationEntry(22) == 27);
+        QVERIFY(virtualBench().configurationEntry(21) == 0 && virtualBench().configurationEntry(22) == 27);
         // Protocol tab; views and what each shows after 400 ms of traffic.
         const std::tuple<int, QVector<QPlainTextEdit *>, QStringList> rows[] = {
             {0, {ui->mosiTextEdit, ui->misoTextEdit}, {"9f 00 00 00 ", "ff ef 40 18 "}},

@@ -19,11 +19,11 @@ private slots:
         window.reset(new VeltoInterface);
         ui = window->form();
         QVERIFY(connectToBench(*window));
-        // The configuration pass sent the form's gains and time base.
-        QCOMPARE(virtualBench().configurationEntry(13), 1);
+        // The configuration pass sent the gains and time base of a first start.
+        QCOMPARE(virtualBench().configurationEntry(13), 0);
         QCOMPARE(virtualBench().configurationEntry(14), 0);
-        QCOMPARE(virtualBench().configurationEntry(1), 8);
-        QCOMPARE(ui->labelCH1Gain->text(), QStringLiteral("Gain (\u00b112V)"));
+        QCOMPARE(virtualBench().configurationEntry(1), 6);
+        QCOMPARE(ui->labelCH1Gain->text(), QStringLiteral("Gain (\u00b124V)"));
     }
     void cleanupTestCase() { window.reset(); }
     void slidersSendAndRelabel_data();

@@ -125,6 +125,16 @@ void TestPlotInteraction::prepare(VeltoInterface &window)
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(connectToBench(window));
+    // The picture this suite measures in: CH1 at 4 V/div 120 units below the
+    // centre, quiet (the generator, wired to it, off), CH2 on the centre, the
+    // logic group above, no cursors.
+    ui->ch1PositionSlider->setValue(-120);
+    ui->ch1GainSlider->setValue(1);
+    ui->ch2PositionSlider->setValue(0);
+    ui->chdPositionSlider->setValue(8);
+    for (QCheckBox *off : {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal, ui->checkBoxAWGEnable})
+        if (off->isChecked())
+            off->click();
     QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
     // The whole frame in view, as zooming out shows it.
     plot->xAxis->setRange(0, 1536);

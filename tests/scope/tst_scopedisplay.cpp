@@ -82,6 +82,11 @@ void TestScopeDisplay::init()
     ui->chdSizeSlider->setValue(0);
     ui->decaySlider->setValue(0);
     ui->checkBoxmeterondev->setChecked(false);
+    ui->ch1GainSlider->setValue(1);  // 4 V/div
+    ui->samplingSlider->setValue(8); // 2 ms/div
+    for (QCheckBox *cursors : {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal})
+        if (cursors->isChecked())
+            cursors->click();
     for (QCheckBox *bit : {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3,
                            ui->checkBoxCHD4, ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7})
         bit->setChecked(true);

@@ -53,12 +53,12 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 
     // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
     TraceCapture trace;
-    w.form()->checkBoxAWGEnable->click();
+    w.generator()->setAwgLevelsAmplitude(1.0); // the generator is on at a first start
     w.form()->radioButtonSine->click();
     w.form()->ch1GainSlider->setValue(3);
     w.form()->samplingSlider->setValue(7);
     w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
-    w.form()->checkBoxCursorVertical->click();
+    QVERIFY(w.form()->checkBoxCursorVertical->isChecked());
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 3 ")).size(), 1);
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 1 7 ")).size(), 1);
     QVERIFY(waitFrames(w, 5));

@@ -1,0 +1,206 @@
+#include "common/windowtest.h"
+#include "device/configprotocol.h"
+#include "instruments/generatorlaws.h"
+#include "persistence/devicesettings.h"
+#include "persistence/devicesettingskeys.h"
+
+#include <QSettings>
+#include <QtTest>
+
+using DeviceSettingsKeys::Key;
+using DeviceSettingsKeys::Kind;
+
+namespace {
+// A value of `key` other than its default that its control holds as it is.
+QVariant otherValue(const QObject *window, const Key &key)
+{
+    // Levels the generator's boxes show exactly, and times on the boxes' steps.
+    static const QMap<QString, QVariant> chosen{{"Trigger/TAuto", 0.4096}, {"Trigger/THold", 20.0},
+                                                {"AWG/Amplitude", 1.0}, {"AWG/Duty", 50.0}, {"AWG/Offset", 1.0}};
+    if (chosen.contains(key.path()))
+        return chosen.value(key.path());
+    if (key.kind == Kind::Bool)
+        return !key.fallback.toBool();
+    if (key.kind == Kind::Word)
+        return key.words.at((key.words.indexOf(key.fallback.toString()) + 1) % key.words.size());
+    if (key.kind == Kind::Digit)
+        return QString::number((key.fallback.toInt() + 1) % (key.maximum + 1));
+    const QObject *control = window->findChild<QObject *>(key.control);
+    const int last = !control ? key.maximum
+                     : key.kind == Kind::Index ? control->property("count").toInt() - 1
+                                               : control->property("maximum").toInt();
+    return key.fallback.toInt() < last ? key.fallback.toInt() + 1 : key.fallback.toInt() - 1;
+}
+
+QMap<QString, QVariant> snapshot(VeltoInterface &w)
+{
+    QMap<QString, QVariant> values;
+    for (const Key &key : DeviceSettingsKeys::keys())
+        values[key.path()] = DeviceSettings::controlValue(&w, key, w.trigger()->model());
+    return values;
+}
+} // namespace
+
+class TestDeviceSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { useVirtualBench(); }
+    void init() { QSettings().clear(); }
+
+    void emptyStoreGivesTheDefaults()
+    {
+        VeltoInterface window;
+        Ui::VeltoInterface *ui = window.form();
+        QVERIFY(ui->ch1PositionSlider->value() == 128 && ui->ch2PositionSlider->value() == 32);
+        for (int bit = 0; bit < 8; ++bit)
+            QVERIFY(window.findChild<QCheckBox *>(QStringLiteral("checkBoxCHD%1").arg(bit))->isChecked());
+        QVERIFY(ui->radioButtonFree->isChecked() && ui->radioButtonRisingEdge->isChecked());
+        QCOMPARE(window.generator()->frequencySweep()->frequencyDigitsToFrequency(), 100000LL); // 1000 Hz
+        QVERIFY(ui->radioButtonSweepPingPong->isChecked() && ui->radioButtonSweepDutyCycle->isChecked());
+        // 96 and 128 are held to the boxes' tops, which snap to the generator's highest codes.
+        QCOMPARE(ui->doubleSpinBoxAmp->value(), 2.0);
+        QCOMPARE(ui->dutyCycleSlider->value(), ui->dutyCycleSlider->maximum());
+        QCOMPARE(window.trigger()->model().record(2).windowHigh, 96);
+        QCOMPARE(window.scopeState()->samplesPerChannel, 768);
+    }
+
+    void everyKeyRoundTrips()
+    {
+        VeltoInterface window;
+        QSettings store;
+        QMap<QString, QVariant> written{
+            {"Oscilloscope/gridStyle", 3}, {"Oscilloscope/logicLabelPosition", 1}, {"Oscilloscope/theme", 1}};
+        for (const Key &key : DeviceSettingsKeys::keys())
+            written[key.path()] = otherValue(&window, key);
+        for (auto it = written.cbegin(); it != written.cend(); ++it)
+            store.setValue(it.key(), it.value());
+        MessageCapture log;
+        window.deviceSettingsLoad();
+        QCOMPARE(log.count(QStringLiteral("Device settings: ")), 0);
+        store.clear();
+        window.deviceSettingsSave();
+        for (auto it = written.cbegin(); it != written.cend(); ++it)
+            QVERIFY2(store.value(it.key()).toString() == it.value().toString(),
+                     qPrintable(it.key() + QStringLiteral(" came back as ") + store.value(it.key()).toString()));
+        QVERIFY(store.contains("PythonConsole/fontSize") && store.contains("MultimeterDisplay/extendPrecision"));
+    }
+
+    void wordsAreMatchedExactlyAndUncheckedGroupsKeepTheirKey()
+    {
+        QSettings store;
+        store.setValue(QStringLiteral("Trigger/Type"), QStringLiteral("Triger"));
+        store.setValue(QStringLiteral("MeterFC/Type"), QStringLiteral("Reriod"));
+        store.setValue(QStringLiteral("FFT/Window"), QStringLiteral("hann"));
+        VeltoInterface window;
+        Ui::VeltoInterface *ui = window.form();
+        QVERIFY(ui->radioButtonNormal->isChecked());
+        QVERIFY(ui->radioPeriod->isChecked());
+        QVERIFY(!ui->radioButtonHann->isChecked() && ui->radioButtonRect->isChecked());
+        store.clear();
+        store.setValue(QStringLiteral("AWGSweep/Direction"), QStringLiteral("Rising"));
+        ui->radioButtonSweepPingPong->setAutoExclusive(false);
+        ui->radioButtonSweepPingPong->setChecked(false);
+        window.deviceSettingsSave();
+        QCOMPARE(store.value(QStringLiteral("Trigger/Type")).toString(), QStringLiteral("Triger"));
+        QCOMPARE(store.value(QStringLiteral("MeterFC/Type")).toString(), QStringLiteral("Reriod"));
+        QCOMPARE(store.value(QStringLiteral("AWGSweep/Direction")).toString(), QStringLiteral("Rising"));
+    }
+
+    void badValuesFallBackOneByOne()
+    {
+        const struct {
+            const char *path;
+            QVariant stored;
+            QVariant loaded;
+        } rows[] = {
+            {"CH1/Position", "abc", 128},          {"CH2/Gain", 99, 9},
+            {"Cursors/Vertical", "perhaps", true}, {"Sniffer/Mode", "Sometimes", 1},
+            {"AWG/FDigit1000", "x", "1"},          {"AWG/FDigit100000", 7, "1"},
+            {"SnifferUART/Baud", 42, 3},           {"AWG/Offset", "1,2", 0.0},
+            {"Trigger/CH1Coord/TLevel", 500, 125}, {"Oscilloscope/theme", 9, 0},
+            {"CH2/Position", -50, -50}, // good values among them still load
+        };
+        QSettings store;
+        for (const auto &row : rows)
+            store.setValue(QLatin1String(row.path), row.stored);
+        MessageCapture log;
+        VeltoInterface window;
+        for (const auto &row : rows) {
+            const Key *key = DeviceSettingsKeys::find(QLatin1String(row.path));
+            const QVariant shown = key ? DeviceSettings::controlValue(&window, *key, window.trigger()->model())
+                                       : QVariant(window.scopeOptions().theme);
+            QVERIFY2(shown == row.loaded, row.path);
+        }
+        QCOMPARE(log.count(QStringLiteral("Device settings: \"")), int(std::size(rows)) - 1);
+
+        // A file cut off in the middle: what it still holds loads, the rest takes its defaults.
+        store.clear();
+        store.sync();
+        QFile file(store.fileName());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[CH1]\nGain=5\n[Trigger]\nSou") > 0);
+        file.close();
+        log.clear();
+        VeltoInterface again;
+        QVERIFY(again.form()->ch1GainSlider->value() == 5 && again.form()->ch1PositionSlider->value() == 128);
+        QVERIFY(log.contains(QStringLiteral("keys are missing")));
+    }
+
+    void restartRestoresEveryControlAndTheInstrumentHearsThem()
+    {
+        QMap<QString, QVariant> before;
+        MessageCapture log;
+        {
+            VeltoInterface window;
+            window.setTerminateProcess(nullptr);
+            Ui::VeltoInterface *ui = window.form();
+            // Something on every page, as a user would.
+            ui->ch1GainSlider->setValue(4);
+            ui->ch2PositionSlider->setValue(-100);
+            ui->checkBoxCHD3->click();
+            ui->radioButtonBlackman->click();
+            ui->intensitySlider->setValue(7);
+            ui->comboBoxTrigSource->setCurrentIndex(1);
+            ui->radioButtonNormal->click();
+            window.trigger()->nudgeMarker(TriggerModel::Marker::Trigger, 10, 20);
+            ui->samplingSlider->setValue(10);
+            ui->mmTabWidget->setCurrentIndex(2);
+            ui->fcR3->click();
+            ui->radioButtonSquare->click();
+            ui->doubleSpinBoxAmp->setValue(1.5);
+            ui->toolButtonFrequencyDigit100Up->click();
+            ui->sweepSpeedSlider->setValue(100);
+            ui->collapsiblePanelAWGSweep->setChecked(true);
+            ui->radioButtonSniffNormal->click();
+            ScopeChannels::bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15); // as the instrument offers
+            ui->comboBoxADCBuffer->setCurrentIndex(9);
+            ui->tabWidget1->setCurrentIndex(3);
+            before = snapshot(window);
+            ui->actionExit->trigger();
+        }
+        TraceCapture trace;
+        VeltoInterface again;
+        QVERIFY(log.count(QStringLiteral("Save device settings")) == 1 && log.count(QStringLiteral("Read saved device settings")) == 2);
+        // The empty display is drawn from a cache of the restored shape.
+        QCOMPARE(int(again.display()->frame().at(7)), 10);
+        QCOMPARE(again.display()->frame().size(), Frames::scopeFrameLength(again.channels()->scopeTraceMask(), 2560));
+        const QMap<QString, QVariant> after = snapshot(again);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(after.value(QStringLiteral("Trigger/CH1Coord/TLevel")).toInt(), -4 + 20);
+        QVERIFY(connectToBench(again));
+        const QString block = trace.matching(QStringLiteral("bulkout 0x01 512 0 ")).value(0);
+        const QByteArray bytes = QByteArray::fromHex(block.section(QLatin1Char(' '), -1).toLatin1());
+        const auto entry = [&](int index) { return ConfigProtocol::entryAt(frameBytes(bytes), index); };
+        QCOMPARE(entry(ConfigEntry::Ch1Gain), 4);
+        QCOMPARE(entry(ConfigEntry::TriggerSource), 1);
+        QCOMPARE(entry(ConfigEntry::TriggerLevel), 16);
+        QCOMPARE(entry(ConfigEntry::SamplingRate), 10);
+        QCOMPARE(entry(ConfigEntry::WaveType), int(Generator::Square));
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 10 ")).size(), 1);
+        QCOMPARE(entry(ConfigEntry::SweepSpeed), ConfigProtocol::sweepSpeed(100));
+    }
+};
+
+QTEST_MAIN(TestDeviceSettings)
+#include "tst_devicesettings.moc"
