@@ -233,7 +233,13 @@ void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, doub
         }
         const double feeding = clock.elapsed() / 1000.0;
         std::vector<double> replots;
-        for (int k = 0; k < 40; ++k) {
+        for (int k = 0; k < 40; ++k, ++fed) {
+            // A new frame before each replot, so that the picture is painted again.
+            QByteArray &frame = frames[size_t(fed % frames.size())];
+            frame[1] = char(fed & 0xFF);
+            frame[2] = char((fed >> 8) & 0xFF);
+            deliver(w, frame);
+            w.display()->scopeDataShow();
             clock.start();
             w.scopePlot()->plot()->replot(QCustomPlot::rpImmediateRefresh);
             replots.push_back(clock.nsecsElapsed() / 1e6);
@@ -317,8 +323,10 @@ int main(int argc, char **argv)
 {
     const int ticks = argc > 1 ? std::max(50, std::atoi(argv[1])) : 400;
     const int seconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 10;
-    // A third argument "largest" times only the largest frame without persistence (for profiling).
+    // A third argument "largest" times only the largest frame without
+    // persistence, "persistence" only its long run with persistence (for profiling).
     const bool largestOnly = argc > 3 && std::strcmp(argv[3], "largest") == 0;
+    const bool persistenceOnly = argc > 3 && std::strcmp(argv[3], "persistence") == 0;
 
     QTemporaryDir home;
     prepareBenchHome(home);
@@ -341,15 +349,17 @@ int main(int argc, char **argv)
         std::printf("plot %d x %d pixels\n", w.scopePlot()->plot()->width(), w.scopePlot()->plot()->height());
         if (largestOnly)
             timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, false, false, ticks);
+        if (persistenceOnly)
+            persistenceRun(w, "CH1+CH2+logic, 3840 samples", true, 3840, 95);
         for (bool persistence : {false, true}) {
             for (bool fft : {false, true}) {
-                if (largestOnly)
+                if (largestOnly || persistenceOnly)
                     break;
                 timeTicks(w, "CH1+CH2, 768 samples", false, 768, persistence, fft, ticks);
                 timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, persistence, fft, ticks);
             }
         }
-        if (!largestOnly) {
+        if (!largestOnly && !persistenceOnly) {
             std::printf("\n");
             persistenceRun(w, "CH1+CH2, 768 samples", false, 768, 424);
             persistenceRun(w, "CH1+CH2+logic, 3840 samples", true, 3840, 95);

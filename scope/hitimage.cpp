@@ -6,7 +6,7 @@
 
 namespace {
 constexpr double none = std::numeric_limits<double>::infinity();
-constexpr int gradingSteps = 4096;
+constexpr int gradingSteps = 1024;
 } // namespace
 
 void HitImage::reset(int width, int height)
@@ -115,13 +115,9 @@ void lineColumnExtents(const QPointF *points, int n, int firstColumn, int column
     };
     const double left = firstColumn - 1.0;
     const double right = double(firstColumn) + columns + 1.0;
-    if (n == 1 && std::isfinite(points[0].x()) && std::isfinite(points[0].y()))
-        extend(int(std::clamp(std::floor(points[0].x()), left, right)), points[0].y());
-    for (int i = 0; i + 1 < n; ++i) {
-        QPointF a = points[i];
-        QPointF b = points[i + 1];
-        if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y()))
-            continue;
+    // A segment across column edges: each column takes the line's y where
+    // it enters and leaves it.
+    auto across = [&](QPointF a, QPointF b) {
         if (b.x() < a.x())
             std::swap(a, b);
         const double x0 = a.x();
@@ -132,7 +128,7 @@ void lineColumnExtents(const QPointF *points, int n, int firstColumn, int column
         if (x1 == x0) {
             extend(c0, a.y());
             extend(c0, b.y());
-            continue;
+            return;
         }
         const double slope = (b.y() - a.y()) / (x1 - x0);
         for (int c = std::max(c0, firstColumn); c <= std::min(c1, firstColumn + columns - 1); ++c) {
@@ -141,6 +137,32 @@ void lineColumnExtents(const QPointF *points, int n, int firstColumn, int column
             extend(c, a.y() + (xa - x0) * slope);
             extend(c, a.y() + (xb - x0) * slope);
         }
+    };
+    QPointF previous;
+    double previousColumn = 0;
+    bool joined = false;
+    for (int i = 0; i < n; ++i) {
+        const QPointF p = points[i];
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y())) {
+            joined = false;
+            continue;
+        }
+        const double column = std::floor(p.x());
+        if (!joined) {
+            // A line's first point, or a lone one.
+            if (i + 1 >= n || !std::isfinite(points[i + 1].x()) || !std::isfinite(points[i + 1].y()))
+                extend(int(std::clamp(column, left, right)), p.y());
+        } else if (column == previousColumn) {
+            // A dense trace: most segments lie within one column.
+            const int c = int(std::clamp(column, left, right));
+            extend(c, previous.y());
+            extend(c, p.y());
+        } else {
+            across(previous, p);
+        }
+        previous = p;
+        previousColumn = column;
+        joined = true;
     }
 }
 
@@ -206,16 +228,26 @@ double hitBrightness(int count, int maximum, int intensity)
     return floor + (1.0 - floor) * std::pow(fraction, gamma);
 }
 
-void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *out)
+void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *out, QRect *painted)
 {
-    if (layers.empty() || !layers.front().image || !out)
+    if (layers.empty() || !layers.front().image || !out || !painted)
         return;
     const int width = layers.front().image->width();
     const int height = layers.front().image->height();
-    if (out->width() != width || out->height() != height || out->format() != QImage::Format_ARGB32_Premultiplied)
+    if (out->width() != width || out->height() != height || out->format() != QImage::Format_ARGB32_Premultiplied) {
         *out = QImage(std::max(1, width), std::max(1, height), QImage::Format_ARGB32_Premultiplied);
-    out->fill(Qt::transparent);
+        *painted = out->rect();
+    }
+    QRect bounds;
+    for (const HitLayer &layer : layers)
+        if (layer.image && layer.image->width() == width && layer.image->height() == height)
+            bounds |= layer.image->bounds();
+    const QRect clearing = (*painted | bounds) & out->rect();
+    for (int y = clearing.top(); y <= clearing.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(out->scanLine(y)) + clearing.left(), clearing.width(), QRgb(0));
+    *painted = bounds;
     std::vector<unsigned> alpha(gradingSteps + 1);
+    std::vector<QRgb> shade(gradingSteps + 1);
     for (const HitLayer &layer : layers) {
         const HitImage *image = layer.image;
         if (!image || image->width() != width || image->height() != height || image->maximum() == 0)
@@ -227,26 +259,33 @@ void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *
         }
         const uint64_t scale = (uint64_t(gradingSteps) << 16) / uint64_t(maximum);
         const QRect box = image->bounds();
-        const QRgb plain = layer.colour.rgb();
+        QRgb colour = 0;
         for (int y = box.top(); y <= box.bottom(); ++y) {
-            const QRgb colour = size_t(y) < layer.rowColours.size() ? layer.rowColours[size_t(y)] : plain;
-            const unsigned r = qRed(colour), g = qGreen(colour), b = qBlue(colour);
+            const QRgb rowColour = size_t(y) < layer.rowColours.size() ? layer.rowColours[size_t(y)] : layer.colour.rgb();
+            if (rowColour != colour || y == box.top()) {
+                // The premultiplied colour of every grade, made again only when the row's colour changes.
+                colour = rowColour;
+                for (size_t step = 0; step < shade.size(); ++step) {
+                    const unsigned a = alpha[step];
+                    shade[step] = qRgba(qRed(colour) * a / 255, qGreen(colour) * a / 255, qBlue(colour) * a / 255, a);
+                }
+            }
+            const uint16_t *counts = image->row(y);
             QRgb *line = reinterpret_cast<QRgb *>(out->scanLine(y));
             for (int x = box.left(); x <= box.right(); ++x) {
-                const unsigned count = image->at(x, y);
+                const unsigned count = counts[x];
                 if (count == 0)
                     continue;
-                const unsigned a = alpha[size_t(std::min<uint64_t>(gradingSteps, (count * scale) >> 16))];
-                const QRgb source = qRgba(r * a / 255, g * a / 255, b * a / 255, a);
+                const QRgb source = shade[size_t(std::min<uint64_t>(gradingSteps, (count * scale) >> 16))];
                 const QRgb below = line[x];
-                if (below == 0) {
+                const unsigned keep = 255 - qAlpha(source);
+                if (below == 0 || keep == 0) {
                     line[x] = source;
                     continue;
                 }
                 // Premultiplied "over": what lies below shows through the remaining opacity.
-                const unsigned keep = 255 - a;
-                line[x] = qRgba(qRed(source) + qRed(below) * keep / 255, qGreen(source) + qGreen(below) * keep / 255,
-                                qBlue(source) + qBlue(below) * keep / 255, a + qAlpha(below) * keep / 255);
+                line[x] = source + qRgba(qRed(below) * keep / 255, qGreen(below) * keep / 255,
+                                         qBlue(below) * keep / 255, qAlpha(below) * keep / 255);
             }
         }
     }

@@ -40,6 +40,7 @@ public:
     // The largest count, the grading's full brightness.
     uint16_t maximum() const { return m_maximum; }
     uint16_t at(int x, int y) const { return m_counts[size_t(y) * size_t(m_width) + size_t(x)]; }
+    const uint16_t *row(int y) const { return m_counts.data() + size_t(y) * size_t(m_width); }
     // The pixels counted at least once, or an empty rectangle.
     QRect bounds() const;
     size_t memoryBytes() const { return m_counts.capacity() * sizeof(uint16_t) + m_low.capacity() * sizeof(double) * 2; }
@@ -82,12 +83,14 @@ void lineColumnExtents(const QPointF *points, int n, int firstColumn, int column
 double hitBrightness(int count, int maximum, int intensity);
 
 // Paints the images over one another (in order) into `out`, sized to the
-// first image and cleared to transparent: each pixel in its image's colour
-// with the brightness of its count as opacity. `rowColours`, when not empty
-// for an image, gives a colour for each pixel row instead (the logic bits).
+// first image: each pixel in its image's colour with the brightness of its
+// count as opacity. `rowColours`, when not empty for an image, gives a
+// colour for each pixel row instead (the logic bits). Only `*painted` (what
+// an earlier call painted) and the images' bounds are touched: on return
+// `*painted` is the part of `out` that holds anything, the rest is transparent.
 struct HitLayer {
     const HitImage *image = nullptr;
     QColor colour;
     std::vector<QRgb> rowColours;
 };
-void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *out);
+void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *out, QRect *painted);

@@ -2,6 +2,7 @@
 
 #include "scope/scaletables.h"
 
+#include <algorithm>
 #include <cmath>
 
 PersistenceImage::PersistenceImage(QCustomPlot *plot, const QString &layer) : QCPLayerable(plot, layer)
@@ -17,6 +18,7 @@ void PersistenceImage::setActive(bool on)
     for (HitImage &image : images)
         image.reset(0, 0);
     composed = QImage();
+    painted = QRect();
     pixels = QVector<QPointF>();
     geometry = Geometry();
     stale = true;
@@ -105,23 +107,36 @@ void PersistenceImage::addTrace(int channel, const QVector<double> &keys, const 
         (y->coordToPixel(geometry.values.upper) - geometry.area.top() - y0) / geometry.values.size();
     auto px = [&](double key) { return x0 + (key - geometry.keys.lower) * xScale; };
     auto py = [&](double value) { return y0 + (value - geometry.values.lower) * yScale; };
-    const int n = keys.size();
+    // Only the samples in view, and one beyond each side for the lines that leave it.
+    int from = 0;
+    int to = keys.size();
+    if (keys.constFirst() <= keys.constLast()) {
+        from = int(std::lower_bound(keys.cbegin(), keys.cend(), geometry.keys.lower) - keys.cbegin());
+        to = int(std::upper_bound(keys.cbegin(), keys.cend(), geometry.keys.upper) - keys.cbegin());
+        from = std::max(0, from - 1);
+        to = std::min(int(keys.size()), to + 1);
+    }
+    if (to <= from)
+        return;
+    const int n = to - from;
     pixels.resize(steps ? 2 * n : n);
     QPointF *out = pixels.data();
+    const double *k = keys.constData() + from;
+    const double *v = values.constData() + from;
     if (steps) {
         // Step-centre: the level holds to half-way to the next sample.
-        int k = 0;
-        out[k++] = QPointF(px(keys[0]), py(values[0]));
+        int m = 0;
+        out[m++] = QPointF(px(k[0]), py(v[0]));
         for (int i = 1; i < n; ++i) {
-            const double middle = px((keys[i - 1] + keys[i]) * 0.5);
-            out[k++] = QPointF(middle, py(values[i - 1]));
-            out[k++] = QPointF(middle, py(values[i]));
+            const double middle = px((k[i - 1] + k[i]) * 0.5);
+            out[m++] = QPointF(middle, py(v[i - 1]));
+            out[m++] = QPointF(middle, py(v[i]));
         }
-        out[k++] = QPointF(px(keys[n - 1]), py(values[n - 1]));
-        pixels.resize(k);
+        out[m++] = QPointF(px(k[n - 1]), py(v[n - 1]));
+        pixels.resize(m);
     } else {
         for (int i = 0; i < n; ++i)
-            out[i] = QPointF(px(keys[i]), py(values[i]));
+            out[i] = QPointF(px(k[i]), py(v[i]));
     }
     if (dots)
         images[channel].addDots(pixels.constData(), pixels.size(), 2);
@@ -168,8 +183,10 @@ void PersistenceImage::draw(QCPPainter *painter)
             const int bit = std::clamp(int(std::floor((value - ScaleTables::plotCentre - logicPosition) / pitch)), 0, 7);
             logic.rowColours[size_t(row)] = bitSources[bit] ? bitSources[bit]->pen().color().rgb() : qRgb(0, 200, 0);
         }
-        paintHitImages(layers, intensity, &composed);
+        paintHitImages(layers, intensity, &composed, &painted);
         stale = false;
     }
-    painter->drawImage(geometry.area.topLeft(), composed);
+    // Only the part that holds anything is blended onto the plot.
+    if (!painted.isEmpty())
+        painter->drawImage(geometry.area.topLeft() + painted.topLeft(), composed, painted);
 }

@@ -57,6 +57,7 @@ private:
     Geometry geometry;
     HitImage images[Channels];
     QImage composed;
+    QRect painted;
     bool stale = true;
     int intensity = 5;
     int logicPosition = 0;

@@ -155,12 +155,16 @@ void persistence()
     ui->samplingSlider->setValue(7);
     ui->ch2PositionSlider->setValue(-320);
     ui->intensitySlider->setValue(5);
+    // Triggered on CH2's square wave, which then stands still beside the noise.
+    ui->comboBoxTrigSource->setCurrentIndex(1);
+    ui->radioButtonAuto->click();
     ui->checkBoxPersistence->click();
     QTest::qWait(4000);
     save(&w, QStringLiteral("velto-persistence-noise.png"));
 
     // A sine swept from 200 Hz to 1 kHz and back, over and over.
     ui->checkBoxPersistence->click();
+    ui->comboBoxTrigSource->setCurrentIndex(0);
     ui->radioButtonSine->click();
     ui->radioButtonSweepFrequency->click();
     ui->radioButtonSweepPingPong->click();
