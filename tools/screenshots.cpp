@@ -6,6 +6,7 @@
 // Usage: velto_screenshots <folder> [scene] (scripts/themeshots.sh runs it
 // under Xvfb); scene is themes, live or persistence, all when left out.
 #include "common/windowtest.h"
+#include "instruments/generatorcontrols.h"
 #include "ui/customtheme.h"
 
 #include <QApplication>
@@ -166,12 +167,13 @@ void persistence()
     ui->checkBoxPersistence->click();
     ui->comboBoxTrigSource->setCurrentIndex(0);
     ui->radioButtonSine->click();
-    ui->radioButtonSweepFrequency->click();
-    ui->radioButtonSweepPingPong->click();
-    ui->sweepStartFreqSlider->setValue(117);
-    ui->sweepEndFreqSlider->setValue(153);
-    ui->sweepSpeedSlider->setValue(100);
-    ui->collapsiblePanelAWGSweep->setChecked(true);
+    GeneratorControls *g = w.generator();
+    g->setAwgSweepEnabled(true);
+    g->clickRadioButtonSweepFrequency();
+    g->clickRadioButtonSweepDirectionPingPong();
+    g->setAwgSweepStart(117);
+    g->setAwgSweepEnd(153);
+    g->setAwgSweepSpeed(100);
     waitFrames(w, 5);
     ui->checkBoxPersistence->click();
     QTest::qWait(6000);
