@@ -475,10 +475,21 @@ void VeltoInterface::showProfileMessages(const QVector<CriticalMessage> &message
 void VeltoInterface::dataShow()
 {
     // The meter modes poll on their own timer.
-    if (mode == 0)
-        scopeDisplay->scopeDataShow();
-    else if (mode == 1)
+    bool worked = false;
+    if (mode == 0) {
+        worked = scopeDisplay->scopeDataShow();
+    } else if (mode == 1) {
         snifferControls->sniffDataShow();
+        worked = true;
+    }
+    // A tick that finds nothing costs little, but 250 of them a second add
+    // up: while nothing comes the tick slows down to 50 a second, which
+    // still follows a slider as fast as the screen shows it.
+    if (worked || !sinceDisplayWork.isValid())
+        sinceDisplayWork.restart();
+    const int wanted = sinceDisplayWork.elapsed() > idleAfterMs ? idleDisplayInterval : displayInterval;
+    if (displayTick.isActive() && displayTick.interval() != wanted)
+        displayTick.setInterval(wanted);
 }
 
 void VeltoInterface::meterPollIntervalChanged(int milliseconds)

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -136,6 +137,11 @@ private:
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;
+    // With no frame and no redraw for a quarter of a second the display
+    // looks less often; the first frame brings the 4 ms tick back.
+    static constexpr int idleDisplayInterval = 20;
+    static constexpr int idleAfterMs = 250;
+    QElapsedTimer sinceDisplayWork;
     // The plot width below which the side bars share one dock area, and
     // what the docks add around a side bar.
     static constexpr int readablePlotWidth = 480;

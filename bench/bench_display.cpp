@@ -4,13 +4,22 @@
 //     one tick at a time. "frame" is the frame handling up to the graph
 //     data (everything the tick does but the drawing); "tick" adds the
 //     replot (QCustomPlot::replot with an immediate refresh of the shown,
-//     offscreen widget). Median and 95th percentile over many ticks, for
-//     two channels of 768 samples and for the largest frame (CH1, CH2 and
-//     logic of 3840 samples each), with persistence and FFT off and on.
-//  2. Velto runs on the virtual instrument at its fastest frame rate for
-//     a while (10 s by default) and prints the share of the instrument's
-//     frames that were drawn (from the gaps in the frame numbers) and the
-//     CPU time the process used.
+//     offscreen widget), "replot" is that replot alone. Median and 95th
+//     percentile over many ticks, for two channels of 768 samples and for
+//     the largest frame (CH1, CH2 and logic of 3840 samples each), with
+//     persistence and FFT off and on. "extra frame" is what each further
+//     frame queued for the same tick adds (five frames a tick against one).
+//  2. Persistence over a long run: frames of a drifting sine at the rate
+//     the virtual instrument sends them at its fastest time base, as many
+//     as one and ten minutes bring, then the replot time and the memory
+//     of the persistence picture.
+//  3. Velto runs on the virtual instrument at its fastest frame rate for
+//     a while (10 s by default) and prints the frames the instrument sent
+//     (acquired), those the display processed and those dropped (from the
+//     gaps in the frame numbers; those a full transport queue dropped
+//     among them), the paints a second, the CPU time the process used and
+//     its resident memory; last, the same at the slowest time base, where
+//     nearly nothing arrives.
 //
 // Repeat with: cmake --build build --target bench_display && build/bench/bench_display [ticks] [seconds]
 // It runs on the offscreen platform with a temporary home, so the user's
@@ -28,6 +37,7 @@
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "scope/fftcontrols.h"
+#include "scope/persistenceimage.h"
 #include "scope/triggercontrols.h"
 #include "device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
@@ -66,6 +76,23 @@ double processCpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
            usage.ru_stime.tv_usec * 1e-6;
+}
+
+// Resident memory of the process in MB.
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+void deliver(VeltoInterface &w, const QByteArray &frame)
+{
+    w.session()->usb().deliverRead(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size());
 }
 
 struct Figures {
@@ -138,12 +165,12 @@ void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool pers
         frames.push_back(buildFrame(mask, n, uint16_t(k + 1)));
     std::vector<double> frameTimes;
     std::vector<double> tickTimes;
+    std::vector<double> replotTimes;
+    std::vector<double> fiveTimes;
     QElapsedTimer clock;
     for (int t = 0; t < ticks + 20; ++t) {
         const QByteArray &frame = frames[size_t(t) % frames.size()];
-        std::memcpy(w.session()->usb().dataBuffer, frame.constData(), size_t(frame.size()));
-        w.session()->usb().dataLength = frame.size();
-        w.session()->usb().dataReady = true;
+        deliver(w, frame);
         clock.start();
         w.display()->scopeDataShow();
         const qint64 handled = clock.nsecsElapsed();
@@ -152,12 +179,78 @@ void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool pers
         if (t >= 20) { // the first ticks size the graphs and caches
             frameTimes.push_back(handled / 1e6);
             tickTimes.push_back(whole / 1e6);
+            replotTimes.push_back((whole - handled) / 1e6);
         }
+    }
+    for (int t = 0; t < ticks / 2; ++t) {
+        for (int k = 0; k < 5; ++k)
+            deliver(w, frames[size_t(t * 5 + k) % frames.size()]);
+        clock.start();
+        w.display()->scopeDataShow();
+        fiveTimes.push_back(clock.nsecsElapsed() / 1e6);
     }
     const Figures f = figures(frameTimes);
     const Figures t = figures(tickTimes);
-    std::printf("%-34s persistence %-3s fft %-3s  frame %7.3f ms (p95 %7.3f)   tick %7.3f ms (p95 %7.3f)\n", name,
-                persistence ? "on" : "off", fft ? "on" : "off", f.median, f.p95, t.median, t.p95);
+    const Figures r = figures(replotTimes);
+    const Figures five = figures(fiveTimes);
+    std::printf("%-30s persistence %-3s fft %-3s  frame %7.3f ms (p95 %7.3f)  tick %7.3f ms (p95 %7.3f)  "
+                "replot %7.3f ms  extra frame %6.3f ms\n",
+                name, persistence ? "on" : "off", fft ? "on" : "off", f.median, f.p95, t.median, t.p95, r.median,
+                (five.median - f.median) / 4);
+}
+
+// Persistence on for as many frames as `minutes` bring at `rate` a second:
+// the replot time after one and after ten minutes, and the picture's memory.
+void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, double rate)
+{
+    w.form()->checkBoxPersistence->setChecked(false);
+    w.scopeState()->redrawRequested = true;
+    w.display()->scopeDataShow();
+    configure(w, logic, n / 256 - 1, true, false);
+    const uint8_t mask = Frames::Ch1 | Frames::Ch2 | (logic ? Frames::Chd : 0);
+    std::vector<QByteArray> frames;
+    for (int k = 0; k < 97; ++k)
+        frames.push_back(buildFrame(mask, n, uint16_t(k + 1)));
+    QElapsedTimer clock;
+    quint64 fed = 0;
+    std::vector<double> processing;
+    for (int minutes : {1, 10}) {
+        const quint64 until = quint64(rate * 60 * minutes);
+        processing.clear();
+        clock.start();
+        for (; fed < until; ++fed) {
+            QByteArray &frame = frames[size_t(fed % frames.size())];
+            // Every frame its own number, so none counts as a repeat.
+            frame[1] = char(fed & 0xFF);
+            frame[2] = char((fed >> 8) & 0xFF);
+            deliver(w, frame);
+            if (fed % 4 == 3) {
+                QElapsedTimer one;
+                one.start();
+                w.display()->scopeDataShow();
+                processing.push_back(one.nsecsElapsed() / 1e6 / 4);
+            }
+        }
+        const double feeding = clock.elapsed() / 1000.0;
+        std::vector<double> replots;
+        for (int k = 0; k < 40; ++k, ++fed) {
+            // A new frame before each replot, so that the picture is painted again.
+            QByteArray &frame = frames[size_t(fed % frames.size())];
+            frame[1] = char(fed & 0xFF);
+            frame[2] = char((fed >> 8) & 0xFF);
+            deliver(w, frame);
+            w.display()->scopeDataShow();
+            clock.start();
+            w.scopePlot()->plot()->replot(QCustomPlot::rpImmediateRefresh);
+            replots.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        const Figures r = figures(replots);
+        const Figures per = figures(processing);
+        std::printf("%-30s persistence after %2d min (%7llu frames, fed in %5.1f s, %6.3f ms a frame in ticks of 4):"
+                    " replot %6.2f ms (p95 %6.2f), picture %5.1f MB\n",
+                    name, minutes, static_cast<unsigned long long>(fed), feeding, per.median, r.median, r.p95,
+                    w.scopePlot()->graphs().persistence->memoryBytes() / 1048576.0);
+    }
 }
 
 struct LiveCase {
@@ -165,6 +258,7 @@ struct LiveCase {
     bool ch2;
     bool logic;
     int bufferIndex;
+    bool slowest;
 };
 
 void runLive(const LiveCase &c, int seconds)
@@ -183,8 +277,8 @@ void runLive(const LiveCase &c, int seconds)
         return;
     }
     Ui::VeltoInterface *ui = w.form();
-    // The fastest time base, and the frame shape of the case.
-    ui->samplingSlider->setValue(0);
+    // The fastest time base (or the slowest), and the frame shape of the case.
+    ui->samplingSlider->setValue(c.slowest ? 21 : 0);
     if (!c.ch2)
         ui->checkBoxCH2Trace->click();
     if (c.logic)
@@ -194,9 +288,11 @@ void runLive(const LiveCase &c, int seconds)
     QTimer::singleShot(1000, &settle, &QEventLoop::quit);
     settle.exec();
 
+    quint64 paints = 0;
+    QObject::connect(w.scopePlot()->plot(), &QCustomPlot::afterReplot, [&paints] { ++paints; });
     const quint64 shown0 = w.display()->counts().framesShown;
     const quint64 missed0 = w.display()->counts().framesMissed;
-    const quint64 ticks0 = w.display()->counts().drawnTicks;
+    const quint64 overflow0 = w.session()->usb().queueCounts().overflowed;
     const double cpu0 = processCpuSeconds();
     const double gui0 = threadCpuSeconds();
     QElapsedTimer wall;
@@ -211,11 +307,14 @@ void runLive(const LiveCase &c, int seconds)
     const double gui = threadCpuSeconds() - gui0;
     const quint64 shown = w.display()->counts().framesShown - shown0;
     const quint64 missed = w.display()->counts().framesMissed - missed0;
+    const quint64 overflow = w.session()->usb().queueCounts().overflowed - overflow0;
     const quint64 sent = shown + missed;
-    std::printf("%-30s %5.0f frames/s sent, %5.0f drawn/s, share drawn %5.1f %%, replots %5.0f/s, "
-                "CPU %5.1f %% (GUI thread %5.1f %%)\n",
-                c.name, sent / elapsed, shown / elapsed, sent ? 100.0 * shown / sent : 0.0,
-                (w.display()->counts().drawnTicks - ticks0) / elapsed, 100.0 * cpu / elapsed, 100.0 * gui / elapsed);
+    std::printf("%-30s acquired %6llu (%4.0f/s), processed %6llu (%5.1f %%), dropped %5llu (%4.1f %%, %llu by a full "
+                "queue), paints %5.1f/s, CPU %5.1f %% (GUI thread %5.1f %%), resident %5.1f MB\n",
+                c.name, static_cast<unsigned long long>(sent), sent / elapsed, static_cast<unsigned long long>(shown),
+                sent ? 100.0 * shown / sent : 0.0, static_cast<unsigned long long>(missed),
+                sent ? 100.0 * missed / sent : 0.0, static_cast<unsigned long long>(overflow), paints / elapsed,
+                100.0 * cpu / elapsed, 100.0 * gui / elapsed, residentMegabytes());
     w.close();
 }
 } // namespace
@@ -224,8 +323,10 @@ int main(int argc, char **argv)
 {
     const int ticks = argc > 1 ? std::max(50, std::atoi(argv[1])) : 400;
     const int seconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 10;
-    // A third argument "largest" times only the largest frame without persistence (for profiling).
+    // A third argument "largest" times only the largest frame without
+    // persistence, "persistence" only its long run with persistence (for profiling).
     const bool largestOnly = argc > 3 && std::strcmp(argv[3], "largest") == 0;
+    const bool persistenceOnly = argc > 3 && std::strcmp(argv[3], "persistence") == 0;
 
     QTemporaryDir home;
     prepareBenchHome(home);
@@ -248,22 +349,30 @@ int main(int argc, char **argv)
         std::printf("plot %d x %d pixels\n", w.scopePlot()->plot()->width(), w.scopePlot()->plot()->height());
         if (largestOnly)
             timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, false, false, ticks);
+        if (persistenceOnly)
+            persistenceRun(w, "CH1+CH2+logic, 3840 samples", true, 3840, 95);
         for (bool persistence : {false, true}) {
             for (bool fft : {false, true}) {
-                if (largestOnly)
+                if (largestOnly || persistenceOnly)
                     break;
                 timeTicks(w, "CH1+CH2, 768 samples", false, 768, persistence, fft, ticks);
                 timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, persistence, fft, ticks);
             }
+        }
+        if (!largestOnly && !persistenceOnly) {
+            std::printf("\n");
+            persistenceRun(w, "CH1+CH2, 768 samples", false, 768, 424);
+            persistenceRun(w, "CH1+CH2+logic, 3840 samples", true, 3840, 95);
         }
     }
 
     if (seconds == 0)
         return 0;
     std::printf("\nVelto on the virtual instrument at its fastest time base, %d s each\n", seconds);
-    const LiveCase cases[] = {{"CH1+CH2, 768 samples", true, false, 2},
-                              {"CH1 alone, 256 samples", false, false, 0},
-                              {"CH1+CH2+logic, 3840 samples", true, true, 14}};
+    const LiveCase cases[] = {{"CH1+CH2, 768 samples", true, false, 2, false},
+                              {"CH1 alone, 256 samples", false, false, 0, false},
+                              {"CH1+CH2+logic, 3840 samples", true, true, 14, false},
+                              {"CH1+CH2, 768, slowest base", true, false, 2, true}};
     for (const LiveCase &c : cases)
         runLive(c, seconds);
     return 0;

@@ -11,8 +11,10 @@
 //   a  two channels of 768 samples
 //   b  the largest frame: CH1 and CH2 of 3840 samples, 8 logic bits of 3840
 //      (bit traces and baselines)
-//   c  b with persistence on: the traces have accumulated `ticks` frames
-//      (default 50), and 9 decay traces per channel are shown
+//   c  b with the traces' points piled up over `ticks` frames (default 50),
+//      and 9 decay traces per channel shown: how the window drew
+//      persistence before its intensity image, kept as a stress case of
+//      the graphs' drawing (bench_display measures the window's persistence)
 //   d  c with both spectrum graphs of 128 bins, accumulated as well
 //   e  c drawn as dots of size 6 instead of lines (vectors off)
 // For each it prints the median and the 95th percentile of the replot time
@@ -181,8 +183,6 @@ void fill(ScopePlot &s, const Case &c, int ticks, QRandomGenerator &rng)
             g->setLineStyle(c.dots ? QCPGraph::lsNone : QCPGraph::lsLine);
             g->setScatterStyle(c.dots ? QCPScatterStyle(QCPScatterStyle::ssDisc, 6) : QCPScatterStyle());
         }
-        if (auto *v = qobject_cast<VeltoGraph *>(g))
-            v->setPersistence(c.persistence);
     }
     const int n = c.samples;
     s.plot->xAxis->setRange(0, 2.0 * n);

@@ -109,11 +109,11 @@ SnifferVerdict acceptSnifferFrame(const unsigned char *data, int length, int pre
 // The meter read of 36 bytes: fewer are logged and nothing is shown.
 bool acceptMeterRead(int received);
 
-// Takes a completed read from the transport for the scope display: the
-// frame is copied out under the transport's lock into `cache` and checked
-// there, never in the receive buffer the next read may land in. A frame of
-// the wrong length is ignored and dataReady stays set; an invalid header is
-// logged once and dropped; an accepted frame clears dataReady.
+// Takes the oldest queued read from the transport for the scope display:
+// it is copied out under the transport's lock and checked there, never in
+// the receive buffer the next read may land in. A read of the wrong length
+// is passed over quietly, an invalid header logged; either leaves `cache`
+// as it was. An accepted frame is copied into `cache`. NoData: none waits.
 ScopeVerdict acceptScopeFrame(LibUsbDevice &usb, int expectedLength, QByteArray &cache);
 
 } // namespace Frames

@@ -40,7 +40,8 @@ QString LibUsbDevice::permissionMessage()
 
 LibUsbDevice::LibUsbDevice(QObject *parent) : LibUsbDevice(&defaultUsbBackend(), parent) {}
 
-LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent) : QObject(parent), usb(backend)
+LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent)
+    : QObject(parent), usb(backend), queueStorage(new unsigned char[size_t(queueDepth) * bufferSize])
 {
     std::memset(dataBuffer, 0, sizeof(dataBuffer));
     connect(&serialPort, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
@@ -225,6 +226,8 @@ void LibUsbDevice::reset()
     context = nullptr;
     writeTransfer = nullptr;
     readTransfer = nullptr;
+    QMutexLocker locker(&handOffMutex);
+    queueCount = 0;
     dataReady = false;
 }
 
@@ -289,19 +292,55 @@ void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *tr
         slot->inFlight = false;
         return;
     }
-    const int length = qBound(0, transfer->actual_length, int(bufferSize));
-    {
-        QMutexLocker locker(&self->handOffMutex);
-        std::memcpy(self->dataBuffer, slot->buffer, size_t(length));
-        self->dataLength = length;
-        ++self->readSequence;
-        self->dataReady = true;
-    }
+    self->deliverRead(slot->buffer, transfer->actual_length);
     const int result = self->usb->submitTransfer(transfer);
     if (result < 0) {
         slot->inFlight = false;
         self->libUsbTransferResultError(result);
     }
+}
+
+void LibUsbDevice::deliverRead(const unsigned char *data, int length)
+{
+    length = qBound(0, length, int(bufferSize));
+    QMutexLocker locker(&handOffMutex);
+    if (data != dataBuffer)
+        std::memcpy(dataBuffer, data, size_t(length));
+    if (queueCount == queueDepth) {
+        queueHead = (queueHead + 1) % queueDepth;
+        --queueCount;
+        ++counts.overflowed;
+    }
+    const int slot = (queueHead + queueCount) % queueDepth;
+    std::memcpy(queueStorage.get() + size_t(slot) * bufferSize, data, size_t(length));
+    queueLength[slot] = length;
+    queueSequence[slot] = ++readSequence;
+    ++queueCount;
+    ++counts.delivered;
+    dataLength = length;
+    dataReady = true;
+}
+
+int LibUsbDevice::takeRead(unsigned char *destination, int capacity, quint64 *sequence)
+{
+    QMutexLocker locker(&handOffMutex);
+    if (queueCount == 0)
+        return -1;
+    const int slot = queueHead;
+    queueHead = (queueHead + 1) % queueDepth;
+    --queueCount;
+    dataReady = queueCount > 0;
+    if (sequence)
+        *sequence = queueSequence[slot];
+    const int length = qBound(0, qMin(queueLength[slot], capacity), int(bufferSize));
+    std::memcpy(destination, queueStorage.get() + size_t(slot) * bufferSize, size_t(length));
+    return length;
+}
+
+LibUsbDevice::QueueCounts LibUsbDevice::queueCounts()
+{
+    QMutexLocker locker(&handOffMutex);
+    return counts;
 }
 
 int LibUsbDevice::copyData(unsigned char *destination, int capacity, quint64 *sequence)
@@ -317,8 +356,10 @@ int LibUsbDevice::copyData(unsigned char *destination, int capacity, quint64 *se
 void LibUsbDevice::acknowledgeData(quint64 sequence)
 {
     QMutexLocker locker(&handOffMutex);
-    if (sequence == readSequence)
+    if (sequence == readSequence) {
         dataReady = false;
+        queueCount = 0;
+    }
 }
 
 int LibUsbDevice::currentDataLength()
@@ -369,10 +410,6 @@ void LibUsbDevice::libUsbTransferResultError(int code)
 
 void LibUsbDevice::newDataAvailable(int length)
 {
-    {
-        QMutexLocker locker(&handOffMutex);
-        dataLength = length;
-        ++readSequence;
-        dataReady = true;
-    }
+    // The serial link assembled its frame in dataBuffer: handed off like a USB read.
+    deliverRead(dataBuffer, length);
 }

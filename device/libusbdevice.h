@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 // The one live link to the instrument: finds and opens it, claims interface 0,
@@ -50,13 +51,32 @@ public:
     int controlWriteTransfer(unsigned char request, unsigned short index, unsigned short value);
     void libUsbTransferResultError(int code);
 
+    // Completed reads wait in a queue of this many until the display takes
+    // them: the instrument can send a frame every 2 ms and the window looks
+    // every 4 ms, and a window busy for a moment must not lose what came meanwhile.
+    static constexpr int queueDepth = 32;
+    struct QueueCounts {
+        quint64 delivered = 0;  // reads handed off since the transport was made
+        quint64 overflowed = 0; // the oldest waiting read dropped for a newer one
+    };
+
+    // The hand-off of one completed read (the USB completion, or a frame the
+    // serial link assembled): under the hand-off lock it is numbered, kept in
+    // `dataBuffer` as the newest read and queued; a full queue drops its
+    // oldest read and counts it. Callable from any thread.
+    void deliverRead(const unsigned char *data, int length);
+    // Takes the oldest queued read, in the order they came, copying at most
+    // `capacity` bytes under the hand-off lock. Returns its length, or -1
+    // when none waits; `sequence` receives its number (1 for the first read).
+    int takeRead(unsigned char *destination, int capacity, quint64 *sequence = nullptr);
+    QueueCounts queueCounts();
     // Copies the last completed read out of `dataBuffer` under the hand-off
     // lock, so that a completion landing meanwhile never tears it. Returns the
     // number of bytes copied (at most `capacity`); `sequence` receives the
     // number of the read the bytes belong to.
     int copyData(unsigned char *destination, int capacity, quint64 *sequence = nullptr);
-    // Clears dataReady, unless a newer read than `sequence` has landed since
-    // the copy, which then stays announced.
+    // Clears dataReady and the queue, unless a newer read than `sequence` has
+    // landed since the copy, which then stays announced.
     void acknowledgeData(quint64 sequence);
     // The length of the last completed read, read under the same lock.
     int currentDataLength();
@@ -107,5 +127,13 @@ private:
     UsbBackend *usb;
     QMutex handOffMutex;
     quint64 readSequence = 0;
+    // The queue of reads not yet taken: a ring of queueDepth buffers of
+    // bufferSize bytes, allocated once. Guarded by handOffMutex.
+    std::unique_ptr<unsigned char[]> queueStorage;
+    int queueLength[queueDepth] = {};
+    quint64 queueSequence[queueDepth] = {};
+    int queueHead = 0;
+    int queueCount = 0;
+    QueueCounts counts;
     std::vector<ReadSlot *> transfers;
 };

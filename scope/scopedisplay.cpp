@@ -14,6 +14,7 @@
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "scope/fftcontrols.h"
+#include "scope/persistenceimage.h"
 #include "scope/veltograph.h"
 #include "scope/wavetext.h"
 #include "ui_veltointerface.h"
@@ -23,10 +24,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QScreen>
 #include <QTextStream>
 #include <QTime>
 
 #include <qcustomplot.h>
+
+#include <cmath>
 
 namespace {
 const QVector<double> noValues;
@@ -67,8 +71,14 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
         acquiring = running;
         frameClock.restart();
     });
+    connect(p.session, &DeviceSession::scopeRunningChanged, this, [this] { lastFrameNumber = -1; });
     frameClock.start();
     p.ui->frameProgressLabel->setVisible(false);
+    paintPace.setSingleShot(true);
+    paintPace.setTimerType(Qt::PreciseTimer);
+    connect(&paintPace, &QTimer::timeout, this, &ScopeDisplay::paint);
+    Frames::initMeterBlock(&meterRecords[0]);
+    Frames::initMeterBlock(&meterRecords[1]);
 }
 
 void ScopeDisplay::refreshTimeLegend(int samplingIndex)
@@ -143,50 +153,56 @@ void ScopeDisplay::scopeInitDatacache()
     d[7] = uchar(p.state->settings.samplingIndex);
 }
 
-void ScopeDisplay::scopeDataShow()
+bool ScopeDisplay::scopeDataShow()
 {
     refreshFrameProgress();
-    if (!takeFrame())
-        return;
-    channela_t meters[2];
-    showMeters(meters);
-    placeAutomaticCursors(meters);
-    refreshCursorsAndLabels(meters);
-    updatePersistenceHistory();
-    p.spectrum->captureStep(traceBuilder);
-    const TraceSet traces = substituteWaves();
-    if (p.state->settings.xyMode) {
-        drawXY(traces);
-    } else {
-        drawTraces(traces);
-        drawLogic(traces);
-        p.spectrum->spectrumStep(frameCache);
-    }
-    recordFrame(traces);
-    replot();
-    p.state->persistenceRestart = 0;
-}
-
-// A read of the expected shape, or a redraw of the cached frame; the header
-// read and the channels present noted.
-bool ScopeDisplay::takeFrame()
-{
     const ScopeSettingsRecord &s = p.state->settings;
     const int expected =
         Frames::scopeFrameLength(p.channels->scopeTraceMask(), Frames::samplesForBufferIndex(s.bufferIndex));
-    const bool fresh =
-        Frames::acceptScopeFrame(p.session->usb(), expected, frameCache) == Frames::ScopeVerdict::Accepted;
-    if (!fresh && !p.state->redrawRequested)
-        return false;
-    p.state->redrawRequested = false;
-    if (fresh) {
+    // Traces that moved start their persistence picture again.
+    for (int ch = 0; ch < 3; ++ch) {
+        if (p.state->persistenceRestart & (1u << ch))
+            p.plot->graphs().persistence->clear(ch);
+    }
+    // Every frame queued since the last tick, in order; the queue holds at
+    // most LibUsbDevice::queueDepth, so a tick ends.
+    int taken = 0;
+    for (int read = 0; read < 2 * LibUsbDevice::queueDepth; ++read) {
+        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, frameCache);
+        if (verdict == Frames::ScopeVerdict::NoData)
+            break;
+        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces())
+            continue;
+        processFrame(true);
+        ++taken;
+    }
+    if (taken > 0) {
         frameClock.restart();
+        logDrops();
         if (!instrumentFrame) {
             instrumentFrame = true;
             emit frameAvailableChanged(true);
         }
+    } else {
+        if (!p.state->redrawRequested)
+            return false;
+        // A redraw of the cached frame with the controls as they are now.
+        if (!buildTraces()) {
+            p.state->redrawRequested = false;
+            return true;
+        }
+        processFrame(false);
     }
+    p.state->redrawRequested = false;
+    showNewest();
+    p.state->persistenceRestart = 0;
+    return true;
+}
 
+// This tick's vectors from the frame in the cache.
+bool ScopeDisplay::buildTraces()
+{
+    const ScopeSettingsRecord &s = p.state->settings;
     TraceSettings settings;
     settings.ch1Position = s.ch1Position;
     settings.ch2Position = s.ch2Position;
@@ -197,14 +213,98 @@ bool ScopeDisplay::takeFrame()
     const unsigned char *frame = reinterpret_cast<const unsigned char *>(frameCache.constData());
     if (traceBuilder.build(frame, frameCache.size(), settings) != TraceVerdict::Built)
         return false;
-    ++tickCounts.drawnTicks;
-
-    const int n = traceBuilder.samples();
-    if (n != p.state->samplesPerChannel)
-        p.channels->scopeSetSizeX(n / 256);
     has[0] = traceBuilder.hasCh1();
     has[1] = traceBuilder.hasCh2();
     has[2] = traceBuilder.hasLogic();
+    return true;
+}
+
+// What every frame goes through, shown or not: measurements, the decay
+// history, the persistence image and the recording hook. A redraw of the
+// cached frame (`fresh` false) is neither counted nor recorded, and adds to
+// the persistence image only where that starts again.
+void ScopeDisplay::processFrame(bool fresh)
+{
+    measure(meterRecords);
+    persistenceHistory.update(p.state->settings.decay, traceBuilder);
+    bool repeated = !fresh;
+    if (fresh)
+        countFrame(&repeated);
+    if (!repeated || !fresh)
+        addToPersistence(fresh);
+    if (!repeated)
+        recordFrame(frameTraces());
+}
+
+// A new frame number is counted; the numbers skipped are frames dropped on
+// the way. The same frame delivered twice counts once.
+void ScopeDisplay::countFrame(bool *repeated)
+{
+    const int frameNumber = traceBuilder.header().frameNumber;
+    *repeated = frameNumber == lastFrameNumber;
+    if (*repeated)
+        return;
+    if (lastFrameNumber >= 0)
+        tickCounts.framesMissed += quint64((frameNumber - lastFrameNumber - 1) & 0xFFFF);
+    ++tickCounts.framesShown;
+    lastFrameNumber = frameNumber;
+}
+
+// The frame's traces into the persistence image, while persistence is on.
+void ScopeDisplay::addToPersistence(bool fresh)
+{
+    const ScopeSettingsRecord &s = p.state->settings;
+    const ScopeGraphs &graphs = p.plot->graphs();
+    PersistenceImage *image = graphs.persistence;
+    image->setActive(s.persistence);
+    if (!s.persistence || s.xyMode)
+        return;
+    const TraceSet t = frameTraces();
+    // A redraw adds the cached frame only to a picture that starts again.
+    auto wanted = [&](int ch) { return fresh || image->image(ch).isEmpty(); };
+    const QVector<double> &keys = traceBuilder.keys();
+    const bool dots = graphs.ch1->lineStyle() == QCPGraph::lsNone;
+    const QVector<double> *values[2] = {t.ch1, t.ch2};
+    for (int ch = 0; ch < 2; ++ch) {
+        if (has[ch] && values[ch]->size() == keys.size() && wanted(ch))
+            image->addTrace(ch, keys, *values[ch], dots, false);
+    }
+    if (!has[2] || !wanted(PersistenceImage::Logic))
+        return;
+    image->setLogicLayout(s.logicPosition, s.logicSize);
+    for (int bit = 0; bit < 8; ++bit) {
+        if (s.logicBits[size_t(bit)] && t.bits[bit]->size() == keys.size())
+            image->addTrace(PersistenceImage::Logic, keys, *t.bits[bit], false, true);
+    }
+}
+
+// At most one line every ten seconds says how many frames were dropped.
+void ScopeDisplay::logDrops()
+{
+    if (dropClock.isValid() && dropClock.elapsed() < 10000)
+        return;
+    const quint64 overflow = p.session->usb().queueCounts().overflowed;
+    if (tickCounts.framesMissed != droppedReported) {
+        VELTO_LOG(QStringLiteral("Scope: %1 frames dropped since the last report (%2 by a full queue), "
+                                 "%3 processed in all")
+                      .arg(tickCounts.framesMissed - droppedReported)
+                      .arg(overflow - overflowReported)
+                      .arg(tickCounts.framesShown),
+                  2);
+    }
+    droppedReported = tickCounts.framesMissed;
+    overflowReported = overflow;
+    dropClock.restart();
+}
+
+// The newest frame on the plot, its read-outs and cursors.
+void ScopeDisplay::showNewest()
+{
+    const ScopeSettingsRecord &s = p.state->settings;
+    ++tickCounts.drawnTicks;
+    const int n = traceBuilder.samples();
+    if (n != p.state->samplesPerChannel)
+        p.channels->scopeSetSizeX(n / 256);
     p.plot->showCH1ZeroVerticalIndicator(has[0]);
     p.plot->showCH2ZeroVerticalIndicator(has[1]);
     p.plot->showCHDZeroVerticalIndicator(has[2]);
@@ -214,11 +314,25 @@ bool ScopeDisplay::takeFrame()
     // flight from before the change, which at slow time bases stays on
     // screen until the next frame, seconds to minutes later.
     refreshTimeLegend(s.samplingIndex);
-    return true;
+    showMeters(meterRecords);
+    placeAutomaticCursors(meterRecords);
+    refreshCursorsAndLabels(meterRecords);
+    updatePersistenceHistory();
+    p.spectrum->captureStep(traceBuilder);
+    const TraceSet traces = substituteWaves();
+    if (s.xyMode) {
+        drawXY(traces);
+    } else {
+        drawTraces(traces);
+        drawLogic(traces);
+        p.spectrum->spectrumStep(frameCache);
+    }
+    p.plot->graphs().persistence->setVisible(s.persistence && !s.xyMode);
+    replot();
 }
 
-// The meter records, from the instrument or measured here, shown on the read-outs.
-void ScopeDisplay::showMeters(channela_t meters[2])
+// The meter records, from the instrument or measured here.
+void ScopeDisplay::measure(channela_t meters[2])
 {
     const int n = traceBuilder.samples();
     const uint8_t mask = traceBuilder.header().channelMask;
@@ -238,6 +352,11 @@ void ScopeDisplay::showMeters(channela_t meters[2])
                                          extremes[ch]->maximum, block);
         }
     }
+}
+
+// The meter records on the read-outs.
+void ScopeDisplay::showMeters(const channela_t meters[2])
+{
     for (int ch = 0; ch < 2; ++ch) {
         if (!has[ch])
             continue;
@@ -287,11 +406,10 @@ void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2])
     p.channels->updateCh2Label(meters[1].controls, meters[0].controls);
 }
 
-// The persistence history for the decay graphs; graphs beyond the decay are emptied.
+// The decay graphs beyond the decay are emptied (the history itself follows every frame).
 void ScopeDisplay::updatePersistenceHistory()
 {
     const int decay = p.state->settings.decay;
-    persistenceHistory.update(decay, traceBuilder);
     const ScopeGraphs &graphs = p.plot->graphs();
     // Without decay only the newest copy is emptied; with it, the copies beyond it.
     const int first = decay < 1 ? 0 : decay;
@@ -302,8 +420,20 @@ void ScopeDisplay::updatePersistenceHistory()
     }
 }
 
-// This tick's vectors, possibly replaced by a loaded or played-back wave.
-ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
+namespace {
+void takeTen(ScopeDisplay::TraceSet &t, const QVector<QVector<double>> &ten)
+{
+    t.ch1 = &ten.at(0);
+    t.ch2 = &ten.at(1);
+    for (int bit = 0; bit < 8; ++bit) {
+        t.bits[bit] = &ten.at(2 + bit);
+        t.bases[bit] = &noValues;
+    }
+}
+} // namespace
+
+// The frame's vectors, or the loaded wave while one is shown.
+ScopeDisplay::TraceSet ScopeDisplay::frameTraces() const
 {
     TraceSet t;
     t.ch1 = &traceBuilder.ch1();
@@ -312,16 +442,15 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
         t.bits[bit] = &traceBuilder.logic(bit);
         t.bases[bit] = &traceBuilder.logicBaseline(bit);
     }
-    auto takeTen = [&t](const QVector<QVector<double>> &ten) {
-        t.ch1 = &ten.at(0);
-        t.ch2 = &ten.at(1);
-        for (int bit = 0; bit < 8; ++bit) {
-            t.bits[bit] = &ten.at(2 + bit);
-            t.bases[bit] = &noValues;
-        }
-    };
     if (loadedShown && savedWave.size() == WaveText::vectorsPerFrame)
-        takeTen(savedWave);
+        takeTen(t, savedWave);
+    return t;
+}
+
+// The newest frame's vectors, possibly replaced by a loaded or played-back wave.
+ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
+{
+    TraceSet t = frameTraces();
     if (wavePlayback.active()) {
         // Kept as a member: this tick's vectors point into its frame until the tick ends.
         played = wavePlayback.next();
@@ -333,7 +462,7 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
             p.session->sendSamplingRateQuietly(played.samplingIndex);
             const QSignalBlocker blocker(p.ui->samplingSlider);
             p.ui->samplingSlider->setValue(played.samplingIndex);
-            takeTen(played.frame);
+            takeTen(t, played.frame);
         }
     }
     if (saveRequested) {
@@ -366,9 +495,10 @@ void ScopeDisplay::drawXY(const TraceSet &traces)
     }
 }
 
-// CH1 and CH2 with their decay copies and references. Without persistence
-// each graph's points are replaced (in place when the keys stay) rather
-// than cleared and rebuilt.
+// CH1 and CH2 with their decay copies and references. Each graph's points
+// are replaced (in place when the keys stay) rather than cleared and
+// rebuilt. With persistence the image under the traces shows the history,
+// and the decay copies stay empty.
 void ScopeDisplay::drawTraces(const TraceSet &traces)
 {
     const ScopeSettingsRecord &s = p.state->settings;
@@ -378,18 +508,11 @@ void ScopeDisplay::drawTraces(const TraceSet &traces)
     QCPGraph *live[2] = {graphs.ch1, graphs.ch2};
     for (int ch = 0; ch < 2; ++ch) {
         const bool drawn = has[ch] && values[ch]->size() == keys.size();
-        if (p.state->persistenceRestart & (1u << ch))
-            persistenceAccumulators[ch].clear();
-        if (s.persistence) {
-            if (drawn)
-                persistenceAccumulators[ch].add(live[ch], keys, *values[ch]);
-            continue;
-        }
-        persistenceAccumulators[ch].clear();
         showOn(live[ch], keys, drawn ? *values[ch] : noValues);
         for (int k = 0; k < 9; ++k)
             showOn(graphs.decay[ch][k], keys,
-                   drawn && k < persistenceHistory.count(ch) ? persistenceHistory.trace(ch, k) : noValues);
+                   drawn && !s.persistence && k < persistenceHistory.count(ch) ? persistenceHistory.trace(ch, k)
+                                                                              : noValues);
     }
     // A reference keeps the keys of its capture, whatever the buffer size is now.
     ReferenceStore &references = p.spectrum->references();
@@ -406,24 +529,12 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
     const ScopeItems &items = p.plot->items();
     const QVector<double> &keys = traceBuilder.keys();
     p.plot->logicLabelsRefresh();
-    if (p.state->persistenceRestart & 4u) {
-        for (PersistenceAccumulator &accumulator : logicAccumulators)
-            accumulator.clear();
-    }
     for (int bit = 0; bit < 8; ++bit) {
         items.logicLabels[bit]->setVisible(false);
         const bool shown = s.logicBits[size_t(bit)];
         const bool drawn = has[2] && shown && traces.bits[bit]->size() == keys.size();
-        if (s.persistence) {
-            if (drawn) {
-                logicAccumulators[bit].add(graphs.logic[bit], keys, *traces.bits[bit]);
-                showOn(graphs.logicBase[bit], keys, *traces.bases[bit]);
-            }
-        } else {
-            logicAccumulators[bit].clear();
-            showOn(graphs.logic[bit], keys, drawn ? *traces.bits[bit] : noValues);
-            showOn(graphs.logicBase[bit], keys, drawn ? *traces.bases[bit] : noValues);
-        }
+        showOn(graphs.logic[bit], keys, drawn ? *traces.bits[bit] : noValues);
+        showOn(graphs.logicBase[bit], keys, drawn ? *traces.bases[bit] : noValues);
         if (drawn)
             items.logicLabels[bit]->setVisible(true);
         if (s.referenceLogic && shown) {
@@ -436,16 +547,9 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
     }
 }
 
-// Every new frame is counted, and recorded while a recording runs.
+// Called once for every new frame with that frame's vectors: recorded while a recording runs.
 void ScopeDisplay::recordFrame(const TraceSet &traces)
 {
-    const int frameNumber = traceBuilder.header().frameNumber;
-    if (frameNumber == lastFrameNumber)
-        return;
-    if (lastFrameNumber >= 0)
-        tickCounts.framesMissed += quint64((frameNumber - lastFrameNumber - 1) & 0xFFFF);
-    ++tickCounts.framesShown;
-    lastFrameNumber = frameNumber;
     if (recordingActive) {
         savedWave = traces.ten();
         recordingText += QString::number(p.state->settings.samplingIndex) + QStringLiteral("<*>\n");
@@ -453,12 +557,24 @@ void ScopeDisplay::recordFrame(const TraceSet &traces)
     }
 }
 
-// One replot, with the persistence strokes when persistence is on.
+// A repaint at the screen's pace: at most one per refresh of the screen the
+// plot is on (60 Hz when it does not say), however many ticks drew.
 void ScopeDisplay::replot()
 {
-    for (VeltoGraph *graph : p.plot->graphs().all)
-        graph->setPersistence(p.state->settings.persistence);
-    p.plot->plot()->replot(QCustomPlot::rpQueuedReplot);
+    if (paintPace.isActive())
+        return;
+    const QScreen *screen = p.plot->plot()->screen();
+    const double rate = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
+    const int interval = int(std::ceil(1000.0 / rate));
+    const qint64 since = sincePaint.isValid() ? sincePaint.elapsed() : interval;
+    paintPace.start(int(std::max<qint64>(0, interval - since)));
+}
+
+void ScopeDisplay::paint()
+{
+    sincePaint.restart();
+    ++tickCounts.replots;
+    p.plot->plot()->replot(QCustomPlot::rpRefreshHint);
 }
 
 void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave)

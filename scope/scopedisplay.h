@@ -1,7 +1,6 @@
 #pragma once
 
 #include "device/frames.h"
-#include "scope/persistenceaccumulator.h"
 #include "scope/tracebuilder.h"
 #include "scope/waveplayback.h"
 
@@ -9,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 
 #include <array>
@@ -25,12 +25,15 @@ namespace Ui {
 class VeltoInterface;
 }
 
-// The per-tick display of the newest scope frame, as a chain of steps: take
-// the frame, the meter read-outs, the automatic cursors, the persistence
-// history, the references, the wave substitution, the traces, the spectrum,
-// the recording hook and one replot. It also keeps what the display holds
-// between ticks: the frame cache, the decay history, the loaded, played-back
-// and recorded waves, and the counts of frames shown and missed.
+// The per-tick display of the scope frames. Every frame that arrived since
+// the last tick is taken in order through acceptance, the trace builder, the
+// measurements, the decay history, the persistence image and the recording
+// hook; the newest is then shown: meter read-outs, automatic cursors,
+// references, wave substitution, traces, spectrum. The plot is repainted at
+// most once per refresh of the screen, and not at all when nothing changed.
+// It also keeps what the display holds between ticks: the frame cache, the
+// decay history, the loaded, played-back and recorded waves, and the counts
+// of frames processed and dropped.
 class ScopeDisplay : public QObject
 {
     Q_OBJECT
@@ -44,12 +47,14 @@ public:
         CursorControls *cursors;
         SpectrumControls *spectrum;
     };
-    // Counts of ticks drawn, frames shown and frames the instrument sent that
-    // were never shown (from gaps in the frame numbers).
+    // Counts of ticks that drew, frames processed (each new frame once) and
+    // frames the instrument sent that were never processed (from gaps in the
+    // frame numbers, a full transport queue among the causes), and replots.
     struct Counts {
         quint64 drawnTicks = 0;
         quint64 framesShown = 0;
         quint64 framesMissed = 0;
+        quint64 replots = 0;
     };
     // One tick's vectors: the frame's, or a loaded or played-back wave's.
     struct TraceSet {
@@ -62,7 +67,8 @@ public:
 
     explicit ScopeDisplay(const Parts &parts, QObject *parent = nullptr);
 
-    void scopeDataShow();
+    // One display tick; false when it found nothing to do.
+    bool scopeDataShow();
     void scopeInitDatacache();
     // The six read-outs of a channel on the scope page, Vpp to frequency.
     std::array<MultimeterDisplay *, 6> scopeMeterDisplays(int channel) const;
@@ -95,8 +101,14 @@ signals:
 
 private:
     void refreshFrameProgress();
-    bool takeFrame();
-    void showMeters(channela_t meters[2]);
+    bool buildTraces();
+    void processFrame(bool fresh);
+    void countFrame(bool *repeated);
+    void addToPersistence(bool fresh);
+    void logDrops();
+    void showNewest();
+    void measure(channela_t meters[2]);
+    void showMeters(const channela_t meters[2]);
     void placeAutomaticCursors(const channela_t meters[2]);
     void refreshCursorsAndLabels(const channela_t meters[2]);
     void updatePersistenceHistory();
@@ -105,19 +117,26 @@ private:
     void drawTraces(const TraceSet &traces);
     void drawLogic(const TraceSet &traces);
     void recordFrame(const TraceSet &traces);
+    TraceSet frameTraces() const;
     void replot();
+    void paint();
 
     Parts p;
     QByteArray frameCache;
     TraceBuilder traceBuilder;
-    // What takeFrame found in the frame: its channels.
+    // The channels of the frame the traces were built from.
     bool has[3] = {false, false, false};
     PersistenceHistory persistenceHistory;
-    // Accumulated points while persistence is on: CH1, CH2 and the logic bits.
-    PersistenceAccumulator persistenceAccumulators[2];
-    PersistenceAccumulator logicAccumulators[8];
+    channela_t meterRecords[2];
     int lastFrameNumber = -1;
     Counts tickCounts;
+    // The throttled report of dropped frames.
+    QElapsedTimer dropClock;
+    quint64 droppedReported = 0;
+    quint64 overflowReported = 0;
+    // Paints follow the screen: at most one per refresh.
+    QTimer paintPace;
+    QElapsedTimer sincePaint;
     bool saveRequested = false;
     bool loadedShown = false;
     bool recordingActive = false;

@@ -4,6 +4,7 @@
 #include "scope/scopeplot.h"
 
 #include "base/logging.h"
+#include "scope/persistenceimage.h"
 #include "scope/scopestate.h"
 #include "scope/veltograph.h"
 #include "ui/customtheme.h"
@@ -188,7 +189,7 @@ void ScopePlot::setupGraphs()
     customPlot->setPlottingHint(QCP::phFastPolylines, true);
     ScopeGraphs &g = graphList;
     auto add = [this, &g]() {
-        // Each graph draws what the pixels can show and the persistence strokes.
+        // Each graph draws what the pixels can show.
         auto *graph = new VeltoGraph(customPlot->xAxis, customPlot->yAxis);
         g.all.append(graph);
         return graph;
@@ -227,6 +228,10 @@ void ScopePlot::setupGraphs()
         g.decay[0][k]->setLayer(history);
         g.decay[1][k]->setLayer(history);
     }
+    const QString persistenceLayer = QStringLiteral("persistence");
+    customPlot->addLayer(persistenceLayer, history, QCustomPlot::limBelow);
+    g.persistence = new PersistenceImage(customPlot, persistenceLayer);
+    g.persistence->setColourSources(g.ch1, g.ch2, g.logic);
 }
 
 void ScopePlot::setupItems()
@@ -365,6 +370,7 @@ void ScopePlot::displayIntensitySliderChanged(int value)
             graphList.decay[ch][k]->setPen(pen);
         }
     }
+    graphList.persistence->setIntensity(value);
     state->redrawRequested = true;
 }
 

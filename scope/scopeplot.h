@@ -17,6 +17,7 @@ class QCPItemTracer;
 class QCPRange;
 class QCustomPlot;
 class VeltoGraph;
+class PersistenceImage;
 class ScopeOptions;
 struct ScopeState;
 namespace Ui {
@@ -36,6 +37,8 @@ struct ScopeGraphs {
     QCPGraph *fft[2] = {};
     // Every graph above, for the drawing options that apply to all of them.
     QVector<VeltoGraph *> all;
+    // The persistence picture, under everything else on the plot.
+    PersistenceImage *persistence = nullptr;
 };
 
 // The plot's items: handles, lines, labels, tracers and markers.

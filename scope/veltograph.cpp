@@ -1,5 +1,7 @@
 #include "scope/veltograph.h"
 
+#include "scope/hitimage.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -163,19 +165,10 @@ private:
 
 VeltoGraph::VeltoGraph(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPGraph(keyAxis, valueAxis) {}
 
-int VeltoGraph::strokeUnit(int plotAreaWidth)
-{
-    if (plotAreaWidth <= 0)
-        return 0;
-    // A plot narrower than 219 pixels still gets strokes of 5 pixels, so the
-    // accumulated points stay thicker than the live trace.
-    return std::max(1, (plotAreaWidth + 1) / 220);
-}
-
 void VeltoGraph::draw(QCPPainter *painter)
 {
     linePoints = 0;
-    strokes = 0;
+    spans = 0;
     scatterPoints = 0;
     QCPAxis *keyAxis = mKeyAxis.data();
     QCPAxis *valueAxis = mValueAxis.data();
@@ -244,37 +237,54 @@ void VeltoGraph::draw(QCPPainter *painter)
 
 void VeltoGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const
 {
-    QCPGraph::drawLinePlot(painter, lines);
     linePoints += lines.size();
-    if (!persistenceOn || lines.size() < 2 || !mKeyAxis)
-        return;
-    if (painter->pen().style() == Qt::NoPen || painter->pen().color().alpha() == 0)
-        return;
-    const int w = strokeUnit(mKeyAxis->axisRect()->width());
-    if (w <= 0)
-        return;
-    // Two strokes 5w long from the start of every segment, one on its start
-    // point and one w lower: the accumulated points read as short bars.
-    // They are horizontal, so they are filled as rectangles of the pen's
-    // width: stroking thousands of short wide lines costs many times more.
-    const double length = 5.0 * w;
-    const double thickness = std::max(1.0, painter->pen().widthF());
-    QVector<QRectF> bars;
-    bars.reserve(2 * (lines.size() - 1));
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        const QPointF &start = lines.at(i);
-        if (!finitePoint(start) || !finitePoint(lines.at(i + 1)))
-            continue;
-        for (double y : {start.y(), start.y() + w})
-            bars.append(QRectF(start.x(), y - thickness / 2.0, length, thickness));
+    if (mLineStyle != lsLine || !mAdaptiveSampling || !drawDenseSpans(painter, lines))
+        QCPGraph::drawLinePlot(painter, lines);
+}
+
+// A line with more points than pixel columns is, column by column, one
+// vertical stroke from its lowest to its highest point there: filled as
+// rectangles without antialiasing it looks the same and costs a fraction of
+// stroking the polyline. A sparse line keeps the library's antialiased drawing.
+bool VeltoGraph::drawDenseSpans(QCPPainter *painter, const QVector<QPointF> &lines) const
+{
+    if (lines.size() < 4 || painter->pen().style() == Qt::NoPen)
+        return false;
+    double left = qInf();
+    double right = -qInf();
+    for (const QPointF &p : lines) {
+        if (finitePoint(p)) {
+            left = std::min(left, p.x());
+            right = std::max(right, p.x());
+        }
+    }
+    if (!(right >= left))
+        return false;
+    const QRect area = mKeyAxis->axisRect()->rect();
+    const int first = int(std::max(std::floor(left), double(area.left()) - 1));
+    const int last = int(std::min(std::floor(right), double(area.right()) + 1));
+    const int columns = last - first + 1;
+    if (columns <= 0 || lines.size() < 3 * columns / 2)
+        return false;
+    std::vector<double> low(size_t(columns), qInf());
+    std::vector<double> high(size_t(columns), -qInf());
+    lineColumnExtents(lines.constData(), lines.size(), first, columns, low.data(), high.data());
+    const double width = std::max(1.0, painter->pen().widthF());
+    QVector<QRectF> rects;
+    rects.reserve(columns);
+    for (int c = 0; c < columns; ++c) {
+        if (low[size_t(c)] <= high[size_t(c)])
+            rects.append(QRectF(first + c + 0.5 - width / 2.0, low[size_t(c)] - width / 2.0, width,
+                                high[size_t(c)] - low[size_t(c)] + width));
     }
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setBrush(painter->pen().color());
     painter->setPen(Qt::NoPen);
-    painter->drawRects(bars);
+    painter->drawRects(rects);
     painter->restore();
-    strokes += bars.size();
+    spans += rects.size();
+    return true;
 }
 
 void VeltoGraph::drawImpulsePlot(QCPPainter *painter, const QVector<QPointF> &lines) const
@@ -317,8 +327,7 @@ void VeltoGraph::reducedLines(QVector<QPointF> *lines, const QCPDataRange &dataR
     auto keyPixel = [&](int i) { return keyMap(data[reversed ? n - 1 - i : i].key); };
     auto valuePixel = [&](int i) { return valueMap(data[reversed ? n - 1 - i : i].value); };
 
-    // Flat runs may be shortened only when nothing is drawn at every point.
-    ColumnReducer reducer(lines, !persistenceOn);
+    ColumnReducer reducer(lines, true);
     switch (mLineStyle) {
     case lsLine:
         for (int i = 0; i < n; ++i)

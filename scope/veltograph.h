@@ -1,7 +1,6 @@
 #pragma once
 
-// A plot graph that draws at the resolution of the screen and thickens the
-// accumulated points while persistence is on.
+// A plot graph that draws at the resolution of the screen.
 //
 // The graphs keep their full data (a frame holds up to 3840 samples per
 // trace, and persistence piles many frames onto one graph); what is drawn is
@@ -12,8 +11,8 @@
 // Impulses keep the one line per column that covers all of that column's
 // impulses; dots keep one dot per occupied pixel.
 //
-// With persistence set, every segment of the line gets two short horizontal
-// strokes at its start point (see drawLinePlot()).
+// A line denser than the pixel columns it covers is drawn as one vertical
+// span per column (see drawDenseSpans()).
 //
 // Setting adaptive sampling off draws exactly as the library's own graph.
 
@@ -26,19 +25,11 @@ class VeltoGraph : public QCPGraph
 public:
     VeltoGraph(QCPAxis *keyAxis, QCPAxis *valueAxis);
 
-    // The display sets this on every drawn tick from the persistence check box.
-    void setPersistence(bool on) { persistenceOn = on; }
-    bool persistence() const { return persistenceOn; }
-
     // What the last draw handed to the painter: points of the line (or of the
-    // impulses), persistence strokes, and dots.
+    // impulses), the column spans of dense lines, and dots.
     int lastLinePointCount() const { return linePoints; }
-    int lastStrokeCount() const { return strokes; }
+    int lastSpanCount() const { return spans; }
     int lastScatterCount() const { return scatterPoints; }
-
-    // The stroke unit w in pixels for a plot area this wide: (width + 1) / 220,
-    // at least 1 for any visible area, 0 when there is no area to draw in.
-    static int strokeUnit(int plotAreaWidth);
 
 protected:
     void draw(QCPPainter *painter) override;
@@ -52,6 +43,7 @@ protected:
                          const QCPScatterStyle &style) const override;
 
 private:
+    bool drawDenseSpans(QCPPainter *painter, const QVector<QPointF> &lines) const;
     void reducedLines(QVector<QPointF> *lines, const QCPDataRange &dataRange) const;
     void reducedImpulses(QVector<QPointF> *lines, QCPGraphDataContainer::const_iterator begin,
                          QCPGraphDataContainer::const_iterator end) const;
@@ -61,9 +53,8 @@ private:
     // The pixel row of a flat channel-fill graph, or false when it is not flat.
     bool flatFillBase(double *pixelY) const;
 
-    bool persistenceOn = false;
     // Counted in the const drawing functions the library calls.
     mutable int linePoints = 0;
-    mutable int strokes = 0;
+    mutable int spans = 0;
     mutable int scatterPoints = 0;
 };

@@ -1,9 +1,12 @@
 // Pictures of the real window on the virtual instrument, for looking at what
 // a user sees: the three plot themes with cursors, trigger marker and logic
 // labels; live traces with logic bits; the spectrum; the light theme with
-// both references and both kinds of cursors; a slow frame half acquired.
-// Usage: velto_screenshots <folder> (scripts/themeshots.sh runs it under Xvfb).
+// both references and both kinds of cursors; a slow frame half acquired;
+// persistence on noise and on the generator's frequency sweep.
+// Usage: velto_screenshots <folder> [scene] (scripts/themeshots.sh runs it
+// under Xvfb); scene is themes, live or persistence, all when left out.
 #include "common/windowtest.h"
+#include "instruments/generatorcontrols.h"
 #include "ui/customtheme.h"
 
 #include <QApplication>
@@ -139,6 +142,44 @@ void live()
     QTest::qWait(4000);
     save(&w, QStringLiteral("velto-slow-frame.png"));
 }
+// Persistence as an intensity image, where a user sees where the trace goes most often.
+void persistence()
+{
+    VeltoInterface w;
+    if (!open(w))
+        return;
+    Ui::VeltoInterface *ui = w.form();
+    ui->checkBoxAWGEnable->click();
+    ui->radioButtonPinkNoise->click();
+    ui->ch1GainSlider->setValue(3);
+    ui->ch2GainSlider->setValue(3);
+    ui->samplingSlider->setValue(7);
+    ui->ch2PositionSlider->setValue(-320);
+    ui->intensitySlider->setValue(5);
+    // Triggered on CH2's square wave, which then stands still beside the noise.
+    ui->comboBoxTrigSource->setCurrentIndex(1);
+    ui->radioButtonAuto->click();
+    ui->checkBoxPersistence->click();
+    QTest::qWait(4000);
+    save(&w, QStringLiteral("velto-persistence-noise.png"));
+
+    // A sine swept from 200 Hz to 1 kHz and back, over and over.
+    ui->checkBoxPersistence->click();
+    ui->comboBoxTrigSource->setCurrentIndex(0);
+    ui->radioButtonSine->click();
+    GeneratorControls *g = w.generator();
+    g->setAwgSweepEnabled(true);
+    g->clickRadioButtonSweepFrequency();
+    g->clickRadioButtonSweepDirectionPingPong();
+    g->setAwgSweepStart(117);
+    g->setAwgSweepEnd(153);
+    g->setAwgSweepSpeed(100);
+    waitFrames(w, 5);
+    ui->checkBoxPersistence->click();
+    QTest::qWait(6000);
+    save(&w, QStringLiteral("velto-persistence-sweep.png"));
+    save(w.scopePlot()->plot(), QStringLiteral("plot-persistence-sweep.png"));
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -154,7 +195,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     useVirtualBench();
-    themes();
-    live();
+    const QString scene = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (scene.isEmpty() || scene == QLatin1String("themes"))
+        themes();
+    if (scene.isEmpty() || scene == QLatin1String("live"))
+        live();
+    if (scene.isEmpty() || scene == QLatin1String("persistence"))
+        persistence();
     return failures == 0 ? 0 : 1;
 }

@@ -46,8 +46,6 @@ QByteArray buildFrame(const FrameShape &shape, const SampleFn &sample)
 
 void feed(VeltoInterface &window, const QByteArray &frame)
 {
-    std::memcpy(window.session()->usb().dataBuffer, frame.constData(), size_t(frame.size()));
-    window.session()->usb().dataLength = frame.size();
-    window.session()->usb().dataReady = true;
+    window.session()->usb().deliverRead(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size());
     window.display()->scopeDataShow();
 }

@@ -3,6 +3,8 @@
 // persistence, references, XY, the spectrum, the played-back and loaded
 // waves, recording, and frames of any shape thrown at it.
 #include "common/windowtest.h"
+#include "scope/persistenceaccumulator.h"
+#include "scope/persistenceimage.h"
 #include "scope/scaletables.h"
 #include "scope/veltograph.h"
 #include "widgets/multimeterdisplay.h"
@@ -34,7 +36,7 @@ private slots:
     void instrumentMeasurementsAndChannelLabels();
     void decayKeepsTheNewestTraces();
     void vectorsOffDrawsBothChannelsAsDots();
-    void persistenceAccumulatesWithinBounds();
+    void persistenceCountsEveryFrameInFixedMemory();
     void referencesFollowTheirSliders();
     void horizontalCursorsFollowTheChannelsInTheFrame();
     void persistenceStartsAgainWhenATraceMoves();
@@ -46,6 +48,13 @@ private slots:
     void slidersAtTheirLimitsDrawFiniteTraces();
 
 private:
+    // The window on screen, so that the plot has its size.
+    void showPlot()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->scopePlot()->plot()->replot();
+    }
     // One display tick that draws the cached frame again.
     void redraw()
     {
@@ -134,9 +143,7 @@ void TestScopeDisplay::onlyFramesOfTheExpectedShapeAreDrawn()
             QCOMPARE(graphValues(g->fft[0]), spectra[0]);
             QCOMPARE(graphValues(g->fft[1]), spectra[1]);
         }
-        // A read of the wrong length is left alone; a wrong header is consumed.
-        QCOMPARE(w->session()->usb().dataReady, frame[0] == 'A');
-        w->session()->usb().dataReady = false;
+        QVERIFY(!w->session()->usb().dataReady);
     }
     QCOMPARE(w->display()->counts().drawnTicks, drawnBefore + 4); // the redraws of the cached frame
     QCOMPARE(log.count(QStringLiteral("Scope data: Invalide header")), 2);
@@ -354,32 +361,41 @@ void TestScopeDisplay::vectorsOffDrawsBothChannelsAsDots()
     }
 }
 
-void TestScopeDisplay::persistenceAccumulatesWithinBounds()
+void TestScopeDisplay::persistenceCountsEveryFrameInFixedMemory()
 {
+    showPlot();
     ui->checkBoxPersistence->setChecked(true);
     ui->checkBoxFFTTrace->setChecked(true);
     const int depth = PersistenceAccumulator().depth();
+    const PersistenceImage *image = g->persistence;
+    size_t memory = 0;
+    // Three frames arrive between two ticks; each goes into the picture.
     for (int k = 0; k < 3 * depth; ++k) {
         FrameShape shape;
         shape.frameNumber = uint16_t(k + 1);
-        feed(*w, buildFrame(shape, [k](int, int i) { return (i + k) % 100 - 50; }));
+        const QByteArray frame = buildFrame(shape, [k](int block, int) { return block == 0 ? (k % 2 ? 40 : -40) : 0; });
+        w->session()->usb().deliverRead(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size());
+        if (k % 3 == 2)
+            w->display()->scopeDataShow();
+        if (k == 5)
+            memory = image->memoryBytes();
     }
-    // Every level seen lately is on the graph, and the graph stops growing.
-    QCOMPARE(g->ch1->data()->size(), depth * 768);
+    QCOMPARE(w->display()->counts().framesShown, quint64(3 * depth));
+    QCOMPARE(image->image(0).traces(), quint64(3 * depth));
+    QCOMPARE(image->memoryBytes(), memory);
+    // CH1's two levels, each on half of the frames, in the middle of the plot.
+    const QRect area = w->scopePlot()->plot()->axisRect()->rect();
+    for (int level : {40, -40}) {
+        const int row = int(std::floor(w->scopePlot()->plot()->yAxis->coordToPixel(plotY(level)))) - area.top();
+        QCOMPARE(int(image->image(0).at(area.width() / 2, row)), 3 * depth / 2);
+    }
+    // The live graph holds the newest trace alone; the spectrum still piles up.
+    QCOMPARE(graphValues(g->ch1), QVector<double>(768, plotY(40)));
     QCOMPARE(g->fft[0]->data()->size(), depth * 128);
-    QSet<double> atZero;
-    for (auto it = g->ch1->data()->constBegin(); it != g->ch1->data()->constEnd() && it->key == 0.0; ++it)
-        atZero.insert(it->value);
-    QCOMPARE(atZero.size(), depth);
-    // The newest frame's value at key 0 is among them; one older than the depth is not.
-    QVERIFY(atZero.contains(plotY((3 * depth - 1) % 100 - 50)));
-    QVERIFY(!atZero.contains(plotY((2 * depth - 1) % 100 - 50)));
-    // Unchecked, the next drawn tick shows the live trace alone.
+    // Unchecked, the next drawn tick gives the memory back.
     ui->checkBoxPersistence->setChecked(false);
-    w->display()->scopeDataShow(); // no redraw requested and no frame: nothing happens
-    QCOMPARE(g->ch1->data()->size(), depth * 768);
     redraw();
-    QCOMPARE(g->ch1->data()->size(), 768);
+    QVERIFY(image->memoryBytes() < memory / 100);
     QCOMPARE(g->fft[0]->data()->size(), 128);
 }
 
@@ -465,21 +481,23 @@ void TestScopeDisplay::horizontalCursorsFollowTheChannelsInTheFrame()
 
 void TestScopeDisplay::persistenceStartsAgainWhenATraceMoves()
 {
+    showPlot();
     ui->checkBoxPersistence->setChecked(true);
     FrameShape shape;
     for (uint16_t number = 1; number <= 3; ++number) {
         shape.frameNumber = number;
         feed(*w, buildFrame(shape, [number](int, int) { return 10 * number; }));
     }
-    // CH1 moved: its copies at the old place go, CH2's stay.
+    // CH1 moved: its picture starts again from the cached frame, CH2's keeps all three.
     ui->ch1PositionSlider->setValue(100);
     w->display()->scopeDataShow();
     for (double value : graphValues(g->ch1))
         QCOMPARE(value, plotY(30, 100));
-    QSet<double> ch2;
-    for (double value : graphValues(g->ch2))
-        ch2.insert(value);
-    QCOMPARE(ch2, QSet<double>({plotY(10), plotY(20), plotY(30)}));
+    QCOMPARE(g->persistence->image(0).traces(), quint64(1));
+    QCOMPARE(g->persistence->image(1).traces(), quint64(3));
+    // A redraw adds nothing to a picture under way.
+    redraw();
+    QCOMPARE(g->persistence->image(1).traces(), quint64(3));
 }
 
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
@@ -625,7 +643,6 @@ void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
             bytes[6] = char(768 >> 8);
         }
         feed(*w, bytes.left(length));
-        w->session()->usb().dataReady = false;
         const bool taken = length == expected && bytes[0] == 'A';
         if (taken)
             QCOMPARE(w->display()->frame(), bytes.left(length));

@@ -102,14 +102,13 @@ class TestVeltoGraph : public QObject
 {
     Q_OBJECT
 private slots:
-    void withoutPersistenceItDrawsLikeTheLibrary();
-    void persistenceStrokesStartAtEachSegment();
+    void sparseTracesDrawLikeTheLibrary();
     void reducedDrawingKeepsEveryColumnsExtremes_data();
     void reducedDrawingKeepsEveryColumnsExtremes();
     void degenerateInputsAndPlots();
 };
 
-void TestVeltoGraph::withoutPersistenceItDrawsLikeTheLibrary()
+void TestVeltoGraph::sparseTracesDrawLikeTheLibrary()
 {
     // Sparse points, fewer than the pixel columns: nothing to reduce, so the
     // picture must be the library's own to the pixel.
@@ -123,43 +122,7 @@ void TestVeltoGraph::withoutPersistenceItDrawsLikeTheLibrary()
         auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
         graph->setData(keys, values, true);
         QCOMPARE(render(*plot), expected);
-        QCOMPARE(graph->lastStrokeCount(), 0);
-        // Persistence adds strokes to lines, never to impulses; off again, the plain picture.
-        graph->setPersistence(true);
-        const QImage thickened = render(*plot);
-        QCOMPARE(graph->lastStrokeCount() > 0, style != QCPGraph::lsImpulse);
-        QCOMPARE(thickened == expected, style == QCPGraph::lsImpulse);
-        graph->setPersistence(false);
-        QCOMPARE(render(*plot), expected);
-    }
-}
-
-void TestVeltoGraph::persistenceStrokesStartAtEachSegment()
-{
-    // Steep segments, so the line itself is far from the strokes' rows: two
-    // strokes 5w long, w apart, start at each segment; none at the end point.
-    auto plot = makePlot();
-    auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::lsLine);
-    const QVector<double> keys = {1000, 1300, 4000};
-    const QVector<double> values = {300, 1100, 200};
-    graph->setData(keys, values, true);
-    graph->setPersistence(true);
-    const QImage image = render(*plot);
-    const int w = VeltoGraph::strokeUnit(plot->axisRect()->width());
-    QVERIFY(w >= 3);
-    // The unit is one 220th of the plot width, at least one pixel when there is any.
-    QVERIFY(VeltoGraph::strokeUnit(0) == 0 && VeltoGraph::strokeUnit(438) == 1 && VeltoGraph::strokeUnit(439) == 2);
-    QCOMPARE(graph->lastStrokeCount(), 4);
-    for (int i = 0; i < 3; ++i) {
-        const int x0 = int(std::floor(plot->xAxis->coordToPixel(keys[i])));
-        const double y0 = plot->yAxis->coordToPixel(values[i]);
-        for (int dx = 2; dx <= 5 * w + 6; ++dx) {
-            const bool stroke = i < 2 && dx <= 5 * w - 2;
-            if (dx > 5 * w - 2 && dx < 5 * w + 2)
-                continue; // the stroke's end, within a pixel
-            QVERIFY2(traceNear(image, x0 + dx, y0) == stroke && traceNear(image, x0 + dx, y0 + w) == stroke,
-                     qPrintable(QStringLiteral("%1 +%2").arg(i).arg(dx)));
-        }
+        QCOMPARE(graph->lastSpanCount(), 0);
     }
 }
 
@@ -172,6 +135,7 @@ void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes_data()
     QTest::newRow("random bits, reversed axis") << int(QCPGraph::lsStepCenter) << 1 << 3840 << true;
     QTest::newRow("accumulated bits") << int(QCPGraph::lsStepCenter) << 20 << 3840 << false;
     QTest::newRow("spectrum bins") << int(QCPGraph::lsImpulse) << 1 << 3840 << false;
+    QTest::newRow("dense line, as column spans") << int(QCPGraph::lsLine) << 1 << 3840 << false;
 }
 
 void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes()
@@ -211,6 +175,7 @@ void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes()
     QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
     QVERIFY2(reduced->lastLinePointCount() <= 2 * area.width() + 8,
              qPrintable(QString::number(reduced->lastLinePointCount())));
+    QCOMPARE(reduced->lastSpanCount() > 0, style == QCPGraph::lsLine);
     const Extents wanted = columnExtents(exactImage, area);
     const Extents drawn = columnExtents(reducedImage, area);
     QCOMPARE(columnsMissing(wanted, drawn, area), 0);
@@ -224,10 +189,9 @@ void TestVeltoGraph::degenerateInputsAndPlots()
         auto plot = makePlot();
         auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
-        graph->setPersistence(true);
-        graph->setData({100}, {640}, true); // one point: nothing to join, no segment to stroke
+        graph->setData({100}, {640}, true); // one point: nothing to join
         render(*plot);
-        QVERIFY(graph->lastStrokeCount() == 0 && graph->lastScatterCount() == 1);
+        QVERIFY(graph->lastSpanCount() == 0 && graph->lastScatterCount() == 1);
         // Values that are not numbers break the line; infinities too,
         // which the painter would otherwise hang on.
         QVector<double> values(3840, 640);
@@ -244,7 +208,6 @@ void TestVeltoGraph::degenerateInputsAndPlots()
             QVERIFY(traceNear(image, int(plot->xAxis->coordToPixel(2.0 * 50)), row));
         }
         // A flat run of steps, as a logic baseline is, needs only its two ends.
-        graph->setPersistence(false);
         graph->setData(sampleKeys(3840), QVector<double>(3840, 639), true);
         render(*plot);
         QVERIFY(style != QCPGraph::lsStepCenter || graph->lastLinePointCount() == 2);
