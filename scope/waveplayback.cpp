@@ -7,6 +7,7 @@
 
 void WavePlayback::start(QVector<QVector<double>> vectors, QVector<int> samplingIndices, int restoreIndex)
 {
+    pull = nullptr;
     queue = std::move(vectors);
     sampling = std::move(samplingIndices);
     restore = restoreIndex;
@@ -14,8 +15,17 @@ void WavePlayback::start(QVector<QVector<double>> vectors, QVector<int> sampling
     playing = true;
 }
 
+void WavePlayback::start(Source source, int restoreIndex)
+{
+    clear();
+    pull = std::move(source);
+    restore = restoreIndex;
+    playing = bool(pull);
+}
+
 void WavePlayback::clear()
 {
+    pull = nullptr;
     queue.clear();
     sampling.clear();
     taken = 0;
@@ -25,6 +35,14 @@ void WavePlayback::clear()
 WavePlayback::Step WavePlayback::next()
 {
     Step step;
+    if (playing && pull) {
+        int index = restore;
+        if (pull(index, step.frame) && step.frame.size() == vectorsPerFrame) {
+            step.samplingIndex = std::clamp(index, 0, ScaleTables::maxSamplingIndex);
+            return step;
+        }
+        step.frame.clear();
+    }
     const int frameIndex = taken / vectorsPerFrame;
     if (!playing || queue.size() - taken < vectorsPerFrame || frameIndex >= sampling.size()) {
         step.ended = true;

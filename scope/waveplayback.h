@@ -4,6 +4,8 @@
 // and the time base to return to when the queue runs short.
 #include <QVector>
 
+#include <functional>
+
 class WavePlayback
 {
 public:
@@ -11,6 +13,12 @@ public:
 
     // Starts playing `vectors` with one sampling index per frame.
     void start(QVector<QVector<double>> vectors, QVector<int> samplingIndices, int restoreIndex);
+    // Fills the sampling index and the ten vectors of the next frame; false
+    // when there is none.
+    using Source = std::function<bool(int &samplingIndex, QVector<QVector<double>> &frame)>;
+    // Starts playing frames taken from `source` one at a time, so that a
+    // recording longer than the memory plays.
+    void start(Source source, int restoreIndex);
     void clear();
     bool active() const { return playing; }
 
@@ -28,5 +36,6 @@ private:
     int restore = 0;
     QVector<QVector<double>> queue;
     QVector<int> sampling;
+    Source pull;
     int taken = 0; // vectors consumed from the front of `queue`
 };
