@@ -220,6 +220,10 @@ void RecordControls::closeRecording()
 {
     if (isRecording())
         stopRecording(false);
+    if (display->playback().active()) {
+        display->playback().clear();
+        ui->samplingSlider->setValue(samplingBeforePlayback);
+    }
 }
 
 void RecordControls::playButtonClicked()
@@ -253,6 +257,7 @@ bool RecordControls::wavePlay(const QString &fileName)
     else
         notify(tr("Playing %1").arg(name));
     const int restore = ui->samplingSlider->value();
+    samplingBeforePlayback = restore;
     display->playback().start(
         [reader, first, name, this](int &samplingIndex, QVector<QVector<double>> &frame) mutable {
             WaveText::Frame next;

@@ -55,7 +55,9 @@ public:
     // (and nothing changed) when it holds no frame.
     bool wavePlay(const QString &fileName);
     void screenShotClicked();
-    // The window closes: a running recording is finished and kept.
+    // The window closes: a running recording is finished and kept, and a
+    // playback stops with the time base before it back on the slider, so
+    // that the settings saved now are the user's, not the recording's.
     void closeRecording();
 
 private:
@@ -78,4 +80,5 @@ private:
     // instrument, or the scope stopped) this draws the next one.
     QTimer playbackPace;
     quint64 ticksAtLastPace = 0;
+    int samplingBeforePlayback = 0;
 };

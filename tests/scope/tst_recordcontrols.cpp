@@ -165,8 +165,14 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
         shape.frameNumber = 9;
         feed(other, buildFrame(shape, [](int, int) { return 64; }));
         const QString path = other.record()->recordingWriter().fileName();
+        // A playback running then stops and gives the slider back.
+        other.form()->samplingSlider->setValue(9);
+        QVERIFY(other.record()->wavePlay(recording));
+        feed(other, buildFrame(shape, [](int, int) { return 0; }));
+        QCOMPARE(other.form()->samplingSlider->value(), 3);
         exit ? other.form()->actionExit->trigger() : (void)other.close();
-        QVERIFY(!other.record()->isRecording());
+        QVERIFY(!other.record()->isRecording() && !other.display()->playback().active());
+        QCOMPARE(other.form()->samplingSlider->value(), 9);
         RecordingReader reader;
         WaveText::Frame frame;
         QVERIFY(reader.open(path) && reader.next(frame) && !reader.next(frame));
