@@ -255,7 +255,7 @@ bool RecordControls::wavePlay(const QString &fileName)
     if (reader->kind() == WaveText::Kind::Wave)
         notify(tr("File %1 is a saved wave: played as its one frame").arg(name));
     else
-        notify(tr("Playing %1").arg(name));
+        notify(tr("Playback of %1").arg(name));
     const int restore = ui->samplingSlider->value();
     samplingBeforePlayback = restore;
     display->playback().start(

@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <cmath>
+#include <cstring>
 
 namespace WaveText {
 
@@ -18,7 +20,18 @@ QString sectionName(int index)
 
 QString formatValue(double value)
 {
-    return QString::number(value, 'g', 6);
+    // A frame's values come from a few hundred plot levels (a code times
+    // 1.5625 plus a position), and formatting a number costs twenty times a
+    // look-up: the texts already made are kept, a bounded number of them.
+    static thread_local QHash<quint64, QString> made;
+    quint64 key;
+    std::memcpy(&key, &value, sizeof key);
+    const auto found = made.constFind(key);
+    if (found != made.constEnd())
+        return *found;
+    if (made.size() >= 1 << 16)
+        made.clear();
+    return *made.insert(key, QString::number(value, 'g', 6));
 }
 
 namespace {
