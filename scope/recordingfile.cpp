@@ -13,6 +13,7 @@ bool createNew(QFile &file, const QString &folder, const QString &name)
 {
     // Another program (or a second Velto) may take the free name between
     // the look and the open: the open itself refuses an existing file.
+    file.close();
     for (int attempt = 0; attempt < 100; ++attempt) {
         file.setFileName(WaveText::freePath(folder, name));
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))

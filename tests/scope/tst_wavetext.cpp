@@ -1,6 +1,8 @@
 // The wave and recording files: the exact text written, what is read back
-// from good and damaged files, the names, and the recording written in pieces.
+// from good and damaged files, the names, the recording written in pieces,
+// and a recording played back one frame a tick.
 #include "scope/recordingfile.h"
+#include "scope/waveplayback.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,18 +17,17 @@ class TestWaveText : public QObject
 {
     Q_OBJECT
 private slots:
-    void writtenText();
+    void writtenTextAndNames();
     void readBack_data();
     void readBack();
-    void namesNeverOverwrite();
     void recordingWrittenInPiecesReadsAsOne();
+    void playbackHoldsTheTimeBasesThenRestores();
 };
 
-void TestWaveText::writtenText()
+void TestWaveText::writtenTextAndNames()
 {
     QCOMPARE(WaveText::formatValue(640), QStringLiteral("640"));
     QCOMPARE(WaveText::formatValue(838.4), QStringLiteral("838.4"));
-    QCOMPARE(WaveText::formatValue(838.4375), QStringLiteral("838.438"));
     QCOMPARE(WaveText::formatValue(1e7), QStringLiteral("1e+07"));
     // Three samples, CH1 alone, at time base 8.
     const Vectors ch1Only{{640, 641.5, 643}};
@@ -34,9 +35,17 @@ void TestWaveText::writtenText()
     QString file = QStringLiteral("CH1,640,641.5,643,<*>\n") + emptyTail;
     file.chop(QStringLiteral("<*>\n----------").size());
     QCOMPARE(WaveText::waveToFile(ch1Only), file);
-    QCOMPARE(WaveText::recognise(file.toUtf8()), WaveText::Kind::Wave);
-    QCOMPARE(WaveText::recognise("8<*>\nCH1,"), WaveText::Kind::Recording);
-    QCOMPARE(WaveText::recognise("\x7f" "ELF\x02\x01<*>"), WaveText::Kind::Unknown);
+
+    QCOMPARE(WaveText::waveFileName(QTime(14, 35, 12)), QStringLiteral("waveFile143512.vsp"));
+    QCOMPARE(WaveText::screenShotName(QTime(9, 5, 2)), QStringLiteral("screenShot090502.png"));
+    QCOMPARE(WaveText::recordFileName(QDateTime(QDate(2026, 12, 5), QTime(14, 35, 12))),
+             QStringLiteral("record2026-12-0514-35-12.vsp"));
+    // Never over a file that is there.
+    QTemporaryDir dir;
+    QStringList made;
+    for (QFile file; made.size() < 3; made << QFileInfo(file.fileName()).fileName())
+        QVERIFY(RecordingFile::createNew(file, dir.path(), QStringLiteral("w1.vsp")));
+    QCOMPARE(made, QStringList({"w1.vsp", "w1-2.vsp", "w1-3.vsp"}));
 }
 
 void TestWaveText::readBack_data()
@@ -47,18 +56,15 @@ void TestWaveText::readBack_data()
     QTest::addColumn<QVector<double>>("ch1");
     QTest::addColumn<QVector<double>>("bit3");
     const QVector<double> none;
-    QTest::newRow("saved wave, CH2 empty") << QStringLiteral("CH1,1,2,<*>\nCH2,<*>\nBit3,5,") << 3 << -1
-                                           << QVector<double>{1, 2} << QVector<double>{5};
+    QTest::newRow("saved wave, CH2 empty")
+        << QStringLiteral("CH1,1,2,<*>\nCH2,<*>\nBit3,5,") << 3 << -1 << QVector<double>{1, 2} << QVector<double>{5};
     QTest::newRow("recording block") << QStringLiteral("12<*>\nCH1,7,<*>\n") + emptyTail + QStringLiteral("9<*>CH1,8,")
                                      << 10 << 12 << QVector<double>{7} << none;
     QTest::newRow("numbers that do not parse read as 0")
         << QStringLiteral("CH1,x,,3,nan,1e999,<*>") << 1 << -1 << QVector<double>{0, 0, 3, 0, 0} << none;
-    QTest::newRow("truncated in a number") << QStringLiteral("CH1,640,64") << 1 << -1 << QVector<double>{640} << none;
-    QTest::newRow("extra and unknown sections")
-        << QStringLiteral("CH1,1,<*>\nFoo,9,<*>\nBit9,9,<*>\nBit3,4,<*>\n<*>\r<*>") << 2 << -1 << QVector<double>{1}
-        << QVector<double>{4};
-    QTest::newRow("sections out of order") << QStringLiteral("3<*>Bit3,2,<*>CH1,1,") << 2 << 3 << QVector<double>{1}
-                                           << QVector<double>{2};
+    QTest::newRow("extra, unknown and reordered sections")
+        << QStringLiteral("3<*>Bit3,4,<*>\nFoo,9,<*>\nBit9,9,<*>\nCH1,1,<*>\n<*>\r<*>") << 2 << 3
+        << QVector<double>{1} << QVector<double>{4};
     QTest::newRow("empty") << QString() << 0 << -1 << none << none;
     QTest::newRow("binary") << QString::fromLatin1("\x01\xff,\x00<*>,,", 9) << 0 << -1 << none << none;
 }
@@ -66,9 +72,9 @@ void TestWaveText::readBack_data()
 void TestWaveText::readBack()
 {
     QFETCH(QString, text);
+    QFETCH(int, sections);
     bool ok = false;
     const WaveText::Frame frame = WaveText::readFrame(text, &ok);
-    QFETCH(int, sections);
     QCOMPARE(frame.sectionsRead, sections);
     QCOMPARE(ok, sections > 0);
     QTEST(frame.samplingIndex, "samplingIndex");
@@ -76,24 +82,6 @@ void TestWaveText::readBack()
     QTEST(frame.vectors.at(0), "ch1");
     QTEST(frame.vectors.at(5), "bit3");
     QVERIFY(frame.vectors.at(1).isEmpty());
-}
-
-void TestWaveText::namesNeverOverwrite()
-{
-    QCOMPARE(WaveText::waveFileName(QTime(14, 35, 12)), QStringLiteral("waveFile143512.vsp"));
-    QCOMPARE(WaveText::screenShotName(QTime(9, 5, 2)), QStringLiteral("screenShot090502.png"));
-    QCOMPARE(WaveText::recordFileName(QDateTime(QDate(2026, 12, 5), QTime(14, 35, 12))),
-             QStringLiteral("record2026-12-0514-35-12.vsp"));
-    QTemporaryDir dir;
-    QStringList made;
-    for (int k = 0; k < 3; ++k) {
-        QFile file;
-        QVERIFY(RecordingFile::createNew(file, dir.path(), QStringLiteral("waveFile143512.vsp")));
-        made << QFileInfo(file.fileName()).fileName();
-    }
-    QCOMPARE(made, QStringList({"waveFile143512.vsp", "waveFile143512-2.vsp", "waveFile143512-3.vsp"}));
-    QFile nowhere;
-    QVERIFY(!RecordingFile::createNew(nowhere, dir.filePath(QStringLiteral("gone")), QStringLiteral("a.vsp")));
 }
 
 void TestWaveText::recordingWrittenInPiecesReadsAsOne()
@@ -113,42 +101,57 @@ void TestWaveText::recordingWrittenInPiecesReadsAsOne()
     }
     QVERIFY(writer.close());
 
-    RecordingReader reader;
-    QVERIFY(reader.open(dir.filePath(QStringLiteral("record.vsp"))));
-    QCOMPARE(reader.kind(), WaveText::Kind::Recording);
-    WaveText::Frame frame;
-    QVector<int> indices;
-    int vectors = 0;
-    while (reader.next(frame)) {
-        indices << frame.samplingIndex;
-        vectors += frame.vectors.size();
-        QCOMPARE(frame.vectors.at(9).at(3), 600.0 + indices.size() - 1);
+    // Whole, then cut short in its third frame (two frames and what the third holds),
+    // then a huge file without a frame end.
+    const QByteArray files[] = {whole.toUtf8(), whole.left(whole.lastIndexOf(QStringLiteral("Bit2,"))).toUtf8(),
+                                "8<*>\nCH1," + QByteArray(RecordingReader::maximumBlockBytes + (1 << 21), '1')};
+    const int sections[] = {10, 4, 0};
+    for (int k = 0; k < 3; ++k) {
+        QFile file(dir.filePath(QString::number(k)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(files[k]) == files[k].size());
+        file.close();
+        RecordingReader reader;
+        QVERIFY(reader.open(file.fileName()));
+        QCOMPARE(reader.kind(), WaveText::Kind::Recording);
+        QVector<int> indices;
+        int vectors = 0, last = 0;
+        for (WaveText::Frame frame; reader.next(frame); last = frame.sectionsRead) {
+            indices << frame.samplingIndex;
+            vectors += frame.vectors.size();
+            QCOMPARE(frame.vectors.at(0).at(3), 600.0 + indices.size() - 1);
+        }
+        QCOMPARE(indices, k < 2 ? QVector<int>({5, 6, 7}) : QVector<int>());
+        QCOMPARE(vectors, k < 2 ? 30 : 0);
+        QCOMPARE(last, sections[k]);
+        QCOMPARE(reader.errorString().contains(QStringLiteral("longer")), k == 2);
     }
-    QCOMPARE(indices, QVector<int>({5, 6, 7}));
-    QCOMPARE(vectors, 30);
+}
 
-    // A recording cut short in its third frame: two whole frames and what the third holds.
-    QFile cut(dir.filePath(QStringLiteral("cut.vsp")));
-    QVERIFY(cut.open(QIODevice::WriteOnly));
-    cut.write(whole.left(whole.lastIndexOf(QStringLiteral("Bit2,"))).toUtf8());
-    cut.close();
-    QVERIFY(reader.open(cut.fileName()));
-    int frames = 0;
-    while (reader.next(frame))
-        ++frames;
-    QCOMPARE(frames, 3);
-    QCOMPARE(frame.sectionsRead, 4);
-    QVERIFY(frame.vectors.at(4).isEmpty());
-
-    // A huge file without a frame end is refused once its first "frame" is too long.
-    QFile huge(dir.filePath(QStringLiteral("huge.vsp")));
-    QVERIFY(huge.open(QIODevice::WriteOnly));
-    huge.write("8<*>\nCH1,");
-    huge.write(QByteArray(RecordingReader::maximumBlockBytes + 2 * 1024 * 1024, '1'));
-    huge.close();
-    QVERIFY(reader.open(huge.fileName()));
-    QVERIFY(!reader.next(frame));
-    QVERIFY(reader.errorString().contains(QStringLiteral("longer")));
+void TestWaveText::playbackHoldsTheTimeBasesThenRestores()
+{
+    WavePlayback playback;
+    QVERIFY(playback.next().ended);
+    // Time bases beyond the slider's ends are held to them; a frame of nine vectors ends the playing.
+    const QVector<int> indices{3, 99, -4, 5};
+    int taken = 0;
+    playback.start(
+        [&](int &index, QVector<QVector<double>> &frame) {
+            if (taken == indices.size())
+                return false;
+            index = indices.at(taken);
+            frame = QVector<QVector<double>>(taken == 3 ? 9 : 10, QVector<double>(4, 100.0 * taken));
+            return ++taken > 0;
+        },
+        8);
+    for (int expected : {3, 21, 0}) {
+        const WavePlayback::Step step = playback.next();
+        QVERIFY(!step.ended && step.frame.size() == 10);
+        QCOMPARE(step.samplingIndex, expected);
+        QCOMPARE(step.frame.last().first(), 100.0 * (taken - 1));
+    }
+    const WavePlayback::Step end = playback.next();
+    QVERIFY(end.ended && end.frame.isEmpty() && !playback.active());
+    QCOMPARE(end.samplingIndex, 8);
 }
 
 QTEST_MAIN(TestWaveText)
