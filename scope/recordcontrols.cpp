@@ -57,6 +57,10 @@ RecordControls::RecordControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeD
     connect(display, &ScopeDisplay::waveSaveRequested, this, &RecordControls::saveWavetoFile);
     connect(display, &ScopeDisplay::frameRecorded, this, &RecordControls::recordBlock);
     connect(&playbackPace, &QTimer::timeout, this, &RecordControls::keepPlaybackMoving);
+    connect(&syncTimer, &QTimer::timeout, this, [this] {
+        if (!writer.syncIfDue())
+            recordingFailed();
+    });
 }
 
 void RecordControls::notify(const QString &text, int logLevel)
@@ -185,12 +189,14 @@ bool RecordControls::startRecording()
     }
     setRecordLook(true);
     display->setRecording(true);
+    syncTimer.start(1000);
     VELTO_LOG(QStringLiteral("Recording to %1").arg(writer.fileName()), 1);
     return true;
 }
 
 void RecordControls::stopRecording(bool announce)
 {
+    syncTimer.stop();
     display->setRecording(false);
     setRecordLook(false);
     const QString path = QFileInfo(writer.fileName()).absoluteFilePath();
@@ -208,8 +214,12 @@ void RecordControls::stopRecording(bool announce)
 // notice, never with a box whose loop would run the tick again.
 void RecordControls::recordBlock(const QString &block)
 {
-    if (!isRecording() || writer.append(block))
-        return;
+    if (isRecording() && !writer.append(block))
+        recordingFailed();
+}
+
+void RecordControls::recordingFailed()
+{
     const QString reason = writer.errorString();
     const QString path = writer.fileName();
     stopRecording(false);

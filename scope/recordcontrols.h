@@ -64,6 +64,8 @@ private:
     bool startRecording();
     void stopRecording(bool announce);
     void recordBlock(const QString &block);
+    // The file cannot take more: the recording stops with the reason.
+    void recordingFailed();
     bool askDestination();
     void notify(const QString &text, int logLevel = -1);
     void setRecordLook(bool recording);
@@ -76,6 +78,8 @@ private:
     QString defaultFolder;
     QString destinationFolder;
     RecordingWriter writer;
+    // Pushes the recording to the disk each second also when no frame comes.
+    QTimer syncTimer;
     // Playback moves on with each drawn frame; without frames (no
     // instrument, or the scope stopped) this draws the next one.
     QTimer playbackPace;

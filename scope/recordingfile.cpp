@@ -51,14 +51,19 @@ bool RecordingWriter::append(const QString &block)
     }
     bytes += bytesOut.size();
     ++blocks;
-    if (sinceSync.elapsed() >= syncInterval)
-        return sync();
-    return true;
+    waiting = true;
+    return syncIfDue();
+}
+
+bool RecordingWriter::syncIfDue()
+{
+    return !file.isOpen() || !waiting || sinceSync.elapsed() < syncInterval || sync();
 }
 
 bool RecordingWriter::sync()
 {
     sinceSync.restart();
+    waiting = false;
     if (!file.flush()) {
         error = file.errorString();
         return false;

@@ -32,6 +32,9 @@ public:
     // Appends a block; false when it could not be written (the disk is full,
     // the medium is gone), with the reason in errorString().
     bool append(const QString &block);
+    // Pushes what waits to the disk when it has waited the interval; for
+    // when no block comes to do it (the scope stopped, a slow time base).
+    bool syncIfDue();
     // Pushes what is written to the disk and closes; false when that failed.
     bool close();
 
@@ -49,6 +52,7 @@ private:
     QString error;
     qint64 bytes = 0;
     qint64 blocks = 0;
+    bool waiting = false; // blocks written since the last push to the disk
 };
 
 class RecordingReader

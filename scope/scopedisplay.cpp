@@ -20,7 +20,6 @@
 #include "widgets/collapsiblepanel.h"
 #include "widgets/multimeterdisplay.h"
 
-
 #include <qcustomplot.h>
 
 namespace {

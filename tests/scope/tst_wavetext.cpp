@@ -100,6 +100,12 @@ void TestWaveText::recordingWrittenInPiecesReadsAsOne()
         QCOMPARE(QString::fromUtf8(partial.readAll()), whole);
     }
     QVERIFY(writer.close());
+    // A block no next one follows is pushed to the disk by the recorder's timer.
+    RecordingWriter slow(20);
+    QVERIFY(slow.open(dir.path(), QStringLiteral("slow.vsp")) && slow.append(QStringLiteral("3<*>\n")));
+    QTest::qWait(30);
+    QVERIFY(slow.syncIfDue());
+    QCOMPARE(QFileInfo(slow.fileName()).size(), 5);
 
     // Whole, then cut short in its third frame (two frames and what the third holds),
     // then a huge file without a frame end.
