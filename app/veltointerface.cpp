@@ -14,6 +14,7 @@
 #include "scope/cursorcontrols.h"
 #include "scope/exportcontrols.h"
 #include "scope/plotinteraction.h"
+#include "scope/recordcontrols.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
@@ -128,9 +129,10 @@ void VeltoInterface::createControllers()
     spectrumControls = new SpectrumControls(ui, state.get(), plot, this);
     scopeDisplay = new ScopeDisplay(
         {ui, state.get(), deviceSession, plot, scopeChannels, cursorControls, spectrumControls}, this);
+    recordControls = new RecordControls(ui, state.get(), scopeDisplay, this);
     plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
     generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels,
-                                              [this] { return scopeDisplay->defaultDir(); }, this);
+                                              [this] { return recordControls->defaultDir(); }, this);
     counterControls = new CounterControls(ui, deviceSession, triggerControls, this);
     meterControls = new MeterControls(ui, deviceSession, counterControls, &multimeterDisplayOptions, this, this);
     connect(meterControls, &MeterControls::pollIntervalChanged, this, &VeltoInterface::meterPollIntervalChanged);
@@ -139,10 +141,10 @@ void VeltoInterface::createControllers()
     connect(snifferControls, &SnifferControls::mainModeChanged, this, [this](int snifferMode) { mode = snifferMode; });
 
     scopeDisplay->scopeInitDatacache();
-    scopeDisplay->defaultDir() = storedDefaultDir;
-    exportControls = new ExportControls(ui, scopeDisplay, plot, &scopeDisplay->defaultDir(), this);
+    recordControls->defaultDir() = storedDefaultDir;
+    exportControls = new ExportControls(ui, scopeDisplay, plot, &recordControls->defaultDir(), this);
     connect(exportControls, &ExportControls::statusText, this, &VeltoInterface::setInfoText);
-    snifferControls->setDefaultDir(&scopeDisplay->defaultDir());
+    snifferControls->setDefaultDir(&recordControls->defaultDir());
     connect(snifferControls, &SnifferControls::statusText, this, &VeltoInterface::setInfoText);
     plot->displayControlsSet();
     scopeDisplay->setupScopeMeterDisplays();
@@ -196,7 +198,12 @@ void VeltoInterface::addKeyboardActions()
     connect(fullScreen, &QAction::toggled, this, [this](bool on) {
         setWindowState(on ? windowState() | Qt::WindowFullScreen : windowState() & ~Qt::WindowFullScreen);
     });
-    ui->menuMain->insertActions(ui->actionSettings, {startStop, fullScreen});
+    auto *screenShot = new QAction(tr("Screenshot"), this);
+    screenShot->setObjectName(QStringLiteral("actionScreenShot"));
+    screenShot->setShortcut(QKeySequence(QStringLiteral("Alt+P")));
+    screenShot->setShortcutContext(Qt::WindowShortcut);
+    connect(screenShot, &QAction::triggered, recordControls, &RecordControls::screenShotClicked);
+    ui->menuMain->insertActions(ui->actionSettings, {startStop, fullScreen, screenShot});
     auto *help = new QAction(tr("Keyboard and mouse..."), this);
     help->setObjectName(QStringLiteral("actionShortcuts"));
     connect(help, &QAction::triggered, this,
@@ -306,7 +313,7 @@ void VeltoInterface::saveAppSettings()
     deviceSettingsSave();
     VELTO_LOG(QStringLiteral("Save application settings"), 0);
     QSettings store;
-    AppSettings::write(store, size(), isMaximized(), scopeDisplay->defaultDir());
+    AppSettings::write(store, size(), isMaximized(), recordControls->defaultDir());
 }
 
 namespace {
@@ -386,6 +393,8 @@ void VeltoInterface::closeApplication()
         return;
     applicationClosed = true;
     VELTO_LOG(QStringLiteral("Application goes down"), 2);
+    // A recording running now is kept, whichever way the window goes.
+    recordControls->closeRecording();
     displayTick.stop();
     meterTick.stop();
     deviceSession->disconnectDevice(true);

@@ -19,6 +19,7 @@ class ExportControls;
 class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
+class RecordControls;
 class QScrollArea;
 class ScopeChannels;
 class ScopeDisplay;
@@ -74,6 +75,7 @@ public:
     CursorControls *cursors() const { return cursorControls; }
     SpectrumControls *spectrum() const { return spectrumControls; }
     ScopeDisplay *display() const { return scopeDisplay; }
+    RecordControls *record() const { return recordControls; }
     PlotInteraction *interaction() const { return plotInteraction; }
     GeneratorControls *generator() const { return generatorControls; }
     MeterControls *meter() const { return meterControls; }
@@ -128,6 +130,7 @@ private:
     CursorControls *cursorControls = nullptr;
     SpectrumControls *spectrumControls = nullptr;
     ScopeDisplay *scopeDisplay = nullptr;
+    RecordControls *recordControls = nullptr;
     PlotInteraction *plotInteraction = nullptr;
     GeneratorControls *generatorControls = nullptr;
     CounterControls *counterControls = nullptr;
@@ -157,7 +160,7 @@ private:
     QPointer<Settings> settingsDialog;
     QPointer<About> aboutDialog;
     std::function<void(int)> terminateProcess;
-    // The folder remembered from the last run, until the display takes it.
+    // The folder remembered from the last run, until the record controls take it.
     QString storedDefaultDir;
     bool applicationClosed = false;
 };

@@ -21,12 +21,7 @@
 #include "widgets/collapsiblepanel.h"
 #include "widgets/multimeterdisplay.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QScreen>
-#include <QTextStream>
-#include <QTime>
 
 #include <qcustomplot.h>
 
@@ -457,7 +452,7 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
         if (played.ended) {
             p.ui->samplingSlider->setValue(played.samplingIndex);
             p.session->usb().serialPort.setSamplingValue(played.samplingIndex);
-            p.ui->recordStatusLabel->clear();
+            p.ui->label_13->clear();
         } else {
             p.session->sendSamplingRateQuietly(played.samplingIndex);
             const QSignalBlocker blocker(p.ui->samplingSlider);
@@ -552,8 +547,10 @@ void ScopeDisplay::recordFrame(const TraceSet &traces)
 {
     if (recordingActive) {
         savedWave = traces.ten();
-        recordingText += QString::number(p.state->settings.samplingIndex) + QStringLiteral("<*>\n");
-        recordingText += saveWavetoString();
+        // The time base the frame was taken with, which the slider may have
+        // left while the frame was in flight.
+        emit frameRecorded(QString::number(traceBuilder.header().samplingIndex) + WaveText::separator() +
+                           QLatin1Char('\n') + saveWavetoString());
     }
 }
 
@@ -599,23 +596,6 @@ QString ScopeDisplay::saveWavetoString()
 
 void ScopeDisplay::saveWavetoFile()
 {
-    const QString name = QStringLiteral("waveFile") +
-                         QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).remove(QLatin1Char(':')) +
-                         QStringLiteral(".vsp");
-    if (saveDestinationDir.isEmpty()) {
-        const QString chosen = QFileDialog::getExistingDirectory(p.ui->plotArea, tr("Choose Destination Folder"),
-                                                                 defaultFolder, QFileDialog::ShowDirsOnly);
-        if (chosen.isEmpty())
-            return;
-        saveDestinationDir = chosen;
-        defaultFolder = chosen;
-    }
-    QFile file(saveDestinationDir + QDir::separator() + name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        VELTO_LOG(QStringLiteral("Wave file %1 cannot be written: %2").arg(file.fileName(), file.errorString()), 2);
-        return;
-    }
-    QTextStream out(&file);
-    out << WaveText::waveToFile(savedWave);
+    emit waveSaveRequested(savedWave);
     savedWave.clear();
 }

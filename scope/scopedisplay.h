@@ -87,17 +87,22 @@ public:
     bool loadedWaveShown() const { return loadedShown; }
     WavePlayback &playback() { return wavePlayback; }
     void requestSave() { saveRequested = true; }
+    // While on, every new frame is handed out as a recording block (frameRecorded).
     void setRecording(bool on) { recordingActive = on; }
-    const QString &recording() const { return recordingText; }
+    bool recording() const { return recordingActive; }
     QString saveWavetoString();
+    // Hands the saved-wave store to whoever writes it (waveSaveRequested) and empties it.
     void saveWavetoFile();
-    QString &defaultDir() { return defaultFolder; }
 
     // The plot legend's time text for a time base, with the spectrum's scale while it is shown.
     void refreshTimeLegend(int samplingIndex);
 
 signals:
     void frameAvailableChanged(bool available);
+    // The traces of the tick on which saving was asked for: CH1, CH2, bits 0..7.
+    void waveSaveRequested(const QVector<QVector<double>> &wave);
+    // One new frame while recording, as its recording block.
+    void frameRecorded(const QString &block);
 
 private:
     void refreshFrameProgress();
@@ -143,9 +148,6 @@ private:
     WavePlayback wavePlayback;
     WavePlayback::Step played;
     QVector<QVector<double>> savedWave; // CH1, CH2, bits 0..7
-    QString recordingText;
-    QString saveDestinationDir;
-    QString defaultFolder;
     // Since the last frame or change of time base, buffer or run state.
     QElapsedTimer frameClock;
     int frameClockKey = -1;

@@ -5,38 +5,30 @@
 #include <algorithm>
 #include <utility>
 
-void WavePlayback::start(QVector<QVector<double>> vectors, QVector<int> samplingIndices, int restoreIndex)
+void WavePlayback::start(Source source, int restoreIndex)
 {
-    queue = std::move(vectors);
-    sampling = std::move(samplingIndices);
+    pull = std::move(source);
     restore = restoreIndex;
-    taken = 0;
-    playing = true;
+    playing = bool(pull);
 }
 
 void WavePlayback::clear()
 {
-    queue.clear();
-    sampling.clear();
-    taken = 0;
+    pull = nullptr;
     playing = false;
 }
 
 WavePlayback::Step WavePlayback::next()
 {
     Step step;
-    const int frameIndex = taken / vectorsPerFrame;
-    if (!playing || queue.size() - taken < vectorsPerFrame || frameIndex >= sampling.size()) {
-        step.ended = true;
-        step.samplingIndex = restore;
-        clear();
+    int index = restore;
+    if (playing && pull(index, step.frame) && step.frame.size() == vectorsPerFrame) {
+        step.samplingIndex = std::clamp(index, 0, ScaleTables::maxSamplingIndex);
         return step;
     }
-    step.samplingIndex = std::clamp(sampling.at(frameIndex), 0, ScaleTables::maxSamplingIndex);
-    // Moved out rather than copied: each frame is shown once.
-    step.frame.reserve(vectorsPerFrame);
-    for (int v = 0; v < vectorsPerFrame; ++v)
-        step.frame.append(std::move(queue[taken + v]));
-    taken += vectorsPerFrame;
+    step.frame.clear();
+    step.ended = true;
+    step.samplingIndex = restore;
+    clear();
     return step;
 }

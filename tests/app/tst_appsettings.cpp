@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(window.pos(), AppSettings::centredPosition(QGuiApplication::primaryScreen()->geometry(),
                                                             window.frameGeometry().size()));
         QCOMPARE(window.scopeOptions().theme, 1);
-        QCOMPARE(window.display()->defaultDir(), QDir::homePath());
+        QCOMPARE(window.record()->defaultDir(), QDir::homePath());
         QVERIFY(window.displayTimer().isActive());
         QCOMPARE(window.displayTimer().interval(), 4);
         QVERIFY(!window.meterTimer().isActive());

@@ -91,14 +91,14 @@ void TestWindow::menusInOrderWithShortcuts()
     for (QAction *action : window.form()->menuMain->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...", "Start/Stop the scope",
-                                   "Full screen", "Settings...", "-", "Exit"}));
+                                   "Full screen", "Screenshot", "Settings...", "-", "Exit"}));
     QStringList shortcuts, enabled;
     for (QAction *action : window.form()->menuMain->actions()) {
         shortcuts << action->shortcut().toString();
         enabled << (action->isEnabled() ? "on" : "off");
     }
-    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Space", "F11", "Alt+S", "", "Alt+X"}));
-    QCOMPARE(enabled.mid(1, 6), QStringList({"off", "off", "off", "on", "on", "on"}));
+    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Space", "F11", "Alt+P", "Alt+S", "", "Alt+X"}));
+    QCOMPARE(enabled.mid(1, 7), QStringList({"off", "off", "off", "on", "on", "on", "on"}));
     QStringList help;
     for (QAction *action : window.form()->menuHelp->actions())
         help << action->text();

@@ -12,6 +12,7 @@
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
 #include "scope/plotinteraction.h"
+#include "scope/recordcontrols.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"

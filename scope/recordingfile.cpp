@@ -1,0 +1,144 @@
+#include "scope/recordingfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace RecordingFile {
+
+bool createNew(QFile &file, const QString &folder, const QString &name)
+{
+    // Another program (or a second Velto) may take the free name between
+    // the look and the open: the open itself refuses an existing file.
+    file.close();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        file.setFileName(WaveText::freePath(folder, name));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!file.exists())
+            return false;
+    }
+    return false;
+}
+
+} // namespace RecordingFile
+
+bool RecordingWriter::open(const QString &folder, const QString &name)
+{
+    close();
+    error.clear();
+    bytes = 0;
+    blocks = 0;
+    if (!RecordingFile::createNew(file, folder, name)) {
+        error = file.errorString();
+        return false;
+    }
+    sinceSync.start();
+    return true;
+}
+
+bool RecordingWriter::append(const QString &block)
+{
+    if (!file.isOpen())
+        return false;
+    const QByteArray bytesOut = block.toUtf8();
+    if (file.write(bytesOut) != bytesOut.size()) {
+        error = file.errorString();
+        return false;
+    }
+    bytes += bytesOut.size();
+    ++blocks;
+    waiting = true;
+    return syncIfDue();
+}
+
+bool RecordingWriter::syncIfDue()
+{
+    return !file.isOpen() || !waiting || sinceSync.elapsed() < syncInterval || sync();
+}
+
+bool RecordingWriter::sync()
+{
+    sinceSync.restart();
+    waiting = false;
+    if (!file.flush()) {
+        error = file.errorString();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // Out of the system's cache too: a power cut loses no more than this second.
+    if (::fdatasync(file.handle()) != 0) {
+        error = QStringLiteral("the data could not be pushed to the disk");
+        return false;
+    }
+#endif
+    return true;
+}
+
+bool RecordingWriter::close()
+{
+    if (!file.isOpen())
+        return true;
+    const bool synced = sync();
+    file.close();
+    return synced && file.error() == QFileDevice::NoError;
+}
+
+bool RecordingReader::open(const QString &path)
+{
+    file.close();
+    pending.clear();
+    error.clear();
+    skipped = 0;
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    pending = file.read(64 * 1024);
+    fileKind = WaveText::recognise(pending);
+    return true;
+}
+
+bool RecordingReader::next(WaveText::Frame &frame)
+{
+    const QByteArray end = WaveText::frameEnd().toLatin1();
+    int from = 0;
+    while (true) {
+        const int cut = pending.indexOf(end, from);
+        const bool last = cut < 0 && (file.atEnd() || !file.isOpen());
+        if (cut < 0 && !last) {
+            if (pending.size() > maximumBlockBytes) {
+                error = QStringLiteral("a frame longer than %1 bytes").arg(maximumBlockBytes);
+                pending.clear();
+                file.close();
+                return false;
+            }
+            // The separator may straddle two reads.
+            from = qMax(0, pending.size() - end.size());
+            const QByteArray more = file.read(1024 * 1024);
+            if (more.isEmpty())
+                file.close(); // a read error ends the file where it is
+            pending += more;
+            continue;
+        }
+        const QByteArray block = last ? pending : pending.left(cut);
+        pending.remove(0, last ? pending.size() : cut + end.size());
+        from = 0;
+        if (block.trimmed().isEmpty()) {
+            if (last)
+                return false;
+            continue;
+        }
+        bool ok = false;
+        frame = WaveText::readFrame(QString::fromUtf8(block), &ok);
+        if (ok)
+            return true;
+        ++skipped;
+        if (last)
+            return false;
+    }
+}
