@@ -45,6 +45,7 @@ void TestRecordControls::init()
     w->record()->setDialogs(dialogs);
     ui->comboBoxADCBuffer->setCurrentIndex(0); // 256 samples
     ui->ch1PositionSlider->setValue(0);
+    ui->ch2PositionSlider->setValue(0);
 }
 
 void TestRecordControls::savedWavesAndScreenshotsNeverOverwrite()
