@@ -17,6 +17,7 @@ class DeviceSession;
 class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
+class PythonConsole;
 class QScrollArea;
 class ScopeChannels;
 class ScopeDisplay;
@@ -81,6 +82,11 @@ public:
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
     ScopeOptions &scopeOptions() { return scopeOptionSet; }
+    PythonConsoleOptions &consoleOptions() { return pythonConsoleOptions; }
+    // The open (possibly hidden) Python console, or null.
+    PythonConsole *pythonConsole() const;
+    // The Console action: shows the console, creating it when there is none.
+    void on_actionConsole_triggered();
 
 public slots:
     // The settings dialog, opened on `component`'s page; the read-outs ask for it by name.
@@ -109,6 +115,7 @@ private:
     void showProfileMessages(const QVector<CriticalMessage> &messages);
     void connectionChanged(bool connected);
     void meterPollIntervalChanged(int milliseconds);
+    void runStartupScript();
 
     Ui::VeltoInterface *ui = nullptr;
     DeviceSession *deviceSession = nullptr;
@@ -141,6 +148,11 @@ private:
     OptionsMap optionsMap;
     QPointer<Settings> settingsDialog;
     QPointer<About> aboutDialog;
+    QPointer<PythonConsole> console;
+    bool consoleExists = false;
+    bool consoleCreated = false;
+    // The script VELTO_SCRIPT names, run once the instrument is first connected.
+    QString startupScript;
     std::function<void(int)> terminateProcess;
     // The folder remembered from the last run, until the display takes it.
     QString storedDefaultDir;
