@@ -328,7 +328,8 @@ bool PythonBridge::initialize()
         return false;
     }
     try {
-        py::exec(setupCode);
+        // In a namespace of its own: a script's main module starts empty.
+        py::exec(setupCode, py::dict());
         // The wrappers find the running QApplication; importing them now
         // reports a missing PyQt5 once, here, instead of in every script.
         py::module_::import("PyQt5.QtWidgets");
