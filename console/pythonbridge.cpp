@@ -264,6 +264,13 @@ sys.stdout = _ConsoleStream(False)
 sys.stderr = _ConsoleStream(True)
 velto_console.interactive = code.InteractiveConsole(__main__.__dict__, "<console>")
 
+# An error in a Python function called by the toolkit (a slot, a timer) is
+# shown, not made fatal: PyQt5 aborts the process when the hook is Python's own.
+def _show_exception(kind, value, trace):
+    import traceback
+    sys.stderr.write("".join(traceback.format_exception(kind, value, trace)))
+sys.excepthook = _show_exception
+
 import signal
 signal.signal(signal.SIGUSR2, lambda signum, frame: velto_console.pump())
 )";
@@ -339,6 +346,12 @@ bool PythonBridge::initialize()
                   3);
     }
     watchdog.mainThread = pthread_self();
+    // A system call the signal interrupts in Velto's own code is restarted.
+    struct sigaction action = {};
+    if (sigaction(SIGUSR2, nullptr, &action) == 0) {
+        action.sa_flags |= SA_RESTART;
+        sigaction(SIGUSR2, &action, nullptr);
+    }
     watchdog.thread = new std::thread(watchdogLoop);
     started = true;
     return true;

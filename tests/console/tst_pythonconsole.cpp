@@ -168,8 +168,8 @@ private slots:
         QCOMPARE(ui->sweepEndFreqSlider->value(), 100);
         // What findChild gives is a toolkit object of its own class.
         QCOMPARE(run(c, QStringLiteral("b = velto.findChild(velto.mainWindow(), 'radioButtonSine')\n"
-                                       "print(type(b).__name__, b.objectName(), velto.getVersion())")),
-                 QStringLiteral("QRadioButton radioButtonSine Velto (%1) - version: 1.2.%2\n>>> ")
+                                       "print(type(b).__name__, b.objectName(), type(velto.createWindow()).__name__, velto.getVersion())")),
+                 QStringLiteral("QRadioButton radioButtonSine QMainWindow Velto (%1) - version: 1.2.%2\n>>> ")
                      .arg(QCoreApplication::organizationDomain(), compilationTime()));
     }
 
@@ -186,6 +186,8 @@ private slots:
         QTest::newRow("float for an int") << "veltoAWG.setSweepSpeed(2.5)" << "TypeError" << -1;
         QTest::newRow("negative wait") << "velto.msleep(-5)" << "TypeError" << -1;
         QTest::newRow("no Qt object") << "velto.findChild(3, 'x')" << "must be a Qt object, not int" << -1;
+        QTest::newRow("raises in a slot") << "from PyQt5.QtCore import QTimer\nQTimer.singleShot(0, lambda: 1 / 0)\n"
+                                             "velto.msleep(100)" << "ZeroDivisionError" << -1;
         QTest::newRow("loops forever") << "while True:\n    pass" << "KeyboardInterrupt" << 300;
         QTest::newRow("sleeps long") << "velto.sleep(100000)" << "KeyboardInterrupt" << 300;
         QTest::newRow("a megabyte line") << "print('x' * 3000000)" << "more characters]" << -1;
