@@ -61,12 +61,26 @@ void ConsoleWidget::write(const QString &rawText, bool error)
     if (rawText.isEmpty())
         return;
     const QString text = cutLongLines(rawText);
-    pending.append({text, error});
+    // Runs of the same stream are one piece: printing many short lines costs
+    // one insertion per flush, not one per line.
+    if (!pending.isEmpty() && pending.last().error == error)
+        pending.last().text += text;
+    else
+        pending.append({text, error});
     pendingSize += text.size();
-    while (pendingSize > maximumPending && pending.size() > 1) {
-        dropped += pending.first().text.size();
-        pendingSize -= pending.first().text.size();
-        pending.removeFirst();
+    while (pendingSize > maximumPending) {
+        Pending &first = pending.first();
+        const int excess = pendingSize - maximumPending / 2;
+        if (pending.size() > 1 && first.text.size() <= excess) {
+            dropped += first.text.size();
+            pendingSize -= first.text.size();
+            pending.removeFirst();
+            continue;
+        }
+        const int cut = qMin(first.text.size(), excess);
+        first.text.remove(0, cut);
+        dropped += cut;
+        pendingSize -= cut;
     }
     if (!flushTimer.isActive())
         flushTimer.start();
@@ -91,7 +105,7 @@ void ConsoleWidget::flush()
 
 // Output goes above the prompt line when one is shown, so the line being
 // typed stays the last one.
-void ConsoleWidget::insertOutput(const QString &text, bool error)
+void ConsoleWidget::insertOutput(const QString &output, bool error)
 {
     QTextCursor cursor(document());
     if (promptShown) {
@@ -102,21 +116,22 @@ void ConsoleWidget::insertOutput(const QString &text, bool error)
     QTextCharFormat format;
     if (error)
         format.setForeground(QColor(0xff, 0x70, 0x60));
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            cursor.insertText(QStringLiteral("\n"), format);
-        QString line = lines.at(i);
-        const int room = maximumLineLength - (cursor.positionInBlock());
-        if (line.size() > room) {
-            const int cut = qMax(0, room);
-            cursor.insertText(line.left(cut), format);
-            if (cut > 0 || line.size() > 0)
-                cursor.insertText(tr(" [%1 more characters]").arg(line.size() - cut), format);
-            continue;
-        }
-        cursor.insertText(line, format);
+    // Only the last lines stay in the console: the others are not inserted at all.
+    QString text = output;
+    int lineEnds = text.count(QLatin1Char('\n'));
+    if (lineEnds > maximumLines) {
+        int position = -1;
+        for (int i = lineEnds - maximumLines; i > 0; --i)
+            position = text.indexOf(QLatin1Char('\n'), position + 1);
+        text = tr("[%1 lines of output not shown]").arg(lineEnds - maximumLines) + text.mid(position);
     }
+    // The first line continues the line already shown, which may be long.
+    const int firstEnd = text.indexOf(QLatin1Char('\n'));
+    const int firstLength = firstEnd < 0 ? text.size() : firstEnd;
+    const int room = qMax(0, maximumLineLength - cursor.positionInBlock());
+    if (firstLength > room)
+        text.replace(room, firstLength - room, tr(" [%1 more characters]").arg(firstLength - room));
+    cursor.insertText(text, format);
     if (promptShown)
         promptStart.setPosition(cursor.position());
 }
