@@ -28,14 +28,6 @@ QString run(PythonConsole *console, const QString &code)
     console->evaluateScript(code, false);
     return consoleText(console);
 }
-
-// Presses Ctrl+C in the console once `milliseconds` have passed.
-void interruptAfter(PythonConsole *console, int milliseconds)
-{
-    QTimer::singleShot(milliseconds, console, [console] {
-        QTest::keyClick(console->consoleWidget(), Qt::Key_C, Qt::ControlModifier);
-    });
-}
 } // namespace
 
 class TestPythonConsole : public QObject
@@ -57,18 +49,11 @@ private slots:
     }
     void cleanup() { delete w; }
 
-    void countLines_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("lines");
-        QTest::newRow("two lines") << "a\nb" << 2;
-        QTest::newRow("ending in a line end") << "a\nb\n" << 2;
-        QTest::newRow("empty") << "" << 1;
-    }
     void countLines()
     {
-        QFETCH(QString, text);
-        QTEST(PythonConsole::countLines(text), "lines");
+        const QList<QPair<QString, int>> cases{{"a\nb", 2}, {"a\nb\n", 2}, {"", 1}};
+        for (const auto &[text, lines] : cases)
+            QCOMPARE(PythonConsole::countLines(text), lines);
     }
 
     void opensAtItsSize_data()
@@ -86,14 +71,14 @@ private slots:
     void opensAtItsSize()
     {
         QFETCH(bool, restore);
+        QFETCH(int, lastWidth);
+        QFETCH(int, lastHeight);
+        QFETCH(int, widthMaximum);
         QFETCH(QSize, opened);
         PythonConsoleOptions &options = w->consoleOptions();
         options.restoreSize = restore;
-        QFETCH(int, lastWidth);
         options.sizeWidth = lastWidth;
-        QFETCH(int, lastHeight);
         options.sizeHeight = lastHeight;
-        QFETCH(int, widthMaximum);
         options.sizeWidthMaximum = widthMaximum;
         PythonConsole *c = open();
         QCOMPARE(QSize(options.sizeWidth, options.sizeHeight), opened);
@@ -131,16 +116,12 @@ private slots:
         script.close();
         const QString before = QDir::currentPath();
         for (const QString &name : {dir.filePath(QStringLiteral("missing.py")), script.fileName()}) {
-            c->consoleWidget()->clearConsole();
             c->runScript(name, true);
             QCOMPARE(QDir::currentPath(), before);
         }
         const QString text = consoleText(c);
-        QVERIFY(text.contains(QStringLiteral("in ") + QFileInfo(dir.path()).canonicalFilePath() +
-                              QStringLiteral(" \u00b5V")));
-        c->consoleWidget()->clearConsole();
-        c->runScript(dir.filePath(QStringLiteral("missing.py")), true);
-        QVERIFY(consoleText(c).contains(QStringLiteral("Unable to open file: ") + dir.filePath("missing.py")));
+        QVERIFY(text.contains(QStringLiteral("Unable to open file: ") + dir.filePath("missing.py")));
+        QVERIFY(text.contains(QStringLiteral("in ") + QFileInfo(dir.path()).canonicalFilePath() + " \u00b5V"));
         // Quotes and line ends are shown, not run.
         c->printConsole(QStringLiteral("it's \"quoted\"\nsecond"));
         QVERIFY(consoleText(c).contains(QStringLiteral("it's \"quoted\"\nsecond")));
@@ -199,8 +180,9 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(int, interruptAfter);
         PythonConsole *c = open();
-        if (interruptAfter >= 0)
-            ::interruptAfter(c, interruptAfter);
+        if (interruptAfter >= 0) // Ctrl+C in the console meanwhile
+            QTimer::singleShot(interruptAfter, c,
+                               [c] { QTest::keyClick(c->consoleWidget(), Qt::Key_C, Qt::ControlModifier); });
         const QString text = run(c, code);
         QVERIFY2(text.contains(shown), qPrintable(text.right(300)));
         const QTextDocument *document = c->consoleWidget()->document();
@@ -228,19 +210,14 @@ private slots:
         QCOMPARE(consoleText(c), QStringLiteral(">>> for i in range(2):\n...     print('row', i)\n... \nrow 0\nrow 1\n"
                                                 ">>> print('dropped'\nKeyboardInterrupt\n>>>     print('row', i)"));
     }
-};
 
-// The script VELTO_SCRIPT names runs once the bench is connected: it sets
-// the generator, waits, reads CH1's frequency through PyQt5 and exits.
-class TestStartupScript : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase() { useVirtualBench(); }
-    void scriptRunsAndExits()
+    // The script VELTO_SCRIPT names runs once the bench is connected: it sets
+    // the generator, waits, reads CH1's frequency through PyQt5 and exits.
+    void startupScriptRunsAndExits()
     {
+        delete w;
+        w = nullptr;
         QTemporaryDir dir;
-        const QString result = dir.filePath(QStringLiteral("result.txt"));
         QFile script(dir.filePath(QStringLiteral("bench.py")));
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write(QStringLiteral("main = velto.mainWindow()\n"
@@ -260,26 +237,19 @@ private slots:
         qputenv("VELTO_SCRIPT", script.fileName().toLocal8Bit());
         TraceCapture trace;
         int exitCode = -1;
-        VeltoInterface w;
+        VeltoInterface window;
         qunsetenv("VELTO_SCRIPT");
-        w.setTerminateProcess([&](int code) { exitCode = code; });
-        QVERIFY(connectToBench(w));
+        window.setTerminateProcess([&](int code) { exitCode = code; });
+        QVERIFY(connectToBench(window));
         QTRY_COMPARE_WITH_TIMEOUT(exitCode, 0, 15000);
         const ConfigProtocol::FrequencyWords words = ConfigProtocol::splitFrequency(200000);
         QCOMPARE(trace.matching(QStringLiteral("ctrl 0x46 %1 %2 ").arg(words.index).arg(words.value)).size(), 1);
-        QFile read(result);
+        QFile read(dir.filePath(QStringLiteral("result.txt")));
         QVERIFY(read.open(QIODevice::ReadOnly));
         const double measured = read.readAll().toDouble();
         QVERIFY2(std::fabs(measured - 2000) < 40, qPrintable(QString::number(measured)));
     }
 };
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    TestPythonConsole console;
-    TestStartupScript startup;
-    return QTest::qExec(&console, argc, argv) | QTest::qExec(&startup, argc, argv);
-}
-
+QTEST_MAIN(TestPythonConsole)
 #include "tst_pythonconsole.moc"
