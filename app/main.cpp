@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "base/logging.h"
 #include "app/veltointerface.h"
+#include "console/pythonbridge.h"
 #include "device/usbseam.h"
 
 #include <QApplication>
@@ -47,16 +48,22 @@ int main(int argc, char *argv[])
         WireTrace::instance().setFile(commandLine.trace);
 
     QApplication application(argc, argv);
-    VeltoInterface window;
-    // The working folder cannot take the log: the status line says where it went.
-    if (logged && logPath != QStringLiteral("velto.log"))
-        window.showLogLocation(logPath);
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    int code = 0;
+    {
+        VeltoInterface window;
+        // The working folder cannot take the log: the status line says where it went.
+        if (logged && logPath != QStringLiteral("velto.log"))
+            window.showLogLocation(logPath);
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
-    QSettings store;
-    if (store.value(QStringLiteral("wasMaximized"), false).toBool())
-        window.showMaximized();
-    else
-        window.show();
-    return application.exec();
+        QSettings store;
+        if (store.value(QStringLiteral("wasMaximized"), false).toBool())
+            window.showMaximized();
+        else
+            window.show();
+        code = application.exec();
+    }
+    // The window and everything a script could connect to are gone now.
+    PythonBridge::finalize();
+    return code;
 }

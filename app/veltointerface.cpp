@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "base/logging.h"
+#include "console/pythonconsole.h"
 #include "device/devicesession.h"
 #include "instruments/countercontrols.h"
 #include "instruments/generatorcontrols.h"
@@ -71,6 +72,10 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std
     connect(&meterTick, &QTimer::timeout, meterControls, &MeterControls::meterRequestData);
     displayTick.start(displayInterval);
 
+    startupScript = QString::fromLocal8Bit(qgetenv("VELTO_SCRIPT"));
+    if (!startupScript.isEmpty())
+        VELTO_LOG(QStringLiteral("VELTO_SCRIPT: %1 runs once the instrument is connected").arg(startupScript), 1);
+
     triggerControls->model().triggerSetEnable(true);
     deviceSettingsLoad();
     // Apply every setting; without a device nothing is sent.
@@ -86,6 +91,7 @@ VeltoInterface::~VeltoInterface()
 {
     displayTick.stop();
     meterTick.stop();
+    delete console.data();
     delete ui;
 }
 
@@ -179,6 +185,7 @@ void VeltoInterface::wireMenus()
     connect(ui->actionExit, &QAction::triggered, this, &VeltoInterface::exitTriggered);
     connect(ui->actionSettings, &QAction::triggered, this, [this] { callSettings(QString()); });
     connect(ui->actionAbout, &QAction::triggered, this, &VeltoInterface::showAbout);
+    connect(ui->actionConsole, &QAction::triggered, this, &VeltoInterface::on_actionConsole_triggered);
     connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, &VeltoInterface::mainTabChanged);
     addKeyboardActions();
 }
@@ -472,6 +479,46 @@ void VeltoInterface::connectionChanged(bool connected)
                                                  : QStringLiteral(":/icons/led-off.png")));
     if (connected)
         setInfoText(QStringLiteral("USB Connected"), false);
+    if (connected && !startupScript.isEmpty())
+        QTimer::singleShot(0, this, &VeltoInterface::runStartupScript);
+}
+
+PythonConsole *VeltoInterface::pythonConsole() const
+{
+    return console.data();
+}
+
+void VeltoInterface::on_actionConsole_triggered()
+{
+    VELTO_LOG(QStringLiteral("Check Python console status"), 0);
+    if (console && consoleExists) {
+        VELTO_LOG(QStringLiteral("Show Ptyhon console"), 0);
+        console->show();
+        console->raise();
+        console->activateWindow();
+        return;
+    }
+    VELTO_LOG(consoleCreated ? QStringLiteral("Recreate Python console") : QStringLiteral("Create new Python console"),
+              0);
+    consoleCreated = true;
+    ScriptTargets targets;
+    targets.window = this;
+    targets.generator = generatorControls;
+    targets.bufferSize = [this] { return state->samplesPerChannel; };
+    console = new PythonConsole(this, &pythonConsoleOptions, &consoleExists, targets);
+    console->setAttribute(Qt::WA_DeleteOnClose);
+    connect(console, &PythonConsole::configurationRequest, this, &VeltoInterface::callSettings);
+    connect(console, &PythonConsole::exitRequested, this, &VeltoInterface::exitTriggered);
+    console->show();
+}
+
+void VeltoInterface::runStartupScript()
+{
+    // Once per process, as the console's Open would run it.
+    const QString script = startupScript;
+    startupScript.clear();
+    on_actionConsole_triggered();
+    console->runScript(script, true);
 }
 
 void VeltoInterface::showProfileMessages(const QVector<CriticalMessage> &messages)

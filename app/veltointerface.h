@@ -20,6 +20,7 @@ class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
 class RecordControls;
+class PythonConsole;
 class QScrollArea;
 class ScopeChannels;
 class ScopeDisplay;
@@ -86,6 +87,11 @@ public:
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
     ScopeOptions &scopeOptions() { return scopeOptionSet; }
+    PythonConsoleOptions &consoleOptions() { return pythonConsoleOptions; }
+    // The open (possibly hidden) Python console, or null.
+    PythonConsole *pythonConsole() const;
+    // The Console action: shows the console, creating it when there is none.
+    void on_actionConsole_triggered();
 
 public slots:
     // The settings dialog, opened on `component`'s page; the read-outs ask for it by name.
@@ -120,6 +126,7 @@ private:
     void showDataFiles(const QStringList &paths);
     void connectionChanged(bool connected);
     void meterPollIntervalChanged(int milliseconds);
+    void runStartupScript();
 
     Ui::VeltoInterface *ui = nullptr;
     DeviceSession *deviceSession = nullptr;
@@ -159,6 +166,11 @@ private:
     OptionsMap optionsMap;
     QPointer<Settings> settingsDialog;
     QPointer<About> aboutDialog;
+    QPointer<PythonConsole> console;
+    bool consoleExists = false;
+    bool consoleCreated = false;
+    // The script VELTO_SCRIPT names, run once the instrument is first connected.
+    QString startupScript;
     std::function<void(int)> terminateProcess;
     // The folder remembered from the last run, until the record controls take it.
     QString storedDefaultDir;

@@ -4,7 +4,8 @@ cmake_minimum_required(VERSION 3.16)
 #   the core (CORE: file list)     base/ and other core headers; no widget header
 #   device/                        base/, the core and device/; no widget header
 #   persistence/                   base/ and the core; no widget header
-#   controllers (scope/, instruments/, widgets/, ui/)   anything but app/
+#   controllers (scope/, instruments/, widgets/, ui/, console/)   anything but app/;
+#                                  only console/ includes console/ headers
 # No layer but the window (app/) includes app/ headers.
 # Run as: cmake -DTOP=<source dir> -DCORE=<files, comma-separated> -DQT_WIDGETS_DIR=<dirs, comma-separated> -P layers.cmake
 
@@ -32,7 +33,7 @@ function(check_file file allowed_pattern forbid_widgets)
     foreach(line ${lines})
         if(line MATCHES "#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"]")
             set(included ${CMAKE_MATCH_1})
-            if(included MATCHES "^(app|base|device|persistence|scope|instruments|widgets|ui|scripting)/")
+            if(included MATCHES "^(app|base|device|persistence|scope|instruments|widgets|ui|console)/")
                 if(NOT included MATCHES "${allowed_pattern}")
                     list(APPEND failures "${file}: includes ${included}")
                 endif()
@@ -48,7 +49,7 @@ string(REPLACE ";" "|" core_pattern "${core_headers}")
 string(REPLACE "." "\\." core_pattern "${core_pattern}")
 
 file(GLOB_RECURSE all RELATIVE ${TOP} ${TOP}/base/* ${TOP}/device/* ${TOP}/persistence/* ${TOP}/scope/*
-     ${TOP}/instruments/* ${TOP}/widgets/* ${TOP}/ui/*)
+     ${TOP}/instruments/* ${TOP}/widgets/* ${TOP}/ui/* ${TOP}/console/*)
 foreach(file ${all})
     if(NOT file MATCHES "\\.(cpp|h)$")
         continue()
@@ -62,8 +63,10 @@ foreach(file ${all})
         check_file(${file} "^(base/|device/|${core_pattern}$)" TRUE)
     elseif(file MATCHES "^persistence/")
         check_file(${file} "^(base/|persistence/|${core_pattern}$)" TRUE)
+    elseif(file MATCHES "^console/")
+        check_file(${file} "^(base|device|persistence|scope|instruments|widgets|ui|console)/" FALSE)
     else()
-        check_file(${file} "^(base|device|persistence|scope|instruments|widgets|ui|scripting)/" FALSE)
+        check_file(${file} "^(base|device|persistence|scope|instruments|widgets|ui)/" FALSE)
     endif()
 endforeach()
 

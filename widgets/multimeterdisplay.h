@@ -23,6 +23,9 @@ class QVBoxLayout;
 class MultimeterDisplay : public QWidget
 {
     Q_OBJECT
+    // What a script reads through the toolkit: display.property("value").
+    Q_PROPERTY(double value READ getValue)
+    Q_PROPERTY(QString unit READ getUnit)
 public:
     explicit MultimeterDisplay(QWidget *parent = nullptr);
     ~MultimeterDisplay() override;

@@ -1,0 +1,62 @@
+#include "console/pythonveltoobject.h"
+
+#include "console/pythonbridge.h"
+#include "ui/buildstamp.h"
+
+#include <QCoreApplication>
+#include <QMainWindow>
+
+QObject *findDescendant(QObject *o, const QString &name)
+{
+    if (!o)
+        return nullptr;
+    return o->findChild<QObject *>(name, Qt::FindChildrenRecursively);
+}
+
+QString veltoVersionText()
+{
+    return QCoreApplication::applicationName() + QStringLiteral(" (") + QCoreApplication::organizationDomain() +
+           QStringLiteral(") - ") + QCoreApplication::translate("PythonVeltoObject", "version:") +
+           QStringLiteral(" ") + QCoreApplication::applicationVersion() + QStringLiteral(".") + compilationTime();
+}
+
+QMainWindow *PythonVeltoObject::createWindow()
+{
+    // A script's window does not keep Velto running once its own window is
+    // closed, and it lives to the end of the process: the script may still
+    // hold it after closing it.
+    auto *window = new QMainWindow;
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    window->show();
+    return window;
+}
+
+QObject *PythonVeltoObject::findChild(QObject *o, QString name)
+{
+    return findDescendant(o, name);
+}
+
+void PythonVeltoObject::refresh()
+{
+    QCoreApplication::processEvents();
+}
+
+bool PythonVeltoObject::sleep(unsigned long sec)
+{
+    return PythonBridge::waitInterruptibly(static_cast<unsigned long long>(sec) * 1000ULL);
+}
+
+bool PythonVeltoObject::msleep(unsigned long msec)
+{
+    return PythonBridge::waitInterruptibly(msec);
+}
+
+QString PythonVeltoObject::getVersion()
+{
+    return veltoVersionText();
+}
+
+int PythonVeltoObject::getBufferSize()
+{
+    return targets.bufferSize ? targets.bufferSize() : 0;
+}
