@@ -40,6 +40,8 @@ set(VELTO_DEB_DEPENDS
     "libqt5svg5 (>= 5.6.0~beta)"
     "libqcustomplot2.1 (>= 2.1.0+dfsg1)"
     "libusb-1.0-0 (>= 2:1.0.22)"
+    "libpython3.11 (>= 3.11.0)"
+    "python3-pyqt5"
 )
 set(VELTO_DEB_RECOMMENDS
     fonts-cantarell
