@@ -7,6 +7,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
     libqcustomplot-dev libusb-1.0-0-dev
     xvfb xauth xdotool imagemagick
+    clang-14 libclang-rt-14-dev
     fonts-cantarell fonts-liberation fonts-dejavu-core fonts-dejavu-extra
 )
 missing=()
