@@ -20,11 +20,16 @@
 
 namespace {
 
+// One scratch file per process, removed at exit.
+struct ScratchFile {
+    const QString path = QDir::tempPath() + QStringLiteral("/velto-fuzz-xml-%1.xml").arg(qint64(::getpid()));
+    ~ScratchFile() { QFile::remove(path); }
+};
+
 QString scratchFile()
 {
-    static const QString path =
-        QDir::tempPath() + QStringLiteral("/velto-fuzz-xml-%1.xml").arg(qint64(::getpid()));
-    return path;
+    static const ScratchFile file;
+    return file.path;
 }
 
 volatile int sink;
