@@ -191,9 +191,12 @@ bool Soak::reconnect()
 void Soak::userAction()
 {
     ++userActions;
-    activity = QStringLiteral("user action");
     faultSerial = 0;
-    switch (bounded(0, 6)) {
+    static const char *const kinds[] = {"time base", "buffer size", "trace box", "waveform", "frequency",
+                                        "generator on/off", "page"};
+    const int kind = bounded(0, 6);
+    activity = QStringLiteral("user action (%1)").arg(QLatin1String(kinds[kind]));
+    switch (kind) {
     case 0:
         ui->samplingSlider->setValue(bounded(0, 11));
         break;
