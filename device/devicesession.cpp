@@ -22,6 +22,23 @@ DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
     std::memset(bulkBlock, 0, sizeof(bulkBlock));
     connect(&usbDevice.serialPort, &SerialPortConnection::connectionStatus, this,
             [this](const QString &status) { emit infoText(status, false); });
+    // The loss is raised by whichever thread saw a transfer fail, once per
+    // failed transfer; it is handled here, on the window's thread, once.
+    connect(&usbDevice, &LibUsbDevice::connectionLost, this, &DeviceSession::handleConnectionLost,
+            Qt::QueuedConnection);
+}
+
+void DeviceSession::handleConnectionLost()
+{
+    // Already torn down, or connected again since the loss was raised.
+    if (!usbDevice.deviceOpened || !usbDevice.connectionLostFlag)
+        return;
+    VELTO_LOG(QStringLiteral("Connection to the instrument lost, disconnected"), 2);
+    // Nothing is left half open: the user reconnects with one press, and no
+    // poll keeps asking an instrument that is gone.
+    disconnectDevice(true);
+    emit deviceInfoCleared();
+    emit infoText(tr("Connection lost: check the cable, then press Connect"), false);
 }
 
 // --- Configuration entries ----------------------------------------------------
@@ -212,8 +229,16 @@ int DeviceSession::deviceInitialize()
     emit deviceInfoLine(QStringLiteral("Device connected: ") + text);
 
     const int profile = deviceProfileGet(text);
-    if (profile != 0)
+    if (profile != 0) {
+        // The user has read why in the profile's messages. Left half open,
+        // the window would stay disabled at "Please wait..." with a Connect
+        // button that disconnects; let go of the instrument instead, so that
+        // the next press connects (the device information stays shown).
+        VELTO_LOG(QStringLiteral("Device not supported (profile check %1), disconnecting").arg(profile), 2);
+        disconnectDevice(true);
+        emit infoText(tr("Instrument not supported, disconnected"), false);
         return profile;
+    }
 
     deviceSettingsInitialize();
     emit connectionChanged(true);

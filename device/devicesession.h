@@ -88,6 +88,9 @@ signals:
     void scopeRunningChanged(bool running);
 
 private:
+    // A failed transfer: the session is torn down once and the user told.
+    void handleConnectionLost();
+
     LibUsbDevice usbDevice;
     unsigned char bulkBlock[1024];
     bool configurationBulkMode = false;

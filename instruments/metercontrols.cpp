@@ -151,6 +151,12 @@ void MeterControls::meterRequestData()
     }
     unsigned char data[Frames::meterReadLength] = {};
     const int received = session->readBlock(ReadBlock::Meter, data, Frames::meterReadLength);
+    if (received < 0) {
+        // The transfer failed: the transport has logged it and the session
+        // handles the lost connection; "too short" would repeat at every poll.
+        setLive(false, tr("The instrument does not answer"));
+        return;
+    }
     channela_t r1{};
     channela_t r2{};
     if (!MeterReadings::parseMeterRead(data, received, r1, r2)) {

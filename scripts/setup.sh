@@ -9,6 +9,7 @@ packages=(
     python3-dev pybind11-dev python3-pyqt5
     xvfb xauth xdotool imagemagick
     sigrok-cli librsvg2-bin desktop-file-utils appstream
+    clang-14 libclang-rt-14-dev
     fonts-cantarell fonts-liberation fonts-dejavu-core fonts-dejavu-extra
 )
 missing=()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds one fuzz target and runs it for a while on a scratch copy of its
+# seed corpus, so the corpus in the repository stays small.
+# Usage: scripts/fuzz.sh TARGET SECONDS [extra libFuzzer options...]
+#   TARGET: scopeframe snifferframe meterread xml waveformcsv wave
+# A crash, a sanitizer report, a leak or an input slower than the time-out
+# ends the run with a non-zero status and leaves the input in
+# build-fuzz/artifacts/TARGET/. Runs under nice: the machine is shared.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+target=${1:?usage: scripts/fuzz.sh TARGET SECONDS}
+seconds=${2:?usage: scripts/fuzz.sh TARGET SECONDS}
+shift 2
+[ -d "$top/fuzz/corpus/$target" ] || { echo "fuzz.sh: no target '$target'" >&2; exit 2; }
+dir=$top/build-fuzz
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$top" -B "$dir" -G Ninja -DVELTO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 "${launcher[@]}" >/dev/null
+fi
+nice -n 10 cmake --build "$dir" -j2 --target "fuzz_$target"
+scratch=$dir/corpus/$target
+artifacts=$dir/artifacts/$target
+mkdir -p "$scratch" "$artifacts"
+cp -n "$top/fuzz/corpus/$target"/* "$scratch"/ 2>/dev/null || true
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_stack_use_after_return=0}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/fuzz/lsan.supp}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export QT_QPA_PLATFORM=offscreen
+export VELTO_FUZZ_SLOWEST=$artifacts/slowest-input
+exec nice -n 10 "$dir/fuzz/fuzz_$target" "$scratch" -max_total_time="$seconds" -timeout=10 \
+    -report_slow_units=1 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@"

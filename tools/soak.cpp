@@ -1,0 +1,411 @@
+// A fault soak of the real window on the virtual instrument: for a given
+// time the time base, buffer, channels and generator change as a user would
+// change them, while the instrument's faults strike at seeded random
+// moments: a pulled cable, a control transfer that times out or stalls, a
+// short, long or garbage frame, a wrong identification after a reconnect.
+// After each fault that costs the connection the soak reconnects as a user
+// would, by the connect button. It prints the longest stall of the GUI
+// thread's event loop (a 10 ms timer measuring its own lateness), the
+// frames acquired by the transport and shown by the display, the faults
+// struck, and the log lines that came most often.
+//
+// Usage: velto_soak [seconds=180] [seed=1]
+// Exit status 1 when the GUI thread stalled beyond one transfer timeout
+// (plus 50 ms of handling),
+// stalled twice in a row for one fault, or the window did not come back.
+#include "common/windowtest.h"
+#include "device/usbseam.h"
+#include "ui/messagepresenter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+
+namespace
+{
+
+// --- Log lines, counted by their text with the numbers taken out -------------
+QHash<QString, int> logCounts;
+QtMessageHandler previousHandler = nullptr;
+
+void countMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    static const QRegularExpression digits(QStringLiteral("[0-9]+"));
+    QString key = message.left(80);
+    key.replace(digits, QStringLiteral("#"));
+    ++logCounts[key];
+}
+
+// --- Frames acquired: completed bulk reads with data, seen on the wire ---------
+std::atomic<quint64> framesAcquired{0};
+std::atomic<int> lastReadLength{0};
+
+void countWire(const QString &line)
+{
+    const QStringList fields = line.split(QLatin1Char(' '));
+    const int at = fields.indexOf(QStringLiteral("bulkin"));
+    if (at >= 0 && at + 2 < fields.size() && fields.at(at + 1) == QLatin1String("0") &&
+        fields.at(at + 2).toInt() > 0) {
+        ++framesAcquired;
+        lastReadLength = fields.at(at + 2).toInt();
+    }
+}
+
+// --- Recording -----------------------------------------------------------------
+// Where recording joins the soak. Today the window keeps no recording on
+// disk, so nothing is checked. With the streaming recorder: begin() turns
+// recording on into a file, faultStruck() notes how many frames were
+// recorded before each fault, and end() stops it, reads the file back and
+// reports whether it is whole up to each fault (every block complete, the
+// count of blocks at least the count noted).
+class RecordingProbe
+{
+public:
+    virtual ~RecordingProbe() = default;
+    virtual void begin(VeltoInterface &) {}
+    virtual void faultStruck(VeltoInterface &, const QString &) {}
+    // Lines for the report; false when the recording failed its check.
+    virtual bool end(VeltoInterface &, QStringList *report)
+    {
+        *report << QStringLiteral("recording: not checked (this build has no recorder to a file)");
+        return true;
+    }
+};
+
+enum class Fault { PulledCable, ControlTimeout, ControlStall, ShortFrame, LongFrame, GarbageFrame, WrongIdentification };
+const char *faultName(Fault f)
+{
+    switch (f) {
+    case Fault::PulledCable: return "pulled cable";
+    case Fault::ControlTimeout: return "control timeout";
+    case Fault::ControlStall: return "control stall";
+    case Fault::ShortFrame: return "short frame";
+    case Fault::LongFrame: return "long frame";
+    case Fault::GarbageFrame: return "garbage frame";
+    case Fault::WrongIdentification: return "wrong identification";
+    }
+    return "?";
+}
+constexpr int faultKinds = 7;
+
+// A stall worth naming: the GUI thread away longer than this.
+constexpr qint64 notableStallMs = 250;
+// The transfer timeout: a control transfer that times out holds the GUI
+// thread for that long, since control transfers are synchronous; a stall may
+// be that plus the handling around it, no more.
+constexpr qint64 transferTimeoutMs = 1000;
+constexpr qint64 handlingMarginMs = 50;
+
+class Soak : public QObject
+{
+public:
+    Soak(VeltoInterface &window, quint32 seed, int seconds, RecordingProbe &recording)
+        : w(window), ui(window.form()), random(seed), seconds(seconds), recording(recording)
+    {
+    }
+
+    int run();
+
+private:
+    void tick();
+    void userAction();
+    void strike();
+    bool reconnect();
+    bool waitConnected(int ms);
+    int bounded(int lo, int hi) { return lo + int(random.bounded(quint32(hi - lo + 1))); }
+
+    VeltoInterface &w;
+    Ui::VeltoInterface *ui;
+    QRandomGenerator random;
+    int seconds;
+    RecordingProbe &recording;
+
+    QElapsedTimer clock;
+    qint64 lastTick = -1;
+    qint64 longestStall = 0;
+    QString longestStallDuring;
+    QString activity = QStringLiteral("start");
+    qint64 activitySince = 0;
+    int faultSerial = 0;     // which fault the current activity belongs to (0: none)
+    int faultCount = 0;
+    int lastNotableFault = -1;
+    int repeatedStalls = 0;
+    QStringList notableStalls;
+    int faultsStruck[faultKinds] = {};
+    int reconnects = 0;
+    int failedReconnects = 0;
+    int userActions = 0;
+    RecordingMessagePresenter messages;
+};
+
+void Soak::tick()
+{
+    const qint64 now = clock.elapsed();
+    if (lastTick >= 0) {
+        const qint64 late = now - lastTick - 10;
+        if (late > longestStall) {
+            longestStall = late;
+            longestStallDuring = activity;
+        }
+        if (late > notableStallMs) {
+            notableStalls << QStringLiteral("%1 ms at %2 s during %3").arg(late).arg(now / 1000.0, 0, 'f', 1).arg(activity);
+            // Two long stalls for one fault: the fault was met twice instead of handled once.
+            if (faultSerial > 0 && faultSerial == lastNotableFault)
+                ++repeatedStalls;
+            lastNotableFault = faultSerial;
+        }
+    }
+    lastTick = now;
+}
+
+bool Soak::waitConnected(int ms)
+{
+    return QTest::qWaitFor([&] { return ui->connectButton->text() == QLatin1String("Disconnect"); }, ms);
+}
+
+// As a user: a button that still says Disconnect is pressed first, then Connect.
+bool Soak::reconnect()
+{
+    ++reconnects;
+    if (ui->connectButton->text() == QLatin1String("Disconnect"))
+        QTest::mouseClick(ui->connectButton, Qt::LeftButton);
+    QTest::mouseClick(ui->connectButton, Qt::LeftButton);
+    if (waitConnected(3000))
+        return true;
+    ++failedReconnects;
+    return false;
+}
+
+void Soak::userAction()
+{
+    ++userActions;
+    faultSerial = 0;
+    static const char *const kinds[] = {"time base", "buffer size", "trace box", "waveform", "frequency",
+                                        "generator on/off", "page"};
+    const int kind = bounded(0, 6);
+    activity = QStringLiteral("user action (%1)").arg(QLatin1String(kinds[kind]));
+    switch (kind) {
+    case 0:
+        ui->samplingSlider->setValue(bounded(0, 11));
+        break;
+    case 1:
+        ui->comboBoxADCBuffer->setCurrentIndex(bounded(0, ui->comboBoxADCBuffer->count() - 1));
+        break;
+    case 2: {
+        QCheckBox *boxes[] = {ui->checkBoxCH1Trace, ui->checkBoxCH2Trace, ui->checkBoxCHDTrace};
+        boxes[bounded(0, 2)]->click();
+        break;
+    }
+    case 3: {
+        QRadioButton *waves[] = {ui->radioButtonSine, ui->radioButtonSquare, ui->radioButtonTriangle,
+                                 ui->radioButtonExpo};
+        waves[bounded(0, 3)]->click();
+        break;
+    }
+    case 4:
+        ui->frequencySlider->setValue(bounded(ui->frequencySlider->minimum(), ui->frequencySlider->maximum()));
+        break;
+    case 5:
+        ui->checkBoxAWGEnable->click();
+        break;
+    default:
+        // Now and then a look at another page (the meter polls there), then back.
+        ui->mainTabWidget->setCurrentIndex(bounded(0, 1) == 0 ? 0 : bounded(0, ui->mainTabWidget->count() - 1));
+        break;
+    }
+}
+
+void Soak::strike()
+{
+    VirtualInstrument &bench = virtualBench();
+    const Fault fault = Fault(bounded(0, faultKinds - 1));
+    ++faultsStruck[int(fault)];
+    faultSerial = ++faultCount;
+    activity = QString::fromLatin1(faultName(fault));
+    recording.faultStruck(w, activity);
+    // Frames flow only on the scope page: the frame faults are met there.
+    switch (fault) {
+    case Fault::PulledCable:
+        bench.setAttached(false);
+        QTest::qWait(bounded(200, 2500));
+        bench.setAttached(true);
+        QTest::qWait(bounded(100, 800)); // the user looks before pressing
+        reconnect();
+        break;
+    case Fault::ControlTimeout:
+    case Fault::ControlStall:
+        bench.failNextControl(fault == Fault::ControlTimeout ? VirtualInstrument::ControlFault::Timeout
+                                                              : VirtualInstrument::ControlFault::Stall);
+        // The next setting the user changes meets it.
+        ui->samplingSlider->setValue(ui->samplingSlider->value() == 5 ? 6 : 5);
+        QTest::qWait(300);
+        if (ui->connectButton->text() != QLatin1String("Disconnect") || w.session()->usb().connectionLostFlag)
+            reconnect();
+        break;
+    case Fault::ShortFrame:
+        bench.failNextFrame(VirtualInstrument::FrameFault::Short);
+        break;
+    case Fault::LongFrame:
+        bench.failNextFrame(VirtualInstrument::FrameFault::Long);
+        break;
+    case Fault::GarbageFrame:
+        bench.failNextFrame(VirtualInstrument::FrameFault::WrongHeader);
+        break;
+    case Fault::WrongIdentification:
+        bench.setIdentificationFault(bounded(0, 1) ? VirtualInstrument::IdentificationFault::UnknownModel
+                                                   : VirtualInstrument::IdentificationFault::WrongLength);
+        bench.setAttached(false);
+        QTest::qWait(bounded(200, 1000));
+        bench.setAttached(true);
+        QTest::qWait(200);
+        // Refused, or half open after the profile's message: pressed as a user would, not counted.
+        if (ui->connectButton->text() == QLatin1String("Disconnect"))
+            QTest::mouseClick(ui->connectButton, Qt::LeftButton);
+        QTest::mouseClick(ui->connectButton, Qt::LeftButton);
+        QTest::qWait(300);
+        // The right instrument is plugged in again.
+        bench.setIdentificationFault(VirtualInstrument::IdentificationFault::None);
+        bench.setAttached(false);
+        QTest::qWait(200);
+        bench.setAttached(true);
+        QTest::qWait(200);
+        reconnect();
+        break;
+    }
+}
+
+int Soak::run()
+{
+    ScopedCriticalMessagePresenter installed(&messages);
+    w.session()->setScopeStartDelay(50);
+    w.resize(1400, 900);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w) || !connectToBench(w)) {
+        std::fprintf(stderr, "soak: the window did not connect to the virtual instrument\n");
+        return 1;
+    }
+    recording.begin(w);
+    QTimer stallMeter;
+    stallMeter.setTimerType(Qt::PreciseTimer);
+    connect(&stallMeter, &QTimer::timeout, this, &Soak::tick);
+    clock.start();
+    stallMeter.start(10);
+
+    const qint64 end = qint64(seconds) * 1000;
+    qint64 nextFault = bounded(2000, 6000);
+    qint64 nextAction = bounded(200, 1200);
+    while (clock.elapsed() < end) {
+        QTest::qWait(20);
+        const qint64 now = clock.elapsed();
+        if (now >= nextAction) {
+            userAction();
+            activitySince = clock.elapsed();
+            nextAction = now + bounded(200, 1200);
+        }
+        if (now >= nextFault) {
+            strike();
+            activitySince = clock.elapsed();
+            nextFault = clock.elapsed() + bounded(1500, 6000);
+        }
+        // A stall within a second of an action or fault is put down to it.
+        if (clock.elapsed() - activitySince > 1000) {
+            activity = QStringLiteral("running");
+            faultSerial = 0;
+        }
+    }
+
+    // Whatever the last fault left, the window must come back and show frames.
+    ui->mainTabWidget->setCurrentIndex(0);
+    if (ui->connectButton->text() != QLatin1String("Disconnect") || w.session()->usb().connectionLostFlag)
+        reconnect();
+    const quint64 shownBefore = w.display()->counts().framesShown;
+    ui->samplingSlider->setValue(5);
+    if (!ui->checkBoxCH1Trace->isChecked())
+        ui->checkBoxCH1Trace->click();
+    const bool framesAfter =
+        QTest::qWaitFor([&] { return w.display()->counts().framesShown > shownBefore + 5; }, 10000);
+    if (!framesAfter)
+        std::printf("after the run: button \"%s\", lost %d, scope running %d, buffer %d, time base %d, shown %llu, acquired %llu, last read %d bytes, CH1 %d CH2 %d CHD %d\n",
+                    qPrintable(ui->connectButton->text()), int(w.session()->usb().connectionLostFlag),
+                    int(virtualBench().scopeRunning()), ui->comboBoxADCBuffer->currentIndex(),
+                    ui->samplingSlider->value(), (unsigned long long)w.display()->counts().framesShown,
+                    (unsigned long long)framesAcquired.load(), lastReadLength.load(), ui->checkBoxCH1Trace->isChecked(),
+                    ui->checkBoxCH2Trace->isChecked(), ui->checkBoxCHDTrace->isChecked());
+    stallMeter.stop();
+
+    QStringList report;
+    const bool recordingWhole = recording.end(w, &report);
+    const ScopeDisplay::Counts &counts = w.display()->counts();
+    std::printf("soak: %d s, seed as given, %d user actions\n", seconds, userActions);
+    std::printf("faults struck:");
+    for (int k = 0; k < faultKinds; ++k)
+        std::printf(" %s %d;", faultName(Fault(k)), faultsStruck[k]);
+    std::printf("\nreconnects: %d (%d did not connect within 3 s)\n", reconnects, failedReconnects);
+    std::printf("profile messages shown: %d\n", int(messages.messages.size()));
+    std::printf("frames acquired by the transport: %llu\n", (unsigned long long)framesAcquired.load());
+    std::printf("frames processed by the display: %llu (drawn ticks %llu, frame numbers skipped %llu)\n",
+                (unsigned long long)counts.framesShown, (unsigned long long)counts.drawnTicks,
+                (unsigned long long)counts.framesMissed);
+    std::printf("longest GUI stall: %lld ms during %s\n", longestStall, qPrintable(longestStallDuring));
+    std::printf("stalls over %lld ms: %d; twice in a row for one fault: %d\n", notableStallMs,
+                int(notableStalls.size()), repeatedStalls);
+    for (const QString &s : notableStalls)
+        std::printf("  %s\n", qPrintable(s));
+    for (const QString &line : report)
+        std::printf("%s\n", qPrintable(line));
+    std::printf("frames after the last reconnect: %s\n", framesAfter ? "yes" : "NO");
+
+    QVector<QPair<int, QString>> common;
+    for (auto it = logCounts.constBegin(); it != logCounts.constEnd(); ++it)
+        common.append({it.value(), it.key()});
+    std::sort(common.begin(), common.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    std::printf("log lines, most frequent first:\n");
+    for (int i = 0; i < common.size() && i < 30; ++i)
+        std::printf("  %7d  %s\n", common[i].first, qPrintable(common[i].second));
+
+    const bool good = longestStall <= transferTimeoutMs + handlingMarginMs && repeatedStalls == 0 && framesAfter && recordingWhole;
+    std::printf("soak: %s\n", good ? "passed" : "FAILED");
+    return good ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 180;
+    const quint32 seed = argc > 2 ? quint32(strtoul(argv[2], nullptr, 10)) : 1u;
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    for (const QString &file : QDir(QStringLiteral(VELTO_DATA_DIR)).entryList(QDir::Files))
+        QFile::copy(QStringLiteral(VELTO_DATA_DIR "/") + file, home.path() + QLatin1Char('/') + file);
+    QDir::setCurrent(home.path());
+    useVirtualBench();
+    QApplication app(argc, argv);
+    previousHandler = qInstallMessageHandler(countMessage);
+    WireTrace::instance().setSink(countWire);
+    int status;
+    {
+        VeltoInterface window;
+        RecordingProbe recording;
+        Soak soak(window, seed, seconds, recording);
+        status = soak.run();
+        WireTrace::instance().setSink({});
+    }
+    std::fflush(stdout);
+    return status;
+}
