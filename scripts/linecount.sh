@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Counts the lines of Velto's C++ sources: tests against everything else
-# (benchmarks and the virtual instrument included), and their ratio. The
-# fuzz targets are neither: they are counted on their own.
+# Counts the lines of Velto's C++ sources: tests against the program's own
+# code (the virtual instrument and tools included; benchmarks and fuzz targets
+# are neither, and are counted apart), and their ratio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-count() { git ls-files -co --exclude-standard -- "$@" | grep -E '\.(cpp|h)$' | xargs cat | wc -l; }
+count() { git ls-files -co --exclude-standard -- "$@" | { grep -E '\.(cpp|h)$' || true; } | xargs -r cat | wc -l; }
 tests=$(count tests)
-code=$(count ':!tests' ':!build*' ':!fuzz')
+code=$(count ':!tests' ':!bench' ':!fuzz' ':!build*')
+bench=$(count bench)
 fuzz=$(count fuzz)
-awk -v t="$tests" -v c="$code" -v f="$fuzz" 'BEGIN { printf "tests %d, code %d, ratio %.3f (fuzz targets %d)\n", t, c, t / c, f }'
+awk -v t="$tests" -v c="$code" -v b="$bench" -v f="$fuzz" \
+    'BEGIN { printf "tests %d, code %d, ratio %.3f (apart: benchmarks %d, fuzz targets %d)\n", t, c, t / c, b, f }'

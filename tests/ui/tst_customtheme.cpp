@@ -211,10 +211,12 @@ private slots:
     }
     void idealForeground()
     {
-        // Black text from luminance 151 up, green weighing most (more in tst_themewindow).
-        QCOMPARE(idealForegroundColor(QColor(151, 151, 151)), QStringLiteral("#000000"));
-        QCOMPARE(idealForegroundColor(QColor(0, 255, 10)), QStringLiteral("#ffffff"));
-        QCOMPARE(idealForegroundColor(QColor(0, 255, 12)), QStringLiteral("#000000"));
+        // Black text from luminance 151 up, green weighing most, blue least.
+        const QPair<QColor, QString> cases[] = {{QColor(150, 150, 150), "#ffffff"}, {QColor(151, 151, 151), "#000000"},
+                                                {QColor(0, 255, 10), "#ffffff"},    {QColor(0, 255, 12), "#000000"},
+                                                {QColor(0, 0, 255), "#ffffff"},     {Qt::white, "#000000"}};
+        for (const auto &c : cases)
+            QCOMPARE(idealForegroundColor(c.first), c.second);
         // A custom theme fades like the built-in theme its background resembles.
         QCOMPARE(customIntensityMode(Qt::black), 0);
         QCOMPARE(customIntensityMode(QColor(240, 240, 240)), 1);

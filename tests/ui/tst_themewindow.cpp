@@ -34,7 +34,6 @@ private slots:
     void intensityFollowsTheThemeOnThePlot();
     void customThemeAtStart();
     void unreadableStoredThemes();
-    void idealForeground();
 };
 
 // Every picture of a channel is drawn in the hue of its legend swatch: the
@@ -253,20 +252,6 @@ void TestThemeWindow::unreadableStoredThemes()
     QCOMPARE(window.scopePlot()->customThemeDialog()->colors()->colorAt(QStringLiteral("CH2")),
              QColor(Qt::red));
     window.scopePlot()->customThemeDialog()->reject();
-}
-
-void TestThemeWindow::idealForeground()
-{
-    VeltoInterface window;
-    CustomTheme *dialog = window.scopePlot()->customThemeDialog();
-    // White text up to a luminance of 150, black above.
-    const QPair<QColor, QString> cases[] = {{Qt::white, "#000000"},
-                                            {QColor(0, 0, 255), "#ffffff"},
-                                            {QColor(200, 200, 200), "#000000"},
-                                            {QColor(150, 150, 150), "#ffffff"},
-                                            {QColor(152, 152, 152), "#000000"}};
-    for (const auto &c : cases)
-        QCOMPARE(dialog->idealForegroundColor(c.first), c.second);
 }
 
 QTEST_MAIN(TestThemeWindow)

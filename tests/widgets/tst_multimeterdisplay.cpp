@@ -179,8 +179,11 @@ private slots:
         display.setAccuracyVisible(true);
         display.setValue(1000);
         QStringList shown;
-        for (const auto &s : QList<QPair<double, QString>>{{1, "50ppm"}, {-1, "1%"}, {0, "100000ppb"}, {0, "lots"}, {0, "ppm"}})
-            display.setAccuracy(s.first, s.second), shown << text(display, "labelAccuracy");
+        const QPair<double, QString> cases[] = {{1, "50ppm"}, {-1, "1%"}, {0, "100000ppb"}, {0, "lots"}, {0, "ppm"}};
+        for (const auto &c : cases) {
+            display.setAccuracy(c.first, c.second);
+            shown << text(display, "labelAccuracy");
+        }
         // Text that is no accuracy keeps the relative part it had; "ppm" first means no number.
         QCOMPARE(shown, QStringList({"\u00b11.05 Hz", "\u00b111.00 Hz", "\u00b10.10 Hz", "\u00b10.10 Hz",
                                      "\u00b10.10 Hz"}));
@@ -285,7 +288,10 @@ private slots:
         display.setValue(0.01234);
         QClipboard *clipboard = QApplication::clipboard();
         QStringList copied;
-        auto copy = [&](void (MultimeterDisplay::*how)()) { (display.*how)(), copied << clipboard->text(); };
+        auto copy = [&](void (MultimeterDisplay::*how)()) {
+            (display.*how)();
+            copied << clipboard->text();
+        };
         copy(&MultimeterDisplay::copyAsText); // without options: label and a new line appended
         copy(&MultimeterDisplay::copyAsDouble);
         MultimeterDisplayOptions options;
