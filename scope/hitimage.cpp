@@ -398,20 +398,37 @@ void HitComposer::compose(const std::vector<HitLayer> &layers, int intensity)
         m_valid = true;
         return;
     }
-    // Only the pixels the new traces changed, each painted afresh from all layers.
+    // Only the pixels the new traces changed, each painted afresh from all
+    // layers, walking down the dirty rows of each column.
+    struct Walk {
+        const uint16_t *counts;
+        const QRgb *shades;
+        const uint8_t *rowShade;
+        uint64_t scale;
+    };
+    std::vector<Walk> walks;
+    walks.reserve(m_gradings.size());
+    for (const Grading &g : m_gradings)
+        if (g.image && g.maximum != 0)
+            walks.push_back({g.image->row(0), g.shades.data(), g.rowShade.data(), g.scale});
     QRgb *bits = reinterpret_cast<QRgb *>(m_picture.bits());
     const size_t stride = size_t(m_picture.bytesPerLine()) / sizeof(QRgb);
+    const size_t width = size_t(m_picture.width());
+    constexpr size_t grades = gradingSteps + 1;
     for (const Grading &changed : m_gradings) {
         if (!changed.image)
             continue;
         m_painted |= changed.image->bounds();
         for (int x = changed.image->dirtyLeft(); x <= changed.image->dirtyRight(); ++x) {
             for (int y = changed.image->dirtyTop(x); y <= changed.image->dirtyBottom(x); ++y) {
+                const size_t cell = size_t(y) * width + size_t(x);
                 QRgb value = 0;
-                for (const Grading &g : m_gradings) {
-                    const unsigned count = g.image && g.maximum ? g.image->at(x, y) : 0;
+                for (const Walk &w : walks) {
+                    const unsigned count = w.counts[cell];
                     if (count != 0)
-                        value = over(g.shadeOfRow(y)[std::min<uint64_t>(gradingSteps, (count * g.scale) >> 16)], value);
+                        value = over(w.shades[size_t(w.rowShade[y]) * grades +
+                                              size_t(std::min<uint64_t>(gradingSteps, (count * w.scale) >> 16))],
+                                     value);
                 }
                 bits[size_t(y) * stride + size_t(x)] = value;
             }
