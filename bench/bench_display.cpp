@@ -246,9 +246,10 @@ void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, doub
         }
         const Figures r = figures(replots);
         const Figures per = figures(processing);
-        std::printf("%-30s persistence after %2d min (%7llu frames, fed in %5.1f s, %6.3f ms a frame in ticks of 4):"
+        std::printf("%-30s persistence after %2d min%s (%7llu frames, fed in %5.1f s, %6.3f ms a frame in ticks of 4):"
                     " replot %6.2f ms (p95 %6.2f), picture %5.1f MB\n",
-                    name, minutes, static_cast<unsigned long long>(fed), feeding, per.median, r.median, r.p95,
+                    name, minutes, secondsPerMinute == 60 ? "" : " (shortened)", static_cast<unsigned long long>(fed),
+                    feeding, per.median, r.median, r.p95,
                     w.scopePlot()->graphs().persistence->memoryBytes() / 1048576.0);
     }
 }
