@@ -201,7 +201,7 @@ void timeTicks(VeltoInterface &w, const char *name, bool logic, int n, bool pers
 
 // Persistence on for as many frames as `minutes` bring at `rate` a second:
 // the replot time after one and after ten minutes, and the picture's memory.
-void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, double rate)
+void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, double rate, double secondsPerMinute = 60)
 {
     w.form()->checkBoxPersistence->setChecked(false);
     w.scopeState()->redrawRequested = true;
@@ -215,7 +215,7 @@ void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, doub
     quint64 fed = 0;
     std::vector<double> processing;
     for (int minutes : {1, 10}) {
-        const quint64 until = quint64(rate * 60 * minutes);
+        const quint64 until = quint64(rate * secondsPerMinute * minutes);
         processing.clear();
         clock.start();
         for (; fed < until; ++fed) {
@@ -246,9 +246,10 @@ void persistenceRun(VeltoInterface &w, const char *name, bool logic, int n, doub
         }
         const Figures r = figures(replots);
         const Figures per = figures(processing);
-        std::printf("%-30s persistence after %2d min (%7llu frames, fed in %5.1f s, %6.3f ms a frame in ticks of 4):"
+        std::printf("%-30s persistence after %2d min%s (%7llu frames, fed in %5.1f s, %6.3f ms a frame in ticks of 4):"
                     " replot %6.2f ms (p95 %6.2f), picture %5.1f MB\n",
-                    name, minutes, static_cast<unsigned long long>(fed), feeding, per.median, r.median, r.p95,
+                    name, minutes, secondsPerMinute == 60 ? "" : " (shortened)", static_cast<unsigned long long>(fed),
+                    feeding, per.median, r.median, r.p95,
                     w.scopePlot()->graphs().persistence->memoryBytes() / 1048576.0);
     }
 }
@@ -324,9 +325,12 @@ int main(int argc, char **argv)
     const int ticks = argc > 1 ? std::max(50, std::atoi(argv[1])) : 400;
     const int seconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 10;
     // A third argument "largest" times only the largest frame without
-    // persistence, "persistence" only its long run with persistence (for profiling).
+    // persistence, "persistence" only its long run with persistence (for
+    // profiling); a fourth shortens that run's "minute" to so many seconds of
+    // frames, so that it fits under valgrind.
     const bool largestOnly = argc > 3 && std::strcmp(argv[3], "largest") == 0;
     const bool persistenceOnly = argc > 3 && std::strcmp(argv[3], "persistence") == 0;
+    const double secondsPerMinute = argc > 4 ? std::max(0.1, std::atof(argv[4])) : 60;
 
     QTemporaryDir home;
     prepareBenchHome(home);
@@ -350,7 +354,7 @@ int main(int argc, char **argv)
         if (largestOnly)
             timeTicks(w, "CH1+CH2+logic, 3840 samples", true, 3840, false, false, ticks);
         if (persistenceOnly)
-            persistenceRun(w, "CH1+CH2+logic, 3840 samples", true, 3840, 95);
+            persistenceRun(w, "CH1+CH2+logic, 3840 samples", true, 3840, 95, secondsPerMinute);
         for (bool persistence : {false, true}) {
             for (bool fft : {false, true}) {
                 if (largestOnly || persistenceOnly)

@@ -19,12 +19,19 @@ void HitImage::reset(int width, int height)
         std::vector<double>().swap(m_low);
         std::vector<double>().swap(m_high);
         std::vector<Run>().swap(m_runs);
+        std::vector<int>().swap(m_dirtyTop);
+        std::vector<int>().swap(m_dirtyBottom);
     } else {
         m_counts.assign(size_t(m_width) * size_t(m_height), 0);
         m_counts.shrink_to_fit();
         m_low.assign(size_t(m_width), none);
         m_high.assign(size_t(m_width), -none);
+        m_dirtyTop.assign(size_t(m_width), m_height);
+        m_dirtyBottom.assign(size_t(m_width), -1);
     }
+    m_allDirty = true;
+    m_dirtyLeft = 0;
+    m_dirtyRight = -1;
     m_traces = 0;
     m_maximum = 0;
     m_full = false;
@@ -43,11 +50,23 @@ void HitImage::clear()
             std::fill(row + m_left, row + m_right + 1, uint16_t(0));
         }
     }
+    m_allDirty = true;
     m_traces = 0;
     m_maximum = 0;
     m_full = false;
     m_left = m_top = 0;
     m_right = m_bottom = -1;
+}
+
+void HitImage::markClean()
+{
+    for (int c = m_dirtyLeft; c <= m_dirtyRight; ++c) {
+        m_dirtyTop[size_t(c)] = m_height;
+        m_dirtyBottom[size_t(c)] = -1;
+    }
+    m_dirtyLeft = 0;
+    m_dirtyRight = -1;
+    m_allDirty = false;
 }
 
 QRect HitImage::bounds() const
@@ -74,6 +93,16 @@ void HitImage::span(int column, int top, int bottom)
             m_full = m_maximum == countLimit;
         }
     }
+    int &dirtyTop = m_dirtyTop[size_t(column)];
+    int &dirtyBottom = m_dirtyBottom[size_t(column)];
+    dirtyTop = std::min(dirtyTop, top);
+    dirtyBottom = std::max(dirtyBottom, bottom);
+    if (m_dirtyRight < m_dirtyLeft) {
+        m_dirtyLeft = m_dirtyRight = column;
+    } else {
+        m_dirtyLeft = std::min(m_dirtyLeft, column);
+        m_dirtyRight = std::max(m_dirtyRight, column);
+    }
     if (m_right < m_left) {
         m_left = m_right = column;
         m_top = top;
@@ -93,6 +122,7 @@ void HitImage::halve()
     m_maximum = uint16_t((unsigned(m_maximum) + 1u) >> 1);
     m_traces = (m_traces + 1) / 2;
     m_full = false;
+    m_allDirty = true;
 }
 
 void HitImage::finishTrace()
@@ -228,64 +258,179 @@ double hitBrightness(int count, int maximum, int intensity)
     return floor + (1.0 - floor) * std::pow(fraction, gamma);
 }
 
-void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *out, QRect *painted)
+int gradingMaximum(int maximum)
 {
-    if (layers.empty() || !layers.front().image || !out || !painted)
-        return;
+    int shift = 0;
+    while ((maximum >> shift) >= 128)
+        ++shift;
+    return (maximum >> shift) << shift;
+}
+
+const QRgb *HitComposer::Grading::shadeOfRow(int y) const
+{
+    return shades.data() + size_t(rowShade[size_t(y)]) * size_t(gradingSteps + 1);
+}
+
+void HitComposer::release()
+{
+    m_picture = QImage();
+    m_painted = QRect();
+    std::vector<Grading>().swap(m_gradings);
+    m_valid = false;
+}
+
+size_t HitComposer::memoryBytes() const
+{
+    size_t bytes = size_t(m_picture.sizeInBytes());
+    for (const Grading &g : m_gradings)
+        bytes += (g.colours.capacity() + g.shades.capacity()) * sizeof(QRgb) + g.rowShade.capacity();
+    return bytes;
+}
+
+// Sets the gradings up for the layers; true when the whole picture must be painted again.
+bool HitComposer::prepare(const std::vector<HitLayer> &layers, int intensity)
+{
     const int width = layers.front().image->width();
     const int height = layers.front().image->height();
-    if (out->width() != width || out->height() != height || out->format() != QImage::Format_ARGB32_Premultiplied) {
-        *out = QImage(std::max(1, width), std::max(1, height), QImage::Format_ARGB32_Premultiplied);
-        *painted = out->rect();
+    bool everything = !m_valid || intensity != m_intensity || layers.size() != m_gradings.size();
+    if (m_picture.width() != std::max(1, width) || m_picture.height() != std::max(1, height) ||
+        m_picture.format() != QImage::Format_ARGB32_Premultiplied) {
+        m_picture = QImage(std::max(1, width), std::max(1, height), QImage::Format_ARGB32_Premultiplied);
+        m_painted = m_picture.rect();
+        everything = true;
     }
-    QRect bounds;
-    for (const HitLayer &layer : layers)
-        if (layer.image && layer.image->width() == width && layer.image->height() == height)
-            bounds |= layer.image->bounds();
-    const QRect clearing = (*painted | bounds) & out->rect();
-    for (int y = clearing.top(); y <= clearing.bottom(); ++y)
-        std::fill_n(reinterpret_cast<QRgb *>(out->scanLine(y)) + clearing.left(), clearing.width(), QRgb(0));
-    *painted = bounds;
-    std::vector<unsigned> alpha(gradingSteps + 1);
-    std::vector<QRgb> shade(gradingSteps + 1);
-    for (const HitLayer &layer : layers) {
-        const HitImage *image = layer.image;
-        if (!image || image->width() != width || image->height() != height || image->maximum() == 0)
+    m_intensity = intensity;
+    m_gradings.resize(layers.size());
+    std::vector<QRgb> colours;
+    std::vector<uint8_t> rows;
+    std::vector<unsigned> alpha;
+    for (size_t i = 0; i < layers.size(); ++i) {
+        const HitLayer &layer = layers[i];
+        Grading &g = m_gradings[i];
+        const HitImage *image =
+            layer.image && layer.image->width() == width && layer.image->height() == height ? layer.image : nullptr;
+        // Each row's colour, as an index into the layer's few distinct colours.
+        colours.clear();
+        rows.assign(size_t(std::max(0, height)), 0);
+        for (int y = 0; y < height; ++y) {
+            const QRgb colour = size_t(y) < layer.rowColours.size() ? layer.rowColours[size_t(y)] : layer.colour.rgb();
+            auto found = std::find(colours.begin(), colours.end(), colour);
+            if (found == colours.end())
+                found = colours.insert(colours.end(), colour);
+            rows[size_t(y)] = uint8_t(std::min<ptrdiff_t>(255, found - colours.begin()));
+        }
+        const int maximum = image ? gradingMaximum(image->maximum()) : 0;
+        if (image && image->allDirty())
+            everything = true;
+        if (!everything && image == g.image && maximum == g.maximum && colours == g.colours && rows == g.rowShade)
             continue;
-        const int maximum = image->maximum();
+        everything = true;
+        g.image = image;
+        g.maximum = maximum;
+        g.colours = colours;
+        g.rowShade = rows;
+        g.shades.assign(colours.size() * size_t(gradingSteps + 1), 0);
+        if (maximum == 0)
+            continue;
+        alpha.resize(gradingSteps + 1);
         for (int step = 0; step <= gradingSteps; ++step) {
             const int count = std::max(1, int(std::lround(double(step) * maximum / gradingSteps)));
             alpha[size_t(step)] = unsigned(std::lround(255.0 * hitBrightness(count, maximum, intensity)));
         }
-        const uint64_t scale = (uint64_t(gradingSteps) << 16) / uint64_t(maximum);
-        const QRect box = image->bounds();
-        QRgb colour = 0;
-        for (int y = box.top(); y <= box.bottom(); ++y) {
-            const QRgb rowColour = size_t(y) < layer.rowColours.size() ? layer.rowColours[size_t(y)] : layer.colour.rgb();
-            if (rowColour != colour || y == box.top()) {
-                // The premultiplied colour of every grade, made again only when the row's colour changes.
-                colour = rowColour;
-                for (size_t step = 0; step < shade.size(); ++step) {
-                    const unsigned a = alpha[step];
-                    shade[step] = qRgba(qRed(colour) * a / 255, qGreen(colour) * a / 255, qBlue(colour) * a / 255, a);
-                }
+        g.scale = (uint64_t(gradingSteps) << 16) / uint64_t(maximum);
+        for (size_t k = 0; k < colours.size(); ++k) {
+            const QRgb colour = colours[k];
+            QRgb *shade = g.shades.data() + k * size_t(gradingSteps + 1);
+            for (int step = 0; step <= gradingSteps; ++step) {
+                const unsigned a = alpha[size_t(step)];
+                shade[step] = qRgba(qRed(colour) * a / 255, qGreen(colour) * a / 255, qBlue(colour) * a / 255, a);
             }
-            const uint16_t *counts = image->row(y);
-            QRgb *line = reinterpret_cast<QRgb *>(out->scanLine(y));
+        }
+    }
+    return everything;
+}
+
+namespace {
+// Premultiplied "over": what lies below shows through the source's remaining opacity.
+inline QRgb over(QRgb source, QRgb below)
+{
+    const unsigned keep = 255 - qAlpha(source);
+    if (below == 0 || keep == 0)
+        return source;
+    return source + qRgba(qRed(below) * keep / 255, qGreen(below) * keep / 255, qBlue(below) * keep / 255,
+                          qAlpha(below) * keep / 255);
+}
+} // namespace
+
+void HitComposer::composeAll()
+{
+    QRect bounds;
+    for (const Grading &g : m_gradings)
+        if (g.image)
+            bounds |= g.image->bounds();
+    const QRect clearing = (m_painted | bounds) & m_picture.rect();
+    for (int y = clearing.top(); y <= clearing.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(m_picture.scanLine(y)) + clearing.left(), clearing.width(), QRgb(0));
+    m_painted = bounds;
+    for (const Grading &g : m_gradings) {
+        if (!g.image || g.maximum == 0)
+            continue;
+        const QRect box = g.image->bounds();
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            const QRgb *shade = g.shadeOfRow(y);
+            const uint16_t *counts = g.image->row(y);
+            QRgb *line = reinterpret_cast<QRgb *>(m_picture.scanLine(y));
             for (int x = box.left(); x <= box.right(); ++x) {
                 const unsigned count = counts[x];
-                if (count == 0)
-                    continue;
-                const QRgb source = shade[size_t(std::min<uint64_t>(gradingSteps, (count * scale) >> 16))];
-                const QRgb below = line[x];
-                const unsigned keep = 255 - qAlpha(source);
-                if (below == 0 || keep == 0) {
-                    line[x] = source;
-                    continue;
+                if (count != 0)
+                    line[x] = over(shade[std::min<uint64_t>(gradingSteps, (count * g.scale) >> 16)], line[x]);
+            }
+        }
+    }
+}
+
+void HitComposer::compose(const std::vector<HitLayer> &layers, int intensity)
+{
+    if (layers.empty() || !layers.front().image)
+        return;
+    if (prepare(layers, intensity)) {
+        composeAll();
+        m_valid = true;
+        return;
+    }
+    // Only the pixels the new traces changed, each painted afresh from all
+    // layers, walking down the dirty rows of each column.
+    struct Walk {
+        const uint16_t *counts;
+        const QRgb *shades;
+        const uint8_t *rowShade;
+        uint64_t scale;
+    };
+    std::vector<Walk> walks;
+    walks.reserve(m_gradings.size());
+    for (const Grading &g : m_gradings)
+        if (g.image && g.maximum != 0)
+            walks.push_back({g.image->row(0), g.shades.data(), g.rowShade.data(), g.scale});
+    QRgb *bits = reinterpret_cast<QRgb *>(m_picture.bits());
+    const size_t stride = size_t(m_picture.bytesPerLine()) / sizeof(QRgb);
+    const size_t width = size_t(m_picture.width());
+    constexpr size_t grades = gradingSteps + 1;
+    for (const Grading &changed : m_gradings) {
+        if (!changed.image)
+            continue;
+        m_painted |= changed.image->bounds();
+        for (int x = changed.image->dirtyLeft(); x <= changed.image->dirtyRight(); ++x) {
+            for (int y = changed.image->dirtyTop(x); y <= changed.image->dirtyBottom(x); ++y) {
+                const size_t cell = size_t(y) * width + size_t(x);
+                QRgb value = 0;
+                for (const Walk &w : walks) {
+                    const unsigned count = w.counts[cell];
+                    if (count != 0)
+                        value = over(w.shades[size_t(w.rowShade[y]) * grades +
+                                              size_t(std::min<uint64_t>(gradingSteps, (count * w.scale) >> 16))],
+                                     value);
                 }
-                // Premultiplied "over": what lies below shows through the remaining opacity.
-                line[x] = source + qRgba(qRed(below) * keep / 255, qGreen(below) * keep / 255,
-                                         qBlue(below) * keep / 255, qAlpha(below) * keep / 255);
+                bits[size_t(y) * stride + size_t(x)] = value;
             }
         }
     }

@@ -43,7 +43,21 @@ public:
     const uint16_t *row(int y) const { return m_counts.data() + size_t(y) * size_t(m_width); }
     // The pixels counted at least once, or an empty rectangle.
     QRect bounds() const;
-    size_t memoryBytes() const { return m_counts.capacity() * sizeof(uint16_t) + m_low.capacity() * sizeof(double) * 2; }
+    size_t memoryBytes() const
+    {
+        return m_counts.capacity() * sizeof(uint16_t) + m_low.capacity() * sizeof(double) * 2 +
+               m_dirtyTop.capacity() * sizeof(int) * 2;
+    }
+
+    // What changed since markClean(): everything (after a reset, a clear or
+    // a halving), or per column the rows dirtyTop(c) to dirtyBottom(c)
+    // (none where top > bottom) of the columns dirtyLeft() to dirtyRight().
+    bool allDirty() const { return m_allDirty; }
+    int dirtyLeft() const { return m_dirtyLeft; }
+    int dirtyRight() const { return m_dirtyRight; }
+    int dirtyTop(int column) const { return m_dirtyTop[size_t(column)]; }
+    int dirtyBottom(int column) const { return m_dirtyBottom[size_t(column)]; }
+    void markClean();
 
     void addLine(const QPointF *points, int n);
     void addDots(const QPointF *points, int n, int size);
@@ -60,6 +74,10 @@ private:
     bool m_full = false;
     int m_left = 0, m_right = -1, m_top = 0, m_bottom = -1;
     std::vector<uint16_t> m_counts;
+    bool m_allDirty = true;
+    int m_dirtyLeft = 0, m_dirtyRight = -1;
+    std::vector<int> m_dirtyTop;
+    std::vector<int> m_dirtyBottom;
     // Per column: the extent of one line trace, filled as it is walked.
     std::vector<double> m_low;
     std::vector<double> m_high;
@@ -82,15 +100,57 @@ void lineColumnExtents(const QPointF *points, int n, int firstColumn, int column
 // every pass brightly.
 double hitBrightness(int count, int maximum, int intensity);
 
-// Paints the images over one another (in order) into `out`, sized to the
-// first image: each pixel in its image's colour with the brightness of its
-// count as opacity. `rowColours`, when not empty for an image, gives a
-// colour for each pixel row instead (the logic bits). Only `*painted` (what
-// an earlier call painted) and the images' bounds are touched: on return
-// `*painted` is the part of `out` that holds anything, the rest is transparent.
+// Paints hit images over one another (in order) into one picture: each
+// pixel in its image's colour with the brightness of its count as opacity.
+// `rowColours`, when not empty for an image, gives a colour for each pixel
+// row instead (the logic bits).
+//
+// The picture is kept between calls. While the grading, the colours and
+// the size stay as they were, a call paints again only the pixels the
+// images report changed since they were last marked clean, so a repaint
+// costs what the new traces covered, not the whole picture. The grading
+// takes the images' maxima to seven significant bits (counts above are at
+// full brightness): a growing maximum repaints everything only when it has
+// grown by a sixty-fourth, not on every trace.
 struct HitLayer {
     const HitImage *image = nullptr;
     QColor colour;
     std::vector<QRgb> rowColours;
 };
-void paintHitImages(const std::vector<HitLayer> &layers, int intensity, QImage *out, QRect *painted);
+
+class HitComposer
+{
+public:
+    // Brings the picture up to the layers; the caller then marks the images clean.
+    void compose(const std::vector<HitLayer> &layers, int intensity);
+    // Paints everything on the next call (after a change it cannot see).
+    void invalidate() { m_valid = false; }
+    void release();
+    const QImage &picture() const { return m_picture; }
+    // The part of the picture that holds anything; the rest is transparent.
+    QRect painted() const { return m_painted; }
+    size_t memoryBytes() const;
+
+private:
+    struct Grading {
+        const HitImage *image = nullptr;
+        int maximum = 0;
+        uint64_t scale = 0;
+        std::vector<QRgb> colours;  // the distinct colours of the layer
+        std::vector<QRgb> shades;   // per colour, the premultiplied colour of every grade
+        std::vector<uint8_t> rowShade; // per row, its colour's index
+        const QRgb *shadeOfRow(int y) const;
+    };
+    bool prepare(const std::vector<HitLayer> &layers, int intensity);
+    void composeAll();
+    void composePixel(int x, int y);
+
+    QImage m_picture;
+    QRect m_painted;
+    bool m_valid = false;
+    int m_intensity = -1;
+    std::vector<Grading> m_gradings;
+};
+
+// The maximum a grading uses: the top seven significant bits of `maximum`.
+int gradingMaximum(int maximum);

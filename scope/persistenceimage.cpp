@@ -17,8 +17,7 @@ void PersistenceImage::setActive(bool on)
     isActive = on;
     for (HitImage &image : images)
         image.reset(0, 0);
-    composed = QImage();
-    painted = QRect();
+    composer.release();
     pixels = QVector<QPointF>();
     geometry = Geometry();
     stale = true;
@@ -38,6 +37,7 @@ void PersistenceImage::setColourSources(QCPGraph *ch1, QCPGraph *ch2, QCPGraph *
     colourSources[1] = ch2;
     for (int bit = 0; bit < 8; ++bit)
         bitSources[bit] = bits[bit];
+    composer.invalidate();
     stale = true;
 }
 
@@ -47,18 +47,20 @@ void PersistenceImage::setLogicLayout(int position, int size)
         return;
     logicPosition = position;
     logicSize = size;
+    composer.invalidate();
     stale = true;
 }
 
 void PersistenceImage::setIntensity(int value)
 {
     intensity = value;
+    composer.invalidate();
     stale = true;
 }
 
 size_t PersistenceImage::memoryBytes() const
 {
-    size_t bytes = size_t(composed.sizeInBytes()) + size_t(pixels.capacity()) * sizeof(QPointF);
+    size_t bytes = composer.memoryBytes() + size_t(pixels.capacity()) * sizeof(QPointF);
     for (const HitImage &image : images)
         bytes += image.memoryBytes();
     return bytes;
@@ -183,10 +185,13 @@ void PersistenceImage::draw(QCPPainter *painter)
             const int bit = std::clamp(int(std::floor((value - ScaleTables::plotCentre - logicPosition) / pitch)), 0, 7);
             logic.rowColours[size_t(row)] = bitSources[bit] ? bitSources[bit]->pen().color().rgb() : qRgb(0, 200, 0);
         }
-        paintHitImages(layers, intensity, &composed, &painted);
+        composer.compose(layers, intensity);
+        for (HitImage &image : images)
+            image.markClean();
         stale = false;
     }
     // Only the part that holds anything is blended onto the plot.
+    const QRect painted = composer.painted();
     if (!painted.isEmpty())
-        painter->drawImage(geometry.area.topLeft() + painted.topLeft(), composed, painted);
+        painter->drawImage(geometry.area.topLeft() + painted.topLeft(), composer.picture(), painted);
 }

@@ -56,8 +56,8 @@ private:
     bool isActive = false;
     Geometry geometry;
     HitImage images[Channels];
-    QImage composed;
-    QRect painted;
+    HitComposer composer;
+    // New traces (or a change of style) wait to be composed.
     bool stale = true;
     int intensity = 5;
     int logicPosition = 0;

@@ -232,6 +232,9 @@ void ScopePlot::setupGraphs()
     customPlot->addLayer(persistenceLayer, history, QCustomPlot::limBelow);
     g.persistence = new PersistenceImage(customPlot, persistenceLayer);
     g.persistence->setColourSources(g.ch1, g.ch2, g.logic);
+    // Nothing is drawn on the library's overlay layer; in a buffer of its
+    // own it would cost a full-size clear and blend on every replot.
+    customPlot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
 }
 
 void ScopePlot::setupItems()

@@ -488,11 +488,24 @@ bool VeltoGraph::flatFillBase(double *pixelY) const
     if (!base || base->data()->isEmpty() || base->valueAxis() != mValueAxis.data() ||
         base->keyAxis() != mKeyAxis.data())
         return false;
+    // Flat: every value that is a number is the same. A plain walk, as the
+    // baseline is checked on every draw of every bit.
     bool found = false;
-    const QCPRange values = base->data()->valueRange(found);
-    if (!found || values.lower != values.upper)
+    double level = 0;
+    for (auto it = base->data()->constBegin(), end = base->data()->constEnd(); it != end; ++it) {
+        const double value = it->value;
+        if (std::isnan(value))
+            continue;
+        if (!found) {
+            level = value;
+            found = true;
+        } else if (value != level) {
+            return false;
+        }
+    }
+    if (!found)
         return false;
-    *pixelY = mValueAxis->coordToPixel(values.lower);
+    *pixelY = mValueAxis->coordToPixel(level);
     return std::isfinite(*pixelY);
 }
 

@@ -41,6 +41,7 @@ private slots:
     void linesCountEveryPixelTheyCrossOncePerTrace();
     void overlappingDotsCountOnce();
     void longRunKeepsItsMemoryAndItsRarePixels();
+    void pictureMadeTraceByTraceEqualsOneMadeAtOnce();
 };
 
 void TestHitImage::linesCountEveryPixelTheyCrossOncePerTrace()
@@ -115,6 +116,46 @@ void TestHitImage::longRunKeepsItsMemoryAndItsRarePixels()
     QVERIFY(hitBrightness(1, image.maximum(), 0) > 0.1);
     image.clear();
     QVERIFY(image.isEmpty() && image.at(0, 5) == 0 && image.at(10, 22) == 0 && image.bounds().isEmpty());
+}
+
+void TestHitImage::pictureMadeTraceByTraceEqualsOneMadeAtOnce()
+{
+    // A picture brought up to date after every trace (only the changed
+    // pixels painted) against one painted whole from the final counts:
+    // lines and dots on two images, one coloured by rows, a clear between.
+    const int width = 48, height = 36;
+    HitImage images[2];
+    for (HitImage &image : images)
+        image.reset(width, height);
+    std::vector<HitLayer> layers(2);
+    layers[0] = {&images[0], QColor(250, 200, 20), {}};
+    layers[1] = {&images[1], QColor(Qt::green), std::vector<QRgb>(size_t(height / 2), qRgb(200, 40, 90))};
+    HitComposer traceByTrace;
+    QRandomGenerator random(5);
+    for (int trace = 0; trace < 1000; ++trace) {
+        QVector<QPointF> points;
+        for (double x = -1 + random.generateDouble(); x < width + 1; x += 0.1 + 2 * random.generateDouble())
+            points << QPointF(x, 10 + (trace % 3) * 2 + 14 * random.generateDouble());
+        HitImage &image = images[trace % 2];
+        if (trace % 5 == 4)
+            image.addDots(points.constData(), points.size(), 2);
+        else
+            image.addLine(points.constData(), points.size());
+        if (trace == 600)
+            images[0].clear();
+        traceByTrace.compose(layers, 4);
+        for (HitImage &each : images)
+            each.markClean();
+    }
+    HitComposer atOnce;
+    atOnce.compose(layers, 4);
+    QCOMPARE(traceByTrace.painted(), atOnce.painted());
+    QVERIFY(traceByTrace.picture() == atOnce.picture());
+    QVERIFY(images[1].maximum() > 128);
+    // The grading's maximum keeps seven significant bits.
+    const int maxima[][2] = {{0, 0}, {127, 127}, {129, 128}, {255, 254}, {257, 256}, {65535, 65024}};
+    for (const auto &m : maxima)
+        QCOMPARE(gradingMaximum(m[0]), m[1]);
 }
 
 QTEST_GUILESS_MAIN(TestHitImage)
