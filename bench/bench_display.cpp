@@ -265,15 +265,7 @@ struct LiveCase {
 void runLive(const LiveCase &c, int seconds)
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    w.resize(1600, 1000);
-    w.show();
-    VirtualUsbBackend::shared().instrument().setAttached(true);
-    QElapsedTimer waited;
-    waited.start();
-    while (w.form()->connectButton->text() != QStringLiteral("Disconnect") && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (w.form()->connectButton->text() != QStringLiteral("Disconnect")) {
+    if (!showConnected(w)) {
         std::printf("live: the virtual instrument did not connect\n");
         return;
     }

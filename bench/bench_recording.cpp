@@ -97,18 +97,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    w.resize(1600, 1000);
-    w.show();
     RecordControls::Dialogs quiet;
     quiet.inform = [](const QString &, const QString &) {};
     w.record()->setDialogs(quiet);
-    VirtualUsbBackend::shared().instrument().setAttached(true);
-    QElapsedTimer waited;
-    waited.start();
-    while (w.form()->connectButton->text() != QStringLiteral("Disconnect") && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (w.form()->connectButton->text() != QStringLiteral("Disconnect")) {
+    if (!showConnected(w)) {
         std::printf("the virtual instrument did not connect\n");
         return 1;
     }
