@@ -1,8 +1,6 @@
-// The wave text and playback as they stand: frames of plot values, such as
-// a played-back recording hands over, written as recording blocks and as a
-// saved wave file, then played back one frame a tick with their time bases.
-// (Reading a wave or recording file back joins this target once that
-// reader exists.)
+// Frames of plot values, such as the display hands over, written as
+// recording blocks and as a saved wave file, read back by the wave text
+// reader, then played back one frame a tick with their time bases.
 //
 // Input: byte 0 the time base to return to; then frames, each a sampling
 // index byte followed by ten vectors, each a length byte and that many
@@ -12,8 +10,30 @@
 #include "scope/waveplayback.h"
 #include "scope/wavetext.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+// A value read back is the one written, to the six digits the text keeps;
+// what is not a finite number reads as 0.
+void checkReadBack(const QVector<QVector<double>> &written, const WaveText::Frame &read)
+{
+    if (read.sectionsRead != WaveText::vectorsPerFrame || read.vectors.size() != WaveText::vectorsPerFrame)
+        std::abort();
+    for (int v = 0; v < WaveText::vectorsPerFrame; ++v) {
+        const QVector<double> expected = written.value(v);
+        if (read.vectors.at(v).size() != expected.size())
+            std::abort();
+        for (int i = 0; i < expected.size(); ++i) {
+            const double back = read.vectors.at(v).at(i);
+            if (std::isfinite(expected.at(i)) ? WaveText::formatValue(back) != WaveText::formatValue(expected.at(i))
+                                              : back != 0.0)
+                std::abort();
+        }
+    }
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -39,20 +59,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
 
-    for (int f = 0; f * WaveText::vectorsPerFrame < vectors.size(); ++f) {
+    const int frames = qMin(vectors.size() / WaveText::vectorsPerFrame, sampling.size());
+    QStringList blocks;
+    for (int f = 0; f < frames; ++f) {
         const QVector<QVector<double>> frame = vectors.mid(f * WaveText::vectorsPerFrame, WaveText::vectorsPerFrame);
-        const QString block = WaveText::waveToString(frame);
+        const QString block = WaveText::recordingBlock(sampling.at(f), frame);
         const QString file = WaveText::waveToFile(frame);
         // Ten sections a frame whatever the values: no value may look like a separator.
-        if (block.count(QStringLiteral("<*>")) != WaveText::vectorsPerFrame || !block.endsWith(QStringLiteral("----------")))
+        if (block.count(QStringLiteral("<*>")) != WaveText::vectorsPerFrame + 1 || !block.endsWith(WaveText::frameEnd()))
             std::abort();
         if (file.count(QStringLiteral("<*>")) != WaveText::vectorsPerFrame - 1)
             std::abort();
+        bool ok = false;
+        const WaveText::Frame fromFile = WaveText::readFrame(file, &ok);
+        if (!ok || fromFile.samplingIndex != -1 || WaveText::recognise(file.toUtf8()) != WaveText::Kind::Wave)
+            std::abort();
+        checkReadBack(frame, fromFile);
+        const WaveText::Frame fromBlock = WaveText::readFrame(block, &ok);
+        if (!ok || fromBlock.samplingIndex != sampling.at(f) ||
+            WaveText::recognise(block.toUtf8()) != WaveText::Kind::Recording)
+            std::abort();
+        checkReadBack(frame, fromBlock);
+        blocks.append(block);
     }
 
+    // Played back as the Record panel plays a recording: block by block.
     WavePlayback playback;
-    const int frames = qMin(vectors.size() / WaveText::vectorsPerFrame, sampling.size());
-    playback.start(vectors, sampling, restore);
+    int pulled = 0;
+    playback.start(
+        [&](int &samplingIndex, QVector<QVector<double>> &frame) {
+            if (pulled >= blocks.size())
+                return false;
+            const WaveText::Frame read = WaveText::readFrame(blocks.at(pulled++));
+            samplingIndex = read.samplingIndex;
+            frame = read.vectors;
+            return true;
+        },
+        restore);
     int played = 0;
     for (;;) {
         const WavePlayback::Step step = playback.next();
@@ -61,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 std::abort();
             break;
         }
-        if (step.frame.size() != WaveText::vectorsPerFrame || step.samplingIndex < 0 || step.samplingIndex > 21)
+        if (step.frame.size() != WaveText::vectorsPerFrame || step.samplingIndex < 0 || step.samplingIndex > 21 ||
+            step.samplingIndex != qBound(0, sampling.at(played), 21))
             std::abort();
         ++played;
     }

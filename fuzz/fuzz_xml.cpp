@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <cmath>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -32,7 +33,14 @@ QString scratchFile()
     return file.path;
 }
 
-volatile int sink;
+volatile unsigned sink; // unsigned: sums of values read from the input may wrap
+
+// A double read from the input folded into an int without overflow: a
+// conversion of 1e36 to int is undefined, and would be this program's fault.
+int fold(double value)
+{
+    return std::isfinite(value) ? int(std::fmod(value, 1e6)) : 0;
+}
 
 // Every getter on every element and attribute, depth first, up to a bound
 // that keeps one input fast.
@@ -41,16 +49,16 @@ void walk(QXmlGet &xml, int &budget)
     xml.findReset();
     while (budget > 0 && xml.findNext()) {
         --budget;
-        sink = xml.getString().size() + xml.getInt() + int(xml.getDouble()) + xml.getBool();
-        sink = xml.getColor().alpha() + xml.getSize().width() + xml.getRect().height() + xml.getPointF().x();
-        sink = xml.getByteArray().size() + xml.getStringList().size() + xml.getIntVector().size();
-        sink = xml.getDoubleVector().size() + xml.getBoolVector().size() + xml.getDateTime().isValid();
-        sink = xml.getPen().width() + xml.getBrush().style() + xml.getFont().pointSize();
+        sink = unsigned(xml.getString().size()) + xml.getInt() + fold(xml.getDouble()) + xml.getBool();
+        sink = unsigned(xml.getColor().alpha()) + xml.getSize().width() + xml.getRect().height() + fold(xml.getPointF().x());
+        sink = unsigned(xml.getByteArray().size()) + xml.getStringList().size() + xml.getIntVector().size();
+        sink = unsigned(xml.getDoubleVector().size()) + xml.getBoolVector().size() + xml.getDateTime().isValid();
+        sink = unsigned(xml.getPen().width()) + xml.getBrush().style() + xml.getFont().pointSize();
         const auto attributes = xml.element().attributes();
         for (int i = 0; i < attributes.count() && i < 8; ++i) {
             const QString name = attributes.item(i).nodeName();
-            sink = xml.getAttributeInt(name) + xml.getAttributeBool(name) + xml.getAttributeColor(name).red();
-            sink = xml.getAttributeIntVector(name).size() + xml.getAttributeDoubleVector(name).size();
+            sink = unsigned(xml.getAttributeInt(name)) + xml.getAttributeBool(name) + xml.getAttributeColor(name).red();
+            sink = unsigned(xml.getAttributeIntVector(name).size()) + xml.getAttributeDoubleVector(name).size();
         }
         if (xml.hasChildren()) {
             QXmlGet inner = xml.descended();

@@ -1,20 +1,26 @@
 // Writes the seed corpora of the fuzz targets (fuzz/corpus/<target>/) from
 // real inputs: scope and sniffer frames and meter reads of the virtual
 // instrument, the profile files of data/, a document written by QXmlPut, a
-// custom waveform file and frames of plot values from a real frame. The
-// settings bytes each target reads in front of its input are chosen to
-// match the frame, so that the seeds pass the checks they are meant for.
+// custom waveform file, frames of plot values from a real frame written as a
+// saved wave and a recording, and the device settings file as saving
+// writes it. The settings bytes each target reads in front of its input are
+// chosen to match the input, so that the seeds pass the checks they are
+// meant for.
 //
 // Usage: velto_fuzzseeds <fuzz/corpus folder> <data folder>
 
 #include "device/frames.h"
 #include "device/virtual/virtualinstrument.h"
+#include "persistence/devicesettingskeys.h"
 #include "persistence/qxmlputget.h"
+#include "scope/recordingfile.h"
 #include "scope/tracebuilder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtMath>
 
 #include <cstdio>
@@ -214,20 +220,28 @@ int waveformSeeds()
            save(QStringLiteral("waveformcsv"), QStringLiteral("ragged"), ramp);
 }
 
-// Frames of plot values as the display keeps them, from a real frame; 16
-// values a vector keep the seed small and each execution quick.
-int waveSeeds()
+// The ten vectors of plot values the display keeps of a real frame, 16
+// values each: seeds small enough for quick executions.
+QVector<QVector<double>> plotVectors()
 {
     const QByteArray frame = scopeFrame({"wave", 7, 1, 8, false});
     TraceBuilder traces;
     if (traces.build(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size(), TraceSettings()) !=
         TraceVerdict::Built) {
-        std::fprintf(stderr, "no frame for the wave seed\n");
-        return 0;
+        std::fprintf(stderr, "no frame for the wave seeds\n");
+        return {};
     }
-    QVector<QVector<double>> vectors{traces.ch1(), traces.ch2()};
+    QVector<QVector<double>> vectors{traces.ch1().mid(0, 16), traces.ch2().mid(0, 16)};
     for (int bit = 0; bit < TraceBuilder::logicBits; ++bit)
-        vectors.append(traces.logic(bit));
+        vectors.append(traces.logic(bit).mid(0, 16));
+    return vectors;
+}
+
+int waveSeeds()
+{
+    const QVector<QVector<double>> vectors = plotVectors();
+    if (vectors.isEmpty())
+        return 0;
     QByteArray seed(1, char(8));
     for (int f = 0; f < 2; ++f) {
         seed.append(char(f == 0 ? 8 : 30));
@@ -239,6 +253,56 @@ int waveSeeds()
         }
     }
     return save(QStringLiteral("wave"), QStringLiteral("two-frames"), seed);
+}
+
+// A saved wave file, a recording of three frames as RecordingWriter leaves
+// it, and the same recording cut short in its last frame.
+int recordingSeeds()
+{
+    const QVector<QVector<double>> vectors = plotVectors();
+    QTemporaryDir folder;
+    RecordingWriter writer;
+    if (vectors.isEmpty() || !folder.isValid() || !writer.open(folder.path(), QStringLiteral("seed.vsp")))
+        return 0;
+    for (int sampling : {8, 8, 12})
+        writer.append(WaveText::recordingBlock(sampling, vectors));
+    const QString path = writer.fileName();
+    writer.close();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray recording = file.readAll();
+    return save(QStringLiteral("recording"), QStringLiteral("wave.vsp"), WaveText::waveToFile(vectors).toUtf8()) +
+           save(QStringLiteral("recording"), QStringLiteral("three-frames.vsp"), recording) +
+           save(QStringLiteral("recording"), QStringLiteral("cut-short.vsp"), recording.left(recording.size() * 5 / 6));
+}
+
+// The device settings as saving writes them (every key at its default),
+// and the same file with values a hand edit leaves: out of range, not a
+// number, a word in the wrong case, a list.
+int settingsSeeds()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("settings.ini"));
+    {
+        QSettings store(path, QSettings::IniFormat);
+        for (const DeviceSettingsKeys::Key &key : DeviceSettingsKeys::keys())
+            DeviceSettingsKeys::write(store, key,
+                                      key.kind == DeviceSettingsKeys::Kind::Word
+                                          ? QVariant(key.words.indexOf(key.fallback.toString()))
+                                          : key.fallback);
+    }
+    QFile file(path);
+    if (!folder.isValid() || !file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray saved = file.readAll();
+    // Numeric controls 0 to 200, combo boxes of eight choices.
+    const QByteArray ranges("\x00\xc8\x08", 3);
+    QByteArray edited = saved;
+    edited.replace("Gain=0", "Gain=1e9").replace("Position=128", "Position=abc").replace("Math=Multiply", "Math=multiply");
+    edited.replace("Trace=true", "Trace=yes, no");
+    return save(QStringLiteral("settings"), QStringLiteral("saved.ini"), ranges + saved) +
+           save(QStringLiteral("settings"), QStringLiteral("edited.ini"), ranges + edited);
 }
 
 } // namespace
@@ -254,7 +318,7 @@ int main(int argc, char **argv)
     }
     corpus = QString::fromLocal8Bit(argv[1]);
     const int written = scopeSeeds() + snifferSeeds() + meterSeeds() + xmlSeeds(QString::fromLocal8Bit(argv[2])) +
-                        waveformSeeds() + waveSeeds();
+                        waveformSeeds() + waveSeeds() + recordingSeeds() + settingsSeeds();
     std::printf("%d seeds written to %s\n", written, qPrintable(corpus));
     return written > 0 ? 0 : 1;
 }

@@ -7,14 +7,18 @@
 // would, by the connect button. It prints the longest stall of the GUI
 // thread's event loop (a 10 ms timer measuring its own lateness), the
 // frames acquired by the transport and shown by the display, the faults
-// struck, and the log lines that came most often.
+// struck, the recording made all along and read back, and the log lines
+// that came most often.
 //
 // Usage: velto_soak [seconds=180] [seed=1]
 // Exit status 1 when the GUI thread stalled beyond one transfer timeout
 // (plus 50 ms of handling),
-// stalled twice in a row for one fault, or the window did not come back.
+// stalled twice in a row for one fault, the window did not come back, or
+// the recording is not whole.
 #include "common/windowtest.h"
 #include "device/usbseam.h"
+#include "scope/recordcontrols.h"
+#include "scope/recordingfile.h"
 #include "ui/messagepresenter.h"
 
 #include <QApplication>
@@ -30,8 +34,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
+#include <future>
 
 namespace
 {
@@ -64,24 +70,163 @@ void countWire(const QString &line)
 }
 
 // --- Recording -----------------------------------------------------------------
-// Where recording joins the soak. Today the window keeps no recording on
-// disk, so nothing is checked. With the streaming recorder: begin() turns
-// recording on into a file, faultStruck() notes how many frames were
-// recorded before each fault, and end() stops it, reads the file back and
-// reports whether it is whole up to each fault (every block complete, the
-// count of blocks at least the count noted).
+// The soak records all along, through the Record panel, into the soak's
+// own folder. At each fault the frames recorded so far are noted; at each
+// pulled cable the file is read back while the recording goes on, and at
+// the end the recording is stopped and read back whole with
+// RecordingReader: every block a whole frame (ten sections, its ten
+// hyphens, a time base), nothing skipped, and at least as many blocks as
+// were recorded when the last fault struck.
 class RecordingProbe
 {
 public:
-    virtual ~RecordingProbe() = default;
-    virtual void begin(VeltoInterface &) {}
-    virtual void faultStruck(VeltoInterface &, const QString &) {}
-    // Lines for the report; false when the recording failed its check.
-    virtual bool end(VeltoInterface &, QStringList *report)
+    void begin(VeltoInterface &w)
     {
-        *report << QStringLiteral("recording: not checked (this build has no recorder to a file)");
-        return true;
+        RecordControls::Dialogs dialogs;
+        dialogs.chooseFolder = [](const QString &, const QString &) { return QDir::currentPath(); };
+        dialogs.chooseFile = [](const QString &, const QString &, const QString &) { return QString(); };
+        dialogs.inform = [this](const QString &title, const QString &text) { boxes << title + QStringLiteral(": ") + text; };
+        w.record()->setDialogs(dialogs);
+        w.form()->recordButton->click();
+        path = w.record()->recordingWriter().fileName();
+        since.start();
     }
+
+    void faultStruck(VeltoInterface &w, const QString &fault)
+    {
+        const qint64 blocks = w.record()->recordingWriter().blocksWritten();
+        notes.append({since.elapsed(), blocks});
+        if (fault == QLatin1String("pulled cable") && w.record()->isRecording())
+            checkWhileRecording();
+    }
+
+    // Lines for the report; false when the recording failed its check.
+    bool end(VeltoInterface &w, QStringList *report)
+    {
+        if (path.isEmpty()) {
+            *report << QStringLiteral("recording: NOT started (%1)").arg(boxes.join(QStringLiteral("; ")));
+            return false;
+        }
+        const bool stillOn = w.record()->isRecording();
+        const qint64 written = w.record()->recordingWriter().blocksWritten();
+        if (stillOn)
+            w.form()->recordButton->click();
+        const qint64 atLastFault = notes.isEmpty() ? 0 : notes.last().second;
+        collect();
+        const Count count = readBack(path);
+        const bool good = stillOn && count.opened && count.broken == 0 && count.skipped == 0 && count.error.isEmpty() &&
+                          count.whole == written && count.whole >= atLastFault && partial.isEmpty();
+        *report << QStringLiteral("recording: %1 frames written, %2 read back whole, %3 broken, %4 skipped%5; "
+                                  "%6 recorded before the last of %7 faults; %8 when the soak ended")
+                       .arg(written)
+                       .arg(count.whole)
+                       .arg(count.broken)
+                       .arg(count.skipped)
+                       .arg(count.error.isEmpty() ? QString() : QStringLiteral(", error \"%1\"").arg(count.error))
+                       .arg(atLastFault)
+                       .arg(notes.size())
+                       .arg(stillOn ? QStringLiteral("still recording") : QStringLiteral("NOT recording"));
+        *report << QStringLiteral("recording read back during %1 pulled cables (%2 more while one was read): %3")
+                       .arg(checksWhileRecording)
+                       .arg(checksSkipped)
+                       .arg(partial.isEmpty() ? QStringLiteral("every block whole, none missing older than %1 ms")
+                                                    .arg(settleMs)
+                                              : partial.join(QStringLiteral("; ")));
+        *report << QStringLiteral("recording: %1").arg(good ? QStringLiteral("whole") : QStringLiteral("FAILED"));
+        return good;
+    }
+
+private:
+    // The recorder pushes the file to the disk each second (by its timer or
+    // the next block): what was recorded this long ago is in the file.
+    static constexpr qint64 settleMs = 2500;
+
+    struct Count {
+        bool opened = false;
+        qint64 whole = 0;  // frames with their ten sections and a time base
+        qint64 broken = 0; // frames read with fewer sections or no time base
+        int skipped = 0;
+        QString error;
+        bool lastCut = false; // the last frame read had no ten hyphens yet
+    };
+
+    static Count readBack(const QString &path)
+    {
+        Count c;
+        RecordingReader reader;
+        c.opened = reader.open(path);
+        if (!c.opened) {
+            c.error = reader.errorString();
+            return c;
+        }
+        WaveText::Frame frame;
+        while (reader.next(frame)) {
+            if (frame.sectionsRead == WaveText::vectorsPerFrame && frame.samplingIndex >= 0 && frame.samplingIndex <= 21)
+                ++c.whole;
+            else
+                ++c.broken;
+        }
+        c.skipped = reader.blocksSkipped();
+        c.error = reader.errorString();
+        // A frame still being written is cut short: not counted against the file.
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.size() > 0) {
+            file.seek(qMax<qint64>(0, file.size() - 64));
+            c.lastCut = !file.readAll().trimmed().endsWith(WaveText::frameEnd().toLatin1());
+        }
+        return c;
+    }
+
+    // Reading back a file of a hundred megabytes takes seconds: it is done
+    // on a thread of its own, so that the soak's stall figures stay the
+    // window's, and its verdict is taken at the next check or at the end.
+    void checkWhileRecording()
+    {
+        if (pending.valid() && pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            ++checksSkipped;
+            return;
+        }
+        collect();
+        ++checksWhileRecording;
+        qint64 settled = 0;
+        for (const auto &note : notes) {
+            if (note.first <= since.elapsed() - settleMs)
+                settled = note.second;
+        }
+        const double at = since.elapsed() / 1000.0;
+        pending = std::async(std::launch::async, [file = path, settled, at] {
+            Count c = readBack(file);
+            if (c.lastCut && c.broken > 0)
+                --c.broken;
+            if (c.opened && c.broken == 0 && c.skipped == 0 && c.whole >= settled)
+                return QString();
+            return QStringLiteral("at %1 s %2 whole, %3 broken, %4 skipped, %5 recorded %6 ms before")
+                .arg(at, 0, 'f', 1)
+                .arg(c.whole)
+                .arg(c.broken)
+                .arg(c.skipped)
+                .arg(settled)
+                .arg(settleMs);
+        });
+    }
+
+    void collect()
+    {
+        if (!pending.valid())
+            return;
+        const QString problem = pending.get();
+        if (!problem.isEmpty())
+            partial << problem;
+    }
+
+    QString path;
+    QStringList boxes;
+    QElapsedTimer since;
+    QVector<QPair<qint64, qint64>> notes; // (ms since the start, frames recorded) at each fault
+    int checksWhileRecording = 0;
+    int checksSkipped = 0; // a pulled cable while the last read-back still ran
+    std::future<QString> pending;
+    QStringList partial;
 };
 
 enum class Fault { PulledCable, ControlTimeout, ControlStall, ShortFrame, LongFrame, GarbageFrame, WrongIdentification };
