@@ -48,6 +48,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QFile>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -264,6 +265,9 @@ struct LiveCase {
 
 void runLive(const LiveCase &c, int seconds)
 {
+    // Every window saves its controls when it closes: each case starts from
+    // the defaults, not from what the case before it left behind.
+    QSettings().clear();
     VeltoInterface w;
     if (!showConnected(w)) {
         std::printf("live: the virtual instrument did not connect\n");
