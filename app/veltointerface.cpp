@@ -323,28 +323,6 @@ void VeltoInterface::saveAppSettings()
     AppSettings::write(store, size(), isMaximized(), recordControls->defaultDir());
 }
 
-namespace {
-// A number of the scope's option set, kept as it is when the store's value
-// is missing, of the wrong type or beyond the last choice.
-int readScopeOption(const QSettings &store, const char *name, int current, int last)
-{
-    const DeviceSettingsKeys::Key key{QStringLiteral("Oscilloscope"), QLatin1String(name),
-                                      DeviceSettingsKeys::Kind::Index, current, QString(), {}, {}};
-    DeviceSettingsKeys::Reading reading = DeviceSettingsKeys::read(store, key);
-    DeviceSettingsKeys::fitRange(reading, key, 0, last);
-    if (!reading.problem.isEmpty())
-        VELTO_LOG(QStringLiteral("Device settings: ") + reading.problem, 2);
-    return reading.value.toInt();
-}
-
-void reportStoreStatus(const QSettings &store, const char *what)
-{
-    if (store.status() != QSettings::NoError)
-        VELTO_LOG(QStringLiteral("Device settings: the settings store %1 (%2)")
-                      .arg(QLatin1String(what), store.fileName()),
-                  2);
-}
-} // namespace
 
 void VeltoInterface::deviceSettingsSave()
 {
@@ -361,7 +339,7 @@ void VeltoInterface::deviceSettingsSave()
     VELTO_LOG(QStringLiteral("Save device settings"), 0);
     DeviceSettings::save(store, this, triggerControls->model());
     store.sync();
-    reportStoreStatus(store, "could not be written: the controls are not saved");
+    DeviceSettings::reportStoreStatus(store, "could not be written: the controls are not saved");
 }
 
 void VeltoInterface::deviceSettingsLoad()
@@ -369,11 +347,11 @@ void VeltoInterface::deviceSettingsLoad()
     pythonConsoleOptions.readFromSettings(pythonConsoleOptions.getName());
     {
         const QSettings store;
-        reportStoreStatus(store, "could not be read whole: what it lacks takes its default");
-        scopeOptionSet.gridStyle = readScopeOption(store, "gridStyle", scopeOptionSet.gridStyle, 3);
+        DeviceSettings::reportStoreStatus(store, "could not be read whole: what it lacks takes its default");
+        scopeOptionSet.gridStyle = DeviceSettings::readOption(store, "gridStyle", scopeOptionSet.gridStyle, 3);
         scopeOptionSet.logicLabelPosition =
-            readScopeOption(store, "logicLabelPosition", scopeOptionSet.logicLabelPosition, 1);
-        scopeOptionSet.theme = readScopeOption(store, "theme", scopeOptionSet.theme, 2);
+            DeviceSettings::readOption(store, "logicLabelPosition", scopeOptionSet.logicLabelPosition, 1);
+        scopeOptionSet.theme = DeviceSettings::readOption(store, "theme", scopeOptionSet.theme, 2);
     }
     multimeterDisplayOptions.readFromSettings(multimeterDisplayOptions.getName());
     const QSettings store;

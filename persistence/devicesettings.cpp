@@ -160,4 +160,23 @@ QStringList load(const QSettings &store, QObject *window, TriggerModel &trigger)
     return problems;
 }
 
+int readOption(const QSettings &store, const char *name, int current, int last)
+{
+    const DeviceSettingsKeys::Key key{QStringLiteral("Oscilloscope"), QLatin1String(name),
+                                      DeviceSettingsKeys::Kind::Index, current, QString(), {}, {}};
+    DeviceSettingsKeys::Reading reading = DeviceSettingsKeys::read(store, key);
+    DeviceSettingsKeys::fitRange(reading, key, 0, last);
+    if (!reading.problem.isEmpty())
+        VELTO_LOG(QStringLiteral("Device settings: ") + reading.problem, 2);
+    return reading.value.toInt();
+}
+
+void reportStoreStatus(const QSettings &store, const char *what)
+{
+    if (store.status() != QSettings::NoError)
+        VELTO_LOG(QStringLiteral("Device settings: the settings store %1 (%2)")
+                      .arg(QLatin1String(what), store.fileName()),
+                  2);
+}
+
 } // namespace DeviceSettings

@@ -34,4 +34,12 @@ void save(QSettings &store, const QObject *window, const TriggerModel &trigger);
 // the default).
 QStringList load(const QSettings &store, QObject *window, TriggerModel &trigger);
 
+// A number of the scope's option set under "Oscilloscope": `current` when the
+// store's value is missing, of the wrong type or beyond `last` (logged).
+int readOption(const QSettings &store, const char *name, int current, int last);
+
+// Logs, naming the store's file, when the store could not be read or written
+// whole; `what` says what that means for the controls.
+void reportStoreStatus(const QSettings &store, const char *what);
+
 } // namespace DeviceSettings
