@@ -29,14 +29,9 @@ void HitImage::reset(int width, int height)
         m_dirtyTop.assign(size_t(m_width), m_height);
         m_dirtyBottom.assign(size_t(m_width), -1);
     }
-    m_allDirty = true;
     m_dirtyLeft = 0;
     m_dirtyRight = -1;
-    m_traces = 0;
-    m_maximum = 0;
-    m_full = false;
-    m_left = m_top = 0;
-    m_right = m_bottom = -1;
+    forgetHits();
 }
 
 void HitImage::clear()
@@ -50,6 +45,12 @@ void HitImage::clear()
             std::fill(row + m_left, row + m_right + 1, uint16_t(0));
         }
     }
+    forgetHits();
+}
+
+// No trace counted and no pixel hit; the whole picture is to be composed again.
+void HitImage::forgetHits()
+{
     m_allDirty = true;
     m_traces = 0;
     m_maximum = 0;

@@ -64,6 +64,7 @@ public:
 
 private:
     void span(int column, int top, int bottom);
+    void forgetHits();
     void halve();
     void finishTrace();
 
