@@ -122,6 +122,9 @@ void ScopeDisplay::setupScopeMeterDisplays()
         const std::array<MultimeterDisplay *, 6> displays = scopeMeterDisplays(ch);
         for (int k = 0; k < 6; ++k) {
             MultimeterDisplay *d = displays[size_t(k)];
+            // Every frame's measurement reaches the extremes; the digits
+            // change five times a second, as fast as a person reads them.
+            d->setRefreshInterval(readOutInterval);
             d->setValueFontSize(9);
             d->setLabel(tr(labels[k]));
             const bool frequency = k == 5;

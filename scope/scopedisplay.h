@@ -38,6 +38,8 @@ class ScopeDisplay : public QObject
 {
     Q_OBJECT
 public:
+    // The scope page's read-outs show a new value at most this often (ms).
+    static constexpr int readOutInterval = 200;
     struct Parts {
         Ui::VeltoInterface *ui;
         ScopeState *state;

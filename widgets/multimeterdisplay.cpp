@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -606,7 +607,49 @@ void MultimeterDisplay::setValue(double v)
         notANumber = true;
         infinite = false;
     }
+    refreshValuePaced();
+}
+
+void MultimeterDisplay::setRefreshInterval(int ms)
+{
+    refreshInterval = qMax(0, ms);
+    if (refreshInterval > 0 && !refreshTimer) {
+        refreshTimer = new QTimer(this);
+        refreshTimer->setSingleShot(true);
+        connect(refreshTimer, &QTimer::timeout, this, &MultimeterDisplay::showPending);
+    }
+    if (refreshInterval == 0)
+        showPending();
+}
+
+void MultimeterDisplay::showPending()
+{
+    if (!refreshPending)
+        return;
+    refreshPending = false;
+    refreshTimer->stop();
+    sinceRefresh.start();
     refreshValue();
+}
+
+// The first reading after a quiet spell shows at once; those that follow
+// within the interval wait for its end, and only the newest of them shows.
+void MultimeterDisplay::refreshValuePaced()
+{
+    if (refreshInterval == 0) {
+        refreshValue();
+        return;
+    }
+    if (refreshPending)
+        return;
+    const qint64 since = sinceRefresh.isValid() ? sinceRefresh.elapsed() : refreshInterval;
+    if (since >= refreshInterval) {
+        sinceRefresh.start();
+        refreshValue();
+        return;
+    }
+    refreshPending = true;
+    refreshTimer->start(int(refreshInterval - since));
 }
 
 void MultimeterDisplay::setNaN()
@@ -885,6 +928,7 @@ void MultimeterDisplay::showContextMenu(const QPoint &position)
 
 void MultimeterDisplay::copyAsText()
 {
+    showPending();
     QString text;
     if (appendLabel && !labelLabel->text().isEmpty())
         text = labelLabel->text() + QStringLiteral(" = ");
@@ -912,6 +956,7 @@ void MultimeterDisplay::copyAsDouble()
 
 void MultimeterDisplay::copyAsImage()
 {
+    showPending();
     const QPixmap image = appendLabel ? grab() : output->grab();
     QApplication::clipboard()->setPixmap(image);
 }

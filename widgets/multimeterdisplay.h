@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QPointer>
 #include <QWidget>
@@ -9,6 +10,7 @@ class BarGraph;
 class ClickableLabel;
 class MultimeterDisplayOptions;
 class QBoxLayout;
+class QTimer;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
@@ -67,6 +69,13 @@ public:
     void connectOptions(MultimeterDisplayOptions *options, const QObject *receiver, const char *settingsSlot,
                         const char *applySignal);
 
+    // Readings faster than a person can read are taken in (extremes, range
+    // and alarm follow every one) but shown at most once per `ms`; 0 shows
+    // every reading at once. The newest reading is always shown in the end.
+    void setRefreshInterval(int ms);
+    // A reading taken but not yet shown goes on the display now.
+    void showPending();
+
     // Values
     void setValue(double value);
     void setNaN();
@@ -119,6 +128,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void refreshValuePaced();
     void buildTopRow();
     void buildCentralRow();
     void buildBottomRow();
@@ -143,6 +153,10 @@ private:
     static QMap<int, QString> powers;
 
     double value = 0;
+    int refreshInterval = 0;
+    QTimer *refreshTimer = nullptr;
+    bool refreshPending = false;
+    QElapsedTimer sinceRefresh;
     QString unit;
     int unitPower = 0;
     int precision = 1;

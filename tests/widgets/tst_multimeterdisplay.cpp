@@ -171,6 +171,31 @@ private slots:
         display.setExtreme(NAN, 3); // ignored
         QCOMPARE(display.getExtremeMax(), 60.0);
     }
+    // Paced: readings between two refreshes widen the extremes at once, the
+    // digits wait, and the newest reading is the one shown in the end.
+    void pacedReadingsKeepEveryExtreme()
+    {
+        MultimeterDisplay display;
+        display.setPrecision(-2);
+        display.enableExtreme(true);
+        display.setRefreshInterval(60000);
+        display.setValue(1);
+        QCOMPARE(text(display, "labelValue"), QStringLiteral("1.00"));
+        for (double v : {9.0, -4.0, 2.0})
+            display.setValue(v);
+        QCOMPARE(text(display, "labelValue"), QStringLiteral("1.00"));
+        QCOMPARE(QPointF(display.getExtremeMin(), display.getExtremeMax()), QPointF(-4, 9));
+        display.copyAsText(); // a copy takes what was measured, not what waits
+        QCOMPARE(QApplication::clipboard()->text().trimmed(), QStringLiteral("2.00"));
+        QCOMPARE(text(display, "labelValueMax"), QStringLiteral("max: 9.00 "));
+        display.setValue(3);
+        display.setRefreshInterval(0); // back to every reading: the one waiting shows
+        QCOMPARE(text(display, "labelValue"), QStringLiteral("3.00"));
+        display.setRefreshInterval(1);
+        display.setValue(5);
+        display.setValue(6);
+        QTRY_COMPARE(text(display, "labelValue"), QStringLiteral("6.00"));
+    }
     void accuracyFromText()
     {
         MultimeterDisplay display;
