@@ -165,6 +165,7 @@ void LibUsbDevice::closeDevice()
     if (!deviceOpened) {
         if (context) {
             eventThreadRunning = false;
+            usb->interruptEvents(context);
             eventThreadFuture.waitForFinished();
             usb->exit(context);
             WireTrace::instance().event(QStringLiteral("exit"));
@@ -174,13 +175,16 @@ void LibUsbDevice::closeDevice()
     }
     qDebug().noquote() << "Signal to disconnect";
     connectionLostFlag = true;
+    // Told to stop before the cancellations, so that the event thread leaves
+    // as soon as it has seen them instead of waiting for events once more.
+    eventThreadRunning = false;
     qDebug().noquote() << "Cancel USB to PC transfer";
     cancelAndFreeTransfers();
     qDebug().noquote() << "Cancel PC to USB transfer";
     if (writeTransfer)
         usb->cancelTransfer(writeTransfer);
-    eventThreadRunning = false;
     qDebug().noquote() << "Wait for Finished";
+    usb->interruptEvents(context);
     eventThreadFuture.waitForFinished();
     // Deliver the cancellations the event thread did not see before it stopped,
     // so that no transfer is freed while the library still owns it.

@@ -86,6 +86,11 @@ int SystemUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
     return libusb_handle_events_timeout_completed(context, &tv, nullptr);
 }
 
+void SystemUsbBackend::interruptEvents(libusb_context *context)
+{
+    libusb_interrupt_event_handler(context);
+}
+
 WireTrace &WireTrace::instance()
 {
     static WireTrace trace;

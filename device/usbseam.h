@@ -49,6 +49,8 @@ public:
 
     // Handles pending events, waiting at most `timeoutMs` for one.
     virtual int handleEvents(libusb_context *context, int timeoutMs) = 0;
+    // Wakes a thread waiting in handleEvents, which then returns at once.
+    virtual void interruptEvents(libusb_context *context) = 0;
 };
 
 // libusb-1.0 itself.
@@ -77,6 +79,7 @@ public:
     int cancelTransfer(libusb_transfer *transfer) override;
     void freeTransfer(libusb_transfer *transfer) override;
     int handleEvents(libusb_context *context, int timeoutMs) override;
+    void interruptEvents(libusb_context *context) override;
 };
 
 // The wire trace: one line per operation crossing the seam, to the file named

@@ -274,6 +274,17 @@ void VirtualUsbBackend::freeTransfer(libusb_transfer *transfer)
     free(transfer);
 }
 
+void VirtualUsbBackend::interruptEvents(libusb_context *context)
+{
+    if (context != asContext())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        interrupted = true;
+    }
+    wake.notify_all();
+}
+
 int VirtualUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
 {
     if (context != asContext())
@@ -317,8 +328,10 @@ int VirtualUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
                 }
             }
             if (done.empty()) {
-                if (std::chrono::steady_clock::now() >= deadline)
+                if (interrupted || std::chrono::steady_clock::now() >= deadline) {
+                    interrupted = false;
                     return LIBUSB_SUCCESS;
+                }
                 wake.wait_for(lock, std::chrono::milliseconds(1));
                 continue;
             }

@@ -53,6 +53,7 @@ public:
     int cancelTransfer(libusb_transfer *transfer) override;
     void freeTransfer(libusb_transfer *transfer) override;
     int handleEvents(libusb_context *context, int timeoutMs) override;
+    void interruptEvents(libusb_context *context) override;
 
 private:
     struct Pending {
@@ -66,6 +67,7 @@ private:
     VirtualInstrument bench;
     mutable std::mutex mutex;
     std::condition_variable wake;
+    bool interrupted = false; // guarded by mutex
     std::deque<Pending> pending;
     int openFault = 0;
     int claimFault = 0;

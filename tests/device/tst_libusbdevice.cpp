@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <thread>
 
 namespace {
@@ -240,6 +241,15 @@ void TestLibUsbDevice::vanishedDeviceIsLostAndRecoverable()
     QVERIFY(device.deviceOpened);
     QCOMPARE(device.controlWriteTransfer(0x41, 0, 0), 0);
     device.closeDevice();
+
+    // Closing wakes the event thread, which may be waiting with nothing in
+    // flight, instead of leaving it to its timeout.
+    libusb_context *context = nullptr;
+    QCOMPARE(backend.init(&context), 0);
+    auto waiting = std::async(std::launch::async, [&] { return backend.handleEvents(context, 20000); });
+    backend.interruptEvents(context);
+    QVERIFY(waiting.wait_for(std::chrono::seconds(5)) == std::future_status::ready);
+    backend.exit(context);
 }
 
 void TestLibUsbDevice::handOffQueueKeepsEveryFrameInOrder()
