@@ -426,6 +426,9 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
         }
         customPlot->setBackground(palette.background);
         customPlot->axisRect()->setBackground(palette.background);
+        // An opaque background covers the whole plot, so nothing under it
+        // needs painting first on each of its many repaints.
+        customPlot->setAttribute(Qt::WA_OpaquePaintEvent, palette.background.isOpaque());
         for (QCPItemText *label : {itemList.labelDeltaTime, itemList.labelFrequency, itemList.labelDeltaVolt,
                                    itemList.labelVoltA, itemList.labelVoltB})
             label->setColor(palette.cursorLabels);
