@@ -230,8 +230,10 @@ void LibUsbDevice::reset()
     context = nullptr;
     writeTransfer = nullptr;
     readTransfer = nullptr;
+    // Reads already queued stay: the display takes them on its next ticks,
+    // so what came before the link closed still reaches the persistence
+    // picture and a recording.
     QMutexLocker locker(&handOffMutex);
-    queueCount = 0;
     dataReady = false;
 }
 
@@ -355,6 +357,12 @@ int LibUsbDevice::copyData(unsigned char *destination, int capacity, quint64 *se
     const int length = qBound(0, qMin(int(dataLength), capacity), int(bufferSize));
     std::memcpy(destination, dataBuffer, size_t(length));
     return length;
+}
+
+int LibUsbDevice::queuedReads()
+{
+    QMutexLocker locker(&handOffMutex);
+    return queueCount;
 }
 
 void LibUsbDevice::acknowledgeData(quint64 sequence)

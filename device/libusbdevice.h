@@ -53,8 +53,10 @@ public:
 
     // Completed reads wait in a queue of this many until the display takes
     // them: the instrument can send a frame every 2 ms and the window looks
-    // every 4 ms, and a window busy for a moment must not lose what came meanwhile.
-    static constexpr int queueDepth = 32;
+    // every 4 ms, and a window held up, even for a whole control transfer
+    // timeout (1 s, some 430 of the fastest frames), must not lose what came
+    // meanwhile. 8 MiB, touched only as far as reads have come.
+    static constexpr int queueDepth = 512;
     struct QueueCounts {
         quint64 delivered = 0;  // reads handed off since the transport was made
         quint64 overflowed = 0; // the oldest waiting read dropped for a newer one
@@ -70,6 +72,8 @@ public:
     // when none waits; `sequence` receives its number (1 for the first read).
     int takeRead(unsigned char *destination, int capacity, quint64 *sequence = nullptr);
     QueueCounts queueCounts();
+    // Reads waiting in the queue now.
+    int queuedReads();
     // Copies the last completed read out of `dataBuffer` under the hand-off
     // lock, so that a completion landing meanwhile never tears it. Returns the
     // number of bytes copied (at most `capacity`); `sequence` receives the

@@ -162,15 +162,18 @@ bool ScopeDisplay::scopeDataShow()
         if (p.state->persistenceRestart & (1u << ch))
             p.plot->graphs().persistence->clear(ch);
     }
-    // Every frame queued since the last tick, in order; the queue holds at
-    // most LibUsbDevice::queueDepth, so a tick ends.
+    // Every frame queued since the last tick, in order. A backlog (after the
+    // window was held up) is worked off a bounded batch per tick, so that
+    // catching up does not hold the window up once more.
     int taken = 0;
-    for (int read = 0; read < 2 * LibUsbDevice::queueDepth; ++read) {
+    for (int read = 0; read < framesPerTick; ++read) {
         const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, frameCache);
         if (verdict == Frames::ScopeVerdict::NoData)
             break;
-        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces())
+        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces()) {
+            ++tickCounts.framesRefused;
             continue;
+        }
         processFrame(true);
         ++taken;
     }

@@ -40,6 +40,8 @@ class ScopeDisplay : public QObject
 public:
     // The scope page's read-outs show a new value at most this often (ms).
     static constexpr int readOutInterval = 200;
+    // The most queued reads one tick takes; more wait for the next tick.
+    static constexpr int framesPerTick = 16;
     struct Parts {
         Ui::VeltoInterface *ui;
         ScopeState *state;
@@ -56,6 +58,9 @@ public:
         quint64 drawnTicks = 0;
         quint64 framesShown = 0;
         quint64 framesMissed = 0;
+        // Reads passed over: a frame of the shape before a change of channels
+        // or buffer, an empty read, or a damaged header.
+        quint64 framesRefused = 0;
         quint64 replots = 0;
     };
     // One tick's vectors: the frame's, or a loaded or played-back wave's.

@@ -503,6 +503,18 @@ int Soak::run()
     std::printf("frames processed by the display: %llu (drawn ticks %llu, frame numbers skipped %llu)\n",
                 (unsigned long long)counts.framesShown, (unsigned long long)counts.drawnTicks,
                 (unsigned long long)counts.framesMissed);
+    // Where the rest went: passed over for their shape or header, dropped by
+    // a full queue while the window was held up, still queued at the end, or
+    // dropped when the sniffer page took the newest read (the remainder).
+    LibUsbDevice &usb = w.session()->usb();
+    const quint64 overflowed = usb.queueCounts().overflowed;
+    const int queued = usb.queuedReads();
+    const qint64 rest = qint64(usb.queueCounts().delivered) -
+                        qint64(counts.framesShown + counts.framesRefused + overflowed) - queued;
+    std::printf("reads handed to the display: %llu; not processed: %llu refused (a shape before a change, or "
+                "damaged), %llu dropped by a full queue, %d still queued at the end, %lld left on the sniffer page\n",
+                (unsigned long long)usb.queueCounts().delivered, (unsigned long long)counts.framesRefused,
+                (unsigned long long)overflowed, queued, (long long)rest);
     std::printf("longest GUI stall: %lld ms during %s\n", longestStall, qPrintable(longestStallDuring));
     std::printf("stalls over %lld ms: %d; twice in a row for one fault: %d\n", notableStallMs,
                 int(notableStalls.size()), repeatedStalls);
