@@ -588,6 +588,21 @@ void TestScopeDisplay::recordingTakesEveryNewFrame()
     QCOMPARE(w->display()->counts().framesMissed, quint64(2));
     QCOMPARE(blocks.size(), 3);
     QVERIFY(blocks.last().first().toString().startsWith(QStringLiteral("8<*>\nCH1,640,640,")));
+
+    // A window held up while 40 frames came, and the link closed meanwhile:
+    // the backlog is worked off a batch a tick, and every frame is recorded.
+    for (uint16_t number = 6; number < 46; ++number) {
+        shape.frameNumber = number;
+        const QByteArray frame = buildFrame(shape, [](int, int) { return 0; });
+        w->session()->usb().deliverRead(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size());
+    }
+    w->session()->usb().reset();
+    w->display()->scopeDataShow();
+    QCOMPARE(blocks.size(), 3 + ScopeDisplay::framesPerTick);
+    while (w->display()->scopeDataShow() && blocks.size() < 43)
+        ;
+    QCOMPARE(blocks.size(), 43);
+    QCOMPARE(w->display()->counts().framesMissed, quint64(2));
 }
 
 void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
