@@ -28,6 +28,9 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_stack_use_after_retu
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/fuzz/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=offscreen
+# The targets that go through files write them in memory: on the disk, the
+# file system's work was most of the time of each input.
+[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 export VELTO_FUZZ_SLOWEST=$artifacts/slowest-input
 exec nice -n 10 "$dir/fuzz/fuzz_$target" "$scratch" -max_total_time="$seconds" -timeout=10 \
     -report_slow_units=1 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@"
