@@ -32,6 +32,7 @@ export QT_QPA_PLATFORM=offscreen
 # file system's work was most of the time of each input.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 export VELTO_FUZZ_SLOWEST=$artifacts/slowest-input
+rm -f "$VELTO_FUZZ_SLOWEST.txt" # the last run's
 # Options of single targets (the options given on the command line come
 # after, and win):
 # - wave: an input past 1 KB is more values of the same kind (a frame of ten
