@@ -39,24 +39,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     const int ends = content.count(WaveText::frameEnd().toLatin1());
     QVector<int> sampling;
+    QVector<WaveText::Frame> frames;
     WaveText::Frame frame;
     while (reader.next(frame)) {
         if (frame.vectors.size() != WaveText::vectorsPerFrame || frame.sectionsRead <= 0 || sampling.size() > ends)
             std::abort();
         sampling.append(frame.samplingIndex);
+        frames.append(frame);
     }
 
-    // Played back: every frame read, at its own time base held to the slider's range.
-    RecordingReader source;
-    if (!source.open(path))
-        std::abort();
+    // Played back: every frame read, at its own time base held to the
+    // slider's range. The frames are those the reader gave above: reading
+    // the file a second time would only repeat the same reader.
     WavePlayback playback;
     const int restore = 7;
+    int pulled = 0;
     playback.start(
-        [&source](int &samplingIndex, QVector<QVector<double>> &vectors) {
-            WaveText::Frame next;
-            if (!source.next(next))
+        [&](int &samplingIndex, QVector<QVector<double>> &vectors) {
+            if (pulled >= frames.size())
                 return false;
+            const WaveText::Frame &next = frames.at(pulled++);
             if (next.samplingIndex >= 0)
                 samplingIndex = next.samplingIndex;
             vectors = next.vectors;

@@ -13,6 +13,7 @@
 #include "scope/triggermodel.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -24,48 +25,65 @@ using DeviceSettingsKeys::Kind;
 
 namespace {
 
-QObject *control(QObject &window, const QString &name)
+// A window of plain objects, one per control name, made once and put back
+// to its starting state for each input: making two windows of objects per
+// input, and finding each control by a search of the window, took most of
+// the time. Putting back sets every property that making it set, and
+// loading sets no other, so a window put back is a window made anew.
+class Window
 {
-    if (QObject *found = window.findChild<QObject *>(name))
-        return found;
-    auto *made = new QObject(&window);
-    made->setObjectName(name);
-    return made;
-}
-
-void buildWindow(QObject &window, int minimum, int span, int choices)
-{
-    for (const Key &key : DeviceSettingsKeys::keys()) {
-        if (key.record >= 0)
-            continue;
-        if (!key.buttons.isEmpty()) {
-            for (int i = 0; i < key.buttons.size(); ++i)
-                control(window, key.buttons.at(i))->setProperty("checked", false); // loading checks one
-            continue;
+public:
+    QObject *control(const QString &name)
+    {
+        QObject *&slot = byName[name];
+        if (!slot) {
+            slot = new QObject(&root);
+            slot->setObjectName(name);
         }
-        QObject *c = control(window, key.control);
-        switch (key.kind) {
-        case Kind::Number:
-        case Kind::Real:
-            c->setProperty("minimum", key.kind == Kind::Real ? QVariant(double(minimum)) : QVariant(minimum));
-            c->setProperty("maximum", key.kind == Kind::Real ? QVariant(double(minimum + span)) : QVariant(minimum + span));
-            c->setProperty("value", key.fallback);
-            break;
-        case Kind::Index:
-        case Kind::Word:
-            c->setProperty("count", key.kind == Kind::Word ? key.words.size() : choices);
-            c->setProperty("currentIndex", key.kind == Kind::Word ? key.words.indexOf(key.fallback.toString())
-                                                                   : key.fallback.toInt());
-            break;
-        case Kind::Bool:
-            c->setProperty("checked", key.fallback);
-            break;
-        case Kind::Digit:
-            c->setProperty("text", key.fallback);
-            break;
+        return slot;
+    }
+    const QObject *find(const QString &name) const { return byName.value(name); }
+    QObject *object() { return &root; }
+
+    void reset(int minimum, int span, int choices)
+    {
+        for (const Key &key : DeviceSettingsKeys::keys()) {
+            if (key.record >= 0)
+                continue;
+            if (!key.buttons.isEmpty()) {
+                for (int i = 0; i < key.buttons.size(); ++i)
+                    control(key.buttons.at(i))->setProperty("checked", false); // loading checks one
+                continue;
+            }
+            QObject *c = control(key.control);
+            switch (key.kind) {
+            case Kind::Number:
+            case Kind::Real:
+                c->setProperty("minimum", key.kind == Kind::Real ? QVariant(double(minimum)) : QVariant(minimum));
+                c->setProperty("maximum",
+                               key.kind == Kind::Real ? QVariant(double(minimum + span)) : QVariant(minimum + span));
+                c->setProperty("value", key.fallback);
+                break;
+            case Kind::Index:
+            case Kind::Word:
+                c->setProperty("count", key.kind == Kind::Word ? key.words.size() : choices);
+                c->setProperty("currentIndex", key.kind == Kind::Word ? key.words.indexOf(key.fallback.toString())
+                                                                       : key.fallback.toInt());
+                break;
+            case Kind::Bool:
+                c->setProperty("checked", key.fallback);
+                break;
+            case Kind::Digit:
+                c->setProperty("text", key.fallback);
+                break;
+            }
         }
     }
-}
+
+private:
+    QObject root;
+    QHash<QString, QObject *> byName;
+};
 
 // A reading as loading takes it: the right type, and the default whenever
 // the stored value was not taken.
@@ -105,13 +123,17 @@ void checkReading(const DeviceSettingsKeys::Reading &r, const Key &key, const QS
 }
 
 // After loading, every control with a range holds a value inside it.
-void checkWindow(const QObject &window, const TriggerModel &trigger)
+void checkWindow(const Window &window, const QVector<QVariant> &values)
 {
-    for (const Key &key : DeviceSettingsKeys::keys()) {
-        const QVariant value = DeviceSettings::controlValue(&window, key, trigger);
+    const QVector<Key> &keys = DeviceSettingsKeys::keys();
+    if (values.size() != keys.size())
+        std::abort();
+    for (int i = 0; i < keys.size(); ++i) {
+        const Key &key = keys.at(i);
+        const QVariant &value = values.at(i);
         if (!value.isValid())
             std::abort();
-        const QObject *c = key.control.isEmpty() ? nullptr : window.findChild<QObject *>(key.control);
+        const QObject *c = key.control.isEmpty() ? nullptr : window.find(key.control);
         double minimum = key.minimum, maximum = key.maximum;
         if (c && (key.kind == Kind::Number || key.kind == Kind::Real)) {
             minimum = c->property("minimum").toDouble();
@@ -159,27 +181,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
     }
 
-    QObject window;
-    buildWindow(window, minimum, span, choices);
+    static Window window;
+    window.reset(minimum, span, choices);
     TriggerModel trigger;
-    DeviceSettings::load(store, &window, trigger);
-    checkWindow(window, trigger);
+    DeviceSettings::load(store, window.object(), trigger);
+    const QVector<QVariant> loaded = DeviceSettings::controlValues(window.object(), trigger);
+    checkWindow(window, loaded);
 
     // What the window holds now is saved, and loads back without a problem and unchanged.
     {
         QSettings saved(again, QSettings::IniFormat);
-        DeviceSettings::save(saved, &window, trigger);
+        DeviceSettings::save(saved, window.object(), trigger);
         saved.sync();
     }
     QSettings saved(again, QSettings::IniFormat);
-    QObject second;
-    buildWindow(second, minimum, span, choices);
+    static Window second;
+    second.reset(minimum, span, choices);
     TriggerModel secondTrigger;
-    if (!DeviceSettings::load(saved, &second, secondTrigger).isEmpty())
+    if (!DeviceSettings::load(saved, second.object(), secondTrigger).isEmpty())
         std::abort();
-    for (const Key &key : DeviceSettingsKeys::keys()) {
-        if (DeviceSettings::controlValue(&window, key, trigger) != DeviceSettings::controlValue(&second, key, secondTrigger))
-            std::abort();
-    }
+    if (DeviceSettings::controlValues(second.object(), secondTrigger) != loaded)
+        std::abort();
     return 0;
 }

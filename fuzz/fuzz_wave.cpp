@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const int frames = qMin(vectors.size() / WaveText::vectorsPerFrame, sampling.size());
-    QStringList blocks;
+    QVector<WaveText::Frame> blocks; // as read back from the recording blocks
     for (int f = 0; f < frames; ++f) {
         const QVector<QVector<double>> frame = vectors.mid(f * WaveText::vectorsPerFrame, WaveText::vectorsPerFrame);
         const QString block = WaveText::recordingBlock(sampling.at(f), frame);
@@ -80,17 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             WaveText::recognise(block.toUtf8()) != WaveText::Kind::Recording)
             std::abort();
         checkReadBack(frame, fromBlock);
-        blocks.append(block);
+        blocks.append(fromBlock);
     }
 
-    // Played back as the Record panel plays a recording: block by block.
+    // Played back as the Record panel plays a recording: block by block,
+    // each as it was read above.
     WavePlayback playback;
     int pulled = 0;
     playback.start(
         [&](int &samplingIndex, QVector<QVector<double>> &frame) {
             if (pulled >= blocks.size())
                 return false;
-            const WaveText::Frame read = WaveText::readFrame(blocks.at(pulled++));
+            const WaveText::Frame &read = blocks.at(pulled++);
             samplingIndex = read.samplingIndex;
             frame = read.vectors;
             return true;

@@ -34,15 +34,30 @@ int untimed = 10;
 struct Slowest {
     qint64 nanoseconds = -1;
     QByteArray input;
+    QByteArray line() const
+    {
+        return QByteArray("velto-fuzz: slowest input ") + QByteArray::number(nanoseconds / 1e6, 'f', 3) + " ms, " +
+               QByteArray::number(input.size()) + " bytes\n";
+    }
+    // Written whenever a slower input comes (rarely, once the run has
+    // warmed up): a run that libFuzzer ends early, on a signal or a crash,
+    // skips the exit, and its slowest input is still known.
+    void save() const
+    {
+        const QString path = QString::fromLocal8Bit(qgetenv("VELTO_FUZZ_SLOWEST"));
+        if (path.isEmpty())
+            return;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(input);
+        QFile text(path + QStringLiteral(".txt"));
+        if (text.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            text.write(line());
+    }
     ~Slowest()
     {
-        if (nanoseconds < 0)
-            return;
-        std::fprintf(stderr, "velto-fuzz: slowest input %.3f ms, %d bytes\n", nanoseconds / 1e6, int(input.size()));
-        const QByteArray path = qgetenv("VELTO_FUZZ_SLOWEST");
-        QFile file(QString::fromLocal8Bit(path));
-        if (!path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(input);
+        if (nanoseconds >= 0)
+            std::fputs(line().constData(), stderr);
     }
 };
 Slowest slowest;
@@ -60,6 +75,7 @@ Timed::~Timed()
     if (spent > slowest.nanoseconds) {
         slowest.nanoseconds = spent;
         slowest.input = QByteArray(reinterpret_cast<const char *>(data), int(size));
+        slowest.save();
     }
 }
 

@@ -14,9 +14,10 @@ namespace FuzzSupport {
 void silenceLog();
 
 // Times one input (CPU time of the thread); the slowest of the run is
-// printed at exit with its time and size, and written to the file VELTO_FUZZ_SLOWEST names, so that
-// a run reports its slowest input in milliseconds rather than libFuzzer's
-// whole seconds.
+// printed at exit with its time and size, and kept in the file
+// VELTO_FUZZ_SLOWEST names (its time and size in that name + ".txt"), so
+// that a run reports its slowest input in milliseconds rather than
+// libFuzzer's whole seconds, also when it ends early.
 class Timed
 {
 public:

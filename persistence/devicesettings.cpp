@@ -5,7 +5,10 @@
 #include "scope/triggermodel.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QSettings>
+
+#include <algorithm>
 
 using DeviceSettingsKeys::Key;
 using DeviceSettingsKeys::Kind;
@@ -14,10 +17,39 @@ namespace DeviceSettings {
 
 namespace {
 
-QObject *findControl(const QObject *window, const QString &name)
+// The window's named controls, found in one walk over it: searching the
+// whole window once for every key made loading and saving quadratic in the
+// number of widgets. The form's names are unique; of two objects of one
+// name, the first met keeps it. A control a handler deletes while loading
+// is no longer found.
+class ControlTable
 {
-    return window->findChild<QObject *>(name);
-}
+public:
+    explicit ControlTable(const QObject *window)
+    {
+        const QList<QObject *> all = window->findChildren<QObject *>();
+        table.reserve(all.size());
+        for (QObject *object : all) {
+            QString name = object->objectName();
+            if (!name.isEmpty())
+                table.append({std::move(name), object});
+        }
+        std::stable_sort(table.begin(), table.end(), [](const Entry &a, const Entry &b) { return a.name < b.name; });
+    }
+    QObject *find(const QString &name) const
+    {
+        const auto found = std::lower_bound(table.cbegin(), table.cend(), name,
+                                            [](const Entry &entry, const QString &n) { return entry.name < n; });
+        return found != table.cend() && found->name == name ? found->control.data() : nullptr;
+    }
+
+private:
+    struct Entry {
+        QString name;
+        QPointer<QObject> control;
+    };
+    QVector<Entry> table; // by name: one block for all, where a hash makes one a name
+};
 
 // The field of a trigger record a key names.
 int &recordField(TriggerChannelRecord &r, const Key &key)
@@ -65,7 +97,7 @@ void controlRange(const QObject *control, const Key &key, double *minimum, doubl
     }
 }
 
-void apply(QObject *window, const Key &key, const QVariant &value, TriggerModel &trigger)
+void apply(const ControlTable &controls, const Key &key, const QVariant &value, TriggerModel &trigger)
 {
     if (key.record >= 0) {
         TriggerChannelRecord r = trigger.record(key.record);
@@ -75,17 +107,17 @@ void apply(QObject *window, const Key &key, const QVariant &value, TriggerModel 
     }
     if (key.kind == Kind::Word && !key.buttons.isEmpty()) {
         // Checking one button of the group unchecks the others and each says so.
-        if (QObject *button = findControl(window, key.buttons.value(value.toInt())))
+        if (QObject *button = controls.find(key.buttons.value(value.toInt())))
             button->setProperty("checked", true);
         return;
     }
-    if (QObject *control = findControl(window, key.control))
+    if (QObject *control = controls.find(key.control))
         control->setProperty(valueProperty(key.kind), value);
 }
 
-} // namespace
-
-QVariant controlValue(const QObject *window, const Key &key, const TriggerModel &trigger)
+// What controlValue answers, with the controls looked up by `find`.
+template <typename Find>
+QVariant valueOf(const Key &key, const TriggerModel &trigger, Find find)
 {
     if (key.record >= 0) {
         TriggerChannelRecord r = trigger.record(key.record);
@@ -93,7 +125,7 @@ QVariant controlValue(const QObject *window, const Key &key, const TriggerModel 
     }
     if (key.kind == Kind::Word && !key.buttons.isEmpty()) {
         for (int i = 0; i < key.buttons.size(); ++i) {
-            const QObject *button = findControl(window, key.buttons.at(i));
+            const QObject *button = find(key.buttons.at(i));
             if (!button)
                 return QVariant();
             if (button->property("checked").toBool())
@@ -101,7 +133,7 @@ QVariant controlValue(const QObject *window, const Key &key, const TriggerModel 
         }
         return -1;
     }
-    const QObject *control = findControl(window, key.control);
+    const QObject *control = find(key.control);
     if (!control)
         return QVariant();
     const QVariant value = control->property(valueProperty(key.kind));
@@ -110,10 +142,30 @@ QVariant controlValue(const QObject *window, const Key &key, const TriggerModel 
     return value;
 }
 
+} // namespace
+
+QVariant controlValue(const QObject *window, const Key &key, const TriggerModel &trigger)
+{
+    return valueOf(key, trigger, [window](const QString &name) { return window->findChild<QObject *>(name); });
+}
+
+QVector<QVariant> controlValues(const QObject *window, const TriggerModel &trigger)
+{
+    const ControlTable controls(window);
+    const auto find = [&controls](const QString &name) { return controls.find(name); };
+    QVector<QVariant> values;
+    values.reserve(DeviceSettingsKeys::keys().size());
+    for (const Key &key : DeviceSettingsKeys::keys())
+        values.append(valueOf(key, trigger, find));
+    return values;
+}
+
 void save(QSettings &store, const QObject *window, const TriggerModel &trigger)
 {
-    for (const Key &key : DeviceSettingsKeys::keys()) {
-        const QVariant value = controlValue(window, key, trigger);
+    const QVector<QVariant> values = controlValues(window, trigger);
+    for (int i = 0; i < values.size(); ++i) {
+        const Key &key = DeviceSettingsKeys::keys().at(i);
+        const QVariant &value = values.at(i);
         if (value.isValid())
             DeviceSettingsKeys::write(store, key, value);
         else
@@ -125,11 +177,12 @@ QStringList load(const QSettings &store, QObject *window, TriggerModel &trigger)
 {
     QStringList problems;
     QStringList missing;
+    const ControlTable controls(window);
     for (const Key &key : DeviceSettingsKeys::keys()) {
         if (!store.contains(key.path()))
             missing << key.path();
         const QString name = key.control.isEmpty() ? key.buttons.value(0) : key.control;
-        QObject *control = key.record >= 0 ? nullptr : findControl(window, name);
+        QObject *control = key.record >= 0 ? nullptr : controls.find(name);
         if (key.record < 0 && !control) {
             problems << QStringLiteral("no control for \"%1\", not loaded").arg(key.path());
             VELTO_LOG(QStringLiteral("Device settings: ") + problems.last(), 3);
@@ -144,7 +197,7 @@ QStringList load(const QSettings &store, QObject *window, TriggerModel &trigger)
             problems << reading.problem;
         }
         if (reading.value.isValid() && !(key.kind == Kind::Word && reading.value.toInt() < 0))
-            apply(window, key, reading.value, trigger);
+            apply(controls, key, reading.value, trigger);
     }
     // A store written by a complete save holds every key but those of radio
     // groups that had nothing checked; a file cut short lacks the rest.

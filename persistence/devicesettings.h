@@ -8,6 +8,7 @@
 
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 class QObject;
 class QSettings;
@@ -22,6 +23,9 @@ namespace DeviceSettings {
 // text, or a word's index (-1 when none of a radio group's buttons is
 // checked). Invalid when the window has no such control.
 QVariant controlValue(const QObject *window, const DeviceSettingsKeys::Key &key, const TriggerModel &trigger);
+// Every key's controlValue, in the order of DeviceSettingsKeys::keys(),
+// with the window's controls looked up once for all of them.
+QVector<QVariant> controlValues(const QObject *window, const TriggerModel &trigger);
 
 // Writes every key. A radio group with nothing checked leaves its key as the
 // store holds it.

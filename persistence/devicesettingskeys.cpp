@@ -233,6 +233,8 @@ QVector<Key> buildKeys()
     addMeter(k);
     addGenerator(k);
     addSniffer(k);
+    for (Key &key : k)
+        key.madePath = key.path();
     return k;
 }
 
@@ -284,14 +286,15 @@ Reading read(const QSettings &store, const Key &key)
         return reading;
     reading.stored = true;
     const QVariant raw = store.value(key.path());
-    const QString quoted = QStringLiteral("\"%1\" holds \"%2\"").arg(key.path(), shown(raw));
+    // Made only for a value that is not taken: most are.
+    const auto quoted = [&] { return QStringLiteral("\"%1\" holds \"%2\"").arg(key.path(), shown(raw)); };
     double number = 0;
     switch (key.kind) {
     case Kind::Number:
     case Kind::Index:
     case Kind::Real:
         if (!storedNumber(raw, &number)) {
-            reading.problem = quoted + QStringLiteral(", not a number: %1 used").arg(fallbackText(key));
+            reading.problem = quoted() + QStringLiteral(", not a number: %1 used").arg(fallbackText(key));
         } else if (key.kind == Kind::Real) {
             reading.value = number;
         } else {
@@ -307,7 +310,7 @@ Reading read(const QSettings &store, const Key &key)
         else if (text == QLatin1String("false") || text == QLatin1String("0"))
             reading.value = false;
         else
-            reading.problem = quoted + QStringLiteral(", not true or false: %1 used").arg(fallbackText(key));
+            reading.problem = quoted() + QStringLiteral(", not true or false: %1 used").arg(fallbackText(key));
         break;
     }
     case Kind::Digit: {
@@ -315,7 +318,7 @@ Reading read(const QSettings &store, const Key &key)
         if (text.size() == 1 && text.at(0).isDigit() && text.at(0).unicode() < 128)
             reading.value = text;
         else
-            reading.problem = quoted + QStringLiteral(", not a digit: %1 used").arg(fallbackText(key));
+            reading.problem = quoted() + QStringLiteral(", not a digit: %1 used").arg(fallbackText(key));
         break;
     }
     case Kind::Word: {
@@ -325,7 +328,7 @@ Reading read(const QSettings &store, const Key &key)
         if (index >= 0)
             reading.value = index;
         else
-            reading.problem = quoted + QStringLiteral(", not one of %1: %2 used")
+            reading.problem = quoted() + QStringLiteral(", not one of %1: %2 used")
                                            .arg(key.words.join(QStringLiteral(", ")), fallbackText(key));
         break;
     }

@@ -39,8 +39,16 @@ struct Key {
     int maximum = 0;
     // The trigger model's channel record the key belongs to, -1 for a control.
     int record = -1;
+    // The path, made once for the keys of keys(): loading and saving ask
+    // for it several times a key.
+    QString madePath;
 
-    QString path() const { return group.isEmpty() ? name : group + QLatin1Char('/') + name; }
+    QString path() const
+    {
+        if (!madePath.isEmpty())
+            return madePath;
+        return group.isEmpty() ? name : group + QLatin1Char('/') + name;
+    }
 };
 
 // Every key, in the order it is written and read.

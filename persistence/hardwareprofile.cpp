@@ -21,6 +21,15 @@ int versionPart(const QStringList &parts, int index)
     return index < parts.size() ? parts.at(index).toInt(nullptr, 10) : 0;
 }
 
+// Why a document read from the file `name` is not a profile, or nothing.
+QString docTypeProblem(const QString &name, const QXmlGet &xml)
+{
+    if (xml.docType() != hardwareDocType())
+        return tr("The file %1 declares the document type \"%2\", not \"%3\".")
+            .arg(name, xml.docType(), hardwareDocType());
+    return QString();
+}
+
 // Reads a profile-shaped file into `xml`; returns why it cannot serve, or
 // nothing. A file larger than maximumProfileBytes is not read at all: a
 // profile is a few kilobytes, and a runaway one froze the window for long.
@@ -49,10 +58,67 @@ QString loadProfileFile(const QString &path, QXmlGet *xml)
             .arg(name, message)
             .arg(line)
             .arg(column);
-    if (xml->docType() != hardwareDocType())
-        return tr("The file %1 declares the document type \"%2\", not \"%3\".")
-            .arg(name, xml->docType(), hardwareDocType());
-    return QString();
+    return docTypeProblem(name, *xml);
+}
+
+// The check of an identification against a profile read whole.
+void checkLoadedProfile(DeviceProfileCheck &check, QXmlGet profile)
+{
+    const QString id = check.identification;
+    const QStringList parts = id.split(QLatin1Char('.'));
+    check.model = parts.value(0);
+    if (check.model.isEmpty() || !profile.find(check.model)) {
+        check.messages.append({tr("Hardware"), tr("hardware (%1) not suported").arg(id)});
+        check.code = ProfileUnknownModel;
+        return;
+    }
+
+    const int hardLo = profile.getAttributeInt(QStringLiteral("hardLo"), 0);
+    const int hardHi = profile.getAttributeInt(QStringLiteral("hardHi"), 0);
+    const int softLo = profile.getAttributeInt(QStringLiteral("softLo"), 0);
+    const int softHi = profile.getAttributeInt(QStringLiteral("softHi"), 0);
+    check.deviceInfoFile = profile.getAttributeString(QStringLiteral("file"), QString());
+
+    check.hardwareVersion = versionPart(parts, 1);
+    if (check.hardwareVersion < hardLo || check.hardwareVersion > hardHi) {
+        check.messages.append({tr("Hardware"), tr("Hardware version (%1) not supported").arg(id)});
+        check.code = ProfileHardwareNotSupported;
+    }
+    check.softwareVersion = versionPart(parts, 2);
+    if (check.softwareVersion < softLo || check.softwareVersion > softHi) {
+        check.messages.append({tr("Software"), tr("Software version (%1) not supported").arg(id)});
+        check.code = ProfileSoftwareNotSupported;
+    }
+    check.deviceInfoPath = locateDataFile(check.deviceInfoFile);
+    if (!check.deviceInfoPath.isEmpty() && QFile::exists(check.deviceInfoPath)) {
+        check.readDeviceInfo = true;
+    } else {
+        check.messages.append({tr("Software"), tr("Can't read file: ") + check.deviceInfoFile});
+        check.code = ProfileInfoFileMissing;
+    }
+}
+
+// The device information lines of a file read whole.
+QStringList loadedInfoLines(QXmlGet info, quint8 healthByte)
+{
+    QStringList lines;
+    const QString indent = QStringLiteral("    ");
+    while (info.findNext(QStringLiteral("info"))) {
+        QXmlGet descriptions = info.descended();
+        while (descriptions.findNext(QStringLiteral("description")))
+            lines << indent + descriptions.getString();
+    }
+    info.findReset();
+    while (info.findNext(QStringLiteral("health"))) {
+        lines << tr("Health status");
+        QXmlGet statuses = info.descended();
+        while (statuses.findNext(QStringLiteral("status"))) {
+            const int code = statuses.getAttributeInt(QStringLiteral("code"), 0);
+            const bool good = code >= 0 && code < 8 && (healthByte >> code) & 1;
+            lines << indent + statuses.getString() + (good ? tr(": OK") : tr(": Problem!"));
+        }
+    }
+    return lines;
 }
 
 } // namespace
@@ -98,64 +164,37 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
         return check;
     }
 
-    const QStringList parts = id.split(QLatin1Char('.'));
-    check.model = parts.value(0);
-    if (check.model.isEmpty() || !profile.find(check.model)) {
-        check.messages.append({tr("Hardware"), tr("hardware (%1) not suported").arg(id)});
-        check.code = ProfileUnknownModel;
+    checkLoadedProfile(check, profile);
+    return check;
+}
+
+DeviceProfileCheck checkDeviceProfile(const QString &identification, const QXmlGet &profile)
+{
+    DeviceProfileCheck check;
+    check.identification = identificationWord(identification);
+    const QString problem = docTypeProblem(hardwareProfileFileName(), profile);
+    if (!problem.isEmpty()) {
+        check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
+        check.code = ProfileWrongDocType;
         return check;
     }
-
-    const int hardLo = profile.getAttributeInt(QStringLiteral("hardLo"), 0);
-    const int hardHi = profile.getAttributeInt(QStringLiteral("hardHi"), 0);
-    const int softLo = profile.getAttributeInt(QStringLiteral("softLo"), 0);
-    const int softHi = profile.getAttributeInt(QStringLiteral("softHi"), 0);
-    check.deviceInfoFile = profile.getAttributeString(QStringLiteral("file"), QString());
-
-    check.hardwareVersion = versionPart(parts, 1);
-    if (check.hardwareVersion < hardLo || check.hardwareVersion > hardHi) {
-        check.messages.append({tr("Hardware"), tr("Hardware version (%1) not supported").arg(id)});
-        check.code = ProfileHardwareNotSupported;
-    }
-    check.softwareVersion = versionPart(parts, 2);
-    if (check.softwareVersion < softLo || check.softwareVersion > softHi) {
-        check.messages.append({tr("Software"), tr("Software version (%1) not supported").arg(id)});
-        check.code = ProfileSoftwareNotSupported;
-    }
-    check.deviceInfoPath = locateDataFile(check.deviceInfoFile);
-    if (!check.deviceInfoPath.isEmpty() && QFile::exists(check.deviceInfoPath)) {
-        check.readDeviceInfo = true;
-    } else {
-        check.messages.append({tr("Software"), tr("Can't read file: ") + check.deviceInfoFile});
-        check.code = ProfileInfoFileMissing;
-    }
+    checkLoadedProfile(check, profile);
     return check;
 }
 
 QStringList deviceInfoLines(const QString &path, std::optional<quint8> healthByte)
 {
-    QStringList lines;
     if (!healthByte)
-        return lines;
+        return QStringList();
     QXmlGet info;
     if (!loadProfileFile(path, &info).isEmpty())
-        return lines;
+        return QStringList();
+    return loadedInfoLines(info, *healthByte);
+}
 
-    const QString indent = QStringLiteral("    ");
-    while (info.findNext(QStringLiteral("info"))) {
-        QXmlGet descriptions = info.descended();
-        while (descriptions.findNext(QStringLiteral("description")))
-            lines << indent + descriptions.getString();
-    }
-    info.findReset();
-    while (info.findNext(QStringLiteral("health"))) {
-        lines << tr("Health status");
-        QXmlGet statuses = info.descended();
-        while (statuses.findNext(QStringLiteral("status"))) {
-            const int code = statuses.getAttributeInt(QStringLiteral("code"), 0);
-            const bool good = code >= 0 && code < 8 && (*healthByte >> code) & 1;
-            lines << indent + statuses.getString() + (good ? tr(": OK") : tr(": Problem!"));
-        }
-    }
-    return lines;
+QStringList deviceInfoLines(const QXmlGet &info, std::optional<quint8> healthByte)
+{
+    if (!healthByte || !docTypeProblem(QString(), info).isEmpty())
+        return QStringList();
+    return loadedInfoLines(info, *healthByte);
 }

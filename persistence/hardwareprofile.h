@@ -29,6 +29,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+class QXmlGet;
 #include <QtGlobal>
 
 #include <optional>
@@ -84,6 +86,9 @@ QString identificationWord(const QString &identification);
 // Checks `identification` against the profile file; shows nothing. Without
 // a path, the first "hardware.xml" of the data folders is read.
 DeviceProfileCheck checkDeviceProfile(const QString &identification, const QString &profilePath = QString());
+// The same check against a profile already read whole (QXmlGet::fromData);
+// profilePath stays empty.
+DeviceProfileCheck checkDeviceProfile(const QString &identification, const QXmlGet &profile);
 
 // The lines deviceInfoRead appends to the device information browser: four
 // spaces + each description of every "info" element, then for every "health"
@@ -92,3 +97,5 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
 // there is no health byte, the file cannot be read, or its document type is
 // not "VeltoHardware".
 QStringList deviceInfoLines(const QString &path, std::optional<quint8> healthByte);
+// The same lines from a device information file already read whole.
+QStringList deviceInfoLines(const QXmlGet &info, std::optional<quint8> healthByte);

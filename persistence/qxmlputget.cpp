@@ -305,6 +305,20 @@ void putErrors(const ParseResult &result, QString *errorMessage, int *errorLine,
         *errorColumn = result.column;
 }
 
+// A document's bytes as a file holds them, in the encoding they declare or show.
+ParseResult parseData(const QByteArray &data, QDomDocument *document)
+{
+    const QString text = scanText(data);
+    ParseResult result = depthCheck(text);
+    // Unmarked UTF-16 is parsed as decoded here: the parser would switch to a
+    // declared "UTF-16" and read it in the machine's byte order.
+    if (result.ok && unmarkedUtf16Codec(data))
+        result.ok = document->setContent(text, false, &result.message, &result.line, &result.column);
+    else if (result.ok)
+        result.ok = document->setContent(data, false, &result.message, &result.line, &result.column);
+    return result;
+}
+
 QString parseFailureText(const ParseResult &result)
 {
     return QStringLiteral("line %1, column %2: %3").arg(result.line).arg(result.column).arg(result.message);
@@ -809,19 +823,25 @@ bool QXmlGet::load(const QString &fileName, QString *errorMessage, int *errorLin
     }
     const QByteArray data = file.readAll();
     file.close();
-    const QString text = scanText(data);
-    ParseResult result = depthCheck(text);
     QDomDocument document;
-    // Unmarked UTF-16 is parsed as decoded here: the parser would switch to a
-    // declared "UTF-16" and read it in the machine's byte order.
-    if (result.ok && unmarkedUtf16Codec(data))
-        result.ok = document.setContent(text, false, &result.message, &result.line, &result.column);
-    else if (result.ok)
-        result.ok = document.setContent(data, false, &result.message, &result.line, &result.column);
+    const ParseResult result = parseData(data, &document);
     if (!result.ok) {
         putErrors(result, errorMessage, errorLine, errorColumn);
         QXMLPUTGET_LOG(QStringLiteral("Couldn't parse file: ") + fileName + QStringLiteral(", ") +
                        parseFailureText(result));
+        return false;
+    }
+    *this = QXmlGet(document);
+    return true;
+}
+
+bool QXmlGet::fromData(const QByteArray &data, QString *errorMessage, int *errorLine, int *errorColumn)
+{
+    QDomDocument document;
+    const ParseResult result = parseData(data, &document);
+    if (!result.ok) {
+        putErrors(result, errorMessage, errorLine, errorColumn);
+        QXMLPUTGET_LOG(QStringLiteral("Couldn't parse data, ") + parseFailureText(result));
         return false;
     }
     *this = QXmlGet(document);

@@ -157,7 +157,7 @@ private:
 class QXmlGet
 {
 public:
-    // Documents nested deeper than this many start tags are refused by load() and fromString().
+    // Documents nested deeper than this many start tags are refused by load(), fromString() and fromData().
     static constexpr int maximumDepth = 256;
 
     QXmlGet();
@@ -168,6 +168,10 @@ public:
               int *errorColumn = nullptr);
     bool fromString(const QString &text, QString *errorMessage = nullptr, int *errorLine = nullptr,
                     int *errorColumn = nullptr);
+    // The bytes of a document, read as load() reads a file's: in the encoding
+    // they declare or show.
+    bool fromData(const QByteArray &data, QString *errorMessage = nullptr, int *errorLine = nullptr,
+                  int *errorColumn = nullptr);
 
     QString docType() const;
     QString publicId() const;

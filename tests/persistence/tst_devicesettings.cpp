@@ -34,9 +34,15 @@ QVariant otherValue(const QObject *window, const Key &key)
 
 QMap<QString, QVariant> snapshot(VeltoInterface &w)
 {
+    // The values looked up together are the ones each key finds alone.
+    const QVector<QVariant> together = DeviceSettings::controlValues(&w, w.trigger()->model());
     QMap<QString, QVariant> values;
-    for (const Key &key : DeviceSettingsKeys::keys())
-        values[key.path()] = DeviceSettings::controlValue(&w, key, w.trigger()->model());
+    for (int i = 0; i < together.size(); ++i) {
+        const Key &key = DeviceSettingsKeys::keys().at(i);
+        if (together.at(i) != DeviceSettings::controlValue(&w, key, w.trigger()->model()))
+            qFatal("%s: the value looked up with the others differs", qPrintable(key.path()));
+        values[key.path()] = together.at(i);
+    }
     return values;
 }
 } // namespace

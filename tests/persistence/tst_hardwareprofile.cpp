@@ -4,6 +4,7 @@
 
 #include "common/testsupport.h"
 #include "persistence/hardwareprofile.h"
+#include "persistence/qxmlputget.h"
 #include "ui/messagepresenter.h"
 
 #include <QDir>
@@ -149,12 +150,18 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, messages);
         QFETCH(QString, file);
-        QVERIFY(writeText(QStringLiteral("hardware.xml"), docType + "<VeltoHardware>" + models.toUtf8() + "</VeltoHardware>"));
+        const QByteArray content = docType + "<VeltoHardware>" + models.toUtf8() + "</VeltoHardware>";
+        QVERIFY(writeText(QStringLiteral("hardware.xml"), content));
         const DeviceProfileCheck check = checkDeviceProfile(identification);
         QCOMPARE(check.code, code);
         const Messages expected = expectedMessages(messages, identificationWord(identification), file);
         QCOMPARE(check.messages, expected);
         QCOMPARE(check.readDeviceInfo, code != ProfileInfoFileMissing && code != ProfileUnknownModel);
+        // The same profile read whole beforehand gives the same answer.
+        QXmlGet profile;
+        QVERIFY(profile.fromData(content));
+        const DeviceProfileCheck read = checkDeviceProfile(identification, profile);
+        QVERIFY(read.code == code && read.messages == expected && read.deviceInfoPath == check.deviceInfoPath);
     }
     void profileFileProblems_data()
     {
@@ -265,11 +272,16 @@ private slots:
         const std::optional<quint8> byte = health < 0 ? std::nullopt : std::optional<quint8>(quint8(health));
         QVERIFY(writeText(QStringLiteral("info.xml"), docType + "<d>" + content + "</d>"));
         QCOMPARE(::deviceInfoLines(QStringLiteral("info.xml"), byte), lines);
+        QXmlGet read;
+        QVERIFY(read.fromData(docType + "<d>" + content + "</d>"));
+        QCOMPARE(::deviceInfoLines(read, byte), lines);
         // Without the document type, unreadable or missing: nothing.
         for (const QByteArray &bad : {"<!DOCTYPE hardware><d>" + content + "</d>", "<d>" + content + "</d>",
                                       docType + "<d>" + content.left(content.size() / 2), QByteArray()}) {
             QVERIFY(writeText(QStringLiteral("info.xml"), bad));
             QCOMPARE(::deviceInfoLines(QStringLiteral("info.xml"), quint8(0xFF)), QStringList());
+            QXmlGet wrong;
+            QVERIFY(!wrong.fromData(bad) || ::deviceInfoLines(wrong, quint8(0xFF)).isEmpty());
         }
         QCOMPARE(::deviceInfoLines(QStringLiteral("missing.xml"), quint8(0xFF)), QStringList());
     }
