@@ -41,7 +41,7 @@ public:
     // The scope page's read-outs show a new value at most this often (ms).
     static constexpr int readOutInterval = 200;
     // The most queued reads one tick takes; more wait for the next tick.
-    static constexpr int framesPerTick = 16;
+    static constexpr int framesPerTick = 8;
     struct Parts {
         Ui::VeltoInterface *ui;
         ScopeState *state;
