@@ -98,6 +98,19 @@ void checkLoadedProfile(DeviceProfileCheck &check, QXmlGet profile)
     }
 }
 
+// A profile read from the file or from memory: refused with the reading's
+// problem, or checked against the identification.
+void checkReadProfile(DeviceProfileCheck &check, const QString &problem, const QXmlGet &profile)
+{
+    if (!problem.isEmpty()) {
+        // The title and first line stay as users know them; the cause follows.
+        check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
+        check.code = ProfileWrongDocType;
+        return;
+    }
+    checkLoadedProfile(check, profile);
+}
+
 // The device information lines of a file read whole.
 QStringList loadedInfoLines(QXmlGet info, quint8 healthByte)
 {
@@ -157,14 +170,7 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
                                 ? tr("No file %1 in %2.").arg(hardwareProfileFileName(),
                                                               dataSearchFolders().join(QStringLiteral(", ")))
                                 : loadProfileFile(check.profilePath, &profile);
-    if (!problem.isEmpty()) {
-        // The title and first line stay as users know them; the cause follows.
-        check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
-        check.code = ProfileWrongDocType;
-        return check;
-    }
-
-    checkLoadedProfile(check, profile);
+    checkReadProfile(check, problem, profile);
     return check;
 }
 
@@ -172,13 +178,7 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QXmlG
 {
     DeviceProfileCheck check;
     check.identification = identificationWord(identification);
-    const QString problem = docTypeProblem(hardwareProfileFileName(), profile);
-    if (!problem.isEmpty()) {
-        check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
-        check.code = ProfileWrongDocType;
-        return check;
-    }
-    checkLoadedProfile(check, profile);
+    checkReadProfile(check, docTypeProblem(hardwareProfileFileName(), profile), profile);
     return check;
 }
 
