@@ -5,6 +5,7 @@
 
 #include "base/logging.h"
 #include "scope/persistenceimage.h"
+#include "scope/plotcanvas.h"
 #include "scope/scopestate.h"
 #include "scope/veltograph.h"
 #include "ui/customtheme.h"
@@ -172,7 +173,8 @@ const QString ScopePlot::historyLayer = QStringLiteral("history");
 
 void ScopePlot::setupGraphs()
 {
-    customPlot = new QCustomPlot(ui->plotArea);
+    canvas = new PlotCanvas(ui->plotArea);
+    customPlot = canvas;
     customPlot->setObjectName(QStringLiteral("customPlot"));
     customPlot->setFocusPolicy(Qt::NoFocus);
     auto *grid = static_cast<QGridLayout *>(ui->plotArea->layout());
@@ -425,10 +427,14 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
             axis->setSubTickPen(palette.axes);
         }
         customPlot->setBackground(palette.background);
-        customPlot->axisRect()->setBackground(palette.background);
         // An opaque background covers the whole plot, so nothing under it
-        // needs painting first on each of its many repaints.
+        // needs painting first on each of its many repaints, and a plain
+        // colour is what the canvas clears to: filling the axis rectangle
+        // with it again would paint the same pixels twice.
         customPlot->setAttribute(Qt::WA_OpaquePaintEvent, palette.background.isOpaque());
+        const bool plain = palette.background.style() == Qt::SolidPattern && palette.background.isOpaque();
+        canvas->setOpaqueBackground(plain ? palette.background.color() : QColor());
+        customPlot->axisRect()->setBackground(plain ? QBrush(Qt::NoBrush) : palette.background);
         for (QCPItemText *label : {itemList.labelDeltaTime, itemList.labelFrequency, itemList.labelDeltaVolt,
                                    itemList.labelVoltA, itemList.labelVoltB})
             label->setColor(palette.cursorLabels);

@@ -16,6 +16,7 @@ class QCPItemText;
 class QCPItemTracer;
 class QCPRange;
 class QCustomPlot;
+class PlotCanvas;
 class VeltoGraph;
 class PersistenceImage;
 class ScopeOptions;
@@ -135,6 +136,7 @@ private:
     ScopeState *state;
     const ScopeOptions *options;
     QCustomPlot *customPlot = nullptr;
+    PlotCanvas *canvas = nullptr; // the same widget
     ScopeGraphs graphList;
     ScopeItems itemList;
     CustomTheme *themeDialog = nullptr;

@@ -1,3 +1,4 @@
+#include "scope/plotcanvas.h"
 #include "scope/veltograph.h"
 
 #include <QRandomGenerator>
@@ -106,6 +107,7 @@ private slots:
     void reducedDrawingKeepsEveryColumnsExtremes_data();
     void reducedDrawingKeepsEveryColumnsExtremes();
     void degenerateInputsAndPlots();
+    void canvasShowsItsBackgroundAndTraces();
 };
 
 void TestVeltoGraph::sparseTracesDrawLikeTheLibrary()
@@ -214,6 +216,45 @@ void TestVeltoGraph::degenerateInputsAndPlots()
         // Its dots: the first and the last of each pixel column the run crosses.
         QVERIFY2(qAbs(graph->lastScatterCount() - 2 * plot->axisRect()->width()) <= 4,
                  qPrintable(QString::number(graph->lastScatterCount())));
+    }
+}
+
+// What the canvas shows on screen, through a change of theme to a
+// background that lets the window show through and back: the background
+// everywhere the trace is not, the trace over it.
+void TestVeltoGraph::canvasShowsItsBackgroundAndTraces()
+{
+    PlotCanvas canvas;
+    canvas.resize(240, 160);
+    canvas.setNotAntialiasedElements(QCP::aeAll);
+    canvas.xAxis->setRange(0, 10);
+    canvas.yAxis->setRange(0, 10);
+    auto *graph = addGraph<VeltoGraph>(canvas, QCPGraph::lsLine);
+    graph->setData({0, 10}, {5, 5});
+    for (QCPAxis *axis : {canvas.xAxis, canvas.yAxis})
+        axis->grid()->setVisible(false);
+    const struct {
+        QColor background;
+        bool opaque;
+    } steps[] = {{QColor(0, 0, 80), true}, {QColor(0, 0, 80, 100), false}, {QColor(0, 90, 0), true}};
+    for (const auto &step : steps) {
+        canvas.setBackground(QBrush(step.background));
+        canvas.setOpaqueBackground(step.background);
+        canvas.replot();
+        QCOMPARE(canvas.paintsOpaque(), step.opaque);
+        if (!step.opaque)
+            continue;
+        const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect box = canvas.axisRect()->rect();
+        int background = 0, trace = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                background += QColor(shown.pixel(x, y)) == step.background;
+                trace += box.contains(x, y) && QColor(shown.pixel(x, y)) == traceColour;
+            }
+        QVERIFY2(background > shown.width() * shown.height() * 8 / 10, qPrintable(QString::number(background)));
+        QVERIFY(trace >= box.width() * 9 / 10); // the line across
+        QCOMPARE(QColor(shown.pixel(1, 1)), step.background); // the margin too
     }
 }
 
