@@ -427,6 +427,7 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
             axis->setSubTickPen(palette.axes);
         }
         customPlot->setBackground(palette.background);
+        themeBackground = palette.background;
         // An opaque background covers the whole plot, so nothing under it
         // needs painting first on each of its many repaints, and a plain
         // colour is what the canvas clears to: filling the axis rectangle

@@ -2,6 +2,7 @@
 
 #include "scope/plotgeometry.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QObject>
 #include <QVector>
@@ -79,6 +80,8 @@ public:
     static const QString historyLayer;
 
     QCustomPlot *plot() const { return customPlot; }
+    // The theme's background, as the plot shows it.
+    QBrush background() const { return themeBackground; }
     const ScopeGraphs &graphs() const { return graphList; }
     const ScopeItems &items() const { return itemList; }
     CustomTheme *customThemeDialog() const { return themeDialog; }
@@ -146,5 +149,6 @@ private:
     int themeIntensityMode = 0;
     // The theme whose colours are on the plot.
     int appliedTheme = -1;
+    QBrush themeBackground;
     bool startingUp = true;
 };

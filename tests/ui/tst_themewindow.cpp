@@ -42,7 +42,7 @@ private slots:
 static void checkChannelColoursAgree(VeltoInterface &window)
 {
     const ScopeGraphs &g = window.scopePlot()->graphs();
-    const QColor background = window.scopePlot()->plot()->axisRect()->backgroundBrush().color();
+    const QColor background = window.scopePlot()->background().color();
     QLabel *swatches[2] = {window.form()->ch1ColorLabel, window.form()->ch2ColorLabel};
     QCPGraph *traces[2] = {g.ch1, g.ch2};
     QCPGraph *references[2] = {g.ch1Reference, g.ch2Reference};
@@ -64,7 +64,7 @@ void TestThemeWindow::darkAndLightPens()
     // Dark at start: bits in reds, filled down to their baselines at alpha 35.
     QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
     QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
     for (int bit = 0; bit < 8; ++bit) {
         const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
         QCOMPARE(g.logic[bit]->pen().color(), colour);
@@ -89,7 +89,7 @@ void TestThemeWindow::darkAndLightPens()
     QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
     QCOMPARE(g.ch2->pen().widthF(), 2.0);
     checkChannelColoursAgree(window);
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
+    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
     QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
     QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
     QCOMPARE(window.scopePlot()->items().labelVoltA->color(), QColor(Qt::red));
@@ -103,7 +103,7 @@ void TestThemeWindow::darkAndLightPens()
     MessageCapture log;
     window.scopePlot()->displayThemeChanged(7);
     QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::white));
+    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
     QVERIFY(log.contains(QStringLiteral("Theme 7")));
 }
 
@@ -196,7 +196,7 @@ void TestThemeWindow::customWaitsForApplyAndIsKept()
     QCOMPARE(dialog->colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
     colourButton(dialog, QStringLiteral("Apply"))->click();
     QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::green));
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
 }
 
 void TestThemeWindow::customThemeAtStart()
@@ -215,7 +215,7 @@ void TestThemeWindow::customThemeAtStart()
     VeltoInterface window;
     const ScopeGraphs &g = window.scopePlot()->graphs();
     QCOMPARE(g.ch1->pen().color(), QColor(10, 20, 30));
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(250, 250, 240));
+    QCOMPARE(window.scopePlot()->background().color(), QColor(250, 250, 240));
     QCoreApplication::processEvents();
     // The custom colours are on the plot already: starting does not open the dialog.
     QVERIFY(!window.scopePlot()->customThemeDialog()->isVisible());
@@ -242,7 +242,7 @@ void TestThemeWindow::unreadableStoredThemes()
     QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
     QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
     QCOMPARE(g.logic[3]->pen().color(), QColor(225, 34, 4));
-    QCOMPARE(window.scopePlot()->plot()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
     QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
     QVERIFY(g.ch1->pen().color().isValid());
 
