@@ -24,7 +24,13 @@ scratch=$dir/corpus/$target
 artifacts=$dir/artifacts/$target
 mkdir -p "$scratch" "$artifacts"
 cp -n "$top/fuzz/corpus/$target"/* "$scratch"/ 2>/dev/null || true
-export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_stack_use_after_return=0}
+# A freed block waits in a quarantine of 64 MB rather than 256 before it is
+# used again, and an allocation keeps the 8 innermost calls of its stack
+# rather than 30: the wave and settings targets allocate for every value,
+# and the page faults of the larger quarantine and the deeper stacks were a
+# fifth of their time. A use after free is still caught while the block
+# waits, and a report still names where the block was made.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_stack_use_after_return=0:quarantine_size_mb=64:malloc_context_size=8}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/fuzz/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=offscreen
