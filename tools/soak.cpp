@@ -490,9 +490,15 @@ int Soak::run()
                     ui->checkBoxCH2Trace->isChecked(), ui->checkBoxCHDTrace->isChecked());
     stallMeter.stop();
 
+    // The counts as the run left them: reading the recording back below
+    // holds the window up for a while, and the reads that come meanwhile
+    // are not the run's.
+    LibUsbDevice &usb = w.session()->usb();
+    const ScopeDisplay::Counts counts = w.display()->counts();
+    const LibUsbDevice::QueueCounts queueCounts = usb.queueCounts();
+    const int queued = usb.queuedReads();
     QStringList report;
     const bool recordingWhole = recording.end(w, &report);
-    const ScopeDisplay::Counts &counts = w.display()->counts();
     std::printf("soak: %d s, seed as given, %d user actions\n", seconds, userActions);
     std::printf("faults struck:");
     for (int k = 0; k < faultKinds; ++k)
@@ -506,15 +512,16 @@ int Soak::run()
     // Where the rest went: passed over for their shape or header, dropped by
     // a full queue while the window was held up, still queued at the end, or
     // dropped when the sniffer page took the newest read (the remainder).
-    LibUsbDevice &usb = w.session()->usb();
-    const quint64 overflowed = usb.queueCounts().overflowed;
-    const int queued = usb.queuedReads();
-    const qint64 rest = qint64(usb.queueCounts().delivered) -
+    const quint64 overflowed = queueCounts.overflowed;
+    const qint64 rest = qint64(queueCounts.delivered) -
                         qint64(counts.framesShown + counts.framesRefused + overflowed) - queued;
     std::printf("reads handed to the display: %llu; not processed: %llu refused (a shape before a change, or "
                 "damaged), %llu dropped by a full queue, %d still queued at the end, %lld left on the sniffer page\n",
-                (unsigned long long)usb.queueCounts().delivered, (unsigned long long)counts.framesRefused,
+                (unsigned long long)queueCounts.delivered, (unsigned long long)counts.framesRefused,
                 (unsigned long long)overflowed, queued, (long long)rest);
+    std::printf("while the recording was read back: %llu more reads, %llu of them dropped by a full queue\n",
+                (unsigned long long)(usb.queueCounts().delivered - queueCounts.delivered),
+                (unsigned long long)(usb.queueCounts().overflowed - overflowed));
     std::printf("longest GUI stall: %lld ms during %s\n", longestStall, qPrintable(longestStallDuring));
     std::printf("stalls over %lld ms: %d; twice in a row for one fault: %d\n", notableStallMs,
                 int(notableStalls.size()), repeatedStalls);
