@@ -102,7 +102,9 @@ void live()
     if (!open(w))
         return;
     Ui::VeltoInterface *ui = w.form();
-    ui->checkBoxAWGEnable->click();
+    // The generator is on at the first start; a click would turn it off.
+    if (!ui->checkBoxAWGEnable->isChecked())
+        ui->checkBoxAWGEnable->click();
     ui->radioButtonSine->click();
     ui->ch1GainSlider->setValue(3);
     ui->ch2GainSlider->setValue(3);
@@ -149,7 +151,9 @@ void persistence()
     if (!open(w))
         return;
     Ui::VeltoInterface *ui = w.form();
-    ui->checkBoxAWGEnable->click();
+    // The generator is on at the first start; a click would turn it off.
+    if (!ui->checkBoxAWGEnable->isChecked())
+        ui->checkBoxAWGEnable->click();
     ui->radioButtonPinkNoise->click();
     ui->ch1GainSlider->setValue(3);
     ui->ch2GainSlider->setValue(3);
