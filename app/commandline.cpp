@@ -35,7 +35,7 @@ QString helpText()
 QString versionText()
 {
     return QStringLiteral("%1 %2 (build %3)\n")
-        .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(), compilationTime());
+        .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(), buildStamp());
 }
 
 } // namespace

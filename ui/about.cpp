@@ -20,7 +20,7 @@
 QString About::versionText()
 {
     return tr("version:") + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('.') +
-           compilationTime() + QLatin1Char(' ') + tr("with Qt %1").arg(QStringLiteral(QT_VERSION_STR));
+           buildStamp() + QLatin1Char(' ') + tr("with Qt %1").arg(QStringLiteral(QT_VERSION_STR));
 }
 
 QString About::licenceText()

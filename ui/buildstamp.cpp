@@ -2,9 +2,8 @@
 
 #include <QDateTime>
 
-#ifndef VELTO_BUILD_STAMP
-#define VELTO_BUILD_STAMP ""
-#endif
+// Written at build time from the last commit (cmake/buildstamp.cmake).
+#include "generated/buildstamp.inc"
 
 QString compilationTimeFrom(const QString &buildTime)
 {
@@ -17,4 +16,9 @@ QString compilationTimeFrom(const QString &buildTime)
 QString compilationTime()
 {
     return compilationTimeFrom(QStringLiteral(VELTO_BUILD_STAMP));
+}
+
+QString buildStamp()
+{
+    return compilationTime() + (VELTO_BUILD_CHANGES ? QStringLiteral("+changes") : QString());
 }

@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(compilationTimeFrom(QStringLiteral("yesterday")), QStringLiteral("0000000000"));
         GlobalOptions options;
         QCOMPARE(child<QLabel>(*std::make_unique<About>(nullptr, &options), "labelVersion")->text(),
-                 QStringLiteral("version: 1.2.%1 with Qt %2").arg(compilationTime(), QStringLiteral(QT_VERSION_STR)));
+                 QStringLiteral("version: 1.2.%1 with Qt %2").arg(buildStamp(), QStringLiteral(QT_VERSION_STR)));
         // The size follows the global factors; factors that are no size leave the default.
         QList<int> widths;
         for (const QPair<float, float> &factors : {qMakePair(1.0f, 1.0f), qMakePair(1.5f, 2.0f), qMakePair(float(NAN), -3.0f)}) {
