@@ -12,108 +12,100 @@ class TestConfigProtocol : public QObject
 {
     Q_OBJECT
 private slots:
-    void encodings_data();
-    void encodings();
-    void configurationBlockIsLittleEndian();
-    void confirmedWriteShrinksBufferOnShortage();
+    // Each row: what the protocol helper returned, and what the wire wants.
+    void encodings_data()
+    {
+        QTest::addColumn<qlonglong>("actual");
+        QTest::addColumn<qlonglong>("expected");
+        const bool bits[8] = {true, false, false, false, false, false, false, true};
+        const struct {
+            const char *name;
+            qlonglong actual, expected;
+        } rows[] = {
+            {"clamp64 LLONG_MAX", dataValueRangeTrunk64(LLONG_MAX, 48, 12500000), 12500000},
+            {"channel: math multiply", channelControlByte({false, false, false, false, true, false, true}), 0x50},
+            {"logic bits 0 and 7", logicBitsByte(bits), 0x81},
+            {"counter none", counterInputSource(-1), 10},
+            {"gate none", gateSource(-1), 0},
+            {"gate 8", gateSource(8), 0},
+            {"sniffer even two stops", snifferOptions(2, 1, false, false, 0, 0, 0), 0x07},
+            {"usart", snifferUsart(1, 3), 11},
+            {"sweep ping-pong", sweepType({false, true, true, false, false, true, true}), 0x32},
+            {"amplitude high", waveAmplitude(233), 232},
+            {"duty low", waveDuty(0), 1},
+            {"post near end", triggerPost(768, 760), 8},
+            {"channel blocks high", channelBufferBlocks(16), 15},
+            {"sniffer flags", snifferOptions(0, 0, true, true, 1, 1, 1), 0xF8},
+            {"sweep unchecked", sweepType({true, false, false, true, true}), 0x01},
+            {"sweep checked", sweepType({true, false, true, true, true}), 0x0D},
+            {"sweep amplitude alone", sweepType({false, false, true, false, true}), 0x08},
+            {"sniffer phase alone", snifferOptions(0, 0, false, false, 0, 0, 1), 0x80},
+            {"offset held at -127", waveOffset(-200), 0x81},
+            {"constant level high", waveConstantLevel(40000), 32767},
+            {"auto held high", autoTriggerCode(11.0), 255},
+            {"auto NaN", autoTriggerCode(std::nan("")), 0},
+            {"125 kHz value", splitFrequency(12500000).value, 190},
+            {"kept index", keptBufferIndex(5, 3), 2},
+            {"buffer items none", bufferSizeItems(-4).size(), 1},
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.name) << row.actual << row.expected;
+    }
+    void encodings()
+    {
+        QFETCH(qlonglong, actual);
+        QFETCH(qlonglong, expected);
+        QCOMPARE(actual, expected);
+    }
+    void configurationBlockIsLittleEndian()
+    {
+        unsigned char block[512] = {};
+        QVERIFY(storeEntry(block, 35, -2));
+        QCOMPARE(entryAt(block, 35), -2);
+        QVERIFY(storeEntry(block, 34, 0x12345678));
+        QCOMPARE(int(block[136]), 0x78);
+        QCOMPARE(int(block[139]), 0x12);
+        QVERIFY(storeEntry(block, 127, 7));
+        QCOMPARE(int(block[508]), 7);
+        // Indices past the table are refused; nothing outside the block is written.
+        QVERIFY(!storeEntry(block, 128, 1));
+        QVERIFY(!storeEntry(block, -1, 1));
+        QCOMPARE(entryAt(block, 200), 0);
+    }
+    void confirmedWriteShrinksBufferOnShortage()
+    {
+        QList<int> shrinks;
+        auto shrink = [&shrinks](int blocks) { shrinks << blocks; };
+        int sends = 0;
+        QVERIFY(confirmedWriteWithMemoryCheck([&](unsigned char *reply, int) { return ++sends, reply[0] = 0, 0; }, shrink));
+        QCOMPARE(sends, 1);
+        QVERIFY(shrinks.isEmpty());
+        // Refused once: shrink to what fits, then the second write is accepted.
+        MessageCapture log;
+        sends = 0;
+        bool repliesZeroed = true;
+        QVERIFY(confirmedWriteWithMemoryCheck(
+            [&](unsigned char *reply, int length) {
+                repliesZeroed = repliesZeroed && length == 2 && reply[0] == 0 && reply[1] == 0;
+                reply[0] = ++sends == 1 ? 1 : 0;
+                reply[1] = 6;
+                return int(reply[0]);
+            },
+            shrink));
+        QCOMPARE(sends, 2);
+        QVERIFY(repliesZeroed);
+        QCOMPARE(shrinks, QList<int>{6});
+        QVERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 6")));
+        // Refused twice: a zero answer still leaves one block; a failing transfer shrinks nothing.
+        shrinks.clear();
+        QVERIFY(!confirmedWriteWithMemoryCheck([](unsigned char *reply, int) { return reply[0] = 1, reply[1] = 0, 1; },
+                                               shrink));
+        QCOMPARE(shrinks, QList<int>{1});
+        shrinks.clear();
+        QVERIFY(!confirmedWriteWithMemoryCheck([](unsigned char *, int) { return -1; }, shrink));
+        QVERIFY(shrinks.isEmpty());
+    }
 };
-
-// Each row: what the protocol helper returned, and what the wire wants.
-void TestConfigProtocol::encodings_data()
-{
-    QTest::addColumn<qlonglong>("actual");
-    QTest::addColumn<qlonglong>("expected");
-    const bool bits[8] = {true, false, false, false, false, false, false, true};
-    const struct {
-        const char *name;
-        qlonglong actual, expected;
-    } rows[] = {
-        {"clamp64 LLONG_MAX", dataValueRangeTrunk64(LLONG_MAX, 48, 12500000), 12500000},
-        {"channel: math multiply", channelControlByte({false, false, false, false, true, false, true}), 0x50},
-        {"logic bits 0 and 7", logicBitsByte(bits), 0x81},
-        {"counter none", counterInputSource(-1), 10},
-        {"gate none", gateSource(-1), 0},
-        {"gate 8", gateSource(8), 0},
-        {"sniffer even two stops", snifferOptions(2, 1, false, false, 0, 0, 0), 0x07},
-        {"usart", snifferUsart(1, 3), 11},
-        {"sweep ping-pong", sweepType({false, true, true, false, false, true, true}), 0x32},
-        {"amplitude high", waveAmplitude(233), 232},
-        {"duty low", waveDuty(0), 1},
-        {"post near end", triggerPost(768, 760), 8},
-        {"channel blocks high", channelBufferBlocks(16), 15},
-        {"sniffer flags", snifferOptions(0, 0, true, true, 1, 1, 1), 0xF8},
-        {"sweep unchecked", sweepType({true, false, false, true, true}), 0x01},
-        {"sweep checked", sweepType({true, false, true, true, true}), 0x0D},
-        {"sweep amplitude alone", sweepType({false, false, true, false, true}), 0x08},
-        {"sniffer phase alone", snifferOptions(0, 0, false, false, 0, 0, 1), 0x80},
-        {"offset held at -127", waveOffset(-200), 0x81},
-        {"constant level high", waveConstantLevel(40000), 32767},
-        {"auto held high", autoTriggerCode(11.0), 255},
-        {"auto NaN", autoTriggerCode(std::nan("")), 0},
-        {"125 kHz value", splitFrequency(12500000).value, 190},
-        {"kept index", keptBufferIndex(5, 3), 2},
-        {"buffer items none", bufferSizeItems(-4).size(), 1},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.name) << row.actual << row.expected;
-}
-
-void TestConfigProtocol::encodings()
-{
-    QFETCH(qlonglong, actual);
-    QFETCH(qlonglong, expected);
-    QCOMPARE(actual, expected);
-}
-
-void TestConfigProtocol::configurationBlockIsLittleEndian()
-{
-    unsigned char block[512] = {};
-    QVERIFY(storeEntry(block, 35, -2));
-    QCOMPARE(entryAt(block, 35), -2);
-    QVERIFY(storeEntry(block, 34, 0x12345678));
-    QCOMPARE(int(block[136]), 0x78);
-    QCOMPARE(int(block[139]), 0x12);
-    QVERIFY(storeEntry(block, 127, 7));
-    QCOMPARE(int(block[508]), 7);
-    // Indices past the table are refused; nothing outside the block is written.
-    QVERIFY(!storeEntry(block, 128, 1));
-    QVERIFY(!storeEntry(block, -1, 1));
-    QCOMPARE(entryAt(block, 200), 0);
-}
-
-void TestConfigProtocol::confirmedWriteShrinksBufferOnShortage()
-{
-    QList<int> shrinks;
-    auto shrink = [&shrinks](int blocks) { shrinks << blocks; };
-    int sends = 0;
-    QVERIFY(confirmedWriteWithMemoryCheck([&](unsigned char *reply, int) { return ++sends, reply[0] = 0, 0; }, shrink));
-    QCOMPARE(sends, 1);
-    QVERIFY(shrinks.isEmpty());
-    // Refused once: shrink to what fits, then the second write is accepted.
-    MessageCapture log;
-    sends = 0;
-    bool repliesZeroed = true;
-    QVERIFY(confirmedWriteWithMemoryCheck(
-        [&](unsigned char *reply, int length) {
-            repliesZeroed = repliesZeroed && length == 2 && reply[0] == 0 && reply[1] == 0;
-            reply[0] = ++sends == 1 ? 1 : 0;
-            reply[1] = 6;
-            return int(reply[0]);
-        },
-        shrink));
-    QCOMPARE(sends, 2);
-    QVERIFY(repliesZeroed);
-    QCOMPARE(shrinks, QList<int>{6});
-    QVERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 6")));
-    // Refused twice: a zero answer still leaves one block; a failing transfer shrinks nothing.
-    shrinks.clear();
-    QVERIFY(!confirmedWriteWithMemoryCheck([](unsigned char *reply, int) { return reply[0] = 1, reply[1] = 0, 1; },
-                                           shrink));
-    QCOMPARE(shrinks, QList<int>{1});
-    shrinks.clear();
-    QVERIFY(!confirmedWriteWithMemoryCheck([](unsigned char *, int) { return -1; }, shrink));
-    QVERIFY(shrinks.isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestConfigProtocol)
 #include "tst_configprotocol.moc"

@@ -14,139 +14,129 @@ class TestProtocolSenders : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { useVirtualBench(); }
-    void offsetTravelsAsLowByteAndIsStoredAs255();
-    void frequencyTravelsInTwoWords();
-    void confirmedWriteWithShortReplyReturnsMinusOne();
-    void runControlAndStopButton();
-    void withoutDeviceOnlyTheBulkStoreTakes();
+    void offsetTravelsAsLowByteAndIsStoredAs255()
+    {
+        VeltoInterface window;
+        QVERIFY(connectToBench(window));
+        TraceCapture trace;
+        MessageCapture log;
+        window.session()->sendMainConfiguration(ConfigEntry::WaveOffset, waveOffset(-1));
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 33 255 0 0")).size(), 1);
+        QVERIFY(log.contains(QStringLiteral("Write to USB: index(33) value:255")));
+        trace.clear();
+        window.session()->setBulkMode(true);
+        window.session()->sendMainConfiguration(ConfigEntry::WaveOffset, waveOffset(-1));
+        window.session()->setBulkMode(false);
+        QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+        QCOMPARE(entryAt(window.session()->bulkBuffer(), 33), 255);
+        QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(33) value:255")));
+    }
+    void frequencyTravelsInTwoWords()
+    {
+        VeltoInterface window;
+        QVERIFY(connectToBench(window));
+        TraceCapture trace;
+        MessageCapture log;
+        // Held between 0.48 Hz and 125 kHz, in hundredths of a hertz.
+        const int asked[] = {1000, 12500000, 99999999, 1};
+        const char *sent[] = {"ctrl 0x46 1000 0 0 0", "ctrl 0x46 48160 190 0 0", "ctrl 0x46 48160 190 0 0",
+                              "ctrl 0x46 48 0 0 0"};
+        for (int frequency : asked)
+            window.session()->sendWaveFrequency(frequency);
+        const QStringList lines = trace.matching(QStringLiteral("ctrl 0x46 "));
+        QCOMPARE(lines.size(), 4);
+        for (int k = 0; k < 4; ++k)
+            QVERIFY2(lines.at(k).startsWith(QLatin1String(sent[k])), qPrintable(lines.at(k)));
+        QVERIFY(log.contains(QStringLiteral("Write to USB: Send Frequency value:12500000")));
+        window.session()->setBulkMode(true);
+        window.session()->sendWaveFrequency(12500000);
+        window.session()->setBulkMode(false);
+        QCOMPARE(entryAt(window.session()->bulkBuffer(), ConfigEntry::WaveFrequency), 12500000);
+        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x46 ")).size(), 4);
+    }
+    void confirmedWriteWithShortReplyReturnsMinusOne()
+    {
+        VeltoInterface window;
+        QVERIFY(connectToBench(window));
+        window.form()->checkBoxCH1Trace->setChecked(false);
+        // The instrument answers two bytes where four were asked for.
+        unsigned char reply[4] = {9, 9, 9, 9};
+        QCOMPARE(window.session()->sendMainConfigurationConfirm(reply, 4, ConfigEntry::Ch1Controls, 0), -1);
+        QCOMPARE(window.session()->sendMainConfigurationConfirm(reply, 2, ConfigEntry::Ch1Controls, 1), 0);
+        // A failed confirmed enable changes nothing in the window.
+        virtualBench().failNextControl(VirtualInstrument::ControlFault::Stall);
+        window.form()->groupBoxCH1AC->setChecked(false);
+        window.channels()->channel1TraceChanged(true);
+        QVERIFY(!window.form()->groupBoxCH1AC->isChecked());
+    }
+    void runControlAndStopButton()
+    {
+        VeltoInterface window;
+        QVERIFY(connectToBench(window));
+        TraceCapture trace;
+        DeviceSession *s = window.session();
+        s->sendScopeStop();
+        QCOMPARE(window.form()->stopButton->text(), QStringLiteral("START"));
+        s->sendScopeStart();
+        QCOMPARE(window.form()->stopButton->text(), QStringLiteral("STOP"));
+        s->sendScopeForce();
+        s->sendCounterStart();
+        s->sendCounterStop();
+        s->sendSnifferStart();
+        s->sendSnifferStop();
+        s->sendSnifferClear();
+        QStringList indices;
+        for (const QString &line : trace.matching(QStringLiteral("ctrl 0x44 ")))
+            indices << line.section(QLatin1Char(' '), 2, 2);
+        QCOMPARE(indices, QStringList({"3", "2", "4", "0", "1", "5", "6", "7"}));
+        QVERIFY(virtualBench().scopeRunning());
+    }
+    void withoutDeviceOnlyTheBulkStoreTakes()
+    {
+        virtualBench().setAttached(false);
+        TraceCapture trace;
+        MessageCapture log;
+        VeltoInterface window;
+        DeviceSession *s = window.session();
+        QTRY_COMPARE_WITH_TIMEOUT(window.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
+        s->sendMainConfiguration(ConfigEntry::TriggerControls, 0x91);
+        s->sendWaveFrequency(1000);
+        s->sendScopeStart();
+        unsigned char reply[2] = {0, 0};
+        QCOMPARE(s->sendMainConfigurationConfirm(reply, 2, ConfigEntry::DacEnable, 1), -1);
+        QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
+        QVERIFY(!log.contains(QStringLiteral("Write to USB")));
+        QCOMPARE(window.form()->stopButton->text(), QStringLiteral("START"));
+
+        // Bulk mode stores and logs; an index past the table is refused and stores nothing.
+        std::memset(s->bulkBuffer(), 0xAA, 1024);
+        s->setBulkMode(true);
+        s->sendMainConfiguration(200, 7);
+        QVERIFY(log.contains(QStringLiteral("Bulk write refused: index(200)")));
+        for (int i = 0; i < 1024; ++i)
+            QCOMPARE(int(s->bulkBuffer()[i]), 0xAA);
+        s->sendMainConfiguration(ConfigEntry::TriggerControls, 0x91);
+        QCOMPARE(entryAt(s->bulkBuffer(), 7), 0x91);
+        QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(7) value:145")));
+
+        // The whole configuration replaces the block's half and leaves the waveform's.
+        std::memset(s->bulkBuffer(), 0xAA, 1024);
+        log.clear();
+        s->deviceSettingsSendBulk();
+        s->setBulkMode(false);
+        for (int i = 0; i < 512; ++i)
+            if (s->bulkBuffer()[i] == 0xAA)
+                QFAIL(qPrintable(QStringLiteral("byte %1 of the block kept the waveform").arg(i)));
+        for (int i = 512; i < 1024; ++i)
+            QCOMPARE(int(s->bulkBuffer()[i]), 0xAA);
+        QCOMPARE(entryAt(s->bulkBuffer(), ConfigEntry::WaveFrequency), 100000); // the digits' 1000 Hz
+        QCOMPARE(entryAt(s->bulkBuffer(), ConfigEntry::Ch1Controls) & 1, 1);
+        QCOMPARE(log.count(QStringLiteral(">> buffer: index[")), 36);
+        QVERIFY(log.contains(QStringLiteral(">> buffer: index[34] value:160"))); // low byte of 100000
+        QVERIFY(log.contains(QStringLiteral("Finish prepare configuration, now send buffer as AWG")));
+        virtualBench().setAttached(true);
+    }
 };
-
-void TestProtocolSenders::offsetTravelsAsLowByteAndIsStoredAs255()
-{
-    VeltoInterface window;
-    QVERIFY(connectToBench(window));
-    TraceCapture trace;
-    MessageCapture log;
-    window.session()->sendMainConfiguration(ConfigEntry::WaveOffset, waveOffset(-1));
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 33 255 0 0")).size(), 1);
-    QVERIFY(log.contains(QStringLiteral("Write to USB: index(33) value:255")));
-    trace.clear();
-    window.session()->setBulkMode(true);
-    window.session()->sendMainConfiguration(ConfigEntry::WaveOffset, waveOffset(-1));
-    window.session()->setBulkMode(false);
-    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
-    QCOMPARE(entryAt(window.session()->bulkBuffer(), 33), 255);
-    QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(33) value:255")));
-}
-
-void TestProtocolSenders::frequencyTravelsInTwoWords()
-{
-    VeltoInterface window;
-    QVERIFY(connectToBench(window));
-    TraceCapture trace;
-    MessageCapture log;
-    // Held between 0.48 Hz and 125 kHz, in hundredths of a hertz.
-    const int asked[] = {1000, 12500000, 99999999, 1};
-    const char *sent[] = {"ctrl 0x46 1000 0 0 0", "ctrl 0x46 48160 190 0 0", "ctrl 0x46 48160 190 0 0",
-                          "ctrl 0x46 48 0 0 0"};
-    for (int frequency : asked)
-        window.session()->sendWaveFrequency(frequency);
-    const QStringList lines = trace.matching(QStringLiteral("ctrl 0x46 "));
-    QCOMPARE(lines.size(), 4);
-    for (int k = 0; k < 4; ++k)
-        QVERIFY2(lines.at(k).startsWith(QLatin1String(sent[k])), qPrintable(lines.at(k)));
-    QVERIFY(log.contains(QStringLiteral("Write to USB: Send Frequency value:12500000")));
-    window.session()->setBulkMode(true);
-    window.session()->sendWaveFrequency(12500000);
-    window.session()->setBulkMode(false);
-    QCOMPARE(entryAt(window.session()->bulkBuffer(), ConfigEntry::WaveFrequency), 12500000);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x46 ")).size(), 4);
-}
-
-void TestProtocolSenders::confirmedWriteWithShortReplyReturnsMinusOne()
-{
-    VeltoInterface window;
-    QVERIFY(connectToBench(window));
-    window.form()->checkBoxCH1Trace->setChecked(false);
-    // The instrument answers two bytes where four were asked for.
-    unsigned char reply[4] = {9, 9, 9, 9};
-    QCOMPARE(window.session()->sendMainConfigurationConfirm(reply, 4, ConfigEntry::Ch1Controls, 0), -1);
-    QCOMPARE(window.session()->sendMainConfigurationConfirm(reply, 2, ConfigEntry::Ch1Controls, 1), 0);
-    // A failed confirmed enable changes nothing in the window.
-    virtualBench().failNextControl(VirtualInstrument::ControlFault::Stall);
-    window.form()->groupBoxCH1AC->setChecked(false);
-    window.channels()->channel1TraceChanged(true);
-    QVERIFY(!window.form()->groupBoxCH1AC->isChecked());
-}
-
-void TestProtocolSenders::runControlAndStopButton()
-{
-    VeltoInterface window;
-    QVERIFY(connectToBench(window));
-    TraceCapture trace;
-    DeviceSession *s = window.session();
-    s->sendScopeStop();
-    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("START"));
-    s->sendScopeStart();
-    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("STOP"));
-    s->sendScopeForce();
-    s->sendCounterStart();
-    s->sendCounterStop();
-    s->sendSnifferStart();
-    s->sendSnifferStop();
-    s->sendSnifferClear();
-    QStringList indices;
-    for (const QString &line : trace.matching(QStringLiteral("ctrl 0x44 ")))
-        indices << line.section(QLatin1Char(' '), 2, 2);
-    QCOMPARE(indices, QStringList({"3", "2", "4", "0", "1", "5", "6", "7"}));
-    QVERIFY(virtualBench().scopeRunning());
-}
-
-void TestProtocolSenders::withoutDeviceOnlyTheBulkStoreTakes()
-{
-    virtualBench().setAttached(false);
-    TraceCapture trace;
-    MessageCapture log;
-    VeltoInterface window;
-    DeviceSession *s = window.session();
-    QTRY_COMPARE_WITH_TIMEOUT(window.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
-    s->sendMainConfiguration(ConfigEntry::TriggerControls, 0x91);
-    s->sendWaveFrequency(1000);
-    s->sendScopeStart();
-    unsigned char reply[2] = {0, 0};
-    QCOMPARE(s->sendMainConfigurationConfirm(reply, 2, ConfigEntry::DacEnable, 1), -1);
-    QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
-    QVERIFY(!log.contains(QStringLiteral("Write to USB")));
-    QCOMPARE(window.form()->stopButton->text(), QStringLiteral("START"));
-
-    // Bulk mode stores and logs; an index past the table is refused and stores nothing.
-    std::memset(s->bulkBuffer(), 0xAA, 1024);
-    s->setBulkMode(true);
-    s->sendMainConfiguration(200, 7);
-    QVERIFY(log.contains(QStringLiteral("Bulk write refused: index(200)")));
-    for (int i = 0; i < 1024; ++i)
-        QCOMPARE(int(s->bulkBuffer()[i]), 0xAA);
-    s->sendMainConfiguration(ConfigEntry::TriggerControls, 0x91);
-    QCOMPARE(entryAt(s->bulkBuffer(), 7), 0x91);
-    QVERIFY(log.contains(QStringLiteral("Bulk write to USB: index(7) value:145")));
-
-    // The whole configuration replaces the block's half and leaves the waveform's.
-    std::memset(s->bulkBuffer(), 0xAA, 1024);
-    log.clear();
-    s->deviceSettingsSendBulk();
-    s->setBulkMode(false);
-    for (int i = 0; i < 512; ++i)
-        if (s->bulkBuffer()[i] == 0xAA)
-            QFAIL(qPrintable(QStringLiteral("byte %1 of the block kept the waveform").arg(i)));
-    for (int i = 512; i < 1024; ++i)
-        QCOMPARE(int(s->bulkBuffer()[i]), 0xAA);
-    QCOMPARE(entryAt(s->bulkBuffer(), ConfigEntry::WaveFrequency), 100000); // the digits' 1000 Hz
-    QCOMPARE(entryAt(s->bulkBuffer(), ConfigEntry::Ch1Controls) & 1, 1);
-    QCOMPARE(log.count(QStringLiteral(">> buffer: index[")), 36);
-    QVERIFY(log.contains(QStringLiteral(">> buffer: index[34] value:160"))); // low byte of 100000
-    QVERIFY(log.contains(QStringLiteral("Finish prepare configuration, now send buffer as AWG")));
-    virtualBench().setAttached(true);
-}
 
 QTEST_MAIN(TestProtocolSenders)
 #include "tst_protocolsenders.moc"

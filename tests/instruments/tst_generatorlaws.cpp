@@ -12,142 +12,128 @@ class TestGeneratorLaws : public QObject
 {
     Q_OBJECT
 private slots:
-    void frequencySliderLaw();
-    void digitsWrapAlone();
-    void levelsAndChoices();
-    void sweepReadOuts();
-    void csvFields_data();
-    void csvFields();
-    void fileTextStopsWhereNothingMoreCounts();
+    void frequencySliderLaw()
+    {
+        // Below 1000 cHz no rounding, then three significant digits; 700 is 100 kHz, and below the
+        // slider the law holds at 48. Each with the position the inverse gives back.
+        const long long rows[][3] = {{172, 52, 171},       {304, 1100, 304},       {417, 14800, 417}, {538, 240000, 538},
+                                     {650, 3160000, 649},  {700, 10000000, 700},   {100, 48, 168}};
+        for (const auto &r : rows) {
+            QCOMPARE(frequencySliderValueToInt(double(r[0])), r[1]);
+            QCOMPARE(frequencyIntToSliderValue(double(r[1])), int(r[2]));
+        }
+    }
+    void digitsWrapAlone()
+    {
+        QCOMPARE(frequencyDigits(123456789.4), (Digits{2, 3, 4, 5, 6, 7, 8, 9})); // only the last eight
+        QCOMPARE(digitsToFrequency(Digits{1, 2, 3, 4, 5, 6, 7, 8}), 12345678LL);
+        QCOMPARE(frequencyDigits(-5), Digits{});
+        const struct {
+            int digit, maximum, up, down;
+        } steps[] = {{1, 1, 0, 0}, {0, 1, 1, 1}, {0, 9, 1, 9}, {9, 9, 0, 8}, {4, 9, 5, 3}};
+        for (const auto &s : steps) {
+            QCOMPARE(digitIncrease(s.digit, s.maximum), s.up);
+            QCOMPARE(digitDecrease(s.digit, s.maximum), s.down);
+        }
+        const unsigned char reply[4] = {0xA0, 0x86, 0x01, 0x00}; // 100 000 cHz; a short reply reads as 0
+        QVERIFY(effectiveFrequency(reply, 4) == 1000.0 && effectiveFrequency(reply, 3) == 0.0);
+    }
+    void levelsAndChoices()
+    {
+        const struct {
+            double value, divisor;
+            int code;
+        } levels[] = {{1.00, amplitudeDivisor, 116}, {2.0, amplitudeDivisor, 232},  {45.0, dutyDivisor, 115},
+                      {0.0, dutyDivisor, 0},         {-1.0, offsetDivisor, -64},     {-0.0078, offsetDivisor, 0},
+                      {-0.0079, offsetDivisor, -1},  {qInf(), offsetDivisor, 0}};
+        for (const auto &l : levels)
+            QCOMPARE(levelCode(l.value, l.divisor), l.code);
+
+        // The first checked in the order Constant, Custom, Exponential, Triangle, Square, Sine, Pink, White.
+        std::array<bool, WaveformCount> checked{};
+        checked[WhiteNoise] = checked[PinkNoise] = true;
+        QCOMPARE(waveTypeFor(checked).name, QStringLiteral("Pink Noise"));
+        checked[Sine] = checked[Square] = true;
+        QCOMPARE(waveTypeFor(checked).code, 1);
+        checked[Custom] = checked[Exponential] = true;
+        QCOMPARE(waveTypeFor(checked).name, QStringLiteral("Custom"));
+    }
+    void sweepReadOuts()
+    {
+        const struct {
+            Swept quantity;
+            int code;
+            double value;
+            int decimals;
+            const char *unit;
+        } rows[] = {{Swept::Frequency, 0, 1, 0, "Hz"},          {Swept::Frequency, 152, 956, 0, "Hz"},
+                    {Swept::Frequency, 172, 2.4, 1, "kHz"},      {Swept::Frequency, 255, 100.0, 1, "kHz"},
+                    {Swept::Amplitude, 255, 2.285, 2, "V"},       {Swept::Offset, 0, -2.2845, 2, "V"},
+                    {Swept::DutyCycle, 0, 1.0, 1, "%"},           {Swept::DutyCycle, 128, 50.196, 1, "%"}};
+        for (const auto &r : rows) {
+            const SweepShown shown = sweepShown(r.quantity, r.code);
+            QVERIFY2(qAbs(shown.value - r.value) < 0.001, qPrintable(QString::number(shown.value)));
+            QCOMPARE(shown.decimals, r.decimals);
+            QCOMPARE(shown.unit, QString::fromLatin1(r.unit));
+        }
+        QCOMPARE(sweepStartOrdered(255, 192), 192);
+        QCOMPARE(sweepStartOrdered(10, 192), 10);
+        QCOMPARE(sweepEndOrdered(64, 20), 64);
+        QCOMPARE(sweepEndOrdered(64, 64), 64);
+    }
+    void csvFields_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<int>>("words");
+        QTest::newRow("line break without comma") << "100,200\n300" << QVector<int>{100, 0};
+        QTest::newRow("commas before line breaks") << "100,\r\n200,\n300" << QVector<int>{100, 200, 300};
+        QTest::newRow("empty field dropped") << "1,,2" << QVector<int>{1, 2};
+        QTest::newRow("blank field kept as 0") << "1, ,2" << QVector<int>{1, 0, 2};
+        QTest::newRow("low 16 bits") << " -1 ,\t70000 ,65535" << QVector<int>{0xFFFF, 4464, 65535};
+        QTest::newRow("junk and hex are 0") << "abc,0x10,12.5,+7" << QVector<int>{0, 0, 0, 7};
+        QTest::newRow("empty") << "" << QVector<int>{};
+        QTest::newRow("only commas") << ",,," << QVector<int>{};
+        QStringList values;
+        QVector<int> words;
+        for (int k = 0; k < 600; ++k)
+            values << QString::number(k), words << k;
+        QTest::newRow("ten values") << values.mid(0, 10).join(',') << words.mid(0, 10);
+        QTest::newRow("600 values") << values.join(',') << words.mid(0, 512);
+    }
+    void csvFields()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVector<int>, words);
+        unsigned char buffer[1024];
+        std::memset(buffer, 0xAB, sizeof(buffer));
+        QCOMPARE(parseCSV(text, buffer), words.size());
+        for (int k = 0; k < words.size(); ++k) // little-endian words
+            QCOMPARE(buffer[2 * k] | buffer[2 * k + 1] << 8, words[k]);
+        for (int i = 2 * words.size(); i < 1024; ++i) // the rest of the buffer is untouched
+            QVERIFY(buffer[i] == 0xAB);
+    }
+    void fileTextStopsWhereNothingMoreCounts()
+    {
+        const struct {
+            QByteArray bytes;
+            qint64 limit;
+            int length;
+            bool cut;
+        } files[] = {
+            {QByteArray("1,2,3\0,4,5", 10), waveformFileLimit, 5, false},           // up to the first zero byte
+            {QByteArray(",,") + QByteArray("7,").repeated(600), waveformFileLimit, 2 + 1024, false}, // to the 512th comma
+            {QByteArray(5000, ' '), 4096, 4096, true},                                // a file that never gets there
+            {QByteArray("1,2"), 4096, 3, false}};
+        for (const auto &f : files) {
+            QBuffer device;
+            device.setData(f.bytes);
+            QVERIFY(device.open(QIODevice::ReadOnly));
+            const WaveformText read = readWaveformText(device, f.limit);
+            QCOMPARE(read.text.size(), f.length);
+            QCOMPARE(read.cutAtLimit, f.cut);
+        }
+    }
 };
-
-void TestGeneratorLaws::frequencySliderLaw()
-{
-    // Below 1000 cHz no rounding, then three significant digits; 700 is 100 kHz, and below the
-    // slider the law holds at 48. Each with the position the inverse gives back.
-    const long long rows[][3] = {{172, 52, 171},       {304, 1100, 304},       {417, 14800, 417}, {538, 240000, 538},
-                                 {650, 3160000, 649},  {700, 10000000, 700},   {100, 48, 168}};
-    for (const auto &r : rows) {
-        QCOMPARE(frequencySliderValueToInt(double(r[0])), r[1]);
-        QCOMPARE(frequencyIntToSliderValue(double(r[1])), int(r[2]));
-    }
-}
-
-void TestGeneratorLaws::digitsWrapAlone()
-{
-    QCOMPARE(frequencyDigits(123456789.4), (Digits{2, 3, 4, 5, 6, 7, 8, 9})); // only the last eight
-    QCOMPARE(digitsToFrequency(Digits{1, 2, 3, 4, 5, 6, 7, 8}), 12345678LL);
-    QCOMPARE(frequencyDigits(-5), Digits{});
-    const struct {
-        int digit, maximum, up, down;
-    } steps[] = {{1, 1, 0, 0}, {0, 1, 1, 1}, {0, 9, 1, 9}, {9, 9, 0, 8}, {4, 9, 5, 3}};
-    for (const auto &s : steps) {
-        QCOMPARE(digitIncrease(s.digit, s.maximum), s.up);
-        QCOMPARE(digitDecrease(s.digit, s.maximum), s.down);
-    }
-    const unsigned char reply[4] = {0xA0, 0x86, 0x01, 0x00}; // 100 000 cHz; a short reply reads as 0
-    QVERIFY(effectiveFrequency(reply, 4) == 1000.0 && effectiveFrequency(reply, 3) == 0.0);
-}
-
-void TestGeneratorLaws::levelsAndChoices()
-{
-    const struct {
-        double value, divisor;
-        int code;
-    } levels[] = {{1.00, amplitudeDivisor, 116}, {2.0, amplitudeDivisor, 232},  {45.0, dutyDivisor, 115},
-                  {0.0, dutyDivisor, 0},         {-1.0, offsetDivisor, -64},     {-0.0078, offsetDivisor, 0},
-                  {-0.0079, offsetDivisor, -1},  {qInf(), offsetDivisor, 0}};
-    for (const auto &l : levels)
-        QCOMPARE(levelCode(l.value, l.divisor), l.code);
-
-    // The first checked in the order Constant, Custom, Exponential, Triangle, Square, Sine, Pink, White.
-    std::array<bool, WaveformCount> checked{};
-    checked[WhiteNoise] = checked[PinkNoise] = true;
-    QCOMPARE(waveTypeFor(checked).name, QStringLiteral("Pink Noise"));
-    checked[Sine] = checked[Square] = true;
-    QCOMPARE(waveTypeFor(checked).code, 1);
-    checked[Custom] = checked[Exponential] = true;
-    QCOMPARE(waveTypeFor(checked).name, QStringLiteral("Custom"));
-}
-
-void TestGeneratorLaws::sweepReadOuts()
-{
-    const struct {
-        Swept quantity;
-        int code;
-        double value;
-        int decimals;
-        const char *unit;
-    } rows[] = {{Swept::Frequency, 0, 1, 0, "Hz"},          {Swept::Frequency, 152, 956, 0, "Hz"},
-                {Swept::Frequency, 172, 2.4, 1, "kHz"},      {Swept::Frequency, 255, 100.0, 1, "kHz"},
-                {Swept::Amplitude, 255, 2.285, 2, "V"},       {Swept::Offset, 0, -2.2845, 2, "V"},
-                {Swept::DutyCycle, 0, 1.0, 1, "%"},           {Swept::DutyCycle, 128, 50.196, 1, "%"}};
-    for (const auto &r : rows) {
-        const SweepShown shown = sweepShown(r.quantity, r.code);
-        QVERIFY2(qAbs(shown.value - r.value) < 0.001, qPrintable(QString::number(shown.value)));
-        QCOMPARE(shown.decimals, r.decimals);
-        QCOMPARE(shown.unit, QString::fromLatin1(r.unit));
-    }
-    QCOMPARE(sweepStartOrdered(255, 192), 192);
-    QCOMPARE(sweepStartOrdered(10, 192), 10);
-    QCOMPARE(sweepEndOrdered(64, 20), 64);
-    QCOMPARE(sweepEndOrdered(64, 64), 64);
-}
-
-void TestGeneratorLaws::csvFields_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QVector<int>>("words");
-    QTest::newRow("line break without comma") << "100,200\n300" << QVector<int>{100, 0};
-    QTest::newRow("commas before line breaks") << "100,\r\n200,\n300" << QVector<int>{100, 200, 300};
-    QTest::newRow("empty field dropped") << "1,,2" << QVector<int>{1, 2};
-    QTest::newRow("blank field kept as 0") << "1, ,2" << QVector<int>{1, 0, 2};
-    QTest::newRow("low 16 bits") << " -1 ,\t70000 ,65535" << QVector<int>{0xFFFF, 4464, 65535};
-    QTest::newRow("junk and hex are 0") << "abc,0x10,12.5,+7" << QVector<int>{0, 0, 0, 7};
-    QTest::newRow("empty") << "" << QVector<int>{};
-    QTest::newRow("only commas") << ",,," << QVector<int>{};
-    QStringList values;
-    QVector<int> words;
-    for (int k = 0; k < 600; ++k)
-        values << QString::number(k), words << k;
-    QTest::newRow("ten values") << values.mid(0, 10).join(',') << words.mid(0, 10);
-    QTest::newRow("600 values") << values.join(',') << words.mid(0, 512);
-}
-
-void TestGeneratorLaws::csvFields()
-{
-    QFETCH(QString, text);
-    QFETCH(QVector<int>, words);
-    unsigned char buffer[1024];
-    std::memset(buffer, 0xAB, sizeof(buffer));
-    QCOMPARE(parseCSV(text, buffer), words.size());
-    for (int k = 0; k < words.size(); ++k) // little-endian words
-        QCOMPARE(buffer[2 * k] | buffer[2 * k + 1] << 8, words[k]);
-    for (int i = 2 * words.size(); i < 1024; ++i) // the rest of the buffer is untouched
-        QVERIFY(buffer[i] == 0xAB);
-}
-
-void TestGeneratorLaws::fileTextStopsWhereNothingMoreCounts()
-{
-    const struct {
-        QByteArray bytes;
-        qint64 limit;
-        int length;
-        bool cut;
-    } files[] = {
-        {QByteArray("1,2,3\0,4,5", 10), waveformFileLimit, 5, false},           // up to the first zero byte
-        {QByteArray(",,") + QByteArray("7,").repeated(600), waveformFileLimit, 2 + 1024, false}, // to the 512th comma
-        {QByteArray(5000, ' '), 4096, 4096, true},                                // a file that never gets there
-        {QByteArray("1,2"), 4096, 3, false}};
-    for (const auto &f : files) {
-        QBuffer device;
-        device.setData(f.bytes);
-        QVERIFY(device.open(QIODevice::ReadOnly));
-        const WaveformText read = readWaveformText(device, f.limit);
-        QCOMPARE(read.text.size(), f.length);
-        QCOMPARE(read.cutAtLimit, f.cut);
-    }
-}
 
 QTEST_GUILESS_MAIN(TestGeneratorLaws)
 #include "tst_generatorlaws.moc"

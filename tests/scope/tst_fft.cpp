@@ -58,155 +58,139 @@ class TestFft : public QObject
 {
     Q_OBJECT
 private slots:
-    void refusesLengthsThatAreNotPowersOfTwo();
-    void matchesTheDiscreteTransformBothWays_data();
-    void matchesTheDiscreteTransformBothWays();
-    void spectrumOfConstantsAndSignedSamples();
-    void windowSpansTheTransformedPoints();
-    void channelSelectionAndScales();
-    void iqSeparatesPositiveAndNegativeFrequencies();
-    void badFramesGiveNoSpectrum();
-};
-
-void TestFft::refusesLengthsThatAreNotPowersOfTwo()
-{
-    std::vector<complex> data = randomSignal(768, 1);
-    const std::vector<complex> original = data;
-    std::vector<complex> out(768, complex(7, 7));
-    QVERIFY(!CFFT::Forward(data.data(), 768));
-    QVERIFY(!CFFT::Inverse(data.data(), 768, true));
-    QVERIFY(!CFFT::Forward(original.data(), out.data(), 768));
-    QVERIFY(!CFFT::Forward(nullptr, out.data(), 256));
-    QVERIFY(!CFFT::Forward(original.data(), nullptr, 256));
-    QVERIFY(data == original);
-    QVERIFY(out == std::vector<complex>(768, complex(7, 7)));
-    QVERIFY(CFFT::Forward(data.data(), 1));
-}
-
-void TestFft::matchesTheDiscreteTransformBothWays_data()
-{
-    QTest::addColumn<unsigned>("n");
-    for (unsigned n : {1u, 2u, 8u, 64u, 1024u})
-        QTest::newRow(qPrintable(QString::number(n))) << n;
-}
-
-void TestFft::matchesTheDiscreteTransformBothWays()
-{
-    QFETCH(unsigned, n);
-    const std::vector<complex> x = randomSignal(n, 1000 + n);
-    std::vector<complex> inPlace = x;
-    QVERIFY(CFFT::Forward(inPlace.data(), n));
-    QVERIFY2(maxDistance(inPlace, naiveDft(x, false)) < 1e-9 * n, qPrintable(QString::number(n)));
-    std::vector<complex> outOfPlace(n);
-    QVERIFY(CFFT::Forward(x.data(), outOfPlace.data(), n));
-    QVERIFY(maxDistance(outOfPlace, inPlace) < 1e-12 * n);
-    std::vector<complex> backwards = x;
-    QVERIFY(CFFT::Inverse(backwards.data(), n, false));
-    QVERIFY(maxDistance(backwards, naiveDft(x, true)) < 1e-9 * n);
-    // Round trips: scaled in place, out of place, the same array given twice.
-    QVERIFY(CFFT::Inverse(inPlace.data(), n, true));
-    QVERIFY(maxDistance(x, inPlace) < 1e-12 * n);
-    std::vector<complex> back(n);
-    QVERIFY(CFFT::Inverse(outOfPlace.data(), back.data(), n, true));
-    QVERIFY(maxDistance(x, back) < 1e-12 * n);
-}
-
-void TestFft::spectrumOfConstantsAndSignedSamples()
-{
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Rectangular);
-    const std::vector<int8_t> samples(256, 20);
-    QVERIFY(builder.compute(samples.data(), nullptr, 256, SpectrumSettings()));
-    QCOMPARE(builder.ch1Values().size(), SpectrumBuilder::fftBins);
-    QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * 20 * std::sqrt(2.0)) < 1e-9);
-    for (int k = 1; k < SpectrumBuilder::fftBins; ++k)
-        QVERIFY(builder.ch1Values()[k] < 1e-9);
-    // Code −1 arrives as byte 0xFF; read unsigned it would look like 255.
-    QByteArray frame = scopeFrameBytes(Frames::Ch1, 256);
-    fillBlock(frame, Frames::Ch1, Frames::Ch1, 256, [](int) { return -1; });
-    QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
-    QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * std::sqrt(2.0)) < 1e-9);
-}
-
-void TestFft::windowSpansTheTransformedPoints()
-{
-    // A long frame: the Hann window must close at the 256th transformed
-    // point, not at the 768th sample, so a constant's energy stays in bin 0
-    // with the window's own sum, (256 − 1) / 2.
-    QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 768);
-    fillBlock(frame, Frames::Ch1 | Frames::Ch2, Frames::Ch1, 768, [](int) { return 10; });
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Hann);
-    QCOMPARE(builder.windowTable().size(), SpectrumBuilder::fftLength);
-    QCOMPARE(fftWindowTable(FftWindow::Hann, 1), QVector<double>{1.0});
-    QVERIFY(std::fabs(fftWindowTable(FftWindow::Hamming, 257).first() - 0.07672) < 1e-12);
-    QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
-    const double expected = 0.05 * 10 * 127.5 * std::sqrt(2.0);
-    QVERIFY2(std::fabs(builder.ch1Values()[0] - expected) < 1e-9, qPrintable(QString::number(builder.ch1Values()[0])));
-    QVERIFY(builder.ch1Values()[1] > 0.1);
-    for (int k = 2; k < SpectrumBuilder::fftBins; ++k)
-        QVERIFY2(builder.ch1Values()[k] < 0.01 * expected, qPrintable(QString::number(k)));
-}
-
-void TestFft::channelSelectionAndScales()
-{
-    QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
-    const std::vector<int8_t> a(512, 50);
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Rectangular);
-    SpectrumSettings onlyCh2;
-    onlyCh2.ch1 = false;
-    onlyCh2.ch2 = true;
-    QVERIFY(builder.compute(a.data(), a.data(), 512, onlyCh2));
-    QVERIFY(builder.ch1Values().isEmpty());
-    QVERIFY(std::fabs(builder.ch2Values()[0] - 0.05 * 256 * 50 * std::sqrt(2.0)) < 1e-9);
-    // A channel that is selected but absent gets no points; IQ needs both.
-    QVERIFY(!builder.compute(nullptr, a.data(), 512, SpectrumSettings()));
-    SpectrumSettings iq;
-    iq.iq = true;
-    QVERIFY(!builder.compute(a.data(), nullptr, 512, iq));
-    // A short block is padded with silence, not read beyond its end.
-    QVERIFY(builder.compute(a.data(), nullptr, 100, SpectrumSettings()));
-    QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
-}
-
-// CH1 as the real and CH2 as the imaginary part: a cosine with a sine behind it
-// is one line at +8; with the sine ahead, the line is at -8, which is not shown.
-void TestFft::iqSeparatesPositiveAndNegativeFrequencies()
-{
-    const uint8_t mask = Frames::Ch1 | Frames::Ch2;
-    QByteArray frame = scopeFrameBytes(mask, 256);
-    const auto cosine = [](int i) { return int(std::lround(100 * std::cos(2 * M_PI * 8 * i / 256))); };
-    const auto sine = [](int i) { return int(std::lround(100 * std::sin(2 * M_PI * 8 * i / 256))); };
-    fillBlock(frame, mask, Frames::Ch1, 256, cosine);
-    SpectrumBuilder builder;
-    builder.setWindow(FftWindow::Rectangular);
-    SpectrumSettings iq;
-    iq.iq = true;
-    const double floor = 0.05 * 256;
-    for (int sign : {1, -1}) {
-        fillBlock(frame, mask, Frames::Ch2, 256, [&](int i) { return sign * sine(i); });
-        QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), iq));
-        QVERIFY(builder.ch2Values().isEmpty());
-        const QVector<double> &v = builder.ch1Values();
-        for (int k = 0; k < SpectrumBuilder::fftBins; ++k) {
-            const bool line = sign == 1 && k == 8;
-            QVERIFY2(line ? std::fabs(v[k] - floor * 100) < floor : v[k] < floor,
-                     qPrintable(QStringLiteral("sign %1, bin %2: %3").arg(sign).arg(k).arg(v[k])));
+    void refusesLengthsThatAreNotPowersOfTwo()
+    {
+        std::vector<complex> data = randomSignal(768, 1);
+        const std::vector<complex> original = data;
+        std::vector<complex> out(768, complex(7, 7));
+        QVERIFY(!CFFT::Forward(data.data(), 768));
+        QVERIFY(!CFFT::Inverse(data.data(), 768, true));
+        QVERIFY(!CFFT::Forward(original.data(), out.data(), 768));
+        QVERIFY(!CFFT::Forward(nullptr, out.data(), 256));
+        QVERIFY(!CFFT::Forward(original.data(), nullptr, 256));
+        QVERIFY(data == original);
+        QVERIFY(out == std::vector<complex>(768, complex(7, 7)));
+        QVERIFY(CFFT::Forward(data.data(), 1));
+    }
+    void matchesTheDiscreteTransformBothWays_data()
+    {
+        QTest::addColumn<unsigned>("n");
+        for (unsigned n : {1u, 2u, 8u, 64u, 1024u})
+            QTest::newRow(qPrintable(QString::number(n))) << n;
+    }
+    void matchesTheDiscreteTransformBothWays()
+    {
+        QFETCH(unsigned, n);
+        const std::vector<complex> x = randomSignal(n, 1000 + n);
+        std::vector<complex> inPlace = x;
+        QVERIFY(CFFT::Forward(inPlace.data(), n));
+        QVERIFY2(maxDistance(inPlace, naiveDft(x, false)) < 1e-9 * n, qPrintable(QString::number(n)));
+        std::vector<complex> outOfPlace(n);
+        QVERIFY(CFFT::Forward(x.data(), outOfPlace.data(), n));
+        QVERIFY(maxDistance(outOfPlace, inPlace) < 1e-12 * n);
+        std::vector<complex> backwards = x;
+        QVERIFY(CFFT::Inverse(backwards.data(), n, false));
+        QVERIFY(maxDistance(backwards, naiveDft(x, true)) < 1e-9 * n);
+        // Round trips: scaled in place, out of place, the same array given twice.
+        QVERIFY(CFFT::Inverse(inPlace.data(), n, true));
+        QVERIFY(maxDistance(x, inPlace) < 1e-12 * n);
+        std::vector<complex> back(n);
+        QVERIFY(CFFT::Inverse(outOfPlace.data(), back.data(), n, true));
+        QVERIFY(maxDistance(x, back) < 1e-12 * n);
+    }
+    void spectrumOfConstantsAndSignedSamples()
+    {
+        SpectrumBuilder builder;
+        builder.setWindow(FftWindow::Rectangular);
+        const std::vector<int8_t> samples(256, 20);
+        QVERIFY(builder.compute(samples.data(), nullptr, 256, SpectrumSettings()));
+        QCOMPARE(builder.ch1Values().size(), SpectrumBuilder::fftBins);
+        QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * 20 * std::sqrt(2.0)) < 1e-9);
+        for (int k = 1; k < SpectrumBuilder::fftBins; ++k)
+            QVERIFY(builder.ch1Values()[k] < 1e-9);
+        // Code −1 arrives as byte 0xFF; read unsigned it would look like 255.
+        QByteArray frame = scopeFrameBytes(Frames::Ch1, 256);
+        fillBlock(frame, Frames::Ch1, Frames::Ch1, 256, [](int) { return -1; });
+        QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
+        QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * std::sqrt(2.0)) < 1e-9);
+    }
+    void windowSpansTheTransformedPoints()
+    {
+        // A long frame: the Hann window must close at the 256th transformed
+        // point, not at the 768th sample, so a constant's energy stays in bin 0
+        // with the window's own sum, (256 − 1) / 2.
+        QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 768);
+        fillBlock(frame, Frames::Ch1 | Frames::Ch2, Frames::Ch1, 768, [](int) { return 10; });
+        SpectrumBuilder builder;
+        builder.setWindow(FftWindow::Hann);
+        QCOMPARE(builder.windowTable().size(), SpectrumBuilder::fftLength);
+        QCOMPARE(fftWindowTable(FftWindow::Hann, 1), QVector<double>{1.0});
+        QVERIFY(std::fabs(fftWindowTable(FftWindow::Hamming, 257).first() - 0.07672) < 1e-12);
+        QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
+        const double expected = 0.05 * 10 * 127.5 * std::sqrt(2.0);
+        QVERIFY2(std::fabs(builder.ch1Values()[0] - expected) < 1e-9, qPrintable(QString::number(builder.ch1Values()[0])));
+        QVERIFY(builder.ch1Values()[1] > 0.1);
+        for (int k = 2; k < SpectrumBuilder::fftBins; ++k)
+            QVERIFY2(builder.ch1Values()[k] < 0.01 * expected, qPrintable(QString::number(k)));
+    }
+    void channelSelectionAndScales()
+    {
+        QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
+        const std::vector<int8_t> a(512, 50);
+        SpectrumBuilder builder;
+        builder.setWindow(FftWindow::Rectangular);
+        SpectrumSettings onlyCh2;
+        onlyCh2.ch1 = false;
+        onlyCh2.ch2 = true;
+        QVERIFY(builder.compute(a.data(), a.data(), 512, onlyCh2));
+        QVERIFY(builder.ch1Values().isEmpty());
+        QVERIFY(std::fabs(builder.ch2Values()[0] - 0.05 * 256 * 50 * std::sqrt(2.0)) < 1e-9);
+        // A channel that is selected but absent gets no points; IQ needs both.
+        QVERIFY(!builder.compute(nullptr, a.data(), 512, SpectrumSettings()));
+        SpectrumSettings iq;
+        iq.iq = true;
+        QVERIFY(!builder.compute(a.data(), nullptr, 512, iq));
+        // A short block is padded with silence, not read beyond its end.
+        QVERIFY(builder.compute(a.data(), nullptr, 100, SpectrumSettings()));
+        QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
+    }
+    // CH1 as the real and CH2 as the imaginary part: a cosine with a sine behind it
+    // is one line at +8; with the sine ahead, the line is at -8, which is not shown.
+    void iqSeparatesPositiveAndNegativeFrequencies()
+    {
+        const uint8_t mask = Frames::Ch1 | Frames::Ch2;
+        QByteArray frame = scopeFrameBytes(mask, 256);
+        const auto cosine = [](int i) { return int(std::lround(100 * std::cos(2 * M_PI * 8 * i / 256))); };
+        const auto sine = [](int i) { return int(std::lround(100 * std::sin(2 * M_PI * 8 * i / 256))); };
+        fillBlock(frame, mask, Frames::Ch1, 256, cosine);
+        SpectrumBuilder builder;
+        builder.setWindow(FftWindow::Rectangular);
+        SpectrumSettings iq;
+        iq.iq = true;
+        const double floor = 0.05 * 256;
+        for (int sign : {1, -1}) {
+            fillBlock(frame, mask, Frames::Ch2, 256, [&](int i) { return sign * sine(i); });
+            QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), iq));
+            QVERIFY(builder.ch2Values().isEmpty());
+            const QVector<double> &v = builder.ch1Values();
+            for (int k = 0; k < SpectrumBuilder::fftBins; ++k) {
+                const bool line = sign == 1 && k == 8;
+                QVERIFY2(line ? std::fabs(v[k] - floor * 100) < floor : v[k] < floor,
+                         qPrintable(QStringLiteral("sign %1, bin %2: %3").arg(sign).arg(k).arg(v[k])));
+            }
         }
     }
-}
-
-void TestFft::badFramesGiveNoSpectrum()
-{
-    MessageCapture log;
-    SpectrumBuilder builder;
-    QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 256);
-    QVERIFY(!builder.computeFromFrame(frameBytes(frame), frame.size() - 1, SpectrumSettings()));
-    QVERIFY(builder.ch1Values().isEmpty());
-    QVERIFY(log.contains(QStringLiteral("FFT: frame does not match its header")));
-    QVERIFY(!builder.computeFromFrame(nullptr, 0, SpectrumSettings()));
-}
+    void badFramesGiveNoSpectrum()
+    {
+        MessageCapture log;
+        SpectrumBuilder builder;
+        QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 256);
+        QVERIFY(!builder.computeFromFrame(frameBytes(frame), frame.size() - 1, SpectrumSettings()));
+        QVERIFY(builder.ch1Values().isEmpty());
+        QVERIFY(log.contains(QStringLiteral("FFT: frame does not match its header")));
+        QVERIFY(!builder.computeFromFrame(nullptr, 0, SpectrumSettings()));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestFft)
 #include "tst_fft.moc"

@@ -103,160 +103,150 @@ class TestVeltoGraph : public QObject
 {
     Q_OBJECT
 private slots:
-    void sparseTracesDrawLikeTheLibrary();
-    void reducedDrawingKeepsEveryColumnsExtremes_data();
-    void reducedDrawingKeepsEveryColumnsExtremes();
-    void degenerateInputsAndPlots();
-    void canvasShowsItsBackgroundAndTraces();
-};
-
-void TestVeltoGraph::sparseTracesDrawLikeTheLibrary()
-{
-    // Sparse points, fewer than the pixel columns: nothing to reduce, so the
-    // picture must be the library's own to the pixel.
-    for (int style : {int(QCPGraph::lsLine), int(QCPGraph::lsStepCenter), int(QCPGraph::lsImpulse)}) {
-        const QVector<double> keys = {100, 700, 1300, 2000, 2600, 3300, 4100, 4800, 5600, 6300, 7000, 7600};
-        const QVector<double> values = {200, 900, 400, 400, 1100, 150, 600, 610, 1000, 300, 800, 500};
-        auto plain = makePlot();
-        addGraph<QCPGraph>(*plain, QCPGraph::LineStyle(style))->setData(keys, values, true);
-        const QImage expected = render(*plain);
-        auto plot = makePlot();
-        auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
-        graph->setData(keys, values, true);
-        QCOMPARE(render(*plot), expected);
-        QCOMPARE(graph->lastSpanCount(), 0);
-    }
-}
-
-void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes_data()
-{
-    QTest::addColumn<int>("style");
-    QTest::addColumn<int>("traces");
-    QTest::addColumn<int>("samples");
-    QTest::addColumn<bool>("reversed");
-    QTest::newRow("random bits, reversed axis") << int(QCPGraph::lsStepCenter) << 1 << 3840 << true;
-    QTest::newRow("accumulated bits") << int(QCPGraph::lsStepCenter) << 20 << 3840 << false;
-    QTest::newRow("spectrum bins") << int(QCPGraph::lsImpulse) << 1 << 3840 << false;
-    QTest::newRow("dense line, as column spans") << int(QCPGraph::lsLine) << 1 << 3840 << false;
-}
-
-void TestVeltoGraph::reducedDrawingKeepsEveryColumnsExtremes()
-{
-    // The same data drawn point by point (adaptive sampling off, the
-    // library's own drawing) and reduced must light the same column extents.
-    QFETCH(int, style);
-    QFETCH(int, traces);
-    QFETCH(int, samples);
-    QFETCH(bool, reversed);
-    QRandomGenerator rng(1234);
-    const QVector<double> keys = sampleKeys(samples);
-    auto exactPlot = makePlot(2.0 * samples);
-    auto reducedPlot = makePlot(2.0 * samples);
-    for (QCustomPlot *plot : {exactPlot.get(), reducedPlot.get()})
-        plot->xAxis->setRangeReversed(reversed);
-    auto *exact = addGraph<VeltoGraph>(*exactPlot, QCPGraph::LineStyle(style));
-    exact->setAdaptiveSampling(false);
-    auto *reduced = addGraph<VeltoGraph>(*reducedPlot, QCPGraph::LineStyle(style));
-    for (int t = 0; t < traces; ++t) {
-        QVector<double> values(samples);
-        for (int i = 0; i < samples; ++i) {
-            if (style == QCPGraph::lsStepCenter)
-                values[i] = 600 + 50 * int(rng.bounded(2));
-            else if (style == QCPGraph::lsImpulse) // rare tall bins: one-sample spikes
-                values[i] = rng.bounded(1000.0) * (rng.bounded(20) == 0 ? 1.0 : 0.2);
-            else
-                values[i] = 640 + 300 * std::sin(i * 0.05) + rng.bounded(80.0) - 40;
+    void sparseTracesDrawLikeTheLibrary()
+    {
+        // Sparse points, fewer than the pixel columns: nothing to reduce, so the
+        // picture must be the library's own to the pixel.
+        for (int style : {int(QCPGraph::lsLine), int(QCPGraph::lsStepCenter), int(QCPGraph::lsImpulse)}) {
+            const QVector<double> keys = {100, 700, 1300, 2000, 2600, 3300, 4100, 4800, 5600, 6300, 7000, 7600};
+            const QVector<double> values = {200, 900, 400, 400, 1100, 150, 600, 610, 1000, 300, 800, 500};
+            auto plain = makePlot();
+            addGraph<QCPGraph>(*plain, QCPGraph::LineStyle(style))->setData(keys, values, true);
+            const QImage expected = render(*plain);
+            auto plot = makePlot();
+            auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
+            graph->setData(keys, values, true);
+            QCOMPARE(render(*plot), expected);
+            QCOMPARE(graph->lastSpanCount(), 0);
         }
-        exact->addData(keys, values, true);
-        reduced->addData(keys, values, true);
     }
-    const QImage exactImage = render(*exactPlot);
-    const QImage reducedImage = render(*reducedPlot);
-    const QRect area = reducedPlot->axisRect()->rect();
-    // At most two points to a pixel column, however many samples share it.
-    QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
-    QVERIFY2(reduced->lastLinePointCount() <= 2 * area.width() + 8,
-             qPrintable(QString::number(reduced->lastLinePointCount())));
-    QCOMPARE(reduced->lastSpanCount() > 0, style == QCPGraph::lsLine);
-    const Extents wanted = columnExtents(exactImage, area);
-    const Extents drawn = columnExtents(reducedImage, area);
-    QCOMPARE(columnsMissing(wanted, drawn, area), 0);
-    // Nor does the reduction draw where the full drawing does not.
-    QCOMPARE(columnsMissing(drawn, wanted, area), 0);
-}
-
-void TestVeltoGraph::degenerateInputsAndPlots()
-{
-    for (int style : {int(QCPGraph::lsLine), int(QCPGraph::lsStepCenter), int(QCPGraph::lsImpulse)}) {
-        auto plot = makePlot();
-        auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
-        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
-        graph->setData({100}, {640}, true); // one point: nothing to join
-        render(*plot);
-        QVERIFY(graph->lastSpanCount() == 0 && graph->lastScatterCount() == 1);
-        // Values that are not numbers break the line; infinities too,
-        // which the painter would otherwise hang on.
-        QVector<double> values(3840, 640);
-        for (int i = 100; i < 300; ++i)
-            values[i] = qQNaN();
-        values[500] = qInf();
-        values[501] = -qInf();
-        graph->setData(sampleKeys(3840), values, true);
-        const QImage image = render(*plot);
-        QVERIFY(graph->lastLinePointCount() <= 2 * plot->axisRect()->width() + 8);
-        const double row = plot->yAxis->coordToPixel(640);
-        if (style != QCPGraph::lsImpulse) {
-            QVERIFY(!traceNear(image, int(plot->xAxis->coordToPixel(2.0 * 250)), row)); // the gap stays empty
-            QVERIFY(traceNear(image, int(plot->xAxis->coordToPixel(2.0 * 50)), row));
-        }
-        // A flat run of steps, as a logic baseline is, needs only its two ends.
-        graph->setData(sampleKeys(3840), QVector<double>(3840, 639), true);
-        render(*plot);
-        QVERIFY(style != QCPGraph::lsStepCenter || graph->lastLinePointCount() == 2);
-        // Its dots: the first and the last of each pixel column the run crosses.
-        QVERIFY2(qAbs(graph->lastScatterCount() - 2 * plot->axisRect()->width()) <= 4,
-                 qPrintable(QString::number(graph->lastScatterCount())));
+    void reducedDrawingKeepsEveryColumnsExtremes_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("traces");
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("reversed");
+        QTest::newRow("random bits, reversed axis") << int(QCPGraph::lsStepCenter) << 1 << 3840 << true;
+        QTest::newRow("accumulated bits") << int(QCPGraph::lsStepCenter) << 20 << 3840 << false;
+        QTest::newRow("spectrum bins") << int(QCPGraph::lsImpulse) << 1 << 3840 << false;
+        QTest::newRow("dense line, as column spans") << int(QCPGraph::lsLine) << 1 << 3840 << false;
     }
-}
-
-// What the canvas shows on screen, through a change of theme to a
-// background that lets the window show through and back: the background
-// everywhere the trace is not, the trace over it.
-void TestVeltoGraph::canvasShowsItsBackgroundAndTraces()
-{
-    PlotCanvas canvas;
-    canvas.resize(240, 160);
-    canvas.setNotAntialiasedElements(QCP::aeAll);
-    canvas.xAxis->setRange(0, 10);
-    canvas.yAxis->setRange(0, 10);
-    auto *graph = addGraph<VeltoGraph>(canvas, QCPGraph::lsLine);
-    graph->setData({0, 10}, {5, 5});
-    for (QCPAxis *axis : {canvas.xAxis, canvas.yAxis})
-        axis->grid()->setVisible(false);
-    const struct {
-        QColor background;
-        bool opaque;
-    } steps[] = {{QColor(0, 0, 80), true}, {QColor(0, 0, 80, 100), false}, {QColor(0, 90, 0), true}};
-    for (const auto &step : steps) {
-        canvas.setBackground(QBrush(step.background));
-        canvas.setOpaqueBackground(step.background);
-        canvas.replot();
-        QCOMPARE(canvas.paintsOpaque(), step.opaque);
-        if (!step.opaque)
-            continue;
-        const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QRect box = canvas.axisRect()->rect();
-        int background = 0, trace = 0;
-        for (int y = 0; y < shown.height(); ++y)
-            for (int x = 0; x < shown.width(); ++x) {
-                background += QColor(shown.pixel(x, y)) == step.background;
-                trace += box.contains(x, y) && QColor(shown.pixel(x, y)) == traceColour;
+    void reducedDrawingKeepsEveryColumnsExtremes()
+    {
+        // The same data drawn point by point (adaptive sampling off, the
+        // library's own drawing) and reduced must light the same column extents.
+        QFETCH(int, style);
+        QFETCH(int, traces);
+        QFETCH(int, samples);
+        QFETCH(bool, reversed);
+        QRandomGenerator rng(1234);
+        const QVector<double> keys = sampleKeys(samples);
+        auto exactPlot = makePlot(2.0 * samples);
+        auto reducedPlot = makePlot(2.0 * samples);
+        for (QCustomPlot *plot : {exactPlot.get(), reducedPlot.get()})
+            plot->xAxis->setRangeReversed(reversed);
+        auto *exact = addGraph<VeltoGraph>(*exactPlot, QCPGraph::LineStyle(style));
+        exact->setAdaptiveSampling(false);
+        auto *reduced = addGraph<VeltoGraph>(*reducedPlot, QCPGraph::LineStyle(style));
+        for (int t = 0; t < traces; ++t) {
+            QVector<double> values(samples);
+            for (int i = 0; i < samples; ++i) {
+                if (style == QCPGraph::lsStepCenter)
+                    values[i] = 600 + 50 * int(rng.bounded(2));
+                else if (style == QCPGraph::lsImpulse) // rare tall bins: one-sample spikes
+                    values[i] = rng.bounded(1000.0) * (rng.bounded(20) == 0 ? 1.0 : 0.2);
+                else
+                    values[i] = 640 + 300 * std::sin(i * 0.05) + rng.bounded(80.0) - 40;
             }
-        QVERIFY2(background > shown.width() * shown.height() * 8 / 10, qPrintable(QString::number(background)));
-        QVERIFY(trace >= box.width() * 9 / 10); // the line across
-        QCOMPARE(QColor(shown.pixel(1, 1)), step.background); // the margin too
+            exact->addData(keys, values, true);
+            reduced->addData(keys, values, true);
+        }
+        const QImage exactImage = render(*exactPlot);
+        const QImage reducedImage = render(*reducedPlot);
+        const QRect area = reducedPlot->axisRect()->rect();
+        // At most two points to a pixel column, however many samples share it.
+        QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
+        QVERIFY2(reduced->lastLinePointCount() <= 2 * area.width() + 8,
+                 qPrintable(QString::number(reduced->lastLinePointCount())));
+        QCOMPARE(reduced->lastSpanCount() > 0, style == QCPGraph::lsLine);
+        const Extents wanted = columnExtents(exactImage, area);
+        const Extents drawn = columnExtents(reducedImage, area);
+        QCOMPARE(columnsMissing(wanted, drawn, area), 0);
+        // Nor does the reduction draw where the full drawing does not.
+        QCOMPARE(columnsMissing(drawn, wanted, area), 0);
     }
-}
+    void degenerateInputsAndPlots()
+    {
+        for (int style : {int(QCPGraph::lsLine), int(QCPGraph::lsStepCenter), int(QCPGraph::lsImpulse)}) {
+            auto plot = makePlot();
+            auto *graph = addGraph<VeltoGraph>(*plot, QCPGraph::LineStyle(style));
+            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
+            graph->setData({100}, {640}, true); // one point: nothing to join
+            render(*plot);
+            QVERIFY(graph->lastSpanCount() == 0 && graph->lastScatterCount() == 1);
+            // Values that are not numbers break the line; infinities too,
+            // which the painter would otherwise hang on.
+            QVector<double> values(3840, 640);
+            for (int i = 100; i < 300; ++i)
+                values[i] = qQNaN();
+            values[500] = qInf();
+            values[501] = -qInf();
+            graph->setData(sampleKeys(3840), values, true);
+            const QImage image = render(*plot);
+            QVERIFY(graph->lastLinePointCount() <= 2 * plot->axisRect()->width() + 8);
+            const double row = plot->yAxis->coordToPixel(640);
+            if (style != QCPGraph::lsImpulse) {
+                QVERIFY(!traceNear(image, int(plot->xAxis->coordToPixel(2.0 * 250)), row)); // the gap stays empty
+                QVERIFY(traceNear(image, int(plot->xAxis->coordToPixel(2.0 * 50)), row));
+            }
+            // A flat run of steps, as a logic baseline is, needs only its two ends.
+            graph->setData(sampleKeys(3840), QVector<double>(3840, 639), true);
+            render(*plot);
+            QVERIFY(style != QCPGraph::lsStepCenter || graph->lastLinePointCount() == 2);
+            // Its dots: the first and the last of each pixel column the run crosses.
+            QVERIFY2(qAbs(graph->lastScatterCount() - 2 * plot->axisRect()->width()) <= 4,
+                     qPrintable(QString::number(graph->lastScatterCount())));
+        }
+    }
+    // What the canvas shows on screen, through a change of theme to a
+    // background that lets the window show through and back: the background
+    // everywhere the trace is not, the trace over it.
+    void canvasShowsItsBackgroundAndTraces()
+    {
+        PlotCanvas canvas;
+        canvas.resize(240, 160);
+        canvas.setNotAntialiasedElements(QCP::aeAll);
+        canvas.xAxis->setRange(0, 10);
+        canvas.yAxis->setRange(0, 10);
+        auto *graph = addGraph<VeltoGraph>(canvas, QCPGraph::lsLine);
+        graph->setData({0, 10}, {5, 5});
+        for (QCPAxis *axis : {canvas.xAxis, canvas.yAxis})
+            axis->grid()->setVisible(false);
+        const struct {
+            QColor background;
+            bool opaque;
+        } steps[] = {{QColor(0, 0, 80), true}, {QColor(0, 0, 80, 100), false}, {QColor(0, 90, 0), true}};
+        for (const auto &step : steps) {
+            canvas.setBackground(QBrush(step.background));
+            canvas.setOpaqueBackground(step.background);
+            canvas.replot();
+            QCOMPARE(canvas.paintsOpaque(), step.opaque);
+            if (!step.opaque)
+                continue;
+            const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QRect box = canvas.axisRect()->rect();
+            int background = 0, trace = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) {
+                    background += QColor(shown.pixel(x, y)) == step.background;
+                    trace += box.contains(x, y) && QColor(shown.pixel(x, y)) == traceColour;
+                }
+            QVERIFY2(background > shown.width() * shown.height() * 8 / 10, qPrintable(QString::number(background)));
+            QVERIFY(trace >= box.width() * 9 / 10); // the line across
+            QCOMPARE(QColor(shown.pixel(1, 1)), step.background); // the margin too
+        }
+    }
+};
 
 QTEST_MAIN(TestVeltoGraph)
 #include "tst_veltograph.moc"

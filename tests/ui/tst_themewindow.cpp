@@ -23,19 +23,6 @@ QPushButton *colourButton(CustomTheme *dialog, const QString &name)
 }
 } // namespace
 
-class TestThemeWindow : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase() { useVirtualBench(); }
-    void init() { QSettings().clear(); }
-    void darkAndLightPens();
-    void customWaitsForApplyAndIsKept();
-    void intensityFollowsTheThemeOnThePlot();
-    void customThemeAtStart();
-    void unreadableStoredThemes();
-};
-
 // Every picture of a channel is drawn in the hue of its legend swatch: the
 // live trace, its history at any intensity, its spectrum, and its reference,
 // which is faded towards the background to tell it from the live trace.
@@ -57,202 +44,205 @@ static void checkChannelColoursAgree(VeltoInterface &window)
     }
 }
 
-void TestThemeWindow::darkAndLightPens()
+class TestThemeWindow : public QObject
 {
-    VeltoInterface window;
-    const ScopeGraphs &g = window.scopePlot()->graphs();
-    // Dark at start: bits in reds, filled down to their baselines at alpha 35.
-    QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
-    for (int bit = 0; bit < 8; ++bit) {
-        const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
-        QCOMPARE(g.logic[bit]->pen().color(), colour);
-        QCOMPARE(g.logic[bit]->pen().widthF(), 1.5);
-        QCOMPARE(g.logic[bit]->channelFillGraph(), g.logicBase[bit]);
-        QCOMPARE(g.logic[bit]->brush().color().rgb(), colour.rgb());
-        QCOMPARE(g.logic[bit]->brush().color().alpha(), 35);
-        QCOMPARE(g.logicBase[bit]->pen().color().alpha(), 35);
-        QCOMPARE(g.logicReference[bit]->pen().color(), QColor(Qt::blue));
-    }
-    QCOMPARE(window.scopePlot()->items().labelDeltaTime->color(), QColor(QStringLiteral("#4be51c")));
-    QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().style(), Qt::DotLine);
-    QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
-    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
-             QStringLiteral("QLabel { background-color : #ff0000; }"));
-    checkChannelColoursAgree(window);
-
-    window.scopePlot()->displayThemeChanged(1);
-    QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(g.logic[0]->pen().color(), QColor(4, 0, 255));
-    QCOMPARE(g.logicBase[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(g.ch2->pen().widthF(), 2.0);
-    checkChannelColoursAgree(window);
-    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
-    QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
-    QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
-    QCOMPARE(window.scopePlot()->items().labelVoltA->color(), QColor(Qt::red));
-    QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
-             QStringLiteral("QLabel { background-color : #ff0000; }"));
-    // Decay graphs take the theme's hue at the intensity slider's lightness.
-    for (int k = 0; k < 9; ++k)
-        QCOMPARE(g.decay[0][k]->pen().color().alpha(), 255);
-
-    // A theme number that does not exist changes no colour.
-    MessageCapture log;
-    window.scopePlot()->displayThemeChanged(7);
-    QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
-    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
-    QVERIFY(log.contains(QStringLiteral("Theme 7")));
-}
-
-// The decay colours come from the theme the plot shows, not from an option
-// that names another theme but has not been applied.
-void TestThemeWindow::intensityFollowsTheThemeOnThePlot()
-{
-    VeltoInterface window;
-    const ScopeGraphs &g = window.scopePlot()->graphs();
-    window.form()->intensitySlider->setValue(3);
-    const QColor shown[2] = {g.decay[0][1]->pen().color(), g.decay[1][1]->pen().color()};
-    window.scopeOptions().theme = 1;
-    window.form()->intensitySlider->setValue(4);
-    window.form()->intensitySlider->setValue(3);
-    QCOMPARE(g.decay[0][1]->pen().color(), shown[0]);
-    QCOMPARE(g.decay[1][1]->pen().color(), shown[1]);
-}
-
-void TestThemeWindow::customWaitsForApplyAndIsKept()
-{
-    VeltoInterface window;
-    const ScopeGraphs &g = window.scopePlot()->graphs();
-    CustomTheme *dialog = window.scopePlot()->customThemeDialog();
-    window.scopePlot()->displayThemeChanged(2);
-    QVERIFY(dialog->isVisible());
-    // Nothing changes on the plot until "Apply": the CH1 reference stays a
-    // faded CH1 green, where the custom default is red.
-    const QColor darkReference = g.ch1Reference->pen().color();
-    QCOMPARE(darkReference.hue(), g.ch1->pen().color().hue());
-
-    // "BIT 3 REF" made green: only the bit-3 reference colour changes.
-    QColor offered;
-    dialog->chooseColour = [&](const QColor &initial) {
-        offered = initial;
-        return QColor(Qt::green);
-    };
-    QPushButton *bit3ref = colourButton(dialog, QStringLiteral("BIT 3 REF"));
-    QVERIFY(bit3ref);
-    bit3ref->click();
-    QCOMPARE(offered, QColor(Qt::blue));
-    QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
-    QCOMPARE(g.ch1Reference->pen().color(), darkReference);
-    QPushButton *apply = colourButton(dialog, QStringLiteral("Apply"));
-    QVERIFY(apply);
-    apply->click();
-    QVERIFY(!dialog->isVisible());
-    for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
-    for (int bit = 0; bit < 8; ++bit)
-        QCOMPARE(g.logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
-    // The custom defaults: CH2 red, the background black.
-    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(g.ch1Reference->pen().color(), QColor(Qt::red));
-    QCOMPARE(g.ch2Reference->pen().color(), QColor(75, 229, 28));
-
-    // Kept in the store under the theme's keys.
-    QSettings store;
-    QCOMPARE(store.value(QStringLiteral("isThemeSet")).toInt(), 509);
-    QCOMPARE(store.value(QStringLiteral("bitref3")).toString(), QStringLiteral("#00ff00"));
-    QCOMPARE(store.value(QStringLiteral("bitref2")).toString(), QStringLiteral("#0000ff"));
-    QCOMPARE(store.value(QStringLiteral("ch2")).toString(), QStringLiteral("#ff0000"));
-
-    // Options applied again leave the dialog closed; Custom picked again on
-    // the settings page opens it, although Custom is on the plot already.
-    window.scopeOptions().theme = 2;
-    emit window.applyConfigurationRequest();
-    QVERIFY(!dialog->isVisible());
-    ScopeSettings page(nullptr, &window.scopeOptions());
-    QComboBox *themes = page.findChild<QComboBox *>(QStringLiteral("comboBoxTheme"));
-    QCOMPARE(themes->currentIndex(), 2);
-    emit themes->activated(2);
-    page.applyOptions();
-    emit window.applyConfigurationRequest();
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!window.scopeOptions().editCustomTheme);
-
-    // Reopened, changed and cancelled: the plot keeps the applied colours
-    // and the dialog forgets the unapplied choice.
-    dialog->chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
-    colourButton(dialog, QStringLiteral("CH1"))->click();
-    QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
-    colourButton(dialog, QStringLiteral("Cancel"))->click();
-    QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(75, 229, 28));
-
-    // Back to a built-in theme and custom again: the stored colours return.
-    window.scopePlot()->displayThemeChanged(1);
-    QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
-    window.scopePlot()->displayThemeChanged(2);
-    QCOMPARE(dialog->colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
-    colourButton(dialog, QStringLiteral("Apply"))->click();
-    QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::green));
-    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
-}
-
-void TestThemeWindow::customThemeAtStart()
-{
-    // A custom theme chosen in an earlier run is drawn at start, without
-    // asking for its colours again.
+    Q_OBJECT
+private slots:
+    void initTestCase() { useVirtualBench(); }
+    void init() { QSettings().clear(); }
+    void darkAndLightPens()
     {
-        QSettings store;
-        store.setValue(QStringLiteral("theme"), 2);
-        store.setValue(QStringLiteral("isThemeSet"), 509);
-        CustomColors colours;
-        colours.setColor(QStringLiteral("CH1"), QColor(10, 20, 30));
-        colours.setColor(QStringLiteral("BACKGROUND"), QColor(250, 250, 240));
-        colours.save(store);
-    }
-    VeltoInterface window;
-    const ScopeGraphs &g = window.scopePlot()->graphs();
-    QCOMPARE(g.ch1->pen().color(), QColor(10, 20, 30));
-    QCOMPARE(window.scopePlot()->background().color(), QColor(250, 250, 240));
-    QCoreApplication::processEvents();
-    // The custom colours are on the plot already: starting does not open the dialog.
-    QVERIFY(!window.scopePlot()->customThemeDialog()->isVisible());
-}
+        VeltoInterface window;
+        const ScopeGraphs &g = window.scopePlot()->graphs();
+        // Dark at start: bits in reds, filled down to their baselines at alpha 35.
+        QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+        QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
+        for (int bit = 0; bit < 8; ++bit) {
+            const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
+            QCOMPARE(g.logic[bit]->pen().color(), colour);
+            QCOMPARE(g.logic[bit]->pen().widthF(), 1.5);
+            QCOMPARE(g.logic[bit]->channelFillGraph(), g.logicBase[bit]);
+            QCOMPARE(g.logic[bit]->brush().color().rgb(), colour.rgb());
+            QCOMPARE(g.logic[bit]->brush().color().alpha(), 35);
+            QCOMPARE(g.logicBase[bit]->pen().color().alpha(), 35);
+            QCOMPARE(g.logicReference[bit]->pen().color(), QColor(Qt::blue));
+        }
+        QCOMPARE(window.scopePlot()->items().labelDeltaTime->color(), QColor(QStringLiteral("#4be51c")));
+        QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().style(), Qt::DotLine);
+        QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
+        QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
+                 QStringLiteral("QLabel { background-color : #ff0000; }"));
+        checkChannelColoursAgree(window);
 
-void TestThemeWindow::unreadableStoredThemes()
-{
+        window.scopePlot()->displayThemeChanged(1);
+        QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
+        QCOMPARE(g.logic[0]->pen().color(), QColor(4, 0, 255));
+        QCOMPARE(g.logicBase[7]->pen().color(), QColor(144, 7, 220));
+        QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+        QCOMPARE(g.ch2->pen().widthF(), 2.0);
+        checkChannelColoursAgree(window);
+        QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
+        QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
+        QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
+        QCOMPARE(window.scopePlot()->items().labelVoltA->color(), QColor(Qt::red));
+        QCOMPARE(window.form()->ch2ColorLabel->styleSheet(),
+                 QStringLiteral("QLabel { background-color : #ff0000; }"));
+        // Decay graphs take the theme's hue at the intensity slider's lightness.
+        for (int k = 0; k < 9; ++k)
+            QCOMPARE(g.decay[0][k]->pen().color().alpha(), 255);
+
+        // A theme number that does not exist changes no colour.
+        MessageCapture log;
+        window.scopePlot()->displayThemeChanged(7);
+        QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
+        QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
+        QVERIFY(log.contains(QStringLiteral("Theme 7")));
+    }
+    void customWaitsForApplyAndIsKept()
     {
-        QSettings store;
-        store.setValue(QStringLiteral("isThemeSet"), 509);
-        store.setValue(QStringLiteral("ch1"), QStringLiteral("not a colour"));
-        store.setValue(QStringLiteral("ch2"), QString());
-        store.setValue(QStringLiteral("bit3"), 12345);
-        store.setValue(QStringLiteral("background"), QStringLiteral("#12"));
-        store.setValue(QStringLiteral("grid"), QStringLiteral("#8c8c8c"));
-    }
-    MessageCapture log;
-    VeltoInterface window;
-    const ScopeGraphs &g = window.scopePlot()->graphs();
-    window.scopePlot()->displayThemeChanged(2);
-    QVERIFY(log.contains(QStringLiteral("\"not a colour\" under \"ch1\"")));
-    colourButton(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
-    // Unreadable colours keep their defaults; the readable one is taken.
-    QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
-    QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
-    QCOMPARE(g.logic[3]->pen().color(), QColor(225, 34, 4));
-    QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
-    QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
-    QVERIFY(g.ch1->pen().color().isValid());
+        VeltoInterface window;
+        const ScopeGraphs &g = window.scopePlot()->graphs();
+        CustomTheme *dialog = window.scopePlot()->customThemeDialog();
+        window.scopePlot()->displayThemeChanged(2);
+        QVERIFY(dialog->isVisible());
+        // Nothing changes on the plot until "Apply": the CH1 reference stays a
+        // faded CH1 green, where the custom default is red.
+        const QColor darkReference = g.ch1Reference->pen().color();
+        QCOMPARE(darkReference.hue(), g.ch1->pen().color().hue());
 
-    // A marker that is not the number, or not a number at all: the defaults.
-    QSettings().setValue(QStringLiteral("isThemeSet"), QStringLiteral("yes"));
-    window.scopePlot()->displayThemeChanged(2);
-    QCOMPARE(window.scopePlot()->customThemeDialog()->colors()->colorAt(QStringLiteral("CH2")),
-             QColor(Qt::red));
-    window.scopePlot()->customThemeDialog()->reject();
-}
+        // "BIT 3 REF" made green: only the bit-3 reference colour changes.
+        QColor offered;
+        dialog->chooseColour = [&](const QColor &initial) {
+            offered = initial;
+            return QColor(Qt::green);
+        };
+        QPushButton *bit3ref = colourButton(dialog, QStringLiteral("BIT 3 REF"));
+        QVERIFY(bit3ref);
+        bit3ref->click();
+        QCOMPARE(offered, QColor(Qt::blue));
+        QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
+        QCOMPARE(g.ch1Reference->pen().color(), darkReference);
+        QPushButton *apply = colourButton(dialog, QStringLiteral("Apply"));
+        QVERIFY(apply);
+        apply->click();
+        QVERIFY(!dialog->isVisible());
+        for (int bit = 0; bit < 8; ++bit)
+            QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+        for (int bit = 0; bit < 8; ++bit)
+            QCOMPARE(g.logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
+        // The custom defaults: CH2 red, the background black.
+        QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+        QCOMPARE(g.ch1Reference->pen().color(), QColor(Qt::red));
+        QCOMPARE(g.ch2Reference->pen().color(), QColor(75, 229, 28));
+
+        // Kept in the store under the theme's keys.
+        QSettings store;
+        QCOMPARE(store.value(QStringLiteral("isThemeSet")).toInt(), 509);
+        QCOMPARE(store.value(QStringLiteral("bitref3")).toString(), QStringLiteral("#00ff00"));
+        QCOMPARE(store.value(QStringLiteral("bitref2")).toString(), QStringLiteral("#0000ff"));
+        QCOMPARE(store.value(QStringLiteral("ch2")).toString(), QStringLiteral("#ff0000"));
+
+        // Options applied again leave the dialog closed; Custom picked again on
+        // the settings page opens it, although Custom is on the plot already.
+        window.scopeOptions().theme = 2;
+        emit window.applyConfigurationRequest();
+        QVERIFY(!dialog->isVisible());
+        ScopeSettings page(nullptr, &window.scopeOptions());
+        QComboBox *themes = page.findChild<QComboBox *>(QStringLiteral("comboBoxTheme"));
+        QCOMPARE(themes->currentIndex(), 2);
+        emit themes->activated(2);
+        page.applyOptions();
+        emit window.applyConfigurationRequest();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!window.scopeOptions().editCustomTheme);
+
+        // Reopened, changed and cancelled: the plot keeps the applied colours
+        // and the dialog forgets the unapplied choice.
+        dialog->chooseColour = [](const QColor &) { return QColor(Qt::yellow); };
+        colourButton(dialog, QStringLiteral("CH1"))->click();
+        QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(Qt::yellow));
+        colourButton(dialog, QStringLiteral("Cancel"))->click();
+        QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(dialog->colors()->colorAt(QStringLiteral("CH1")), QColor(75, 229, 28));
+
+        // Back to a built-in theme and custom again: the stored colours return.
+        window.scopePlot()->displayThemeChanged(1);
+        QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
+        window.scopePlot()->displayThemeChanged(2);
+        QCOMPARE(dialog->colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
+        colourButton(dialog, QStringLiteral("Apply"))->click();
+        QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::green));
+        QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
+    }
+    // The decay colours come from the theme the plot shows, not from an option
+    // that names another theme but has not been applied.
+    void intensityFollowsTheThemeOnThePlot()
+    {
+        VeltoInterface window;
+        const ScopeGraphs &g = window.scopePlot()->graphs();
+        window.form()->intensitySlider->setValue(3);
+        const QColor shown[2] = {g.decay[0][1]->pen().color(), g.decay[1][1]->pen().color()};
+        window.scopeOptions().theme = 1;
+        window.form()->intensitySlider->setValue(4);
+        window.form()->intensitySlider->setValue(3);
+        QCOMPARE(g.decay[0][1]->pen().color(), shown[0]);
+        QCOMPARE(g.decay[1][1]->pen().color(), shown[1]);
+    }
+    void customThemeAtStart()
+    {
+        // A custom theme chosen in an earlier run is drawn at start, without
+        // asking for its colours again.
+        {
+            QSettings store;
+            store.setValue(QStringLiteral("theme"), 2);
+            store.setValue(QStringLiteral("isThemeSet"), 509);
+            CustomColors colours;
+            colours.setColor(QStringLiteral("CH1"), QColor(10, 20, 30));
+            colours.setColor(QStringLiteral("BACKGROUND"), QColor(250, 250, 240));
+            colours.save(store);
+        }
+        VeltoInterface window;
+        const ScopeGraphs &g = window.scopePlot()->graphs();
+        QCOMPARE(g.ch1->pen().color(), QColor(10, 20, 30));
+        QCOMPARE(window.scopePlot()->background().color(), QColor(250, 250, 240));
+        QCoreApplication::processEvents();
+        // The custom colours are on the plot already: starting does not open the dialog.
+        QVERIFY(!window.scopePlot()->customThemeDialog()->isVisible());
+    }
+    void unreadableStoredThemes()
+    {
+        {
+            QSettings store;
+            store.setValue(QStringLiteral("isThemeSet"), 509);
+            store.setValue(QStringLiteral("ch1"), QStringLiteral("not a colour"));
+            store.setValue(QStringLiteral("ch2"), QString());
+            store.setValue(QStringLiteral("bit3"), 12345);
+            store.setValue(QStringLiteral("background"), QStringLiteral("#12"));
+            store.setValue(QStringLiteral("grid"), QStringLiteral("#8c8c8c"));
+        }
+        MessageCapture log;
+        VeltoInterface window;
+        const ScopeGraphs &g = window.scopePlot()->graphs();
+        window.scopePlot()->displayThemeChanged(2);
+        QVERIFY(log.contains(QStringLiteral("\"not a colour\" under \"ch1\"")));
+        colourButton(window.scopePlot()->customThemeDialog(), QStringLiteral("Apply"))->click();
+        // Unreadable colours keep their defaults; the readable one is taken.
+        QCOMPARE(g.ch1->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
+        QCOMPARE(g.logic[3]->pen().color(), QColor(225, 34, 4));
+        QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
+        QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().color(), QColor(140, 140, 140));
+        QVERIFY(g.ch1->pen().color().isValid());
+
+        // A marker that is not the number, or not a number at all: the defaults.
+        QSettings().setValue(QStringLiteral("isThemeSet"), QStringLiteral("yes"));
+        window.scopePlot()->displayThemeChanged(2);
+        QCOMPARE(window.scopePlot()->customThemeDialog()->colors()->colorAt(QStringLiteral("CH2")),
+                 QColor(Qt::red));
+        window.scopePlot()->customThemeDialog()->reject();
+    }
+};
 
 QTEST_MAIN(TestThemeWindow)
 #include "tst_themewindow.moc"

@@ -52,73 +52,67 @@ class TestVirtualSniffer : public QObject
     Q_OBJECT
 
 private slots:
-    void uartLinesAndReplies();
-    void uartSingleModeStops();
-    void parallelCounterOnEdges();
+    void uartLinesAndReplies()
+    {
+        TestBench b;
+        startSniffer(b, 2);
+        QVERIFY(b.vi.snifferRunning());
+        const SnifferFrame first(b.frame(100000));
+        const int64_t t0 = b.lastFrameAt;
+        b.frame(100000);
+        QCOMPARE(b.lastFrameAt - t0, int64_t(50000)); // a frame every 50 ms
+        b.vi.advanceClock(1000000);
+        const SnifferFrame f(b.frame());
+        QVERIFY(f.protocol == 2 && f.number != first.number && f.count1 == f.count2);
+        // 9600 8N1: 1.04 ms a character; a line every 100 ms since the start, each answered.
+        const QByteArray rx = uartBytes(f, 1);
+        const QByteArray tx = uartBytes(f, 2);
+        QVERIFY(rx.startsWith("VSIM uart line 0000\r\nVSIM uart line 0001\r\n"));
+        QVERIFY(tx.startsWith("OK\r\nOK\r\n") && tx.count("OK\r\n") >= rx.count("\r\n") - 1);
+        // The reply follows its line: position 21 is the other receiver's, with nothing in the first stream.
+        QCOMPARE(int(f.at(3072 + 20)), 1);
+        QCOMPARE(int(f.at(3072 + 21)), 2);
+        QCOMPARE(int(f.at(0 + 21)), 0);
+    }
+    void uartSingleModeStops()
+    {
+        TestBench b;
+        // Single mode: fills once and stops; the frame number stops changing.
+        startSniffer(b, 2, 0, 3 * 8 + 3, 0, true);
+        b.vi.advanceClock(20000000);
+        const SnifferFrame full(b.frame());
+        QVERIFY(full.count1 == 1536 && full.count2 == 1536);
+        QCOMPARE(SnifferFrame(b.frame()).number, full.number);
+    }
+    void parallelCounterOnEdges()
+    {
+        TestBench b;
+        startSniffer(b, 3);
+        b.vi.advanceClock(10000);
+        SnifferFrame f(b.frame());
+        QVERIFY(f.count1 >= 500 && f.count1 <= 1100); // 10 000 strobes a second
+        for (int i = 1; i < f.count1; ++i)
+            QCOMPARE(f.at(i), uint8_t(f.at(i - 1) + 1));
+        // Both edges, inverted: every value twice, complemented; the frame leaves 50 ms after the start.
+        startSniffer(b, 3, 0x10, 27, 2);
+        b.vi.advanceClock(10000);
+        f = SnifferFrame(b.frame());
+        QVERIFY(f.count1 == 500 + 499 && f.at(0) == uint8_t(~1) && f.at(1) == uint8_t(~1) && f.at(2) == uint8_t(~2));
+        // The 4096-position ring wraps after 0.41 s; a clear empties it, 50 ms later 500 new strobes.
+        startSniffer(b, 3);
+        b.vi.advanceClock(450000);
+        f = SnifferFrame(b.frame());
+        QVERIFY(f.count1 < 4096);
+        QCOMPARE(f.at(4095), uint8_t(f.at(0) - 1));
+        b.run(7);
+        QCOMPARE(SnifferFrame(b.frame()).count1, 500);
+        // Leaving mode 1 stops the capture; the start request alone does not restart it.
+        b.write(0, 0);
+        b.run(5);
+        QVERIFY(!b.vi.snifferRunning());
+        QVERIFY(b.frame(200000).isEmpty());
+    }
 };
-
-void TestVirtualSniffer::uartLinesAndReplies()
-{
-    TestBench b;
-    startSniffer(b, 2);
-    QVERIFY(b.vi.snifferRunning());
-    const SnifferFrame first(b.frame(100000));
-    const int64_t t0 = b.lastFrameAt;
-    b.frame(100000);
-    QCOMPARE(b.lastFrameAt - t0, int64_t(50000)); // a frame every 50 ms
-    b.vi.advanceClock(1000000);
-    const SnifferFrame f(b.frame());
-    QVERIFY(f.protocol == 2 && f.number != first.number && f.count1 == f.count2);
-    // 9600 8N1: 1.04 ms a character; a line every 100 ms since the start, each answered.
-    const QByteArray rx = uartBytes(f, 1);
-    const QByteArray tx = uartBytes(f, 2);
-    QVERIFY(rx.startsWith("VSIM uart line 0000\r\nVSIM uart line 0001\r\n"));
-    QVERIFY(tx.startsWith("OK\r\nOK\r\n") && tx.count("OK\r\n") >= rx.count("\r\n") - 1);
-    // The reply follows its line: position 21 is the other receiver's, with nothing in the first stream.
-    QCOMPARE(int(f.at(3072 + 20)), 1);
-    QCOMPARE(int(f.at(3072 + 21)), 2);
-    QCOMPARE(int(f.at(0 + 21)), 0);
-}
-
-void TestVirtualSniffer::uartSingleModeStops()
-{
-    TestBench b;
-    // Single mode: fills once and stops; the frame number stops changing.
-    startSniffer(b, 2, 0, 3 * 8 + 3, 0, true);
-    b.vi.advanceClock(20000000);
-    const SnifferFrame full(b.frame());
-    QVERIFY(full.count1 == 1536 && full.count2 == 1536);
-    QCOMPARE(SnifferFrame(b.frame()).number, full.number);
-}
-
-void TestVirtualSniffer::parallelCounterOnEdges()
-{
-    TestBench b;
-    startSniffer(b, 3);
-    b.vi.advanceClock(10000);
-    SnifferFrame f(b.frame());
-    QVERIFY(f.count1 >= 500 && f.count1 <= 1100); // 10 000 strobes a second
-    for (int i = 1; i < f.count1; ++i)
-        QCOMPARE(f.at(i), uint8_t(f.at(i - 1) + 1));
-    // Both edges, inverted: every value twice, complemented; the frame leaves 50 ms after the start.
-    startSniffer(b, 3, 0x10, 27, 2);
-    b.vi.advanceClock(10000);
-    f = SnifferFrame(b.frame());
-    QVERIFY(f.count1 == 500 + 499 && f.at(0) == uint8_t(~1) && f.at(1) == uint8_t(~1) && f.at(2) == uint8_t(~2));
-    // The 4096-position ring wraps after 0.41 s; a clear empties it, 50 ms later 500 new strobes.
-    startSniffer(b, 3);
-    b.vi.advanceClock(450000);
-    f = SnifferFrame(b.frame());
-    QVERIFY(f.count1 < 4096);
-    QCOMPARE(f.at(4095), uint8_t(f.at(0) - 1));
-    b.run(7);
-    QCOMPARE(SnifferFrame(b.frame()).count1, 500);
-    // Leaving mode 1 stops the capture; the start request alone does not restart it.
-    b.write(0, 0);
-    b.run(5);
-    QVERIFY(!b.vi.snifferRunning());
-    QVERIFY(b.frame(200000).isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestVirtualSniffer)
 #include "tst_virtualsniffer.moc"
