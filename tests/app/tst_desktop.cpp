@@ -1,5 +1,5 @@
 // Velto as a desktop program: the command line, where data files are found,
-// refused USB access, and exports that other tools read back.
+// and exports that other tools read back.
 #include "app/commandline.h"
 #include "common/windowtest.h"
 #include "instruments/sniffercontrols.h"
@@ -61,37 +61,34 @@ private slots:
         QVERIFY(window->form()->actionExport->isEnabled());
     }
 
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status"); // -1 runs
-        QTest::addColumn<QString>("parsed"); // device|trace
-        QTest::addColumn<QString>("says");
-        QTest::newRow("none") << QStringList() << -1 << "|" << "";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "|" << "Usage: velto [options]";
-        QTest::newRow("version") << QStringList{"-v"} << 0 << "|" << "Velto 1.2 (build ";
-        QTest::newRow("both") << QStringList{"--device", "virtual", "--trace=w.t"} << -1 << "virtual|w.t" << "";
-        QTest::newRow("Qt's option") << QStringList{"-platform", "offscreen", "--device=usb"} << -1 << "usb|" << "";
-        QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "|" << "Unknown option 'fast'";
-        QTest::newRow("unknown device") << QStringList{"--device", "serial"} << 2 << "|" << "not \"serial\"";
-        QTest::newRow("no trace file") << QStringList{"--trace"} << 2 << "|" << "Missing value after '--trace'";
-        QTest::newRow("argument") << QStringList{"frame.csv"} << 2 << "|" << "only options: frame.csv";
-    }
-
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, parsed);
-        QFETCH(QString, says);
-        const CommandLine line = parseCommandLine(QStringList{"velto"} + arguments);
-        QCOMPARE(line.outcome, status < 0 ? CommandLine::Outcome::Run
-                                          : (status ? CommandLine::Outcome::UsageError : CommandLine::Outcome::Exit));
-        QCOMPARE(line.exitStatus, qMax(status, 0));
-        QCOMPARE(line.device + '|' + line.trace, parsed);
-        QVERIFY2(line.text.contains(says), qPrintable(line.text));
-        // A usage error shows the help after the reason.
-        QCOMPARE(line.text.contains(QStringLiteral("Usage: velto")), status == 2 || arguments == QStringList{"--help"});
+        // Arguments; the exit status (-1: Velto runs), device|trace, a text it says.
+        const struct {
+            QStringList arguments;
+            int status;
+            const char *parsed, *says;
+        } rows[] = {{{}, -1, "|", ""},
+                    {{"--help"}, 0, "|", "Usage: velto [options]"},
+                    {{"-v"}, 0, "|", "Velto 1.2 (build "},
+                    {{"--device", "virtual", "--trace=w.t"}, -1, "virtual|w.t", ""},
+                    {{"-platform", "offscreen", "--device=usb"}, -1, "usb|", ""}, // Qt's own option
+                    {{"--fast"}, 2, "|", "Unknown option 'fast'"},
+                    {{"--device", "serial"}, 2, "|", "not \"serial\""},
+                    {{"--trace"}, 2, "|", "Missing value after '--trace'"},
+                    {{"frame.csv"}, 2, "|", "only options: frame.csv"}};
+        for (const auto &r : rows) {
+            const CommandLine line = parseCommandLine(QStringList{"velto"} + r.arguments);
+            const QByteArray row = r.arguments.join(' ').toLocal8Bit();
+            const auto outcome = r.status < 0 ? CommandLine::Outcome::Run
+                                              : (r.status ? CommandLine::Outcome::UsageError : CommandLine::Outcome::Exit);
+            QVERIFY2(line.outcome == outcome && line.exitStatus == qMax(r.status, 0), row);
+            QVERIFY2(line.device + '|' + line.trace == QLatin1String(r.parsed), row);
+            QVERIFY2(line.text.contains(QLatin1String(r.says)), qPrintable(line.text));
+            // A usage error shows the help after the reason.
+            const bool help = r.status == 2 || r.arguments == QStringList{"--help"};
+            QVERIFY2(line.text.contains(QStringLiteral("Usage: velto")) == help, row);
+        }
     }
 
     void dataFilesFromTheUsersFolderThenTheWorkingFolder()
@@ -109,16 +106,6 @@ private slots:
         QCOMPARE(checkDeviceProfile(QStringLiteral("VSIM.2.7")).deviceInfoPath, user + QStringLiteral("/vsim.xml"));
         QVERIFY(QFile::rename(user + QStringLiteral("/hardware.xml"), QStringLiteral("hardware.xml")));
         QVERIFY(QFile::copy(user + QStringLiteral("/vsim.xml"), QStringLiteral("vsim.xml")));
-    }
-
-    void refusedAccessNamesTheUdevRule()
-    {
-        window->session()->disconnectDevice(true);
-        VirtualUsbBackend::shared().failOpen(LIBUSB_ERROR_ACCESS);
-        window->form()->connectButton->click();
-        QCOMPARE(window->form()->infoLabel->text(), LibUsbDevice::permissionMessage());
-        window->form()->connectButton->click();
-        QVERIFY(connectToBench(*window));
     }
 
     void csvReadsBackWithinOneCode()
