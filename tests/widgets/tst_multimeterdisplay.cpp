@@ -53,30 +53,18 @@ private slots:
         QCoreApplication::setOrganizationName(QStringLiteral("VeltoTest"));
         QCoreApplication::setApplicationName(QStringLiteral("tst_multimeterdisplay"));
     }
-    void formatting_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("power");
-        QTest::addColumn<int>("precision");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("two decimals") << 1.234567 << 0 << -2 << "1.23";
-        QTest::newRow("extended by three") << 1.234567 << 0 << -5 << "1.23457";
-        QTest::newRow("micro of nano") << 2.5e-7 << -6 << -9 << "0.250";
-        QTest::newRow("kilo") << 1500.0 << 3 << 0 << "1.500";
-        QTest::newRow("precision above power") << 1234.0 << 0 << 1 << "1234";
-        QTest::newRow("negative milli") << -0.5 << -3 << -3 << "-500";
-        QTest::newRow("no group separator") << 1234567.0 << 0 << 0 << "1234567";
-        QTest::newRow("tiny") << 1e-300 << 0 << -2 << "0.00";
-        QTest::newRow("huge goes to exponent") << 1e300 << 0 << -2 << "1.000e+300";
-        QTest::newRow("twelve digits are too many") << 1e12 << 0 << 0 << "1.000e+12";
-    }
     void formatting()
     {
-        QFETCH(double, value);
-        QFETCH(int, power);
-        QFETCH(int, precision);
-        QFETCH(QString, expected);
-        QCOMPARE(MultimeterDisplay::valueToString(value, power, precision), expected);
+        // Value, unit power, precision; the digits shown.
+        const std::tuple<double, int, int, const char *> rows[] = {
+            {1.234567, 0, -2, "1.23"}, {1.234567, 0, -5, "1.23457"}, // extended by three
+            {2.5e-7, -6, -9, "0.250"}, {1500.0, 3, 0, "1.500"},
+            {1234.0, 0, 1, "1234"},    // precision above the power
+            {-0.5, -3, -3, "-500"},    {1234567.0, 0, 0, "1234567"}, // no group separator
+            {1e-300, 0, -2, "0.00"},   {1e300, 0, -2, "1.000e+300"},  // huge goes to the exponent,
+            {1e12, 0, 0, "1.000e+12"}}; // and so do twelve digits
+        for (const auto &[value, power, precision, expected] : rows)
+            QCOMPARE(MultimeterDisplay::valueToString(value, power, precision), QLatin1String(expected));
     }
     void unitPowerSnapsUpwardToAPrefix()
     {
@@ -148,21 +136,30 @@ private slots:
         QCOMPARE(shown, QStringList({"NaN  10", "\u00b1\u221e  01", "\u00b1\u221e  01", "30.000"}));
         QCOMPARE(others().last(), QStringLiteral("30"));
     }
-    void extremesFollowTheReadings()
+    void extremesHoldAndButtons()
     {
         MultimeterDisplay display;
+        display.show();
         display.setUnit(QStringLiteral("V"));
         display.setPrecision(-2);
         display.enableExtreme(true);
+        QVERIFY(!visible(display, "toolButtonHold"));
         display.enableButtons(true);
         for (double v : {1.0, 3.0, -2.0, 0.5})
             display.setValue(v);
         QCOMPARE(text(display, "labelValueMin") + " " + text(display, "labelValueMax"),
                  QStringLiteral("min: -2.00 V max: 3.00 V"));
         display.setValue(7);
-        display.show();
         press(display, "toolButtonClear");
         QCOMPARE(QPointF(display.getExtremeMin(), display.getExtremeMax()), QPointF(7, 7));
+        // Held, the digits keep their reading, not a number included; let go, they follow again.
+        press(display, "toolButtonHold");
+        display.setValue(9);
+        display.setNaN();
+        QCOMPARE(text(display, "labelValue"), QStringLiteral("7.00"));
+        press(display, "toolButtonHold");
+        display.setValue(9);
+        QCOMPARE(text(display, "labelValue"), QStringLiteral("9.00"));
         display.setExtreme(-1, 1); // fixed from outside: not tracked
         display.setValue(50);
         QCOMPARE(display.getExtremeMax(), 1.0);
@@ -284,22 +281,6 @@ private slots:
                  QColor(QStringLiteral("#f6b0b0")));
         display.enableAlarm(false);
         QCOMPARE(outputSheet(display), QStringLiteral("background-color: #fafafa;"));
-    }
-    void holdAndButtons()
-    {
-        MultimeterDisplay display;
-        display.show();
-        display.setPrecision(0);
-        QVERIFY(!visible(display, "toolButtonHold"));
-        display.enableButtons(true);
-        display.setValue(5);
-        press(display, "toolButtonHold");
-        display.setValue(9);
-        display.setNaN();
-        QCOMPARE(text(display, "labelValue"), QStringLiteral("5"));
-        press(display, "toolButtonHold");
-        display.setValue(9);
-        QCOMPARE(text(display, "labelValue"), QStringLiteral("9"));
     }
     void clipboardAndContextMenu()
     {

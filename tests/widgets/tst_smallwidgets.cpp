@@ -53,41 +53,27 @@ private slots:
         graph.setMajorTick(14);
         QCOMPARE(graph.minimumHeight(), 14);
     }
-    void overlays_data()
-    {
-        QTest::addColumn<double>("low");
-        QTest::addColumn<double>("high");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("rightX");
-        QTest::addColumn<int>("leftWidth"); // -1: hidden (unipolar)
-        // Axis from x 7 to 296; a bipolar range has its zero at 152 and the centre tick covers 150 and 151.
-        QTest::newRow("unipolar middle") << 0.0 << 100.0 << 50.0 << 152 << -1;
-        QTest::newRow("unipolar start") << 0.0 << 100.0 << 0.0 << 8 << -1;
-        QTest::newRow("unipolar end") << 0.0 << 100.0 << 100.0 << 296 << -1;
-        QTest::newRow("either order") << 100.0 << 0.0 << 100.0 << 296 << -1;
-        QTest::newRow("clamped above") << 0.0 << 100.0 << 150.0 << 296 << -1;
-        QTest::newRow("empty range") << 5.0 << 5.0 << 5.0 << 8 << -1;
-        QTest::newRow("bipolar zero") << -24.0 << 24.0 << 0.0 << 152 << 150;
-        QTest::newRow("bipolar top") << -24.0 << 24.0 << 24.0 << 296 << 150;
-        QTest::newRow("bipolar bottom") << -24.0 << 24.0 << -24.0 << 152 << 6;
-        QTest::newRow("bipolar half down") << -24.0 << 24.0 << -12.0 << 152 << 78;
-        QTest::newRow("bipolar ending at zero") << -10.0 << 0.0 << 0.0 << 152 << 150;
-    }
     void overlays()
     {
-        QFETCH(double, low);
-        QFETCH(double, high);
-        QFETCH(double, value);
-        QFETCH(int, rightX);
-        QFETCH(int, leftWidth);
         BarGraph graph;
         prepare(graph);
-        graph.setRange(low, high);
-        graph.setValue(value);
-        QCOMPARE(graph.rightOverlay()->geometry(), QRect(rightX, 0, 302, 10));
-        QCOMPARE(graph.leftOverlay()->isVisible(), leftWidth >= 0);
-        if (leftWidth >= 0)
-            QCOMPARE(graph.leftOverlay()->geometry(), QRect(0, 0, leftWidth, 10));
+        // Low, high, value; the right overlay's x, the left one's width (-1: hidden, unipolar). The axis
+        // runs from x 7 to 296; a bipolar range has its zero at 152 and the centre tick covers 150 and 151.
+        const std::tuple<double, double, double, int, int> rows[] = {
+            {0, 100, 50, 152, -1},  {0, 100, 0, 8, -1},     {0, 100, 100, 296, -1},
+            {100, 0, 100, 296, -1}, // either order
+            {0, 100, 150, 296, -1}, // held to the range
+            {5, 5, 5, 8, -1},       // an empty range
+            {-24, 24, 0, 152, 150}, {-24, 24, 24, 296, 150}, {-24, 24, -24, 152, 6}, {-24, 24, -12, 152, 78},
+            {-10, 0, 0, 152, 150}}; // ending at zero
+        for (const auto &[low, high, value, rightX, leftWidth] : rows) {
+            graph.setRange(low, high);
+            graph.setValue(value);
+            const QByteArray row = QStringLiteral("%1 .. %2: %3").arg(low).arg(high).arg(value).toLatin1();
+            QVERIFY2(graph.rightOverlay()->geometry() == QRect(rightX, 0, 302, 10), row);
+            QVERIFY2(graph.leftOverlay()->isVisible() == (leftWidth >= 0), row);
+            QVERIFY2(leftWidth < 0 || graph.leftOverlay()->geometry() == QRect(0, 0, leftWidth, 10), row);
+        }
     }
     void valueIsHeldToTheRange()
     {
@@ -123,7 +109,7 @@ private slots:
         QVERIFY(red(7, 1) && red(10, 8) && red(295, 1));
         QVERIFY(!red(10, 1) && !red(298, 1) && !red(8, 8));
     }
-    void panelFoldsFromCodeAndByClick()
+    void panelFoldsChecksAndShowsItsText()
     {
         CollapsiblePanel panel(nullptr);
         panel.show();
@@ -147,21 +133,15 @@ private slots:
         QCOMPARE(toggle(panel)->arrowType(), Qt::NoArrow);
         panel.setIcon(QIcon());
         QCOMPARE(toggle(panel)->arrowType(), Qt::DownArrow);
-    }
-    void panelCheckBoxAndText()
-    {
-        CollapsiblePanel panel(nullptr);
-        panel.setTitle(QStringLiteral("Sweep"));
-        panel.setText(QStringLiteral("1 kHz"));
-        panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        // The check box shows only on a checkable panel and reports each change.
         QVERIFY(!checkBox(panel)->isVisible());
         panel.setCheckable(true);
-        QSignalSpy spy(&panel, &CollapsiblePanel::checkedChanged);
+        QSignalSpy checked(&panel, &CollapsiblePanel::checkedChanged);
         panel.setChecked(true);
         QTest::mouseClick(checkBox(panel), Qt::LeftButton);
-        QCOMPARE(QList<bool>({spy.at(0).at(0).toBool(), spy.at(1).at(0).toBool(), panel.isChecked()}),
+        QCOMPARE(QList<bool>({checked.at(0).at(0).toBool(), checked.at(1).at(0).toBool(), panel.isChecked()}),
                  QList<bool>({true, false, false}));
+        panel.setText(QStringLiteral("1 kHz"));
         auto *text = panel.findChild<QLabel *>(QStringLiteral("__qt__passive_text"));
         QVERIFY(text->isVisible() && text->text() == QLatin1String("1 kHz"));
         panel.setTextVisible(false);
