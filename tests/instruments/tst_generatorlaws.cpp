@@ -81,36 +81,31 @@ private slots:
         QCOMPARE(sweepEndOrdered(64, 20), 64);
         QCOMPARE(sweepEndOrdered(64, 64), 64);
     }
-    void csvFields_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVector<int>>("words");
-        QTest::newRow("line break without comma") << "100,200\n300" << QVector<int>{100, 0};
-        QTest::newRow("commas before line breaks") << "100,\r\n200,\n300" << QVector<int>{100, 200, 300};
-        QTest::newRow("empty field dropped") << "1,,2" << QVector<int>{1, 2};
-        QTest::newRow("blank field kept as 0") << "1, ,2" << QVector<int>{1, 0, 2};
-        QTest::newRow("low 16 bits") << " -1 ,\t70000 ,65535" << QVector<int>{0xFFFF, 4464, 65535};
-        QTest::newRow("junk and hex are 0") << "abc,0x10,12.5,+7" << QVector<int>{0, 0, 0, 7};
-        QTest::newRow("empty") << "" << QVector<int>{};
-        QTest::newRow("only commas") << ",,," << QVector<int>{};
-        QStringList values;
-        QVector<int> words;
-        for (int k = 0; k < 600; ++k)
-            values << QString::number(k), words << k;
-        QTest::newRow("ten values") << values.mid(0, 10).join(',') << words.mid(0, 10);
-        QTest::newRow("600 values") << values.join(',') << words.mid(0, 512);
-    }
     void csvFields()
     {
-        QFETCH(QString, text);
-        QFETCH(QVector<int>, words);
-        unsigned char buffer[1024];
-        std::memset(buffer, 0xAB, sizeof(buffer));
-        QCOMPARE(parseCSV(text, buffer), words.size());
-        for (int k = 0; k < words.size(); ++k) // little-endian words
-            QCOMPARE(buffer[2 * k] | buffer[2 * k + 1] << 8, words[k]);
-        for (int i = 2 * words.size(); i < 1024; ++i) // the rest of the buffer is untouched
-            QVERIFY(buffer[i] == 0xAB);
+        QStringList values;
+        QVector<int> counted;
+        for (int k = 0; k < 600; ++k)
+            values << QString::number(k), counted << k;
+        // Text; the words it gives, little-endian, the rest of the buffer untouched.
+        const std::pair<QString, QVector<int>> rows[] = {
+            {"100,200\n300", {100, 0}},              // a line break without a comma
+            {"100,\r\n200,\n300", {100, 200, 300}}, // commas before the line breaks
+            {"1,,2", {1, 2}},                         // an empty field dropped,
+            {"1, ,2", {1, 0, 2}},                     // a blank one kept as 0
+            {" -1 ,\t70000 ,65535", {0xFFFF, 4464, 65535}}, // the low 16 bits
+            {"abc,0x10,12.5,+7", {0, 0, 0, 7}},       // junk and hex are 0
+            {"", {}}, {",,,", {}}, {values.mid(0, 10).join(','), counted.mid(0, 10)},
+            {values.join(','), counted.mid(0, 512)}};
+        for (const auto &[text, words] : rows) {
+            QByteArray buffer(1024, char(0xAB));
+            QByteArray expected = buffer;
+            for (int k = 0; k < words.size(); ++k)
+                expected[2 * k] = char(words[k]), expected[2 * k + 1] = char(words[k] >> 8);
+            const int count = parseCSV(text, reinterpret_cast<unsigned char *>(buffer.data()));
+            QVERIFY2(count == words.size(), qPrintable(text.left(40)));
+            QCOMPARE(buffer, expected);
+        }
     }
     void fileTextStopsWhereNothingMoreCounts()
     {

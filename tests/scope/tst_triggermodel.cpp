@@ -4,14 +4,8 @@
 #include <QtTest>
 
 using Trigger::ConfigWrite;
-using PlotGeometry::AxisMapping;
 
 namespace {
-ConfigWrite write(int index, int value)
-{
-    return {index, value};
-}
-
 // A model as the window has it after start with a 768-sample frame.
 TriggerModel startedModel()
 {
@@ -52,7 +46,7 @@ private slots:
         model.triggerSetPosition(2000, 0);
         model.setFrameSize(256);
         QCOMPARE(model.current().position, 248);
-        QCOMPARE(model.postWrite(), write(16, 8));
+        QCOMPARE(model.postWrite(), (ConfigWrite{16, 8}));
     }
     void levelsPlotUnitsAndMarkerPixels()
     {

@@ -120,60 +120,52 @@ private slots:
             QCOMPARE(graph->lastSpanCount(), 0);
         }
     }
-    void reducedDrawingKeepsEveryColumnsExtremes_data()
-    {
-        QTest::addColumn<int>("style");
-        QTest::addColumn<int>("traces");
-        QTest::addColumn<int>("samples");
-        QTest::addColumn<bool>("reversed");
-        QTest::newRow("random bits, reversed axis") << int(QCPGraph::lsStepCenter) << 1 << 3840 << true;
-        QTest::newRow("accumulated bits") << int(QCPGraph::lsStepCenter) << 20 << 3840 << false;
-        QTest::newRow("spectrum bins") << int(QCPGraph::lsImpulse) << 1 << 3840 << false;
-        QTest::newRow("dense line, as column spans") << int(QCPGraph::lsLine) << 1 << 3840 << false;
-    }
     void reducedDrawingKeepsEveryColumnsExtremes()
     {
         // The same data drawn point by point (adaptive sampling off, the
         // library's own drawing) and reduced must light the same column extents.
-        QFETCH(int, style);
-        QFETCH(int, traces);
-        QFETCH(int, samples);
-        QFETCH(bool, reversed);
-        QRandomGenerator rng(1234);
-        const QVector<double> keys = sampleKeys(samples);
-        auto exactPlot = makePlot(2.0 * samples);
-        auto reducedPlot = makePlot(2.0 * samples);
-        for (QCustomPlot *plot : {exactPlot.get(), reducedPlot.get()})
-            plot->xAxis->setRangeReversed(reversed);
-        auto *exact = addGraph<VeltoGraph>(*exactPlot, QCPGraph::LineStyle(style));
-        exact->setAdaptiveSampling(false);
-        auto *reduced = addGraph<VeltoGraph>(*reducedPlot, QCPGraph::LineStyle(style));
-        for (int t = 0; t < traces; ++t) {
-            QVector<double> values(samples);
-            for (int i = 0; i < samples; ++i) {
-                if (style == QCPGraph::lsStepCenter)
-                    values[i] = 600 + 50 * int(rng.bounded(2));
-                else if (style == QCPGraph::lsImpulse) // rare tall bins: one-sample spikes
-                    values[i] = rng.bounded(1000.0) * (rng.bounded(20) == 0 ? 1.0 : 0.2);
-                else
-                    values[i] = 640 + 300 * std::sin(i * 0.05) + rng.bounded(80.0) - 40;
+        // Random bits on a reversed axis, accumulated bits, spectrum bins, a dense line drawn as column spans.
+        const int samples = 3840;
+        const std::tuple<int, int, bool> rows[] = {{QCPGraph::lsStepCenter, 1, true}, {QCPGraph::lsStepCenter, 20, false},
+                                                   {QCPGraph::lsImpulse, 1, false}, {QCPGraph::lsLine, 1, false}};
+        for (const auto &[style, traces, reversed] : rows) {
+            QRandomGenerator rng(1234);
+            const QVector<double> keys = sampleKeys(samples);
+            auto exactPlot = makePlot(2.0 * samples);
+            auto reducedPlot = makePlot(2.0 * samples);
+            for (QCustomPlot *plot : {exactPlot.get(), reducedPlot.get()})
+                plot->xAxis->setRangeReversed(reversed);
+            auto *exact = addGraph<VeltoGraph>(*exactPlot, QCPGraph::LineStyle(style));
+            exact->setAdaptiveSampling(false);
+            auto *reduced = addGraph<VeltoGraph>(*reducedPlot, QCPGraph::LineStyle(style));
+            for (int t = 0; t < traces; ++t) {
+                QVector<double> values(samples);
+                for (int i = 0; i < samples; ++i) {
+                    if (style == QCPGraph::lsStepCenter)
+                        values[i] = 600 + 50 * int(rng.bounded(2));
+                    else if (style == QCPGraph::lsImpulse) // rare tall bins: one-sample spikes
+                        values[i] = rng.bounded(1000.0) * (rng.bounded(20) == 0 ? 1.0 : 0.2);
+                    else
+                        values[i] = 640 + 300 * std::sin(i * 0.05) + rng.bounded(80.0) - 40;
+                }
+                exact->addData(keys, values, true);
+                reduced->addData(keys, values, true);
             }
-            exact->addData(keys, values, true);
-            reduced->addData(keys, values, true);
+            const QImage exactImage = render(*exactPlot);
+            const QImage reducedImage = render(*reducedPlot);
+            const QRect area = reducedPlot->axisRect()->rect();
+            // At most two points to a pixel column, however many samples share it.
+            QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
+            QVERIFY2(reduced->lastLinePointCount() <= 2 * area.width() + 8,
+                     qPrintable(QString::number(reduced->lastLinePointCount())));
+            QCOMPARE(reduced->lastSpanCount() > 0, style == QCPGraph::lsLine);
+            const Extents wanted = columnExtents(exactImage, area);
+            const Extents drawn = columnExtents(reducedImage, area);
+            // No extreme is lost, and the reduction draws nowhere the full drawing does not.
+            const int missing[2] = {columnsMissing(wanted, drawn, area), columnsMissing(drawn, wanted, area)};
+            QVERIFY2(missing[0] == 0 && missing[1] == 0, qPrintable(QStringLiteral("style %1, %2 traces: %3 and %4 columns")
+                                                                        .arg(style).arg(traces).arg(missing[0]).arg(missing[1])));
         }
-        const QImage exactImage = render(*exactPlot);
-        const QImage reducedImage = render(*reducedPlot);
-        const QRect area = reducedPlot->axisRect()->rect();
-        // At most two points to a pixel column, however many samples share it.
-        QVERIFY(reduced->lastLinePointCount() < exact->lastLinePointCount());
-        QVERIFY2(reduced->lastLinePointCount() <= 2 * area.width() + 8,
-                 qPrintable(QString::number(reduced->lastLinePointCount())));
-        QCOMPARE(reduced->lastSpanCount() > 0, style == QCPGraph::lsLine);
-        const Extents wanted = columnExtents(exactImage, area);
-        const Extents drawn = columnExtents(reducedImage, area);
-        QCOMPARE(columnsMissing(wanted, drawn, area), 0);
-        // Nor does the reduction draw where the full drawing does not.
-        QCOMPARE(columnsMissing(drawn, wanted, area), 0);
     }
     void degenerateInputsAndPlots()
     {

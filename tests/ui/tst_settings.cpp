@@ -84,30 +84,22 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("Velto"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2"));
     }
-    void pageChosenByComponent_data()
-    {
-        QTest::addColumn<QString>("component");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("page");
-        QTest::newRow("console") << "PythonConsole" << 0 << "PythonConsoleSettings";
-        QTest::newRow("scope") << "Oscilloscope" << 1 << "ScopeSettings";
-        QTest::newRow("meter") << "MultimeterDisplay" << 2 << "MultimeterDisplaySettings";
-        QTest::newRow("global") << "Global" << 3 << "GlobalSettings";
-        QTest::newRow("empty") << "" << 0 << "PythonConsoleSettings";
-        QTest::newRow("unknown") << "Nonsense" << 0 << "PythonConsoleSettings";
-    }
     void pageChosenByComponent()
     {
-        QFETCH(QString, component);
-        QFETCH(int, row);
-        QFETCH(QString, page);
-        OptionSets sets;
-        Settings dialog(nullptr, sets.map.data(), component);
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-        QCOMPARE(dialog.pageCount(), 4);
-        QCOMPARE(dialog.currentRow(), row);
-        QCOMPARE(QString::fromLatin1(dialog.currentPage()->metaObject()->className()), page);
-        QCOMPARE(child<QLabel>(dialog, "labelConfigurationName")->text(), dialog.optionsAt(row)->getCommonName());
+        // The component asked for, its row and page; none or an unknown one: the first page.
+        const std::tuple<const char *, int, const char *> rows[] = {
+            {"PythonConsole", 0, "PythonConsoleSettings"},         {"Oscilloscope", 1, "ScopeSettings"},
+            {"MultimeterDisplay", 2, "MultimeterDisplaySettings"}, {"Global", 3, "GlobalSettings"},
+            {"", 0, "PythonConsoleSettings"},                      {"Nonsense", 0, "PythonConsoleSettings"}};
+        for (const auto &[component, row, page] : rows) {
+            OptionSets sets;
+            Settings dialog(nullptr, sets.map.data(), QString::fromLatin1(component));
+            QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+            QCOMPARE(dialog.pageCount(), 4);
+            QVERIFY2(dialog.currentRow() == row, component);
+            QCOMPARE(QString::fromLatin1(dialog.currentPage()->metaObject()->className()), QString::fromLatin1(page));
+            QCOMPARE(child<QLabel>(dialog, "labelConfigurationName")->text(), dialog.optionsAt(row)->getCommonName());
+        }
     }
     void mapWithMissingOrWrongEntries()
     {

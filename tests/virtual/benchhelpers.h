@@ -59,9 +59,8 @@ inline int le16(const unsigned char *u) { return u[0] | (u[1] << 8); }
 struct ScopeFrame {
     bool valid = false;
     int mask = 0, samples = 0, samplingIndex = 0;
-    std::vector<int> ch[2];
-    std::vector<int> logic;
-    QByteArray meter; // 36 bytes
+    std::vector<int> ch[2]; // the logic block is skipped
+    QByteArray meter;       // 36 bytes
 
     explicit ScopeFrame(const QByteArray &f)
     {
@@ -77,8 +76,8 @@ struct ScopeFrame {
                 continue;
             if (offset + samples > f.size())
                 return;
-            for (int i = 0; i < samples; ++i)
-                (c < 2 ? ch[c] : logic).push_back(c < 2 ? int(int8_t(u[offset + i])) : int(u[offset + i]));
+            for (int i = 0; c < 2 && i < samples; ++i)
+                ch[c].push_back(int8_t(u[offset + i]));
             offset += samples;
         }
         meter = f.mid(offset, 36);

@@ -38,64 +38,51 @@ class TestVirtualScope : public QObject
     Q_OBJECT
 
 private slots:
-    void generatorPeriodMatchesTimeBase_data()
-    {
-        QTest::addColumn<int>("waveform");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<uint32_t>("centiHz");
-        QTest::addColumn<int>("dacBlocks");
-        QTest::newRow("sine 1 kHz at 32 kS/s") << 0 << 6 << uint32_t(100000) << 1;
-        QTest::newRow("square 250 Hz at 16 kS/s, 512-sample DAC") << 1 << 7 << uint32_t(25000) << 2;
-        QTest::newRow("square 40 kHz at 2 MS/s") << 1 << 0 << uint32_t(4000000) << 1;
-        QTest::newRow("triangle 3.3 Hz at 800 S/s") << 2 << 11 << uint32_t(330) << 1;
-    }
     void generatorPeriodMatchesTimeBase()
     {
-        QFETCH(int, waveform);
-        QFETCH(int, index);
-        QFETCH(uint32_t, centiHz);
-        QFETCH(int, dacBlocks);
-        TestBench b;
-        generatorOnCh1(b, waveform, 116, centiHz);
-        b.set({{24, dacBlocks}, {1, index}, {13, 3}, {4, 0}, {25, 15}, {7, 0x81}});
-        b.run(2);
-        const ScopeFrame f(b.frame(int64_t(4000 / ratePerSecond(index) * 1e6) + 1000000));
-        const double period = meanPeriod(f.ch[0], 0.0, 10.0);
-        const double expected = dacFrequency(centiHz / 100.0, 256 * dacBlocks);
-        QVERIFY2(std::fabs(ratePerSecond(index) / period - expected) / expected < 2e-3, qPrintable(QString::number(period)));
-        // The instrument's own period is in hundredths of a sample.
-        QVERIFY(std::fabs(MeterBlock(f.meter, 0).period / 100.0 - ratePerSecond(index) / expected) < 0.01 * period + 1.0);
-    }
-    void edgeTriggerPutsCrossingAtPosition_data()
-    {
-        QTest::addColumn<int>("control");
-        QTest::addColumn<int>("source");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<int>("post");
-        QTest::newRow("rising at 30 on CH1") << 0x82 << 0 << 30 << 300;
-        QTest::newRow("rising at -20 on CH1, late position") << 0x82 << 0 << -20 << 20;
-        QTest::newRow("falling at 10 on CH1") << 0x92 << 0 << 10 << 500;
-        QTest::newRow("falling at 35 on CH2") << 0x92 << 1 << 35 << 100;
-        QTest::newRow("positive slope at 0 on CH1") << 0xA2 << 0 << 0 << 384;
+        const struct {
+            const char *name;
+            int waveform, index;
+            uint32_t centiHz;
+            int dacBlocks;
+        } rows[] = {{"sine 1 kHz at 32 kS/s", 0, 6, 100000, 1},
+                    {"square 250 Hz at 16 kS/s, 512-sample DAC", 1, 7, 25000, 2},
+                    {"square 40 kHz at 2 MS/s", 1, 0, 4000000, 1},
+                    {"triangle 3.3 Hz at 800 S/s", 2, 11, 330, 1}};
+        for (const auto &r : rows) {
+            TestBench b;
+            generatorOnCh1(b, r.waveform, 116, r.centiHz);
+            b.set({{24, r.dacBlocks}, {1, r.index}, {13, 3}, {4, 0}, {25, 15}, {7, 0x81}});
+            b.run(2);
+            const double rate = ratePerSecond(r.index);
+            const ScopeFrame f(b.frame(int64_t(4000 / rate * 1e6) + 1000000));
+            const double period = meanPeriod(f.ch[0], 0.0, 10.0);
+            const double expected = dacFrequency(r.centiHz / 100.0, 256 * r.dacBlocks);
+            QVERIFY2(std::fabs(rate / period - expected) / expected < 2e-3, r.name);
+            // The instrument's own period is in hundredths of a sample.
+            QVERIFY2(std::fabs(MeterBlock(f.meter, 0).period / 100.0 - rate / expected) < 0.01 * period + 1.0, r.name);
+        }
     }
     void edgeTriggerPutsCrossingAtPosition()
     {
-        QFETCH(int, control);
-        QFETCH(int, source);
-        QFETCH(int, level);
-        QFETCH(int, post);
-        TestBench b;
-        generatorOnCh1(b, 0, 116, 23700); // 237 Hz: not locked to anything
-        // CH2 0 … 2 V at 2 V/div: 0 … 41 codes.
-        b.set({{13, 3}, {14, 2}, {1, 5}, {25, 3}, {8, source}, {17, level & 0xFFFF}, {16, post}, {7, control}});
-        b.run(2);
-        const size_t position = size_t(768 - post);
-        for (int i = 0; i < 5; ++i) {
-            const ScopeFrame f(b.frame());
-            const int before = f.ch[source][position - 1];
-            const int at = f.ch[source][position];
-            QVERIFY2(!(control & 0x10) ? (before < level && at >= level) : (before > level && at <= level),
-                     qPrintable(QStringLiteral("frame %1: %2 then %3").arg(i).arg(before).arg(at)));
+        // Control byte, source, level, samples after the trigger.
+        const int rows[][4] = {{0x82, 0, 30, 300}, {0x82, 0, -20, 20}, {0x92, 0, 10, 500}, // CH1 rising, falling
+                               {0x92, 1, 35, 100}, {0xA2, 0, 0, 384}}; // CH2 falling, CH1 positive slope
+        for (const auto &[control, source, level, post] : rows) {
+            TestBench b;
+            generatorOnCh1(b, 0, 116, 23700); // 237 Hz: not locked to anything
+            // CH2 0 … 2 V at 2 V/div: 0 … 41 codes.
+            b.set({{13, 3}, {14, 2}, {1, 5}, {25, 3}, {8, source}, {17, level & 0xFFFF}, {16, post}, {7, control}});
+            b.run(2);
+            const size_t position = size_t(768 - post);
+            for (int i = 0; i < 5; ++i) {
+                const ScopeFrame f(b.frame());
+                const int before = f.ch[source][position - 1];
+                const int at = f.ch[source][position];
+                QVERIFY2(!(control & 0x10) ? (before < level && at >= level) : (before > level && at <= level),
+                         qPrintable(QStringLiteral("control %1 level %2, frame %3: %4 then %5")
+                                        .arg(control).arg(level).arg(i).arg(before).arg(at)));
+            }
         }
     }
     void meterBlockAndFrontEnd()
