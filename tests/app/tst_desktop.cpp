@@ -80,8 +80,8 @@ private slots:
         for (const auto &r : rows) {
             const CommandLine line = parseCommandLine(QStringList{"velto"} + r.arguments);
             const QByteArray row = r.arguments.join(' ').toLocal8Bit();
-            const auto outcome = r.status < 0 ? CommandLine::Outcome::Run
-                                              : (r.status ? CommandLine::Outcome::UsageError : CommandLine::Outcome::Exit);
+            using Outcome = CommandLine::Outcome;
+            const Outcome outcome = r.status < 0 ? Outcome::Run : (r.status ? Outcome::UsageError : Outcome::Exit);
             QVERIFY2(line.outcome == outcome && line.exitStatus == qMax(r.status, 0), row);
             QVERIFY2(line.device + '|' + line.trace == QLatin1String(r.parsed), row);
             QVERIFY2(line.text.contains(QLatin1String(r.says)), qPrintable(line.text));

@@ -126,8 +126,10 @@ private slots:
         // library's own drawing) and reduced must light the same column extents.
         // Random bits on a reversed axis, accumulated bits, spectrum bins, a dense line drawn as column spans.
         const int samples = 3840;
-        const std::tuple<int, int, bool> rows[] = {{QCPGraph::lsStepCenter, 1, true}, {QCPGraph::lsStepCenter, 20, false},
-                                                   {QCPGraph::lsImpulse, 1, false}, {QCPGraph::lsLine, 1, false}};
+        const std::tuple<int, int, bool> rows[] = {{QCPGraph::lsStepCenter, 1, true},
+                                                   {QCPGraph::lsStepCenter, 20, false},
+                                                   {QCPGraph::lsImpulse, 1, false},
+                                                   {QCPGraph::lsLine, 1, false}};
         for (const auto &[style, traces, reversed] : rows) {
             QRandomGenerator rng(1234);
             const QVector<double> keys = sampleKeys(samples);
@@ -163,8 +165,9 @@ private slots:
             const Extents drawn = columnExtents(reducedImage, area);
             // No extreme is lost, and the reduction draws nowhere the full drawing does not.
             const int missing[2] = {columnsMissing(wanted, drawn, area), columnsMissing(drawn, wanted, area)};
-            QVERIFY2(missing[0] == 0 && missing[1] == 0, qPrintable(QStringLiteral("style %1, %2 traces: %3 and %4 columns")
-                                                                        .arg(style).arg(traces).arg(missing[0]).arg(missing[1])));
+            const QString row = QStringLiteral("style %1, %2 traces: %3 and %4 columns");
+            QVERIFY2(missing[0] == 0 && missing[1] == 0,
+                     qPrintable(row.arg(style).arg(traces).arg(missing[0]).arg(missing[1])));
         }
     }
     void degenerateInputsAndPlots()
