@@ -332,66 +332,58 @@ private slots:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("written"); // see shape()
         QTest::addColumn<QVariant>("read");   // invalid: the value itself
-        const QVariant same;
+        auto row = [](const char *name, const char *kind, const QVariant &value, const QString &written,
+                      const QVariant &read = QVariant()) {
+            QTest::newRow(name) << QString::fromLatin1(kind) << value << written << read;
+        };
         const QString special = QStringLiteral("a < b & c > d ]]> \"e\" 'f' \u00fc \u20ac \U0001D11E");
-        QTest::newRow("string") << "string" << QVariant(special) << special << same;
-        QTest::newRow("string cdata") << "string:cdata" << QVariant(QStringLiteral("<x> & ]]>]]> \"z\""))
-                                      << "<x> & ]]>]]> \"z\"" << same;
-        QTest::newRow("cdata keeps blanks") << "string:cdata" << QVariant(QStringLiteral("   ")) << "   " << same;
-        QTest::newRow("int min") << "int" << QVariant(intMin) << "-2147483648" << same;
-        QTest::newRow("int max") << "int" << QVariant(intMax) << "2147483647" << same;
-        QTest::newRow("double six digits") << "double" << QVariant(3.14159265) << "3.14159" << QVariant(3.14159);
-        QTest::newRow("double exponent") << "double" << QVariant(1234567890.0) << "1.23457e+09" << QVariant(1.23457e9);
-        QTest::newRow("bool default yes") << "bool" << QVariant(true) << "yes" << same;
-        QTest::newRow("bool false") << "bool:tf" << QVariant(false) << "false" << same;
+        row("string", "string", special, special);
+        row("string cdata", "string:cdata", QStringLiteral("<x> & ]]>]]> \"z\""), "<x> & ]]>]]> \"z\"");
+        row("cdata keeps blanks", "string:cdata", QStringLiteral("   "), "   ");
+        row("int min", "int", intMin, "-2147483648");
+        row("int max", "int", intMax, "2147483647");
+        row("double six digits", "double", 3.14159265, "3.14159", QVariant(3.14159));
+        row("double exponent", "double", 1234567890.0, "1.23457e+09", QVariant(1.23457e9));
+        row("bool default yes", "bool", true, "yes");
+        row("bool false", "bool:tf", false, "false");
         const QDate date(2024, 2, 29);
         const QTime time(23, 59, 58);
-        QTest::newRow("date") << "date" << QVariant(date) << "2024-02-29" << same;
-        QTest::newRow("time") << "time" << QVariant(time) << "23:59:58" << same;
-        QTest::newRow("local") << "datetime" << QVariant(QDateTime(date, time)) << "2024-02-29T23:59:58" << same;
-        QTest::newRow("utc") << "datetime" << QVariant(QDateTime(date, time, Qt::UTC)) << "2024-02-29T23:59:58Z"
-                             << same;
-        QTest::newRow("offset") << "datetime" << QVariant(QDateTime(date, time, Qt::OffsetFromUTC, 5400))
-                                << "2024-02-29T23:59:58+01:30" << same;
-        QTest::newRow("colour alpha") << "color" << QVariant(QColor(255, 0, 0, 128)) << "#ff000080" << same;
-        QTest::newRow("colour opaque") << "color" << QVariant(QColor(255, 0, 0)) << "#ff0000" << same;
+        row("date", "date", date, "2024-02-29");
+        row("time", "time", time, "23:59:58");
+        row("local", "datetime", QDateTime(date, time), "2024-02-29T23:59:58");
+        row("utc", "datetime", QDateTime(date, time, Qt::UTC), "2024-02-29T23:59:58Z");
+        row("offset", "datetime", QDateTime(date, time, Qt::OffsetFromUTC, 5400), "2024-02-29T23:59:58+01:30");
+        row("colour alpha", "color", QColor(255, 0, 0, 128), "#ff000080");
+        row("colour opaque", "color", QColor(255, 0, 0), "#ff0000");
         QFont font(QStringLiteral("Liberation Sans"), 13, QFont::Bold, true);
         font.setUnderline(true);
-        QTest::newRow("font") << "font" << QVariant(font) << "|fontdescription=" + font.toString() << same;
-        QTest::newRow("size") << "size" << QVariant(QSize(640, -3)) << "|height=-3|width=640" << same;
-        QTest::newRow("rect") << "rect" << QVariant(QRect(10, 20, 5, 3)) << "|height=3|left=10|top=20|width=5" << same;
-        QTest::newRow("sizef") << "sizef" << QVariant(QSizeF(1.23456789, 2.5)) << "|height=2.5|width=1.23457"
-                               << QVariant(QSizeF(1.23457, 2.5));
-        QTest::newRow("pointf") << "pointf" << QVariant(QPointF(-0.5, 1e-9)) << "|x=-0.5|y=1e-09" << same;
-        QTest::newRow("rectf") << "rectf" << QVariant(QRectF(0.25, -1.5, 10.125, 3.0))
-                               << "|height=3|left=0.25|top=-1.5|width=10.125" << same;
-        QTest::newRow("brush") << "brush" << QVariant(QBrush(QColor(10, 20, 30, 40), Qt::Dense3Pattern))
-                               << "|brushstyle=4|color=#0a141e28" << same;
+        row("font", "font", font, "|fontdescription=" + font.toString());
+        row("size", "size", QSize(640, -3), "|height=-3|width=640");
+        row("rect", "rect", QRect(10, 20, 5, 3), "|height=3|left=10|top=20|width=5");
+        row("sizef", "sizef", QSizeF(1.23456789, 2.5), "|height=2.5|width=1.23457", QSizeF(1.23457, 2.5));
+        row("pointf", "pointf", QPointF(-0.5, 1e-9), "|x=-0.5|y=1e-09");
+        row("rectf", "rectf", QRectF(0.25, -1.5, 10.125, 3.0), "|height=3|left=0.25|top=-1.5|width=10.125");
+        row("brush", "brush", QBrush(QColor(10, 20, 30, 40), Qt::Dense3Pattern), "|brushstyle=4|color=#0a141e28");
         // Cap, join and miter limit are written only when they differ from the defaults.
-        QTest::newRow("pen plain") << "pen"
-                                   << QVariant(makePen(QColor(1, 2, 3), 2.5, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin))
-                                   << "|color=#010203|penstyle=2|width=2.5" << same;
-        QTest::newRow("pen miter") << "pen"
-                                   << QVariant(makePen(QColor(4, 5, 6), 1.0, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin, 3.5))
-                                   << "|capstyle=32|color=#040506|joinstyle=0|miterlimit=3.5|penstyle=1|width=1" << same;
-        QTest::newRow("pen round") << "pen"
-                                   << QVariant(makePen(QColor(7, 8, 9, 10), 0.0, Qt::DotLine, Qt::FlatCap, Qt::RoundJoin))
-                                   << "|capstyle=0|color=#0708090a|joinstyle=128|penstyle=3|width=0" << same;
+        row("pen plain", "pen", makePen(QColor(1, 2, 3), 2.5, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin),
+            "|color=#010203|penstyle=2|width=2.5");
+        row("pen miter", "pen", makePen(QColor(4, 5, 6), 1.0, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin, 3.5),
+            "|capstyle=32|color=#040506|joinstyle=0|miterlimit=3.5|penstyle=1|width=1");
+        row("pen round", "pen", makePen(QColor(7, 8, 9, 10), 0.0, Qt::DotLine, Qt::FlatCap, Qt::RoundJoin),
+            "|capstyle=0|color=#0708090a|joinstyle=128|penstyle=3|width=0");
         QPen dashed(QColor(0, 128, 255), 1.5);
         dashed.setDashPattern({4.0, 2.0, 1.0, 2.0});
         dashed.setDashOffset(1.25);
-        QTest::newRow("pen dashes") << "pen" << QVariant(dashed)
-                                    << "|color=#0080ff|dashoffset=1.25|dashpattern=4;2;1;2|penstyle=6|width=1.5" << same;
-        QTest::newRow("ints") << "ints" << QVariant("1;-2;300") << "1;-2;300" << same;
-        QTest::newRow("doubles") << "doubles" << QVariant("0.5;3.14159265;-1e20") << "0.5;3.14159;-1e+20"
-                                 << QVariant("0.5;3.14159;-1e+20");
-        QTest::newRow("bools 1/0") << "bools:10" << QVariant("1;0;1") << "1;0;1" << same;
-        QTest::newRow("bools default") << "bools" << QVariant("no;yes") << "no;yes" << same;
-        QTest::newRow("list") << "strings:cdata" << QVariant(QStringList({"a]]>b", "<4>"})) << "a]]>b<4>" << same;
+        row("pen dashes", "pen", dashed, "|color=#0080ff|dashoffset=1.25|dashpattern=4;2;1;2|penstyle=6|width=1.5");
+        row("ints", "ints", "1;-2;300", "1;-2;300");
+        row("doubles", "doubles", "0.5;3.14159265;-1e20", "0.5;3.14159;-1e+20", QVariant("0.5;3.14159;-1e+20"));
+        row("bools 1/0", "bools:10", "1;0;1", "1;0;1");
+        row("bools default", "bools", "no;yes", "no;yes");
+        row("list", "strings:cdata", QStringList({"a]]>b", "<4>"}), "a]]>b<4>");
         const QByteArray z(200, 'z');
         const QString packed = QString::fromLatin1(qCompress(z, 6).toBase64()) + "\n|compression=6";
-        QTest::newRow("bytes packed") << "bytes:76:6:cdata" << QVariant(z) << packed << same;
-        QTest::newRow("list empty") << "strings" << QVariant(QStringList()) << "" << same; // found: not the default
+        row("bytes packed", "bytes:76:6:cdata", z, packed);
+        row("list empty", "strings", QStringList(), ""); // found: not the default
     }
     void valuesWrittenAndReadBack()
     {
