@@ -17,7 +17,7 @@ for f in bin/velto share/velto/hardware.xml share/velto/vsim.xml share/icons/hic
     [ -s "$prefix/$f" ] || { echo "missing: $f"; exit 1; }
 done
 file "$prefix/share/icons/hicolor/48x48/apps/velto.png" | grep -q "48 x 48" || { echo "icon is not 48 px"; exit 1; }
-"$prefix/bin/velto" --version | grep -q "^Velto 1.2 (build [0-9]\{10\})$"
+"$prefix/bin/velto" --version | grep -q "^Velto 1.2 (build [0-9]\{10\}\(+changes\)\{0,1\})$"
 cd "$work"
 timeout 20 "$prefix/bin/velto" --device virtual -platform offscreen --trace wire.trace &
 pid=$!
