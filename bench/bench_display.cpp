@@ -39,7 +39,7 @@
 #include "scope/fftcontrols.h"
 #include "scope/persistenceimage.h"
 #include "scope/triggercontrols.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "ui_veltointerface.h"
 

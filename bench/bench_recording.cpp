@@ -18,7 +18,7 @@
 #include "device/virtual/virtualusbbackend.h"
 #include "scope/recordcontrols.h"
 #include "scope/scopedisplay.h"
-#include "scope/wavetext.h"
+#include "core/scope/wavetext.h"
 #include "ui_veltointerface.h"
 
 #include <QApplication>

@@ -19,9 +19,9 @@
 #include "app/appsettings.h"
 #include "app/veltointerface.h"
 #include "device/devicesession.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
-#include "instruments/sniffdecoders.h"
+#include "core/instruments/sniffdecoders.h"
 #include "instruments/sniffercontrols.h"
 #include "ui_veltointerface.h"
 

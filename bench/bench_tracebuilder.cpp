@@ -10,9 +10,9 @@
 // Optional argument: frames per case (default 3000). Figures are wall time on
 // a shared machine; compare medians, and read the 95th percentile as noise.
 
-#include "device/frames.h"
-#include "scope/fft.h"
-#include "scope/tracebuilder.h"
+#include "core/device/frames.h"
+#include "core/scope/fft.h"
+#include "core/scope/tracebuilder.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

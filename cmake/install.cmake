@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 set(VELTO_APP_ID local.velto.Velto)
 file(RELATIVE_PATH VELTO_DATA_FROM_BIN ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/velto)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/persistence/datafiles.cpp PROPERTIES
+set_source_files_properties(${CMAKE_SOURCE_DIR}/core/persistence/datafiles.cpp PROPERTIES
     COMPILE_DEFINITIONS VELTO_DATA_FROM_BIN="${VELTO_DATA_FROM_BIN}")
 
 install(TARGETS velto RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

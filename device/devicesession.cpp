@@ -5,9 +5,9 @@
 #include "device/devicesession.h"
 
 #include "base/logging.h"
-#include "device/configprotocol.h"
-#include "device/frames.h"
-#include "persistence/hardwareprofile.h"
+#include "core/device/configprotocol.h"
+#include "core/device/frames.h"
+#include "core/persistence/hardwareprofile.h"
 
 #include <QFileInfo>
 #include <QTimer>

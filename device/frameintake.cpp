@@ -1,7 +1,7 @@
 // The scope display's intake of completed reads: the transport queues them
 // in the order they came, and each is copied out under its lock.
 #include "base/logging.h"
-#include "device/frames.h"
+#include "device/frameintake.h"
 #include "device/libusbdevice.h"
 
 #include <cstring>

@@ -5,8 +5,8 @@
 // Input: the reply bytes; its length is the number of bytes received.
 #include "fuzzsupport.h"
 
-#include "device/frames.h"
-#include "instruments/meterreadings.h"
+#include "core/device/frames.h"
+#include "core/instruments/meterreadings.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -4,9 +4,9 @@
 // WavePlayback), as the panel does with a file the user picks.
 #include "fuzzsupport.h"
 
-#include "scope/recordingfile.h"
-#include "scope/waveplayback.h"
-#include "scope/wavetext.h"
+#include "core/scope/recordingfile.h"
+#include "core/scope/waveplayback.h"
+#include "core/scope/wavetext.h"
 
 #include <QFile>
 #include <QTemporaryDir>

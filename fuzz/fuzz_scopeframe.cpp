@@ -9,11 +9,11 @@
 //   byte 1: low nibble buffer index (0..15), high nibble decay (0..15)
 #include "fuzzsupport.h"
 
-#include "device/frames.h"
-#include "scope/fft.h"
-#include "scope/measurements.h"
-#include "scope/scaletables.h"
-#include "scope/tracebuilder.h"
+#include "core/device/frames.h"
+#include "core/scope/fft.h"
+#include "core/scope/measurements.h"
+#include "core/scope/scaletables.h"
+#include "core/scope/tracebuilder.h"
 
 #include <cmath>
 #include <cstdlib>

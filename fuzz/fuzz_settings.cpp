@@ -10,9 +10,9 @@
 // (0: no range), byte 2 the choices of every combo box; the rest is the file.
 #include "fuzzsupport.h"
 
-#include "persistence/devicesettings.h"
-#include "persistence/devicesettingskeys.h"
-#include "scope/triggermodel.h"
+#include "core/persistence/devicesettings.h"
+#include "core/persistence/devicesettingskeys.h"
+#include "core/scope/triggermodel.h"
 
 #include <QFile>
 #include <QHash>

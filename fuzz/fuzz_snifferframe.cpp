@@ -6,8 +6,8 @@
 //   bytes 1..2: the earlier frame's number; bytes 3..6: its two counts
 #include "fuzzsupport.h"
 
-#include "device/frames.h"
-#include "instruments/sniffdecoders.h"
+#include "core/device/frames.h"
+#include "core/instruments/sniffdecoders.h"
 
 #include <cstdlib>
 

@@ -7,8 +7,8 @@
 // 8-byte doubles (any bit pattern: NaN and infinities included).
 #include "fuzzsupport.h"
 
-#include "scope/waveplayback.h"
-#include "scope/wavetext.h"
+#include "core/scope/waveplayback.h"
+#include "core/scope/wavetext.h"
 
 #include <cmath>
 #include <cstdlib>

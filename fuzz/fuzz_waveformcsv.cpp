@@ -6,7 +6,7 @@
 // and then, so that a cut at the limit is tried as well.
 #include "fuzzsupport.h"
 
-#include "instruments/generatorlaws.h"
+#include "core/instruments/generatorlaws.h"
 
 #include <QBuffer>
 

@@ -8,8 +8,8 @@
 // line feed, then the document.
 #include "fuzzsupport.h"
 
-#include "persistence/hardwareprofile.h"
-#include "persistence/qxmlputget.h"
+#include "core/persistence/hardwareprofile.h"
+#include "core/persistence/qxmlputget.h"
 
 #include <QByteArray>
 #include <QDir>

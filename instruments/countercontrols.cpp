@@ -1,7 +1,7 @@
 // The frequency counter page: type, inputs, entry 11, pulse counting.
 #include "instruments/countercontrols.h"
 
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/devicesession.h"
 #include "scope/triggercontrols.h"
 #include "ui_veltointerface.h"

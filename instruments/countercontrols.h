@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instruments/meterreadings.h"
+#include "core/instruments/meterreadings.h"
 
 #include <QObject>
 

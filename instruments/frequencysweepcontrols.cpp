@@ -2,9 +2,9 @@
 #include "instruments/frequencysweepcontrols.h"
 
 #include "base/logging.h"
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/devicesession.h"
-#include "instruments/generatorlaws.h"
+#include "core/instruments/generatorlaws.h"
 #include "ui_veltointerface.h"
 
 #include <QSignalBlocker>

@@ -2,11 +2,11 @@
 #include "instruments/metercontrols.h"
 
 #include "base/logging.h"
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/devicesession.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "instruments/countercontrols.h"
-#include "instruments/meterreadings.h"
+#include "core/instruments/meterreadings.h"
 #include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
 

@@ -2,9 +2,9 @@
 #include "instruments/sniffercontrols.h"
 
 #include "base/logging.h"
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/devicesession.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "scope/channelcontrols.h"
 #include "ui/filesaving.h"
 #include "ui_veltointerface.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instruments/sniffdecoders.h"
+#include "core/instruments/sniffdecoders.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -2,11 +2,11 @@
 // base, and the channel control bytes.
 #include "scope/channelcontrols.h"
 
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/devicesession.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "scope/cursorcontrols.h"
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "scope/triggercontrols.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scope/measurements.h"
+#include "core/scope/measurements.h"
 
 #include <QObject>
 

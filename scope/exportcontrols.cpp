@@ -1,7 +1,7 @@
 #include "scope/exportcontrols.h"
 
 #include "base/logging.h"
-#include "scope/frameexport.h"
+#include "core/scope/frameexport.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
 #include "ui/filesaving.h"

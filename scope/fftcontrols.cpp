@@ -2,7 +2,7 @@
 #include "scope/fftcontrols.h"
 
 #include "scope/graphdata.h"
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "ui_veltointerface.h"

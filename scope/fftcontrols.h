@@ -1,8 +1,8 @@
 #pragma once
 
-#include "scope/fft.h"
+#include "core/scope/fft.h"
 #include "scope/persistenceaccumulator.h"
-#include "scope/tracebuilder.h"
+#include "core/scope/tracebuilder.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "scope/persistenceimage.h"
 
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 
 #include <algorithm>
 #include <cmath>

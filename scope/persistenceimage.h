@@ -8,7 +8,7 @@
 // The images count pixels, so they start again whenever the plot area or
 // an axis range changes: a count made at one scale means nothing at another.
 
-#include "scope/hitimage.h"
+#include "core/scope/hitimage.h"
 
 #include <QImage>
 #include <QVector>

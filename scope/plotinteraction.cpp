@@ -2,7 +2,7 @@
 #include "scope/plotinteraction.h"
 
 #include "scope/cursorcontrols.h"
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "scope/triggercontrols.h"

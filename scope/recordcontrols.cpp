@@ -4,7 +4,7 @@
 #include "base/logging.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopestate.h"
-#include "scope/wavetext.h"
+#include "core/scope/wavetext.h"
 #include "ui_veltointerface.h"
 #include "widgets/collapsiblepanel.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scope/recordingfile.h"
+#include "core/scope/recordingfile.h"
 
 #include <QObject>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device/frames.h"
-#include "scope/tracebuilder.h"
-#include "scope/waveplayback.h"
+#include "core/device/frames.h"
+#include "core/scope/tracebuilder.h"
+#include "core/scope/waveplayback.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,7 +1,7 @@
 // The trigger's controls and markers.
 #include "scope/triggercontrols.h"
 
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/devicesession.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scope/triggermodel.h"
+#include "core/scope/triggermodel.h"
 
 #include <QObject>
 #include <QVector>

@@ -1,6 +1,6 @@
 #include "scope/veltograph.h"
 
-#include "scope/hitimage.h"
+#include "core/scope/hitimage.h"
 
 #include <algorithm>
 #include <cmath>

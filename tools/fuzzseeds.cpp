@@ -9,12 +9,12 @@
 //
 // Usage: velto_fuzzseeds <fuzz/corpus folder> <data folder>
 
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "device/virtual/virtualinstrument.h"
-#include "persistence/devicesettingskeys.h"
-#include "persistence/qxmlputget.h"
-#include "scope/recordingfile.h"
-#include "scope/tracebuilder.h"
+#include "core/persistence/devicesettingskeys.h"
+#include "core/persistence/qxmlputget.h"
+#include "core/scope/recordingfile.h"
+#include "core/scope/tracebuilder.h"
 
 #include <QCoreApplication>
 #include <QDir>

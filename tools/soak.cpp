@@ -18,7 +18,7 @@
 #include "common/windowtest.h"
 #include "device/usbseam.h"
 #include "scope/recordcontrols.h"
-#include "scope/recordingfile.h"
+#include "core/scope/recordingfile.h"
 #include "ui/messagepresenter.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "ui/filesaving.h"
 
 #include "base/logging.h"
-#include "scope/frameexport.h"
+#include "core/scope/frameexport.h"
 #include "ui/messagepresenter.h"
 
 #include <QFileDialog>

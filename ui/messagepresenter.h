@@ -11,7 +11,7 @@
 //   ... window.deviceProfileGet(...) ...
 //   QCOMPARE(recorder.messages.size(), 1);
 
-#include "persistence/hardwareprofile.h"
+#include "core/persistence/hardwareprofile.h"
 
 #include <QString>
 #include <QVector>

@@ -1,7 +1,7 @@
 // The window's assembly: menus, docks, style, fonts, the status line and the
 // dialogs reached from the menu.
 #include "common/windowtest.h"
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 #include "widgets/collapsiblepanel.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "common/testsupport.h"
 
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "device/usbseam.h"
 #include "device/virtual/virtualusbbackend.h"
 

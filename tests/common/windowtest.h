@@ -6,7 +6,7 @@
 #include "app/veltointerface.h"
 #include "common/testsupport.h"
 #include "device/devicesession.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
 #include "device/virtual/virtualusbbackend.h"
 #include "instruments/generatorcontrols.h"
 #include "scope/channelcontrols.h"

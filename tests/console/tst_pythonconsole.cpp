@@ -4,7 +4,7 @@
 #include "common/windowtest.h"
 #include "console/consolewidget.h"
 #include "console/pythonconsole.h"
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 #include "device/virtual/virtualinstrument.h"
 #include "instruments/frequencysweepcontrols.h"
 #include "ui/buildstamp.h"

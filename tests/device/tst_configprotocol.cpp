@@ -1,5 +1,5 @@
 #include "common/testsupport.h"
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 
 #include <QtTest>
 

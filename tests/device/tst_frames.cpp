@@ -1,5 +1,6 @@
 #include "common/testsupport.h"
-#include "device/frames.h"
+#include "core/device/frames.h"
+#include "device/frameintake.h"
 #include "device/libusbdevice.h"
 #include "device/virtual/virtualusbbackend.h"
 

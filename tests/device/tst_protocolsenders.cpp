@@ -1,7 +1,7 @@
 // The window's senders on the virtual instrument: what travels, what is stored
 // in bulk mode, and what is logged.
 #include "common/windowtest.h"
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The generator's arithmetic and the custom waveform text, without widgets.
-#include "instruments/generatorlaws.h"
+#include "core/instruments/generatorlaws.h"
 
 #include <QBuffer>
 #include <QtTest>

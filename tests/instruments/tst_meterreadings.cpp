@@ -1,6 +1,6 @@
 // The meter's and counter's conversions from raw replies, without widgets.
-#include "instruments/meterreadings.h"
-#include "scope/scaletables.h"
+#include "core/instruments/meterreadings.h"
+#include "core/scope/scaletables.h"
 
 #include <QtTest>
 

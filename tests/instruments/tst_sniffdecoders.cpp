@@ -1,5 +1,5 @@
 // The sniffer's decoders and fill bookkeeping, without widgets.
-#include "instruments/sniffdecoders.h"
+#include "core/instruments/sniffdecoders.h"
 
 #include <QtTest>
 #include <numeric>

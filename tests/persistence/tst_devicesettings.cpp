@@ -1,8 +1,8 @@
 #include "common/windowtest.h"
-#include "device/configprotocol.h"
-#include "instruments/generatorlaws.h"
-#include "persistence/devicesettings.h"
-#include "persistence/devicesettingskeys.h"
+#include "core/device/configprotocol.h"
+#include "core/instruments/generatorlaws.h"
+#include "core/persistence/devicesettings.h"
+#include "core/persistence/devicesettingskeys.h"
 
 #include <QSettings>
 #include <QtTest>

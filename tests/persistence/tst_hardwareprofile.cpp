@@ -3,8 +3,8 @@
 // virtual instrument.
 
 #include "common/testsupport.h"
-#include "persistence/hardwareprofile.h"
-#include "persistence/qxmlputget.h"
+#include "core/persistence/hardwareprofile.h"
+#include "core/persistence/qxmlputget.h"
 #include "ui/messagepresenter.h"
 
 #include <QDir>

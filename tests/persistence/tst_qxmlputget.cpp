@@ -3,7 +3,7 @@
 // form), save and load with their log lines.
 
 #include "common/testsupport.h"
-#include "persistence/qxmlputget.h"
+#include "core/persistence/qxmlputget.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 // nothing crashes or hangs.
 
 #include "common/testsupport.h"
-#include "persistence/qxmlputget.h"
+#include "core/persistence/qxmlputget.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "common/testsupport.h"
-#include "device/frames.h"
-#include "scope/fft.h"
+#include "core/device/frames.h"
+#include "core/scope/fft.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The persistence image's counts: against an independent count of the
 // pixels each line crosses, for dots that overlap, and over a run long
 // enough to reach the top of the counts.
-#include "scope/hitimage.h"
+#include "core/scope/hitimage.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "device/frames.h"
-#include "scope/measurements.h"
+#include "core/device/frames.h"
+#include "core/scope/measurements.h"
 
 #include <QtTest>
 

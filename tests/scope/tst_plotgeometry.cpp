@@ -1,4 +1,4 @@
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 
 #include <QtTest>
 

@@ -3,7 +3,7 @@
 // labels they update, zoom and pan, the axis limits with their scroll bars,
 // renaming labels, XY mode, and pointers or plot sizes that make no sense.
 #include "common/windowtest.h"
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 
 #include <QtTest>
 

@@ -5,7 +5,7 @@
 #include "common/windowtest.h"
 #include "scope/persistenceaccumulator.h"
 #include "scope/persistenceimage.h"
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 #include "scope/veltograph.h"
 #include "widgets/multimeterdisplay.h"
 

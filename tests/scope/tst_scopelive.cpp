@@ -1,7 +1,7 @@
 // The scope end to end on the virtual bench: the generator loops back into
 // CH1, and what the window draws and measures is what the bench produced.
 #include "common/windowtest.h"
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 #include "widgets/multimeterdisplay.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "common/testsupport.h"
-#include "device/frames.h"
-#include "scope/tracebuilder.h"
+#include "core/device/frames.h"
+#include "core/scope/tracebuilder.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

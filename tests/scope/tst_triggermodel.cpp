@@ -1,5 +1,5 @@
-#include "device/configprotocol.h"
-#include "scope/triggermodel.h"
+#include "core/device/configprotocol.h"
+#include "core/scope/triggermodel.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The wave and recording files: the exact text written, what is read back
 // from good and damaged files, the names, the recording written in pieces,
 // and a recording played back one frame a tick.
-#include "scope/recordingfile.h"
-#include "scope/waveplayback.h"
+#include "core/scope/recordingfile.h"
+#include "core/scope/waveplayback.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "persistence/devicesettings.h"
+#include "core/persistence/devicesettings.h"
 
 #include "base/logging.h"
-#include "persistence/devicesettingskeys.h"
-#include "scope/triggermodel.h"
+#include "core/persistence/devicesettingskeys.h"
+#include "core/scope/triggermodel.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "persistence/datafiles.h"
+#include "core/persistence/datafiles.h"
 
 #include <QDir>
 #include <QFileInfo>

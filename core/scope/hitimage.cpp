@@ -1,4 +1,4 @@
-#include "scope/hitimage.h"
+#include "core/scope/hitimage.h"
 
 #include <algorithm>
 #include <cmath>

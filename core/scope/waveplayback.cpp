@@ -1,6 +1,6 @@
-#include "scope/waveplayback.h"
+#include "core/scope/waveplayback.h"
 
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 
 #include <algorithm>
 #include <utility>

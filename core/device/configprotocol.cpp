@@ -1,4 +1,4 @@
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 
 #include "base/logging.h"
 

@@ -6,7 +6,7 @@
 // instrument does the triggering; this only decides what it is told and
 // where the markers go.
 
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 
 #include <QPointF>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "scope/measurements.h"
+#include "core/scope/measurements.h"
 
-#include "device/configprotocol.h"
-#include "device/frames.h"
-#include "scope/scaletables.h"
+#include "core/device/configprotocol.h"
+#include "core/device/frames.h"
+#include "core/scope/scaletables.h"
 
 #include <algorithm>
 #include <cmath>

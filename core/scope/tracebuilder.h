@@ -10,7 +10,7 @@
 // Every vector is sized for the largest frame once, so a tick allocates
 // nothing as long as the caller does not keep copies of the vectors.
 
-#include "device/frames.h"
+#include "core/device/frames.h"
 
 #include <QVector>
 

@@ -1,4 +1,4 @@
-#include "persistence/devicesettingskeys.h"
+#include "core/persistence/devicesettingskeys.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
 // The sniffer's decoders and its fill bookkeeping.
-#include "instruments/sniffdecoders.h"
+#include "core/instruments/sniffdecoders.h"
 
-#include "device/frames.h"
+#include "core/device/frames.h"
 
 #include <algorithm>
 

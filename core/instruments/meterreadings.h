@@ -6,7 +6,7 @@
 // functions of plain inputs; the meter and counter controllers put the
 // results on their read-outs. An undefined value is NaN, never a guess.
 
-#include "device/frames.h"
+#include "core/device/frames.h"
 
 #include <cstdint>
 

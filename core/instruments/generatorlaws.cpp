@@ -1,7 +1,7 @@
 // The generator's arithmetic and its custom waveform text.
-#include "instruments/generatorlaws.h"
+#include "core/instruments/generatorlaws.h"
 
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 
 #include <QIODevice>
 

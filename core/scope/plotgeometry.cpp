@@ -1,6 +1,6 @@
-#include "scope/plotgeometry.h"
+#include "core/scope/plotgeometry.h"
 
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,8 +10,6 @@
 
 #include <cstdint>
 
-class LibUsbDevice;
-
 struct frameconfig_t {
     uint8_t frameType;
     uint16_t frameNumber;
@@ -109,11 +107,5 @@ SnifferVerdict acceptSnifferFrame(const unsigned char *data, int length, int pre
 // The meter read of 36 bytes: fewer are logged and nothing is shown.
 bool acceptMeterRead(int received);
 
-// Takes the oldest queued read from the transport for the scope display:
-// it is copied out under the transport's lock and checked there, never in
-// the receive buffer the next read may land in. A read of the wrong length
-// is passed over quietly, an invalid header logged; either leaves `cache`
-// as it was. An accepted frame is copied into `cache`. NoData: none waits.
-ScopeVerdict acceptScopeFrame(LibUsbDevice &usb, int expectedLength, QByteArray &cache);
 
 } // namespace Frames

@@ -1,7 +1,7 @@
-#include "persistence/hardwareprofile.h"
+#include "core/persistence/hardwareprofile.h"
 
-#include "persistence/datafiles.h"
-#include "persistence/qxmlputget.h"
+#include "core/persistence/datafiles.h"
+#include "core/persistence/qxmlputget.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "scope/recordingfile.h"
+#include "core/scope/recordingfile.h"
 
 #include <QDir>
 #include <QFileInfo>

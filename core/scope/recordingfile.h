@@ -6,7 +6,7 @@
 // recording runs; the file grows block by block into exactly what one
 // write at the stop would have made. The reader takes the file one block at
 // a time, so that a recording of any length plays in little memory.
-#include "scope/wavetext.h"
+#include "core/scope/wavetext.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

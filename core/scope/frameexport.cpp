@@ -1,7 +1,7 @@
-#include "scope/frameexport.h"
+#include "core/scope/frameexport.h"
 
-#include "device/frames.h"
-#include "scope/scaletables.h"
+#include "core/device/frames.h"
+#include "core/scope/scaletables.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

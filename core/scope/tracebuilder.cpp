@@ -1,6 +1,6 @@
-#include "scope/tracebuilder.h"
+#include "core/scope/tracebuilder.h"
 
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 
 #include <QDebug>
 

@@ -1,7 +1,7 @@
 // The meter's and counter's conversions from raw replies to shown values.
-#include "instruments/meterreadings.h"
+#include "core/instruments/meterreadings.h"
 
-#include "scope/scaletables.h"
+#include "core/scope/scaletables.h"
 
 #include <cmath>
 #include <limits>

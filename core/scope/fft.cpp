@@ -1,6 +1,6 @@
-#include "scope/fft.h"
+#include "core/scope/fft.h"
 
-#include "device/frames.h"
+#include "core/device/frames.h"
 
 #include <QDebug>
 

@@ -1,4 +1,4 @@
-#include "scope/wavetext.h"
+#include "core/scope/wavetext.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "persistence/qxmlputget.h"
+#include "core/persistence/qxmlputget.h"
 
 #include <QBuffer>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "device/frames.h"
+#include "core/device/frames.h"
 
 #include "base/logging.h"
 

@@ -1,6 +1,6 @@
-#include "scope/triggermodel.h"
+#include "core/scope/triggermodel.h"
 
-#include "device/configprotocol.h"
+#include "core/device/configprotocol.h"
 
 #include <algorithm>
 #include <cmath>
