@@ -275,8 +275,8 @@ bool RecordControls::wavePlay(const QString &fileName)
                 next = std::move(*first);
                 first.reset();
             } else if (!reader->next(next)) {
-                if (!reader->errorString().isEmpty())
-                    notify(tr("Playback of %1 ended early: %2").arg(name, reader->errorString()), 2);
+                // A recording cut by a crash or with something appended says so here.
+                notify(tr("Playback of %1 ended: %2").arg(name, reader->summary()), reader->damaged() ? 2 : 1);
                 return false;
             }
             // A saved wave names no time base: it plays at the one in use.

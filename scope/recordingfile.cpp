@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -93,6 +94,9 @@ bool RecordingReader::open(const QString &path)
     pending.clear();
     error.clear();
     skipped = 0;
+    frames = 0;
+    cutShort = false;
+    junkAfter = -1;
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString();
@@ -135,10 +139,31 @@ bool RecordingReader::next(WaveText::Frame &frame)
         }
         bool ok = false;
         frame = WaveText::readFrame(QString::fromUtf8(block), &ok);
-        if (ok)
+        // Every block of a recording ends with the hyphens; a last one
+        // without them, with sections or just its time base, was cut short.
+        const bool cutHere = last && fileKind == WaveText::Kind::Recording &&
+                             (ok || WaveText::recognise(block) == WaveText::Kind::Recording);
+        cutShort = cutShort || cutHere;
+        if (ok) {
+            ++frames;
             return true;
+        }
         ++skipped;
+        if (!cutHere && junkAfter < 0)
+            junkAfter = frames;
         if (last)
             return false;
     }
+}
+
+QString RecordingReader::summary() const
+{
+    QStringList parts{frames == 1 ? QStringLiteral("1 frame read") : QStringLiteral("%1 frames read").arg(frames)};
+    if (cutShort)
+        parts << QStringLiteral("the last block was cut short");
+    if (junkAfter >= 0)
+        parts << QStringLiteral("junk after block %1 ignored").arg(junkAfter);
+    if (!error.isEmpty())
+        parts << error;
+    return parts.join(QStringLiteral("; "));
 }

@@ -69,6 +69,11 @@ public:
     bool next(WaveText::Frame &frame);
     QString errorString() const { return error; }
     int blocksSkipped() const { return skipped; }
+    // What the reading found so far, for the user: "12 frames read", and
+    // when the file was not whole "the last block was cut short", "junk
+    // after block 12 ignored" or the error that ended the reading.
+    QString summary() const;
+    bool damaged() const { return cutShort || junkAfter >= 0 || !error.isEmpty(); }
 
 private:
     QFile file;
@@ -76,4 +81,9 @@ private:
     WaveText::Kind fileKind = WaveText::Kind::Unknown;
     QString error;
     int skipped = 0;
+    int frames = 0;
+    // The recording ends without the ten hyphens of its last block.
+    bool cutShort = false;
+    // The frames read before the first text that is no block, or -1.
+    int junkAfter = -1;
 };

@@ -126,7 +126,11 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
     QCOMPARE(boxes, QStringList{QStringLiteral("Success|File ") + recording + QStringLiteral(" saved.")});
     QVERIFY(ui->recordButton->text() == QStringLiteral("Record") && ui->label_13->text().isEmpty());
 
-    // Three frames at their time bases, then the time base before.
+    // Three frames at their time bases, then the time base before; what follows the last block is named.
+    QFile appended(recording);
+    QVERIFY(appended.open(QIODevice::Append) && appended.write("\x01junk") == 5);
+    appended.close();
+    MessageCapture log;
     ui->samplingSlider->setValue(8);
     chosen = recording;
     ui->playButton->click();
@@ -139,6 +143,10 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
     redraw();
     QCOMPARE(ui->samplingSlider->value(), 8);
     QVERIFY(w->session()->usb().serialPort.samplingValue == 8 && ui->label_13->text().isEmpty());
+    const QString said = QStringLiteral("Playback of %1 ended: 3 frames read; junk after block 3 ignored")
+                             .arg(QFileInfo(recording).fileName());
+    QCOMPARE(ui->notifLabel->text(), said);
+    QCOMPARE(log.typesOf(said), QList<QtMsgType>{QtWarningMsg});
 
     // Closing the window or Exit while recording keeps what was recorded.
     WaveText::Frame frame;
