@@ -2,12 +2,14 @@
 #include "scope/recordcontrols.h"
 
 #include "base/logging.h"
+#include "scope/frameexport.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopestate.h"
 #include "scope/wavetext.h"
 #include "ui_veltointerface.h"
 #include "widgets/collapsiblepanel.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -95,20 +97,21 @@ void RecordControls::saveWaveClicked()
 
 void RecordControls::saveWavetoFile(const QVector<QVector<double>> &wave)
 {
-    const QString name = WaveText::waveFileName(QTime::currentTime());
-    QFile file;
-    if (destinationFolder.isEmpty() || !RecordingFile::createNew(file, destinationFolder, name)) {
-        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, file.errorString()), 2);
+    saveInDestination(WaveText::waveFileName(QTime::currentTime()), WaveText::waveToFile(wave).toUtf8());
+}
+
+bool RecordControls::saveInDestination(const QString &name, const QByteArray &data)
+{
+    QString why = tr("no folder chosen");
+    const QString path = WaveText::freePath(destinationFolder, name);
+    if (destinationFolder.isEmpty() || !FrameExport::saveAtomically(path, data, &why)) {
+        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, why), 2);
         // The folder is asked for again next time: it may be gone.
         destinationFolder.clear();
-        return;
+        return false;
     }
-    const QByteArray text = WaveText::waveToFile(wave).toUtf8();
-    if (file.write(text) != text.size() || !file.flush()) {
-        notify(tr("File %1 could not be written whole: %2").arg(shortName(file.fileName()), file.errorString()), 2);
-        return;
-    }
-    notify(QStringLiteral("File ") + shortName(file.fileName()) + QStringLiteral(" created!"));
+    notify(QStringLiteral("File ") + shortName(path) + QStringLiteral(" created!"));
+    return true;
 }
 
 void RecordControls::loadWaveClicked()
@@ -309,15 +312,11 @@ void RecordControls::screenShotClicked()
     const QString name = WaveText::screenShotName(QTime::currentTime());
     if (!askDestination())
         return;
-    QFile file;
-    const bool created = RecordingFile::createNew(file, destinationFolder, name);
-    if (!created || !picture.save(&file, "PNG")) {
-        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, file.errorString()), 2);
-        // Only a file made here is taken away again.
-        if (created)
-            file.remove();
-        destinationFolder.clear();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        notify(tr("File %1 cannot be made: the plot could not be drawn as PNG").arg(name), 2);
         return;
     }
-    notify(QStringLiteral("File ") + shortName(file.fileName()) + QStringLiteral(" created!"));
+    saveInDestination(name, png);
 }

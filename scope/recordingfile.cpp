@@ -1,10 +1,15 @@
 #include "scope/recordingfile.h"
 
+#include "base/logging.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -25,6 +30,24 @@ bool createNew(QFile &file, const QString &folder, const QString &name)
     return false;
 }
 
+bool syncFolder(const QString &folder, QString *why)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(why);
+#endif
+    return true;
+}
+
 } // namespace RecordingFile
 
 bool RecordingWriter::open(const QString &folder, const QString &name)
@@ -37,6 +60,16 @@ bool RecordingWriter::open(const QString &folder, const QString &name)
         error = file.errorString();
         return false;
     }
+    // The file's name reaches the disk now, not at the system's leisure: a
+    // power cut in the first minutes would otherwise take the whole
+    // recording with it. Some file systems cannot sync a folder; the
+    // recording goes on without it.
+    const QString folderPath = QFileInfo(file.fileName()).absolutePath();
+    QString why;
+    if (folderSync && !folderSync(folderPath, &why))
+        VELTO_LOG(QStringLiteral("The folder %1 of the recording could not be pushed to the disk: %2")
+                      .arg(folderPath, why),
+                  2);
     sinceSync.start();
     return true;
 }

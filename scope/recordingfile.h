@@ -13,10 +13,16 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 namespace RecordingFile {
 // Creates `name` in `folder` for writing, never over an existing file: when
 // the name is taken, the first free name-2, name-3, ... is used.
 bool createNew(QFile &file, const QString &folder, const QString &name);
+// Pushes the folder's list of names to the disk, so that a file just made
+// in it is still there after a power cut. False, with the reason in `why`,
+// when the folder cannot be opened or synced.
+bool syncFolder(const QString &folder, QString *why);
 } // namespace RecordingFile
 
 class RecordingWriter
@@ -25,6 +31,9 @@ public:
     // How long a block may wait in the program's and the system's buffers
     // before it is pushed to the disk.
     explicit RecordingWriter(int syncIntervalMs = 1000) : syncInterval(syncIntervalMs) {}
+    // Tests watch the folder sync that follows the file's creation through this.
+    using FolderSync = std::function<bool(const QString &folder, QString *why)>;
+    void setFolderSync(FolderSync sync) { folderSync = std::move(sync); }
     ~RecordingWriter() { close(); }
 
     bool open(const QString &folder, const QString &name);
@@ -49,6 +58,7 @@ private:
     QFile file;
     QElapsedTimer sinceSync;
     int syncInterval;
+    FolderSync folderSync = RecordingFile::syncFolder;
     QString error;
     qint64 bytes = 0;
     qint64 blocks = 0;

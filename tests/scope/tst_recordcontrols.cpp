@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class TestRecordControls : public QObject
 {
     Q_OBJECT
@@ -16,6 +19,7 @@ private slots:
     void cleanup() { delete w; }
     void savedWavesAndScreenshotsNeverOverwrite();
     void damagedFilesChangeNothing();
+    void failedSavesLeaveNoFile();
     void recordingPlaysBackAndClosingKeepsIt();
     void benchFollowsTheRecordedTimeBases();
 
@@ -108,6 +112,24 @@ void TestRecordControls::damagedFilesChangeNothing()
     }
     QVERIFY(!w->record()->loadWave(dir.filePath(QStringLiteral("missing.vsp"))));
     QVERIFY(ui->notifLabel->text().contains(QStringLiteral("cannot be opened")));
+}
+
+void TestRecordControls::failedSavesLeaveNoFile()
+{
+    ui->saveWave->click();
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+    // The disk is full after a hundred bytes: every write past them fails.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit full{100, limit.rlim_max};
+    MessageCapture log;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
+    feed(*w, buildFrame(FrameShape{Frames::Ch1 | Frames::Ch2, 256}, [](int, int i) { return i % 100; }));
+    ui->screenShotButton->click();
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
+    QCOMPARE(log.count(QStringLiteral("cannot be written")), 2);
 }
 
 void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()

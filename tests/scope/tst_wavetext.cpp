@@ -88,6 +88,12 @@ void TestWaveText::recordingWrittenInPiecesReadsAsOne()
 {
     QTemporaryDir dir;
     RecordingWriter writer(0); // pushed to the disk after every block
+    // The folder is synced once, after the file is made; where it cannot be, the recording goes on.
+    QStringList synced;
+    writer.setFolderSync([&synced](const QString &folder, QString *) {
+        synced << folder;
+        return false;
+    });
     QVERIFY(writer.open(dir.path(), QStringLiteral("record.vsp")));
     QString whole;
     for (int f = 0; f < 3; ++f) {
@@ -100,6 +106,9 @@ void TestWaveText::recordingWrittenInPiecesReadsAsOne()
         QCOMPARE(QString::fromUtf8(partial.readAll()), whole);
     }
     QVERIFY(writer.close());
+    QCOMPARE(synced, QStringList{dir.path()});
+    QString why;
+    QVERIFY(RecordingFile::syncFolder(dir.path(), &why) && !RecordingFile::syncFolder(writer.fileName(), &why));
     // A block no next one follows is pushed to the disk by the recorder's timer.
     RecordingWriter slow(20);
     QVERIFY(slow.open(dir.path(), QStringLiteral("slow.vsp")) && slow.append(QStringLiteral("3<*>\n")));
