@@ -2,6 +2,7 @@
 #include "scope/recordcontrols.h"
 
 #include "base/logging.h"
+#include "persistence/datafiles.h"
 #include "scope/frameexport.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopestate.h"
@@ -183,11 +184,8 @@ void RecordControls::recordButtonClicked()
 bool RecordControls::startRecording()
 {
     const QString name = WaveText::recordFileName(QDateTime::currentDateTime());
-    if (!writer.open(QDir::currentPath(), name)) {
+    if (!openRecordingFile(name)) {
         setRecordLook(false);
-        notify(tr("Recording not started: %1 cannot be written in %2: %3")
-                   .arg(name, QDir::currentPath(), writer.errorString()),
-               2);
         return false;
     }
     setRecordLook(true);
@@ -195,6 +193,27 @@ bool RecordControls::startRecording()
     syncTimer.start(1000);
     VELTO_LOG(QStringLiteral("Recording to %1").arg(writer.fileName()), 1);
     return true;
+}
+
+// Recordings go into the working folder, as they always have; when it
+// cannot be written (started from the desktop menu, Velto may be in "/"),
+// into the user's data folder, and the panel says where.
+bool RecordControls::openRecordingFile(const QString &name)
+{
+    const QString working = QDir::currentPath();
+    if (writer.open(working, name))
+        return true;
+    const QString why = writer.errorString();
+    const QString fallback = recordingsFallbackFolder();
+    const bool made = QDir().mkpath(fallback);
+    if (made && writer.open(fallback, name)) {
+        notify(tr("Recording into %1: the working folder %2 cannot be written (%3)").arg(fallback, working, why), 1);
+        return true;
+    }
+    notify(tr("Recording not started: %1 can be written neither in %2 (%3) nor in %4 (%5)")
+               .arg(name, working, why, fallback, made ? writer.errorString() : tr("the folder cannot be made")),
+           2);
+    return false;
 }
 
 void RecordControls::stopRecording(bool announce)

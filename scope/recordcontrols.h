@@ -62,6 +62,7 @@ public:
 
 private:
     bool startRecording();
+    bool openRecordingFile(const QString &name);
     // Writes `data` as `name`, or the first free name-2, name-3, ..., in the
     // destination folder, whole or not at all.
     bool saveInDestination(const QString &name, const QByteArray &data);

@@ -20,6 +20,7 @@ private slots:
     void savedWavesAndScreenshotsNeverOverwrite();
     void damagedFilesChangeNothing();
     void failedSavesLeaveNoFile();
+    void recordingsFallBackToTheDataFolder();
     void recordingPlaysBackAndClosingKeepsIt();
     void benchFollowsTheRecordedTimeBases();
 
@@ -130,6 +131,33 @@ void TestRecordControls::failedSavesLeaveNoFile()
     QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
     QCOMPARE(log.count(QStringLiteral("cannot be written")), 2);
+}
+
+void TestRecordControls::recordingsFallBackToTheDataFolder()
+{
+    // Nothing can be made below /dev/null nor in /proc, not even by root.
+    const QString working = QDir::currentPath();
+    const QString fallback = dir.path() + QStringLiteral("/velto/recordings");
+    const struct { const char *cwd; QString dataHome, folder, said; } cases[] = {
+        {".", dir.path(), working, QString()},
+        {"/proc", dir.path(), fallback, QStringLiteral("Recording into ") + fallback},
+        {"/proc", QStringLiteral("/dev/null"), QString(), QStringLiteral("Recording not started")}};
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    for (const auto &c : cases) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(c.dataHome));
+        ui->notifLabel->clear();
+        QVERIFY(QDir::setCurrent(QString::fromLatin1(c.cwd)));
+        ui->recordButton->click();
+        QDir::setCurrent(working);
+        const QString text = ui->notifLabel->text();
+        QVERIFY2(c.said.isEmpty() ? text.isEmpty() : text.startsWith(c.said), qPrintable(text));
+        QCOMPARE(w->record()->isRecording(), !c.folder.isEmpty());
+        if (w->record()->isRecording()) {
+            QCOMPARE(QFileInfo(w->record()->recordingWriter().fileName()).absolutePath(), c.folder);
+            ui->recordButton->click();
+        }
+    }
+    qputenv("XDG_DATA_HOME", dataHome);
 }
 
 void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
