@@ -2,12 +2,15 @@
 #include "scope/recordcontrols.h"
 
 #include "base/logging.h"
+#include "core/persistence/datafiles.h"
+#include "core/scope/frameexport.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopestate.h"
 #include "core/scope/wavetext.h"
 #include "ui_veltointerface.h"
 #include "widgets/collapsiblepanel.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -95,20 +98,21 @@ void RecordControls::saveWaveClicked()
 
 void RecordControls::saveWavetoFile(const QVector<QVector<double>> &wave)
 {
-    const QString name = WaveText::waveFileName(QTime::currentTime());
-    QFile file;
-    if (destinationFolder.isEmpty() || !RecordingFile::createNew(file, destinationFolder, name)) {
-        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, file.errorString()), 2);
+    saveInDestination(WaveText::waveFileName(QTime::currentTime()), WaveText::waveToFile(wave).toUtf8());
+}
+
+bool RecordControls::saveInDestination(const QString &name, const QByteArray &data)
+{
+    QString why = tr("no folder chosen");
+    const QString path = WaveText::freePath(destinationFolder, name);
+    if (destinationFolder.isEmpty() || !FrameExport::saveAtomically(path, data, &why)) {
+        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, why), 2);
         // The folder is asked for again next time: it may be gone.
         destinationFolder.clear();
-        return;
+        return false;
     }
-    const QByteArray text = WaveText::waveToFile(wave).toUtf8();
-    if (file.write(text) != text.size() || !file.flush()) {
-        notify(tr("File %1 could not be written whole: %2").arg(shortName(file.fileName()), file.errorString()), 2);
-        return;
-    }
-    notify(QStringLiteral("File ") + shortName(file.fileName()) + QStringLiteral(" created!"));
+    notify(QStringLiteral("File ") + shortName(path) + QStringLiteral(" created!"));
+    return true;
 }
 
 void RecordControls::loadWaveClicked()
@@ -180,11 +184,8 @@ void RecordControls::recordButtonClicked()
 bool RecordControls::startRecording()
 {
     const QString name = WaveText::recordFileName(QDateTime::currentDateTime());
-    if (!writer.open(QDir::currentPath(), name)) {
+    if (!openRecordingFile(name)) {
         setRecordLook(false);
-        notify(tr("Recording not started: %1 cannot be written in %2: %3")
-                   .arg(name, QDir::currentPath(), writer.errorString()),
-               2);
         return false;
     }
     setRecordLook(true);
@@ -192,6 +193,27 @@ bool RecordControls::startRecording()
     syncTimer.start(1000);
     VELTO_LOG(QStringLiteral("Recording to %1").arg(writer.fileName()), 1);
     return true;
+}
+
+// Recordings go into the working folder, as they always have; when it
+// cannot be written (started from the desktop menu, Velto may be in "/"),
+// into the user's data folder, and the panel says where.
+bool RecordControls::openRecordingFile(const QString &name)
+{
+    const QString working = QDir::currentPath();
+    if (writer.open(working, name))
+        return true;
+    const QString why = writer.errorString();
+    const QString fallback = recordingsFallbackFolder();
+    const bool made = QDir().mkpath(fallback);
+    if (made && writer.open(fallback, name)) {
+        notify(tr("Recording into %1: the working folder %2 cannot be written (%3)").arg(fallback, working, why), 1);
+        return true;
+    }
+    notify(tr("Recording not started: %1 can be written neither in %2 (%3) nor in %4 (%5)")
+               .arg(name, working, why, fallback, made ? writer.errorString() : tr("the folder cannot be made")),
+           2);
+    return false;
 }
 
 void RecordControls::stopRecording(bool announce)
@@ -275,8 +297,8 @@ bool RecordControls::wavePlay(const QString &fileName)
                 next = std::move(*first);
                 first.reset();
             } else if (!reader->next(next)) {
-                if (!reader->errorString().isEmpty())
-                    notify(tr("Playback of %1 ended early: %2").arg(name, reader->errorString()), 2);
+                // A recording cut by a crash or with something appended says so here.
+                notify(tr("Playback of %1 ended: %2").arg(name, reader->summary()), reader->damaged() ? 2 : 1);
                 return false;
             }
             // A saved wave names no time base: it plays at the one in use.
@@ -309,15 +331,11 @@ void RecordControls::screenShotClicked()
     const QString name = WaveText::screenShotName(QTime::currentTime());
     if (!askDestination())
         return;
-    QFile file;
-    const bool created = RecordingFile::createNew(file, destinationFolder, name);
-    if (!created || !picture.save(&file, "PNG")) {
-        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, file.errorString()), 2);
-        // Only a file made here is taken away again.
-        if (created)
-            file.remove();
-        destinationFolder.clear();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        notify(tr("File %1 cannot be made: the plot could not be drawn as PNG").arg(name), 2);
         return;
     }
-    notify(QStringLiteral("File ") + shortName(file.fileName()) + QStringLiteral(" created!"));
+    saveInDestination(name, png);
 }

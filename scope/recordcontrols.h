@@ -62,6 +62,10 @@ public:
 
 private:
     bool startRecording();
+    bool openRecordingFile(const QString &name);
+    // Writes `data` as `name`, or the first free name-2, name-3, ..., in the
+    // destination folder, whole or not at all.
+    bool saveInDestination(const QString &name, const QByteArray &data);
     void stopRecording(bool announce);
     void recordBlock(const QString &block);
     // The file cannot take more: the recording stops with the reason.

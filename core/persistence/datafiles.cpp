@@ -18,15 +18,24 @@ QString installedDataFolder()
                            QStringLiteral(VELTO_DATA_FROM_BIN));
 }
 
-QStringList dataSearchFolders()
+QString userDataFolder()
 {
-    QStringList folders{QStringLiteral(".")};
     // QStandardPaths would add the system data folders too; only the user's
     // own one belongs between the working folder and the installed one.
     QString userData = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
     if (userData.isEmpty() || QDir::isRelativePath(userData))
         userData = QDir::homePath() + QStringLiteral("/.local/share");
-    folders << QDir::cleanPath(userData + QStringLiteral("/velto"));
+    return QDir::cleanPath(userData + QStringLiteral("/velto"));
+}
+
+QString recordingsFallbackFolder()
+{
+    return userDataFolder() + QStringLiteral("/recordings");
+}
+
+QStringList dataSearchFolders()
+{
+    QStringList folders{QStringLiteral("."), userDataFolder()};
     const QString installed = installedDataFolder();
     if (!installed.isEmpty() && !folders.contains(installed))
         folders << QDir::cleanPath(installed);

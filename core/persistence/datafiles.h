@@ -12,6 +12,15 @@
 // working folder is ".".
 QStringList dataSearchFolders();
 
+// The user's own data folder: $XDG_DATA_HOME/velto, by default (and when
+// the variable is not an absolute path) ~/.local/share/velto.
+QString userDataFolder();
+
+// Where recordings go when the working folder cannot be written (Velto
+// started from the desktop menu may find itself in "/"): "recordings" in
+// the user's data folder. Not made here.
+QString recordingsFallbackFolder();
+
 // The folder the installation put the data files in, found from the
 // program's own folder (<prefix>/bin/../share/velto); empty before the
 // application object exists.

@@ -1,9 +1,15 @@
 #include "core/scope/recordingfile.h"
 
+#include "base/logging.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -24,6 +30,24 @@ bool createNew(QFile &file, const QString &folder, const QString &name)
     return false;
 }
 
+bool syncFolder(const QString &folder, QString *why)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(why);
+#endif
+    return true;
+}
+
 } // namespace RecordingFile
 
 bool RecordingWriter::open(const QString &folder, const QString &name)
@@ -36,6 +60,16 @@ bool RecordingWriter::open(const QString &folder, const QString &name)
         error = file.errorString();
         return false;
     }
+    // The file's name reaches the disk now, not at the system's leisure: a
+    // power cut in the first minutes would otherwise take the whole
+    // recording with it. Some file systems cannot sync a folder; the
+    // recording goes on without it.
+    const QString folderPath = QFileInfo(file.fileName()).absolutePath();
+    QString why;
+    if (folderSync && !folderSync(folderPath, &why))
+        VELTO_LOG(QStringLiteral("The folder %1 of the recording could not be pushed to the disk: %2")
+                      .arg(folderPath, why),
+                  2);
     sinceSync.start();
     return true;
 }
@@ -93,6 +127,9 @@ bool RecordingReader::open(const QString &path)
     pending.clear();
     error.clear();
     skipped = 0;
+    frames = 0;
+    cutShort = false;
+    junkAfter = -1;
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString();
@@ -135,10 +172,31 @@ bool RecordingReader::next(WaveText::Frame &frame)
         }
         bool ok = false;
         frame = WaveText::readFrame(QString::fromUtf8(block), &ok);
-        if (ok)
+        // Every block of a recording ends with the hyphens; a last one
+        // without them, with sections or just its time base, was cut short.
+        const bool cutHere = last && fileKind == WaveText::Kind::Recording &&
+                             (ok || WaveText::recognise(block) == WaveText::Kind::Recording);
+        cutShort = cutShort || cutHere;
+        if (ok) {
+            ++frames;
             return true;
+        }
         ++skipped;
+        if (!cutHere && junkAfter < 0)
+            junkAfter = frames;
         if (last)
             return false;
     }
+}
+
+QString RecordingReader::summary() const
+{
+    QStringList parts{frames == 1 ? QStringLiteral("1 frame read") : QStringLiteral("%1 frames read").arg(frames)};
+    if (cutShort)
+        parts << QStringLiteral("the last block was cut short");
+    if (junkAfter >= 0)
+        parts << QStringLiteral("junk after block %1 ignored").arg(junkAfter);
+    if (!error.isEmpty())
+        parts << error;
+    return parts.join(QStringLiteral("; "));
 }

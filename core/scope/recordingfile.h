@@ -13,10 +13,16 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 namespace RecordingFile {
 // Creates `name` in `folder` for writing, never over an existing file: when
 // the name is taken, the first free name-2, name-3, ... is used.
 bool createNew(QFile &file, const QString &folder, const QString &name);
+// Pushes the folder's list of names to the disk, so that a file just made
+// in it is still there after a power cut. False, with the reason in `why`,
+// when the folder cannot be opened or synced.
+bool syncFolder(const QString &folder, QString *why);
 } // namespace RecordingFile
 
 class RecordingWriter
@@ -25,6 +31,9 @@ public:
     // How long a block may wait in the program's and the system's buffers
     // before it is pushed to the disk.
     explicit RecordingWriter(int syncIntervalMs = 1000) : syncInterval(syncIntervalMs) {}
+    // Tests watch the folder sync that follows the file's creation through this.
+    using FolderSync = std::function<bool(const QString &folder, QString *why)>;
+    void setFolderSync(FolderSync sync) { folderSync = std::move(sync); }
     ~RecordingWriter() { close(); }
 
     bool open(const QString &folder, const QString &name);
@@ -49,6 +58,7 @@ private:
     QFile file;
     QElapsedTimer sinceSync;
     int syncInterval;
+    FolderSync folderSync = RecordingFile::syncFolder;
     QString error;
     qint64 bytes = 0;
     qint64 blocks = 0;
@@ -69,6 +79,11 @@ public:
     bool next(WaveText::Frame &frame);
     QString errorString() const { return error; }
     int blocksSkipped() const { return skipped; }
+    // What the reading found so far, for the user: "12 frames read", and
+    // when the file was not whole "the last block was cut short", "junk
+    // after block 12 ignored" or the error that ended the reading.
+    QString summary() const;
+    bool damaged() const { return cutShort || junkAfter >= 0 || !error.isEmpty(); }
 
 private:
     QFile file;
@@ -76,4 +91,9 @@ private:
     WaveText::Kind fileKind = WaveText::Kind::Unknown;
     QString error;
     int skipped = 0;
+    int frames = 0;
+    // The recording ends without the ten hyphens of its last block.
+    bool cutShort = false;
+    // The frames read before the first text that is no block, or -1.
+    int junkAfter = -1;
 };

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class TestRecordControls : public QObject
 {
     Q_OBJECT
@@ -16,6 +19,8 @@ private slots:
     void cleanup() { delete w; }
     void savedWavesAndScreenshotsNeverOverwrite();
     void damagedFilesChangeNothing();
+    void failedSavesLeaveNoFile();
+    void recordingsFallBackToTheDataFolder();
     void recordingPlaysBackAndClosingKeepsIt();
     void benchFollowsTheRecordedTimeBases();
 
@@ -110,6 +115,51 @@ void TestRecordControls::damagedFilesChangeNothing()
     QVERIFY(ui->notifLabel->text().contains(QStringLiteral("cannot be opened")));
 }
 
+void TestRecordControls::failedSavesLeaveNoFile()
+{
+    ui->saveWave->click();
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+    // The disk is full after a hundred bytes: every write past them fails.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit full{100, limit.rlim_max};
+    MessageCapture log;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
+    feed(*w, buildFrame(FrameShape{Frames::Ch1 | Frames::Ch2, 256}, [](int, int i) { return i % 100; }));
+    ui->screenShotButton->click();
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
+    QCOMPARE(log.count(QStringLiteral("cannot be written")), 2);
+}
+
+void TestRecordControls::recordingsFallBackToTheDataFolder()
+{
+    // Nothing can be made below /dev/null nor in /proc, not even by root.
+    const QString working = QDir::currentPath();
+    const QString fallback = dir.path() + QStringLiteral("/velto/recordings");
+    const struct { const char *cwd; QString dataHome, folder, said; } cases[] = {
+        {".", dir.path(), working, QString()},
+        {"/proc", dir.path(), fallback, QStringLiteral("Recording into ") + fallback},
+        {"/proc", QStringLiteral("/dev/null"), QString(), QStringLiteral("Recording not started")}};
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    for (const auto &c : cases) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(c.dataHome));
+        ui->notifLabel->clear();
+        QVERIFY(QDir::setCurrent(QString::fromLatin1(c.cwd)));
+        ui->recordButton->click();
+        QDir::setCurrent(working);
+        const QString text = ui->notifLabel->text();
+        QVERIFY2(c.said.isEmpty() ? text.isEmpty() : text.startsWith(c.said), qPrintable(text));
+        QCOMPARE(w->record()->isRecording(), !c.folder.isEmpty());
+        if (w->record()->isRecording()) {
+            QCOMPARE(QFileInfo(w->record()->recordingWriter().fileName()).absolutePath(), c.folder);
+            ui->recordButton->click();
+        }
+    }
+    qputenv("XDG_DATA_HOME", dataHome);
+}
+
 void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
 {
     ui->recordButton->click();
@@ -126,7 +176,11 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
     QCOMPARE(boxes, QStringList{QStringLiteral("Success|File ") + recording + QStringLiteral(" saved.")});
     QVERIFY(ui->recordButton->text() == QStringLiteral("Record") && ui->label_13->text().isEmpty());
 
-    // Three frames at their time bases, then the time base before.
+    // Three frames at their time bases, then the time base before; what follows the last block is named.
+    QFile appended(recording);
+    QVERIFY(appended.open(QIODevice::Append) && appended.write("\x01junk") == 5);
+    appended.close();
+    MessageCapture log;
     ui->samplingSlider->setValue(8);
     chosen = recording;
     ui->playButton->click();
@@ -139,6 +193,10 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
     redraw();
     QCOMPARE(ui->samplingSlider->value(), 8);
     QVERIFY(w->session()->usb().serialPort.samplingValue == 8 && ui->label_13->text().isEmpty());
+    const QString said = QStringLiteral("Playback of %1 ended: 3 frames read; junk after block 3 ignored")
+                             .arg(QFileInfo(recording).fileName());
+    QCOMPARE(ui->notifLabel->text(), said);
+    QCOMPARE(log.typesOf(said), QList<QtMsgType>{QtWarningMsg});
 
     // Closing the window or Exit while recording keeps what was recorded.
     WaveText::Frame frame;
