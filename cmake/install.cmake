@@ -1,8 +1,9 @@
 # What `cmake --install` puts under the prefix and what `cpack -G DEB` packs:
 # the program, its data files, the icon, the desktop entry, the AppStream
 # metainfo, the udev rule that lets the logged-in user open the instrument,
-# and the manual page, licence terms and changelog Debian asks of a package. The data folder is found relative to the program at run time,
-# so the package (prefix /usr) and a build installed elsewhere both work.
+# the manual page, and the licence terms and changelog Debian asks of every
+# package. The data folder is found relative to the program at run time, so
+# the package (prefix /usr) and a build installed elsewhere both work.
 include(GNUInstallDirs)
 
 set(VELTO_APP_ID local.velto.Velto)
