@@ -1,8 +1,9 @@
 # What `cmake --install` puts under the prefix and what `cpack -G DEB` packs:
 # the program, its data files, the icon, the desktop entry, the AppStream
-# metainfo and the udev rule that lets the logged-in user open the
-# instrument. The data folder is found relative to the program at run time,
-# so the package (prefix /usr) and a build installed elsewhere both work.
+# metainfo, the udev rule that lets the logged-in user open the instrument,
+# the manual page, and the licence terms and changelog Debian asks of every
+# package. The data folder is found relative to the program at run time, so
+# the package (prefix /usr) and a build installed elsewhere both work.
 include(GNUInstallDirs)
 
 set(VELTO_APP_ID local.velto.Velto)
@@ -24,6 +25,24 @@ install(FILES ${CMAKE_SOURCE_DIR}/dist/${VELTO_APP_ID}.metainfo.xml DESTINATION 
 # udev reads rules from <prefix>/lib/udev/rules.d only for the prefix /usr;
 # the README says where the rule goes for another prefix.
 install(FILES ${CMAKE_SOURCE_DIR}/dist/60-velto.rules DESTINATION lib/udev/rules.d)
+
+# The changelog and the manual page go compressed, without the name and time
+# stamp gzip would otherwise write, so that the same sources give the same
+# package. The folder is the package's name, not the project's (Velto).
+set(VELTO_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/velto)
+set(VELTO_DIST_OUT ${CMAKE_BINARY_DIR}/dist)
+file(MAKE_DIRECTORY ${VELTO_DIST_OUT})
+foreach(name changelog velto.1)
+    add_custom_command(OUTPUT ${VELTO_DIST_OUT}/${name}.gz
+        COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/dist/${name} > ${VELTO_DIST_OUT}/${name}.gz
+        DEPENDS ${CMAKE_SOURCE_DIR}/dist/${name} VERBATIM)
+endforeach()
+add_custom_target(velto_dist_docs DEPENDS ${VELTO_DIST_OUT}/changelog.gz ${VELTO_DIST_OUT}/velto.1.gz)
+add_dependencies(velto velto_dist_docs)
+install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${VELTO_DIST_OUT}/changelog.gz DESTINATION ${VELTO_DOCDIR})
+install(FILES ${VELTO_DIST_OUT}/velto.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/dist/velto.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME velto)
 
 # The Debian package. One line per run-time dependency, with the lowest
 # versions dpkg-shlibdeps finds for the libraries the program links: a
@@ -52,10 +71,17 @@ set(CPACK_PACKAGE_NAME velto)
 set(CPACK_PACKAGE_VENDOR Velto)
 set(CPACK_PACKAGE_CONTACT "Velto developers <velto@velto.local>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop program for a small USB oscilloscope, generator, meter and sniffer")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Velto drives a USB multi-instrument: a two-channel oscilloscope with eight logic inputs, an arbitrary waveform generator, a voltmeter and frequency counter, and an SPI, I2C, UART and parallel bus sniffer. A virtual instrument lets it run without the hardware.")
+# Lines of the long description stay under 80 characters: dpkg shows them as written.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Velto drives a USB multi-instrument: a two-channel oscilloscope with eight\n"
+    "logic inputs, an arbitrary waveform generator, a voltmeter and frequency\n"
+    "counter, and an SPI, I2C, UART and parallel bus sniffer. A virtual\n"
+    "instrument lets it run without the hardware.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/dist/postinst)
+# The maintainer scripts reload the udev rules after install and removal;
+# dpkg wants them executable and the other control files read-only.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/dist/postinst ${CMAKE_SOURCE_DIR}/dist/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -8,7 +8,7 @@ packages=(
     libqcustomplot-dev libusb-1.0-0-dev
     python3-dev pybind11-dev python3-pyqt5
     xvfb xauth xdotool imagemagick
-    sigrok-cli librsvg2-bin desktop-file-utils appstream
+    sigrok-cli librsvg2-bin desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev
     fonts-cantarell fonts-liberation fonts-dejavu-core fonts-dejavu-extra
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that every file the
-# desktop needs is there, that the installed program runs, and that it finds
-# its data files in the installed folder from a folder without them.
+# desktop and Debian need is there, that the changelog's latest entry is the
+# program's version, that the installed program runs, and that it finds its
+# data files in the installed folder from a folder without them.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d -t velto-prefix.XXXXXX)
@@ -13,11 +14,15 @@ unset VELTO_DEVICE VELTO_TRACE
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/velto share/velto/hardware.xml share/velto/vsim.xml share/icons/hicolor/scalable/apps/velto.svg \
          share/icons/hicolor/48x48/apps/velto.png share/applications/local.velto.Velto.desktop \
-         share/metainfo/local.velto.Velto.metainfo.xml lib/udev/rules.d/60-velto.rules; do
+         share/metainfo/local.velto.Velto.metainfo.xml lib/udev/rules.d/60-velto.rules \
+         share/doc/velto/copyright share/doc/velto/changelog.gz share/man/man1/velto.1.gz; do
     [ -s "$prefix/$f" ] || { echo "missing: $f"; exit 1; }
 done
 file "$prefix/share/icons/hicolor/48x48/apps/velto.png" | grep -q "48 x 48" || { echo "icon is not 48 px"; exit 1; }
 "$prefix/bin/velto" --version | grep -q "^Velto 1.2 (build [0-9]\{10\}\(+changes\)\{0,1\})$"
+version=$("$prefix/bin/velto" --version | cut -d' ' -f2)
+latest=$(zcat "$prefix/share/doc/velto/changelog.gz" | sed -n 1p)
+[[ $latest == "velto ($version) "* ]] || { echo "the changelog's latest entry is not version $version: $latest"; exit 1; }
 cd "$work"
 timeout 20 "$prefix/bin/velto" --device virtual -platform offscreen --trace wire.trace &
 pid=$!
