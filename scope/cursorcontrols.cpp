@@ -15,8 +15,8 @@ CursorControls::CursorControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeP
     vCursorInit();
     hCursorInit();
     foldsFrame(ui->collapsiblePanelScopeCursors, ui->frameScopeCursors);
-    connect(ui->checkBoxCursorVertical, &QCheckBox::clicked, this, &CursorControls::cursorsVerticalChanged);
-    connect(ui->checkBoxScopeCursorsHorizontal, &QCheckBox::clicked, this,
+    connect(ui->checkBoxCursorVertical, &QCheckBox::toggled, this, &CursorControls::cursorsVerticalChanged);
+    connect(ui->checkBoxScopeCursorsHorizontal, &QCheckBox::toggled, this,
             &CursorControls::cursorsHorizontalChanged);
     connect(ui->comboBoxScopeCursorsHorizontalType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &CursorControls::cursorsHorizontalTypeSet);

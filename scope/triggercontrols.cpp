@@ -23,11 +23,19 @@ TriggerControls::TriggerControls(Ui::VeltoInterface *ui, ScopeState *state, Scop
 {
     triggerModel.triggerInit();
     triggerModel.setFrameSize(state->samplesPerChannel);
+    // The button switched on, however it was (a click, a script, the stored
+    // settings), is what the instrument gets.
     for (QRadioButton *mode : {ui->radioButtonFree, ui->radioButtonNormal, ui->radioButtonAuto, ui->radioButtonSingle})
-        connect(mode, &QRadioButton::clicked, this, &TriggerControls::scopeSetTriggerType);
+        connect(mode, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                scopeSetTriggerType();
+        });
     for (QRadioButton *type : {ui->radioButtonRisingEdge, ui->radioButtonFallingEdge, ui->radioButtonDual,
                                ui->radioButtonPositiveSlope, ui->radioButtonNegativeSlope, ui->radioButtonWindow})
-        connect(type, &QRadioButton::clicked, this, &TriggerControls::scopeSetTriggerMode);
+        connect(type, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                scopeSetTriggerMode();
+        });
     connect(ui->comboBoxTrigSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TriggerControls::scopeTriggerSourceChanged);
     connect(ui->doubleSpinBoxTrigAuto, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
