@@ -27,22 +27,21 @@ SnifferControls::SnifferControls(Ui::VeltoInterface *ui, DeviceSession *session,
                            ui->comboBoxSniffSSINV})
         connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &SnifferControls::sendSnifferOptionControl);
-    connect(ui->checkBoxSniffParallelInputInvert, &QCheckBox::clicked, this,
+    // The options follow their controls' state however it was set: a click,
+    // a script or the stored settings.
+    connect(ui->checkBoxSniffParallelInputInvert, &QCheckBox::toggled, this,
             &SnifferControls::sendSnifferOptionControl);
-    connect(ui->checkBoxSynchro, &QCheckBox::clicked, this, [this] {
+    connect(ui->checkBoxSynchro, &QCheckBox::toggled, this, [this] {
         sendSnifferOptionControl();
         render();
     });
     connect(ui->comboBoxSniffParallelStrobe, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SnifferControls::sendSnifferStrobeEdge);
-    for (QAbstractButton *button : {ui->radioButtonSniffNormal, ui->radioButtonSniffSingle})
-        connect(button, &QAbstractButton::clicked, this, [this] {
-            this->channels->setSnifferSingle(this->ui->radioButtonSniffSingle->isChecked());
-            this->channels->sendMixedControls();
-        });
+    // Loop and Single swap: Single's own change says it once.
+    connect(ui->radioButtonSniffSingle, &QRadioButton::toggled, this, &SnifferControls::sendSnifferMode);
     // Circular and ASCII are the host's own: the frame shown is decoded again at once.
-    connect(ui->checkBoxCircular, &QCheckBox::clicked, this, &SnifferControls::render);
-    connect(ui->checkBoxASCII, &QCheckBox::clicked, this, &SnifferControls::render);
+    connect(ui->checkBoxCircular, &QCheckBox::toggled, this, &SnifferControls::render);
+    connect(ui->checkBoxASCII, &QCheckBox::toggled, this, &SnifferControls::render);
     connect(ui->protocolTabWidget, &QTabWidget::currentChanged, this, &SnifferControls::sniffProtocolTabChanged);
     connect(ui->startSnifferButton, &QPushButton::clicked, this, &SnifferControls::startSnifferClicked);
     connect(ui->pauseSnifferButton, &QPushButton::clicked, this, &SnifferControls::sniffPauseButtonChanged);
@@ -62,6 +61,13 @@ void SnifferControls::sendSnifferOptionControl()
                                        ui->checkBoxSniffParallelInputInvert->isChecked(),
                                        ui->comboBoxSniffSSINV->currentIndex(), ui->comboBoxCPOL->currentIndex(),
                                        ui->comboBoxCPHA->currentIndex()));
+}
+
+void SnifferControls::sendSnifferMode()
+{
+    // Single is bit 2 of entry 10, which the scope's modes share.
+    channels->setSnifferSingle(ui->radioButtonSniffSingle->isChecked());
+    channels->sendMixedControls();
 }
 
 void SnifferControls::sendSnifferUSARTControl()
@@ -296,6 +302,7 @@ void SnifferControls::replaySettings()
 {
     // The order the instrument has always been told its sniffer settings in.
     sniffProtocolTabChanged(ui->protocolTabWidget->currentIndex());
+    sendSnifferMode();
     sendSnifferOptionControl();
     sendSnifferOptionControl();
     sendSnifferUSARTControl();

@@ -65,6 +65,8 @@ private slots:
     {
         QVERIFY(connectToBench(*w));
         QVERIFY(virtualBench().configurationEntry(21) == 0 && virtualBench().configurationEntry(22) == 27);
+        // Single, checked on a first start, went out with the meter-on-device bit.
+        QVERIFY(ui->radioButtonSniffSingle->isChecked() && virtualBench().configurationEntry(10) == 12);
         // Protocol tab; views and what each shows after 400 ms of traffic.
         const std::tuple<int, QVector<QPlainTextEdit *>, QStringList> rows[] = {
             {0, {ui->mosiTextEdit, ui->misoTextEdit}, {"9f 00 00 00 ", "ff ef 40 18 "}},
