@@ -45,8 +45,7 @@ SnifferControls::SnifferControls(Ui::VeltoInterface *ui, DeviceSession *session,
     connect(ui->protocolTabWidget, &QTabWidget::currentChanged, this, &SnifferControls::sniffProtocolTabChanged);
     connect(ui->startSnifferButton, &QPushButton::clicked, this, &SnifferControls::startSnifferClicked);
     connect(ui->pauseSnifferButton, &QPushButton::clicked, this, &SnifferControls::sniffPauseButtonChanged);
-    connect(ui->pushButtonSnifferClear, &QPushButton::clicked, this,
-            [this] { runControl(&DeviceSession::sendSnifferClear); });
+    connect(ui->pushButtonSnifferClear, &QPushButton::clicked, this, &SnifferControls::clearClicked);
     connect(ui->pushButtonSnifferSave, &QPushButton::clicked, this, &SnifferControls::saveTextClicked);
     channels->setSnifferSingle(ui->radioButtonSniffSingle->isChecked());
     ui->progressBarSnifferBufferFill->setMaximum(std::max(fillMaximum(ui->protocolTabWidget->currentIndex()), 0));
@@ -117,6 +116,22 @@ void SnifferControls::startSnifferClicked()
 void SnifferControls::sniffPauseButtonChanged()
 {
     ui->pauseSnifferButton->setText(ui->pauseSnifferButton->isChecked() ? tr("Continue") : tr("Pause"));
+}
+
+void SnifferControls::clearClicked()
+{
+    runControl(&DeviceSession::sendSnifferClear);
+    // The views start again from the emptied buffer, running or stopped, in
+    // Circular mode too: the bar and the record of wrapped streams go back to
+    // nothing, and a read that came before the clear is not shown.
+    LibUsbDevice &usb = session->usb();
+    quint64 sequence = 0;
+    unsigned char none = 0;
+    usb.copyData(&none, 0, &sequence);
+    usb.acknowledgeData(sequence);
+    bookkeeping.reset();
+    shown.clear();
+    sniffProtocolWidgetClear();
 }
 
 void SnifferControls::runControl(void (DeviceSession::*request)())

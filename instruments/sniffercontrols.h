@@ -35,6 +35,8 @@ public:
     void sniffProtocolTabChanged(int index);
     void startSnifferClicked();
     void sniffPauseButtonChanged();
+    // Clear: the instrument's buffer, the views and the fill bar emptied.
+    void clearClicked();
     // Back to the stopped state, the stop request sent; the views keep their text.
     void sniffStop();
     void sniffControlsEnable(bool on);

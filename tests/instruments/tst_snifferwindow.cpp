@@ -138,6 +138,19 @@ private slots:
         QVERIFY(ui->mosiTextEdit->toPlainText().size() == 3 * 2048 && ui->progressBarSnifferBufferFill->value() == 2047);
         ui->checkBoxASCII->click();
         QCOMPARE(ui->mosiTextEdit->toPlainText().left(4), QStringLiteral("\u00e9 \u00e9 "));
+        // Clear empties the views and the bar, in Circular mode once a stream
+        // has wrapped, and while stopped.
+        ui->checkBoxCircular->setChecked(true);
+        feed(snifferFrame(5, 0, 1000));
+        feed(snifferFrame(6, 0, 10));
+        QVERIFY(ui->mosiTextEdit->toPlainText().size() == 2 * 2048 && ui->progressBarSnifferBufferFill->value() == 2047);
+        ui->pushButtonSnifferClear->click();
+        QVERIFY(ui->mosiTextEdit->toPlainText().isEmpty() && ui->progressBarSnifferBufferFill->value() == 0);
+        feed(snifferFrame(7, 0, 3));
+        QVERIFY(ui->mosiTextEdit->toPlainText() == QStringLiteral("A A A ") && ui->progressBarSnifferBufferFill->value() == 3);
+        QTest::mouseClick(ui->startSnifferButton, Qt::LeftButton);
+        ui->pushButtonSnifferClear->click();
+        QVERIFY(ui->mosiTextEdit->toPlainText().isEmpty());
     }
 };
 
