@@ -309,8 +309,12 @@ void GeneratorControls::storeCustomWaveform()
         return;
     }
     showProgress(100);
-    ui->radioButtonCustom->setChecked(true);
-    sendWaveType();
+    // The stored table plays: the Custom button's handler says so, or, when
+    // Custom is already the choice, the type is said again here.
+    if (ui->radioButtonCustom->isChecked())
+        sendWaveType();
+    else
+        ui->radioButtonCustom->setChecked(true);
     ui->labelCustomWaveform->setText(tr("Stored in the instrument and playing"));
     showProgress(0);
 }

@@ -254,10 +254,9 @@ void CursorControls::cursorsSetChannelActive(int channel)
 void CursorControls::cursorsHorizontalTypeSet(int type)
 {
     const CursorTypeEffects effects = cursorTypeEffects(type, ui->checkBoxCursorVertical->isChecked());
-    if (effects.checkVerticalCursors && !ui->checkBoxCursorVertical->isChecked()) {
+    // The box's handler shows the vertical cursors.
+    if (effects.checkVerticalCursors && !ui->checkBoxCursorVertical->isChecked())
         ui->checkBoxCursorVertical->setChecked(true);
-        cursorsVerticalChanged(true);
-    }
     hCursors.setType(type);
     hCursorSetTracerVisible(effects.tracersOn);
     state->redrawRequested = true;

@@ -9,6 +9,8 @@
 
 #include <qcustomplot.h>
 
+#include <QSignalBlocker>
+
 namespace {
 void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
 {
@@ -215,6 +217,10 @@ void TriggerControls::followInvert(int channel)
 {
     const TriggerModel::InvertChange change = triggerModel.invertToggled(channel, triggerModeChecked());
     if (change.typeChanged) {
+        // The model has turned the edge over and its writes follow below:
+        // the buttons only show it, their handler does not send it again.
+        const QSignalBlocker rising(ui->radioButtonRisingEdge);
+        const QSignalBlocker falling(ui->radioButtonFallingEdge);
         ui->radioButtonRisingEdge->setChecked(triggerModel.type() == Trigger::RisingEdge);
         ui->radioButtonFallingEdge->setChecked(triggerModel.type() == Trigger::FallingEdge);
     }
