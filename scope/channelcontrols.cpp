@@ -170,26 +170,26 @@ int ScopeChannels::scopeCHDControlsValue() const
 
 void ScopeChannels::channel1TraceChanged(bool on)
 {
-    ui->groupBoxCH1AC->setChecked(on);
-    ui->groupBoxCH1DC->setChecked(on);
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendCH1Controls(reply, length); },
         [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
     if (!accepted)
         return;
+    ui->groupBoxCH1AC->setChecked(on);
+    ui->groupBoxCH1DC->setChecked(on);
     bufferCheckMaxSize();
     state->redrawRequested = true;
 }
 
 void ScopeChannels::channel2TraceChanged(bool on)
 {
-    ui->groupBoxCH2AC->setChecked(on);
-    ui->groupBoxCH2DC->setChecked(on);
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendCH2Controls(reply, length); },
         [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
     if (!accepted)
         return;
+    ui->groupBoxCH2AC->setChecked(on);
+    ui->groupBoxCH2DC->setChecked(on);
     bufferCheckMaxSize();
     state->redrawRequested = true;
 }
