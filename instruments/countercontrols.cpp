@@ -13,20 +13,36 @@ CounterControls::CounterControls(Ui::VeltoInterface *ui, DeviceSession *session,
                                  QObject *parent)
     : QObject(parent), ui(ui), session(session), trigger(trigger)
 {
+    // Each control acts on its state however it was set (a click, a script,
+    // the stored settings); of the radio buttons, the one switched on. The
+    // type sets the operating mode and the input shares entry 8 with the
+    // scope's trigger source: changed while the page is not in use, they
+    // wait for it, and opening the page sends them.
     for (QRadioButton *type : {ui->radioFreq, ui->radioPeriod, ui->radioPulse, ui->radioExtGate})
-        connect(type, &QRadioButton::clicked, this, [this, type] {
-            type->setChecked(true);
-            meterFrequencyModeChanged();
+        connect(type, &QRadioButton::toggled, this, [this](bool on) {
+            if (on && pageInUse())
+                meterFrequencyModeChanged();
         });
-    for (QAbstractButton *b : std::initializer_list<QAbstractButton *>{
-             ui->checkBoxFreqFastMode, ui->radioFrequencyGatePeriod, ui->radioFrequencyGatePulse})
-        connect(b, &QAbstractButton::clicked, this, &CounterControls::sendMeterFrequencyControl);
-    for (QAbstractButton *b : ui->groupBoxSource->findChildren<QRadioButton *>())
-        connect(b, &QAbstractButton::clicked, this, &CounterControls::sendTriggerSource);
-    for (QAbstractButton *b : ui->groupBoxSourceGate->findChildren<QRadioButton *>())
-        connect(b, &QAbstractButton::clicked, this, &CounterControls::sendGateSource);
+    // Fast mode, and the gate width's two buttons, which swap: one change each.
+    connect(ui->checkBoxFreqFastMode, &QCheckBox::toggled, this, &CounterControls::sendMeterFrequencyControl);
+    connect(ui->radioFrequencyGatePeriod, &QRadioButton::toggled, this, &CounterControls::sendMeterFrequencyControl);
+    for (QRadioButton *b : ui->groupBoxSource->findChildren<QRadioButton *>())
+        connect(b, &QRadioButton::toggled, this, [this](bool on) {
+            if (on && pageInUse())
+                sendTriggerSource();
+        });
+    for (QRadioButton *b : ui->groupBoxSourceGate->findChildren<QRadioButton *>())
+        connect(b, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                sendGateSource();
+        });
     connect(ui->pushButtonCounterStart, &QPushButton::clicked, this, &CounterControls::counterStart);
     connect(ui->pushButtonCounteStop, &QPushButton::clicked, this, &CounterControls::counterStop);
+}
+
+bool CounterControls::pageInUse() const
+{
+    return ui->mainTabWidget->currentIndex() == 1 && ui->mmTabWidget->currentIndex() == 2;
 }
 
 QList<MultimeterDisplay *> CounterControls::displays() const

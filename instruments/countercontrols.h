@@ -50,6 +50,8 @@ private:
     // ("" for the source, "_2" for the gate), as 0…7, 10 or 11; -1 when none is.
     int checkedInput(const QString &suffix) const;
     QList<MultimeterDisplay *> displays() const;
+    // The counter page is the one shown, in the meter tab.
+    bool pageInUse() const;
 
     Ui::VeltoInterface *ui;
     DeviceSession *session;

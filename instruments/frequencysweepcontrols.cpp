@@ -70,10 +70,16 @@ void FrequencySweepControls::connectSweep()
 {
     for (QRadioButton *type : {ui->radioButtonSweepFrequency, ui->radioButtonSweepAmplitude,
                                ui->radioButtonSweepDutyCycle, ui->radioButtonSweepOffset})
-        connect(type, &QRadioButton::clicked, this, &FrequencySweepControls::sweepTypeChanged);
+        connect(type, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                sweepTypeChanged();
+        });
     for (QRadioButton *direction :
          {ui->radioButtonSweepRising, ui->radioButtonSweepPingPong, ui->radioButtonSweepFalling})
-        connect(direction, &QRadioButton::clicked, this, &FrequencySweepControls::sendSweepTypeControls);
+        connect(direction, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                sendSweepTypeControls();
+        });
     connect(ui->sweepStartFreqSlider, &QSlider::valueChanged, this, &FrequencySweepControls::sweepStartFreqChanged);
     connect(ui->sweepEndFreqSlider, &QSlider::valueChanged, this, &FrequencySweepControls::sweepEndFreqChanged);
     connect(ui->sweepSpeedSlider, &QSlider::valueChanged, this, &FrequencySweepControls::sweepSpeedSliderChanged);

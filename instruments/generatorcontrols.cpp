@@ -31,7 +31,8 @@ GeneratorControls::GeneratorControls(Ui::VeltoInterface *ui, DeviceSession *sess
     std::memset(customWave, 0, sizeof(customWave));
     connect(ui->comboBoxDACBuffer, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &GeneratorControls::awgDACBufferChanged);
-    connect(ui->checkBoxAWGEnable, &QCheckBox::clicked, this, &GeneratorControls::awgEnableChanged);
+    // The controls act on their state however it was set: a click, a script, the stored settings.
+    connect(ui->checkBoxAWGEnable, &QCheckBox::toggled, this, &GeneratorControls::awgEnableChanged);
     ui->comboBoxDACBuffer->setEnabled(ui->checkBoxAWGEnable->isChecked());
     connectWaveform();
     connectLevels();
@@ -45,7 +46,10 @@ void GeneratorControls::connectWaveform()
     for (QRadioButton *wave : {ui->radioButtonSine, ui->radioButtonSquare, ui->radioButtonTriangle,
                                ui->radioButtonExpo, ui->radioButtonCustom, ui->radioButtonConstant,
                                ui->radioButtonWhiteNoise, ui->radioButtonPinkNoise})
-        connect(wave, &QRadioButton::clicked, this, &GeneratorControls::sendWaveType);
+        connect(wave, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                sendWaveType();
+        });
     connect(ui->spinBoxConstant, QOverload<int>::of(&QSpinBox::valueChanged), ui->horizontalSliderConstant,
             &QSlider::setValue);
     connect(ui->horizontalSliderConstant, &QSlider::valueChanged, this, [this](int level) {
@@ -122,7 +126,7 @@ void GeneratorControls::awgEnableChanged()
 {
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendDACControls(reply, length); },
-        [this](int blocks) { channels->scopeADCBufferChanged(blocks - 1); });
+        [this](int blocks) { channels->shrinkAcquisitionBuffer(blocks); });
     if (!accepted) {
         // An instrument that answered but did not take the change keeps the
         // generator as it was, and so does the box. Without an instrument the
@@ -305,8 +309,12 @@ void GeneratorControls::storeCustomWaveform()
         return;
     }
     showProgress(100);
-    ui->radioButtonCustom->setChecked(true);
-    sendWaveType();
+    // The stored table plays: the Custom button's handler says so, or, when
+    // Custom is already the choice, the type is said again here.
+    if (ui->radioButtonCustom->isChecked())
+        sendWaveType();
+    else
+        ui->radioButtonCustom->setChecked(true);
     ui->labelCustomWaveform->setText(tr("Stored in the instrument and playing"));
     showProgress(0);
 }

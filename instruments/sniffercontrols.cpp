@@ -27,27 +27,25 @@ SnifferControls::SnifferControls(Ui::VeltoInterface *ui, DeviceSession *session,
                            ui->comboBoxSniffSSINV})
         connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &SnifferControls::sendSnifferOptionControl);
-    connect(ui->checkBoxSniffParallelInputInvert, &QCheckBox::clicked, this,
+    // The options follow their controls' state however it was set: a click,
+    // a script or the stored settings.
+    connect(ui->checkBoxSniffParallelInputInvert, &QCheckBox::toggled, this,
             &SnifferControls::sendSnifferOptionControl);
-    connect(ui->checkBoxSynchro, &QCheckBox::clicked, this, [this] {
+    connect(ui->checkBoxSynchro, &QCheckBox::toggled, this, [this] {
         sendSnifferOptionControl();
         render();
     });
     connect(ui->comboBoxSniffParallelStrobe, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SnifferControls::sendSnifferStrobeEdge);
-    for (QAbstractButton *button : {ui->radioButtonSniffNormal, ui->radioButtonSniffSingle})
-        connect(button, &QAbstractButton::clicked, this, [this] {
-            this->channels->setSnifferSingle(this->ui->radioButtonSniffSingle->isChecked());
-            this->channels->sendMixedControls();
-        });
+    // Loop and Single swap: Single's own change says it once.
+    connect(ui->radioButtonSniffSingle, &QRadioButton::toggled, this, &SnifferControls::sendSnifferMode);
     // Circular and ASCII are the host's own: the frame shown is decoded again at once.
-    connect(ui->checkBoxCircular, &QCheckBox::clicked, this, &SnifferControls::render);
-    connect(ui->checkBoxASCII, &QCheckBox::clicked, this, &SnifferControls::render);
+    connect(ui->checkBoxCircular, &QCheckBox::toggled, this, &SnifferControls::render);
+    connect(ui->checkBoxASCII, &QCheckBox::toggled, this, &SnifferControls::render);
     connect(ui->protocolTabWidget, &QTabWidget::currentChanged, this, &SnifferControls::sniffProtocolTabChanged);
     connect(ui->startSnifferButton, &QPushButton::clicked, this, &SnifferControls::startSnifferClicked);
     connect(ui->pauseSnifferButton, &QPushButton::clicked, this, &SnifferControls::sniffPauseButtonChanged);
-    connect(ui->pushButtonSnifferClear, &QPushButton::clicked, this,
-            [this] { runControl(&DeviceSession::sendSnifferClear); });
+    connect(ui->pushButtonSnifferClear, &QPushButton::clicked, this, &SnifferControls::clearClicked);
     connect(ui->pushButtonSnifferSave, &QPushButton::clicked, this, &SnifferControls::saveTextClicked);
     channels->setSnifferSingle(ui->radioButtonSniffSingle->isChecked());
     ui->progressBarSnifferBufferFill->setMaximum(std::max(fillMaximum(ui->protocolTabWidget->currentIndex()), 0));
@@ -62,6 +60,13 @@ void SnifferControls::sendSnifferOptionControl()
                                        ui->checkBoxSniffParallelInputInvert->isChecked(),
                                        ui->comboBoxSniffSSINV->currentIndex(), ui->comboBoxCPOL->currentIndex(),
                                        ui->comboBoxCPHA->currentIndex()));
+}
+
+void SnifferControls::sendSnifferMode()
+{
+    // Single is bit 2 of entry 10, which the scope's modes share.
+    channels->setSnifferSingle(ui->radioButtonSniffSingle->isChecked());
+    channels->sendMixedControls();
 }
 
 void SnifferControls::sendSnifferUSARTControl()
@@ -111,6 +116,22 @@ void SnifferControls::startSnifferClicked()
 void SnifferControls::sniffPauseButtonChanged()
 {
     ui->pauseSnifferButton->setText(ui->pauseSnifferButton->isChecked() ? tr("Continue") : tr("Pause"));
+}
+
+void SnifferControls::clearClicked()
+{
+    runControl(&DeviceSession::sendSnifferClear);
+    // The views start again from the emptied buffer, running or stopped, in
+    // Circular mode too: the bar and the record of wrapped streams go back to
+    // nothing, and a read that came before the clear is not shown.
+    LibUsbDevice &usb = session->usb();
+    quint64 sequence = 0;
+    unsigned char none = 0;
+    usb.copyData(&none, 0, &sequence);
+    usb.acknowledgeData(sequence);
+    bookkeeping.reset();
+    shown.clear();
+    sniffProtocolWidgetClear();
 }
 
 void SnifferControls::runControl(void (DeviceSession::*request)())
@@ -296,6 +317,7 @@ void SnifferControls::replaySettings()
 {
     // The order the instrument has always been told its sniffer settings in.
     sniffProtocolTabChanged(ui->protocolTabWidget->currentIndex());
+    sendSnifferMode();
     sendSnifferOptionControl();
     sendSnifferOptionControl();
     sendSnifferUSARTControl();

@@ -25,8 +25,9 @@ public:
     SnifferControls(Ui::VeltoInterface *ui, DeviceSession *session, ScopeChannels *channels,
                     QObject *parent = nullptr);
 
-    // Entries 12, 22, 23 and 21.
+    // Entries 12, 22, 23 and 21, and Single's bit of entry 10.
     void sendSnifferOptionControl();
+    void sendSnifferMode();
     void sendSnifferUSARTControl();
     void sendSnifferStrobeEdge(int index);
     void sendDecodeProtocol(int index);
@@ -34,6 +35,8 @@ public:
     void sniffProtocolTabChanged(int index);
     void startSnifferClicked();
     void sniffPauseButtonChanged();
+    // Clear: the instrument's buffer, the views and the fill bar emptied.
+    void clearClicked();
     // Back to the stopped state, the stop request sent; the views keep their text.
     void sniffStop();
     void sniffControlsEnable(bool on);

@@ -30,7 +30,10 @@ void pressQuickRange(QToolButton *pressed, QToolButton *other, QSlider *gainSlid
     gainSlider->setValue(gain);
     gainSlider->blockSignals(blocked);
     applyGain(gain);
+    // The coupling is applied once, here, not by its own handler as well.
+    const bool couplingBlocked = coupling->blockSignals(true);
     coupling->setChecked(false);
+    coupling->blockSignals(couplingBlocked);
     applyCoupling();
 }
 } // namespace
@@ -50,30 +53,31 @@ ScopeChannels::ScopeChannels(Ui::VeltoInterface *ui, ScopeState *state, DeviceSe
 
 void ScopeChannels::connectControls()
 {
-    connect(ui->checkBoxCH1Trace, &QCheckBox::clicked, this, &ScopeChannels::channel1TraceChanged);
-    connect(ui->checkBoxCH2Trace, &QCheckBox::clicked, this, &ScopeChannels::channel2TraceChanged);
-    connect(ui->checkBoxCHDTrace, &QCheckBox::clicked, this, &ScopeChannels::channelLogicTraceChanged);
-    connect(ui->groupBoxCH1AC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(1, on, true); });
-    connect(ui->groupBoxCH1DC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(1, on, false); });
-    connect(ui->groupBoxCH2AC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(2, on, true); });
-    connect(ui->groupBoxCH2DC, &QGroupBox::clicked, this, [this](bool on) { meterBoxClicked(2, on, false); });
-    connect(ui->checkBoxCH1ACDC, &QCheckBox::clicked, this, [this] { channel1ACDCChanged(true); });
-    connect(ui->checkBoxCH2ACDC, &QCheckBox::clicked, this, [this] { channel2ACDCChanged(true); });
-    for (QAbstractButton *b : {static_cast<QAbstractButton *>(ui->checkBoxCH1Invert), static_cast<QAbstractButton *>(ui->checkBoxCH1Average),
-                               static_cast<QAbstractButton *>(ui->checkBoxCH1Math), static_cast<QAbstractButton *>(ui->radioButtonCH1Sub),
-                               static_cast<QAbstractButton *>(ui->radioButtonCH1Multiply)})
-        connect(b, &QAbstractButton::clicked, this, [this] { sendCH1Controls(); });
-    for (QAbstractButton *b : {static_cast<QAbstractButton *>(ui->checkBoxCH2Invert), static_cast<QAbstractButton *>(ui->checkBoxCH2Average),
-                               static_cast<QAbstractButton *>(ui->checkBoxCH2Math), static_cast<QAbstractButton *>(ui->radioButtonCH2Sub),
-                               static_cast<QAbstractButton *>(ui->radioButtonCH2Multiply)})
-        connect(b, &QAbstractButton::clicked, this, [this] { sendCH2Controls(); });
-    connect(ui->checkBoxCHDInvert, &QCheckBox::clicked, this, [this] { sendCHDControls(); });
-    for (QCheckBox *bit : {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3, ui->checkBoxCHD4,
-                           ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7})
-        connect(bit, &QCheckBox::clicked, this, &ScopeChannels::sendCHDBitControls);
+    // A control's state, however it was set (a click, a script, the stored
+    // settings), is what the instrument and the display get: the handlers
+    // follow toggled, not clicked.
+    connect(ui->checkBoxCH1Trace, &QCheckBox::toggled, this, &ScopeChannels::channel1TraceChanged);
+    connect(ui->checkBoxCH2Trace, &QCheckBox::toggled, this, &ScopeChannels::channel2TraceChanged);
+    connect(ui->checkBoxCHDTrace, &QCheckBox::toggled, this, &ScopeChannels::channelLogicTraceChanged);
+    connect(ui->groupBoxCH1AC, &QGroupBox::toggled, this, [this](bool on) { meterBoxToggled(1, on, true); });
+    connect(ui->groupBoxCH1DC, &QGroupBox::toggled, this, [this](bool on) { meterBoxToggled(1, on, false); });
+    connect(ui->groupBoxCH2AC, &QGroupBox::toggled, this, [this](bool on) { meterBoxToggled(2, on, true); });
+    connect(ui->groupBoxCH2DC, &QGroupBox::toggled, this, [this](bool on) { meterBoxToggled(2, on, false); });
+    connect(ui->checkBoxCH1ACDC, &QCheckBox::toggled, this, [this] { channel1ACDCChanged(true); });
+    connect(ui->checkBoxCH2ACDC, &QCheckBox::toggled, this, [this] { channel2ACDCChanged(true); });
+    followState({ui->checkBoxCH1Invert, ui->checkBoxCH1Average, ui->checkBoxCH1Math, ui->radioButtonCH1Sub,
+                 ui->radioButtonCH1Multiply},
+                [this] { sendCH1Controls(); });
+    followState({ui->checkBoxCH2Invert, ui->checkBoxCH2Average, ui->checkBoxCH2Math, ui->radioButtonCH2Sub,
+                 ui->radioButtonCH2Multiply},
+                [this] { sendCH2Controls(); });
+    followState({ui->checkBoxCHDInvert}, [this] { sendCHDControls(); });
+    followState({ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2, ui->checkBoxCHD3, ui->checkBoxCHD4,
+                 ui->checkBoxCHD5, ui->checkBoxCHD6, ui->checkBoxCHD7},
+                [this] { sendCHDBitControls(); });
     connect(ui->comboBoxADCBuffer, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ScopeChannels::scopeADCBufferChanged);
-    connect(ui->checkBoxmeterondev, &QCheckBox::clicked, this, [this] {
+    followState({ui->checkBoxmeterondev, ui->elasticMode}, [this] {
         sendMixedControls();
         state->redrawRequested = true;
     });
@@ -92,26 +96,30 @@ void ScopeChannels::connectControls()
     connect(ui->chdPositionSlider, &QSlider::valueChanged, this, &ScopeChannels::channelLogicPositionSliderChanged);
     connect(ui->chdSizeSlider, &QSlider::valueChanged, this, &ScopeChannels::channelLogicSizeSliderChanged);
     connect(ui->samplingSlider, &QSlider::valueChanged, this, &ScopeChannels::scopeSamplingSliderChanged);
-    connect(ui->rollMode, &QCheckBox::clicked, this, &ScopeChannels::scopeRollModeChanged);
-    connect(ui->elasticMode, &QCheckBox::clicked, this, [this] {
-        sendMixedControls();
-        state->redrawRequested = true;
-    });
+    followState({ui->rollMode}, [this] { scopeRollModeChanged(); });
+}
+
+void ScopeChannels::followState(std::initializer_list<QAbstractButton *> buttons, const std::function<void()> &send)
+{
+    for (QAbstractButton *button : buttons) {
+        // Of two exclusive buttons that swap, the one switched on speaks for
+        // both: one change, one write.
+        connect(button, &QAbstractButton::toggled, this, [button, send](bool on) {
+            if (on || !button->autoExclusive())
+                send();
+        });
+    }
 }
 
 // Either meter group box of a channel switches its trace: the box copies its
-// state to the trace check box and the twin box, then the trace handler runs.
-void ScopeChannels::meterBoxClicked(int channel, bool checked, bool acBox)
+// state to the trace check box, whose handler runs, and to the twin box.
+void ScopeChannels::meterBoxToggled(int channel, bool checked, bool acBox)
 {
     QCheckBox *trace = channel == 1 ? ui->checkBoxCH1Trace : ui->checkBoxCH2Trace;
     QGroupBox *twin = channel == 1 ? (acBox ? ui->groupBoxCH1DC : ui->groupBoxCH1AC)
                                    : (acBox ? ui->groupBoxCH2DC : ui->groupBoxCH2AC);
     trace->setChecked(checked);
     twin->setChecked(checked);
-    if (channel == 1)
-        channel1TraceChanged(checked);
-    else
-        channel2TraceChanged(checked);
 }
 
 void ScopeChannels::quickRange(int channel, bool range24V)
@@ -164,7 +172,7 @@ void ScopeChannels::channel1TraceChanged(bool on)
 {
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendCH1Controls(reply, length); },
-        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
+        [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
     if (!accepted)
         return;
     ui->groupBoxCH1AC->setChecked(on);
@@ -177,7 +185,7 @@ void ScopeChannels::channel2TraceChanged(bool on)
 {
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendCH2Controls(reply, length); },
-        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
+        [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
     if (!accepted)
         return;
     ui->groupBoxCH2AC->setChecked(on);
@@ -190,11 +198,23 @@ void ScopeChannels::channelLogicTraceChanged()
 {
     const bool accepted = confirmedWriteWithMemoryCheck(
         [this](unsigned char *reply, int length) { return sendCHDControls(reply, length); },
-        [this](int blocks) { scopeADCBufferChanged(blocks - 1); });
+        [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
     if (!accepted)
         return;
     bufferCheckMaxSize();
     state->redrawRequested = true;
+}
+
+// The display takes only frames of the size the buffer box says. The
+// instrument has room for `blocks` per trace only: the box takes that size
+// and its handler tells the instrument, so that box and frames agree.
+void ScopeChannels::shrinkAcquisitionBuffer(int blocks)
+{
+    const int index = qBound(0, blocks - 1, qMax(0, ui->comboBoxADCBuffer->count() - 1));
+    if (index == ui->comboBoxADCBuffer->currentIndex())
+        scopeADCBufferChanged(index);
+    else
+        ui->comboBoxADCBuffer->setCurrentIndex(index);
 }
 
 void ScopeChannels::scopeADCBufferChanged(int index)

@@ -3,7 +3,10 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 
+class QAbstractButton;
 class CursorControls;
 class DeviceSession;
 class QComboBox;
@@ -52,6 +55,8 @@ public:
     void channel2TraceChanged(bool on);
     void channelLogicTraceChanged();
     void scopeADCBufferChanged(int index);
+    // The instrument's memory holds `blocks` per trace: the buffer box and the instrument take that size.
+    void shrinkAcquisitionBuffer(int blocks);
     void bufferCheckMaxSize();
     static void bufferComboBoxItemChange(QComboBox *comboBox, int count);
     void channel1GainSliderChanged(int gain, bool updateButtons);
@@ -74,7 +79,10 @@ public:
 
 private:
     void connectControls();
-    void meterBoxClicked(int channel, bool checked, bool acBox);
+    // Runs `send` whenever one of `buttons` changes state; of exclusive
+    // buttons only the one switched on.
+    void followState(std::initializer_list<QAbstractButton *> buttons, const std::function<void()> &send);
+    void meterBoxToggled(int channel, bool checked, bool acBox);
     void quickRange(int channel, bool range24V);
 
     Ui::VeltoInterface *ui;

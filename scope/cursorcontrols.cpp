@@ -15,8 +15,8 @@ CursorControls::CursorControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeP
     vCursorInit();
     hCursorInit();
     foldsFrame(ui->collapsiblePanelScopeCursors, ui->frameScopeCursors);
-    connect(ui->checkBoxCursorVertical, &QCheckBox::clicked, this, &CursorControls::cursorsVerticalChanged);
-    connect(ui->checkBoxScopeCursorsHorizontal, &QCheckBox::clicked, this,
+    connect(ui->checkBoxCursorVertical, &QCheckBox::toggled, this, &CursorControls::cursorsVerticalChanged);
+    connect(ui->checkBoxScopeCursorsHorizontal, &QCheckBox::toggled, this,
             &CursorControls::cursorsHorizontalChanged);
     connect(ui->comboBoxScopeCursorsHorizontalType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &CursorControls::cursorsHorizontalTypeSet);
@@ -254,10 +254,9 @@ void CursorControls::cursorsSetChannelActive(int channel)
 void CursorControls::cursorsHorizontalTypeSet(int type)
 {
     const CursorTypeEffects effects = cursorTypeEffects(type, ui->checkBoxCursorVertical->isChecked());
-    if (effects.checkVerticalCursors && !ui->checkBoxCursorVertical->isChecked()) {
+    // The box's handler shows the vertical cursors.
+    if (effects.checkVerticalCursors && !ui->checkBoxCursorVertical->isChecked())
         ui->checkBoxCursorVertical->setChecked(true);
-        cursorsVerticalChanged(true);
-    }
     hCursors.setType(type);
     hCursorSetTracerVisible(effects.tracersOn);
     state->redrawRequested = true;

@@ -13,10 +13,13 @@ SpectrumControls::SpectrumControls(Ui::VeltoInterface *ui, ScopeState *state, Sc
     : QObject(parent), ui(ui), state(state), plot(plot)
 {
     auto redraw = [state] { state->redrawRequested = true; };
+    // Each follows its control's state however it was set.
     for (QCheckBox *box : {ui->checkBoxFFTTrace, ui->checkBoxIQFFT, ui->checkBoxLogY})
-        connect(box, &QCheckBox::clicked, this, &SpectrumControls::fftControlsPlotSet);
+        connect(box, &QCheckBox::toggled, this, &SpectrumControls::fftControlsPlotSet);
     for (QRadioButton *window : {ui->radioButtonRect, ui->radioButtonHamming, ui->radioButtonHann, ui->radioButtonBlackman})
-        connect(window, &QRadioButton::clicked, this, [this] {
+        connect(window, &QRadioButton::toggled, this, [this](bool on) {
+            if (!on)
+                return;
             fftWindowFunctionSet();
             fftControlsPlotSet();
         });
@@ -24,7 +27,7 @@ SpectrumControls::SpectrumControls(Ui::VeltoInterface *ui, ScopeState *state, Sc
                                     static_cast<QAbstractButton *>(ui->checkBoxFFTCH2),
                                     static_cast<QAbstractButton *>(ui->refCH1), static_cast<QAbstractButton *>(ui->refCH2),
                                     static_cast<QAbstractButton *>(ui->refLogic)})
-        connect(button, &QAbstractButton::clicked, this, redraw);
+        connect(button, &QAbstractButton::toggled, this, redraw);
     for (QSlider *slider : {ui->ch1CaptureSlider, ui->ch2CaptureSlider, ui->chdCaptureSlider})
         connect(slider, &QSlider::valueChanged, this, redraw);
     connect(ui->captureButton, &QPushButton::clicked, this, &SpectrumControls::captureClicked);

@@ -55,7 +55,7 @@ PlotInteraction::PlotInteraction(Ui::VeltoInterface *ui, ScopeState *state, Scop
     connect(customPlot, &QCustomPlot::mousePress, this, &PlotInteraction::selectItem);
     connect(customPlot, &QCustomPlot::mouseRelease, this, &PlotInteraction::deselectItem);
     connect(customPlot, &QCustomPlot::itemDoubleClick, this, &PlotInteraction::itemDoubleClick);
-    connect(ui->xyMode, &QCheckBox::clicked, this, &PlotInteraction::xyModeChanged);
+    connect(ui->xyMode, &QCheckBox::toggled, this, &PlotInteraction::xyModeChanged);
 }
 
 void PlotInteraction::selectItem(QMouseEvent *event)

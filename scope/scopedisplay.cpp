@@ -56,7 +56,7 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
 {
     auto redraw = [this] { p.state->redrawRequested = true; };
     connect(p.ui->decaySlider, &QSlider::valueChanged, this, redraw);
-    connect(p.ui->checkBoxPersistence, &QCheckBox::clicked, this, redraw);
+    connect(p.ui->checkBoxPersistence, &QCheckBox::toggled, this, redraw);
     foldsFrame(p.ui->collapsiblePanelScopeDisplay, p.ui->frameScopeDisplay);
     // The legend names the time base as soon as it is chosen, not only once
     // a frame taken with it arrives, which at slow time bases takes minutes.

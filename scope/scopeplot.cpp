@@ -120,7 +120,7 @@ ScopePlot::ScopePlot(Ui::VeltoInterface *ui, ScopeState *state, const ScopeOptio
     customPlot->installEventFilter(this);
     connect(ui->horizontalScrollBar, &QScrollBar::valueChanged, this, &ScopePlot::horizontalScrollBarChanged);
     connect(ui->verticalScrollBar, &QScrollBar::valueChanged, this, &ScopePlot::verticalScrollBarChanged);
-    connect(ui->checkBoxVectors, &QCheckBox::clicked, this, &ScopePlot::displayVectorsChanged);
+    connect(ui->checkBoxVectors, &QCheckBox::toggled, this, &ScopePlot::displayVectorsChanged);
     connect(ui->intensitySlider, &QSlider::valueChanged, this, &ScopePlot::displayIntensitySliderChanged);
 }
 

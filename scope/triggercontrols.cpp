@@ -9,6 +9,8 @@
 
 #include <qcustomplot.h>
 
+#include <QSignalBlocker>
+
 namespace {
 void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
 {
@@ -23,11 +25,19 @@ TriggerControls::TriggerControls(Ui::VeltoInterface *ui, ScopeState *state, Scop
 {
     triggerModel.triggerInit();
     triggerModel.setFrameSize(state->samplesPerChannel);
+    // The button switched on, however it was (a click, a script, the stored
+    // settings), is what the instrument gets.
     for (QRadioButton *mode : {ui->radioButtonFree, ui->radioButtonNormal, ui->radioButtonAuto, ui->radioButtonSingle})
-        connect(mode, &QRadioButton::clicked, this, &TriggerControls::scopeSetTriggerType);
+        connect(mode, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                scopeSetTriggerType();
+        });
     for (QRadioButton *type : {ui->radioButtonRisingEdge, ui->radioButtonFallingEdge, ui->radioButtonDual,
                                ui->radioButtonPositiveSlope, ui->radioButtonNegativeSlope, ui->radioButtonWindow})
-        connect(type, &QRadioButton::clicked, this, &TriggerControls::scopeSetTriggerMode);
+        connect(type, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                scopeSetTriggerMode();
+        });
     connect(ui->comboBoxTrigSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TriggerControls::scopeTriggerSourceChanged);
     connect(ui->doubleSpinBoxTrigAuto, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
@@ -207,6 +217,10 @@ void TriggerControls::followInvert(int channel)
 {
     const TriggerModel::InvertChange change = triggerModel.invertToggled(channel, triggerModeChecked());
     if (change.typeChanged) {
+        // The model has turned the edge over and its writes follow below:
+        // the buttons only show it, their handler does not send it again.
+        const QSignalBlocker rising(ui->radioButtonRisingEdge);
+        const QSignalBlocker falling(ui->radioButtonFallingEdge);
         ui->radioButtonRisingEdge->setChecked(triggerModel.type() == Trigger::RisingEdge);
         ui->radioButtonFallingEdge->setChecked(triggerModel.type() == Trigger::FallingEdge);
     }

@@ -48,6 +48,7 @@ private slots:
     void meterTabsSendTheOperatingMode();
     void configurationBlockHoldsTheControls();
     void refusedTraceShrinksTheBuffer();
+    void scriptSwitchedLogicTraceIsShown();
 
 private:
     RecordingMessagePresenter messages;
@@ -349,6 +350,23 @@ void TestSession::refusedTraceShrinksTheBuffer()
     QCOMPARE(virtualBench().configurationEntry(5) & 1, 1);
     QCOMPARE(window.form()->comboBoxADCBuffer->count(), 14);
     QCOMPARE(window.form()->comboBoxADCBuffer->currentIndex(), 13);
+    // The display expects the size the instrument now sends.
+    QCOMPARE(window.scopeState()->settings.bufferIndex, 13);
+}
+
+// A script that switches the logic trace, as its first line or while frames
+// flow: the instrument acquires it and the display shows frames of the new shape.
+void TestSession::scriptSwitchedLogicTraceIsShown()
+{
+    VeltoInterface window;
+    QVERIFY(connectToBench(window));
+    const QCPGraph *bit0 = window.scopePlot()->graphs().logic[0];
+    for (bool on : {true, false, true}) {
+        window.form()->checkBoxCHDTrace->setChecked(on);
+        QCOMPARE(virtualBench().configurationEntry(5) & 1, int(on));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return window.form()->actionExport->isEnabled() && !bit0->data()->isEmpty() == on; }, 5000));
+    }
 }
 
 QTEST_MAIN(TestSession)

@@ -65,6 +65,8 @@ private slots:
     {
         QVERIFY(connectToBench(*w));
         QVERIFY(virtualBench().configurationEntry(21) == 0 && virtualBench().configurationEntry(22) == 27);
+        // Single, checked on a first start, went out with the meter-on-device bit.
+        QVERIFY(ui->radioButtonSniffSingle->isChecked() && virtualBench().configurationEntry(10) == 12);
         // Protocol tab; views and what each shows after 400 ms of traffic.
         const std::tuple<int, QVector<QPlainTextEdit *>, QStringList> rows[] = {
             {0, {ui->mosiTextEdit, ui->misoTextEdit}, {"9f 00 00 00 ", "ff ef 40 18 "}},
@@ -136,6 +138,19 @@ private slots:
         QVERIFY(ui->mosiTextEdit->toPlainText().size() == 3 * 2048 && ui->progressBarSnifferBufferFill->value() == 2047);
         ui->checkBoxASCII->click();
         QCOMPARE(ui->mosiTextEdit->toPlainText().left(4), QStringLiteral("\u00e9 \u00e9 "));
+        // Clear empties the views and the bar, in Circular mode once a stream
+        // has wrapped, and while stopped.
+        ui->checkBoxCircular->setChecked(true);
+        feed(snifferFrame(5, 0, 1000));
+        feed(snifferFrame(6, 0, 10));
+        QVERIFY(ui->mosiTextEdit->toPlainText().size() == 2 * 2048 && ui->progressBarSnifferBufferFill->value() == 2047);
+        ui->pushButtonSnifferClear->click();
+        QVERIFY(ui->mosiTextEdit->toPlainText().isEmpty() && ui->progressBarSnifferBufferFill->value() == 0);
+        feed(snifferFrame(7, 0, 3));
+        QVERIFY(ui->mosiTextEdit->toPlainText() == QStringLiteral("A A A ") && ui->progressBarSnifferBufferFill->value() == 3);
+        QTest::mouseClick(ui->startSnifferButton, Qt::LeftButton);
+        ui->pushButtonSnifferClear->click();
+        QVERIFY(ui->mosiTextEdit->toPlainText().isEmpty());
     }
 };
 

@@ -29,6 +29,7 @@ private slots:
     void slidersSendAndRelabel_data();
     void slidersSendAndRelabel();
     void quickRangeButtonsAndCoupling();
+    void scriptSetStateIsWhatTheInstrumentGets();
 };
 
 void TestChannelControls::slidersSendAndRelabel_data()
@@ -102,6 +103,55 @@ void TestChannelControls::quickRangeButtonsAndCoupling()
     // AC coupling releases CH1's quick buttons too.
     ui->checkBoxCH1ACDC->click();
     QVERIFY(!ui->toolButtonCh1ADC2V4->isChecked());
+}
+
+// A control set the way a script sets it (setChecked, no click) reaches the
+// instrument with one write, and a click back with one more; the counter's
+// input, which shares entry 8 with the scope's trigger, waits for its page.
+// What only the display shows is redrawn at the next tick.
+void TestChannelControls::scriptSetStateIsWhatTheInstrumentGets()
+{
+    const struct {
+        const char *control;
+        bool on;
+        const char *write; // request and entry; none for the display's own controls
+        int mask, bits, writes;
+    } rows[] = {
+        {"checkBoxCHDTrace", true, "0x42 5", 0x01, 0x01, 1},   {"checkBoxCHDInvert", true, "0x41 5", 0x04, 0x04, 1},
+        {"checkBoxCHD3", false, "0x41 6", 0x08, 0, 1},         {"checkBoxCH1Invert", true, "0x41 3", 0x04, 0x04, 1},
+        {"checkBoxCH2Average", true, "0x41 4", 0x08, 0x08, 1}, {"radioButtonCH1Sub", true, "0x41 3", 0x60, 0x20, 1},
+        {"checkBoxCH1ACDC", false, "0x41 3", 0x02, 0, 1},      {"groupBoxCH2AC", false, "0x42 4", 0x01, 0, 1},
+        {"checkBoxmeterondev", false, "0x41 10", 0x08, 0, 1},  {"elasticMode", true, "0x41 10", 0x02, 0x02, 1},
+        {"radioButtonNormal", true, "0x41 7", 0x0F, 0x02, 1},  {"radioButtonFallingEdge", true, "0x41 7", 0xF0, 0x90, 1},
+        {"checkBoxAWGEnable", false, "0x42 2", 0x01, 0, 1},    {"radioButtonSquare", true, "0x41 31", 0xFF, 1, 1},
+        {"radioButtonSweepFalling", true, "0x41 26", 0x03, 0x01, 1},
+        {"checkBoxFreqFastMode", true, "0x41 11", 0x01, 0x01, 1}, {"checkBoxSynchro", true, "0x41 12", 0x08, 0x08, 1},
+        {"radioButtonSniffNormal", true, "0x41 10", 0x04, 0, 1}, {"fcR3", true, "0x41 8", 0xFF, 0, 0},
+        {"checkBoxPersistence", true, nullptr, 0, 0, 0},       {"checkBoxVectors", false, nullptr, 0, 0, 0},
+        {"xyMode", true, nullptr, 0, 0, 0},                    {"checkBoxCursorVertical", false, nullptr, 0, 0, 0},
+        {"checkBoxScopeCursorsHorizontal", false, nullptr, 0, 0, 0}, {"refCH1", true, nullptr, 0, 0, 0},
+        {"checkBoxFFTCH2", true, nullptr, 0, 0, 0},            {"radioButtonBlackman", true, nullptr, 0, 0, 0}};
+    for (const auto &r : rows) {
+        QWidget *widget = window->findChild<QWidget *>(QLatin1String(r.control));
+        QVERIFY2(widget && widget->property("checked").toBool() != r.on, r.control);
+        TraceCapture trace;
+        window->scopeState()->redrawRequested = false;
+        QVERIFY(QMetaObject::invokeMethod(widget, "setChecked", Q_ARG(bool, r.on)));
+        if (!r.write) {
+            QVERIFY2(window->scopeState()->redrawRequested, r.control);
+            continue;
+        }
+        const QString sent = QStringLiteral("ctrl %1 ").arg(QLatin1String(r.write));
+        const int entry = sent.section(QLatin1Char(' '), 2, 2).toInt();
+        QVERIFY2(trace.matching(sent).size() == r.writes && (virtualBench().configurationEntry(entry) & r.mask) == r.bits,
+                 r.control);
+        auto *button = qobject_cast<QAbstractButton *>(widget);
+        if (button && !button->autoExclusive()) {
+            button->click();
+            QVERIFY2(trace.matching(sent).size() == 2 * r.writes, r.control);
+        }
+    }
+    QCOMPARE(window->spectrum()->spectrumBuilder().window(), FftWindow::Blackman);
 }
 
 QTEST_MAIN(TestChannelControls)
