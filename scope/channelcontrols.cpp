@@ -217,6 +217,9 @@ void ScopeChannels::bufferCheckMaxSize()
     answer[0] = 0;
     if (session->readBlock(ReadBlock::AcquisitionBlocks, answer, 1) == 1)
         bufferComboBoxItemChange(ui->comboBoxADCBuffer, answer[0]);
+    // A refill keeps the index within the new count without a signal: the
+    // time range follows what the combo says now.
+    scopeRefreshSamplingRateLabel();
 }
 
 void ScopeChannels::bufferComboBoxItemChange(QComboBox *comboBox, int count)
