@@ -304,8 +304,20 @@ void ScopeDisplay::showNewest()
     const ScopeSettingsRecord &s = p.state->settings;
     ++tickCounts.drawnTicks;
     const int n = traceBuilder.samples();
-    if (n != p.state->samplesPerChannel)
+    if (n != p.state->samplesPerChannel) {
         p.channels->scopeSetSizeX(n / 256);
+        rollViewPlaced = false;
+    }
+    // Roll mode writes the newest sample at the frame's end, and the part
+    // before it fills only as the ring does: the view is moved to the end
+    // once as roll mode starts, so the signal scrolls in where it is seen.
+    const bool rolling = s.rollMode && s.rollEnabled && !s.xyMode;
+    if (rolling && !rollViewPlaced) {
+        QCPAxis *x = p.plot->plot()->xAxis;
+        const double span = x->range().size();
+        x->setRange(2.0 * n - span, 2.0 * n);
+    }
+    rollViewPlaced = rolling;
     p.plot->showCH1ZeroVerticalIndicator(has[0]);
     p.plot->showCH2ZeroVerticalIndicator(has[1]);
     p.plot->showCHDZeroVerticalIndicator(has[2]);

@@ -160,4 +160,6 @@ private:
     int frameClockKey = -1;
     bool acquiring = false;
     bool instrumentFrame = false;
+    // The view was moved to the newest samples since roll mode started.
+    bool rollViewPlaced = false;
 };

@@ -230,6 +230,8 @@ void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
     feed(*w, frame);
     QCOMPARE(graphValues(g->ch1).at(0), plotY(300 % 100));
     QCOMPARE(graphValues(g->ch1).at(768 - 300), plotY(0));
+    // The newest samples, at the frame's end, are in view.
+    QCOMPARE(w->scopePlot()->plot()->xAxis->range().upper, 2.0 * 768);
 }
 
 void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
