@@ -362,15 +362,15 @@ void ScopeChannels::refreshChannelLabels()
 void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls, bool clipped)
 {
     ui->ch1Label->setText(ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls),
-                                                        ui->ch1GainSlider->value(), ui->ch2GainSlider->value(),
-                                                        clipped));
+                                                        ui->ch1GainSlider->value(),
+                                                        ui->ch2GainSlider->value(), clipped));
 }
 
 void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls, bool clipped)
 {
     ui->ch2Label->setText(ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls),
-                                                        ui->ch2GainSlider->value(), ui->ch1GainSlider->value(),
-                                                        clipped));
+                                                        ui->ch2GainSlider->value(),
+                                                        ui->ch1GainSlider->value(), clipped));
 }
 
 void ScopeChannels::scopeSetSizeX(int blocks)
@@ -442,7 +442,7 @@ void ScopeChannels::sendCH1Controls()
 int ScopeChannels::sendCH1Controls(unsigned char *reply, int length)
 {
     return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch1Controls,
-                                                withoutMath(scopeCH1ControlsValue()));
+                                                 withoutMath(scopeCH1ControlsValue()));
 }
 
 void ScopeChannels::sendCH2Controls()
@@ -455,7 +455,7 @@ void ScopeChannels::sendCH2Controls()
 int ScopeChannels::sendCH2Controls(unsigned char *reply, int length)
 {
     return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch2Controls,
-                                                withoutMath(scopeCH2ControlsValue()));
+                                                 withoutMath(scopeCH2ControlsValue()));
 }
 
 void ScopeChannels::sendCHDControls()

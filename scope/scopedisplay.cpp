@@ -407,7 +407,8 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
         const std::array<MultimeterDisplay *, 6> displays = scopeMeterDisplays(ch);
         const channela_t &m = meters[ch];
         const MathTrace &math = traceBuilder.math(ch);
-        const QString unit = math.op == ScaleTables::MathOp::Multiply ? QStringLiteral("V²") : QStringLiteral("V");
+        const QString unit =
+            math.op == ScaleTables::MathOp::Multiply ? QStringLiteral("V²") : QStringLiteral("V");
         const bool marked = math.active() && math.clipped;
         for (int k = 0; k < 5; ++k) {
             if (displays[size_t(k)]->getUnit() != unit)

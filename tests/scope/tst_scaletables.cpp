@@ -48,7 +48,8 @@ void TestScaleTables::valuesAndTexts_data()
         // Math at its own scale: two full-scale inputs stay within a channel's span.
         {"CH1 - inverted CH2", channelLabelText(1, math | subtract, invert, 0, 0), " CH1 + CH2 = 20V/div"},
         {"CH2 - inverted CH1", channelLabelText(2, math | subtract, invert, 3, 3), " CH2 + CH1 = 2V/div"},
-        {"math in mV", channelLabelText(1, math | subtract, 0, 9, 9, true), " CH1 - CH2 = 50mV/div, input clipped"},
+        {"math in mV", channelLabelText(1, math | subtract, 0, 9, 9, true),
+         " CH1 - CH2 = 50mV/div, input clipped"},
         {"product in V²", channelLabelText(1, math | multiply, 0, 3, 2), " CH1 * CH2 = 5V²/div"},
         {"math of a gain without scale", channelLabelText(2, math | multiply, 0, 3, 10), " CH2 = 0.8V/div"},
         {"ms at index 7", (vCursorDeltaTime(0, 2, unit, 3, 7), unit), "ms"},

@@ -198,7 +198,8 @@ void TestTraceBuilder::mathIsComputedInVoltsAtItsOwnScale()
             QVERIFY2(qAbs(drawn[shown] - (640 + position + expected / c.perDivision * 64)) < 1e-9, c.name);
         }
         const MathReadings r = mathReadings(math.values, math.perDivision);
-        QVERIFY2(qAbs(r.average - c.average) < 0.03, qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r.average)));
+        QVERIFY2(qAbs(r.average - c.average) < 0.03,
+                 qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r.average)));
         if (c.periodX100 >= 0)
             QCOMPARE(int(r.periodX100), c.periodX100);
         const auto range = std::minmax_element(math.values.begin(), math.values.end());
