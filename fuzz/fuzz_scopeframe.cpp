@@ -68,8 +68,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     settings.xyMode = flags & 0x10;
     settings.ch1Position = int(int8_t(frame[1])) * 4;
     settings.chdSize = frame[2] & 0x3f;
+    // Math on either channel, at whatever gains the meter blocks carry.
+    settings.ch1Math = ScaleTables::MathOp((flags >> 5) % 3);
+    settings.ch2Math = ScaleTables::MathOp((sizes >> 4) % 3);
     if (builder.build(frame, length, settings) != TraceVerdict::Built)
         return 0;
+    for (int ch = 0; ch < 2; ++ch) {
+        const MathTrace &math = builder.math(ch);
+        check(!math.active() || (math.values.size() == builder.samples() && math.perDivision > 0.0));
+        check(!math.active() || std::isfinite(mathReadings(math.values, math.perDivision).rms));
+    }
 
     const int samples = builder.samples();
     const uint8_t frameMask = builder.header().channelMask;

@@ -237,6 +237,9 @@ void ScopeChannels::bufferCheckMaxSize()
     answer[0] = 0;
     if (session->readBlock(ReadBlock::AcquisitionBlocks, answer, 1) == 1)
         bufferComboBoxItemChange(ui->comboBoxADCBuffer, answer[0]);
+    // A refill keeps the index within the new count without a signal: the
+    // time range follows what the combo says now.
+    scopeRefreshSamplingRateLabel();
 }
 
 void ScopeChannels::bufferComboBoxItemChange(QComboBox *comboBox, int count)
@@ -365,23 +368,29 @@ void ScopeChannels::channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel
 
 // The legend follows the controls as soon as they change, also while no
 // scope frame arrives (the meter pages, a slow time base); every frame
-// sets it again from the controls the instrument echoes.
+// sets it again from the controls the instrument echoes. Math needs the
+// other channel's samples: without its trace the channel shows its own.
 void ScopeChannels::refreshChannelLabels()
 {
-    updateCh1Label(scopeCH1ControlsValue(), scopeCH2ControlsValue());
-    updateCh2Label(scopeCH2ControlsValue(), scopeCH1ControlsValue());
+    constexpr int mathBits = 0x70;
+    const int c1 = scopeCH1ControlsValue();
+    const int c2 = scopeCH2ControlsValue();
+    updateCh1Label(ui->checkBoxCH2Trace->isChecked() ? c1 : c1 & ~mathBits, c2);
+    updateCh2Label(ui->checkBoxCH1Trace->isChecked() ? c2 : c2 & ~mathBits, c1);
 }
 
-void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls)
+void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls, bool clipped)
 {
-    ui->ch1Label->setText(
-        ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls), ui->ch1GainSlider->value()));
+    ui->ch1Label->setText(ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls),
+                                                        ui->ch1GainSlider->value(),
+                                                        ui->ch2GainSlider->value(), clipped));
 }
 
-void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls)
+void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls, bool clipped)
 {
-    ui->ch2Label->setText(
-        ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls), ui->ch2GainSlider->value()));
+    ui->ch2Label->setText(ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls),
+                                                        ui->ch2GainSlider->value(),
+                                                        ui->ch1GainSlider->value(), clipped));
 }
 
 void ScopeChannels::scopeSetSizeX(int blocks)
@@ -436,26 +445,37 @@ void ScopeChannels::scopeRefreshSamplingRateLabel()
         ScaleTables::samplingRateLabelText(ui->samplingSlider->value(), ui->comboBoxADCBuffer->currentIndex()));
 }
 
+// The instrument would code CH1 op CH2 at this channel's gain and clip it
+// there: it is asked for the plain channels, and the math is done here.
+static int withoutMath(int controls)
+{
+    return controls & ~0x70;
+}
+
 void ScopeChannels::sendCH1Controls()
 {
-    session->sendMainConfiguration(ConfigEntry::Ch1Controls, scopeCH1ControlsValue());
+    session->sendMainConfiguration(ConfigEntry::Ch1Controls, withoutMath(scopeCH1ControlsValue()));
     refreshChannelLabels();
+    state->redrawRequested = true; // the math is drawn from the cached frame too
 }
 
 int ScopeChannels::sendCH1Controls(unsigned char *reply, int length)
 {
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch1Controls, scopeCH1ControlsValue());
+    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch1Controls,
+                                                 withoutMath(scopeCH1ControlsValue()));
 }
 
 void ScopeChannels::sendCH2Controls()
 {
-    session->sendMainConfiguration(ConfigEntry::Ch2Controls, scopeCH2ControlsValue());
+    session->sendMainConfiguration(ConfigEntry::Ch2Controls, withoutMath(scopeCH2ControlsValue()));
     refreshChannelLabels();
+    state->redrawRequested = true;
 }
 
 int ScopeChannels::sendCH2Controls(unsigned char *reply, int length)
 {
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch2Controls, scopeCH2ControlsValue());
+    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch2Controls,
+                                                 withoutMath(scopeCH2ControlsValue()));
 }
 
 void ScopeChannels::sendCHDControls()

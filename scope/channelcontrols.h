@@ -70,8 +70,8 @@ public:
     void channelLogicPositionSliderChanged(int value);
     static void channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac);
     void refreshChannelLabels();
-    void updateCh1Label(int ch1Controls, int ch2Controls);
-    void updateCh2Label(int ch2Controls, int ch1Controls);
+    void updateCh1Label(int ch1Controls, int ch2Controls, bool clipped = false);
+    void updateCh2Label(int ch2Controls, int ch1Controls, bool clipped = false);
     void scopeSetSizeX(int blocks);
     void scopeRollModeChanged();
     void scopeSamplingSliderChanged(int index);

@@ -42,6 +42,27 @@ int clampedPeriod(uint32_t periodX100)
 {
     return int(qMin<uint32_t>(periodX100, INT32_MAX));
 }
+
+const char *const readOutLabels[6] = {"Vpp", "Max", "Min", "RMS", "Average", "Frequency"};
+
+ScaleTables::MathOp mathOp(bool math, bool subtract, bool multiply)
+{
+    if (!math)
+        return ScaleTables::MathOp::None;
+    return subtract ? ScaleTables::MathOp::Subtract
+                    : (multiply ? ScaleTables::MathOp::Multiply : ScaleTables::MathOp::None);
+}
+
+// A control byte with the math bits of the math the trace shows.
+int withMathBits(int controls, const MathTrace &math)
+{
+    controls &= ~0x70;
+    if (math.op == ScaleTables::MathOp::Subtract)
+        controls |= 0x30;
+    else if (math.op == ScaleTables::MathOp::Multiply)
+        controls |= 0x50;
+    return controls;
+}
 } // namespace
 
 QVector<QVector<double>> ScopeDisplay::TraceSet::ten() const
@@ -118,7 +139,7 @@ std::array<MultimeterDisplay *, 6> ScopeDisplay::scopeMeterDisplays(int channel)
 
 void ScopeDisplay::setupScopeMeterDisplays()
 {
-    const char *labels[6] = {"Vpp", "Max", "Min", "RMS", "Average", "Frequency"};
+    const char *const *labels = readOutLabels;
     for (int ch = 0; ch < 2; ++ch) {
         const std::array<MultimeterDisplay *, 6> displays = scopeMeterDisplays(ch);
         for (int k = 0; k < 6; ++k) {
@@ -212,6 +233,8 @@ bool ScopeDisplay::buildTraces()
     settings.chdSize = s.logicSize;
     settings.rollMode = s.rollMode && s.rollEnabled;
     settings.xyMode = s.xyMode;
+    settings.ch1Math = mathOp(s.ch1Math, s.ch1Subtract, s.ch1Multiply);
+    settings.ch2Math = mathOp(s.ch2Math, s.ch2Subtract, s.ch2Multiply);
     const unsigned char *frame = reinterpret_cast<const unsigned char *>(frameCache.constData());
     if (traceBuilder.build(frame, frameCache.size(), settings) != TraceVerdict::Built)
         return false;
@@ -305,8 +328,20 @@ void ScopeDisplay::showNewest()
     const ScopeSettingsRecord &s = p.state->settings;
     ++tickCounts.drawnTicks;
     const int n = traceBuilder.samples();
-    if (n != p.state->samplesPerChannel)
+    if (n != p.state->samplesPerChannel) {
         p.channels->scopeSetSizeX(n / 256);
+        rollViewPlaced = false;
+    }
+    // Roll mode writes the newest sample at the frame's end, and the part
+    // before it fills only as the ring does: the view is moved to the end
+    // once as roll mode starts, so the signal scrolls in where it is seen.
+    const bool rolling = s.rollMode && s.rollEnabled && !s.xyMode;
+    if (rolling && !rollViewPlaced) {
+        QCPAxis *x = p.plot->plot()->xAxis;
+        const double span = x->range().size();
+        x->setRange(2.0 * n - span, 2.0 * n);
+    }
+    rollViewPlaced = rolling;
     p.plot->showCH1ZeroVerticalIndicator(has[0]);
     p.plot->showCH2ZeroVerticalIndicator(has[1]);
     p.plot->showCHDZeroVerticalIndicator(has[2]);
@@ -353,6 +388,14 @@ void ScopeDisplay::measure(channela_t meters[2])
             meters[ch] = hostMeterRecord(reinterpret_cast<const int8_t *>(frame + offset), n, extremes[ch]->minimum,
                                          extremes[ch]->maximum, block);
         }
+        // A math trace is measured on its own values, whoever measures the channels.
+        const MathTrace &math = traceBuilder.math(ch);
+        if (math.active()) {
+            mathRead[ch] = mathReadings(math.values, math.perDivision);
+            meters[ch].periodX100 = mathRead[ch].periodX100;
+            meters[ch].zeroCrossFirst = mathRead[ch].zeroCrossFirst;
+            meters[ch].zeroCrossSecond = mathRead[ch].zeroCrossSecond;
+        }
     }
 }
 
@@ -364,17 +407,42 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
             continue;
         const std::array<MultimeterDisplay *, 6> displays = scopeMeterDisplays(ch);
         const channela_t &m = meters[ch];
-        displays[0]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum, m.minimum));
-        displays[1]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum));
-        displays[2]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.minimum));
-        // The meter record carries RMS as a signed field; the value is never negative.
-        displays[3]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.rms));
-        displays[4]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.average));
+        const MathTrace &math = traceBuilder.math(ch);
+        const QString unit =
+            math.op == ScaleTables::MathOp::Multiply ? QStringLiteral("V²") : QStringLiteral("V");
+        const bool marked = math.active() && math.clipped;
+        for (int k = 0; k < 5; ++k) {
+            if (displays[size_t(k)]->getUnit() != unit)
+                displays[size_t(k)]->setUnit(unit);
+            if (marked != clipMarked[ch])
+                displays[size_t(k)]->setLabel(tr(readOutLabels[k]) + (marked ? tr(" (clipped)") : QString()));
+        }
+        clipMarked[ch] = marked;
+        if (math.active()) {
+            const MathReadings &r = mathRead[ch];
+            displays[0]->setValue(r.maximum - r.minimum);
+            displays[1]->setValue(r.maximum);
+            displays[2]->setValue(r.minimum);
+            displays[3]->setValue(r.rms);
+            displays[4]->setValue(r.average);
+        } else {
+            showChannelMeters(displays, m);
+        }
         if (m.periodX100 == 0)
             displays[5]->setNaN();
         else
             displays[5]->setValue(ScaleTables::samplex100ToFrequency_f(clampedPeriod(m.periodX100), m.samplingIndex));
     }
+}
+
+void ScopeDisplay::showChannelMeters(const std::array<MultimeterDisplay *, 6> &displays, const channela_t &m)
+{
+    displays[0]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum, m.minimum));
+    displays[1]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum));
+    displays[2]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.minimum));
+    // The meter record carries RMS as a signed field; the value is never negative.
+    displays[3]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.rms));
+    displays[4]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.average));
 }
 
 // The automatic vertical cursors sit on one period of the chosen channel.
@@ -404,8 +472,10 @@ void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2])
     p.cursors->vertical().setTimeIndex(traceBuilder.header().samplingIndex);
     p.cursors->vCursorRefresh();
     p.plot->zeroHeadRefresh();
-    p.channels->updateCh1Label(meters[0].controls, meters[1].controls);
-    p.channels->updateCh2Label(meters[1].controls, meters[0].controls);
+    const MathTrace &math1 = traceBuilder.math(0);
+    const MathTrace &math2 = traceBuilder.math(1);
+    p.channels->updateCh1Label(withMathBits(meters[0].controls, math1), meters[1].controls, math1.clipped);
+    p.channels->updateCh2Label(withMathBits(meters[1].controls, math2), meters[0].controls, math2.clipped);
 }
 
 // The decay graphs beyond the decay are emptied (the history itself follows every frame).

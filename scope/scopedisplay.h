@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/device/frames.h"
+#include "core/scope/measurements.h"
 #include "core/scope/tracebuilder.h"
 #include "core/scope/waveplayback.h"
 
@@ -121,6 +122,7 @@ private:
     void showNewest();
     void measure(channela_t meters[2]);
     void showMeters(const channela_t meters[2]);
+    static void showChannelMeters(const std::array<MultimeterDisplay *, 6> &displays, const channela_t &m);
     void placeAutomaticCursors(const channela_t meters[2]);
     void refreshCursorsAndLabels(const channela_t meters[2]);
     void updatePersistenceHistory();
@@ -140,6 +142,9 @@ private:
     bool has[3] = {false, false, false};
     PersistenceHistory persistenceHistory;
     channela_t meterRecords[2];
+    MathReadings mathRead[2];
+    // The read-outs of a math channel say so while an input is clipped.
+    bool clipMarked[2] = {false, false};
     int lastFrameNumber = -1;
     Counts tickCounts;
     // The throttled report of dropped frames.
@@ -160,4 +165,6 @@ private:
     int frameClockKey = -1;
     bool acquiring = false;
     bool instrumentFrame = false;
+    // The view was moved to the newest samples since roll mode started.
+    bool rollViewPlaced = false;
 };

@@ -13,6 +13,14 @@ struct ScopeSettingsRecord {
     std::array<bool, 8> logicBits{{true, true, true, true, true, true, true, true}};
     int ch1Position = 0;
     int ch2Position = 0;
+    // Math of each channel with the other (math box, subtract or multiply),
+    // computed here from both channels' volts.
+    bool ch1Math = false;
+    bool ch1Subtract = false;
+    bool ch1Multiply = false;
+    bool ch2Math = false;
+    bool ch2Subtract = false;
+    bool ch2Multiply = false;
     int logicPosition = 0;
     int logicSize = 0;
     int bufferIndex = 0;

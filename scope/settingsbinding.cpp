@@ -39,6 +39,12 @@ void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettingsRecord *s, QObject *
         bind(bits[bit], &s->logicBits[size_t(bit)], context);
     bind(ui->ch1PositionSlider, &s->ch1Position, context);
     bind(ui->ch2PositionSlider, &s->ch2Position, context);
+    bind(ui->checkBoxCH1Math, &s->ch1Math, context);
+    bind(ui->radioButtonCH1Sub, &s->ch1Subtract, context);
+    bind(ui->radioButtonCH1Multiply, &s->ch1Multiply, context);
+    bind(ui->checkBoxCH2Math, &s->ch2Math, context);
+    bind(ui->radioButtonCH2Sub, &s->ch2Subtract, context);
+    bind(ui->radioButtonCH2Multiply, &s->ch2Multiply, context);
     bind(ui->chdPositionSlider, &s->logicPosition, context);
     bind(ui->chdSizeSlider, &s->logicSize, context);
     bind(ui->comboBoxADCBuffer, &s->bufferIndex, context);

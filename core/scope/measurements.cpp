@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using ConfigProtocol::dataValueRangeTrunk;
 
@@ -128,6 +129,49 @@ channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int
     if (meterBlock)
         Frames::parseMeterSettings(&m, meterBlock);
     return m;
+}
+
+MathReadings mathReadings(const QVector<double> &values, double perDivision)
+{
+    MathReadings r;
+    const int n = values.size();
+    if (n == 0 || !(perDivision > 0.0))
+        return r;
+    const auto range = std::minmax_element(values.constBegin(), values.constEnd());
+    r.minimum = *range.first;
+    r.maximum = *range.second;
+    mmzeros_t zeros{{0, 0, uint16_t(std::min(n, 65535))}};
+    // A swing of less than 32 codes at the trace's own scale has no period,
+    // as for a channel; a larger one is coded over the whole span of the
+    // codes, so that the period is found as for a channel's samples.
+    const double swing = r.maximum - r.minimum;
+    if (swing * 40.96 / perDivision >= 32.0) {
+        // Kept between frames, so that measuring allocates nothing.
+        static thread_local std::vector<int8_t> codes;
+        codes.resize(size_t(n));
+        const double middle = (r.maximum + r.minimum) / 2.0;
+        for (int k = 0; k < n; ++k)
+            codes[size_t(k)] = int8_t(std::lround((values[k] - middle) * 254.0 / swing));
+        r.periodX100 = uint32_t(scopeGetMeasureFrequency(codes.data(), n, -127, 127, &zeros));
+        r.zeroCrossFirst = zeros.zeroCross[0];
+        r.zeroCrossSecond = zeros.zeroCross[1];
+    }
+    // Whole periods, as scopeGetAverRMS takes them.
+    int from = zeros.zeroCross[0];
+    int to = std::min<int>(zeros.zeroCross[2], n);
+    if (from >= to) {
+        from = 0;
+        to = n;
+    }
+    double sum = 0.0;
+    double squares = 0.0;
+    for (int k = from; k < to; ++k) {
+        sum += values[k];
+        squares += values[k] * values[k];
+    }
+    r.average = sum / (to - from);
+    r.rms = std::sqrt(squares / (to - from));
+    return r;
 }
 
 AutoCursorPositions automaticVerticalCursors(int zeroFirst, int zeroSecond, int periodX100, bool channelEnabled,

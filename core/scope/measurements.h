@@ -32,6 +32,20 @@ void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, i
 channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int8_t maximum,
                            const unsigned char *meterBlock);
 
+// The read-outs of a math trace, in its own unit (volts or V²): extremes
+// over the buffer, average and RMS over whole periods as for a channel, and
+// the period with its crossings when the swing is one a channel would measure.
+struct MathReadings {
+    double maximum = 0.0;
+    double minimum = 0.0;
+    double average = 0.0;
+    double rms = 0.0;
+    uint32_t periodX100 = 0;
+    uint16_t zeroCrossFirst = 0;
+    uint16_t zeroCrossSecond = 0;
+};
+MathReadings mathReadings(const QVector<double> &values, double perDivision);
+
 // Automatic vertical cursors from a channel's crossings, in plot x units.
 struct AutoCursorPositions {
     bool valid;

@@ -332,21 +332,70 @@ QString frameProgressText(double elapsedSeconds, double frameSeconds)
     return QStringLiteral("Frame %1 %, %2 to go").arg(percent).arg(rest);
 }
 
-QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain)
+double voltsPerDivision(int gain)
+{
+    return gain >= 0 && gain < gainCount ? rawValueToVolt(voltsPerDivText(gain), 64.0) : 0.0;
+}
+
+MathOp mathOpOf(uint8_t controls)
+{
+    constexpr uint8_t mathBit = 0x10, subtractBit = 0x20, multiplyBit = 0x40;
+    if (!(controls & mathBit))
+        return MathOp::None;
+    if (controls & subtractBit)
+        return MathOp::Subtract;
+    return (controls & multiplyBit) ? MathOp::Multiply : MathOp::None;
+}
+
+double mathPerDivision(MathOp op, int gainA, int gainB)
+{
+    // A channel's codes span ±128 of 40.96 a division: 3.125 divisions either side.
+    constexpr double halfSpan = 128.0 / 40.96;
+    const double fullA = voltsPerDivision(gainA) * halfSpan;
+    const double fullB = voltsPerDivision(gainB) * halfSpan;
+    if (op == MathOp::None || fullA <= 0.0 || fullB <= 0.0)
+        return 0.0;
+    const double needed = (op == MathOp::Subtract ? fullA + fullB : fullA * fullB) / halfSpan;
+    // 1, 2, 5 × 10^k, from a millivolt up.
+    for (double decade = 1e-3;; decade *= 10.0) {
+        for (double step : {1.0, 2.0, 5.0}) {
+            if (step * decade >= needed * (1.0 - 1e-9))
+                return step * decade;
+        }
+    }
+}
+
+QString mathPerDivText(MathOp op, double perDivision)
+{
+    if (op == MathOp::Multiply)
+        return QString::number(perDivision, 'g', 3) + QStringLiteral("V²/div");
+    if (perDivision < 1.0)
+        return QString::number(perDivision * 1000.0, 'g', 3) + QStringLiteral("mV/div");
+    return QString::number(perDivision, 'g', 3) + QStringLiteral("V/div");
+}
+
+QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain, int otherGain,
+                         bool clipped)
 {
     const QString own = channel == 2 ? QStringLiteral("CH2") : QStringLiteral("CH1");
     const QString other = channel == 2 ? QStringLiteral("CH1") : QStringLiteral("CH2");
-    constexpr uint8_t invertBit = 0x04, mathBit = 0x10, subtractBit = 0x20, multiplyBit = 0x40;
+    constexpr uint8_t invertBit = 0x04;
     const bool otherInverted = otherControls & invertBit;
 
     QString text = ((ownControls & invertBit) ? QStringLiteral("-") : QStringLiteral(" ")) + own;
-    if (ownControls & mathBit) {
-        if (ownControls & subtractBit)
-            text += (otherInverted ? QStringLiteral(" + ") : QStringLiteral(" - ")) + other;
-        else if (ownControls & multiplyBit)
-            text += (otherInverted ? QStringLiteral(" * -") : QStringLiteral(" * ")) + other;
-    }
-    return text + QStringLiteral(" = ") + voltsPerDivText(gain);
+    const MathOp op = mathOpOf(ownControls);
+    const double perDivision = mathPerDivision(op, gain, otherGain);
+    if (op == MathOp::None || perDivision <= 0.0)
+        return text + QStringLiteral(" = ") + voltsPerDivText(gain);
+    // The other channel enters as it is drawn, inverted or not.
+    if (op == MathOp::Subtract)
+        text += (otherInverted ? QStringLiteral(" + ") : QStringLiteral(" - ")) + other;
+    else
+        text += (otherInverted ? QStringLiteral(" * -") : QStringLiteral(" * ")) + other;
+    text += QStringLiteral(" = ") + mathPerDivText(op, perDivision);
+    if (clipped)
+        text += QStringLiteral(", input clipped");
+    return text;
 }
 
 QString channelBoxTitle(int channel, int gain, bool acCoupling)

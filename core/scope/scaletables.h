@@ -96,9 +96,26 @@ double frameSeconds(int samplingIndex, int samplesPerChannel);
 // Empty for frames shorter than a second, which need no read-out.
 QString frameProgressText(double elapsedSeconds, double frameSeconds);
 
-// Label of channel 1 or 2 from its echoed control byte, the other
-// channel's control byte and its gain slider value.
-QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain);
+// Volts per division of a gain; 0 for a gain without a scale.
+double voltsPerDivision(int gain);
+
+// Channel math, which the host computes from both channels' volts.
+enum class MathOp { None, Subtract, Multiply };
+// The operation a channel control byte asks for (math bit with subtract or multiply).
+MathOp mathOpOf(uint8_t controls);
+// The math trace's own scale: the smallest 1-2-5 step at which the result
+// of two full-scale inputs (their sum, or their product in V²) stays within
+// the ADC's span of a channel. 0 when a gain has no scale.
+double mathPerDivision(MathOp op, int gainA, int gainB);
+// "2V/div", "500mV/div", or for a product "0.5V²/div".
+QString mathPerDivText(MathOp op, double perDivision);
+
+// Label of channel 1 or 2 from its control byte (the math bits as set on
+// the host), the other channel's control byte and both gain slider values.
+// A math channel shows its own scale, and says so when an input sample sat
+// at the ADC's limit.
+QString channelLabelText(int channel, uint8_t ownControls, uint8_t otherControls, int gain, int otherGain,
+                         bool clipped = false);
 // Title shared by a channel's AC and DC group boxes.
 QString channelBoxTitle(int channel, int gain, bool acCoupling);
 

@@ -31,6 +31,8 @@ TraceBuilder::TraceBuilder()
         reserveAll(m_logic[b]);
         reserveAll(m_logicBase[b]);
     }
+    for (MathTrace &math : m_math)
+        reserveAll(math.values);
 }
 
 double TraceBuilder::sampleY(int sample, int position)
@@ -95,6 +97,11 @@ TraceVerdict TraceBuilder::build(const unsigned char *frame, int length, const T
         fillChannel(ch2Block, settings.ch2Position, m_ch2, m_ch2Extremes);
     else
         m_ch2.resize(0);
+    fillMath(frame, ch1Block, ch2Block, settings);
+    if (m_math[0].active())
+        drawMath(0, settings.ch1Position, m_ch1, m_ch1Extremes);
+    if (m_math[1].active())
+        drawMath(1, settings.ch2Position, m_ch2, m_ch2Extremes);
     if (logicBlock) {
         fillLogic(logicBlock, settings);
     } else {
@@ -159,6 +166,78 @@ void TraceBuilder::fillChannel(const int8_t *block, int position, QVector<double
     extremes.maximum = int8_t(highest);
     extremes.yMinimum = offset + ScaleTables::plotUnitsPerCount * lowest;
     extremes.yMaximum = offset + ScaleTables::plotUnitsPerCount * highest;
+}
+
+// Math from both channels as drawn (each one's invert and coupling already
+// applied by the instrument), each in volts at the gain its meter block echoes.
+void TraceBuilder::fillMath(const unsigned char *frame, const int8_t *ch1Block, const int8_t *ch2Block,
+                            const TraceSettings &settings)
+{
+    using ScaleTables::MathOp;
+    const ScaleTables::MathOp asked[2] = {settings.ch1Math, settings.ch2Math};
+    for (MathTrace &math : m_math) {
+        math.op = MathOp::None;
+        math.clipped = false;
+        math.values.resize(0);
+    }
+    if (!ch1Block || !ch2Block || (asked[0] == MathOp::None && asked[1] == MathOp::None))
+        return;
+    const int n = m_samples;
+    const unsigned char *meters = frame + Frames::meterBlockOffset(m_header.channelMask, n);
+    channela_t echo[2];
+    for (int ch = 0; ch < 2; ++ch)
+        Frames::parseMeterSettings(&echo[ch], meters + ch * Frames::meterBlockSize);
+    const int gains[2] = {echo[0].gainIndex, echo[1].gainIndex};
+    const double perCode[2] = {ScaleTables::voltsPerDivision(gains[0]) / 40.96,
+                               ScaleTables::voltsPerDivision(gains[1]) / 40.96};
+    const int8_t *blocks[2] = {ch1Block, ch2Block};
+    bool limited = false;
+    for (int k = 0; k < n && !limited; ++k)
+        limited = ch1Block[k] == INT8_MIN || ch1Block[k] == INT8_MAX || ch2Block[k] == INT8_MIN ||
+                  ch2Block[k] == INT8_MAX;
+    for (int ch = 0; ch < 2; ++ch) {
+        MathTrace &math = m_math[ch];
+        const double perDivision = ScaleTables::mathPerDivision(asked[ch], gains[ch], gains[1 - ch]);
+        if (perDivision <= 0.0)
+            continue;
+        math.op = asked[ch];
+        math.perDivision = perDivision;
+        math.clipped = limited;
+        math.values.resize(n);
+        const int8_t *own = blocks[ch];
+        const int8_t *other = blocks[1 - ch];
+        const double ownPerCode = perCode[ch];
+        const double otherPerCode = perCode[1 - ch];
+        double *out = math.values.data();
+        if (math.op == MathOp::Subtract) {
+            for (int k = 0; k < n; ++k)
+                out[k] = own[k] * ownPerCode - other[k] * otherPerCode;
+        } else {
+            for (int k = 0; k < n; ++k)
+                out[k] = (own[k] * ownPerCode) * (other[k] * otherPerCode);
+        }
+    }
+}
+
+// The math in place of the channel's samples, in drawing order, at its own
+// scale around the channel's zero.
+void TraceBuilder::drawMath(int channel, int position, QVector<double> &values, ChannelExtremes &extremes)
+{
+    const MathTrace &math = m_math[channel];
+    const int n = m_samples;
+    const double offset = ScaleTables::plotCentre + position;
+    const double unitsPerValue = 64.0 / math.perDivision;
+    values.resize(n);
+    double *out = values.data();
+    const double *in = math.values.constData();
+    const int head = n - m_start;
+    for (int k = 0; k < head; ++k)
+        out[k] = offset + unitsPerValue * in[m_start + k];
+    for (int k = 0; k < m_start; ++k)
+        out[head + k] = offset + unitsPerValue * in[k];
+    const auto range = std::minmax_element(out, out + n);
+    extremes.yMinimum = *range.first;
+    extremes.yMaximum = *range.second;
 }
 
 void TraceBuilder::fillLogic(const uint8_t *block, const TraceSettings &settings)

@@ -11,6 +11,7 @@
 // nothing as long as the caller does not keep copies of the vectors.
 
 #include "core/device/frames.h"
+#include "core/scope/scaletables.h"
 
 #include <QVector>
 
@@ -24,6 +25,21 @@ struct TraceSettings {
     int chdSize = 0;       // chdSizeSlider
     bool rollMode = false; // rollMode checked and enabled
     bool xyMode = false;
+    // Math asked for on CH1 (CH1 op CH2) and CH2 (CH2 op CH1).
+    ScaleTables::MathOp ch1Math = ScaleTables::MathOp::None;
+    ScaleTables::MathOp ch2Math = ScaleTables::MathOp::None;
+};
+
+// A channel's math result: in volts (V² for a product), sample by sample in
+// the frame's order, from both channels' codes at the gains their meter
+// blocks echo. The channel's trace draws it at its own scale.
+struct MathTrace {
+    ScaleTables::MathOp op = ScaleTables::MathOp::None;
+    double perDivision = 0.0;
+    // An input sample sat at the ADC's limit: the result there is not the signal's.
+    bool clipped = false;
+    QVector<double> values;
+    bool active() const { return op != ScaleTables::MathOp::None; }
 };
 
 // Raw codes and their plot positions; valid only for a channel in the frame.
@@ -68,6 +84,10 @@ public:
     const QVector<double> &logicBaseline(int bit) const { return m_logicBase[bit]; }
     const ChannelExtremes &ch1Extremes() const { return m_ch1Extremes; }
     const ChannelExtremes &ch2Extremes() const { return m_ch2Extremes; }
+    // Channel 0 CH1, 1 CH2; inactive when no math is asked for, or when the
+    // other channel or a gain's scale is missing (the channel then shows its
+    // own samples).
+    const MathTrace &math(int channel) const { return m_math[channel == 1 ? 1 : 0]; }
 
     // y = 640 + 1.5625·sample + position.
     static double sampleY(int sample, int position);
@@ -78,6 +98,9 @@ private:
     void fillChannel(const int8_t *block, int position, QVector<double> &values, ChannelExtremes &extremes);
     void fillLogic(const uint8_t *block, const TraceSettings &settings);
     void fillKeys(const int8_t *ch1Block, bool xyMode);
+    void fillMath(const unsigned char *frame, const int8_t *ch1Block, const int8_t *ch2Block,
+                  const TraceSettings &settings);
+    void drawMath(int channel, int position, QVector<double> &values, ChannelExtremes &extremes);
 
     frameconfig_t m_header{};
     int m_samples = 0;
@@ -89,6 +112,7 @@ private:
     std::array<QVector<double>, logicBits> m_logicBase;
     ChannelExtremes m_ch1Extremes;
     ChannelExtremes m_ch2Extremes;
+    std::array<MathTrace, 2> m_math;
     int m_keysForSamples = -1; // the plain 2n keys are kept while the size holds
 };
 

@@ -18,7 +18,7 @@ private slots:
     // Each row: what the table or formatter gave, and what the window shows or uses.
     void valuesAndTexts()
     {
-        const uint8_t invert = 0x04, math = 0x10, subtract = 0x20;
+        const uint8_t invert = 0x04, math = 0x10, subtract = 0x20, multiply = 0x40;
         QString unit;
         const struct {
             const char *name;
@@ -37,9 +37,14 @@ private slots:
             {"no period", samplex100ToFrequency(0, 7), "--"},
             {"period below a sample", samplex100ToFrequency(1, 7), "--"},
             {"rate label slowest", samplingRateLabelText(21, 14), "Time = 50s/div, time range =  12000s"},
-            {"inverted CH1", channelLabelText(1, invert, 0, 9), "-CH1 = 12.5mV/div"},
-            {"CH1 - inverted CH2", channelLabelText(1, math | subtract, invert, 0), " CH1 + CH2 = 8V/div"},
-            {"CH2 - inverted CH1", channelLabelText(2, math | subtract, invert, 0), " CH2 + CH1 = 8V/div"},
+            {"inverted CH1", channelLabelText(1, invert, 0, 9, 0), "-CH1 = 12.5mV/div"},
+            // Math at its own scale: two full-scale inputs stay within a channel's span.
+            {"CH1 - inverted CH2", channelLabelText(1, math | subtract, invert, 0, 0), " CH1 + CH2 = 20V/div"},
+            {"CH2 - inverted CH1", channelLabelText(2, math | subtract, invert, 3, 3), " CH2 + CH1 = 2V/div"},
+            {"math in mV", channelLabelText(1, math | subtract, 0, 9, 9, true),
+             " CH1 - CH2 = 50mV/div, input clipped"},
+            {"product in V²", channelLabelText(1, math | multiply, 0, 3, 2), " CH1 * CH2 = 5V²/div"},
+            {"math of a gain without scale", channelLabelText(2, math | multiply, 0, 3, 10), " CH2 = 0.8V/div"},
             {"ms at index 7", (vCursorDeltaTime(0, 2, unit, 3, 7), unit), "ms"},
             {"division at 2 V", rawValueToVolt(QStringLiteral("2V/div"), 64), 2.0},
             {"difference does not wrap, value", int8ToVolt_f(0, 127, -128), 8.0 * 255 * 1.5625 / 64},

@@ -230,6 +230,8 @@ void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
     feed(*w, frame);
     QCOMPARE(graphValues(g->ch1).at(0), plotY(300 % 100));
     QCOMPARE(graphValues(g->ch1).at(768 - 300), plotY(0));
+    // The newest samples, at the frame's end, are in view.
+    QCOMPARE(w->scopePlot()->plot()->xAxis->range().upper, 2.0 * 768);
 }
 
 void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
@@ -299,15 +301,25 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     QCOMPARE(ui->multimeterdisplayFreqCh1->getValue(), 1000.0);
     QVERIFY(qAbs(ui->multimeterdisplayMaxCh1->getValue() - 64 * 0.0125 / 40.96) < 1e-9);
     QCOMPARE(ui->multimeterdisplayMaxCh2->getValue(), 0.0);
+    // Math is computed here: math bits in the echo name none.
     QCOMPARE(ui->ch1Label->text(), QStringLiteral("-CH1 = 4V/div"));
-    QCOMPARE(ui->ch2Label->text(), QStringLiteral(" CH2 + CH1 = 0.2V/div"));
-    // Multiplication with a plain CH2.
-    shape.meters[0].controls = 0x01 | 0x10 | 0x40;
-    shape.meters[1].controls = 0x01;
-    shape.frameNumber = 2;
-    feed(*w, buildFrame(shape, [](int, int) { return 0; }));
-    QCOMPARE(ui->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 4V/div"));
     QCOMPARE(ui->ch2Label->text(), QStringLiteral(" CH2 = 0.2V/div"));
+    // CH1 * CH2 with CH2 at the ADC's limit: in V² at its own scale, marked, measured on the product.
+    ui->checkBoxCH1Math->setChecked(true);
+    ui->radioButtonCH1Multiply->setChecked(true);
+    ui->ch1GainSlider->setValue(3);
+    ui->ch2GainSlider->setValue(3);
+    shape.meters[0].controls = shape.meters[1].controls = 0x01;
+    shape.meters[0].gainIndex = shape.meters[1].gainIndex = 3;
+    shape.frameNumber = 2;
+    feed(*w, buildFrame(shape, [](int block, int) { return block == 0 ? -50 : 127; }));
+    QCOMPARE(ui->ch1Label->text(), QStringLiteral(" CH1 * CH2 = 2V²/div, input clipped"));
+    const double volt = 0.8 / 40.96;
+    QVERIFY(qAbs(ui->multimeterdisplayAverCh1->getValue() - (-50 * volt) * (127 * volt)) < 1e-9);
+    QCOMPARE(ui->multimeterdisplayAverCh1->getUnit(), QStringLiteral("V²"));
+    const QList<QLabel *> texts = ui->multimeterdisplayVppCh1->findChildren<QLabel *>();
+    QVERIFY(std::any_of(texts.begin(), texts.end(), [](QLabel *l) { return l->text() == "Vpp (clipped)"; }));
+    QCOMPARE(graphValues(g->ch1).at(0), 640 + (-50 * volt) * (127 * volt) / 2.0 * 64);
 }
 
 void TestScopeDisplay::decayKeepsTheNewestTraces()

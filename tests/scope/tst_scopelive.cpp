@@ -2,6 +2,7 @@
 // CH1, and what the window draws and measures is what the bench produced.
 #include "common/windowtest.h"
 #include "core/scope/plotgeometry.h"
+#include "core/scope/scaletables.h"
 #include "widgets/multimeterdisplay.h"
 
 #include <QtTest>
@@ -140,6 +141,13 @@ void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
     QTRY_VERIFY(!ui->frameProgressLabel->text().isEmpty());
     w.session()->sendScopeStop();
     QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
+    // A third channel does not fit beside the generator's four blocks: the
+    // instrument shrinks the buffer to 14 blocks, and the time range says so.
+    ui->comboBoxDACBuffer->setCurrentIndex(1);
+    ui->comboBoxADCBuffer->setCurrentIndex(14);
+    ui->checkBoxCHDTrace->click();
+    QCOMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
+    QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
 }
 
 // After a press on the trigger marker the arrow keys move it with a drag's

@@ -1,5 +1,6 @@
 #include "common/testsupport.h"
 #include "core/device/frames.h"
+#include "core/scope/measurements.h"
 #include "core/scope/tracebuilder.h"
 
 #include <QRandomGenerator>
@@ -37,6 +38,7 @@ class TestTraceBuilder : public QObject
 private slots:
     void malformedFramesAreNeverDrawn();
     void randomValidFramesMatchTheFormula();
+    void mathIsComputedInVoltsAtItsOwnScale();
 };
 
 void TestTraceBuilder::malformedFramesAreNeverDrawn()
@@ -123,6 +125,87 @@ void TestTraceBuilder::randomValidFramesMatchTheFormula()
     QCOMPARE(TraceBuilder::sampleY(-128, -120), 320.0);
     QCOMPARE(TraceBuilder::logicBitPos0(7, 0, 0), 780);
     QCOMPARE(TraceBuilder::logicBitPos0(3, -632, 4), -632 + 72 + 640);
+}
+
+void TestTraceBuilder::mathIsComputedInVoltsAtItsOwnScale()
+{
+    using Op = ScaleTables::MathOp;
+    const double vdiv[10] = {8, 4, 2, 0.8, 0.4, 0.2, 0.1, 0.05, 0.025, 0.0125};
+    struct Case {
+        const char *name;
+        uint8_t mask;
+        int gain1, gain2;
+        Op op1, op2;
+        double perDivision; // 0: no math
+        bool clipped;
+        double average; // over whole periods, by hand
+        int periodX100; // -1: crossings of a shape with several a period, not checked
+    };
+    // CH1 a ±2 V sine, CH2 a 0–2 V square high while the sine is negative, 64 samples a period:
+    // CH1 - CH2 spans -4 V to 2 V, beyond the ±2.5 V of CH1's codes at 0.8 V/div.
+    const Case cases[] = {
+        {"CH1 - CH2 at 0.8 V/div", 3, 3, 3, Op::Subtract, Op::None, 2.0, false, -1.0, -1},
+        {"CH2 * CH1 in V²", 3, 3, 2, Op::None, Op::Multiply, 5.0, false, -4.0 / M_PI, 6400},
+        // 2 V reads 127 codes, 0.62 V: the mark says the result is not the signal's.
+        {"CH2 clipped at 0.2 V/div", 7, 3, 5, Op::Subtract, Op::None, 1.0, true, -127 * 0.2 / 40.96 / 2, -1},
+        {"CH2 not in the frame", 1 | 4, 3, 3, Op::Subtract, Op::None, 0.0, false, 0.0, 0},
+        {"a gain without a scale", 3, 3, 10, Op::Subtract, Op::Subtract, 0.0, false, 0.0, 0},
+    };
+    const int n = 768;
+    const int roll = 100;
+    for (const Case &c : cases) {
+        QByteArray frame = scopeFrameBytes(c.mask, n, roll);
+        const auto code = [&](double volts, int gain) {
+            return gain < 10 ? int(qBound(-128.0, std::round(volts * 40.96 / vdiv[gain]), 127.0)) : 0;
+        };
+        for (int k = 0; k < n; ++k) {
+            setSample(frame, c.mask, Frames::Ch1, n, k, code(2.0 * std::sin(2 * M_PI * k / 64), c.gain1));
+            if (c.mask & Frames::Ch2)
+                setSample(frame, c.mask, Frames::Ch2, n, k, code(k % 64 >= 32 ? 2.0 : 0.0, c.gain2));
+        }
+        const int meters = Frames::meterBlockOffset(c.mask, n);
+        frame[meters + 1] = char(c.gain1);
+        frame[meters + Frames::meterBlockSize + 1] = char(c.gain2);
+        TraceSettings s;
+        s.ch1Position = -120;
+        s.ch2Position = 40;
+        s.rollMode = true;
+        s.ch1Math = c.op1;
+        s.ch2Math = c.op2;
+        TraceBuilder builder;
+        QCOMPARE(build(builder, frame, s), TraceVerdict::Built);
+        const int ch = c.op1 != Op::None ? 0 : 1;
+        const MathTrace &math = builder.math(ch);
+        QVERIFY2(math.active() == (c.perDivision > 0), c.name);
+        const QVector<double> &drawn = ch == 0 ? builder.ch1() : builder.ch2();
+        if (!math.active()) {
+            // The channel shows its own samples.
+            QCOMPARE(drawn[0], TraceBuilder::sampleY(int8_t(frame[handOffset(c.mask, 1 << ch, n) + roll]),
+                                                     ch == 0 ? s.ch1Position : s.ch2Position));
+            continue;
+        }
+        QCOMPARE(math.perDivision, c.perDivision);
+        QVERIFY2(math.clipped == c.clipped, c.name);
+        const double position = ch == 0 ? s.ch1Position : s.ch2Position;
+        for (int k = 0; k < n; ++k) {
+            const double v1 = int8_t(frame[handOffset(c.mask, 1, n) + k]) * vdiv[c.gain1] / 40.96;
+            const double v2 = int8_t(frame[handOffset(c.mask, 2, n) + k]) * vdiv[c.gain2] / 40.96;
+            const double own = ch == 0 ? v1 : v2, other = ch == 0 ? v2 : v1;
+            const double expected = math.op == Op::Subtract ? own - other : own * other;
+            QVERIFY2(qAbs(math.values[k] - expected) < 1e-9, c.name);
+            // Drawn oldest first from the roll start, 64 units a division of its own scale.
+            const int shown = (k - roll + n) % n;
+            QVERIFY2(qAbs(drawn[shown] - (640 + position + expected / c.perDivision * 64)) < 1e-9, c.name);
+        }
+        const MathReadings r = mathReadings(math.values, math.perDivision);
+        QVERIFY2(qAbs(r.average - c.average) < 0.03,
+                 qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r.average)));
+        if (c.periodX100 >= 0)
+            QCOMPARE(int(r.periodX100), c.periodX100);
+        const auto range = std::minmax_element(math.values.begin(), math.values.end());
+        QCOMPARE(r.maximum, *range.second);
+        QCOMPARE(r.minimum, *range.first);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTraceBuilder)
