@@ -327,11 +327,11 @@ PythonConsole::ScriptEnd PythonConsole::runScript(const QString &fileName, bool 
     if (end >= 0)
         bytes.truncate(end);
     // Python 3 reads its source as UTF-8.
-    switch (static_cast<PythonBridge::Outcome>(evaluate(QString::fromUtf8(bytes), info.absoluteFilePath(), notify, true))) {
-    case PythonBridge::Outcome::Done: return ScriptEnd::Done;
-    case PythonBridge::Outcome::Exit: return ScriptEnd::Exit;
-    default: return ScriptEnd::Failed;
-    }
+    const auto outcome = static_cast<PythonBridge::Outcome>(
+        evaluate(QString::fromUtf8(bytes), info.absoluteFilePath(), notify, true));
+    if (outcome == PythonBridge::Outcome::Done)
+        return ScriptEnd::Done;
+    return outcome == PythonBridge::Outcome::Exit ? ScriptEnd::Exit : ScriptEnd::Failed;
 }
 
 void PythonConsole::openScript()

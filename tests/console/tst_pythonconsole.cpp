@@ -206,7 +206,8 @@ private slots:
     }
 
     // While velto sleeps (fractions of seconds too), the script's own
-    // threads run as in time.sleep, and their output is shown.
+    // threads run much as in time.sleep (not at 1 % of it, the interpreter
+    // held), and their output is shown.
     void sleepsLetThreadsRun()
     {
         PythonConsole *c = open();
@@ -216,9 +217,10 @@ private slots:
                                                    "def during(wait):\n    start = n[0]; wait(); return n[0] - start\n"
                                                    "t = threading.Thread(target=count); t.start()\n"
                                                    "free = during(lambda: time.sleep(0.3))\n"
-                                                   "slept = min(during(lambda: velto.sleep(0.3)), during(lambda: velto.msleep(300)))\n"
+                                                   "slept = min(during(lambda: velto.sleep(0.3)),\n"
+                                                   "            during(lambda: velto.msleep(300)))\n"
                                                    "stop.append(1); t.join(); velto.msleep(50)\n"
-                                                   "print(slept > free / 4, free, slept)"));
+                                                   "print(slept > free / 10, free, slept)"));
         QVERIFY2(text.startsWith(QStringLiteral("counted\nTrue ")), qPrintable(text));
         QVERIFY(!log.contains(QStringLiteral("another thread")));
     }
@@ -251,16 +253,18 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("written"); // out.txt afterwards
         QTest::addColumn<QString>("says");
-        QTest::newRow("Exit pressed") << "main = velto.mainWindow()\nenable = velto.findChild(main, 'checkBoxAWGEnable')\n"
-                                         "enable.isChecked() or enable.click()\nveltoAWG.setWaveformSine()\n"
-                                         "veltoAWG.setFrequency(2000)\nvelto.findChild(main, 'ch1GainSlider').setValue(3)\n"
+        QTest::newRow("Exit pressed") << "main = velto.mainWindow()\nveltoAWG.setWaveformSine()\n"
+                                         "enable = velto.findChild(main, 'checkBoxAWGEnable')\n"
+                                         "enable.isChecked() or enable.click()\nveltoAWG.setFrequency(2000)\n"
+                                         "velto.findChild(main, 'ch1GainSlider').setValue(3)\n"
                                          "velto.findChild(main, 'samplingSlider').setValue(7)\n"
                                          "velto.findChild(main, 'mainTabWidget').setCurrentIndex(1)\nvelto.sleep(2.0)\n"
                                          "d = velto.findChild(main, 'multimeterdisplayCh1Frequency')\n"
                                          "open('out.txt', 'w').write(str(abs(d.property('value') - 2000) < 40))\n"
                                          "velto.findChild(main, 'actionExit').trigger()\nopen('out.txt', 'w')"
                                       << 0 << "True" << "";
-        QTest::newRow("sys.exit(3)") << "import sys\nf = open('out.txt', 'w')\nf.write('kept')\nsys.exit(3)" << 3 << "kept" << "";
+        QTest::newRow("sys.exit(3)") << "import sys\nf = open('out.txt', 'w')\nf.write('kept')\nsys.exit(3)" << 3
+                                     << "kept" << "";
         QTest::newRow("sys.exit(text)") << "import sys\nsys.exit('giving up')" << 1 << "" << "giving up";
         QTest::newRow("raises") << "open('out.txt', 'w').write('before')\n1 / 0" << 1 << "before"
                                 << "ZeroDivisionError: division by zero";
@@ -278,7 +282,8 @@ private slots:
             QVERIFY(QFile::copy(name, dir.filePath(name)));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("scripts")));
         QFile file(dir.filePath(script.isEmpty() ? QStringLiteral("scripts") : QStringLiteral("scripts/run.py")));
-        QVERIFY(script == QLatin1String("-") || script.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) >= 0));
+        if (script != QLatin1String("-") && !script.isEmpty())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0);
         file.close();
         QProcess velto;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -288,8 +293,10 @@ private slots:
         velto.setProcessEnvironment(environment);
         velto.setWorkingDirectory(dir.path());
         velto.start(QStringLiteral(VELTO_BINARY), {QStringLiteral("-platform"), QStringLiteral("offscreen")});
-        if (!velto.waitForFinished(60000))
+        if (!velto.waitForFinished(60000)) {
             velto.kill();
+            velto.waitForFinished();
+        }
         QCOMPARE(velto.exitStatus(), QProcess::NormalExit);
         QCOMPARE(velto.exitCode(), status);
         QFile out(dir.filePath(QStringLiteral("out.txt")));
