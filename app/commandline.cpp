@@ -1,9 +1,11 @@
 #include "app/commandline.h"
 
+#include "base/logging.h"
 #include "ui/buildstamp.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 namespace {
 
@@ -96,4 +98,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(QCoreApplication::translate("main", "--trace needs a file name"));
     }
     return result;
+}
+
+QString startupScriptProblem(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        return QString();
+    return QStringLiteral("VELTO_SCRIPT: cannot read %1: %2").arg(path, file.errorString());
+}
+
+void sayOnTerminalAndLog(const QString &message)
+{
+    sayOnTerminal(QStringLiteral("velto: ") + message + QLatin1Char('\n'));
+    VELTO_LOG(message, 2);
 }

@@ -24,3 +24,11 @@ struct CommandLine {
 
 // `arguments` as the process received them, the program name first.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// Why the script VELTO_SCRIPT names cannot be run ("VELTO_SCRIPT: cannot
+// read ..."), or empty when it can be read.
+QString startupScriptProblem(const QString &path);
+
+// Says `message` on the terminal Velto was started from and in the log, as
+// a warning.
+void sayOnTerminalAndLog(const QString &message);

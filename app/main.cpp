@@ -42,6 +42,13 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(loggingOutput);
     if (!logged)
         qWarning().noquote() << QStringLiteral("No folder for velto.log can be written: the log stays on standard error");
+    // A script that cannot be read is said before the window and the
+    // instrument are touched.
+    const QString script = qEnvironmentVariable("VELTO_SCRIPT");
+    if (!script.isEmpty() && !startupScriptProblem(script).isEmpty()) {
+        sayOnTerminalAndLog(startupScriptProblem(script));
+        return 2;
+    }
     if (commandLine.trace.isEmpty())
         WireTrace::instance().openFromEnvironment();
     else
@@ -61,6 +68,9 @@ int main(int argc, char *argv[])
             window.showMaximized();
         else
             window.show();
+        // Every way out (the window closed, Exit, a script's sys.exit) leaves
+        // this loop, so that the interpreter below is ended and a script's
+        // files are flushed.
         code = application.exec();
     }
     // The window and everything a script could connect to are gone now.

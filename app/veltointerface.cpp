@@ -1,7 +1,9 @@
 #include "app/veltointerface.h"
 
 #include "app/appsettings.h"
+#include "app/commandline.h"
 #include "base/logging.h"
+#include "console/pythonbridge.h"
 #include "console/pythonconsole.h"
 #include "device/devicesession.h"
 #include "instruments/countercontrols.h"
@@ -49,7 +51,8 @@ void veltoInitResources();
 VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std::make_unique<ScopeState>())
 {
     veltoInitResources();
-    terminateProcess = [](int code) { std::exit(code); };
+    // Through the event loop: main ends the interpreter once it returns.
+    terminateProcess = [](int code) { QCoreApplication::exit(code); };
     loadFonts();
     registerOptions();
 
@@ -394,10 +397,17 @@ void VeltoInterface::closeEvent(QCloseEvent *event)
 
 void VeltoInterface::exitTriggered()
 {
-    VELTO_LOG(QStringLiteral("Exit triggered"), 2);
+    exitWith(0);
+}
+
+void VeltoInterface::exitWith(int status)
+{
+    VELTO_LOG(QStringLiteral("Exit triggered, status %1").arg(status), 2);
     closeApplication();
+    // A script that pressed Exit itself stops at its next step, as after sys.exit.
+    PythonBridge::requestExit(status);
     if (terminateProcess)
-        terminateProcess(0);
+        terminateProcess(status);
 }
 
 void VeltoInterface::keyPressEvent(QKeyEvent *event)
@@ -486,17 +496,32 @@ void VeltoInterface::on_actionConsole_triggered()
     console = new PythonConsole(this, &pythonConsoleOptions, &consoleExists, targets);
     console->setAttribute(Qt::WA_DeleteOnClose);
     connect(console, &PythonConsole::configurationRequest, this, &VeltoInterface::callSettings);
-    connect(console, &PythonConsole::exitRequested, this, &VeltoInterface::exitTriggered);
+    connect(console, &PythonConsole::exitRequested, this, &VeltoInterface::exitWith);
     console->show();
 }
 
 void VeltoInterface::runStartupScript()
 {
-    // Once per process, as the console's Open would run it.
+    // Once per process, as the console's Open would run it. A script that
+    // cannot be read (2) or raises (1) ends Velto: nobody may be watching the
+    // console. One that runs to its end leaves the window to the user.
     const QString script = startupScript;
     startupScript.clear();
     on_actionConsole_triggered();
-    console->runScript(script, true);
+    const PythonConsole::ScriptEnd end = console->runScript(script, true);
+    if (end == PythonConsole::ScriptEnd::Unreadable) {
+        sayOnTerminalAndLog(startupScriptProblem(script));
+        exitWith(2);
+    } else if (end == PythonConsole::ScriptEnd::Failed || !PythonBridge::lastErrorText().isEmpty()) {
+        // The traceback, or the text given to sys.exit, as python would print it.
+        const QString text = PythonBridge::lastErrorText();
+        sayOnTerminalAndLog(QStringLiteral("VELTO_SCRIPT: %1 ended with an error").arg(script));
+        sayOnTerminal(text);
+        for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            VELTO_LOG(QStringLiteral("VELTO_SCRIPT: ") + line, 3);
+        if (end == PythonConsole::ScriptEnd::Failed)
+            exitWith(1);
+    }
 }
 
 void VeltoInterface::showProfileMessages(const QVector<CriticalMessage> &messages)

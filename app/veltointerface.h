@@ -63,7 +63,8 @@ public:
     void dataShow();
     // Every keyboard shortcut and plot gesture, as the Help menu lists them.
     QString shortcutsText() const;
-    // How the Exit action ends the process; tests replace it.
+    // How the Exit action ends the process (leaving the event loop with the
+    // status); tests replace it.
     void setTerminateProcess(std::function<void(int)> terminate) { terminateProcess = std::move(terminate); }
 
     // The parts, for the benchmarks and the end-to-end tests.
@@ -120,6 +121,8 @@ private:
     void arrangeDocks();
     int fitSideBar(QScrollArea *bar);
     void exitTriggered();
+    // The Exit path with a status: the close path, then out of the event loop.
+    void exitWith(int status);
     void showAbout();
     void showProfileMessages(const QVector<CriticalMessage> &messages);
     // A lasting note in the status line of the folder the data files came from.

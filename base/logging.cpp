@@ -9,6 +9,7 @@
 #include <QMessageLogger>
 #include <QMutex>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -89,20 +90,51 @@ void veltoLog(const QString &message, int level, const char *file, int line, con
     }
 }
 
+namespace {
+// Standard error as it was before the log took it: the terminal Velto was started from.
+int terminalDescriptor = -1;
+} // namespace
+
 bool redirectStandardErrorTo(const QString &path)
 {
+    // The last session's log is kept as "<path>.1" (a crash is read from it
+    // after the restart); when it cannot be moved aside, the new lines go
+    // after it instead of replacing it.
+    const QByteArray name = path.toLocal8Bit();
+    const QByteArray previous = name + ".1";
+    QFileInfo existing(path);
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_TRUNC;
+    if (existing.isFile() && existing.size() > 0 && ::rename(name.constData(), previous.constData()) != 0)
+        flags = (flags & ~O_TRUNC) | O_APPEND;
     // Open first and only then replace descriptor 2: freopen would close
     // standard error even when the log file cannot be created.
-    const QByteArray name = path.toLocal8Bit();
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), flags, 0644);
     if (fd < 0)
         return false;
     fflush(stderr);
+    if (terminalDescriptor < 0)
+        terminalDescriptor = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     const bool ok = ::dup2(fd, STDERR_FILENO) >= 0;
     ::close(fd);
     if (ok)
         setvbuf(stderr, nullptr, _IONBF, 0);
     return ok;
+}
+
+void sayOnTerminal(const QString &text)
+{
+    if (terminalDescriptor < 0)
+        return;
+    const QByteArray bytes = text.toLocal8Bit();
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(terminalDescriptor, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        done += written;
+    }
 }
 
 namespace {

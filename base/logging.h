@@ -23,9 +23,15 @@ QByteArray formatLogLine(QtMsgType type, const QString &timeStamp, const QString
 void veltoLog(const QString &message, int level, const char *file = nullptr, int line = 0,
               const char *function = nullptr);
 
-// Points standard error at `path`, truncated and unbuffered. When the file
-// cannot be opened standard error stays where it was and false is returned.
+// Points standard error at `path`, a new file, unbuffered; a non-empty file
+// already there is kept as `path` + ".1" (replacing the one before). When the
+// file cannot be opened standard error stays where it was and false is returned.
 bool redirectStandardErrorTo(const QString &path);
+
+// Writes `text` as it is to standard error as it was before the first
+// redirection (the terminal Velto was started from); nothing when standard
+// error was never redirected, since the log then goes there already.
+void sayOnTerminal(const QString &text);
 
 // Where the log goes: `name` in the working folder when a file can be
 // written there, else the same name in the user's state folder

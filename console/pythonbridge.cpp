@@ -10,11 +10,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -61,8 +64,14 @@ bool started = false;
 bool startFailed = false;
 std::atomic<int> runDepth{0};
 std::atomic<bool> interruptRequested{false};
+// The status the running statement is to leave with (SystemExit), or noExit.
+constexpr int noExit = -1;
+std::atomic<int> exitRequested{noExit};
 PythonBridge::OutputSink currentSink;
 PythonBridge::OutputSink idleSink;
+// How the last statement ended when it raised.
+int lastStatus = 0;
+QString lastError;
 
 // While a statement runs, a helper thread has the interpreter call `pump`
 // every 100 ms between two of its steps: the window stays painted, its
@@ -77,14 +86,45 @@ struct Watchdog {
     pthread_t mainThread;
 } watchdog;
 
-void pump()
+bool stopPending()
 {
-    if (!interruptRequested.exchange(false))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return interruptRequested || exitRequested != noExit;
+}
+
+// Sets the Python error of a pending exit or interrupt; false when none is pending.
+bool setPendingStop()
+{
+    const int status = exitRequested.exchange(noExit);
+    if (status != noExit) {
+        PyErr_SetObject(PyExc_SystemExit, py::int_(status).ptr());
+        return true;
+    }
     if (interruptRequested.exchange(false)) {
         PyErr_SetNone(PyExc_KeyboardInterrupt);
-        throw py::error_already_set();
+        return true;
     }
+    return false;
+}
+
+void pump()
+{
+    if (!stopPending())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (setPendingStop())
+        throw py::error_already_set();
+}
+
+// Run by the interpreter at its next step once requestExit asked for it.
+int raisePendingExit(void *)
+{
+    if (runDepth == 0 || exitRequested == noExit)
+        return 0;
+    return setPendingStop() ? -1 : 0;
+}
+
+bool onMainThread()
+{
+    return pthread_equal(pthread_self(), watchdog.mainThread) != 0;
 }
 
 void watchdogLoop()
@@ -99,14 +139,26 @@ void watchdogLoop()
     }
 }
 
-void emitOutput(const QString &text, bool error)
+void deliver(const PythonBridge::OutputSink &sink, const QString &text, bool error)
 {
-    if (currentSink)
-        currentSink(text, error);
+    if (sink)
+        sink(text, error);
     else if (idleSink)
         idleSink(text, error);
     else
         VELTO_LOG(QStringLiteral("Python: ") + text.trimmed(), error ? 2 : 1);
+}
+
+void emitOutput(const QString &text, bool error)
+{
+    // A Python thread of a script prints too: its text is shown from the
+    // main thread, in order, where the widgets live.
+    if (!onMainThread()) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [text, error] { emitOutput(text, error); }, Qt::QueuedConnection);
+        return;
+    }
+    deliver(currentSink, text, error);
 }
 
 // --- Qt objects as PyQt5 objects ------------------------------------------
@@ -144,11 +196,15 @@ QObject *fromPyQt(const py::handle &value, const char *slot)
 }
 
 // A script's handle on an object the console owns: calling it after the
-// console is closed raises instead of reaching freed memory.
+// console is closed raises instead of reaching freed memory. The objects
+// drive widgets, which live on the main thread: a script's own Python
+// thread is refused.
 template <typename T> struct Handle {
     QPointer<T> object;
     T *get() const
     {
+        if (!onMainThread())
+            throw std::runtime_error("Velto's objects can only be used from the script's main thread");
         if (!object)
             throw std::runtime_error("the Python console that published this object is closed");
         return object.data();
@@ -164,12 +220,21 @@ double finite(double value, const char *slot)
     return value;
 }
 
-void raiseIfInterrupted(bool completed)
+// Waits through `wait` with the interpreter free for the script's other
+// threads; a wait cut short raises what cut it: Ctrl+C or the window's Exit.
+template <typename Wait> void waitReleased(const VeltoHandle &handle, Wait wait)
 {
-    if (!completed) {
-        PyErr_SetNone(PyExc_KeyboardInterrupt);
-        throw py::error_already_set();
+    PythonVeltoObject *velto = handle.get();
+    bool completed = false;
+    {
+        py::gil_scoped_release release;
+        completed = wait(velto);
     }
+    if (completed)
+        return;
+    if (!setPendingStop())
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+    throw py::error_already_set();
 }
 
 } // namespace
@@ -187,8 +252,16 @@ PYBIND11_EMBEDDED_MODULE(velto_console, m)
                  return toPyQt(h.get()->findChild(fromPyQt(o, "findChild"), name));
              })
         .def("refresh", [](const VeltoHandle &h) { h.get()->refresh(); })
-        .def("sleep", [](const VeltoHandle &h, unsigned long sec) { raiseIfInterrupted(h.get()->sleep(sec)); })
-        .def("msleep", [](const VeltoHandle &h, unsigned long msec) { raiseIfInterrupted(h.get()->msleep(msec)); })
+        .def("sleep",
+             [](const VeltoHandle &h, double sec) {
+                 if (!(sec >= 0) || !std::isfinite(sec))
+                     throw py::value_error("sleep(): the seconds must be a finite number, 0 or more");
+                 waitReleased(h, [sec](PythonVeltoObject *velto) { return velto->sleep(sec); });
+             })
+        .def("msleep",
+             [](const VeltoHandle &h, unsigned long msec) {
+                 waitReleased(h, [msec](PythonVeltoObject *velto) { return velto->msleep(msec); });
+             })
         .def("getVersion", [](const VeltoHandle &h) { return h.get()->getVersion(); })
         .def("getBufferSize", [](const VeltoHandle &h) { return h.get()->getBufferSize(); })
         // Beyond the window's own methods: the window itself, so that a script
@@ -290,21 +363,52 @@ public:
     {
         --runDepth;
         currentSink = previous;
-        if (runDepth == 0)
+        if (runDepth == 0) {
             interruptRequested = false;
+            exitRequested = noExit;
+        }
     }
 
 private:
     PythonBridge::OutputSink previous;
 };
 
-// Shows the traceback of the error in flight, or says that it asks to exit.
+// The status SystemExit asks for, as the python program would leave: None
+// is 0, a number that number, anything else is shown and 1.
+int exitStatus(py::error_already_set &error)
+{
+    try {
+        const py::object code = error.value().attr("code");
+        if (code.is_none())
+            return 0;
+        if (PyLong_Check(code.ptr()))
+            return code.cast<int>();
+        lastError = QString::fromStdString(py::str(code).cast<std::string>()) + QStringLiteral("\n");
+        emitOutput(lastError, true);
+    } catch (py::error_already_set &) {
+    } catch (py::cast_error &) {
+    }
+    return 1;
+}
+
+// Shows the traceback of the error in flight and keeps its text, or says
+// that it asks to exit.
 PythonBridge::Outcome report(py::error_already_set &error)
 {
-    if (error.matches(PyExc_SystemExit))
+    lastError.clear();
+    if (error.matches(PyExc_SystemExit)) {
+        lastStatus = exitStatus(error);
         return PythonBridge::Outcome::Exit;
+    }
+    lastStatus = 1;
+    const PythonBridge::OutputSink sink = currentSink;
+    currentSink = [sink](const QString &text, bool isError) {
+        lastError += text;
+        deliver(sink, text, isError);
+    };
     error.restore();
     PyErr_Print();
+    currentSink = sink;
     return PythonBridge::Outcome::Failed;
 }
 
@@ -317,6 +421,7 @@ bool PythonBridge::initialize()
     if (startFailed)
         return false;
     VELTO_LOG(QStringLiteral("Init Python"), 0);
+    watchdog.mainThread = pthread_self();
     PyConfig config;
     PyConfig_InitPythonConfig(&config);
     // Velto's own Python, whatever python3 comes first on the path: PyQt5 is
@@ -345,7 +450,6 @@ bool PythonBridge::initialize()
                       .arg(QString::fromUtf8(error.what())),
                   3);
     }
-    watchdog.mainThread = pthread_self();
     // A system call the signal interrupts in Velto's own code is restarted.
     struct sigaction action = {};
     if (sigaction(SIGUSR2, nullptr, &action) == 0) {
@@ -400,22 +504,67 @@ void PythonBridge::setIdleSink(const OutputSink &sink)
     idleSink = sink;
 }
 
-PythonBridge::Outcome PythonBridge::runStatements(const QString &code, const QString &fileName, const OutputSink &sink)
+namespace {
+// The folder of the last script run, first on the module search path.
+QString scriptFolder;
+
+PythonBridge::Outcome run(const QString &code, const QString &fileName, const PythonBridge::OutputSink &sink,
+                          const QString &scriptPath)
 {
     if (!started)
-        return Outcome::Unavailable;
+        return PythonBridge::Outcome::Unavailable;
     if (runDepth > 0)
-        return Outcome::Busy;
+        return PythonBridge::Outcome::Busy;
     RunScope scope(sink);
+    lastError.clear();
     try {
         py::object globals = py::module_::import("__main__").attr("__dict__");
+        if (!scriptPath.isEmpty()) {
+            // As python runs a script: its folder first on sys.path, its
+            // path in __file__. The process's working folder stays.
+            py::list path = py::module_::import("sys").attr("path");
+            if (!scriptFolder.isEmpty() && path.contains(scriptFolder))
+                path.attr("remove")(scriptFolder);
+            scriptFolder = QFileInfo(scriptPath).absolutePath();
+            path.insert(0, scriptFolder);
+            globals["__file__"] = scriptPath;
+        }
         py::object compiled = py::module_::import("builtins")
                                   .attr("compile")(code.toUtf8().constData(), fileName.toUtf8().constData(), "exec");
         py::module_::import("builtins").attr("exec")(compiled, globals);
     } catch (py::error_already_set &error) {
         return report(error);
     }
-    return Outcome::Done;
+    return PythonBridge::Outcome::Done;
+}
+} // namespace
+
+PythonBridge::Outcome PythonBridge::runStatements(const QString &code, const QString &fileName, const OutputSink &sink)
+{
+    return run(code, fileName, sink, QString());
+}
+
+PythonBridge::Outcome PythonBridge::runScript(const QString &code, const QString &path, const OutputSink &sink)
+{
+    return run(code, path, sink, path);
+}
+
+int PythonBridge::exitStatus()
+{
+    return lastStatus;
+}
+
+QString PythonBridge::lastErrorText()
+{
+    return lastError;
+}
+
+void PythonBridge::requestExit(int status)
+{
+    if (runDepth == 0)
+        return;
+    exitRequested = status;
+    Py_AddPendingCall(raisePendingExit, nullptr);
 }
 
 PythonBridge::Outcome PythonBridge::pushLine(const QString &line, const OutputSink &sink, bool *needMore)
@@ -464,9 +613,10 @@ bool PythonBridge::waitInterruptibly(unsigned long long milliseconds)
     QElapsedTimer clock;
     clock.start();
     while (true) {
-        if (interruptRequested.exchange(false))
+        if (stopPending())
             return false;
-        const long long left = static_cast<long long>(milliseconds) - clock.elapsed();
+        const long long left =
+            static_cast<long long>(std::min<unsigned long long>(milliseconds, LLONG_MAX / 2)) - clock.elapsed();
         if (left <= 0)
             return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

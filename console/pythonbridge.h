@@ -45,6 +45,15 @@ void setIdleSink(const OutputSink &sink);
 // Runs `code` as a statement sequence in the main module; `fileName` names
 // it in tracebacks.
 Outcome runStatements(const QString &code, const QString &fileName, const OutputSink &sink);
+// Runs the text of the script file at `path` (absolute) in the main module,
+// with `__file__` set to `path` and its folder first on `sys.path`. The
+// working folder of the process is not touched.
+Outcome runScript(const QString &code, const QString &path, const OutputSink &sink);
+// After Exit: the status SystemExit asked for; after Failed: 1.
+int exitStatus();
+// After Failed: the traceback shown; after Exit: the text SystemExit was
+// given instead of a status, or empty.
+QString lastErrorText();
 // One line typed at the prompt; `needMore` tells whether the statement goes on.
 Outcome pushLine(const QString &line, const OutputSink &sink, bool *needMore);
 // Forgets a statement typed half-way.
@@ -53,7 +62,11 @@ void resetInput();
 bool isRunning();
 // Raises KeyboardInterrupt in the running statement at its next step.
 void interrupt();
-// Waits `milliseconds` with the window alive; false when interrupted.
+// Raises SystemExit(status) in the running statement at its next step: the
+// program is ending. Nothing when no statement runs.
+void requestExit(int status);
+// Waits `milliseconds` with the window alive; false when interrupted or an
+// exit is requested.
 bool waitInterruptibly(unsigned long long milliseconds);
 
 } // namespace PythonBridge

@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -244,17 +243,21 @@ void PythonConsole::evaluateScript(QString evalCode, bool notify)
     evaluate(evalCode, QStringLiteral("<console>"), notify);
 }
 
-void PythonConsole::evaluate(const QString &code, const QString &sourceName, bool notify)
+int PythonConsole::evaluate(const QString &code, const QString &sourceName, bool notify, bool isScript)
 {
     console->setRunning(true);
-    const auto outcome = PythonBridge::runStatements(
-        code.trimmed() + QStringLiteral("\n"), sourceName,
-        [this](const QString &text, bool error) { writeOutput(text, error); });
+    const auto sink = [this](const QString &text, bool error) { writeOutput(text, error); };
+    const QString statements = code.trimmed() + QStringLiteral("\n");
+    const auto outcome = isScript ? PythonBridge::runScript(statements, sourceName, sink)
+                                  : PythonBridge::runStatements(statements, sourceName, sink);
     if (outcome == PythonBridge::Outcome::Busy)
         console->write(tr("A statement is still running: %1 was not run.\n").arg(sourceName), true);
+    if (outcome == PythonBridge::Outcome::Unavailable)
+        console->write(tr("Python is not available: see velto.log.\n"), true);
     if (notify)
         printConsole(tr("Evaluated ") + QString::number(countLines(code)) + tr(" line(s)."));
     finishRun(static_cast<int>(outcome));
+    return static_cast<int>(outcome);
 }
 
 void PythonConsole::finishRun(int outcome)
@@ -265,8 +268,9 @@ void PythonConsole::finishRun(int outcome)
     console->setRunning(false);
     console->appendPrompt();
     if (outcome == static_cast<int>(PythonBridge::Outcome::Exit)) {
-        VELTO_LOG(QStringLiteral("A script asks Velto to exit"), 1);
-        emit exitRequested();
+        const int status = PythonBridge::exitStatus();
+        VELTO_LOG(QStringLiteral("A script asks Velto to exit with status %1").arg(status), 1);
+        emit exitRequested(status);
     }
 }
 
@@ -302,29 +306,32 @@ void PythonConsole::interruptRequested()
     console->appendPrompt();
 }
 
-void PythonConsole::runScript(QString fileName, bool notify)
+PythonConsole::ScriptEnd PythonConsole::runScript(const QString &fileName, bool notify)
 {
-    const QString previous = QDir::currentPath();
+    // The process's working folder stays (recordings and the hardware
+    // profile are found there); the script finds its folder in sys.path
+    // and __file__.
     const QFileInfo info(fileName);
-    const QString directory = info.absolutePath();
-    QDir::setCurrent(directory);
-    QFile file(info.fileName());
+    QFile file(info.absoluteFilePath());
     if (!file.open(QIODevice::ReadOnly)) {
         if (notify)
             printConsole(tr("Unable to open file: ") + fileName);
-        VELTO_LOG(QStringLiteral("Unable to open file: ") + info.absoluteFilePath(), 2);
-    } else {
-        if (notify)
-            printConsole(tr("Opening file: ") + info.fileName() + QStringLiteral(" ..."));
-        VELTO_LOG(QStringLiteral("Opening file: ") + info.absoluteFilePath(), 0);
-        QByteArray bytes = file.readAll();
-        const int end = bytes.indexOf('\0');
-        if (end >= 0)
-            bytes.truncate(end);
-        // Python 3 reads its source as UTF-8.
-        evaluate(QString::fromUtf8(bytes), info.absoluteFilePath(), notify);
+        VELTO_LOG(QStringLiteral("Unable to open file: %1: %2").arg(info.absoluteFilePath(), file.errorString()), 2);
+        return ScriptEnd::Unreadable;
     }
-    QDir::setCurrent(previous);
+    if (notify)
+        printConsole(tr("Opening file: ") + info.fileName() + QStringLiteral(" ..."));
+    VELTO_LOG(QStringLiteral("Opening file: ") + info.absoluteFilePath(), 0);
+    QByteArray bytes = file.readAll();
+    const int end = bytes.indexOf('\0');
+    if (end >= 0)
+        bytes.truncate(end);
+    // Python 3 reads its source as UTF-8.
+    const auto outcome = static_cast<PythonBridge::Outcome>(
+        evaluate(QString::fromUtf8(bytes), info.absoluteFilePath(), notify, true));
+    if (outcome == PythonBridge::Outcome::Done)
+        return ScriptEnd::Done;
+    return outcome == PythonBridge::Outcome::Exit ? ScriptEnd::Exit : ScriptEnd::Failed;
 }
 
 void PythonConsole::openScript()

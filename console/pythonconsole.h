@@ -31,15 +31,23 @@ public:
     ConsoleWidget *consoleWidget() const { return console; }
     // Shows `text` and a line end in the console's output.
     void printConsole(const QString &text);
+    enum class ScriptEnd {
+        Done,       // ran to its end
+        Exit,       // raised SystemExit; exitRequested was emitted
+        Failed,     // raised, or could not run; the console shows why
+        Unreadable, // the file could not be read; nothing ran
+    };
+    // Runs a script file in the main module; the working folder stays.
+    ScriptEnd runScript(const QString &fileName, bool notify = true);
 
 signals:
     void configurationRequest(QString component);
-    // A script raised SystemExit: the window's Exit path ends the program.
-    void exitRequested();
+    // A script raised SystemExit: the window's Exit path ends the program
+    // with `status`.
+    void exitRequested(int status);
 
 public slots:
     void evaluateScript(QString evalCode, bool notify = true);
-    void runScript(QString fileName, bool notify = true);
     void applyConfiguration();
 
 private slots:
@@ -59,7 +67,8 @@ private:
     void createMenu();
     void deletePythonConsole();
     void setFont(QString family, int size);
-    void evaluate(const QString &code, const QString &sourceName, bool notify);
+    // The bridge's outcome; `isScript` runs `code` as the file `sourceName`.
+    int evaluate(const QString &code, const QString &sourceName, bool notify, bool isScript = false);
     void lineEntered(const QString &line);
     void interruptRequested();
     void finishRun(int outcome);

@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 
+#include <algorithm>
+#include <cmath>
+
 QObject *findDescendant(QObject *o, const QString &name)
 {
     if (!o)
@@ -41,9 +44,11 @@ void PythonVeltoObject::refresh()
     QCoreApplication::processEvents();
 }
 
-bool PythonVeltoObject::sleep(unsigned long sec)
+bool PythonVeltoObject::sleep(double sec)
 {
-    return PythonBridge::waitInterruptibly(static_cast<unsigned long long>(sec) * 1000ULL);
+    // Past some 30 000 years a wait is as good as endless.
+    const double milliseconds = sec > 0 ? std::min(sec * 1000.0, 1e15) : 0.0;
+    return PythonBridge::waitInterruptibly(static_cast<unsigned long long>(std::llround(milliseconds)));
 }
 
 bool PythonVeltoObject::msleep(unsigned long msec)

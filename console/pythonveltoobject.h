@@ -32,8 +32,9 @@ public slots:
     QMainWindow *createWindow();
     QObject *findChild(QObject *o, QString name);
     void refresh();
-    // False when the wait was interrupted.
-    bool sleep(unsigned long sec);
+    // False when the wait was interrupted (or the window's Exit ends the
+    // script). Seconds may have a fraction.
+    bool sleep(double sec);
     bool msleep(unsigned long msec);
     QString getVersion();
     int getBufferSize();

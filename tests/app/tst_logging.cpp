@@ -86,7 +86,7 @@ private slots:
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0 && text.contains("] Critical: written ("));
         QVERIFY(!text.contains(QStringLiteral("serious")) && !text.contains(QStringLiteral("not written")));
     }
-    void logFileIsRecreatedAndUnwritablePathKeepsStderr()
+    void logFileIsRecreatedKeepingThePreviousAndUnwritablePathKeepsStderr()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("velto.log"));
@@ -99,6 +99,8 @@ private slots:
         }).second;
         QVERIFY(fresh.startsWith(QStringLiteral("[")) && fresh.contains(QStringLiteral("fresh")));
         QVERIFY(!fresh.contains(QStringLiteral("left over")));
+        QFile previous(path + QStringLiteral(".1")); // the crashed session's log survives the restart
+        QVERIFY(previous.open(QIODevice::ReadOnly) && previous.readAll() == "left over from the last run\n");
         const QString kept = inChild(dir.filePath(QStringLiteral("second.log")), [] {
             loggingLevel = 0;
             qDebug("still here %d", int(redirectStandardErrorTo(QStringLiteral("/nonexistent-dir/velto.log"))));

@@ -1,6 +1,6 @@
 // The Python console on the virtual bench: its window and sizes, the script
-// objects driving the generator, scripts that go wrong, and a script run
-// from VELTO_SCRIPT end to end.
+// objects driving the generator, scripts that go wrong, and the velto
+// program running a script from VELTO_SCRIPT end to end.
 #include "common/windowtest.h"
 #include "console/consolewidget.h"
 #include "console/pythonconsole.h"
@@ -10,6 +10,7 @@
 #include "ui/buildstamp.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtTest>
@@ -106,13 +107,18 @@ private slots:
         QVERIFY(run(second, QStringLiteral("print(kept, velto.getBufferSize())")).contains(QStringLiteral("42 768")));
     }
 
+    // A script finds its folder through sys.path and __file__; the process's stays.
     void runScriptKeepsTheWorkingFolder()
     {
         PythonConsole *c = open();
         QTemporaryDir dir;
+        QFile helper(dir.filePath(QStringLiteral("helper.py")));
+        QVERIFY(helper.open(QIODevice::WriteOnly) && helper.write("WHERE = 'beside'\n") > 0);
+        helper.close();
         QFile script(dir.filePath(QStringLiteral("where.py")));
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("import os\nprint('in', os.getcwd(), '\xc2\xb5V')\n");
+        script.write("import os, sys, helper\n"
+                     "print('in', os.getcwd(), sys.path[0] == os.path.dirname(__file__), helper.WHERE, '\xc2\xb5V')\n");
         script.close();
         const QString before = QDir::currentPath();
         for (const QString &name : {dir.filePath(QStringLiteral("missing.py")), script.fileName()}) {
@@ -121,7 +127,8 @@ private slots:
         }
         const QString text = consoleText(c);
         QVERIFY(text.contains(QStringLiteral("Unable to open file: ") + dir.filePath("missing.py")));
-        QVERIFY(text.contains(QStringLiteral("in ") + QFileInfo(dir.path()).canonicalFilePath() + " \u00b5V"));
+        QVERIFY2(text.contains(QStringLiteral("in %1 True beside \u00b5V").arg(QFileInfo(before).canonicalFilePath())),
+                 qPrintable(text));
         // Quotes and line ends are shown, not run.
         c->printConsole(QStringLiteral("it's \"quoted\"\nsecond"));
         QVERIFY(consoleText(c).contains(QStringLiteral("it's \"quoted\"\nsecond")));
@@ -166,6 +173,11 @@ private slots:
         QTest::newRow("not a number") << "veltoAWG.setLevelsOffset(float('nan'))" << "ValueError" << -1;
         QTest::newRow("float for an int") << "veltoAWG.setSweepSpeed(2.5)" << "TypeError" << -1;
         QTest::newRow("negative wait") << "velto.msleep(-5)" << "TypeError" << -1;
+        QTest::newRow("negative seconds") << "velto.sleep(-0.5)" << "ValueError" << -1;
+        QTest::newRow("from a thread") << "import threading\nr = []\ndef f():\n    try: velto.getBufferSize()\n"
+                                          "    except RuntimeError as e: r.append(e)\n"
+                                          "t = threading.Thread(target=f)\nt.start(); t.join(); print(r)"
+                                       << "from the script's main thread" << -1;
         QTest::newRow("no Qt object") << "velto.findChild(3, 'x')" << "must be a Qt object, not int" << -1;
         QTest::newRow("raises in a slot") << "from PyQt5.QtCore import QTimer\nQTimer.singleShot(0, lambda: 1 / 0)\n"
                                              "velto.msleep(100)" << "ZeroDivisionError" << -1;
@@ -193,6 +205,26 @@ private slots:
         QCOMPARE(run(c, QStringLiteral("print(6 * 7)")), QStringLiteral("42\n>>> "));
     }
 
+    // While velto sleeps (fractions of seconds too), the script's own
+    // threads run much as in time.sleep (not at 1 % of it, the interpreter
+    // held), and their output is shown.
+    void sleepsLetThreadsRun()
+    {
+        PythonConsole *c = open();
+        MessageCapture log;
+        const QString text = run(c, QStringLiteral("import threading, time\nn, stop = [0], []\n"
+                                                   "def count():\n    while not stop: n[0] += 1\n    print('counted')\n"
+                                                   "def during(wait):\n    start = n[0]; wait(); return n[0] - start\n"
+                                                   "t = threading.Thread(target=count); t.start()\n"
+                                                   "free = during(lambda: time.sleep(0.3))\n"
+                                                   "slept = min(during(lambda: velto.sleep(0.3)),\n"
+                                                   "            during(lambda: velto.msleep(300)))\n"
+                                                   "stop.append(1); t.join(); velto.msleep(50)\n"
+                                                   "print(slept > free / 10, free, slept)"));
+        QVERIFY2(text.startsWith(QStringLiteral("counted\nTrue ")), qPrintable(text));
+        QVERIFY(!log.contains(QStringLiteral("another thread")));
+    }
+
     // Typed at the prompt: a statement over several lines, and Ctrl+C dropping one.
     void promptTakesStatements()
     {
@@ -211,43 +243,70 @@ private slots:
                                                 ">>> print('dropped'\nKeyboardInterrupt\n>>>     print('row', i)"));
     }
 
-    // The script VELTO_SCRIPT names runs once the bench is connected: it sets
-    // the generator, waits, reads CH1's frequency through PyQt5 and exits.
-    void startupScriptRunsAndExits()
+    // The velto program with the script VELTO_SCRIPT names, run once the
+    // bench is connected: how the script ends is the program's exit status,
+    // its files are on disk (in the working folder, not the script's), and an
+    // error is said on standard error and in velto.log.
+    void startupScriptEndsVelto_data()
     {
-        delete w;
-        w = nullptr;
+        QTest::addColumn<QString>("script"); // "-": a missing file, "": a folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("written"); // out.txt afterwards
+        QTest::addColumn<QString>("says");
+        QTest::newRow("Exit pressed") << "main = velto.mainWindow()\nveltoAWG.setWaveformSine()\n"
+                                         "enable = velto.findChild(main, 'checkBoxAWGEnable')\n"
+                                         "enable.isChecked() or enable.click()\nveltoAWG.setFrequency(2000)\n"
+                                         "velto.findChild(main, 'ch1GainSlider').setValue(3)\n"
+                                         "velto.findChild(main, 'samplingSlider').setValue(7)\n"
+                                         "velto.findChild(main, 'mainTabWidget').setCurrentIndex(1)\nvelto.sleep(2.0)\n"
+                                         "d = velto.findChild(main, 'multimeterdisplayCh1Frequency')\n"
+                                         "open('out.txt', 'w').write(str(abs(d.property('value') - 2000) < 40))\n"
+                                         "velto.findChild(main, 'actionExit').trigger()\nopen('out.txt', 'w')"
+                                      << 0 << "True" << "";
+        QTest::newRow("sys.exit(3)") << "import sys\nf = open('out.txt', 'w')\nf.write('kept')\nsys.exit(3)" << 3
+                                     << "kept" << "";
+        QTest::newRow("sys.exit(text)") << "import sys\nsys.exit('giving up')" << 1 << "" << "giving up";
+        QTest::newRow("raises") << "open('out.txt', 'w').write('before')\n1 / 0" << 1 << "before"
+                                << "ZeroDivisionError: division by zero";
+        QTest::newRow("missing") << "-" << 2 << "" << "VELTO_SCRIPT: cannot read";
+        QTest::newRow("a folder") << "" << 2 << "" << "VELTO_SCRIPT: cannot read";
+    }
+    void startupScriptEndsVelto()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, status);
+        QFETCH(QString, written);
+        QFETCH(QString, says);
         QTemporaryDir dir;
-        QFile script(dir.filePath(QStringLiteral("bench.py")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QStringLiteral("main = velto.mainWindow()\n"
-                                    "enable = velto.findChild(main, 'checkBoxAWGEnable')\n"
-                                    "enable.isChecked() or enable.click()\n"
-                                    "veltoAWG.setWaveformSine()\n"
-                                    "veltoAWG.setFrequency(2000)\n"
-                                    "velto.findChild(main, 'ch1GainSlider').setValue(3)\n"
-                                    "velto.findChild(main, 'samplingSlider').setValue(7)\n"
-                                    "velto.findChild(main, 'mainTabWidget').setCurrentIndex(1)\n"
-                                    "velto.sleep(2)\n"
-                                    "d = velto.findChild(main, 'multimeterdisplayCh1Frequency')\n"
-                                    "open('result.txt', 'w').write('%.1f' % d.property('value'))\n"
-                                    "velto.findChild(main, 'actionExit').trigger()\n")
-                         .toUtf8());
-        script.close();
-        qputenv("VELTO_SCRIPT", script.fileName().toLocal8Bit());
-        TraceCapture trace;
-        int exitCode = -1;
-        VeltoInterface window;
-        qunsetenv("VELTO_SCRIPT");
-        window.setTerminateProcess([&](int code) { exitCode = code; });
-        QVERIFY(connectToBench(window));
-        QTRY_COMPARE_WITH_TIMEOUT(exitCode, 0, 15000);
-        const ConfigProtocol::FrequencyWords words = ConfigProtocol::splitFrequency(200000);
-        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x46 %1 %2 ").arg(words.index).arg(words.value)).size(), 1);
-        QFile read(dir.filePath(QStringLiteral("result.txt")));
-        QVERIFY(read.open(QIODevice::ReadOnly));
-        const double measured = read.readAll().toDouble();
-        QVERIFY2(std::fabs(measured - 2000) < 40, qPrintable(QString::number(measured)));
+        for (const QString &name : {QStringLiteral("hardware.xml"), QStringLiteral("vsim.xml")})
+            QVERIFY(QFile::copy(name, dir.filePath(name)));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("scripts")));
+        QFile file(dir.filePath(script.isEmpty() ? QStringLiteral("scripts") : QStringLiteral("scripts/run.py")));
+        if (script != QLatin1String("-") && !script.isEmpty())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0);
+        file.close();
+        QProcess velto;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VELTO_DEVICE"), QStringLiteral("virtual"));
+        environment.insert(QStringLiteral("VELTO_SCRIPT"), file.fileName());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        velto.setProcessEnvironment(environment);
+        velto.setWorkingDirectory(dir.path());
+        velto.start(QStringLiteral(VELTO_BINARY), {QStringLiteral("-platform"), QStringLiteral("offscreen")});
+        if (!velto.waitForFinished(60000)) {
+            velto.kill();
+            velto.waitForFinished();
+        }
+        QCOMPARE(velto.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(velto.exitCode(), status);
+        QFile out(dir.filePath(QStringLiteral("out.txt")));
+        QCOMPARE(out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString(), written);
+        QFile log(dir.filePath(QStringLiteral("velto.log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString logged = QString::fromUtf8(log.readAll());
+        const QString error = QString::fromLocal8Bit(velto.readAllStandardError());
+        QVERIFY2(error.contains(says) && logged.contains(says), qPrintable(error));
+        QCOMPARE(error.isEmpty(), says.isEmpty());
     }
 };
 
