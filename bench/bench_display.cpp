@@ -289,6 +289,7 @@ void runLive(const LiveCase &c, int seconds)
     QObject::connect(w.scopePlot()->plot(), &QCustomPlot::afterReplot, [&paints] { ++paints; });
     const quint64 shown0 = w.display()->counts().framesShown;
     const quint64 missed0 = w.display()->counts().framesMissed;
+    const quint64 refused0 = w.display()->counts().framesRefused;
     const quint64 overflow0 = w.session()->usb().queueCounts().overflowed;
     const double cpu0 = processCpuSeconds();
     const double gui0 = threadCpuSeconds();
@@ -304,13 +305,16 @@ void runLive(const LiveCase &c, int seconds)
     const double gui = threadCpuSeconds() - gui0;
     const quint64 shown = w.display()->counts().framesShown - shown0;
     const quint64 missed = w.display()->counts().framesMissed - missed0;
+    const quint64 refused = w.display()->counts().framesRefused - refused0;
     const quint64 overflow = w.session()->usb().queueCounts().overflowed - overflow0;
-    const quint64 sent = shown + missed;
+    // Refused reads carry numbers too (a shape before a change), now not counted as dropped.
+    const quint64 sent = shown + missed + refused;
     std::printf("%-30s acquired %6llu (%4.0f/s), processed %6llu (%5.1f %%), dropped %5llu (%4.1f %%, %llu by a full "
-                "queue), paints %5.1f/s, CPU %5.1f %% (GUI thread %5.1f %%), resident %5.1f MB\n",
+                "queue), refused %4llu, paints %5.1f/s, CPU %5.1f %% (GUI thread %5.1f %%), resident %5.1f MB\n",
                 c.name, static_cast<unsigned long long>(sent), sent / elapsed, static_cast<unsigned long long>(shown),
                 sent ? 100.0 * shown / sent : 0.0, static_cast<unsigned long long>(missed),
-                sent ? 100.0 * missed / sent : 0.0, static_cast<unsigned long long>(overflow), paints / elapsed,
+                sent ? 100.0 * missed / sent : 0.0, static_cast<unsigned long long>(overflow),
+                static_cast<unsigned long long>(refused), paints / elapsed,
                 100.0 * cpu / elapsed, 100.0 * gui / elapsed, residentMegabytes());
     w.close();
 }

@@ -26,6 +26,10 @@ DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
     // failed transfer; it is handled here, on the window's thread, once.
     connect(&usbDevice, &LibUsbDevice::connectionLost, this, &DeviceSession::handleConnectionLost,
             Qt::QueuedConnection);
+    // A precise timer: a coarse one may fire up to 5 % early, before the instrument is ready.
+    scopeStartTimer.setSingleShot(true);
+    scopeStartTimer.setTimerType(Qt::PreciseTimer);
+    connect(&scopeStartTimer, &QTimer::timeout, this, &DeviceSession::sendScopeStart);
 }
 
 void DeviceSession::handleConnectionLost()
@@ -285,8 +289,7 @@ int DeviceSession::deviceSettingsInitialize()
     VELTO_LOG(QStringLiteral("Initialize bulk read transfer"), 0);
     usbDevice.asyncBulkReadTransfer();
     emit interactivePassRequested();
-    // A precise timer: a coarse one may fire up to 5 % early, before the instrument is ready.
-    QTimer::singleShot(scopeStartDelayMs, Qt::PreciseTimer, this, &DeviceSession::sendScopeStart);
+    scopeStartTimer.start(scopeStartDelayMs);
     return 0;
 }
 
@@ -305,6 +308,7 @@ void DeviceSession::deviceSettingsSendBulk()
 
 void DeviceSession::disconnectDevice(bool close)
 {
+    scopeStartTimer.stop();
     usbDevice.controlWriteTransfer(Request::Disconnect, 0, 0);
     emit titleText(usbDevice.connectionLostFlag ? QStringLiteral("Interface - Connection lost... wait")
                                                 : QStringLiteral("Interface - Disconnecting... wait"));

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 
 struct CriticalMessage;
@@ -95,4 +96,7 @@ private:
     unsigned char bulkBlock[1024];
     bool configurationBulkMode = false;
     int scopeStartDelayMs = 2000;
+    // The scope start that follows a configuration push; a disconnect stops
+    // it, so that a session started meanwhile is not started early.
+    QTimer scopeStartTimer;
 };

@@ -8,7 +8,7 @@
 
 namespace Frames {
 
-ScopeVerdict acceptScopeFrame(LibUsbDevice &usb, int expectedLength, QByteArray &cache)
+ScopeVerdict acceptScopeFrame(LibUsbDevice &usb, int expectedLength, QByteArray &cache, ScopeRead *read)
 {
     static thread_local QByteArray scratch;
     if (scratch.size() < LibUsbDevice::bufferSize)
@@ -16,13 +16,19 @@ ScopeVerdict acceptScopeFrame(LibUsbDevice &usb, int expectedLength, QByteArray 
     const int length = usb.takeRead(reinterpret_cast<unsigned char *>(scratch.data()), LibUsbDevice::bufferSize);
     if (length < 0)
         return ScopeVerdict::NoData;
-    const ScopeVerdict verdict =
-        checkScopeFrame(reinterpret_cast<const unsigned char *>(scratch.constData()), length, expectedLength);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(scratch.constData());
+    if (read) {
+        read->length = length;
+        const bool header = length >= scopeHeaderSize && bytes[0] == scopeFrameType;
+        read->frameNumber = header ? bytes[1] | bytes[2] << 8 : -1;
+    }
+    const ScopeVerdict verdict = checkScopeFrame(bytes, length, expectedLength);
     switch (verdict) {
     case ScopeVerdict::NoData:
     case ScopeVerdict::WrongLength:
-        // A timeout's empty read, or a frame of the shape before a change of
-        // channels or size: passed over quietly. NoData means an empty queue.
+        // An empty read, or a frame of the shape before a change of channels
+        // or size: passed over here, reported by the display, which counts
+        // them. NoData means an empty queue.
         return ScopeVerdict::WrongLength;
     case ScopeVerdict::InvalidHeader:
         veltoLog(QStringLiteral("Scope data: Invalide header"), 2);

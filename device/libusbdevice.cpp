@@ -44,6 +44,7 @@ LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent)
     : QObject(parent), usb(backend), queueStorage(new unsigned char[size_t(queueDepth) * bufferSize])
 {
     std::memset(dataBuffer, 0, sizeof(dataBuffer));
+    retryClock.start();
     connect(&serialPort, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
     connect(&serialPort, &SerialPortConnection::clear, this, &LibUsbDevice::clearData);
 }
@@ -152,6 +153,9 @@ void LibUsbDevice::openDevice()
 
 void LibUsbDevice::cancelAndFreeTransfers()
 {
+    QMutexLocker locker(&submitMutex);
+    // A read waiting for its retry is in nobody's hands: it is simply not tried again.
+    retries.clear();
     for (ReadSlot *slot : transfers) {
         if (slot->inFlight) {
             const int result = usb->cancelTransfer(slot->transfer);
@@ -188,7 +192,7 @@ void LibUsbDevice::closeDevice()
     eventThreadFuture.waitForFinished();
     // Deliver the cancellations the event thread did not see before it stopped,
     // so that no transfer is freed while the library still owns it.
-    QDeadlineTimer deadline(2000);
+    QDeadlineTimer deadline(closeDeadlineMs);
     auto anyInFlight = [this] {
         for (ReadSlot *slot : transfers)
             if (slot->inFlight)
@@ -206,17 +210,20 @@ void LibUsbDevice::closeDevice()
     qDebug().noquote() << "Exit";
     usb->exit(context);
     WireTrace::instance().event(QStringLiteral("exit"));
-    for (auto it = transfers.begin(); it != transfers.end();) {
-        ReadSlot *slot = *it;
-        if (slot->inFlight) {
-            // Still owned by a library that never gave it back: leave it be.
-            ++it;
-            continue;
-        }
+    // A read whose cancellation did not come back in time belonged to the
+    // context just ended, which will never hand it back: it goes with it,
+    // so that no later close cancels a transfer of a dead context.
+    int abandoned = 0;
+    for (ReadSlot *slot : transfers) {
+        abandoned += slot->inFlight ? 1 : 0;
         usb->freeTransfer(slot->transfer);
         delete slot;
-        it = transfers.erase(it);
     }
+    transfers.clear();
+    if (abandoned > 0)
+        qDebug().noquote() << QStringLiteral("%1 cancelled read(s) did not come back within %2 ms, dropped with the context")
+                                  .arg(abandoned)
+                                  .arg(closeDeadlineMs);
     deviceOpened = false;
 }
 
@@ -266,8 +273,9 @@ void LibUsbDevice::asyncBulkReadTransfer()
     slot->transfer = transfer;
     transfers.push_back(slot);
     readTransfer = transfer;
+    // No timeout: the read waits for a whole frame however slowly it comes.
     libusb_fill_bulk_transfer(transfer, deviceHandle, endpointIn, slot->buffer, bufferSize,
-                              asyncBulkReadTransferCallback, slot, timeoutMs);
+                              asyncBulkReadTransferCallback, slot, 0);
     slot->inFlight = true;
     const int result = usb->submitTransfer(transfer);
     WireTrace::instance().event(QStringLiteral("submit %1").arg(result));
@@ -284,8 +292,12 @@ void LibUsbDevice::asyncBulkReadTransfer()
 
 void LibUsbDevice::eventThread()
 {
-    while (eventThreadRunning)
-        usb->handleEvents(context, 100);
+    int wait = 100;
+    while (eventThreadRunning) {
+        usb->handleEvents(context, wait);
+        const int due = retryFailedReads();
+        wait = due < 0 ? 100 : qBound(1, due, 100);
+    }
 }
 
 void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *transfer)
@@ -298,12 +310,90 @@ void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *tr
         slot->inFlight = false;
         return;
     }
-    self->deliverRead(slot->buffer, transfer->actual_length);
-    const int result = self->usb->submitTransfer(transfer);
+    switch (transfer->status) {
+    case LIBUSB_TRANSFER_STALL:
+    case LIBUSB_TRANSFER_ERROR:
+        self->readFailed(slot, transfer->status);
+        return;
+    case LIBUSB_TRANSFER_NO_DEVICE:
+        slot->inFlight = false;
+        self->libUsbTransferResultError(LIBUSB_ERROR_NO_DEVICE);
+        return;
+    default:
+        break;
+    }
+    // Whole, or ended early with part of a frame (an overflow, a timeout):
+    // what came is handed off, and a read with nothing in it is no read.
+    slot->failures = 0;
+    if (transfer->actual_length > 0)
+        self->deliverRead(slot->buffer, transfer->actual_length);
+    QMutexLocker locker(&self->submitMutex);
+    self->resubmit(slot);
+}
+
+void LibUsbDevice::resubmit(ReadSlot *slot)
+{
+    if (!eventThreadRunning || connectionLostFlag) {
+        slot->inFlight = false;
+        return;
+    }
+    slot->inFlight = true;
+    const int result = usb->submitTransfer(slot->transfer);
     if (result < 0) {
         slot->inFlight = false;
-        self->libUsbTransferResultError(result);
+        libUsbTransferResultError(result);
     }
+}
+
+void LibUsbDevice::readFailed(ReadSlot *slot, int status)
+{
+    QMutexLocker locker(&submitMutex);
+    slot->inFlight = false;
+    if (!eventThreadRunning || connectionLostFlag)
+        return;
+    const QString what = status == LIBUSB_TRANSFER_STALL ? QStringLiteral("stalled") : QStringLiteral("failed");
+    if (++slot->failures > readRetries) {
+        qDebug().noquote() << QStringLiteral("Bulk read %1 %2 times in a row, giving up").arg(what).arg(slot->failures);
+        libUsbTransferResultError(status == LIBUSB_TRANSFER_STALL ? LIBUSB_ERROR_PIPE : LIBUSB_ERROR_IO);
+        return;
+    }
+    // Resubmitted at once, a read on a halted pipe fails at once again and
+    // the event thread would do nothing else: the halt is cleared first,
+    // after a pause that doubles with each failure.
+    const int delay = firstRetryDelayMs << (slot->failures - 1);
+    qDebug().noquote() << QStringLiteral("Bulk read %1, clearing the halt and trying again in %2 ms (%3 of %4)")
+                              .arg(what)
+                              .arg(delay)
+                              .arg(slot->failures)
+                              .arg(readRetries);
+    slot->retryAt = retryClock.elapsed() + delay;
+    retries.push_back(slot);
+}
+
+int LibUsbDevice::retryFailedReads()
+{
+    QMutexLocker locker(&submitMutex);
+    const qint64 now = retryClock.elapsed();
+    int wait = -1;
+    for (auto it = retries.begin(); it != retries.end();) {
+        ReadSlot *slot = *it;
+        if (slot->retryAt > now) {
+            const int left = int(slot->retryAt - now);
+            wait = wait < 0 ? left : qMin(wait, left);
+            ++it;
+            continue;
+        }
+        it = retries.erase(it);
+        if (!eventThreadRunning || connectionLostFlag)
+            continue;
+        const int cleared = usb->clearHalt(deviceHandle, endpointIn);
+        WireTrace::instance().event(QStringLiteral("clearhalt %1").arg(cleared));
+        if (cleared < 0)
+            libUsbTransferResultError(cleared);
+        else
+            resubmit(slot);
+    }
+    return wait;
 }
 
 void LibUsbDevice::deliverRead(const unsigned char *data, int length)

@@ -3,6 +3,7 @@
 #include "device/serialportconnection.h"
 #include "device/usbseam.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QMutex>
 #include <QObject>
@@ -25,7 +26,17 @@ public:
     static constexpr unsigned char endpointOut = 0x01;
     static constexpr unsigned char endpointIn = 0x81;
     static constexpr uint8_t requestType = 0xC0;
+    // The timeout of the control and bulk OUT transfers. The streaming bulk
+    // IN read has none: at slow time bases a frame takes longer than any
+    // fixed timeout, and a timeout falling while it arrives would split it.
+    // Closing cancels it instead.
     static constexpr unsigned int timeoutMs = 1000;
+    // A read that stalls or fails is tried again after the halt is cleared,
+    // waiting 50, 100, 200 ms; after so many failures in a row the link is lost.
+    static constexpr int readRetries = 3;
+    static constexpr int firstRetryDelayMs = 50;
+    // How long a close waits for the cancelled reads to come back.
+    static constexpr int closeDeadlineMs = 2000;
     static constexpr int libUsbLogLevel = 3;
 
     // The file name of the udev rule that lets the logged-in user open the instrument.
@@ -122,11 +133,21 @@ private:
         libusb_transfer *transfer = nullptr;
         unsigned char buffer[bufferSize];
         std::atomic<bool> inFlight{false};
+        // Stalls and errors in a row, and when the next try is due (ms on retryClock).
+        int failures = 0;
+        qint64 retryAt = 0;
     };
 
     static void LIBUSB_CALL asyncBulkReadTransferCallback(libusb_transfer *transfer);
     void eventThread();
     void cancelAndFreeTransfers();
+    // Submits a read again unless a close has begun; with submitMutex held.
+    void resubmit(ReadSlot *slot);
+    // A read that stalled or failed: its retry is scheduled, or the link is lost.
+    void readFailed(ReadSlot *slot, int status);
+    // On the event thread: clears the halt and resubmits the reads whose
+    // retry is due. Returns the milliseconds until the next one (-1: none).
+    int retryFailedReads();
 
     UsbBackend *usb;
     QMutex handOffMutex;
@@ -140,4 +161,10 @@ private:
     int queueCount = 0;
     QueueCounts counts;
     std::vector<ReadSlot *> transfers;
+    // Serialises resubmissions with the cancellations of a close, so that
+    // no read is submitted after the close cancelled what was in flight.
+    QMutex submitMutex;
+    // Reads waiting for their retry, and the clock of their due times; guarded by submitMutex.
+    std::vector<ReadSlot *> retries;
+    QElapsedTimer retryClock;
 };

@@ -80,6 +80,10 @@ libusb_transfer *SystemUsbBackend::allocTransfer(int isoPackets) { return libusb
 int SystemUsbBackend::submitTransfer(libusb_transfer *transfer) { return libusb_submit_transfer(transfer); }
 int SystemUsbBackend::cancelTransfer(libusb_transfer *transfer) { return libusb_cancel_transfer(transfer); }
 void SystemUsbBackend::freeTransfer(libusb_transfer *transfer) { libusb_free_transfer(transfer); }
+int SystemUsbBackend::clearHalt(libusb_device_handle *handle, unsigned char endpoint)
+{
+    return libusb_clear_halt(handle, endpoint);
+}
 int SystemUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
 {
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};

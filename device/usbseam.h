@@ -46,6 +46,8 @@ public:
     virtual int submitTransfer(libusb_transfer *transfer) = 0;
     virtual int cancelTransfer(libusb_transfer *transfer) = 0;
     virtual void freeTransfer(libusb_transfer *transfer) = 0;
+    // Clears a halted (stalled) endpoint, so that transfers on it go through again.
+    virtual int clearHalt(libusb_device_handle *handle, unsigned char endpoint) = 0;
 
     // Handles pending events, waiting at most `timeoutMs` for one.
     virtual int handleEvents(libusb_context *context, int timeoutMs) = 0;
@@ -78,6 +80,7 @@ public:
     int submitTransfer(libusb_transfer *transfer) override;
     int cancelTransfer(libusb_transfer *transfer) override;
     void freeTransfer(libusb_transfer *transfer) override;
+    int clearHalt(libusb_device_handle *handle, unsigned char endpoint) override;
     int handleEvents(libusb_context *context, int timeoutMs) override;
     void interruptEvents(libusb_context *context) override;
 };

@@ -235,8 +235,12 @@ void ScopeChannels::bufferCheckMaxSize()
     if (session->readBlock(ReadBlock::GeneratorBlocks, answer, 1) == 1)
         bufferComboBoxItemChange(ui->comboBoxDACBuffer, answer[0]);
     answer[0] = 0;
-    if (session->readBlock(ReadBlock::AcquisitionBlocks, answer, 1) == 1)
+    if (session->readBlock(ReadBlock::AcquisitionBlocks, answer, 1) == 1) {
         bufferComboBoxItemChange(ui->comboBoxADCBuffer, answer[0]);
+        // The refill is quiet, so the record takes the size the combo shows
+        // now: the display expects frames of that size.
+        state->settings.bufferIndex = ui->comboBoxADCBuffer->currentIndex();
+    }
     // A refill keeps the index within the new count without a signal: the
     // time range follows what the combo says now.
     scopeRefreshSamplingRateLabel();

@@ -189,16 +189,22 @@ bool ScopeDisplay::scopeDataShow()
     // catching up does not hold the window up once more.
     int taken = 0;
     for (int read = 0; read < framesPerTick; ++read) {
-        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, frameCache);
+        Frames::ScopeRead got;
+        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, frameCache, &got);
         if (verdict == Frames::ScopeVerdict::NoData)
             break;
         if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces()) {
+            // Refused, not dropped: its number is not a gap before the next frame.
             ++tickCounts.framesRefused;
+            lastRefused = {got.length, expected};
+            if (got.frameNumber >= 0)
+                advanceFrameNumber(got.frameNumber);
             continue;
         }
         processFrame(true);
         ++taken;
     }
+    logRefusals();
     if (taken > 0) {
         frameClock.restart();
         logDrops();
@@ -261,18 +267,41 @@ void ScopeDisplay::processFrame(bool fresh)
         recordFrame(frameTraces());
 }
 
-// A new frame number is counted; the numbers skipped are frames dropped on
-// the way. The same frame delivered twice counts once.
+// A new frame number is counted. The same frame delivered twice counts once.
 void ScopeDisplay::countFrame(bool *repeated)
 {
-    const int frameNumber = traceBuilder.header().frameNumber;
-    *repeated = frameNumber == lastFrameNumber;
-    if (*repeated)
-        return;
+    *repeated = advanceFrameNumber(traceBuilder.header().frameNumber);
+    if (!*repeated)
+        ++tickCounts.framesShown;
+}
+
+// The numbers skipped since the last frame, shown or refused, are frames
+// dropped on the way. True when the number is the last one again.
+bool ScopeDisplay::advanceFrameNumber(int frameNumber)
+{
+    if (frameNumber == lastFrameNumber)
+        return true;
     if (lastFrameNumber >= 0)
         tickCounts.framesMissed += quint64((frameNumber - lastFrameNumber - 1) & 0xFFFF);
-    ++tickCounts.framesShown;
     lastFrameNumber = frameNumber;
+    return false;
+}
+
+// At most one line every ten seconds says how many reads were refused, and
+// the lengths of the last one: received and expected.
+void ScopeDisplay::logRefusals()
+{
+    if (tickCounts.framesRefused == refusedReported || (refusalClock.isValid() && refusalClock.elapsed() < 10000))
+        return;
+    VELTO_LOG(QStringLiteral("Scope: %1 reads refused since the last report, the last of %2 bytes where %3 "
+                             "were expected; %4 refused in all")
+                  .arg(tickCounts.framesRefused - refusedReported)
+                  .arg(lastRefused.first)
+                  .arg(lastRefused.second)
+                  .arg(tickCounts.framesRefused),
+              2);
+    refusedReported = tickCounts.framesRefused;
+    refusalClock.restart();
 }
 
 // The frame's traces into the persistence image, while persistence is on.

@@ -59,8 +59,9 @@ public:
         quint64 drawnTicks = 0;
         quint64 framesShown = 0;
         quint64 framesMissed = 0;
-        // Reads passed over: a frame of the shape before a change of channels
-        // or buffer, an empty read, or a damaged header.
+        // Reads passed over, counted apart from the frames dropped: a frame
+        // of the shape before a change of channels or buffer, a part of a
+        // frame, an empty read, or a damaged header.
         quint64 framesRefused = 0;
         quint64 replots = 0;
     };
@@ -117,6 +118,8 @@ private:
     bool buildTraces();
     void processFrame(bool fresh);
     void countFrame(bool *repeated);
+    bool advanceFrameNumber(int frameNumber);
+    void logRefusals();
     void addToPersistence(bool fresh);
     void logDrops();
     void showNewest();
@@ -151,6 +154,11 @@ private:
     QElapsedTimer dropClock;
     quint64 droppedReported = 0;
     quint64 overflowReported = 0;
+    // The throttled report of refused reads, with the lengths (received,
+    // expected) of the last.
+    QElapsedTimer refusalClock;
+    quint64 refusedReported = 0;
+    QPair<int, int> lastRefused;
     // Paints follow the screen: at most one per refresh.
     QTimer paintPace;
     QElapsedTimer sincePaint;

@@ -47,6 +47,8 @@ void bindScopeSettings(Ui::VeltoInterface *ui, ScopeSettingsRecord *s, QObject *
     bind(ui->radioButtonCH2Multiply, &s->ch2Multiply, context);
     bind(ui->chdPositionSlider, &s->logicPosition, context);
     bind(ui->chdSizeSlider, &s->logicSize, context);
+    // Refilled quietly when the instrument's memory changes: ScopeChannels
+    // sets the field itself then (bufferCheckMaxSize).
     bind(ui->comboBoxADCBuffer, &s->bufferIndex, context);
     bind(ui->samplingSlider, &s->samplingIndex, context);
     bind(ui->rollMode, &s->rollMode, context);

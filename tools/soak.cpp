@@ -506,9 +506,10 @@ int Soak::run()
     std::printf("\nreconnects: %d (%d did not connect within 3 s)\n", reconnects, failedReconnects);
     std::printf("profile messages shown: %d\n", int(messages.messages.size()));
     std::printf("frames acquired by the transport: %llu\n", (unsigned long long)framesAcquired.load());
-    std::printf("frames processed by the display: %llu (drawn ticks %llu, frame numbers skipped %llu)\n",
+    std::printf("frames processed by the display: %llu (drawn ticks %llu); dropped on the way (frame numbers "
+                "skipped) %llu; reads refused %llu\n",
                 (unsigned long long)counts.framesShown, (unsigned long long)counts.drawnTicks,
-                (unsigned long long)counts.framesMissed);
+                (unsigned long long)counts.framesMissed, (unsigned long long)counts.framesRefused);
     // Where the rest went: passed over for their shape or header, dropped by
     // a full queue while the window was held up, still queued at the end, or
     // dropped when the sniffer page took the newest read (the remainder).

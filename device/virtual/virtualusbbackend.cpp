@@ -44,6 +44,18 @@ void VirtualUsbBackend::failClaim(int code)
     claimFault = code;
 }
 
+void VirtualUsbBackend::failReads(ReadFault fault, int count)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    readFaults[int(fault)] = qMax(0, count);
+}
+
+int VirtualUsbBackend::haltsCleared() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return halts;
+}
+
 int VirtualUsbBackend::pendingTransfers() const
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -77,6 +89,12 @@ void VirtualUsbBackend::exit(libusb_context *)
     std::lock_guard<std::mutex> lock(mutex);
     if (contexts > 0)
         --contexts;
+    // The last context gone, the transfers it never completed are forgotten,
+    // as libusb forgets them: their owner may free them now.
+    if (contexts == 0) {
+        pending.clear();
+        slowRest.clear();
+    }
 }
 
 void VirtualUsbBackend::setDebug(libusb_context *, int) {}
@@ -251,7 +269,7 @@ int VirtualUsbBackend::submitTransfer(libusb_transfer *transfer)
     for (const Pending &p : pending)
         if (p.transfer == transfer)
             return LIBUSB_ERROR_BUSY;
-    pending.push_back({transfer, bench.nowMicroseconds(), false});
+    pending.push_back({transfer, bench.nowMicroseconds(), false, 0, false});
     wake.notify_all();
     return LIBUSB_SUCCESS;
 }
@@ -262,6 +280,11 @@ int VirtualUsbBackend::cancelTransfer(libusb_transfer *transfer)
     for (Pending &p : pending) {
         if (p.transfer == transfer && !p.cancelRequested) {
             p.cancelRequested = true;
+            auto &lost = readFaults[int(ReadFault::LostCancellation)];
+            if (lost > 0) {
+                --lost;
+                p.deaf = true;
+            }
             wake.notify_all();
             return LIBUSB_SUCCESS;
         }
@@ -272,6 +295,18 @@ int VirtualUsbBackend::cancelTransfer(libusb_transfer *transfer)
 void VirtualUsbBackend::freeTransfer(libusb_transfer *transfer)
 {
     free(transfer);
+}
+
+int VirtualUsbBackend::clearHalt(libusb_device_handle *handle, unsigned char)
+{
+    if (!validHandle(handle))
+        return LIBUSB_ERROR_INVALID_PARAM;
+    if (!bench.attached())
+        return LIBUSB_ERROR_NO_DEVICE;
+    std::lock_guard<std::mutex> lock(mutex);
+    halted = false;
+    ++halts;
+    return LIBUSB_SUCCESS;
 }
 
 void VirtualUsbBackend::interruptEvents(libusb_context *context)
@@ -299,6 +334,10 @@ int VirtualUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
             for (auto it = pending.begin(); it != pending.end();) {
                 libusb_transfer *t = it->transfer;
                 bool complete = false;
+                if (it->deaf) {
+                    ++it;
+                    continue;
+                }
                 if (it->cancelRequested) {
                     t->status = LIBUSB_TRANSFER_CANCELLED;
                     t->actual_length = 0;
@@ -309,16 +348,7 @@ int VirtualUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
                     complete = true;
                 } else if (it == pending.begin()) {
                     // Only the oldest transfer on the pipe receives data.
-                    const int length = bench.takeFrame(t->buffer, t->length);
-                    if (length > 0) {
-                        t->status = LIBUSB_TRANSFER_COMPLETED;
-                        t->actual_length = length;
-                        complete = true;
-                    } else if (t->timeout > 0 && now - it->submittedAt >= int64_t(t->timeout) * 1000) {
-                        t->status = LIBUSB_TRANSFER_TIMED_OUT;
-                        t->actual_length = 0;
-                        complete = true;
-                    }
+                    complete = completeOldest(*it, now);
                 }
                 if (complete) {
                     done.push_back(t);
@@ -342,4 +372,49 @@ int VirtualUsbBackend::handleEvents(libusb_context *context, int timeoutMs)
                 t->callback(t);
         return LIBUSB_SUCCESS;
     }
+}
+
+bool VirtualUsbBackend::completeOldest(Pending &p, int64_t now)
+{
+    libusb_transfer *t = p.transfer;
+    auto finish = [t](libusb_transfer_status status, int length) {
+        t->status = status;
+        t->actual_length = length;
+        return true;
+    };
+    auto strike = [this](ReadFault fault) {
+        int &left = readFaults[int(fault)];
+        return left > 0 ? (--left, true) : false;
+    };
+    if (halted)
+        return finish(LIBUSB_TRANSFER_STALL, 0);
+    if (strike(ReadFault::Stall)) {
+        halted = true;
+        return finish(LIBUSB_TRANSFER_STALL, 0);
+    }
+    if (strike(ReadFault::Error))
+        return finish(LIBUSB_TRANSFER_ERROR, 0);
+    if (strike(ReadFault::Timeout))
+        return finish(LIBUSB_TRANSFER_TIMED_OUT, 0);
+    if (!slowRest.isEmpty() && now >= slowRestAt) {
+        const int length = qMin(int(slowRest.size()), t->length - p.received);
+        std::memcpy(t->buffer + p.received, slowRest.constData(), size_t(length));
+        slowRest.clear();
+        return finish(LIBUSB_TRANSFER_COMPLETED, p.received + length);
+    }
+    if (slowRest.isEmpty()) {
+        const int length = bench.takeFrame(t->buffer, t->length);
+        if (length > 0 && !strike(ReadFault::SlowFrame))
+            return finish(LIBUSB_TRANSFER_COMPLETED, length);
+        if (length > 0) {
+            // A third now, the rest later: no two parts of the same length.
+            p.received = length / 3;
+            slowRest = QByteArray(reinterpret_cast<const char *>(t->buffer) + p.received, length - p.received);
+            slowRestAt = now + 1500000;
+        }
+    }
+    // A transfer with a timeout ends with what it has when the time is up.
+    if (t->timeout > 0 && now - p.submittedAt >= int64_t(t->timeout) * 1000)
+        return finish(LIBUSB_TRANSFER_TIMED_OUT, p.received);
+    return false;
 }

@@ -25,6 +25,18 @@ public:
     // or its interface cannot be claimed.
     void failOpen(int code);
     void failClaim(int code);
+    // Faults of the bulk IN pipe, struck on the next `count` reads:
+    // SlowFrame: a frame arrives in two parts, the second 1.5 s (on the
+    //   bench's clock) after the first; a read with a shorter timeout ends
+    //   with the first part, timed out, and the next read gets the rest.
+    // Timeout: the read ends timed out with nothing in it.
+    // Stall: the pipe halts; every read stalls at once until the host clears the halt.
+    // Error: the read ends with a transfer error.
+    // LostCancellation: the read in flight never answers its cancellation.
+    enum class ReadFault { SlowFrame, Timeout, Stall, Error, LostCancellation };
+    void failReads(ReadFault fault, int count = 1);
+    // Halts the host cleared on the IN pipe since the backend was made.
+    int haltsCleared() const;
     // Pending asynchronous transfers, for tests that check nothing is left behind.
     int pendingTransfers() const;
     // Contexts created and not yet exited, and handles open.
@@ -52,6 +64,7 @@ public:
     int submitTransfer(libusb_transfer *transfer) override;
     int cancelTransfer(libusb_transfer *transfer) override;
     void freeTransfer(libusb_transfer *transfer) override;
+    int clearHalt(libusb_device_handle *handle, unsigned char endpoint) override;
     int handleEvents(libusb_context *context, int timeoutMs) override;
     void interruptEvents(libusb_context *context) override;
 
@@ -60,9 +73,13 @@ private:
         libusb_transfer *transfer;
         int64_t submittedAt;
         bool cancelRequested;
+        int received; // bytes of a slow frame already in the buffer
+        bool deaf;    // its cancellation was lost: it never completes
     };
     bool validHandle(libusb_device_handle *handle) const;
     void waitOut(unsigned int timeoutMs);
+    // Whether the oldest transfer completes now; called with the lock held.
+    bool completeOldest(Pending &p, int64_t now);
 
     VirtualInstrument bench;
     mutable std::mutex mutex;
@@ -73,4 +90,9 @@ private:
     int claimFault = 0;
     int contexts = 0;
     int openHandles = 0;
+    int readFaults[5] = {}; // reads left to strike, by ReadFault
+    bool halted = false;
+    int halts = 0;
+    QByteArray slowRest; // the part of a slow frame still to come
+    int64_t slowRestAt = 0;
 };

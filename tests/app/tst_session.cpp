@@ -49,6 +49,7 @@ private slots:
     void configurationBlockHoldsTheControls();
     void refusedTraceShrinksTheBuffer();
     void scriptSwitchedLogicTraceIsShown();
+    void disconnectStopsTheScopeStart();
 
 private:
     RecordingMessagePresenter messages;
@@ -327,6 +328,7 @@ void TestSession::configurationBlockHoldsTheControls()
 void TestSession::refusedTraceShrinksTheBuffer()
 {
     VeltoInterface window;
+    window.session()->setScopeStartDelay(20);
     QVERIFY(connectToBench(window));
     // The generator with two blocks takes 4 of the 48 shared blocks; two
     // channels of 15 blocks fit beside it, a third does not.
@@ -350,8 +352,8 @@ void TestSession::refusedTraceShrinksTheBuffer()
     QCOMPARE(virtualBench().configurationEntry(5) & 1, 1);
     QCOMPARE(window.form()->comboBoxADCBuffer->count(), 14);
     QCOMPARE(window.form()->comboBoxADCBuffer->currentIndex(), 13);
-    // The display expects the size the instrument now sends.
-    QCOMPARE(window.scopeState()->settings.bufferIndex, 13);
+    // The display expects frames of the new size, and shows them.
+    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 14 * 256, 10000);
 }
 
 // A script that switches the logic trace, as its first line or while frames
@@ -367,6 +369,24 @@ void TestSession::scriptSwitchedLogicTraceIsShown()
         QVERIFY(QTest::qWaitFor(
             [&] { return window.form()->actionExport->isEnabled() && !bit0->data()->isEmpty() == on; }, 5000));
     }
+}
+
+// Connected again within the delay of the scope start, the instrument is
+// started after the new session's delay, not by the old session's timer.
+void TestSession::disconnectStopsTheScopeStart()
+{
+    VeltoInterface window;
+    window.session()->setScopeStartDelay(500);
+    QVERIFY(connectToBench(window));
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QTest::qWait(250);
+    TraceCapture trace;
+    QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(trace.lines(), QStringLiteral("ctrl 0x44 2 ")) >= 0, 3000);
+    const QStringList lines = trace.lines();
+    const qint64 delay = traceTime(lines.at(findLine(lines, QStringLiteral("ctrl 0x44 2 ")))) -
+                         traceTime(lines.at(findLine(lines, QStringLiteral("bulkout 0x01 "))));
+    QVERIFY2(delay >= 500, qPrintable(QString::number(delay)));
 }
 
 QTEST_MAIN(TestSession)

@@ -1,4 +1,5 @@
 #include "common/testsupport.h"
+#include "core/device/frames.h"
 #include "device/libusbdevice.h"
 #include "device/virtual/virtualusbbackend.h"
 
@@ -64,6 +65,7 @@ private slots:
     void busFailureMarksLinkLostUntilReset();
     void traceFileFromTheEnvironment();
     void vanishedDeviceIsLostAndRecoverable();
+    void readFaultsAreRecoveredOrLoseTheLink();
     void handOffQueueKeepsEveryFrameInOrder();
     void serialDeliveryLooksLikeARead();
     void backendFromTheEnvironment();
@@ -115,6 +117,8 @@ void TestLibUsbDevice::openAndCloseInLoggedOrder()
     const QFuture<void> first = device.eventThreadFuture;
     device.asyncBulkReadTransfer(); // a second read starts no second thread
     QVERIFY(device.isEventThreadRunning() && device.eventThreadFuture == first);
+    // One read never answers its cancellation: it goes with the closed context.
+    backend.failReads(VirtualUsbBackend::ReadFault::LostCancellation);
     device.closeDevice();
     QVERIFY(!device.isEventThreadRunning());
     QCOMPARE(backend.pendingTransfers() + backend.openDeviceHandles() + device.transfersAllocated(), 0);
@@ -250,6 +254,48 @@ void TestLibUsbDevice::vanishedDeviceIsLostAndRecoverable()
     backend.interruptEvents(context);
     QVERIFY(waiting.wait_for(std::chrono::seconds(5)) == std::future_status::ready);
     backend.exit(context);
+}
+
+// A frame that comes slowly arrives whole, a read that ends empty is no
+// read, a stall or an error is cleared and tried again; a pipe that keeps
+// stalling loses the link after a few tries instead of spinning.
+void TestLibUsbDevice::readFaultsAreRecoveredOrLoseTheLink()
+{
+    using Fault = VirtualUsbBackend::ReadFault;
+    const struct {
+        Fault fault;
+        int count, halts;
+        bool lost;
+    } rows[] = {{Fault::SlowFrame, 1, 0, false},
+                {Fault::Timeout, 1, 0, false},
+                {Fault::Stall, 2, 2, false},
+                {Fault::Error, 1, 1, false},
+                {Fault::Stall, 100, LibUsbDevice::readRetries, true}};
+    static unsigned char read[LibUsbDevice::bufferSize];
+    for (const auto &row : rows) {
+        VirtualUsbBackend backend;
+        backend.instrument().useTestClock(true);
+        LibUsbDevice device(&backend);
+        MessageCapture log;
+        device.initializeDevice();
+        device.openDevice();
+        device.controlWriteTransfer(0x44, 2, 0);
+        backend.failReads(row.fault, row.count);
+        device.asyncBulkReadTransfer();
+        const QByteArray what = QByteArray::number(int(row.fault)) + " x" + QByteArray::number(row.count);
+        int length = -1;
+        QVERIFY2(waitFor([&] {
+            backend.instrument().advanceClock(20000);
+            length = length < 0 ? device.takeRead(read, sizeof(read)) : length;
+            return length >= 0 || log.contains(QStringLiteral("Transfer error"));
+        }), what);
+        // The first read is the whole frame its header describes.
+        QVERIFY2(row.lost || length == Frames::scopeFrameLength(read[3], read[5] | read[6] << 8), what);
+        QCOMPARE(bool(device.connectionLostFlag), row.lost);
+        QCOMPARE(backend.haltsCleared(), row.halts);
+        QCOMPARE(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_PIPE")), row.lost);
+        device.closeDevice();
+    }
 }
 
 void TestLibUsbDevice::handOffQueueKeepsEveryFrameInOrder()

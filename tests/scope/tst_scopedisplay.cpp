@@ -591,13 +591,18 @@ void TestScopeDisplay::recordingTakesEveryNewFrame()
     FrameShape shape;
     shape.samples = 256;
     ui->comboBoxADCBuffer->setCurrentIndex(0);
-    for (uint16_t number : {1, 2, 2, 5}) {
+    MessageCapture log;
+    for (uint16_t number : {1, 2, 2, 4, 5}) {
         shape.frameNumber = number;
+        shape.samples = number == 4 ? 512 : 256; // of the size before a change
         feed(*w, buildFrame(shape, [](int block, int) { return block == 0 ? 0 : 64; }));
     }
-    // Frame 2 came twice and is recorded and counted once; 3 and 4 never came.
+    // Frame 2 came twice and is recorded and counted once; 3 never came; 4 was refused, not dropped.
     QCOMPARE(w->display()->counts().framesShown, quint64(3));
-    QCOMPARE(w->display()->counts().framesMissed, quint64(2));
+    QCOMPARE(w->display()->counts().framesMissed, quint64(1));
+    QCOMPARE(w->display()->counts().framesRefused, quint64(1));
+    QVERIFY(log.contains(QStringLiteral("Scope: 1 reads refused since the last report, the last of 1072 bytes "
+                                        "where 560 were expected")));
     QCOMPARE(blocks.size(), 3);
     QVERIFY(blocks.last().first().toString().startsWith(QStringLiteral("8<*>\nCH1,640,640,")));
 
@@ -614,7 +619,7 @@ void TestScopeDisplay::recordingTakesEveryNewFrame()
     while (w->display()->scopeDataShow() && blocks.size() < 43)
         ;
     QCOMPARE(blocks.size(), 43);
-    QCOMPARE(w->display()->counts().framesMissed, quint64(2));
+    QCOMPARE(w->display()->counts().framesMissed, quint64(1));
 }
 
 void TestScopeDisplay::framesOfAnyShapeNeitherCrashNorCorruptTheCache()
