@@ -119,7 +119,7 @@ void TestChannelControls::scriptSetStateIsWhatTheInstrumentGets()
     } rows[] = {
         {"checkBoxCHDTrace", true, "0x42 5", 0x01, 0x01, 1},   {"checkBoxCHDInvert", true, "0x41 5", 0x04, 0x04, 1},
         {"checkBoxCHD3", false, "0x41 6", 0x08, 0, 1},         {"checkBoxCH1Invert", true, "0x41 3", 0x04, 0x04, 1},
-        {"checkBoxCH2Average", true, "0x41 4", 0x08, 0x08, 1}, {"radioButtonCH1Sub", true, "0x41 3", 0x60, 0x20, 1},
+        {"checkBoxCH2Average", true, "0x41 4", 0x08, 0x08, 1}, {"radioButtonCH1Sub", true, nullptr, 0, 0, 0},    
         {"checkBoxCH1ACDC", false, "0x41 3", 0x02, 0, 1},      {"groupBoxCH2AC", false, "0x42 4", 0x01, 0, 1},
         {"checkBoxmeterondev", false, "0x41 10", 0x08, 0, 1},  {"elasticMode", true, "0x41 10", 0x02, 0x02, 1},
         {"radioButtonNormal", true, "0x41 7", 0x0F, 0x02, 1},  {"radioButtonFallingEdge", true, "0x41 7", 0xF0, 0x90, 1},
