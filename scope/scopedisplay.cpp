@@ -167,13 +167,15 @@ bool ScopeDisplay::scopeDataShow()
     // catching up does not hold the window up once more.
     int taken = 0;
     for (int read = 0; read < framesPerTick; ++read) {
-        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, frameCache);
+        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, incoming);
         if (verdict == Frames::ScopeVerdict::NoData)
             break;
-        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces()) {
+        // A read the trace builder refuses leaves the cache, and what Export writes, as they were.
+        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces(incoming)) {
             ++tickCounts.framesRefused;
             continue;
         }
+        frameCache.swap(incoming);
         processFrame(true);
         ++taken;
     }
@@ -188,7 +190,7 @@ bool ScopeDisplay::scopeDataShow()
         if (!p.state->redrawRequested)
             return false;
         // A redraw of the cached frame with the controls as they are now.
-        if (!buildTraces()) {
+        if (!buildTraces(frameCache)) {
             p.state->redrawRequested = false;
             return true;
         }
@@ -200,8 +202,8 @@ bool ScopeDisplay::scopeDataShow()
     return true;
 }
 
-// This tick's vectors from the frame in the cache.
-bool ScopeDisplay::buildTraces()
+// This tick's vectors from a frame.
+bool ScopeDisplay::buildTraces(const QByteArray &frame)
 {
     const ScopeSettingsRecord &s = p.state->settings;
     TraceSettings settings;
@@ -211,8 +213,8 @@ bool ScopeDisplay::buildTraces()
     settings.chdSize = s.logicSize;
     settings.rollMode = s.rollMode && s.rollEnabled;
     settings.xyMode = s.xyMode;
-    const unsigned char *frame = reinterpret_cast<const unsigned char *>(frameCache.constData());
-    if (traceBuilder.build(frame, frameCache.size(), settings) != TraceVerdict::Built)
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(frame.constData());
+    if (traceBuilder.build(bytes, frame.size(), settings) != TraceVerdict::Built)
         return false;
     has[0] = traceBuilder.hasCh1();
     has[1] = traceBuilder.hasCh2();
@@ -260,7 +262,7 @@ void ScopeDisplay::addToPersistence(bool fresh)
     image->setActive(s.persistence);
     if (!s.persistence || s.xyMode)
         return;
-    const TraceSet t = frameTraces();
+    const TraceSet t = withLoadedWave(frameTraces());
     // A redraw adds the cached frame only to a picture that starts again.
     auto wanted = [&](int ch) { return fresh || image->image(ch).isEmpty(); };
     const QVector<double> &keys = traceBuilder.keys();
@@ -433,7 +435,7 @@ void takeTen(ScopeDisplay::TraceSet &t, const QVector<QVector<double>> &ten)
 }
 } // namespace
 
-// The frame's vectors, or the loaded wave while one is shown.
+// The vectors the trace builder made from the frame.
 ScopeDisplay::TraceSet ScopeDisplay::frameTraces() const
 {
     TraceSet t;
@@ -443,15 +445,31 @@ ScopeDisplay::TraceSet ScopeDisplay::frameTraces() const
         t.bits[bit] = &traceBuilder.logic(bit);
         t.bases[bit] = &traceBuilder.logicBaseline(bit);
     }
-    if (loadedShown && savedWave.size() == WaveText::vectorsPerFrame)
-        takeTen(t, savedWave);
     return t;
 }
 
-// The newest frame's vectors, possibly replaced by a loaded or played-back wave.
+// The loaded wave in place of the frame's vectors while one is shown.
+ScopeDisplay::TraceSet ScopeDisplay::withLoadedWave(TraceSet traces) const
+{
+    if (loadedShown && loadedWave.size() == WaveText::vectorsPerFrame)
+        takeTen(traces, loadedWave);
+    return traces;
+}
+
+// The newest frame's vectors, possibly replaced by a loaded or played-back
+// wave; what is shown is noted for the cursors and for export.
 ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
 {
-    TraceSet t = frameTraces();
+    const ScopeSettingsRecord &s = p.state->settings;
+    TraceSet t = withLoadedWave(frameTraces());
+    shown = Shown::Frame;
+    shownWave.clear();
+    shownScale.samplingIndex = traceBuilder.header().samplingIndex;
+    if (loadedShown && loadedWave.size() == WaveText::vectorsPerFrame) {
+        shown = Shown::Loaded;
+        shownWave = loadedWave;
+        shownSource = QStringLiteral("loaded file ") + loadedName;
+    }
     if (wavePlayback.active()) {
         // Kept as a member: this tick's vectors point into its frame until the tick ends.
         played = wavePlayback.next();
@@ -464,14 +482,39 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
             const QSignalBlocker blocker(p.ui->samplingSlider);
             p.ui->samplingSlider->setValue(played.samplingIndex);
             takeTen(t, played.frame);
+            shown = Shown::Playback;
+            shownWave = played.frame;
+            shownSource = QStringLiteral("playback block %1 of %2").arg(played.block).arg(wavePlayback.name());
+            shownScale.samplingIndex = played.samplingIndex;
         }
     }
+    // The wave is drawn at the scale of the frame's channels.
+    shownScale.samples = traceBuilder.keys().size();
+    shownScale.shown[0] = has[0];
+    shownScale.shown[1] = has[1];
+    shownScale.shown[2] = has[2];
+    shownScale.gain[0] = meterRecords[0].gainIndex;
+    shownScale.gain[1] = meterRecords[1].gainIndex;
+    shownScale.zero[0] = ScaleTables::plotCentre + s.ch1Position;
+    shownScale.zero[1] = ScaleTables::plotCentre + s.ch2Position;
+    shownScale.logicPosition = s.logicPosition;
+    shownScale.logicSize = s.logicSize;
     if (saveRequested) {
         saveRequested = false;
-        savedWave = t.ten();
-        saveWavetoFile();
+        emit waveSaveRequested(t.ten());
     }
     return t;
+}
+
+bool ScopeDisplay::shownCapture(FrameExport::Capture *capture, QString *why) const
+{
+    if (shown != Shown::Frame)
+        return FrameExport::waveCapture(shownWave, shownScale, shownSource, capture, why);
+    if (!instrumentFrame) {
+        *why = tr("no frame from the instrument is shown");
+        return false;
+    }
+    return FrameExport::readCapture(frameCache, traceBuilder.startIndex(), capture, why);
 }
 
 // XY mode: CH2 against CH1 on the CH1 graph, the other traces empty.
@@ -548,15 +591,15 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
     }
 }
 
-// Called once for every new frame with that frame's vectors: recorded while a recording runs.
+// Called once for every new frame with that frame's own vectors (never a
+// wave shown in their place): recorded while a recording runs.
 void ScopeDisplay::recordFrame(const TraceSet &traces)
 {
     if (recordingActive) {
-        savedWave = traces.ten();
         // The time base the frame was taken with, which the slider may have
         // left while the frame was in flight.
         emit frameRecorded(QString::number(traceBuilder.header().samplingIndex) + WaveText::separator() +
-                           QLatin1Char('\n') + saveWavetoString());
+                           QLatin1Char('\n') + WaveText::waveToString(traces.ten()));
     }
 }
 
@@ -580,9 +623,10 @@ void ScopeDisplay::paint()
     p.plot->plot()->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave)
+void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave, const QString &name)
 {
-    savedWave = wave;
+    loadedWave = wave;
+    loadedName = name;
     loadedShown = true;
     p.state->redrawRequested = true;
 }
@@ -590,18 +634,6 @@ void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave)
 void ScopeDisplay::clearLoadedWave()
 {
     loadedShown = false;
+    loadedWave.clear();
     p.state->redrawRequested = true;
-}
-
-QString ScopeDisplay::saveWavetoString()
-{
-    const QString text = WaveText::waveToString(savedWave);
-    savedWave.clear();
-    return text;
-}
-
-void ScopeDisplay::saveWavetoFile()
-{
-    emit waveSaveRequested(savedWave);
-    savedWave.clear();
 }
