@@ -25,6 +25,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -318,8 +319,6 @@ void ScopeDisplay::showNewest()
     // screen until the next frame, seconds to minutes later.
     refreshTimeLegend(s.samplingIndex);
     showMeters(meterRecords);
-    placeAutomaticCursors(meterRecords);
-    refreshCursorsAndLabels(meterRecords);
     updatePersistenceHistory();
     p.spectrum->captureStep(traceBuilder);
     const TraceSet traces = substituteWaves();
@@ -330,6 +329,10 @@ void ScopeDisplay::showNewest()
         drawLogic(traces);
         p.spectrum->spectrumStep(frameCache);
     }
+    // The cursors read the traces just drawn: their levels, labels and
+    // tracking circles come from the one wave on the plot.
+    placeAutomaticCursors(meterRecords);
+    refreshCursorsAndLabels(meterRecords, traces);
     p.plot->graphs().persistence->setVisible(s.persistence && !s.xyMode);
     replot();
 }
@@ -379,10 +382,11 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
 }
 
 // The automatic vertical cursors sit on one period of the chosen channel.
+// The period is the frame's: over a loaded or played-back wave they stay.
 void ScopeDisplay::placeAutomaticCursors(const channela_t meters[2])
 {
     const ScopeSettingsRecord &s = p.state->settings;
-    if (s.cursorType != Cursors::Automatic)
+    if (s.cursorType != Cursors::Automatic || shown != Shown::Frame)
         return;
     const int ch = qBound(0, s.cursorChannel, 1);
     const AutoCursorPositions at = automaticVerticalCursors(
@@ -392,17 +396,26 @@ void ScopeDisplay::placeAutomaticCursors(const channela_t meters[2])
         p.cursors->vertical().vCursorSetPosition(at.a, at.b);
 }
 
-// Cursors, zero handles and channel labels.
-void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2])
+// Cursors, zero handles and channel labels, from the traces drawn.
+void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2], const TraceSet &traces)
 {
     const ScopeSettingsRecord &s = p.state->settings;
     if (s.xyMode)
         p.cursors->vCursorSetVisible(false);
-    const ChannelExtremes &e1 = traceBuilder.ch1Extremes();
-    const ChannelExtremes &e2 = traceBuilder.ch2Extremes();
-    p.cursors->hCursorSetPositionAuto(s.horizontalCursors, e1.yMaximum, e1.yMinimum, e2.yMaximum, e2.yMinimum);
+    double extremes[2][2] = {{traceBuilder.ch1Extremes().yMaximum, traceBuilder.ch1Extremes().yMinimum},
+                             {traceBuilder.ch2Extremes().yMaximum, traceBuilder.ch2Extremes().yMinimum}};
+    const QVector<double> *values[2] = {traces.ch1, traces.ch2};
+    for (int ch = 0; ch < 2 && shown != Shown::Frame; ++ch) {
+        if (values[ch]->isEmpty())
+            continue;
+        const auto range = std::minmax_element(values[ch]->cbegin(), values[ch]->cend());
+        extremes[ch][0] = *range.second;
+        extremes[ch][1] = *range.first;
+    }
+    p.cursors->hCursorSetPositionAuto(s.horizontalCursors, extremes[0][0], extremes[0][1], extremes[1][0],
+                                      extremes[1][1]);
     p.cursors->hCursorRefreshLabel(s.horizontalCursors, meters[0].gainIndex, meters[1].gainIndex);
-    p.cursors->vertical().setTimeIndex(traceBuilder.header().samplingIndex);
+    p.cursors->vertical().setTimeIndex(shownScale.samplingIndex);
     p.cursors->vCursorRefresh();
     p.plot->zeroHeadRefresh();
     p.channels->updateCh1Label(meters[0].controls, meters[1].controls);

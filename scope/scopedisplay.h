@@ -127,7 +127,7 @@ private:
     void measure(channela_t meters[2]);
     void showMeters(const channela_t meters[2]);
     void placeAutomaticCursors(const channela_t meters[2]);
-    void refreshCursorsAndLabels(const channela_t meters[2]);
+    void refreshCursorsAndLabels(const channela_t meters[2], const TraceSet &traces);
     void updatePersistenceHistory();
     TraceSet substituteWaves();
     void drawXY(const TraceSet &traces);

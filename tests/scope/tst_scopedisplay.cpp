@@ -472,9 +472,15 @@ void TestScopeDisplay::horizontalCursorsFollowTheChannelsInTheFrame()
     shape.frameNumber = 3;
     feed(*w, buildFrame(shape, [](int, int) { return 3; }));
     QVERIFY(items.hCursorHandle[0]->visible());
-    // Tracking cursors show their circles on CH1; switched off, nothing of them stays.
+    // Tracking cursors show their circles on CH1 and read the frame drawn,
+    // not the one before; switched off, nothing of them stays.
     ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Track);
     QVERIFY(items.tracers[0][0]->visible());
+    for (int level : {40, -24}) {
+        ++shape.frameNumber;
+        feed(*w, buildFrame(shape, [level](int, int) { return level; }));
+        QCOMPARE(w->cursors()->horizontal().levelA() + w->scopeState()->zeroLevel[0], int(plotY(level)));
+    }
     ui->checkBoxScopeCursorsHorizontal->click();
     for (QCPAbstractItem *item : {static_cast<QCPAbstractItem *>(items.tracers[0][0]),
                                   static_cast<QCPAbstractItem *>(items.tracers[0][1]),
