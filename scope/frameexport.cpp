@@ -89,7 +89,9 @@ bool waveCapture(const QVector<QVector<double>> &wave, const WaveScale &scale, c
                  Capture *capture, QString *why)
 {
     const int n = scale.samples;
-    auto takes = [&](int vector) { return wave.size() == TraceBuilder::logicBits + 2 && wave.at(vector).size() == n; };
+    auto takes = [&](int vector) {
+        return wave.size() == TraceBuilder::logicBits + 2 && wave.at(vector).size() == n;
+    };
     Capture c;
     c.source = source;
     c.samples = n;
@@ -117,8 +119,8 @@ bool waveCapture(const QVector<QVector<double>> &wave, const WaveScale &scale, c
         c.logic.fill(0, n);
         for (int b = 0; b < TraceBuilder::logicBits; ++b) {
             // A bit is high above the middle between its base and its high level.
-            const double middle =
-                TraceBuilder::logicBitPos0(b, scale.logicPosition, scale.logicSize) + (10 + scale.logicSize) / 2.0;
+            const double middle = TraceBuilder::logicBitPos0(b, scale.logicPosition, scale.logicSize) +
+                                  (10 + scale.logicSize) / 2.0;
             for (int k = 0; k < n; ++k) {
                 if (wave.at(2 + b).at(k) > middle)
                     c.logic[k] = uint8_t(c.logic[k] | (1u << b));
@@ -193,7 +195,8 @@ QByteArray toVcd(const Capture &c, const QDateTime &date)
     for (int b = 0; c.hasLogic && b < 8; ++b)
         text << "$var wire 1 " << identifier(b) << " D" << b << " $end\n";
     // A channel without a scale has no volts to give: it is left out.
-    const bool analog[2] = {c.hasCh1 && !std::isnan(c.volts[0].value(0)), c.hasCh2 && !std::isnan(c.volts[1].value(0))};
+    const bool analog[2] = {c.hasCh1 && !std::isnan(c.volts[0].value(0)),
+                            c.hasCh2 && !std::isnan(c.volts[1].value(0))};
     for (int ch = 0; ch < 2; ++ch) {
         if (analog[ch])
             text << "$var real 64 " << identifier(8 + ch) << " CH" << ch + 1 << " $end\n";
@@ -208,8 +211,8 @@ QByteArray toVcd(const Capture &c, const QDateTime &date)
         }
         for (int ch = 0; ch < 2; ++ch) {
             if (analog[ch] && (k == 0 || c.volts[ch].at(k) != c.volts[ch].at(k - 1)))
-                changes += QLatin1Char('r') + volts(c.volts[ch].at(k)) + QLatin1Char(' ') + identifier(8 + ch) +
-                           QLatin1Char('\n');
+                changes += QLatin1Char('r') + volts(c.volts[ch].at(k)) + QLatin1Char(' ') +
+                           identifier(8 + ch) + QLatin1Char('\n');
         }
         if (k == 0)
             text << "#0\n$dumpvars\n" << changes << "$end\n";

@@ -63,8 +63,9 @@ bool waveCapture(const QVector<QVector<double>> &wave, const WaveScale &scale, c
                  Capture *capture, QString *why);
 
 // The capture as CSV: a comment line ("# " and the source), a header line
-// naming each column with its unit, then one line per sample: the time in seconds from the first sample, CH1 and
-// CH2 in volts and the eight logic bits as 0 or 1, only the channels present.
+// naming each column with its unit, then one line per sample: the time in
+// seconds from the first sample, CH1 and CH2 in volts and the eight logic
+// bits as 0 or 1, only the channels present.
 QByteArray toCsv(const Capture &capture);
 
 // A VCD time scale: `multiplier` (1, 10 or 100) of `unit` ("s" to "fs"), and

@@ -497,7 +497,8 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
             takeTen(t, played.frame);
             shown = Shown::Playback;
             shownWave = played.frame;
-            shownSource = QStringLiteral("playback block %1 of %2").arg(played.block).arg(wavePlayback.name());
+            shownSource =
+                QStringLiteral("playback block %1 of %2").arg(played.block).arg(wavePlayback.name());
             shownScale.samplingIndex = played.samplingIndex;
         }
     }

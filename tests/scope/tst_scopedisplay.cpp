@@ -582,14 +582,14 @@ void TestScopeDisplay::aLoadedWaveReplacesTheLiveTraces()
 
 void TestScopeDisplay::exportWritesWhatIsShown()
 {
-    // CH1 at 0.8 V/div: the frame's code 32 is 0.625 V, the loaded 704 one division (0.8 V) and
-    // the played-back 608 half a division below zero.
+    // CH1 at 0.8 V/div: the frame's code 32 is 0.625 V, the loaded 704 one division
+    // above zero, the played-back 608 half a division below.
     FrameShape shape;
     shape.frameNumber = 4;
     shape.meters[0].gainIndex = 3;
-    const QByteArray live = buildFrame(shape, [](int block, int) { return block == 0 ? 32 : 0; });
-    QVector<QVector<double>> wave(10, QVector<double>(768, 640.0));
-    wave[0].fill(704.0);
+    QVector<QVector<double>> loaded(10, QVector<double>(768, 640.0)), played = loaded;
+    loaded[0].fill(704.0);
+    played[0].fill(608.0);
     const struct { const char *header; double ch1; } shown[] = {
         {"# live frame 4, time base 2ms/div", 0.625},
         {"# loaded file w.vsp, time base 2ms/div", 0.8},
@@ -597,24 +597,20 @@ void TestScopeDisplay::exportWritesWhatIsShown()
     QTemporaryDir dir;
     for (int k = 0; k < 3; ++k) {
         if (k == 1)
-            w->display()->showLoadedWave(wave, QStringLiteral("w.vsp"));
+            w->display()->showLoadedWave(loaded, QStringLiteral("w.vsp"));
         if (k == 2)
-            w->display()->playback().start([wave](int &index, QVector<QVector<double>> &frame) {
-                index = 7;
-                frame = wave;
-                frame[0].fill(608.0);
-                return true;
+            w->display()->playback().start([&](int &index, QVector<QVector<double>> &frame) {
+                return index = 7, frame = played, true;
             }, 8, QStringLiteral("r.vsp"));
-        feed(*w, live);
-        const QString path = dir.filePath(QString::number(k) + QStringLiteral(".csv"));
-        QVERIFY(w->exporter()->exportTo(path, ExportControls::Format::Csv));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        feed(*w, buildFrame(shape, [](int block, int) { return block == 0 ? 32 : 0; }));
+        QFile file(dir.filePath(QString::number(k)));
+        QVERIFY(w->exporter()->exportTo(file.fileName(), ExportControls::Format::Csv) &&
+                file.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
         QCOMPARE(lines.at(0), QString::fromLatin1(shown[k].header));
         QCOMPARE(lines.size(), 768 + 3);
-        QVERIFY2(qAbs(lines.at(2 + 99).section(QLatin1Char(','), 1, 1).toDouble() - shown[k].ch1) < 1e-6,
-                 qPrintable(lines.at(2 + 99)));
+        const QString row = lines.at(2 + 99);
+        QVERIFY2(qAbs(row.section(QLatin1Char(','), 1, 1).toDouble() - shown[k].ch1) < 1e-6, qPrintable(row));
     }
 }
 
