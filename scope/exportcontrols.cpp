@@ -36,7 +36,7 @@ ExportControls::ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, Sc
                                QObject *parent)
     : QObject(parent), ui(ui), display(display), plot(plot), defaultDir(defaultDir)
 {
-    ui->actionExport->setToolTip(tr("Saves the frame shown as CSV or VCD, or the plot as PNG or SVG"));
+    ui->actionExport->setToolTip(tr("Saves the traces shown as CSV or VCD, or the plot as PNG or SVG"));
     connect(ui->actionExport, &QAction::triggered, this, &ExportControls::exportTriggered);
     connect(display, &ScopeDisplay::frameAvailableChanged, this, &ExportControls::setFrameAvailable);
     setFrameAvailable(display->hasInstrumentFrame());
@@ -132,12 +132,9 @@ QByteArray ExportControls::contents(Format format, QString *why) const
         painter.end();
         return buffer.data();
     }
+    // What the plot shows: the frame, or a loaded or played-back wave in its place.
     FrameExport::Capture capture;
-    if (!display->hasInstrumentFrame()) {
-        *why = tr("no frame from the instrument is shown");
-        return QByteArray();
-    }
-    if (!FrameExport::readCapture(display->frame(), display->traces().startIndex(), &capture, why))
+    if (!display->shownCapture(&capture, why))
         return QByteArray();
     if (format == Format::Csv)
         return FrameExport::toCsv(capture);

@@ -9,9 +9,10 @@ namespace Ui {
 class VeltoInterface;
 }
 
-// The "Export..." menu entry: enabled while a frame from the instrument is
-// shown, it saves that frame as CSV or as a Value Change Dump, or the plot as
-// a PNG picture or an SVG drawing, never replacing a file without asking.
+// The "Export..." menu entry: enabled once a frame from the instrument came,
+// it saves the traces shown (that frame, or a loaded or played-back wave in
+// its place) as CSV or as a Value Change Dump, or the plot as a PNG picture
+// or an SVG drawing, never replacing a file without asking.
 class ExportControls : public QObject
 {
     Q_OBJECT

@@ -142,7 +142,7 @@ bool RecordControls::loadWave(const QString &fileName)
         notify(tr("File %1 holds no wave").arg(name), 2);
         return false;
     }
-    display->showLoadedWave(frame.vectors);
+    display->showLoadedWave(frame.vectors, name);
     QStringList notes;
     if (kind == WaveText::Kind::Recording)
         notes << tr("the first frame of a recording");
@@ -307,7 +307,7 @@ bool RecordControls::wavePlay(const QString &fileName)
             frame = std::move(next.vectors);
             return true;
         },
-        restore);
+        restore, name);
     ui->label_13->setText(tr("Load recorded wave"));
     ticksAtLastPace = display->counts().drawnTicks;
     playbackPace.start(100);

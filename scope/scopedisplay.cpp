@@ -26,6 +26,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -190,10 +191,11 @@ bool ScopeDisplay::scopeDataShow()
     int taken = 0;
     for (int read = 0; read < framesPerTick; ++read) {
         Frames::ScopeRead got;
-        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, frameCache, &got);
+        const Frames::ScopeVerdict verdict = Frames::acceptScopeFrame(p.session->usb(), expected, incoming, &got);
         if (verdict == Frames::ScopeVerdict::NoData)
             break;
-        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces()) {
+        // A read the trace builder refuses leaves the cache, and what Export writes, as they were.
+        if (verdict != Frames::ScopeVerdict::Accepted || !buildTraces(incoming)) {
             // Refused, not dropped: its number is not a gap before the next frame.
             ++tickCounts.framesRefused;
             lastRefused = {got.length, expected};
@@ -201,6 +203,7 @@ bool ScopeDisplay::scopeDataShow()
                 advanceFrameNumber(got.frameNumber);
             continue;
         }
+        frameCache.swap(incoming);
         processFrame(true);
         ++taken;
     }
@@ -216,7 +219,7 @@ bool ScopeDisplay::scopeDataShow()
         if (!p.state->redrawRequested)
             return false;
         // A redraw of the cached frame with the controls as they are now.
-        if (!buildTraces()) {
+        if (!buildTraces(frameCache)) {
             p.state->redrawRequested = false;
             return true;
         }
@@ -228,8 +231,8 @@ bool ScopeDisplay::scopeDataShow()
     return true;
 }
 
-// This tick's vectors from the frame in the cache.
-bool ScopeDisplay::buildTraces()
+// This tick's vectors from a frame.
+bool ScopeDisplay::buildTraces(const QByteArray &frame)
 {
     const ScopeSettingsRecord &s = p.state->settings;
     TraceSettings settings;
@@ -241,8 +244,8 @@ bool ScopeDisplay::buildTraces()
     settings.xyMode = s.xyMode;
     settings.ch1Math = mathOp(s.ch1Math, s.ch1Subtract, s.ch1Multiply);
     settings.ch2Math = mathOp(s.ch2Math, s.ch2Subtract, s.ch2Multiply);
-    const unsigned char *frame = reinterpret_cast<const unsigned char *>(frameCache.constData());
-    if (traceBuilder.build(frame, frameCache.size(), settings) != TraceVerdict::Built)
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(frame.constData());
+    if (traceBuilder.build(bytes, frame.size(), settings) != TraceVerdict::Built)
         return false;
     has[0] = traceBuilder.hasCh1();
     has[1] = traceBuilder.hasCh2();
@@ -313,7 +316,7 @@ void ScopeDisplay::addToPersistence(bool fresh)
     image->setActive(s.persistence);
     if (!s.persistence || s.xyMode)
         return;
-    const TraceSet t = frameTraces();
+    const TraceSet t = withLoadedWave(frameTraces());
     // A redraw adds the cached frame only to a picture that starts again.
     auto wanted = [&](int ch) { return fresh || image->image(ch).isEmpty(); };
     const QVector<double> &keys = traceBuilder.keys();
@@ -381,8 +384,6 @@ void ScopeDisplay::showNewest()
     // screen until the next frame, seconds to minutes later.
     refreshTimeLegend(s.samplingIndex);
     showMeters(meterRecords);
-    placeAutomaticCursors(meterRecords);
-    refreshCursorsAndLabels(meterRecords);
     updatePersistenceHistory();
     p.spectrum->captureStep(traceBuilder);
     const TraceSet traces = substituteWaves();
@@ -393,6 +394,10 @@ void ScopeDisplay::showNewest()
         drawLogic(traces);
         p.spectrum->spectrumStep(frameCache);
     }
+    // The cursors read the traces just drawn: their levels, labels and
+    // tracking circles come from the one wave on the plot.
+    placeAutomaticCursors(meterRecords);
+    refreshCursorsAndLabels(meterRecords, traces);
     p.plot->graphs().persistence->setVisible(s.persistence && !s.xyMode);
     replot();
 }
@@ -475,10 +480,11 @@ void ScopeDisplay::showChannelMeters(const std::array<MultimeterDisplay *, 6> &d
 }
 
 // The automatic vertical cursors sit on one period of the chosen channel.
+// The period is the frame's: over a loaded or played-back wave they stay.
 void ScopeDisplay::placeAutomaticCursors(const channela_t meters[2])
 {
     const ScopeSettingsRecord &s = p.state->settings;
-    if (s.cursorType != Cursors::Automatic)
+    if (s.cursorType != Cursors::Automatic || shown != Shown::Frame)
         return;
     const int ch = qBound(0, s.cursorChannel, 1);
     const AutoCursorPositions at = automaticVerticalCursors(
@@ -488,17 +494,26 @@ void ScopeDisplay::placeAutomaticCursors(const channela_t meters[2])
         p.cursors->vertical().vCursorSetPosition(at.a, at.b);
 }
 
-// Cursors, zero handles and channel labels.
-void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2])
+// Cursors, zero handles and channel labels, from the traces drawn.
+void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2], const TraceSet &traces)
 {
     const ScopeSettingsRecord &s = p.state->settings;
     if (s.xyMode)
         p.cursors->vCursorSetVisible(false);
-    const ChannelExtremes &e1 = traceBuilder.ch1Extremes();
-    const ChannelExtremes &e2 = traceBuilder.ch2Extremes();
-    p.cursors->hCursorSetPositionAuto(s.horizontalCursors, e1.yMaximum, e1.yMinimum, e2.yMaximum, e2.yMinimum);
+    double extremes[2][2] = {{traceBuilder.ch1Extremes().yMaximum, traceBuilder.ch1Extremes().yMinimum},
+                             {traceBuilder.ch2Extremes().yMaximum, traceBuilder.ch2Extremes().yMinimum}};
+    const QVector<double> *values[2] = {traces.ch1, traces.ch2};
+    for (int ch = 0; ch < 2 && shown != Shown::Frame; ++ch) {
+        if (values[ch]->isEmpty())
+            continue;
+        const auto range = std::minmax_element(values[ch]->cbegin(), values[ch]->cend());
+        extremes[ch][0] = *range.second;
+        extremes[ch][1] = *range.first;
+    }
+    p.cursors->hCursorSetPositionAuto(s.horizontalCursors, extremes[0][0], extremes[0][1], extremes[1][0],
+                                      extremes[1][1]);
     p.cursors->hCursorRefreshLabel(s.horizontalCursors, meters[0].gainIndex, meters[1].gainIndex);
-    p.cursors->vertical().setTimeIndex(traceBuilder.header().samplingIndex);
+    p.cursors->vertical().setTimeIndex(shownScale.samplingIndex);
     p.cursors->vCursorRefresh();
     p.plot->zeroHeadRefresh();
     const MathTrace &math1 = traceBuilder.math(0);
@@ -533,7 +548,7 @@ void takeTen(ScopeDisplay::TraceSet &t, const QVector<QVector<double>> &ten)
 }
 } // namespace
 
-// The frame's vectors, or the loaded wave while one is shown.
+// The vectors the trace builder made from the frame.
 ScopeDisplay::TraceSet ScopeDisplay::frameTraces() const
 {
     TraceSet t;
@@ -543,15 +558,31 @@ ScopeDisplay::TraceSet ScopeDisplay::frameTraces() const
         t.bits[bit] = &traceBuilder.logic(bit);
         t.bases[bit] = &traceBuilder.logicBaseline(bit);
     }
-    if (loadedShown && savedWave.size() == WaveText::vectorsPerFrame)
-        takeTen(t, savedWave);
     return t;
 }
 
-// The newest frame's vectors, possibly replaced by a loaded or played-back wave.
+// The loaded wave in place of the frame's vectors while one is shown.
+ScopeDisplay::TraceSet ScopeDisplay::withLoadedWave(TraceSet traces) const
+{
+    if (loadedShown && loadedWave.size() == WaveText::vectorsPerFrame)
+        takeTen(traces, loadedWave);
+    return traces;
+}
+
+// The newest frame's vectors, possibly replaced by a loaded or played-back
+// wave; what is shown is noted for the cursors and for export.
 ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
 {
-    TraceSet t = frameTraces();
+    const ScopeSettingsRecord &s = p.state->settings;
+    TraceSet t = withLoadedWave(frameTraces());
+    shown = Shown::Frame;
+    shownWave.clear();
+    shownScale.samplingIndex = traceBuilder.header().samplingIndex;
+    if (loadedShown && loadedWave.size() == WaveText::vectorsPerFrame) {
+        shown = Shown::Loaded;
+        shownWave = loadedWave;
+        shownSource = QStringLiteral("loaded file ") + loadedName;
+    }
     if (wavePlayback.active()) {
         // Kept as a member: this tick's vectors point into its frame until the tick ends.
         played = wavePlayback.next();
@@ -564,14 +595,40 @@ ScopeDisplay::TraceSet ScopeDisplay::substituteWaves()
             const QSignalBlocker blocker(p.ui->samplingSlider);
             p.ui->samplingSlider->setValue(played.samplingIndex);
             takeTen(t, played.frame);
+            shown = Shown::Playback;
+            shownWave = played.frame;
+            shownSource =
+                QStringLiteral("playback block %1 of %2").arg(played.block).arg(wavePlayback.name());
+            shownScale.samplingIndex = played.samplingIndex;
         }
     }
+    // The wave is drawn at the scale of the frame's channels.
+    shownScale.samples = traceBuilder.keys().size();
+    shownScale.shown[0] = has[0];
+    shownScale.shown[1] = has[1];
+    shownScale.shown[2] = has[2];
+    shownScale.gain[0] = meterRecords[0].gainIndex;
+    shownScale.gain[1] = meterRecords[1].gainIndex;
+    shownScale.zero[0] = ScaleTables::plotCentre + s.ch1Position;
+    shownScale.zero[1] = ScaleTables::plotCentre + s.ch2Position;
+    shownScale.logicPosition = s.logicPosition;
+    shownScale.logicSize = s.logicSize;
     if (saveRequested) {
         saveRequested = false;
-        savedWave = t.ten();
-        saveWavetoFile();
+        emit waveSaveRequested(t.ten());
     }
     return t;
+}
+
+bool ScopeDisplay::shownCapture(FrameExport::Capture *capture, QString *why) const
+{
+    if (shown != Shown::Frame)
+        return FrameExport::waveCapture(shownWave, shownScale, shownSource, capture, why);
+    if (!instrumentFrame) {
+        *why = tr("no frame from the instrument is shown");
+        return false;
+    }
+    return FrameExport::readCapture(frameCache, traceBuilder.startIndex(), capture, why);
 }
 
 // XY mode: CH2 against CH1 on the CH1 graph, the other traces empty.
@@ -648,15 +705,15 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
     }
 }
 
-// Called once for every new frame with that frame's vectors: recorded while a recording runs.
+// Called once for every new frame with that frame's own vectors (never a
+// wave shown in their place): recorded while a recording runs.
 void ScopeDisplay::recordFrame(const TraceSet &traces)
 {
     if (recordingActive) {
-        savedWave = traces.ten();
         // The time base the frame was taken with, which the slider may have
         // left while the frame was in flight.
         emit frameRecorded(QString::number(traceBuilder.header().samplingIndex) + WaveText::separator() +
-                           QLatin1Char('\n') + saveWavetoString());
+                           QLatin1Char('\n') + WaveText::waveToString(traces.ten()));
     }
 }
 
@@ -680,9 +737,10 @@ void ScopeDisplay::paint()
     p.plot->plot()->replot(QCustomPlot::rpRefreshHint);
 }
 
-void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave)
+void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave, const QString &name)
 {
-    savedWave = wave;
+    loadedWave = wave;
+    loadedName = name;
     loadedShown = true;
     p.state->redrawRequested = true;
 }
@@ -690,18 +748,6 @@ void ScopeDisplay::showLoadedWave(const QVector<QVector<double>> &wave)
 void ScopeDisplay::clearLoadedWave()
 {
     loadedShown = false;
+    loadedWave.clear();
     p.state->redrawRequested = true;
-}
-
-QString ScopeDisplay::saveWavetoString()
-{
-    const QString text = WaveText::waveToString(savedWave);
-    savedWave.clear();
-    return text;
-}
-
-void ScopeDisplay::saveWavetoFile()
-{
-    emit waveSaveRequested(savedWave);
-    savedWave.clear();
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "core/device/frames.h"
-#include "core/scope/measurements.h"
+#include "core/scope/frameexport.h"
 #include "core/scope/tracebuilder.h"
 #include "core/scope/waveplayback.h"
+#include "core/scope/measurements.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -90,18 +91,22 @@ public:
     const Counts &counts() const { return tickCounts; }
     const PersistenceHistory &history() const { return persistenceHistory; }
 
-    // Waves kept, loaded, played back and recorded.
-    void showLoadedWave(const QVector<QVector<double>> &wave);
+    // Waves kept, loaded, played back and recorded. `name` names the loaded
+    // file in what is exported while it is shown.
+    void showLoadedWave(const QVector<QVector<double>> &wave, const QString &name = QString());
     void clearLoadedWave();
     bool loadedWaveShown() const { return loadedShown; }
     WavePlayback &playback() { return wavePlayback; }
+    // The next drawn tick hands its traces out to be saved (waveSaveRequested).
     void requestSave() { saveRequested = true; }
-    // While on, every new frame is handed out as a recording block (frameRecorded).
+    // While on, every new frame from the instrument is handed out as a
+    // recording block (frameRecorded), whatever wave is shown instead.
     void setRecording(bool on) { recordingActive = on; }
     bool recording() const { return recordingActive; }
-    QString saveWavetoString();
-    // Hands the saved-wave store to whoever writes it (waveSaveRequested) and empties it.
-    void saveWavetoFile();
+    // What the last drawn tick showed, for export: the frame from the
+    // instrument, the loaded wave or the played-back block. False, with the
+    // reason in `why`, when there is nothing to export.
+    bool shownCapture(FrameExport::Capture *capture, QString *why) const;
 
     // The plot legend's time text for a time base, with the spectrum's scale while it is shown.
     void refreshTimeLegend(int samplingIndex);
@@ -115,7 +120,7 @@ signals:
 
 private:
     void refreshFrameProgress();
-    bool buildTraces();
+    bool buildTraces(const QByteArray &frame);
     void processFrame(bool fresh);
     void countFrame(bool *repeated);
     bool advanceFrameNumber(int frameNumber);
@@ -127,7 +132,7 @@ private:
     void showMeters(const channela_t meters[2]);
     static void showChannelMeters(const std::array<MultimeterDisplay *, 6> &displays, const channela_t &m);
     void placeAutomaticCursors(const channela_t meters[2]);
-    void refreshCursorsAndLabels(const channela_t meters[2]);
+    void refreshCursorsAndLabels(const channela_t meters[2], const TraceSet &traces);
     void updatePersistenceHistory();
     TraceSet substituteWaves();
     void drawXY(const TraceSet &traces);
@@ -135,11 +140,15 @@ private:
     void drawLogic(const TraceSet &traces);
     void recordFrame(const TraceSet &traces);
     TraceSet frameTraces() const;
+    TraceSet withLoadedWave(TraceSet traces) const;
     void replot();
     void paint();
 
     Parts p;
+    // The newest frame the traces were built from; a read is taken into
+    // `incoming` and replaces it only once its traces are built.
     QByteArray frameCache;
+    QByteArray incoming;
     TraceBuilder traceBuilder;
     // The channels of the frame the traces were built from.
     bool has[3] = {false, false, false};
@@ -167,7 +176,15 @@ private:
     bool recordingActive = false;
     WavePlayback wavePlayback;
     WavePlayback::Step played;
-    QVector<QVector<double>> savedWave; // CH1, CH2, bits 0..7
+    QVector<QVector<double>> loadedWave; // CH1, CH2, bits 0..7
+    QString loadedName;
+    // What the last drawn tick showed: the frame in the cache, or a loaded or
+    // played-back wave with the scale it was drawn at and its name.
+    enum class Shown { Frame, Loaded, Playback };
+    Shown shown = Shown::Frame;
+    QVector<QVector<double>> shownWave;
+    FrameExport::WaveScale shownScale;
+    QString shownSource;
     // Since the last frame or change of time base, buffer or run state.
     QElapsedTimer frameClock;
     int frameClockKey = -1;

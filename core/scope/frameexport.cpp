@@ -2,6 +2,7 @@
 
 #include "core/device/frames.h"
 #include "core/scope/scaletables.h"
+#include "core/scope/tracebuilder.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 
 #include <cmath>
 #include <limits>
-#include <type_traits>
 
 namespace FrameExport {
 
@@ -55,30 +55,78 @@ bool readCapture(const QByteArray &frame, int start, Capture *capture, QString *
         return false;
     }
     Capture c;
+    c.source = QStringLiteral("live frame %1").arg(header.frameNumber);
     c.hasCh1 = header.channelMask & Frames::Ch1;
     c.hasCh2 = header.channelMask & Frames::Ch2;
     c.hasLogic = header.channelMask & Frames::Chd;
     c.samples = n;
     c.samplingIndex = qBound(0, int(header.samplingIndex), ScaleTables::maxSamplingIndex);
-    c.frameNumber = header.frameNumber;
     channela_t meters[2];
     const int meterAt = Frames::meterBlockOffset(header.channelMask, n);
     Frames::parseMeterBlock(&meters[0], data + meterAt);
     Frames::parseMeterBlock(&meters[1], data + meterAt + Frames::meterBlockSize);
-    c.gain[0] = meters[0].gainIndex;
-    c.gain[1] = meters[1].gainIndex;
     const int first = start > 0 && start < n ? start : 0;
-    auto inTimeOrder = [&](int bit, auto &out) {
-        const int at = Frames::channelBlockOffset(header.channelMask, bit, n);
+    auto block = [&](int bit) { return Frames::channelBlockOffset(header.channelMask, bit, n); };
+    for (int ch = 0; ch < 2; ++ch) {
+        const int at = block(ch == 0 ? Frames::Ch1 : Frames::Ch2);
         if (at < 0)
-            return;
-        out.resize(n);
+            continue;
+        c.volts[ch].resize(n);
         for (int k = 0; k < n; ++k)
-            out[k] = static_cast<typename std::decay_t<decltype(out)>::value_type>(data[at + (first + k) % n]);
+            c.volts[ch][k] = codeVolts(meters[ch].gainIndex, int8_t(data[at + (first + k) % n]));
+    }
+    const int logicAt = block(Frames::Chd);
+    if (logicAt >= 0) {
+        c.logic.resize(n);
+        for (int k = 0; k < n; ++k)
+            c.logic[k] = data[logicAt + (first + k) % n];
+    }
+    *capture = c;
+    return true;
+}
+
+bool waveCapture(const QVector<QVector<double>> &wave, const WaveScale &scale, const QString &source,
+                 Capture *capture, QString *why)
+{
+    const int n = scale.samples;
+    auto takes = [&](int vector) {
+        return wave.size() == TraceBuilder::logicBits + 2 && wave.at(vector).size() == n;
     };
-    inTimeOrder(Frames::Ch1, c.ch1);
-    inTimeOrder(Frames::Ch2, c.ch2);
-    inTimeOrder(Frames::Chd, c.logic);
+    Capture c;
+    c.source = source;
+    c.samples = n;
+    c.samplingIndex = qBound(0, scale.samplingIndex, ScaleTables::maxSamplingIndex);
+    c.hasCh1 = n > 0 && scale.shown[0] && takes(0);
+    c.hasCh2 = n > 0 && scale.shown[1] && takes(1);
+    c.hasLogic = n > 0 && scale.shown[2];
+    for (int b = 0; b < TraceBuilder::logicBits; ++b)
+        c.hasLogic = c.hasLogic && takes(2 + b);
+    if (!c.hasCh1 && !c.hasCh2 && !c.hasLogic) {
+        *why = tr("the wave shown has no trace of %1 samples").arg(n);
+        return false;
+    }
+    const bool has[2] = {c.hasCh1, c.hasCh2};
+    for (int ch = 0; ch < 2; ++ch) {
+        if (!has[ch])
+            continue;
+        // A plot unit is a division's 1/64, as one code is its 1/40.96.
+        const double perUnit = codeVolts(scale.gain[ch], 1) / ScaleTables::plotUnitsPerCount;
+        c.volts[ch].resize(n);
+        for (int k = 0; k < n; ++k)
+            c.volts[ch][k] = (wave.at(ch).at(k) - scale.zero[ch]) * perUnit;
+    }
+    if (c.hasLogic) {
+        c.logic.fill(0, n);
+        for (int b = 0; b < TraceBuilder::logicBits; ++b) {
+            // A bit is high above the middle between its base and its high level.
+            const double middle = TraceBuilder::logicBitPos0(b, scale.logicPosition, scale.logicSize) +
+                                  (10 + scale.logicSize) / 2.0;
+            for (int k = 0; k < n; ++k) {
+                if (wave.at(2 + b).at(k) > middle)
+                    c.logic[k] = uint8_t(c.logic[k] | (1u << b));
+            }
+        }
+    }
     *capture = c;
     return true;
 }
@@ -101,14 +149,15 @@ QByteArray toCsv(const Capture &c)
         header << QStringLiteral("CH2 [V]");
     for (int b = 0; c.hasLogic && b < 8; ++b)
         header << QStringLiteral("D%1").arg(b);
+    text << "# " << c.source << ", time base " << ScaleTables::timeBaseText(c.samplingIndex) << '\n';
     text << header.join(QLatin1Char(',')) << '\n';
     const double period = c.samplePeriod();
     for (int k = 0; k < c.samples; ++k) {
         text << QString::number(k * period, 'g', 12);
         if (c.hasCh1)
-            text << ',' << volts(codeVolts(c.gain[0], c.ch1[k]));
+            text << ',' << volts(c.volts[0][k]);
         if (c.hasCh2)
-            text << ',' << volts(codeVolts(c.gain[1], c.ch2[k]));
+            text << ',' << volts(c.volts[1][k]);
         for (int b = 0; c.hasLogic && b < 8; ++b)
             text << ',' << ((c.logic[k] >> b) & 1);
         text << '\n';
@@ -139,21 +188,20 @@ QByteArray toVcd(const Capture &c, const QDateTime &date)
     text << "$date " << date.toString(Qt::ISODate) << " $end\n";
     text << "$version " << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion()
          << " $end\n";
-    text << "$comment frame " << c.frameNumber << ", " << c.samples << " samples, time base "
+    text << "$comment " << c.source << ", " << c.samples << " samples, time base "
          << ScaleTables::timeBaseText(c.samplingIndex) << " $end\n";
     text << "$timescale " << scale.multiplier << ' ' << scale.unit << " $end\n";
     text << "$scope module velto $end\n";
     for (int b = 0; c.hasLogic && b < 8; ++b)
         text << "$var wire 1 " << identifier(b) << " D" << b << " $end\n";
     // A channel without a scale has no volts to give: it is left out.
-    const bool analog[2] = {c.hasCh1 && !std::isnan(codeVolts(c.gain[0], 0)),
-                            c.hasCh2 && !std::isnan(codeVolts(c.gain[1], 0))};
+    const bool analog[2] = {c.hasCh1 && !std::isnan(c.volts[0].value(0)),
+                            c.hasCh2 && !std::isnan(c.volts[1].value(0))};
     for (int ch = 0; ch < 2; ++ch) {
         if (analog[ch])
             text << "$var real 64 " << identifier(8 + ch) << " CH" << ch + 1 << " $end\n";
     }
     text << "$upscope $end\n$enddefinitions $end\n";
-    const QVector<int8_t> *traces[2] = {&c.ch1, &c.ch2};
     for (int k = 0; k < c.samples; ++k) {
         QString changes;
         for (int b = 0; c.hasLogic && b < 8; ++b) {
@@ -162,8 +210,8 @@ QByteArray toVcd(const Capture &c, const QDateTime &date)
                 changes += QString::number(bit) + identifier(b) + QLatin1Char('\n');
         }
         for (int ch = 0; ch < 2; ++ch) {
-            if (analog[ch] && (k == 0 || traces[ch]->at(k) != traces[ch]->at(k - 1)))
-                changes += QLatin1Char('r') + volts(codeVolts(c.gain[ch], traces[ch]->at(k))) + QLatin1Char(' ') +
+            if (analog[ch] && (k == 0 || c.volts[ch].at(k) != c.volts[ch].at(k - 1)))
+                changes += QLatin1Char('r') + volts(c.volts[ch].at(k)) + QLatin1Char(' ') +
                            identifier(8 + ch) + QLatin1Char('\n');
         }
         if (k == 0)

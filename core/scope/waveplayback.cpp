@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <utility>
 
-void WavePlayback::start(Source source, int restoreIndex)
+void WavePlayback::start(Source source, int restoreIndex, const QString &name)
 {
     pull = std::move(source);
     restore = restoreIndex;
+    taken = 0;
+    fileName = name;
     playing = bool(pull);
 }
 
@@ -24,6 +26,7 @@ WavePlayback::Step WavePlayback::next()
     int index = restore;
     if (playing && pull(index, step.frame) && step.frame.size() == vectorsPerFrame) {
         step.samplingIndex = std::clamp(index, 0, ScaleTables::maxSamplingIndex);
+        step.block = ++taken;
         return step;
     }
     step.frame.clear();

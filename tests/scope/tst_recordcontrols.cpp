@@ -77,6 +77,11 @@ void TestRecordControls::savedWavesAndScreenshotsNeverOverwrite()
     feed(*w, buildFrame(ch1Only, [](int, int) { return 0; }));
     // Six significant digits: 794.6875 comes back as 794.688.
     QVERIFY(qAbs(graphValues(w->scopePlot()->graphs().ch1).at(99) - plotY(99)) < 1e-3);
+    // Saved again while shown: the loaded wave stays on screen after the save.
+    ui->saveWave->click();
+    feed(*w, buildFrame(ch1Only, [](int, int) { return 0; }));
+    redraw();
+    QVERIFY(qAbs(graphValues(w->scopePlot()->graphs().ch1).at(99) - plotY(99)) < 1e-3);
     ui->clearWaveButton->click();
     QVERIFY(!w->display()->loadedWaveShown());
 
@@ -162,6 +167,8 @@ void TestRecordControls::recordingsFallBackToTheDataFolder()
 
 void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
 {
+    // A wave loaded meanwhile stays on screen; what the instrument sends is recorded.
+    w->display()->showLoadedWave(QVector<QVector<double>>(10, QVector<double>(256, 900.0)));
     ui->recordButton->click();
     QCOMPARE(ui->recordButton->text(), QStringLiteral("Stop"));
     QCOMPARE(ui->label_13->text(), QStringLiteral("Recording wave."));
@@ -171,6 +178,7 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
         shape.samplingIndex = uint8_t(3 + k);
         feed(*w, buildFrame(shape, [k](int, int) { return 10 * k; }));
     }
+    QCOMPARE(graphValues(w->scopePlot()->graphs().ch1).first(), 900.0);
     ui->recordButton->click();
     const QString recording = QFileInfo(w->record()->recordingWriter().fileName()).absoluteFilePath();
     QCOMPARE(boxes, QStringList{QStringLiteral("Success|File ") + recording + QStringLiteral(" saved.")});
