@@ -216,12 +216,12 @@ void CursorControls::hCursorSetPositionAuto(bool on, double ch1Max, double ch1Mi
                 false);
 }
 
-void CursorControls::hCursorRefreshLabel(bool on, int ch1Gain, int ch2Gain)
+void CursorControls::hCursorRefreshLabel(bool on, const QString &ch1Scale, const QString &ch2Scale)
 {
     const ScopeItems &items = plot->items();
     if (!on)
         return;
-    const HorizontalCursors::Labels labels = hCursors.labels(ch1Gain, ch2Gain);
+    const HorizontalCursors::Labels labels = hCursors.labels(ch1Scale, ch2Scale);
     items.labelVoltA->setText(labels.voltA);
     items.labelVoltB->setText(labels.voltB);
     items.labelDeltaVolt->setText(labels.deltaVolt);

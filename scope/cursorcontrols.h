@@ -46,7 +46,7 @@ public:
     void hCursorRefreshA();
     void hCursorRefreshB();
     void hCursorSetPositionAuto(bool on, double ch1Max, double ch1Min, double ch2Max, double ch2Min);
-    void hCursorRefreshLabel(bool on, int ch1Gain, int ch2Gain);
+    void hCursorRefreshLabel(bool on, const QString &ch1Scale, const QString &ch2Scale);
     void cursorsHorizontalChanged(bool on);
     void cursorsSetChannelActive(int channel);
     void cursorsHorizontalTypeSet(int type);

@@ -512,12 +512,18 @@ void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2], const Tra
     }
     p.cursors->hCursorSetPositionAuto(s.horizontalCursors, extremes[0][0], extremes[0][1], extremes[1][0],
                                       extremes[1][1]);
-    p.cursors->hCursorRefreshLabel(s.horizontalCursors, meters[0].gainIndex, meters[1].gainIndex);
+    const MathTrace &math1 = traceBuilder.math(0);
+    const MathTrace &math2 = traceBuilder.math(1);
+    // A math trace is drawn, and so read by the cursors, at its own scale.
+    const auto scaleOf = [&](const MathTrace &math, int gain) {
+        return math.active() ? ScaleTables::mathPerDivText(math.op, math.perDivision)
+                             : ScaleTables::voltsPerDivText(qBound(0, gain, ScaleTables::gainCount - 1));
+    };
+    p.cursors->hCursorRefreshLabel(s.horizontalCursors, scaleOf(math1, meters[0].gainIndex),
+                                   scaleOf(math2, meters[1].gainIndex));
     p.cursors->vertical().setTimeIndex(shownScale.samplingIndex);
     p.cursors->vCursorRefresh();
     p.plot->zeroHeadRefresh();
-    const MathTrace &math1 = traceBuilder.math(0);
-    const MathTrace &math2 = traceBuilder.math(1);
     p.channels->updateCh1Label(withMathBits(meters[0].controls, math1), meters[1].controls, math1.clipped);
     p.channels->updateCh2Label(withMathBits(meters[1].controls, math2), meters[0].controls, math2.clipped);
 }

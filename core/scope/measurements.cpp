@@ -342,8 +342,15 @@ int HorizontalCursors::handleB(int ch1Zero, int ch2Zero) const
 
 HorizontalCursors::Labels HorizontalCursors::labels(int ch1Gain, int ch2Gain) const
 {
-    const int gain = dataValueRangeTrunk(channel == 0 ? ch1Gain : ch2Gain, 0, ScaleTables::gainCount - 1);
-    const QString scale = ScaleTables::voltsPerDivText(gain);
+    const auto scaleOf = [](int gain) {
+        return ScaleTables::voltsPerDivText(dataValueRangeTrunk(gain, 0, ScaleTables::gainCount - 1));
+    };
+    return labels(scaleOf(ch1Gain), scaleOf(ch2Gain));
+}
+
+HorizontalCursors::Labels HorizontalCursors::labels(const QString &ch1Scale, const QString &ch2Scale) const
+{
+    const QString &scale = channel == 0 ? ch1Scale : ch2Scale;
     const int a = levelA();
     const int b = levelB();
     return {QStringLiteral("Va = ") + ScaleTables::pixelValueToVolt(a, scale, 3),

@@ -140,6 +140,9 @@ public:
     };
     // Va, Vb and ΔV of the selected channel's levels; gains outside 0..9 are held.
     Labels labels(int ch1Gain, int ch2Gain) const;
+    // The same with each channel's scale as its legend says it ("2V/div",
+    // or a math trace's own "5V²/div").
+    Labels labels(const QString &ch1Scale, const QString &ch2Scale) const;
 
     bool shown() const;
     // cursorsHorizontalChanged(): off in XY mode while measuring CH1.

@@ -312,6 +312,7 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     ui->radioButtonCH1Multiply->setChecked(true);
     ui->ch1GainSlider->setValue(3);
     ui->ch2GainSlider->setValue(3);
+    ui->checkBoxScopeCursorsHorizontal->setChecked(true);
     shape.meters[0].controls = shape.meters[1].controls = 0x01;
     shape.meters[0].gainIndex = shape.meters[1].gainIndex = 3;
     shape.frameNumber = 2;
@@ -323,6 +324,9 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
     const QList<QLabel *> texts = ui->multimeterdisplayVppCh1->findChildren<QLabel *>();
     QVERIFY(std::any_of(texts.begin(), texts.end(), [](QLabel *l) { return l->text() == "Vpp (clipped)"; }));
     QCOMPARE(graphValues(g->ch1).at(0), 640 + (-50 * volt) * (127 * volt) / 2.0 * 64);
+    // The cursors read the product at its scale too.
+    QVERIFY2(w->scopePlot()->items().labelDeltaVolt->text().endsWith(QStringLiteral(" V²")),
+             qPrintable(w->scopePlot()->items().labelDeltaVolt->text()));
 }
 
 void TestScopeDisplay::decayKeepsTheNewestTraces()
