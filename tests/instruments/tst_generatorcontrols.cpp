@@ -8,12 +8,6 @@
 #include <algorithm>
 
 namespace {
-bool waitFrames(VeltoInterface &w, int ticks)
-{
-    const quint64 target = w.display()->counts().drawnTicks + quint64(ticks);
-    return QTest::qWaitFor([&] { return w.display()->counts().drawnTicks >= target; }, 5000);
-}
-
 // CH1's swing in codes, and the shares of its samples above a quarter and
 // three quarters of that swing.
 struct Ch1 {
@@ -125,8 +119,7 @@ void TestGeneratorControls::loopbackOnCh1()
     VeltoInterface w;
     Ui::VeltoInterface *ui = w.form();
     GeneratorControls *g = w.generator();
-    w.session()->setScopeStartDelay(20);
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     ui->ch1GainSlider->setValue(3); // 0.8 V/div: 51.2 codes per volt
     ui->samplingSlider->setValue(7);
     g->setAwgLevelsAmplitude(1.0); // the generator is on at a first start, at its largest amplitude

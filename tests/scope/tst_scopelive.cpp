@@ -25,14 +25,6 @@ Spread spreadOf(const QCPGraph *graph)
     const auto range = std::minmax_element(v.begin(), v.end());
     return {*range.first, *range.second, std::accumulate(v.begin(), v.end(), 0.0) / v.size(), v.size()};
 }
-
-// Waits for `ticks` more drawn frames, so that what is checked was drawn
-// after the change before it.
-bool waitFrames(VeltoInterface &w, int ticks)
-{
-    const quint64 target = w.display()->counts().drawnTicks + quint64(ticks);
-    return QTest::qWaitFor([&] { return w.display()->counts().drawnTicks >= target; }, 5000);
-}
 } // namespace
 
 class TestScopeLive : public QObject
@@ -48,8 +40,7 @@ private slots:
 void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
 
     // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
@@ -118,8 +109,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     Ui::VeltoInterface *ui = w.form();
     QVERIFY(waitFrames(w, 2));
     QCOMPARE(ui->frameProgressLabel->text(), QString());
@@ -155,11 +145,10 @@ void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
 void TestScopeLive::pickedMarkerMovesWithTheKeys()
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
     w.resize(1600, 1000);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     w.form()->radioButtonNormal->click();
     QCustomPlot *plot = w.scopePlot()->plot();
     w.trigger()->model().triggerSetPosition(64, 20);
