@@ -97,11 +97,7 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     QVector<int> at;
     for (const char *step : sequence) {
         at << findLine(lines, QLatin1String(step), at.isEmpty() ? 0 : at.last());
-        if (at.last() < 0) {
-            for (const QString &line : lines)
-                qDebug().noquote() << line.left(100);
-            QFAIL(qPrintable(QStringLiteral("\"%1\" of the start sequence is missing").arg(step)));
-        }
+        QVERIFY2(at.last() >= 0, step); // missing, or out of order
     }
     const int stop = at[2];
     const int block = at[3];
