@@ -19,7 +19,7 @@ bool connectToBench(VeltoInterface &window, int scopeStartDelay)
         [&] { return window.form()->connectButton->text() == QLatin1String("Disconnect"); }, 5000);
 }
 
-bool waitFrames(VeltoInterface &window, int ticks)
+bool waitDrawnFrames(VeltoInterface &window, int ticks)
 {
     const quint64 target = window.display()->counts().drawnTicks + quint64(ticks);
     return QTest::qWaitFor([&] { return window.display()->counts().drawnTicks >= target; }, 5000);

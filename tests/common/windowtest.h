@@ -30,7 +30,7 @@ void useVirtualBench();
 // `scopeStartDelay` of 0 or more (ms) replaces the session's wait before the scope starts.
 bool connectToBench(VeltoInterface &window, int scopeStartDelay = -1);
 // Waits for `ticks` more drawn frames, so that what is checked was drawn after the change before it.
-bool waitFrames(VeltoInterface &window, int ticks);
+bool waitDrawnFrames(VeltoInterface &window, int ticks);
 
 // A scope frame: header, the blocks of the channels in the mask, the two meter blocks.
 struct FrameShape {

@@ -51,7 +51,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     w.form()->samplingSlider->setValue(7);
     w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
     QVERIFY(w.form()->checkBoxCursorVertical->isChecked());
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
 
     // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
     const double produced = 72.0e6 / (256.0 * 281.0);
@@ -73,7 +73,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 
     // Twice the gain draws twice the swing.
     w.form()->ch1GainSlider->setValue(4);
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
     const Spread atGain4 = spreadOf(w.scopePlot()->graphs().ch1);
     const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
     QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
@@ -82,7 +82,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     // A larger buffer: the instrument is told, and the frames grow.
     w.form()->comboBoxADCBuffer->setCurrentIndex(4);
     QTRY_COMPARE_WITH_TIMEOUT(w.scopeState()->samplesPerChannel, 1280, 3000);
-    QVERIFY(waitFrames(w, 2));
+    QVERIFY(waitDrawnFrames(w, 2));
     QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
     QCOMPARE(w.trigger()->model().maximumPosition(), 1280 - 8);
 
@@ -93,7 +93,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     QCOMPARE(confirmed.size(), 1);
     // Bit 0 of the control byte is the trace.
     QCOMPARE(traceBody(confirmed.first()).split(QLatin1Char(' ')).at(3).toInt() & 1, 0);
-    QVERIFY(waitFrames(w, 3));
+    QVERIFY(waitDrawnFrames(w, 3));
     QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
     QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
     QVERIFY(!w.scopePlot()->items().zeroHandle[1]->visible());
@@ -104,7 +104,7 @@ void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
     VeltoInterface w;
     QVERIFY(connectToBench(w, 20));
     Ui::VeltoInterface *ui = w.form();
-    QVERIFY(waitFrames(w, 2));
+    QVERIFY(waitDrawnFrames(w, 2));
     QCOMPARE(ui->frameProgressLabel->text(), QString());
     // 50 s/div: a 2400 s frame. The legend names it at once and keeps it over
     // redraws of the frame taken before; the read-out counts the new frame.
