@@ -110,7 +110,8 @@ private slots:
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             // The window connects by itself once the event loop runs.
-            QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"),
+                                      5000);
             QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
             const QSize shown = window.size();
             if (byExit)

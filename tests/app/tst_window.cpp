@@ -91,8 +91,9 @@ void TestWindow::menusInOrderWithShortcuts()
         shortcuts << action->shortcut().toString();
         enabled << (action->isEnabled() ? "on" : "off");
     }
-    QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...", "Start/Stop the scope",
-                                   "Full screen", "Screenshot", "Settings...", "-", "Exit"}));
+    QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...",
+                                   "Start/Stop the scope", "Full screen", "Screenshot", "Settings...",
+                                   "-", "Exit"}));
     QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Space", "F11", "Alt+P", "Alt+S", "", "Alt+X"}));
     QCOMPARE(enabled.mid(1, 7), QStringList({"off", "off", "off", "on", "on", "on", "on"}));
     QStringList help;

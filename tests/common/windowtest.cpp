@@ -28,7 +28,8 @@ bool waitDrawnFrames(VeltoInterface &window, int ticks)
 QByteArray buildFrame(const FrameShape &shape, const SampleFn &sample)
 {
     const int n = shape.samples;
-    QByteArray frame = scopeFrameBytes(shape.mask, n, shape.rollStart, shape.frameNumber, shape.samplingIndex);
+    QByteArray frame =
+        scopeFrameBytes(shape.mask, n, shape.rollStart, shape.frameNumber, shape.samplingIndex);
     auto *d = reinterpret_cast<unsigned char *>(frame.data());
     int offset = Frames::scopeHeaderSize;
     for (int block = 0; block < 3; ++block) {
