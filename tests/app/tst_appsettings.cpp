@@ -1,8 +1,6 @@
-#include "app/appsettings.h"
+// The application's settings: what is read and written, and the window that
+// restores them and shuts down once.
 #include "common/windowtest.h"
-#include "common/testsupport.h"
-#include "device/virtual/virtualusbbackend.h"
-#include "ui_veltointerface.h"
 
 #include <QDir>
 #include <QScreen>
@@ -15,8 +13,7 @@ class TestAppSettings : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("VELTO_DEVICE", "virtual");
-        AppSettings::setApplicationIdentity();
+        useVirtualBench();
         // The settings land under the temporary home of this test run.
         QVERIFY(QSettings().fileName().startsWith(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"))));
     }
@@ -42,8 +39,6 @@ private slots:
         QCOMPARE(AppSettings::centredPosition(QRect(1920, 0, 1280, 1024), QSize(1000, 600)), QPoint(2060, 212));
         // A window larger than the screen sits above and left of it, still centred.
         QCOMPARE(AppSettings::centredPosition(QRect(0, 0, 800, 600), QSize(1000, 800)), QPoint(-100, -100));
-        QCOMPARE(AppSettings::windowTitle(QStringLiteral("Interface - USB Connected")),
-                 QStringLiteral("Velto v.1.2   Interface - USB Connected"));
     }
     void wrongTypesFallBackToDefaultsAndAreNamed()
     {
@@ -85,7 +80,6 @@ private slots:
         }
         VeltoInterface window;
         window.setTerminateProcess(nullptr);
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
         QCOMPARE(window.size(), QSize(900, 700));
         QCOMPARE(window.pos(), AppSettings::centredPosition(QGuiApplication::primaryScreen()->geometry(),
                                                             window.frameGeometry().size()));
@@ -100,59 +94,57 @@ private slots:
         maximised.setTerminateProcess(nullptr);
         QVERIFY(maximised.size() != QSize(900, 700));
     }
-    void closingTheWindowShutsDownOnce()
+    // Closing the window and Exit in the menu each shut down once: the
+    // instrument let go, the timers stopped, the settings saved; Exit also ends the process.
+    void shutsDownOnce()
     {
-        virtualBench().setAttached(true);
-        TraceCapture trace;
-        MessageCapture log;
-        VeltoInterface window;
-        window.resize(640, 480);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        // The window connects by itself once the event loop runs.
-        QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-        QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
-        const QSize shown = window.size();
-        QVERIFY(window.close());
-        QVERIFY(!window.displayTimer().isActive() && !window.meterTimer().isActive());
-        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
-        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-        QCOMPARE(log.count(QStringLiteral("Application goes down")), 1);
-        QVERIFY(!window.session()->usb().deviceOpened);
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
-        QCOMPARE(QSettings().value(QStringLiteral("size")).toSize(), shown);
-        QCOMPARE(QSettings().value(QStringLiteral("loggingLevel")).toInt(), 2);
-        // A second close does not shut down twice.
-        window.show();
-        window.close();
-        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
-        QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
-    }
-    void exitActionShutsDownOnceAndTerminates()
-    {
-        TraceCapture trace;
-        MessageCapture log;
-        VeltoInterface window;
-        QList<int> exitCodes;
-        window.setTerminateProcess([&exitCodes](int code) { exitCodes << code; });
-        QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"), 5000);
-        window.form()->actionExit->trigger();
-        QCOMPARE(exitCodes, QList<int>{0});
-        QCOMPARE(log.count(QStringLiteral("Exit triggered")), 1);
-        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
-        QVERIFY(!window.displayTimer().isActive() && !window.meterTimer().isActive());
-        window.close();
-        QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+        for (bool byExit : {false, true}) {
+            QSettings().clear();
+            virtualBench().setAttached(true);
+            TraceCapture trace;
+            MessageCapture log;
+            VeltoInterface window;
+            QList<int> exitCodes;
+            window.setTerminateProcess([&exitCodes](int code) { exitCodes << code; });
+            window.resize(640, 480);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            // The window connects by itself once the event loop runs.
+            QTRY_COMPARE_WITH_TIMEOUT(window.form()->connectButton->text(), QStringLiteral("Disconnect"),
+                                      5000);
+            QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
+            const QSize shown = window.size();
+            if (byExit)
+                window.form()->actionExit->trigger();
+            else
+                QVERIFY(window.close());
+            QCOMPARE(exitCodes, byExit ? QList<int>{0} : QList<int>());
+            QCOMPARE(log.count(QStringLiteral("Exit triggered")), int(byExit));
+            QVERIFY(!window.displayTimer().isActive() && !window.meterTimer().isActive());
+            QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
+            QVERIFY(!window.session()->usb().deviceOpened);
+            QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+            // A further close does not shut down again.
+            window.show();
+            window.close();
+            QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
+            QCOMPARE(log.count(QStringLiteral("Application goes down")), 1);
+            QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
+            QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
+            QCOMPARE(QSettings().value(QStringLiteral("size")).toSize(), shown);
+            QCOMPARE(QSettings().value(QStringLiteral("loggingLevel")).toInt(), 2);
+        }
         // Without a device the disconnect request is refused and logged, nothing else.
         virtualBench().setAttached(false);
+        TraceCapture trace;
+        MessageCapture log;
         VeltoInterface lonely;
         QTRY_COMPARE_WITH_TIMEOUT(lonely.form()->infoLabel->text(), QStringLiteral("Cannot open device"), 5000);
         lonely.setTerminateProcess([](int) {});
         log.clear();
         lonely.form()->actionExit->trigger();
         QVERIFY(log.contains(QStringLiteral("Device not connected")));
-        QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
+        QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
         QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
         virtualBench().setAttached(true);
     }

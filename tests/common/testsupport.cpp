@@ -38,16 +38,6 @@ QStringList MessageCapture::messages() const
     return out;
 }
 
-int MessageCapture::count(const QString &text) const
-{
-    QMutexLocker locker(&captureMutex);
-    int n = 0;
-    for (const auto &m : captured)
-        if (m.second.contains(text))
-            ++n;
-    return n;
-}
-
 QList<QtMsgType> MessageCapture::typesOf(const QString &text) const
 {
     QMutexLocker locker(&captureMutex);

@@ -15,10 +15,10 @@ public:
     MessageCapture();
     ~MessageCapture();
     QStringList messages() const;
-    // Messages containing `text`.
-    int count(const QString &text) const;
-    bool contains(const QString &text) const { return count(text) > 0; }
+    // The types of the messages containing `text`, in order.
     QList<QtMsgType> typesOf(const QString &text) const;
+    int count(const QString &text) const { return typesOf(text).size(); }
+    bool contains(const QString &text) const { return count(text) > 0; }
     // The messages of one type, in order.
     QStringList messagesOf(QtMsgType type) const;
     void clear();

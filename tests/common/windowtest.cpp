@@ -10,27 +10,27 @@ void useVirtualBench()
     AppSettings::setApplicationIdentity();
 }
 
-bool connectToBench(VeltoInterface &window)
+bool connectToBench(VeltoInterface &window, int scopeStartDelay)
 {
+    if (scopeStartDelay >= 0)
+        window.session()->setScopeStartDelay(scopeStartDelay);
     virtualBench().setAttached(true);
     return QTest::qWaitFor(
         [&] { return window.form()->connectButton->text() == QLatin1String("Disconnect"); }, 5000);
 }
 
+bool waitDrawnFrames(VeltoInterface &window, int ticks)
+{
+    const quint64 target = window.display()->counts().drawnTicks + quint64(ticks);
+    return QTest::qWaitFor([&] { return window.display()->counts().drawnTicks >= target; }, 5000);
+}
+
 QByteArray buildFrame(const FrameShape &shape, const SampleFn &sample)
 {
     const int n = shape.samples;
-    QByteArray frame(Frames::scopeFrameLength(shape.mask, n), '\0');
+    QByteArray frame =
+        scopeFrameBytes(shape.mask, n, shape.rollStart, shape.frameNumber, shape.samplingIndex);
     auto *d = reinterpret_cast<unsigned char *>(frame.data());
-    frameconfig_t header{};
-    header.frameType = Frames::scopeFrameType;
-    header.frameNumber = shape.frameNumber;
-    header.channelMask = shape.mask;
-    header.analogMask = shape.mask & (Frames::Ch1 | Frames::Ch2);
-    header.samplesPerChannel = uint16_t(n);
-    header.samplingIndex = shape.samplingIndex;
-    header.rollStartIndex = shape.rollStart;
-    Frames::writeScopeHeader(header, d);
     int offset = Frames::scopeHeaderSize;
     for (int block = 0; block < 3; ++block) {
         if (!(shape.mask & (1 << block)))

@@ -26,8 +26,11 @@
 
 // The process talks to the virtual bench, under Velto's own identity.
 void useVirtualBench();
-// Attaches the bench and waits until the window shows the connection.
-bool connectToBench(VeltoInterface &window);
+// Attaches the bench and waits until the window shows the connection; a
+// `scopeStartDelay` of 0 or more (ms) replaces the session's wait before the scope starts.
+bool connectToBench(VeltoInterface &window, int scopeStartDelay = -1);
+// Waits for `ticks` more drawn frames, so that what is checked was drawn after the change before it.
+bool waitDrawnFrames(VeltoInterface &window, int ticks);
 
 // A scope frame: header, the blocks of the channels in the mask, the two meter blocks.
 struct FrameShape {

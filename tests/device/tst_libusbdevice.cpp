@@ -45,15 +45,6 @@ public:
         return 0;
     }
 };
-
-bool waitFor(const std::function<bool()> &condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < 5000)
-        QTest::qWait(1);
-    return condition();
-}
 } // namespace
 
 class TestLibUsbDevice : public QObject
@@ -184,7 +175,7 @@ void TestLibUsbDevice::traceFileFromTheEnvironment()
         QCOMPARE(device.controlReadTransfer(0x47, reply, 64, 0, 0), 64);
         device.controlWriteTransfer(0x44, 2, 0);
         device.asyncBulkReadTransfer();
-        QVERIFY(waitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
+        QVERIFY(QTest::qWaitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
         unsigned char block[4] = {0x01, 0xAB, 0x00, 0xFF};
         device.bulkWriteTransfer(block, 4);
         device.closeDevice();
@@ -200,11 +191,9 @@ void TestLibUsbDevice::traceFileFromTheEnvironment()
     bool stamped = false;
     lines.last().section(QLatin1Char(' '), 0, 0).toLongLong(&stamped);
     QVERIFY(stamped);
+    // The file holds what the sink saw (compared above): its fields.
     const auto body = [&](const QString &prefix) {
-        for (const QString &line : lines)
-            if (traceBody(line).startsWith(prefix))
-                return traceBody(line).split(QLatin1Char(' '));
-        return QStringList();
+        return trace.matching(prefix).value(0).split(QLatin1Char(' '));
     };
     const QByteArray identification = QByteArray("VSIM.2.7 Velto virtual bench").leftJustified(64, '\0');
     QCOMPARE(body(QStringLiteral("ctrl 0x47")),
@@ -224,13 +213,13 @@ void TestLibUsbDevice::vanishedDeviceIsLostAndRecoverable()
     device.openDevice();
     device.controlWriteTransfer(0x44, 2, 0);
     device.asyncBulkReadTransfer();
-    QVERIFY(waitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
+    QVERIFY(QTest::qWaitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
 
     // The pending read completes with no device and cannot be resubmitted;
     // the flag is raised and the line logged on the event thread.
     MessageCapture log;
     backend.instrument().setAttached(false);
-    QVERIFY(waitFor([&] {
+    QVERIFY(QTest::qWaitFor([&] {
         return device.connectionLostFlag && log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_NO_DEVICE"));
     }));
     QCOMPARE(device.controlWriteTransfer(0x41, 0, 0), -99);
@@ -284,7 +273,7 @@ void TestLibUsbDevice::readFaultsAreRecoveredOrLoseTheLink()
         device.asyncBulkReadTransfer();
         const QByteArray what = QByteArray::number(int(row.fault)) + " x" + QByteArray::number(row.count);
         int length = -1;
-        QVERIFY2(waitFor([&] {
+        QVERIFY2(QTest::qWaitFor([&] {
             backend.instrument().advanceClock(20000);
             length = length < 0 ? device.takeRead(read, sizeof(read)) : length;
             return length >= 0 || log.contains(QStringLiteral("Transfer error"));

@@ -8,12 +8,6 @@
 #include <algorithm>
 
 namespace {
-bool waitFrames(VeltoInterface &w, int ticks)
-{
-    const quint64 target = w.display()->counts().drawnTicks + quint64(ticks);
-    return QTest::qWaitFor([&] { return w.display()->counts().drawnTicks >= target; }, 5000);
-}
-
 // CH1's swing in codes, and the shares of its samples above a quarter and
 // three quarters of that swing.
 struct Ch1 {
@@ -125,13 +119,12 @@ void TestGeneratorControls::loopbackOnCh1()
     VeltoInterface w;
     Ui::VeltoInterface *ui = w.form();
     GeneratorControls *g = w.generator();
-    w.session()->setScopeStartDelay(20);
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     ui->ch1GainSlider->setValue(3); // 0.8 V/div: 51.2 codes per volt
     ui->samplingSlider->setValue(7);
     g->setAwgLevelsAmplitude(1.0); // the generator is on at a first start, at its largest amplitude
     g->clickRadioButtonSine();
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
     // 1000 Hz is 72 MHz / (256 × 281) on the instrument's timer.
     QCOMPARE(ui->multimeterdisplayAWGFrequency->getValue(), double(float(100089 / 100.0)));
     QVERIFY2(qAbs(ch1Codes(w).swing / 51.2 - 2.0) < 0.06, qPrintable(QString::number(ch1Codes(w).swing)));
@@ -140,7 +133,7 @@ void TestGeneratorControls::loopbackOnCh1()
 
     g->clickRadioButtonSquare();
     g->setAwgLevelsDutyCycle(25.0);
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
     QVERIFY2(qAbs(ch1Codes(w).upper - 0.25) < 0.02, qPrintable(QString::number(ch1Codes(w).upper)));
 
     // A custom waveform: a quarter at the top, a quarter in the middle, the rest at the bottom.
@@ -172,7 +165,7 @@ void TestGeneratorControls::loopbackOnCh1()
                                   QStringLiteral("ctrl 0x41 10 %1").arg(others), "ctrl 0x41 31 4"}));
     QVERIFY(virtualBench().customWaveformWord(100) == 4095 && virtualBench().customWaveformWord(200) == 2048);
     QVERIFY(ui->radioButtonCustom->isChecked());
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
     const Ch1 custom = ch1Codes(w);
     QVERIFY2(qAbs(custom.upper - 0.25) < 0.03 && qAbs(custom.middle - 0.5) < 0.03,
              qPrintable(QStringLiteral("%1 %2").arg(custom.upper).arg(custom.middle)));

@@ -26,43 +26,33 @@ private slots:
         QCOMPARE(ui->labelCH1Gain->text(), QStringLiteral("Gain (\u00b124V)"));
     }
     void cleanupTestCase() { window.reset(); }
-    void slidersSendAndRelabel_data();
     void slidersSendAndRelabel();
     void quickRangeButtonsAndCoupling();
     void scriptSetStateIsWhatTheInstrumentGets();
 };
 
-void TestChannelControls::slidersSendAndRelabel_data()
-{
-    QTest::addColumn<QString>("slider");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("CH1 gain") << "ch1GainSlider" << 9 << 13 << "labelCH1Gain"
-                              << "Gain (\u00b137mV)";
-    QTest::newRow("CH2 gain") << "ch2GainSlider" << 3 << 14 << "labelCH2Gain"
-                              << "Gain (\u00b12.4V)";
-    QTest::newRow("time base") << "samplingSlider" << 9 << 1 << "labelSamplingRate"
-                               << "Time = 5ms/div, time range = ";
-    // The plot's legend follows at once, before any frame comes back.
-    QTest::newRow("CH1 legend") << "ch1GainSlider" << 4 << 13 << "ch1Label" << " CH1 = 0.4V/div";
-    QTest::newRow("CH2 legend") << "ch2GainSlider" << 5 << 14 << "ch2Label" << " CH2 = 0.2V/div";
-}
-
+// Each slider writes its entry and relabels its page; the plot's legend
+// follows at once, before any frame comes back.
 void TestChannelControls::slidersSendAndRelabel()
 {
-    QFETCH(QString, slider);
-    QFETCH(int, value);
-    QFETCH(int, entry);
-    QFETCH(QString, label);
-    QFETCH(QString, text);
-    TraceCapture trace;
-    window->findChild<QSlider *>(slider)->setValue(value);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 %1 %2 0 0").arg(entry).arg(value)).size(), 1);
-    QCOMPARE(virtualBench().configurationEntry(entry), value);
-    QVERIFY2(window->findChild<QLabel *>(label)->text().startsWith(text),
-             qPrintable(window->findChild<QLabel *>(label)->text()));
+    const struct {
+        const char *slider;
+        int value, entry;
+        const char *label, *text;
+    } rows[] = {{"ch1GainSlider", 9, 13, "labelCH1Gain", "Gain (\u00b137mV)"},
+                {"ch2GainSlider", 3, 14, "labelCH2Gain", "Gain (\u00b12.4V)"},
+                {"samplingSlider", 9, 1, "labelSamplingRate", "Time = 5ms/div, time range = "},
+                {"ch1GainSlider", 4, 13, "ch1Label", " CH1 = 0.4V/div"},
+                {"ch2GainSlider", 5, 14, "ch2Label", " CH2 = 0.2V/div"}};
+    for (const auto &row : rows) {
+        TraceCapture trace;
+        window->findChild<QSlider *>(QLatin1String(row.slider))->setValue(row.value);
+        const QString label = window->findChild<QLabel *>(QLatin1String(row.label))->text();
+        const QString sent = QStringLiteral("ctrl 0x41 %1 %2 0 0").arg(row.entry).arg(row.value);
+        QVERIFY2(trace.matching(sent).size() == 1, qPrintable(sent));
+        QVERIFY2(virtualBench().configurationEntry(row.entry) == row.value, qPrintable(sent));
+        QVERIFY2(label.startsWith(QString::fromUtf8(row.text)), qPrintable(label));
+    }
 }
 
 void TestChannelControls::quickRangeButtonsAndCoupling()

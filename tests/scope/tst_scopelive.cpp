@@ -25,14 +25,6 @@ Spread spreadOf(const QCPGraph *graph)
     const auto range = std::minmax_element(v.begin(), v.end());
     return {*range.first, *range.second, std::accumulate(v.begin(), v.end(), 0.0) / v.size(), v.size()};
 }
-
-// Waits for `ticks` more drawn frames, so that what is checked was drawn
-// after the change before it.
-bool waitFrames(VeltoInterface &w, int ticks)
-{
-    const quint64 target = w.display()->counts().drawnTicks + quint64(ticks);
-    return QTest::qWaitFor([&] { return w.display()->counts().drawnTicks >= target; }, 5000);
-}
 } // namespace
 
 class TestScopeLive : public QObject
@@ -48,21 +40,18 @@ private slots:
 void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
 
-    // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div.
-    TraceCapture trace;
+    // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div; the
+    // sliders' writes are checked in the channel controls suite.
     w.generator()->setAwgLevelsAmplitude(1.0); // the generator is on at a first start
     w.form()->radioButtonSine->click();
     w.form()->ch1GainSlider->setValue(3);
     w.form()->samplingSlider->setValue(7);
     w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
     QVERIFY(w.form()->checkBoxCursorVertical->isChecked());
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 3 ")).size(), 1);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 1 7 ")).size(), 1);
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
 
     // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
     const double produced = 72.0e6 / (256.0 * 281.0);
@@ -80,25 +69,20 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     QVERIFY(w.scopePlot()->items().labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
 
     const Spread atGain3 = spreadOf(w.scopePlot()->graphs().ch1);
-    QCOMPARE(atGain3.count, 768);
-    // 1 V at 0.8 V/div is 51 codes, 80 plot units, either side of CH1's zero.
-    QVERIFY(qAbs((atGain3.maximum - atGain3.minimum) - 160.0) < 8.0);
+    QCOMPARE(atGain3.count, 768); // its swing is checked against the volts in the generator suite
 
     // Twice the gain draws twice the swing.
     w.form()->ch1GainSlider->setValue(4);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 13 4 ")).size(), 1);
-    QVERIFY(waitFrames(w, 5));
+    QVERIFY(waitDrawnFrames(w, 5));
     const Spread atGain4 = spreadOf(w.scopePlot()->graphs().ch1);
     const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
     QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
 
-    trace.clear();
+    TraceCapture trace;
     // A larger buffer: the instrument is told, and the frames grow.
-    QVERIFY(w.form()->comboBoxADCBuffer->count() >= 5);
     w.form()->comboBoxADCBuffer->setCurrentIndex(4);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 5 ")).size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(w.scopeState()->samplesPerChannel, 1280, 3000);
-    QVERIFY(waitFrames(w, 2));
+    QVERIFY(waitDrawnFrames(w, 2));
     QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
     QCOMPARE(w.trigger()->model().maximumPosition(), 1280 - 8);
 
@@ -109,7 +93,7 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
     QCOMPARE(confirmed.size(), 1);
     // Bit 0 of the control byte is the trace.
     QCOMPARE(traceBody(confirmed.first()).split(QLatin1Char(' ')).at(3).toInt() & 1, 0);
-    QVERIFY(waitFrames(w, 3));
+    QVERIFY(waitDrawnFrames(w, 3));
     QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
     QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
     QVERIFY(!w.scopePlot()->items().zeroHandle[1]->visible());
@@ -118,10 +102,9 @@ void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
 void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     Ui::VeltoInterface *ui = w.form();
-    QVERIFY(waitFrames(w, 2));
+    QVERIFY(waitDrawnFrames(w, 2));
     QCOMPARE(ui->frameProgressLabel->text(), QString());
     // 50 s/div: a 2400 s frame. The legend names it at once and keeps it over
     // redraws of the frame taken before; the read-out counts the new frame.
@@ -155,11 +138,10 @@ void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
 void TestScopeLive::pickedMarkerMovesWithTheKeys()
 {
     VeltoInterface w;
-    w.session()->setScopeStartDelay(20);
     w.resize(1600, 1000);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(connectToBench(w));
+    QVERIFY(connectToBench(w, 20));
     w.form()->radioButtonNormal->click();
     QCustomPlot *plot = w.scopePlot()->plot();
     w.trigger()->model().triggerSetPosition(64, 20);

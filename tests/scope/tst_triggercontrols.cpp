@@ -20,42 +20,33 @@ private slots:
         QVERIFY(connectToBench(*window));
     }
     void cleanupTestCase() { window.reset(); }
-    void modeAndTypeMakeTheControlByte_data();
     void modeAndTypeMakeTheControlByte();
     void singleWaitsTheOthersRestart();
-    void timesTravelInTheirUnits_data();
     void timesTravelInTheirUnits();
     void runControl();
 };
 
 // Each row clicks one button after the rows before it, from the form's free
 // running rising edge (0x81); the high nibble is the type, the low the mode.
-void TestTriggerControls::modeAndTypeMakeTheControlByte_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<int>("byte");
-    QTest::addColumn<bool>("forceEnabled");
-    QTest::newRow("start") << QString() << 0x81 << false;
-    QTest::newRow("falling") << "radioButtonFallingEdge" << 0x91 << false;
-    QTest::newRow("normal") << "radioButtonNormal" << 0x92 << true;
-    QTest::newRow("window") << "radioButtonWindow" << 0x42 << true;
-    QTest::newRow("dual") << "radioButtonDual" << 0x02 << true;
-    QTest::newRow("negative slope") << "radioButtonNegativeSlope" << 0x32 << true;
-    QTest::newRow("free") << "radioButtonFree" << 0x31 << false;
-}
-
 void TestTriggerControls::modeAndTypeMakeTheControlByte()
 {
-    QFETCH(QString, button);
-    QFETCH(int, byte);
-    QFETCH(bool, forceEnabled);
-    if (!button.isEmpty()) {
-        QAbstractButton *widget = window->findChild<QAbstractButton *>(button);
-        QVERIFY(widget);
-        widget->click();
+    const struct {
+        const char *button; // none: the form as it starts
+        int byte;
+        bool forceEnabled;
+    } rows[] = {{nullptr, 0x81, false},
+                {"radioButtonFallingEdge", 0x91, false},
+                {"radioButtonNormal", 0x92, true},
+                {"radioButtonWindow", 0x42, true},
+                {"radioButtonDual", 0x02, true},
+                {"radioButtonNegativeSlope", 0x32, true},
+                {"radioButtonFree", 0x31, false}};
+    for (const auto &row : rows) {
+        if (row.button)
+            window->findChild<QAbstractButton *>(QLatin1String(row.button))->click();
+        QVERIFY2(virtualBench().configurationEntry(7) == row.byte, row.button);
+        QVERIFY2(ui->forceButton->isEnabled() == row.forceEnabled, row.button);
     }
-    QCOMPARE(virtualBench().configurationEntry(7), byte);
-    QCOMPARE(ui->forceButton->isEnabled(), forceEnabled);
 }
 
 void TestTriggerControls::singleWaitsTheOthersRestart()
@@ -69,28 +60,23 @@ void TestTriggerControls::singleWaitsTheOthersRestart()
     QCOMPARE(ui->stopButton->text(), QStringLiteral("STOP"));
 }
 
-void TestTriggerControls::timesTravelInTheirUnits_data()
-{
-    QTest::addColumn<QString>("spinBox");
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<int>("expected");
-    // The automatic time-out counts 40.96 ms units, less one.
-    QTest::newRow("auto 1 s") << "doubleSpinBoxTrigAuto" << 1.0 << 20 << 23;
-    QTest::newRow("auto one unit") << "doubleSpinBoxTrigAuto" << 0.04096 << 20 << 0;
-    QTest::newRow("hold-off") << "doubleSpinBoxTrigHold" << 100.0 << 15 << 100;
-}
-
 void TestTriggerControls::timesTravelInTheirUnits()
 {
-    QFETCH(QString, spinBox);
-    QFETCH(double, value);
-    QFETCH(int, entry);
-    QFETCH(int, expected);
-    TraceCapture trace;
-    window->findChild<QDoubleSpinBox *>(spinBox)->setValue(value);
-    QCOMPARE(virtualBench().configurationEntry(entry), expected);
-    QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 %1 %2 0 0").arg(entry).arg(expected)).size(), 1);
+    // The automatic time-out counts 40.96 ms units, less one; the hold-off goes as it is.
+    const struct {
+        const char *spinBox;
+        double value;
+        int entry, expected;
+    } rows[] = {{"doubleSpinBoxTrigAuto", 1.0, 20, 23},
+                {"doubleSpinBoxTrigAuto", 0.04096, 20, 0},
+                {"doubleSpinBoxTrigHold", 100.0, 15, 100}};
+    for (const auto &row : rows) {
+        TraceCapture trace;
+        window->findChild<QDoubleSpinBox *>(QLatin1String(row.spinBox))->setValue(row.value);
+        const QString sent = QStringLiteral("ctrl 0x41 %1 %2 0 0").arg(row.entry).arg(row.expected);
+        QVERIFY2(virtualBench().configurationEntry(row.entry) == row.expected, qPrintable(sent));
+        QVERIFY2(trace.matching(sent).size() == 1, qPrintable(sent));
+    }
 }
 
 void TestTriggerControls::runControl()
