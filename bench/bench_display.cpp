@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The scope display of the real window, on a 1280 × 800 plot:
 //
 //  1. Frames built here are fed through the display tick, ScopeDisplay::scopeDataShow()

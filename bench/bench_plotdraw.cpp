@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Time of one replot of the scope plot with the window's set of 48 graphs
 // (CH1, CH1 reference, CH2, CH2 reference, 18 decay graphs, 24 logic graphs
 // in step-centre style, 2 spectrum graphs as impulses), drawn once with

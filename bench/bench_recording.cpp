@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Recording at the fastest time base on the virtual instrument: the window
 // runs its real event loop with CH1 and CH2 at 768 samples, the Record button
 // is pressed, and after the given number of seconds pressed again. Printed:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The sniffer display of the real window:
 //
 //  1. For each protocol a full frame (every ring full, counts at the ring's

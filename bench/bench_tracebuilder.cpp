@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Time per frame of the scope's per-tick core, which has to fit well inside
 // the 4 ms display tick: the trace build alone, and a whole drawn tick's
 // core work (trace build, persistence history at decay 8, reference display

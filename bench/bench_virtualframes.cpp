@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // How many of the largest scope frames (three channels of 3840 samples) the
 // virtual instrument builds per second, on the test clock so that only the
 // work of building frames is timed, never the pacing of the bulk pipe.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // What every window benchmark sets up before its application starts: a
 // temporary home, the offscreen platform unless another is chosen, the

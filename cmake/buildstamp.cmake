@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-only
 # Writes the build stamp into OUT: the time of the last commit (UTC, to the
 # minute) and whether the tree has changes that were not committed. The file
 # is rewritten only when that text changes, so an unchanged tree builds

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-only
 # What `cmake --install` puts under the prefix and what `cpack -G DEB` packs:
 # the program, its data files, the icon, the desktop entry, the AppStream
 # metainfo, the udev rule that lets the logged-in user open the instrument,

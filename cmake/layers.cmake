@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-only
 cmake_minimum_required(VERSION 3.16)
 # Fails the build when a file includes what its layer may not see. A file's
 # layer is its top folder, bottom up:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Python's headers come before any Qt header: Qt's `slots` macro breaks them.
 #include <pybind11/embed.h>
 #include <pybind11/functional.h>

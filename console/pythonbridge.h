@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The one embedded Python interpreter of the process, seen from Qt code.

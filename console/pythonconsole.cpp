@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "console/pythonconsole.h"
 
 #include "base/logging.h"

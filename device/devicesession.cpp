@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A session: connect, identify, check the profile, push the configuration,
 // start acquisition, show the device's information; and tear it all down.
 // Every configuration entry leaves through here, written at once or, while a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The scope display's intake of completed reads: the transport queues them
 // in the order they came, and each is copied out under its lock.
 #include "base/logging.h"

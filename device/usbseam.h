@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The narrow seam between LibUsbDevice and libusb: exactly the operations the

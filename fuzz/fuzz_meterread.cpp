@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The meter read (36 bytes from the instrument, or fewer on a failed
 // transfer) as the meter and counter pages show it: the length check, both
 // meter blocks, the AC and DC read-outs and every counter type's values.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A file the Record panel is given to load or play: the input is the file.
 // It is read as a saved wave is loaded (the whole text at once) and as a
 // recording is played (RecordingReader, block by block, feeding

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A completed bulk read as the scope display takes it: the acceptance check
 // against what the trace boxes and buffer size expect, then the trace
 // builder, the host measurements, the meter read-outs, the spectrum, the

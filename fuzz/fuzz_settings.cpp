@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The device settings file: the input is written as an INI file and read
 // by the settings store into every key's reader, held to a range, and
 // loaded onto a window of plain objects that carry the controls' names and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A completed bulk read as the sniffer view takes it: the frame check, the
 // fill bookkeeping after an earlier frame, and the four decoders' texts.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Frames of plot values, such as the display hands over, written as
 // recording blocks and as a saved wave file, read back by the wave text
 // reader, then played back one frame a tick with their time bases.

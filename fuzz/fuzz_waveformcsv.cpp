@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A custom waveform file as the generator imports it: read as text up to
 // the first zero byte and the 512th value, then the comma-separated values
 // into the 1024-byte buffer that goes to the instrument.

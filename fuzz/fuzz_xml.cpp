@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The XML reader on the files Velto reads from outside: "hardware.xml" with
 // an identification checked against it, a device information file with a
 // health byte, and the reader's own cursor and value conversions walked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // What every fuzz target shares: the program's log lines are swallowed (a
 // malformed input logs by design, and writing each line would be most of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The frequency counter page: type, inputs, entry 11, pulse counting.
 #include "instruments/countercontrols.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The generator's frequency entry and its sweep.
 #include "instruments/frequencysweepcontrols.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The generator's enable, buffer, waveform, levels, calibration and custom waveform.
 #include "instruments/generatorcontrols.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The meter tab: page changes, the read-outs, the poll and its AC and DC pages.
 #include "instruments/metercontrols.h"
 

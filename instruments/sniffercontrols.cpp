@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The sniffer tab: options and their entries, start, pause and stop, frame acceptance and the views.
 #include "instruments/sniffercontrols.h"
 

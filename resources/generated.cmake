@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-only
 # Resources made at build time: the icons rendered from their vector sources,
 # and the fonts copied from Debian's font packages (not kept in the tree).
 # Also a function that registers every resource file of the static library,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Channel trace enables, gains, coupling, positions, buffer sizes, the time
 // base, and the channel control bytes.
 #include "scope/channelcontrols.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The cursors on the plot and the controls of the "Cursors" group.
 #include "scope/cursorcontrols.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The spectrum and the reference traces.
 #include "scope/fftcontrols.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // Handing a tick's vectors to a graph without rebuilding its container.
 //

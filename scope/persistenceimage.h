@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // The persistence picture of the plot: one hit image per channel (CH1, CH2
 // and the logic group) at the pixel size of the plot area, drawn under the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "scope/plotcanvas.h"
 
 // A pixmap buffer cleared to one opaque colour: a pixmap never filled with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Working the plot with the mouse and the keys.
 #include "scope/plotinteraction.h"
 

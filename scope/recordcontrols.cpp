@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Saving, loading, recording and playing back waves, and screenshots.
 #include "scope/recordcontrols.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The per-tick display of the newest scope frame. The frame is turned into
 // vectors by TraceBuilder; each step below decides, once per tick, what its
 // part of the picture shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The oscilloscope plot: axes, graphs in drawing order, the items placed
 // on it, drawing options, the colour themes, the zero indicators, the logic
 // labels, the axis limits and the scroll bars.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The trigger's controls and markers.
 #include "scope/triggercontrols.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Before and after on one machine, in one run: builds the display benchmark
 # and Velto of a reference commit in a worktree of its own (default: the
 # commit before the frame queue, the intensity persistence and the paced

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Configures and builds Velto. Usage: scripts/build.sh [build-dir] [extra cmake args...]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Builds one fuzz target and runs it for a while on a scratch copy of its
 # seed corpus, so the corpus in the repository stays small.
 # Usage: scripts/fuzz.sh TARGET SECONDS [extra libFuzzer options...]

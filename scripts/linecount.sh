@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Counts the lines of Velto's C++ sources: tests against the program's own
 # code (the virtual instrument and tools included; benchmarks and fuzz targets
 # are neither, and are counted apart), and their ratio.

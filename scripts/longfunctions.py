@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-only
 """Lists the functions of Velto's own C++ sources (tests left out) longer than
 a limit, default 80 lines. A function is a brace block opened outside any
 other function whose statement holds a parameter list. Tables of constant

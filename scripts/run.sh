@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Installs what is missing, builds, and starts Velto on the virtual instrument
 # in the folder run/, which holds the files of data/ (hardware.xml and the
 # device information files). velto.log and the wire trace land there too.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Starts Velto on the virtual instrument under Xvfb, waits for it to connect
 # and draw, and saves a PNG of its window.
 # Usage: scripts/screenshot.sh [output.png] [seconds to wait]

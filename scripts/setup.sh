@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Installs the Debian packages Velto needs to build, run and test, skipping the
 # ones already present. Safe to run again. Needs root (or sudo).
 set -euo pipefail

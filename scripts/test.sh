@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Installs what is missing, builds, and runs the whole test suite.
 # Usage: scripts/test.sh [--sanitize]
 set -euo pipefail

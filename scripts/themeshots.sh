@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Pictures of the dark, light and a custom plot theme with both kinds of
 # cursors, the trigger marker and the logic labels showing, and of live
 # traces with logic bits, the spectrum, the light theme with references and a

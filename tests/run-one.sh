@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Runs one test executable in a fresh temporary home and working directory
 # holding the files of data/, so that no test sees the user's settings or
 # another test's files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Writes the seed corpora of the fuzz targets (fuzz/corpus/<target>/) from
 // real inputs: scope and sniffer frames and meter reads of the virtual
 // instrument, the profile files of data/, a document written by QXmlPut, a

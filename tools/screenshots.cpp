@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Pictures of the real window on the virtual instrument, for looking at what
 // a user sees: the three plot themes with cursors, trigger marker and logic
 // labels; live traces with logic bits; the spectrum; the light theme with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A fault soak of the real window on the virtual instrument: for a given
 // time the time base, buffer, channels and generator change as a user would
 // change them, while the instrument's faults strike at seeded random

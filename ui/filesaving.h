@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // How Velto saves what the user asks it to export: a file dialog that picks

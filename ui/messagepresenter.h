@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // How Velto shows its critical message boxes with one OK button (the profile

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "ui/scopesettings.h"
 
 #include "ui/options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "widgets/multimeterdisplaysettings.h"
 
 #include "widgets/colorbutton.h"

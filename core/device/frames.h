@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The byte layout of everything the instrument sends: scope and sniffer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The generator's arithmetic, apart from its widgets: the logarithmic

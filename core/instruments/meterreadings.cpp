@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The meter's and counter's conversions from raw replies to shown values.
 #include "core/instruments/meterreadings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // What the meter and counter pages show, from the instrument's raw replies:

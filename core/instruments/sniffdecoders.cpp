@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The sniffer's decoders and its fill bookkeeping.
 #include "core/instruments/sniffdecoders.h"
 

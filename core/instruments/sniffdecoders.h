@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The sniffer's decoders: from the streams of one sniffer frame to the text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // Where Velto finds its data files ("hardware.xml" and the device information

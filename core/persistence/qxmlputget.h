@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // QXmlPut writes and QXmlGet reads XML documents element by element, with a

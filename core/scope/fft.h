@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The spectrum display: the complex type, the in-place radix-2 transform,

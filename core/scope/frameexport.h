@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The shown scope frame in formats other tools read: CSV for spreadsheets and

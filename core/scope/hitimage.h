@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // Persistence as an intensity image: for every pixel of the plot, how many

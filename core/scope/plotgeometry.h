@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // Geometry of the scope plot that needs no widget: the mapping between plot

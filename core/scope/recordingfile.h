@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // The recording on disk while it is made and while it is played back. The
 // writer puts every block into the file as it comes and pushes the file to

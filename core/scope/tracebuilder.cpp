@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "core/scope/tracebuilder.h"
 
 #include "core/scope/scaletables.h"

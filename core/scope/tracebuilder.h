@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // From a scope frame to the per-tick graph data: keys and values of CH1,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "core/scope/triggermodel.h"
 
 #include "core/device/configprotocol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // A recording played back one frame per drawn tick: the frames (ten
 // vectors each: CH1, CH2, logic bits 0 to 7) with their time bases, taken

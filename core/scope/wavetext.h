@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 // Text forms of a displayed frame: ten vectors of plot values (CH1, CH2,
 // logic bits 0 to 7) as the wave text of a recording block and as a saved

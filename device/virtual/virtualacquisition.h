@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // Acquisition on the virtual bench: the sampling clock, the analog front end

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "device/virtual/virtualcounter.h"
 
 #include "device/virtual/virtualgenerator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The counter inputs of the virtual bench seen as digital signals (logic bits,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The generator of the virtual instrument: a DAC stepping through a buffer of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // A model of the instrument's firmware on a virtual bench: the configuration

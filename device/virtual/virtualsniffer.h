@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The bus traffic on the virtual bench and the sniffer's capture rings: UART

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Renders the icon sources (SVG) to the PNGs the resources hold, at build
 // time, so that only the vector sources live in the tree.
 // Usage: velto_render_icons OUTPUT_DIR SOURCE.svg...

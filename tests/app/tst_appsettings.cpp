@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The application's settings: what is read and written, and the window that
 // restores them and shuts down once.
 #include "common/windowtest.h"

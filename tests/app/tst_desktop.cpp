@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Velto as a desktop program: the command line, where data files are found,
 // and exports that other tools read back.
 #include "app/commandline.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // A whole session on the virtual instrument, through the real window: what
 // goes over the wire, what the log says and what the window shows.
 #include "common/windowtest.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Every control of the main window's form says what it does when hovered.
 #include "common/windowtest.h"
 #include "widgets/multimeterdisplay.h"

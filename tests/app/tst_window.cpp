@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The window's assembly: menus, docks, style, fonts, the status line and the
 // dialogs reached from the menu.
 #include "common/windowtest.h"

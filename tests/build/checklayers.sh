@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # The layer check on a small tree: a clean tree passes, and each kind of
 # forbidden include (a short name that reaches another folder, a path that
 # climbs with .., a widget header below the controllers, an app header in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The Python console on the virtual bench: its window and sizes, the script
 // objects driving the generator, scripts that go wrong, and the velto
 // program running a script from VELTO_SCRIPT end to end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The window's senders on the virtual instrument: what travels, what is stored
 // in bulk mode, and what is logged.
 #include "common/windowtest.h"

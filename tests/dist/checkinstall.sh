@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Installs the build into a temporary prefix and checks that every file the
 # desktop and Debian need is there, that the changelog's latest entry is the
 # program's version, that the installed program runs, and that it finds its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Packs the build as the Debian package, into a folder of its own, checks its
 # maintainer scripts and lets lintian judge it: an error or a warning fails.
 # Where lintian is not installed the check is skipped (status 77) and says so.

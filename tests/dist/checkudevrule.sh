@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-only
 # Checks the instrument's udev rule: with `udevadm verify` where this udev has
 # it, and always by reading it: every line a list of KEY op "value" pairs with
 # known keys and operators, the rule matching the instrument and tagging it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The generator's dock on the virtual bench, whose CH1 is the generator's output.
 #include "common/windowtest.h"
 #include "device/virtual/virtualinstrument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The generator's arithmetic and the custom waveform text, without widgets.
 #include "core/instruments/generatorlaws.h"
 

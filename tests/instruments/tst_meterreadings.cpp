@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The meter's and counter's conversions from raw replies, without widgets.
 #include "core/instruments/meterreadings.h"
 #include "core/scope/scaletables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The meter and counter pages on the virtual bench's test clock: what they send, poll and read.
 #include "common/windowtest.h"
 #include "device/virtual/virtualinstrument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The sniffer's decoders and fill bookkeeping, without widgets.
 #include "core/instruments/sniffdecoders.h"
 

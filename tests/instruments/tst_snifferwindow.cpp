@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The sniffer tab on the virtual bench's test clock, and frames handed to it by hand.
 #include "common/windowtest.h"
 #include "device/virtual/virtualinstrument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The hardware profile check, the device information lines, the message
 // presenters, and the shipped data/hardware.xml and data/vsim.xml of the
 // virtual instrument.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The XML reader and writer: declarations, cursors, every value encoding (the
 // text written, the value read back, and the default for text of the wrong
 // form), save and load with their log lines.

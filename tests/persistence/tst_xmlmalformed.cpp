@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Malformed documents and every encoding the reader detects: truncated,
 // deeply nested (also where a careless scan would not look), huge, binary
 // junk, entity bombs. Each leaves the reader empty and logs one line;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The channel controls of the scope pages on the virtual instrument: what
 // each sends and what it shows.
 #include "common/windowtest.h"

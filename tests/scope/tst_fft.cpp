@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "common/testsupport.h"
 #include "core/device/frames.h"
 #include "core/scope/fft.h"

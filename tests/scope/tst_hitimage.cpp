@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The persistence image's counts: against an independent count of the
 // pixels each line crosses, for dots that overlap, and over a run long
 // enough to reach the top of the counts.

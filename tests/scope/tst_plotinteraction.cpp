@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The plot worked with the mouse, the wheel and the keys, on the real window
 // over the virtual instrument: picking and dragging handles and markers, the
 // labels they update, zoom and pan, the axis limits with their scroll bars,

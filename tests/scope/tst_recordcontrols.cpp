@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The "Record" panel through its controller: saving and loading waves,
 // screenshots, recording and playback, damaged files, the close path, and
 // a recording made and played back on the virtual bench.

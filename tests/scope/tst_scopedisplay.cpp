@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The per-tick display of the window, fed frames built here: which frames
 // are drawn, where the samples land, the meter read-outs and labels, decay,
 // persistence, references, XY, the spectrum, the played-back and loaded

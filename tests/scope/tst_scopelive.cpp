@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The scope end to end on the virtual bench: the generator loops back into
 // CH1, and what the window draws and measures is what the bench produced.
 #include "common/windowtest.h"

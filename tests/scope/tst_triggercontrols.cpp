@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The trigger controls through the window on the virtual instrument.
 #include "common/windowtest.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The wave and recording files: the exact text written, what is read back
 // from good and damaged files, the names, the recording written in pieces,
 // and a recording played back one frame a tick.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The colour themes on the real window: the pens each theme puts on the
 // graphs, the custom theme dialog that changes nothing until "Apply", and what
 // "Apply" keeps for the next start. The dialog's store, stored colours that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
 // The virtual instrument's tests share a bench on the test clock and frames taken apart by their layout.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The generator and the counter of the virtual instrument, measured from
 // outside: waveforms, levels, noise, the frequency sweep, and the counter
 // modes on the 32 MHz time base.

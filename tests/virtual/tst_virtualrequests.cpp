@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The vendor requests of the virtual instrument: data stages and reply
 // lengths, the configuration table fed three ways, the shared memory, the
 // generator's custom waveform store, and what malformed requests get.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Scope frames of the virtual instrument against reckoning of our own: the
 // generator's period on CH1, trigger placement, the front end and meter blocks.
 

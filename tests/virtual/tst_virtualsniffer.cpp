@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Sniffer frames of the virtual instrument: the traffic of each protocol as
 // the bench defines it, both counts, ring wrap, single mode and clear.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // The virtual instrument behind its own USB backend: frames reach a pending
 // bulk IN transfer on the event-handling thread while the other thread keeps
 // changing the configuration, and every frame that arrives is whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 #include "widgets/bargraph.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/multimeterdisplay.h"

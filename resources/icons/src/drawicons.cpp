@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-only
 // Draws the icons of resources/widgets.qrc. The PNG files are committed; run
 // this again after changing a shape:
 //   g++ -std=c++17 -fPIC drawicons.cpp -o /tmp/drawicons $(pkg-config --cflags --libs Qt5Gui)
