@@ -403,7 +403,9 @@ void VeltoInterface::exitTriggered()
 
 void VeltoInterface::exitWith(int status)
 {
-    VELTO_LOG(QStringLiteral("Exit triggered, status %1").arg(status), 2);
+    VELTO_LOG(QStringLiteral("Exit triggered"), 2);
+    if (status != 0)
+        VELTO_LOG(QStringLiteral("Exit status %1").arg(status), 2);
     closeApplication();
     // A script that pressed Exit itself stops at its next step, as after sys.exit.
     PythonBridge::requestExit(status);
