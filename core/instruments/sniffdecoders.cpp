@@ -56,7 +56,9 @@ void appendByte(QString &text, uint8_t byte, bool ascii)
         text += QLatin1Char(hexDigits[byte >> 4]);
         text += QLatin1Char(hexDigits[byte & 0x0f]);
     } else {
-        text += byte > 31 ? QChar(QLatin1Char(char(byte))) : QChar(QLatin1Char('_'));
+        // The control codes, 0x7f to 0x9f as well as those below 32, have no glyph.
+        const bool printable = byte > 31 && (byte < 0x7f || byte > 0x9f);
+        text += printable ? QChar(QLatin1Char(char(byte))) : QChar(QLatin1Char('_'));
     }
 }
 

@@ -44,7 +44,7 @@ struct Span {
 Span renderSpan(int count, int ring, bool ringOrder);
 
 // One byte as two lowercase hexadecimal digits, or in ASCII mode as its
-// Latin-1 character ("_" for codes below 32).
+// Latin-1 character ("_" for the control codes, below 32 and 0x7f to 0x9f).
 void appendByte(QString &text, uint8_t byte, bool ascii);
 
 // Each rebuilds the whole text of one view. `unwrapped` is the stream's

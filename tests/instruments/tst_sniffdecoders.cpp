@@ -34,7 +34,7 @@ private slots:
     {
         const std::tuple<uint8_t, bool, QString> rows[] = {
             {0x0d, true, "_"}, {0x41, true, "A"}, {0xe9, true, QString(QChar(0xe9))}, {0x1f, true, "_"},
-            {0x20, true, " "}, {0x0a, false, "0a"}, {0xff, false, "ff"}};
+            {0x20, true, " "}, {0x7f, true, "_"}, {0x9f, true, "_"}, {0x0a, false, "0a"}, {0xff, false, "ff"}};
         for (const auto &[byte, ascii, expected] : rows) {
             QString text;
             appendByte(text, byte, ascii);
