@@ -65,6 +65,7 @@ set(VELTO_DEB_DEPENDS
 )
 set(VELTO_DEB_RECOMMENDS
     fonts-cantarell
+    fonts-dejavu-core
 )
 string(REPLACE ";" ", " CPACK_DEBIAN_PACKAGE_DEPENDS "${VELTO_DEB_DEPENDS}")
 string(REPLACE ";" ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS "${VELTO_DEB_RECOMMENDS}")

@@ -48,6 +48,21 @@ SnifferControls::SnifferControls(Ui::VeltoInterface *ui, DeviceSession *session,
     connect(ui->pauseSnifferButton, &QPushButton::clicked, this, &SnifferControls::sniffPauseButtonChanged);
     connect(ui->pushButtonSnifferClear, &QPushButton::clicked, this, &SnifferControls::clearClicked);
     connect(ui->pushButtonSnifferSave, &QPushButton::clicked, this, &SnifferControls::saveTextClicked);
+    // The views lay bytes out in columns, in a fixed-pitch font with a clear
+    // A with a bar for the I2C not-acknowledge marker: the window's own font
+    // draws that letter light, its bar tight on it, and it reads as a tilde.
+    // Equal widths also make MOSI and MISO wrap alike.
+    QFont fixed(QStringLiteral("DejaVu Sans Mono"));
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setPointSizeF(ui->i2cPlainTextEdit->font().pointSizeF());
+    for (View v : {View::Mosi, View::Miso, View::I2c, View::Rx, View::Tx, View::Parallel})
+        view(v)->setFont(fixed);
+    // MOSI and MISO scroll together: a byte sent and the byte answered stay
+    // at the same place in their panes, which lay out alike.
+    QScrollBar *mosi = ui->mosiTextEdit->verticalScrollBar();
+    QScrollBar *miso = ui->misoTextEdit->verticalScrollBar();
+    connect(mosi, &QScrollBar::valueChanged, miso, &QScrollBar::setValue);
+    connect(miso, &QScrollBar::valueChanged, mosi, &QScrollBar::setValue);
     channels->setSnifferSingle(ui->radioButtonSniffSingle->isChecked());
     ui->progressBarSnifferBufferFill->setMaximum(std::max(fillMaximum(ui->protocolTabWidget->currentIndex()), 0));
 }

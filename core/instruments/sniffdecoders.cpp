@@ -56,7 +56,9 @@ void appendByte(QString &text, uint8_t byte, bool ascii)
         text += QLatin1Char(hexDigits[byte >> 4]);
         text += QLatin1Char(hexDigits[byte & 0x0f]);
     } else {
-        text += byte > 31 ? QChar(QLatin1Char(char(byte))) : QChar(QLatin1Char('_'));
+        // The control codes, 0x7f to 0x9f as well as those below 32, have no glyph.
+        const bool printable = byte > 31 && (byte < 0x7f || byte > 0x9f);
+        text += printable ? QChar(QLatin1Char(char(byte))) : QChar(QLatin1Char('_'));
     }
 }
 
@@ -68,8 +70,11 @@ QString serialText(const uint8_t *data, const uint8_t *attributes, uint8_t mask,
     QString text;
     text.reserve(span.length * 3);
     for (int k = 0, i = span.start; k < span.length; ++k, i = (i + 1 == uartRing) ? 0 : i + 1) {
-        if (options.synchro && !(attributes[i] & mask)) {
-            text += absent;
+        // A position where only the other receiver had a byte holds no data
+        // of this one: a dot keeps the two views in step, else nothing.
+        if (!(attributes[i] & mask)) {
+            if (options.synchro)
+                text += absent;
             continue;
         }
         appendByte(text, data[i], options.ascii);

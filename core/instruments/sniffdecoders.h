@@ -30,7 +30,7 @@ constexpr int spiStream2Offset = 2058; // also the I2C status stream
 struct Options {
     bool ascii = false;    // Latin-1 characters instead of hexadecimal
     bool circular = false; // ring order once a stream has wrapped
-    bool synchro = false;  // UART: dots where only the other receiver has a byte
+    bool synchro = false;  // UART: dots, not nothing, where only the other receiver has a byte
 };
 
 // Which positions of a ring are rendered, oldest first: `length` positions
@@ -44,7 +44,7 @@ struct Span {
 Span renderSpan(int count, int ring, bool ringOrder);
 
 // One byte as two lowercase hexadecimal digits, or in ASCII mode as its
-// Latin-1 character ("_" for codes below 32).
+// Latin-1 character ("_" for the control codes, below 32 and 0x7f to 0x9f).
 void appendByte(QString &text, uint8_t byte, bool ascii);
 
 // Each rebuilds the whole text of one view. `unwrapped` is the stream's

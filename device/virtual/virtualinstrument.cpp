@@ -6,6 +6,10 @@
 #include "device/virtual/virtualgenerator.h"
 #include "device/virtual/virtualsniffer.h"
 
+#include "base/logging.h"
+#include "core/persistence/datafiles.h"
+#include "core/persistence/qxmlputget.h"
+
 #include <libusb.h>
 
 #include <QElapsedTimer>
@@ -27,6 +31,24 @@ constexpr double pipeBytesPerSecond = 1.1e6;
 constexpr int64_t minimumFrameGapNs = 2 * ms;
 constexpr int64_t rollFrameGapNs = 50 * ms;
 constexpr int64_t snifferFrameGapNs = 50 * ms;
+
+// The bench's UART talks in the format its device information file gives
+// (element "uart", attribute "format", such as "9600 8N1"), else in 9600 8N1.
+VirtualSniffer::UartFormat benchUartFormat()
+{
+    VirtualSniffer::UartFormat format;
+    const QString path = locateDataFile(QStringLiteral("vsim.xml"));
+    QXmlGet xml;
+    if (path.isEmpty() || !xml.load(path) || !xml.find(QStringLiteral("uart")))
+        return format;
+    const QString text = xml.getAttributeString(QStringLiteral("format"));
+    if (!VirtualSniffer::parseUartFormat(text.toStdString(), format))
+        VELTO_LOG(QStringLiteral("Virtual bench: UART format \"%1\" in %2 not understood (a baud rate, then data bits "
+                                 "5 to 9, parity N, E or O and 1 or 2 stop bits, as \"9600 8N1\"); it talks 9600 8N1")
+                      .arg(text, path),
+                  2);
+    return format;
+}
 
 int16_t low16(int32_t v) { return int16_t(uint16_t(uint32_t(v))); }
 int8_t low8(int32_t v) { return int8_t(uint8_t(uint32_t(v))); }
@@ -543,6 +565,7 @@ VirtualInstrument::VirtualInstrument() : d(new State)
 {
     d->wall.start();
     powerCycle();
+    d->sniffer.setBenchUart(benchUartFormat());
 }
 
 VirtualInstrument::~VirtualInstrument()

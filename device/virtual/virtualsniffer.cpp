@@ -2,6 +2,8 @@
 #include "device/virtual/virtualsniffer.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -92,12 +94,32 @@ bool VirtualSniffer::takeChanged()
     return c;
 }
 
-int64_t VirtualSniffer::uartCharacterNs() const
+bool VirtualSniffer::parseUartFormat(const std::string &text, UartFormat &format)
 {
-    const int baud = bauds[cfg.uart & 7];
-    const int dataBits = std::clamp(5 + ((cfg.uart >> 3) & 7), 5, 9);
-    const int bits = 1 + dataBits + ((cfg.options & 1) ? 1 : 0) + ((cfg.options & 4) ? 2 : 1);
-    return int64_t(bits) * 1000000000LL / baud;
+    int baud = 0;
+    int dataBits = 0;
+    char parity = 0;
+    int stopBits = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), " %7d %1d%c%1d %n", &baud, &dataBits, &parity, &stopBits, &used) != 4 ||
+        size_t(used) != text.size())
+        return false;
+    const char *parities = "NEO";
+    const char *p = std::strchr(parities, std::toupper(static_cast<unsigned char>(parity)));
+    if (baud < 50 || baud > 1000000 || dataBits < 5 || dataBits > 9 || !parity || !p || stopBits < 1 || stopBits > 2)
+        return false;
+    format = {baud, dataBits, int(p - parities), stopBits};
+    return true;
+}
+
+VirtualSniffer::UartFormat VirtualSniffer::receiverFormat() const
+{
+    UartFormat f;
+    f.baud = bauds[cfg.uart & 7];
+    f.dataBits = std::clamp(5 + ((cfg.uart >> 3) & 7), 5, 9);
+    f.parity = (cfg.options & 1) ? ((cfg.options & 2) ? 2 : 1) : 0;
+    f.stopBits = (cfg.options & 4) ? 2 : 1;
+    return f;
 }
 
 int64_t VirtualSniffer::windowCap() const
@@ -139,19 +161,14 @@ void VirtualSniffer::collect(int64_t from, int64_t to, std::vector<Event> &out) 
 
 void VirtualSniffer::collectUart(int64_t from, int64_t to, std::vector<Event> &out) const
 {
-    auto add = [&](int64_t t, uint8_t a, uint8_t b, uint8_t tag) {
-        if (t > from && t <= to)
-            out.push_back({t, a, b, tag});
-    };
-    // Receiver 1: a 21-character line every 100 ms (a slot is skipped
-    // while the previous line is still on the wire); receiver 2 answers
-    // 10 ms after the line ends.
-    const int64_t ch = uartCharacterNs();
-    const int dataBits = std::clamp(5 + ((cfg.uart >> 3) & 7), 5, 9);
-    const uint8_t mask = uint8_t(dataBits >= 8 ? 0xFF : (1 << dataBits) - 1);
-    const int64_t lineNs = 21 * ch;
-    const int64_t stride = std::max<int64_t>(1, (lineNs + 100 * ms - 1) / (100 * ms)) * 100 * ms;
-    const int64_t span = lineNs + 10 * ms + 4 * ch;
+    // Receiver 1: a 21-character line every 100 ms (a slot is skipped while
+    // the previous line, and the slowest receiver's last character, is
+    // still on the wire); receiver 2 answers 10 ms after the line ends.
+    const int64_t characterNs =
+        int64_t(1 + bench.dataBits + (bench.parity ? 1 : 0) + bench.stopBits) * 1000000000LL / bench.baud;
+    const int64_t lineNs = 21 * characterNs;
+    const int64_t stride = std::max<int64_t>(1, (lineNs + 11 * ms + 100 * ms - 1) / (100 * ms)) * 100 * ms;
+    const int64_t span = lineNs + 10 * ms + 4 * characterNs + 11 * ms;
     int64_t m = std::max<int64_t>(0, (from - span - 100 * ms) / stride);
     for (;; ++m) {
         const int64_t begin = 100 * ms + m * stride;
@@ -159,14 +176,63 @@ void VirtualSniffer::collectUart(int64_t from, int64_t to, std::vector<Event> &o
             break;
         char text[32];
         std::snprintf(text, sizeof text, "VSIM uart line %04d\r\n", int(m % 10000));
-        for (int i = 0; i < 21; ++i)
-            add(begin + (i + 1) * ch, uint8_t(text[i]) & mask, 0, 1);
-        const int64_t reply = begin + lineNs + 10 * ms;
-        const char ok[] = "OK\r\n";
-        for (int i = 0; i < 4; ++i)
-            add(reply + (i + 1) * ch, uint8_t(ok[i]) & mask, 0, 2);
+        receiveUart(text, begin, 1, from, to, out);
+        receiveUart("OK\r\n", begin + lineNs + 10 * ms, 2, from, to, out);
     }
     std::stable_sort(out.begin(), out.end(), [](const Event &x, const Event &y) { return x.time < y.time; });
+}
+
+void VirtualSniffer::receiveUart(const char *text, int64_t beginNs, uint8_t tag, int64_t from, int64_t to,
+                                 std::vector<Event> &out) const
+{
+    // The wire, one level a bench bit: the start bit, the data bits from the
+    // least significant (a ninth is 0), the parity bit, the stop bits; idle high around.
+    std::vector<uint8_t> wire;
+    for (const char *c = text; *c; ++c) {
+        const unsigned value = static_cast<unsigned char>(*c);
+        unsigned ones = 0;
+        wire.push_back(0);
+        for (int b = 0; b < bench.dataBits; ++b) {
+            wire.push_back(uint8_t((value >> b) & 1));
+            ones += (value >> b) & 1;
+        }
+        if (bench.parity)
+            wire.push_back(uint8_t((ones & 1) ^ (bench.parity == 2 ? 1 : 0)));
+        wire.insert(wire.end(), size_t(bench.stopBits), 1);
+    }
+    const double benchBit = 1e9 / bench.baud;
+    auto level = [&](double t) {
+        const double k = std::floor(t / benchBit);
+        return k < 0 || k >= double(wire.size()) ? 1 : wire[size_t(k)];
+    };
+    // The receiver waits for a falling edge, checks the start bit in its
+    // middle and samples the middle of each of its own bits; it keeps what it
+    // assembled, also when the stop bit is low (a framing error) or the
+    // parity does not match, as a real one does. Only the low 8 bits are kept.
+    const UartFormat rx = receiverFormat();
+    const double bit = 1e9 / rx.baud;
+    double t = 0;
+    size_t k = 0;
+    while (true) {
+        k = std::max(k, size_t(std::ceil(t / benchBit)));
+        while (k < wire.size() && !(wire[k] == 0 && (k == 0 || wire[k - 1] == 1)))
+            ++k;
+        if (k >= wire.size())
+            return;
+        const double start = double(k) * benchBit;
+        ++k;
+        if (level(start + bit / 2) != 0) {
+            t = start + bit / 2; // a glitch, not a start bit
+            continue;
+        }
+        unsigned value = 0;
+        for (int b = 0; b < rx.dataBits; ++b)
+            value |= unsigned(level(start + (1.5 + b) * bit)) << b;
+        t = start + (1.5 + rx.dataBits + (rx.parity ? 1 : 0)) * bit; // the stop bit
+        const int64_t when = beginNs + int64_t(t);
+        if (when > from && when <= to)
+            out.push_back({when, uint8_t(value), 0, tag});
+    }
 }
 
 void VirtualSniffer::collectSpi(int64_t from, int64_t to, std::vector<Event> &out) const

@@ -7,6 +7,7 @@
 // while the capture runs. Plain C++, no toolkit.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class VirtualSniffer
@@ -22,7 +23,22 @@ public:
         bool single = false;
     };
 
+    // A UART's format: bits per second, data bits 5 to 9, parity (0 none,
+    // 1 even, 2 odd) and stop bits 1 or 2.
+    struct UartFormat {
+        int baud = 9600;
+        int dataBits = 8;
+        int parity = 0;
+        int stopBits = 1;
+    };
+    // Reads a format written as a bench user says it, "9600 8N1": false, and
+    // `format` untouched, for anything else.
+    static bool parseUartFormat(const std::string &text, UartFormat &format);
+
     VirtualSniffer();
+
+    // The format the bench's UART talks in, whatever the sniffer listens with.
+    void setBenchUart(const UartFormat &format) { bench = format; }
 
     // Start empties the rings and starts the traffic at `nowNs`.
     void start(const Settings &settings, int64_t nowNs);
@@ -43,9 +59,6 @@ public:
     // The 4618-byte frame (type 'B').
     void writeFrame(unsigned char *buffer, uint16_t frameNumber) const;
 
-    // The UART timing in force: nanoseconds per character.
-    int64_t uartCharacterNs() const;
-
 private:
     struct Event {
         int64_t time; // ns since the start of the capture
@@ -55,6 +68,11 @@ private:
     };
     void collect(int64_t from, int64_t to, std::vector<Event> &out) const;
     void collectUart(int64_t from, int64_t to, std::vector<Event> &out) const;
+    // What receiver `tag`, set as the sniffer is, makes of `text` sent in the
+    // bench's format from `beginNs` on.
+    void receiveUart(const char *text, int64_t beginNs, uint8_t tag, int64_t from, int64_t to,
+                     std::vector<Event> &out) const;
+    UartFormat receiverFormat() const;
     void collectSpi(int64_t from, int64_t to, std::vector<Event> &out) const;
     void collectI2c(int64_t from, int64_t to, std::vector<Event> &out) const;
     void collectParallel(int64_t from, int64_t to, std::vector<Event> &out) const;
@@ -62,6 +80,7 @@ private:
     int64_t windowCap() const;
 
     Settings cfg;
+    UartFormat bench;
     bool active = false;
     bool isFull = false;
     bool changed = true;

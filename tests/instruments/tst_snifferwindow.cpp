@@ -13,7 +13,7 @@ const QString nak = QStringLiteral("<") + QChar(0x1FB9) + QStringLiteral(">");
 // A sniffer frame: header, then every data byte `fill`.
 QByteArray snifferFrame(uint16_t number, uint8_t protocol, uint16_t count1, char fill = 0x41)
 {
-    const char header[] = {'B', char(number), char(number >> 8), char(protocol), char(count1), char(count1 >> 8), 0, 0};
+    const char header[] = {'B', char(number), char(number >> 8), char(protocol), char(count1), char(count1 >> 8), char(count1), char(count1 >> 8)};
     return QByteArray(header, 8) + QByteArray(Frames::snifferMinimumLength - 8, fill);
 }
 // True when the view holds `tokens` hexadecimal bytes, each one more than the last.
@@ -74,7 +74,7 @@ private slots:
             {1, {ui->i2cPlainTextEdit, ui->i2cPlainTextEdit},
              {"<Start> <Address:>50<W><A> 00<A> 10<A> \n<Restart> <Address:>50<R><A> 56<A> 53<A> 49<A> 4d" + nak + " <Stop>\n",
               "<Start> <Address:>51<W>" + nak + " <Stop>\n"}},
-            {2, {ui->rxTextEdit, ui->txTextEdit}, {"V S I M   u a r t   l i n e   0 0 0 1 _ _ ", "O K _ _ "}}};
+            {2, {ui->rxTextEdit, ui->txTextEdit}, {"_ _ V S I M   u a r t   l i n e   0 0 0 1 _ _ V", "_ _ O K _ _ O"}}};
         for (const auto &[tab, views, expected] : rows) {
             ui->protocolTabWidget->setCurrentIndex(tab);
             ui->checkBoxASCII->setChecked(tab == 2);
@@ -137,6 +137,9 @@ private slots:
         QCOMPARE(ui->mosiTextEdit->toPlainText(), QStringLiteral("41 41 41 "));
         feed(snifferFrame(4, 0, 3000, char(0xe9)));
         QVERIFY(ui->mosiTextEdit->toPlainText().size() == 3 * 2048 && ui->progressBarSnifferBufferFill->value() == 2047);
+        ui->misoTextEdit->verticalScrollBar()->setValue(0); // the panes scroll together, in a face with the A with a bar
+        QVERIFY(QFontInfo(ui->misoTextEdit->font()).fixedPitch() && QFontMetrics(ui->i2cPlainTextEdit->font()).inFontUcs4(0x1FB9));
+        QVERIFY(ui->mosiTextEdit->verticalScrollBar()->value() == 0 && ui->mosiTextEdit->verticalScrollBar()->maximum() > 0);
         ui->checkBoxASCII->click();
         QCOMPARE(ui->mosiTextEdit->toPlainText().left(4), QStringLiteral("\u00e9 \u00e9 "));
         // Clear empties the views and the bar, in Circular mode once a stream

@@ -2,8 +2,9 @@
 // Sniffer frames of the virtual instrument: the traffic of each protocol as
 // the bench defines it, both counts, ring wrap, single mode and clear.
 
+#include "common/testsupport.h"
+#include "device/virtual/virtualsniffer.h"
 #include "virtual/benchhelpers.h"
-
 
 #include <QtTest>
 
@@ -74,6 +75,28 @@ private slots:
         QCOMPARE(int(f.at(3072 + 20)), 1);
         QCOMPARE(int(f.at(3072 + 21)), 2);
         QCOMPARE(int(f.at(0 + 21)), 0);
+    }
+    void uartInTheBenchFormat()
+    {
+        // The bench's format in vsim.xml, entries 22 and 12; the receiver reads the lines clean.
+        const std::tuple<const char *, int, int, bool> rows[] = {
+            {"9600 8N1", 28, 0, false}, {"9600 8N1", 26, 0, false}, {"9600 8N1", 27, 1, false}, {"19200 8E1", 28, 1, true},
+            {"19200 8E1", 27, 0, false}, {"1200 9N1", 32, 0, true}, {"9600 8N3", 27, 0, true}}; // the last: not understood
+        for (const auto &[format, uart, options, clean] : rows) {
+            QFile file(QStringLiteral("vsim.xml"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray("<d><uart format=\"") + format + "\"/></d>") > 0);
+            file.close();
+            MessageCapture log;
+            TestBench b;
+            QCOMPARE(log.contains(QStringLiteral("UART format \"9600 8N3\" in")), !std::strcmp(format, "9600 8N3"));
+            startSniffer(b, 2, options, uart);
+            b.vi.advanceClock(1000000);
+            QCOMPARE(uartBytes(SnifferFrame(b.frame()), 1).startsWith("VSIM uart line 0000\r\nVSIM"), clean);
+        }
+        QFile::remove(QStringLiteral("vsim.xml"));
+        VirtualSniffer::UartFormat f;
+        for (const char *text : {"9600 8X1", "9600 8N0", "9600", "", "9600 8N1 x", "-9600 8N1", "9600 4N1", "9600 8N1\n2"})
+            QVERIFY(!VirtualSniffer::parseUartFormat(text, f) && f.baud == 9600 && f.dataBits == 8);
     }
     void uartSingleModeStops()
     {
