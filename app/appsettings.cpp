@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace AppSettings {
 
 void setApplicationIdentity()
@@ -66,6 +68,13 @@ Values read(QSettings &store, QStringList *problems)
             problems->append(QStringLiteral("size"));
     }
 
+    const QVariant position = store.value(QStringLiteral("position"));
+    values.hasPosition = position.isValid() && position.canConvert<QPoint>() && position.type() == QVariant::Point;
+    if (values.hasPosition)
+        values.position = position.toPoint();
+    else if (position.isValid() && problems)
+        problems->append(QStringLiteral("position"));
+
     values.theme = readInt(store.value(QStringLiteral("theme")), 0, &ok);
     if (!ok && problems)
         problems->append(QStringLiteral("theme"));
@@ -76,9 +85,10 @@ Values read(QSettings &store, QStringList *problems)
     return values;
 }
 
-void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir)
+void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir, const QPoint &position)
 {
     store.setValue(QStringLiteral("size"), size);
+    store.setValue(QStringLiteral("position"), position);
     store.setValue(QStringLiteral("wasMaximized"), maximized);
     store.setValue(QStringLiteral("defaultDir"), defaultDir);
     // A level the user chose stays; only a store without one gets the default.
@@ -95,10 +105,25 @@ QPoint centredPosition(const QRect &screen, const QSize &frameSize)
                   screen.y() + screen.height() / 2 - frameSize.height() / 2);
 }
 
+QRect windowGeometry(const QRect &available, const QSize &size, const QPoint &position, bool hasPosition)
+{
+    if (!size.isValid() || size.width() > available.width() || size.height() > available.height())
+        return available;
+    const QRect remembered(position, size);
+    if (hasPosition && available.contains(remembered))
+        return remembered;
+    return QRect(centredPosition(available, size), size);
+}
+
+int plotWidthAtLeast(int availableWidth)
+{
+    return std::max(480, availableWidth / 2);
+}
+
 QString windowTitle(const QString &text)
 {
     return QCoreApplication::applicationName() + QStringLiteral(" v.") + QCoreApplication::applicationVersion() +
-           QStringLiteral("   ") + text;
+           QStringLiteral(" ") + text;
 }
 
 } // namespace AppSettings

@@ -20,6 +20,8 @@ constexpr const char *applicationVersion = "1.2";
 struct Values {
     bool wasMaximized = false;
     QSize size;      // invalid when absent or not usable
+    QPoint position; // "position", the window's top left corner
+    bool hasPosition = false;
     int theme = 0;
     QString defaultDir;
 };
@@ -35,12 +37,22 @@ int readLoggingLevel(QSettings &store);
 Values read(QSettings &store, QStringList *problems = nullptr);
 
 // What shutdown writes; "loggingLevel" is written as 2 only when absent.
-void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir);
+void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir,
+           const QPoint &position = QPoint());
 
 // Top-left corner that centres a frame of `frameSize` on `screen`.
 QPoint centredPosition(const QRect &screen, const QSize &frameSize);
 
-// "Velto v.1.2   " + text
+// Where the window opens on a screen whose free area is `available`: the
+// remembered size and place when they lie within it, the remembered size
+// centred when only it fits, else the whole free area.
+QRect windowGeometry(const QRect &available, const QSize &size, const QPoint &position, bool hasPosition);
+
+// The narrowest the plot may be on a screen `availableWidth` wide: half of
+// it, and never less than a readable 480 pixels; the side bars share the rest.
+int plotWidthAtLeast(int availableWidth);
+
+// "Velto v.1.2 " + text
 QString windowTitle(const QString &text);
 
 } // namespace AppSettings

@@ -151,7 +151,7 @@ void VeltoInterface::createControllers()
     connect(snifferControls, &SnifferControls::mainModeChanged, this, [this](int snifferMode) { mode = snifferMode; });
 
     scopeDisplay->scopeInitDatacache();
-    recordControls->defaultDir() = storedDefaultDir;
+    recordControls->setFolder(storedDefaultDir);
     exportControls = new ExportControls(ui, scopeDisplay, plot, &recordControls->defaultDir(), this);
     connect(exportControls, &ExportControls::statusText, this, &VeltoInterface::setInfoText);
     snifferControls->setDefaultDir(&recordControls->defaultDir());
@@ -220,23 +220,34 @@ void VeltoInterface::addKeyboardActions()
     connect(help, &QAction::triggered, this,
             [this] { QMessageBox::information(this, tr("Keyboard and mouse"), shortcutsText()); });
     ui->menuHelp->insertAction(ui->actionAbout, help);
+    // Every key the Help list names works from every window of Velto, the
+    // console's included (a text field keeps the keys it types).
+    for (QMenu *menu : {ui->menuMain, ui->menuHelp})
+        for (QAction *action : menu->actions())
+            action->setShortcutContext(Qt::ApplicationShortcut);
 }
 
 QString VeltoInterface::shortcutsText() const
 {
-    QStringList lines;
+    // A table, so that the keys and what they do stand in two straight columns.
+    QList<QPair<QString, QString>> rows;
     for (const QMenu *menu : {ui->menuMain, ui->menuHelp}) {
         for (const QAction *action : menu->actions()) {
             if (!action->shortcut().isEmpty())
-                lines << action->shortcut().toString(QKeySequence::NativeText) + QStringLiteral("\t") +
-                             action->text().remove(QStringLiteral("..."));
+                rows.append({action->shortcut().toString(QKeySequence::NativeText),
+                             action->text().remove(QStringLiteral("..."))});
         }
     }
-    lines << tr("Wheel on the plot\tzoom the time axis") << tr("Shift + wheel\tzoom the voltage axis")
-          << tr("Control + drag\tpan the time axis")
-          << tr("Drag a handle or marker\tmove a cursor, a trace's zero level or the trigger level")
-          << tr("Double click a label\trename it");
-    return lines.join(QLatin1Char('\n'));
+    rows.append({tr("Wheel on the plot"), tr("zoom the time axis")});
+    rows.append({tr("Shift + wheel"), tr("zoom the voltage axis")});
+    rows.append({tr("Control + drag"), tr("pan the time axis")});
+    rows.append({tr("Drag a handle or marker"), tr("move a cursor, a trace's zero level or the trigger level")});
+    rows.append({tr("Double click a label"), tr("rename it")});
+    QString table = QStringLiteral("<table cellspacing=\"2\">");
+    for (const auto &[keys, meaning] : rows)
+        table += QStringLiteral("<tr><td style=\"padding-right: 16px\"><b>%1</b></td><td>%2</td></tr>")
+                     .arg(keys.toHtmlEscaped(), meaning.toHtmlEscaped());
+    return table + QStringLiteral("</table>");
 }
 
 // A side bar as wide as what it shows, so that nothing is cut off at its
@@ -258,8 +269,9 @@ int VeltoInterface::fitSideBar(QScrollArea *bar)
         child->ensurePolished();
     const int needed =
         bar->widget()->minimumSizeHint().width() + bar->verticalScrollBar()->sizeHint().width() + 2 * bar->frameWidth();
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    int room = screen ? screen->availableGeometry().width() - readablePlotWidth - sideBarMargins : needed;
+    // The window's width, not the screen's: a page wider than the room
+    // there scrolls instead of widening the window.
+    int room = width() - AppSettings::plotWidthAtLeast(width()) - sideBarMargins;
     if (!tabifiedDockWidgets(ui->dockWidget_scope).contains(ui->dockWidget_awg))
         room -= bar == ui->scrollArea ? 0 : ui->scrollArea->minimumWidth();
     const int width = std::max(std::min(needed, room), minimumSideBarWidth);
@@ -282,17 +294,17 @@ void VeltoInterface::arrangeDocks()
     // The scope's side bar is as wide as the page shown, not as its widest
     // page (the meter's read-outs are wider than the scope's controls).
     connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, [this, scopeScroll] { fitSideBar(scopeScroll); });
-    // A screen too narrow for both bars beside a plot of readable width
-    // (1024 pixels) gets them as two tabs on the right; they can be dragged
-    // apart again.
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const int screenWidth = screen ? screen->availableGeometry().width() : 0;
+    // A window too narrow for both bars beside a plot of half its width gets
+    // them as two tabs on the right; they can be dragged apart again.
     const int besideEachOther = fitSideBar(ui->scrollArea) + fitSideBar(scopeScroll) + 2 * sideBarMargins;
-    if (screen && besideEachOther + readablePlotWidth > screenWidth) {
+    if (besideEachOther + AppSettings::plotWidthAtLeast(width()) > width()) {
         tabifyDockWidget(ui->dockWidget_scope, ui->dockWidget_awg);
         ui->dockWidget_scope->raise();
         fitSideBar(scopeScroll);
     }
+    // The bars open as narrow as their pages let them: the plot has the rest.
+    for (QDockWidget *dock : {ui->dockWidget_scope, ui->dockWidget_awg})
+        resizeDocks({dock}, {dock->minimumSizeHint().width()}, Qt::Horizontal);
     ui->statusBar->addWidget(ui->infoLabel, 1);
     auto *wheelGuard = new WheelGuard(this);
     wheelGuard->guard(ui->dockWidget_scopeContents);
@@ -310,10 +322,15 @@ void VeltoInterface::setupAppSetting()
     for (const QString &key : problems)
         VELTO_LOG(QStringLiteral("Application settings: \"%1\" has a value of the wrong type, default used").arg(key),
                   2);
-    if (!values.wasMaximized && values.size.isValid()) {
-        setGeometry(0, 0, values.size.width(), values.size.height());
-        if (QScreen *screen = QGuiApplication::primaryScreen())
-            move(AppSettings::centredPosition(screen->geometry(), frameGeometry().size()));
+    // Never larger than the screen's free area; a maximised window gets the
+    // whole of it as its normal size.
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect place = AppSettings::windowGeometry(
+            screen->availableGeometry(), values.wasMaximized ? QSize() : values.size, values.position,
+            values.hasPosition);
+        // The corner is the frame's, as pos() gave it at the last close.
+        resize(place.size());
+        move(place.topLeft());
     }
     scopeOptionSet.theme = values.theme;
     storedDefaultDir = values.defaultDir;
@@ -324,7 +341,7 @@ void VeltoInterface::saveAppSettings()
     deviceSettingsSave();
     VELTO_LOG(QStringLiteral("Save application settings"), 0);
     QSettings store;
-    AppSettings::write(store, size(), isMaximized(), recordControls->defaultDir());
+    AppSettings::write(store, size(), isMaximized(), recordControls->defaultDir(), pos());
 }
 
 
@@ -342,6 +359,7 @@ void VeltoInterface::deviceSettingsSave()
     QSettings store;
     VELTO_LOG(QStringLiteral("Save device settings"), 0);
     DeviceSettings::save(store, this, triggerControls->model());
+    cursorControls->saveCursors(store);
     store.sync();
     DeviceSettings::reportStoreStatus(store, "could not be written: the controls are not saved");
 }
@@ -373,6 +391,7 @@ void VeltoInterface::deviceSettingsLoad()
     }
     VELTO_LOG(QStringLiteral("Read saved device settings"), 0);
     DeviceSettings::load(store, this, triggerControls->model());
+    cursorControls->loadCursors(store);
     scopeDisplay->scopeInitDatacache();
 }
 

@@ -158,7 +158,6 @@ private:
     QElapsedTimer sinceDisplayWork;
     // The plot width below which the side bars share one dock area, and
     // what the docks add around a side bar.
-    static constexpr int readablePlotWidth = 480;
     static constexpr int sideBarMargins = 40;
     static constexpr int minimumSideBarWidth = 200;
     int mode = 0;

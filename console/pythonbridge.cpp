@@ -336,7 +336,17 @@ class _ConsoleStream:
 
 sys.stdout = _ConsoleStream(False)
 sys.stderr = _ConsoleStream(True)
-velto_console.interactive = code.InteractiveConsole(__main__.__dict__, "<console>")
+# A statement's traceback starts at what the user typed: the console's own
+# frame is left out, also while sys.excepthook is ours (the library's console
+# passes it the whole traceback then).
+class _Console(code.InteractiveConsole):
+    def showtraceback(self):
+        import traceback
+        kind, value, trace = sys.exc_info()
+        sys.last_type, sys.last_value, sys.last_traceback = kind, value, trace
+        self.write("".join(traceback.format_exception(kind, value, trace.tb_next if trace else None)))
+
+velto_console.interactive = _Console(__main__.__dict__, "<console>")
 
 # An error in a Python function called by the toolkit (a slot, a timer) is
 # shown, not made fatal: PyQt5 aborts the process when the hook is Python's own.

@@ -120,7 +120,7 @@ void PythonConsole::createMenu()
          tr("Hide the console; Console... shows it again as it was"), "actionHide"},
         {tr("&Settings..."), tr("Settings..."), QStringLiteral(":/icons/menu_settings.png"),
          QKeySequence(QKeySequence::Save), &PythonConsole::callSettings, tr("The console's font, colours and size"), "actionSettings"},
-        {tr("&Close"), tr("Close"), QStringLiteral(":/icons/menu_exit.png"), QKeySequence(tr("Alt+X")),
+        {tr("&Close"), tr("Close"), QStringLiteral(":/icons/menu_exit.png"), QKeySequence(tr("Ctrl+W")),
          &PythonConsole::closeConsole, tr("Close the console; the interpreter keeps its variables"), "actionClose"},
     };
     for (const Entry &entry : entries) {

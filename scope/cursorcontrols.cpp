@@ -7,7 +7,30 @@
 #include "ui_veltointerface.h"
 #include "widgets/collapsiblepanel.h"
 
+#include "base/logging.h"
+
 #include <qcustomplot.h>
+
+#include <QSettings>
+
+namespace {
+// The stored positions, with how far each may go: a vertical cursor's key
+// within the largest buffer, a horizontal one's level within the plot.
+struct StoredPosition {
+    const char *key;
+    int VerticalCursors::*vertical;
+    int HorizontalCursors::*horizontal;
+    int low, high;
+};
+const StoredPosition storedPositions[] = {
+    {"Cursors/VA", &VerticalCursors::positionA, nullptr, 0, 2 * 3840},
+    {"Cursors/VB", &VerticalCursors::positionB, nullptr, 0, 2 * 3840},
+    {"Cursors/CH1A", nullptr, &HorizontalCursors::ch1A, -1280, 1280},
+    {"Cursors/CH1B", nullptr, &HorizontalCursors::ch1B, -1280, 1280},
+    {"Cursors/CH2A", nullptr, &HorizontalCursors::ch2A, -1280, 1280},
+    {"Cursors/CH2B", nullptr, &HorizontalCursors::ch2B, -1280, 1280},
+};
+} // namespace
 
 CursorControls::CursorControls(Ui::VeltoInterface *ui, ScopeState *state, ScopePlot *plot, QObject *parent)
     : QObject(parent), ui(ui), state(state), plot(plot)
@@ -244,9 +267,9 @@ void CursorControls::cursorsSetChannelActive(int channel)
     hCursors.absoluteB = hCursors.handleB(state->zeroLevel[0], state->zeroLevel[1]);
     ScopePlot::placeHandle(items.hCursorHandle[0], 14, plot->plot()->yAxis->coordToPixel(hCursors.absoluteA), false);
     ScopePlot::placeHandle(items.hCursorHandle[1], 14, plot->plot()->yAxis->coordToPixel(hCursors.absoluteB), false);
-    const QColor colour = (hCursors.channel == 0 ? graphs.ch1 : graphs.ch2)->pen().color();
-    vCursorSetLabelColor(colour);
-    hCursorSetLabelColor(colour);
+    // The levels read in the channel's colour; the times (ΔT, 1/ΔT) belong
+    // to no channel and keep the theme's label colour.
+    hCursorSetLabelColor((hCursors.channel == 0 ? graphs.ch1 : graphs.ch2)->pen().color());
     hCursorRefreshVisible();
     hCursorSetTracerVisible(hCursors.type == Cursors::Track);
     state->redrawRequested = true;
@@ -298,4 +321,28 @@ void CursorControls::dragVertical(int cursor, int key)
         vCursorRefreshB();
     }
     vCursorRefreshLabel();
+}
+
+void CursorControls::saveCursors(QSettings &store) const
+{
+    for (const StoredPosition &p : storedPositions)
+        store.setValue(QLatin1String(p.key), p.vertical ? vCursors.*p.vertical : hCursors.*p.horizontal);
+}
+
+void CursorControls::loadCursors(const QSettings &store)
+{
+    for (const StoredPosition &p : storedPositions) {
+        const QVariant stored = store.value(QLatin1String(p.key));
+        if (!stored.isValid())
+            continue;
+        bool ok = false;
+        const int value = stored.toInt(&ok);
+        if (!ok || value < p.low || value > p.high) {
+            VELTO_LOG(QStringLiteral("Device settings: \"%1\" is not a cursor position (%2), default used")
+                          .arg(QLatin1String(p.key), stored.toString()),
+                      2);
+            continue;
+        }
+        (p.vertical ? vCursors.*p.vertical : hCursors.*p.horizontal) = value;
+    }
 }

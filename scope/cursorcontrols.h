@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+class QSettings;
+
 class QColor;
 class ScopePlot;
 struct ScopeState;
@@ -59,6 +61,12 @@ public:
     // Drags of the four handles to a plot coordinate.
     void dragHorizontal(int cursor, int level);
     void dragVertical(int cursor, int key);
+    // Where the user left the cursors, kept across a restart ("Cursors"
+    // group); a stored value that is not a level keeps the default.
+    void saveCursors(QSettings &store) const;
+    void loadCursors(const QSettings &store);
+    const VerticalCursors &vertical() const { return vCursors; }
+    const HorizontalCursors &horizontal() const { return hCursors; }
 
 private:
     Ui::VeltoInterface *ui;

@@ -16,7 +16,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPixmap>
 
 #include <memory>
@@ -46,6 +51,10 @@ RecordControls::RecordControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeD
     dialogs.chooseFile = [window](const QString &title, const QString &start, const QString &filter) {
         return QFileDialog::getOpenFileName(window, title, start, filter);
     };
+    dialogs.chooseSaveFile = [window](const QString &title, const QString &start, const QString &filter) {
+        // The dialog asks before replacing a file.
+        return QFileDialog::getSaveFileName(window, title, start, filter);
+    };
     dialogs.inform = [window](const QString &title, const QString &text) {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, window);
         box.setIconPixmap(QPixmap(QStringLiteral(":/icons/ico48.png")));
@@ -61,6 +70,43 @@ RecordControls::RecordControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeD
     connect(display, &ScopeDisplay::waveSaveRequested, this, &RecordControls::saveWavetoFile);
     connect(display, &ScopeDisplay::frameRecorded, this, &RecordControls::recordBlock);
     connect(&playbackPace, &QTimer::timeout, this, &RecordControls::keepPlaybackMoving);
+    noticeExpiry.setObjectName(QStringLiteral("noticeExpiry"));
+    noticeExpiry.setSingleShot(true);
+    connect(&noticeExpiry, &QTimer::timeout, this, &RecordControls::noticeExpired);
+
+    // The folder, under the buttons, with the button that changes it.
+    auto *folderRow = new QHBoxLayout;
+    folderLabel = new QLabel(ui->frameScopeRecord);
+    folderLabel->setObjectName(QStringLiteral("recordFolderLabel"));
+    folderLabel->setMinimumWidth(40);
+    folderLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto *folderButton = new QPushButton(tr("Folder..."), ui->frameScopeRecord);
+    folderButton->setObjectName(QStringLiteral("recordFolderButton"));
+    folderButton->setToolTip(tr("Chooses the folder waves, recordings and screenshots are saved in"));
+    folderRow->addWidget(folderLabel, 1);
+    folderRow->addWidget(folderButton);
+    static_cast<QGridLayout *>(ui->frameScopeRecord->layout())->addLayout(folderRow, 3, 0, 1, 3);
+    connect(folderButton, &QPushButton::clicked, this, &RecordControls::chooseFolderClicked);
+    folderLabel->installEventFilter(this);
+
+    // On the plot, while a loaded wave stands in for the traces.
+    loadedMark = new QFrame(ui->plotArea);
+    loadedMark->setObjectName(QStringLiteral("loadedWaveMark"));
+    loadedMark->setFrameShape(QFrame::StyledPanel);
+    loadedMark->setAutoFillBackground(true);
+    auto *markRow = new QHBoxLayout(loadedMark);
+    markRow->setContentsMargins(6, 2, 2, 2);
+    loadedMarkText = new QLabel(loadedMark);
+    loadedMarkText->setObjectName(QStringLiteral("loadedWaveText"));
+    auto *markClear = new QPushButton(tr("Clear"), loadedMark);
+    markClear->setObjectName(QStringLiteral("loadedWaveClear"));
+    markClear->setToolTip(tr("Removes the loaded wave; the live traces come back"));
+    markRow->addWidget(loadedMarkText);
+    markRow->addWidget(markClear);
+    connect(markClear, &QPushButton::clicked, this, &RecordControls::clearWaveClicked);
+    loadedMark->hide();
+    ui->plotArea->installEventFilter(this);
+    showFolder();
     connect(&syncTimer, &QTimer::timeout, this, [this] {
         if (!writer.syncIfDue())
             recordingFailed();
@@ -72,26 +118,63 @@ void RecordControls::notify(const QString &text, int logLevel)
     ui->notifLabel->setText(text);
     if (logLevel >= 0)
         VELTO_LOG(text, logLevel);
+    showFolder();
+    noticeExpiry.start(noticeMs);
+}
+
+QString RecordControls::stateText() const
+{
+    if (isRecording())
+        return tr("Recording %1: %2 frames").arg(shortName(writer.fileName())).arg(writer.blocksWritten());
+    if (display->playback().active())
+        return tr("Playing back %1").arg(display->playback().name());
+    if (display->loadedWaveShown())
+        return tr("Wave %1 shown").arg(loadedMarkText->property("waveName").toString());
+    return QString();
+}
+
+void RecordControls::noticeExpired()
+{
+    ui->notifLabel->setText(stateText());
+    showFolder();
+}
+
+void RecordControls::setFolder(const QString &folder)
+{
+    defaultFolder = folder;
+    showFolder();
+}
+
+void RecordControls::showFolder()
+{
+    const QString folder = QDir::toNativeSeparators(defaultFolder);
+    folderLabel->setToolTip(tr("Waves, recordings and screenshots are saved in %1").arg(folder));
+    // The path shortened in its middle where the panel is narrow; the tip has it whole.
+    const QString prefix = tr("Folder: ");
+    const QFontMetrics metrics = folderLabel->fontMetrics();
+    folderLabel->setText(prefix + metrics.elidedText(folder, Qt::ElideMiddle,
+                                                     qMax(40, folderLabel->width() - metrics.horizontalAdvance(prefix))));
+}
+
+void RecordControls::chooseFolderClicked()
+{
+    const QString chosen = dialogs.chooseFolder(tr("Choose the Record folder"), defaultFolder);
+    if (!chosen.isEmpty())
+        setFolder(chosen);
 }
 
 // Asked before the display takes the frame, never from inside the display
 // tick, whose timer would run on under the open dialog.
-bool RecordControls::askDestination()
-{
-    if (!destinationFolder.isEmpty())
-        return true;
-    const QString chosen = dialogs.chooseFolder(tr("Choose Destination Folder"), defaultFolder);
-    if (chosen.isEmpty())
-        return false;
-    destinationFolder = chosen;
-    defaultFolder = chosen;
-    return true;
-}
-
 void RecordControls::saveWaveClicked()
 {
-    if (!askDestination())
+    const QString proposed = WaveText::freePath(defaultFolder, WaveText::waveFileName(QTime::currentTime()));
+    QString path = dialogs.chooseSaveFile(tr("Save wave"), proposed, filter());
+    if (path.isEmpty())
         return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".vsp");
+    pendingWavePath = path;
+    setFolder(QFileInfo(path).absolutePath());
     display->requestSave();
     // Saved from the cached frame on the next tick, also when no frame comes.
     state->redrawRequested = true;
@@ -99,21 +182,51 @@ void RecordControls::saveWaveClicked()
 
 void RecordControls::saveWavetoFile(const QVector<QVector<double>> &wave)
 {
-    saveInDestination(WaveText::waveFileName(QTime::currentTime()), WaveText::waveToFile(wave).toUtf8());
+    if (pendingWavePath.isEmpty())
+        return;
+    saveFile(pendingWavePath, WaveText::waveToFile(wave).toUtf8());
+    pendingWavePath.clear();
 }
 
-bool RecordControls::saveInDestination(const QString &name, const QByteArray &data)
+bool RecordControls::saveFile(const QString &path, const QByteArray &data)
 {
-    QString why = tr("no folder chosen");
-    const QString path = WaveText::freePath(destinationFolder, name);
-    if (destinationFolder.isEmpty() || !FrameExport::saveAtomically(path, data, &why)) {
-        notify(tr("File %1 cannot be written in %2: %3").arg(name, destinationFolder, why), 2);
-        // The folder is asked for again next time: it may be gone.
-        destinationFolder.clear();
+    QString why;
+    if (!FrameExport::saveAtomically(path, data, &why)) {
+        notify(tr("File %1 cannot be written in %2: %3").arg(shortName(path), QFileInfo(path).absolutePath(), why),
+               2);
         return false;
     }
-    notify(QStringLiteral("File ") + shortName(path) + QStringLiteral(" created!"));
+    notify(tr("File %1 saved").arg(shortName(path)));
     return true;
+}
+
+bool RecordControls::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->plotArea && event->type() == QEvent::Resize)
+        placeLoadedMark();
+    if (watched == folderLabel && event->type() == QEvent::Resize)
+        showFolder();
+    return QObject::eventFilter(watched, event);
+}
+
+void RecordControls::markLoadedWave(const QString &name)
+{
+    loadedMarkText->setProperty("waveName", name);
+    loadedMarkText->setText(tr("Loaded: %1").arg(name));
+    loadedMark->setVisible(!name.isEmpty());
+    placeLoadedMark();
+}
+
+// At the top of the plot, centred where there is room, else as far left
+// as the zero handles let it: never over the cursor read-outs on the right.
+void RecordControls::placeLoadedMark()
+{
+    const int handles = 30, readouts = 180;
+    loadedMark->adjustSize();
+    const int centred = (ui->plotArea->width() - loadedMark->width()) / 2;
+    const int x = qMax(handles, qMin(centred, ui->plotArea->width() - readouts - loadedMark->width()));
+    loadedMark->move(x, 4);
+    loadedMark->raise();
 }
 
 void RecordControls::loadWaveClicked()
@@ -144,6 +257,7 @@ bool RecordControls::loadWave(const QString &fileName)
         return false;
     }
     display->showLoadedWave(frame.vectors, name);
+    markLoadedWave(name);
     QStringList notes;
     if (kind == WaveText::Kind::Recording)
         notes << tr("the first frame of a recording");
@@ -161,6 +275,8 @@ bool RecordControls::loadWave(const QString &fileName)
 void RecordControls::clearWaveClicked()
 {
     display->clearLoadedWave();
+    markLoadedWave(QString());
+    notify(tr("Loaded wave cleared: the live traces are shown"));
 }
 
 void RecordControls::setRecordLook(bool recording)
@@ -193,22 +309,23 @@ bool RecordControls::startRecording()
     display->setRecording(true);
     syncTimer.start(1000);
     VELTO_LOG(QStringLiteral("Recording to %1").arg(writer.fileName()), 1);
+    if (ui->notifLabel->text().isEmpty() || !noticeExpiry.isActive())
+        notify(tr("Recording to %1").arg(shortName(writer.fileName())));
     return true;
 }
 
-// Recordings go into the working folder, as they always have; when it
-// cannot be written (started from the desktop menu, Velto may be in "/"),
-// into the user's data folder, and the panel says where.
+// Recordings go into the panel's folder; when it cannot be written, into
+// the user's data folder, and the panel says where.
 bool RecordControls::openRecordingFile(const QString &name)
 {
-    const QString working = QDir::currentPath();
+    const QString working = defaultFolder;
     if (writer.open(working, name))
         return true;
     const QString why = writer.errorString();
     const QString fallback = recordingsFallbackFolder();
     const bool made = QDir().mkpath(fallback);
     if (made && writer.open(fallback, name)) {
-        notify(tr("Recording into %1: the working folder %2 cannot be written (%3)").arg(fallback, working, why), 1);
+        notify(tr("Recording into %1: the folder %2 cannot be written (%3)").arg(fallback, working, why), 1);
         return true;
     }
     notify(tr("Recording not started: %1 can be written neither in %2 (%3) nor in %4 (%5)")
@@ -319,6 +436,8 @@ void RecordControls::keepPlaybackMoving()
 {
     if (!display->playback().active()) {
         playbackPace.stop();
+        if (!isRecording())
+            ui->label_13->clear();
         return;
     }
     if (display->counts().drawnTicks == ticksAtLastPace)
@@ -330,13 +449,12 @@ void RecordControls::screenShotClicked()
 {
     const QPixmap picture = ui->plotArea->grab();
     const QString name = WaveText::screenShotName(QTime::currentTime());
-    if (!askDestination())
-        return;
     QByteArray png;
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
         notify(tr("File %1 cannot be made: the plot could not be drawn as PNG").arg(name), 2);
         return;
     }
-    saveInDestination(name, png);
+    // Quick: no dialog, never over an earlier picture.
+    saveFile(WaveText::freePath(defaultFolder, name), png);
 }

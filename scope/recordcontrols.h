@@ -10,6 +10,8 @@
 
 #include <functional>
 
+class QFrame;
+class QLabel;
 class ScopeDisplay;
 struct ScopeState;
 namespace Ui {
@@ -29,6 +31,8 @@ public:
     struct Dialogs {
         std::function<QString(const QString &title, const QString &start)> chooseFolder;
         std::function<QString(const QString &title, const QString &start, const QString &filter)> chooseFile;
+        // The name to save under; `start` proposes one in the folder.
+        std::function<QString(const QString &title, const QString &start, const QString &filter)> chooseSaveFile;
         // A modal information box with the application's icon.
         std::function<void(const QString &title, const QString &text)> inform;
     };
@@ -36,10 +40,17 @@ public:
     RecordControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeDisplay *display, QObject *parent = nullptr);
     void setDialogs(Dialogs replacement) { dialogs = std::move(replacement); }
 
-    // The folder file dialogs start in, kept in the application settings.
+    // The one folder of the panel: waves are saved and looked for there,
+    // recordings and screenshots go there, and the other file dialogs start
+    // there. Kept in the application settings ("defaultDir").
     QString &defaultDir() { return defaultFolder; }
-    // Where waves and screenshots go; asked once a run.
-    QString destination() const { return destinationFolder; }
+    void setFolder(const QString &folder);
+    // Asks for another folder ("Folder..." in the panel).
+    void chooseFolderClicked();
+    // A notice has been shown long enough: the panel says what goes on now.
+    void noticeExpired();
+    // How long a notice stays before it is stale.
+    static constexpr int noticeMs = 8000;
 
     void saveWaveClicked();
     void saveWavetoFile(const QVector<QVector<double>> &wave);
@@ -64,15 +75,20 @@ public:
 private:
     bool startRecording();
     bool openRecordingFile(const QString &name);
-    // Writes `data` as `name`, or the first free name-2, name-3, ..., in the
-    // destination folder, whole or not at all.
-    bool saveInDestination(const QString &name, const QByteArray &data);
+    // Writes `data` at `path`, whole or not at all.
+    bool saveFile(const QString &path, const QByteArray &data);
     void stopRecording(bool announce);
     void recordBlock(const QString &block);
     // The file cannot take more: the recording stops with the reason.
     void recordingFailed();
-    bool askDestination();
     void notify(const QString &text, int logLevel = -1);
+    // What the panel does now, shown where a notice went stale.
+    QString stateText() const;
+    void showFolder();
+    // The mark on the plot that a loaded wave stands in for the traces.
+    void markLoadedWave(const QString &name);
+    void placeLoadedMark();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void setRecordLook(bool recording);
     void keepPlaybackMoving();
 
@@ -81,7 +97,12 @@ private:
     ScopeDisplay *display;
     Dialogs dialogs;
     QString defaultFolder;
-    QString destinationFolder;
+    // The file the next frame is saved as (Save wave asks before the tick).
+    QString pendingWavePath;
+    QTimer noticeExpiry;
+    QLabel *folderLabel = nullptr;
+    QFrame *loadedMark = nullptr;
+    QLabel *loadedMarkText = nullptr;
     RecordingWriter writer;
     // Pushes the recording to the disk each second also when no frame comes.
     QTimer syncTimer;

@@ -25,6 +25,16 @@ namespace {
 const QColor hCursorColour(QStringLiteral("#1692e5"));
 const QColor vCursorColour(QStringLiteral("#e04e4e"));
 const QColor zeroColour(QStringLiteral("#f9a94c"));
+const char markerIconProperty[] = "markerIcon";
+
+// Which channel's colour a marker image wears: CH1's ("g", "chan1"), CH2's
+// ("r", "chan2") or the logic channels' ("chanL").
+int channelOfMarker(const QString &icon)
+{
+    if (icon.contains(QLatin1String("chan1")) || icon.endsWith(QLatin1String("g.png")))
+        return 0;
+    return icon.contains(QLatin1String("chanL")) ? 2 : 1;
+}
 
 // A handle that stands in the plot's margin on one side: the zero and
 // horizontal cursor handles left of the axis box, the vertical cursor handles
@@ -59,6 +69,7 @@ QCPItemPixmap *makeHandle(QCustomPlot *plot, const QString &icon, Qt::Edges marg
     QCPItemPixmap *item = margin ? new MarginHandle(plot, margin.testFlag(Qt::LeftEdge) ? Qt::LeftEdge : Qt::TopEdge)
                                  : new QCPItemPixmap(plot);
     item->setPixmap(QPixmap(icon));
+    item->setProperty(markerIconProperty, icon);
     item->topLeft->setType(QCPItemPosition::ptAbsolute);
     item->setScaled(false);
     item->setPen(Qt::NoPen);
@@ -437,12 +448,23 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
         const bool plain = palette.background.style() == Qt::SolidPattern && palette.background.isOpaque();
         canvas->setOpaqueBackground(plain ? palette.background.color() : QColor());
         customPlot->axisRect()->setBackground(plain ? QBrush(Qt::NoBrush) : palette.background);
-        for (QCPItemText *label : {itemList.labelDeltaTime, itemList.labelFrequency, itemList.labelDeltaVolt,
-                                   itemList.labelVoltA, itemList.labelVoltB})
+        // The times in the theme's label colour, the levels in their channel's
+        // (as CursorControls::cursorsSetChannelActive gives them), whatever
+        // came last: the same at a restart as when they were left.
+        for (QCPItemText *label : {itemList.labelDeltaTime, itemList.labelFrequency})
             label->setColor(palette.cursorLabels);
+        for (QCPItemText *label : {itemList.labelDeltaVolt, itemList.labelVoltA, itemList.labelVoltB})
+            label->setColor((state->settings.cursorChannel == 1 ? palette.ch2Trace : palette.ch1Trace).color());
         for (QCPItemText *label : itemList.logicLabels)
             if (label)
                 label->setColor(palette.axes.color());
+        markerColours[0] = palette.ch1Trace.color();
+        markerColours[1] = palette.ch2Trace.color();
+        markerColours[2] = palette.bitTrace[0].color();
+        for (QCPItemPixmap *marker : {itemList.zeroHandle[0], itemList.zeroHandle[1], itemList.zeroHandle[2],
+                                      itemList.ch1vZeroHandle, itemList.triggerMarker, itemList.windowMarker[0],
+                                      itemList.windowMarker[1]})
+            recolourMarker(marker);
         ui->ch1ColorLabel->setStyleSheet(palette.ch1LabelStyle);
         ui->ch2ColorLabel->setStyleSheet(palette.ch2LabelStyle);
         themeIntensityMode = palette.intensityMode;
@@ -457,10 +479,34 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
     customPlot->replot();
 }
 
+void ScopePlot::setMarkerIcon(QCPItemPixmap *item, const QString &icon)
+{
+    item->setProperty(markerIconProperty, icon);
+    recolourMarker(item);
+}
+
+void ScopePlot::recolourMarker(QCPItemPixmap *item)
+{
+    // The images are drawn in the dark theme's colours.
+    ThemePalette dark;
+    themePalette(Theme::Dark, nullptr, &dark);
+    const QColor drawnIn[3] = {dark.ch1Trace.color(), dark.ch2Trace.color(), dark.bitTrace[0].color()};
+    const QString icon = item->property(markerIconProperty).toString();
+    const int channel = channelOfMarker(icon);
+    const QImage image(icon);
+    item->setPixmap(QPixmap::fromImage(markerColours[channel].isValid()
+                                           ? recolouredMarker(image, drawnIn[channel], markerColours[channel])
+                                           : image));
+}
+
 void ScopePlot::displayThemeChanged(int theme, bool editCustom)
 {
-    if (startingUp)
+    if (startingUp) {
+        // The theme left at the last close comes back as it was, custom
+        // colours included, without asking for them again.
+        setTheme(theme, themeDialog->colors());
         return;
+    }
     if (theme == Theme::Custom && appliedTheme == Theme::Custom && !editCustom) {
         // Already custom: the options were applied again (another option
         // changed, or a session start re-applied every setting). The
@@ -602,6 +648,15 @@ void ScopePlot::sizeChanged()
     customPlot->plotLayout()->update(QCPLayoutElement::upPreparation);
     customPlot->plotLayout()->update(QCPLayoutElement::upMargins);
     customPlot->plotLayout()->update(QCPLayoutElement::upLayout);
+    // Until the user zooms, the time axis shows as many divisions as keep
+    // them square: a wide plot shows a wide grid, not eight stretched ones.
+    const QCPRange keys = customPlot->xAxis->range();
+    if (fittedKeySpan == 0.0 || qAbs(keys.size() - fittedKeySpan) < 0.5) {
+        const QRect box = customPlot->axisRect()->rect();
+        fittedKeySpan = squareKeySpan(box.width(), box.height(), customPlot->yAxis->range().size(),
+                                      2.0 * state->samplesPerChannel);
+        customPlot->xAxis->setRange(keys.lower, keys.lower + fittedKeySpan);
+    }
     const CursorLabelPositions p = cursorLabelPositions(customPlot->width(), customPlot->height());
     itemList.labelDeltaTime->position->setCoords(p.deltaTime);
     itemList.labelFrequency->position->setCoords(p.frequency);

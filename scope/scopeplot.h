@@ -102,6 +102,9 @@ public:
     // plot and `editCustom` is false (the options were only applied again).
     void displayThemeChanged(int theme, bool editCustom = false);
     void setTheme(int theme, CustomColors *colours);
+    // Shows `icon` on a marker, its fill in the colour the theme gives the
+    // channel the marker belongs to; a theme change recolours it again.
+    void setMarkerIcon(QCPItemPixmap *item, const QString &icon);
 
     int logicBitPos0(int bit) const;
     void logicLabelPositionSet(int side);
@@ -135,9 +138,14 @@ private:
     void setupAxes();
     void setupItems();
     void setupTracers();
+    void recolourMarker(QCPItemPixmap *item);
 
     Ui::VeltoInterface *ui;
     ScopeState *state;
+    // The time span last fitted to the plot's shape; 0 before the first.
+    double fittedKeySpan = 0.0;
+    // The colours of CH1, CH2 and the logic channels in the theme shown.
+    QColor markerColours[3];
     const ScopeOptions *options;
     QCustomPlot *customPlot = nullptr;
     PlotCanvas *canvas = nullptr; // the same widget

@@ -154,11 +154,11 @@ void TriggerControls::triggerSetIcon()
         return;
     triggerSetVisible(triggerModel.isVisible());
     if (!icons.trigger.isEmpty())
-        plot->items().triggerMarker->setPixmap(QPixmap(icons.trigger));
+        plot->setMarkerIcon(plot->items().triggerMarker, icons.trigger);
     if (!icons.windowLow.isEmpty())
-        plot->items().windowMarker[0]->setPixmap(QPixmap(icons.windowLow));
+        plot->setMarkerIcon(plot->items().windowMarker[0], icons.windowLow);
     if (!icons.windowHigh.isEmpty())
-        plot->items().windowMarker[1]->setPixmap(QPixmap(icons.windowHigh));
+        plot->setMarkerIcon(plot->items().windowMarker[1], icons.windowHigh);
 }
 
 void TriggerControls::triggerRefreshPos()

@@ -88,6 +88,7 @@ public:
         dialogs.chooseFile = [](const QString &, const QString &, const QString &) { return QString(); };
         dialogs.inform = [this](const QString &title, const QString &text) { boxes << title + QStringLiteral(": ") + text; };
         w.record()->setDialogs(dialogs);
+        w.record()->setFolder(QDir::currentPath());
         w.form()->recordButton->click();
         path = w.record()->recordingWriter().fileName();
         since.start();

@@ -41,9 +41,11 @@ CustomTheme::CustomTheme(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     applyStyleSheet();
 
+    // It opens from the Settings dialog, which is modal: a dialog that is
+    // not modal itself would get no click until Settings closes.
+    setWindowModality(Qt::ApplicationModal);
+
     buildForm();
-    setFixedSize(sizeHint());
-    centreOnScreen();
 
     // One colour dialog for the dialog's lifetime, so it keeps its custom
     // colours and its place between choices.
@@ -58,6 +60,12 @@ CustomTheme::CustomTheme(QWidget *parent) : QDialog(parent)
 
     prepareButtons();
     loadTheme();
+    // Sized once the swatches and the style sheet's paddings are in, so that
+    // no name is cut off.
+    for (QPushButton *button : qAsConst(colourButtons))
+        button->ensurePolished();
+    setFixedSize(sizeHint());
+    centreOnScreen();
 }
 
 void CustomTheme::buildForm()

@@ -4,6 +4,9 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 struct NamedKey {
@@ -33,6 +36,27 @@ QColor darkBitColour(int bit)
 QColor lightBitColour(int bit)
 {
     return QColor(4 + 20 * bit, bit, 255 - 5 * bit);
+}
+
+// Logic references: a blue light enough to read on black, dark enough on white.
+const QColor referenceBlue(64, 128, 255);
+const QColor traceGreen(75, 229, 28);
+const QColor traceRed(Qt::red);
+
+// A reference is drawn in its own channel's colour, faded towards the
+// background, so that it reads as that channel's ghost and never as the
+// other channel; faded no further than it stays readable on the background.
+QColor referenceColour(const QColor &trace, const QColor &background)
+{
+    QColor faded = trace;
+    for (double keep = 0.55; keep < 1.0; keep += 0.05) {
+        auto mix = [keep](int a, int b) { return int(keep * a + (1.0 - keep) * b + 0.5); };
+        faded = QColor(mix(trace.red(), background.red()), mix(trace.green(), background.green()),
+                       mix(trace.blue(), background.blue()));
+        if (contrastRatio(faded, background) >= minimumContrast)
+            return faded;
+    }
+    return trace;
 }
 
 QColor withAlpha(QColor colour, int alpha)
@@ -92,18 +116,19 @@ void CustomColors::setColor(const QString &name, const QColor &colour)
 
 void CustomColors::loadDefaults()
 {
-    const QColor green(75, 229, 28);
-    const QColor red(Qt::red);
+    const QColor &green = traceGreen;
+    const QColor &red = traceRed;
     colours.clear();
+    // Each reference is its own channel's colour, faded.
     colours.insert(QStringLiteral("CH1"), green);
-    colours.insert(QStringLiteral("CH1 REF"), red);
+    colours.insert(QStringLiteral("CH1 REF"), referenceColour(green, Qt::black));
     colours.insert(QStringLiteral("CH1 FFT"), green);
     colours.insert(QStringLiteral("CH2"), red);
-    colours.insert(QStringLiteral("CH2 REF"), green);
+    colours.insert(QStringLiteral("CH2 REF"), referenceColour(red, Qt::black));
     colours.insert(QStringLiteral("CH2 FFT"), red);
     for (int bit = 0; bit < 8; ++bit) {
         colours.insert(QStringLiteral("BIT %1").arg(bit), darkBitColour(bit));
-        colours.insert(QStringLiteral("BIT %1 REF").arg(bit), QColor(Qt::blue));
+        colours.insert(QStringLiteral("BIT %1 REF").arg(bit), referenceBlue);
     }
     colours.insert(QStringLiteral("GRID"), QColor(140, 140, 140));
     colours.insert(QStringLiteral("AXES"), QColor(Qt::white));
@@ -152,6 +177,33 @@ QString idealForegroundColor(const QColor &background)
     return 255 - luminance < 105 ? QColor(Qt::black).name() : QColor(Qt::white).name();
 }
 
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    // Relative luminance of sRGB, as the accessibility guidelines define it.
+    auto luminance = [](const QColor &c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QImage recolouredMarker(const QImage &marker, const QColor &from, const QColor &to)
+{
+    QImage image = marker.convertToFormat(QImage::Format_ARGB32);
+    // The fill's own edges, blended by the anti-aliasing, go with it.
+    auto near = [&from](QRgb p) {
+        return qAbs(qRed(p) - from.red()) + qAbs(qGreen(p) - from.green()) + qAbs(qBlue(p) - from.blue()) < 90;
+    };
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qAlpha(p) > 0 && near(p))
+                image.setPixel(x, y, qRgba(to.red(), to.green(), to.blue(), qAlpha(p)));
+        }
+    return image;
+}
+
 int customIntensityMode(const QColor &background)
 {
     return idealForegroundColor(background) == QColor(Qt::black).name() ? 1 : 0;
@@ -183,19 +235,10 @@ struct ThemeColours {
     int intensityMode = 0;
 };
 
-const QColor green(75, 229, 28);
+const QColor &green = traceGreen;
 const QColor fftGreen(QStringLiteral("#4be51c"));
-
-// A reference is drawn in its own channel's colour, faded towards the
-// background, so that it reads as that channel's ghost and never as the
-// other channel.
-QColor referenceColour(const QColor &trace, const QColor &background)
-{
-    const double keep = 0.55;
-    auto mix = [keep](int a, int b) { return int(keep * a + (1.0 - keep) * b + 0.5); };
-    return QColor(mix(trace.red(), background.red()), mix(trace.green(), background.green()),
-                  mix(trace.blue(), background.blue()));
-}
+// The dark theme's green is too pale on white: this one reads there.
+const QColor lightGreen(20, 150, 20);
 
 ThemeColours darkColours()
 {
@@ -217,7 +260,7 @@ ThemeColours darkColours()
     for (int b = 0; b < 8; ++b) {
         c.bit[b] = darkBitColour(b);
         c.baseline[b] = withAlpha(c.bit[b], 35);
-        c.bitRef[b] = Qt::blue;
+        c.bitRef[b] = referenceBlue;
     }
     c.fillBits = true;
     c.intensityMode = 0;
@@ -227,16 +270,16 @@ ThemeColours darkColours()
 ThemeColours lightColours()
 {
     ThemeColours c;
-    c.ch1 = green;
+    c.ch1 = lightGreen;
     c.ch2 = Qt::red;
     c.background = Qt::white;
     c.ch1Ref = referenceColour(c.ch1, c.background);
     c.ch2Ref = referenceColour(c.ch2, c.background);
-    c.ch1Decay = green;
+    c.ch1Decay = lightGreen;
     c.ch2Decay = Qt::red;
-    c.ch1Fft = green;
+    c.ch1Fft = lightGreen;
     c.ch2Fft = Qt::red;
-    c.grid = QColor(200, 200, 200);
+    c.grid = QColor(140, 140, 140);
     c.axes = Qt::black;
     c.labels = Qt::red;
     for (int b = 0; b < 8; ++b) {

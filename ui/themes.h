@@ -8,6 +8,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QPen>
 #include <QString>
 #include <QStringList>
@@ -88,6 +89,15 @@ bool themePalette(int theme, const CustomColors *colours, ThemePalette *palette)
 
 // Solid, square cap, bevel join.
 QPen themePen(const QColor &colour, double width, Qt::PenStyle style = Qt::SolidLine);
+
+// The contrast ratio of two colours, 1 (the same) to 21 (black on white).
+double contrastRatio(const QColor &a, const QColor &b);
+// What a trace, a grid or a label needs against the plot's background to be seen.
+constexpr double minimumContrast = 3.0;
+
+// The marker image with its fill, drawn in `from`, in `to`; outlines and
+// glyphs keep their colours.
+QImage recolouredMarker(const QImage &marker, const QColor &from, const QColor &to);
 
 // A custom theme fades its persistence like the built-in theme whose
 // background it resembles: towards light on a light background.

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QWheelEvent>
 
 WheelGuard::WheelGuard(QObject *parent) : QObject(parent) {}
@@ -28,12 +29,15 @@ void WheelGuard::guard(QWidget *panel)
         control->setFocusPolicy(Qt::StrongFocus);
         control->installEventFilter(this);
     }
+    // Tabs (CH1, CH2, ..., and the pages) change only on a click.
+    for (QTabBar *bar : panel->findChildren<QTabBar *>())
+        bar->installEventFilter(this);
 }
 
 bool WheelGuard::eventFilter(QObject *watched, QEvent *event)
 {
     auto *control = qobject_cast<QWidget *>(watched);
-    if (event->type() != QEvent::Wheel || !control || control->hasFocus())
+    if (event->type() != QEvent::Wheel || !control || (control->hasFocus() && !qobject_cast<QTabBar *>(control)))
         return QObject::eventFilter(watched, event);
     // Handed to the panel that scrolls, as if the control were not there.
     for (QWidget *up = control->parentWidget(); up; up = up->parentWidget()) {

@@ -198,4 +198,13 @@ Qt::PenStyle gridPenStyle(int index, Qt::PenStyle previous)
     }
 }
 
+double squareKeySpan(int width, int height, double valueSpan, double keyExtent)
+{
+    if (width <= 0 || height <= 0 || valueSpan <= 0)
+        return minimumXSpan;
+    const double divisionPixels = height / (valueSpan / 64.0);
+    const double span = std::round(width / divisionPixels) * 32.0;
+    return std::max(minimumXSpan, std::min(span, std::max(minimumXSpan, keyExtent)));
+}
+
 } // namespace PlotGeometry

@@ -35,6 +35,12 @@ enum Selection {
     None = noSelection
 };
 
+// The key span that makes the grid's divisions about square (a division
+// is 64 units up and 32 across) on a plot `width` x `height` pixels wide
+// showing `valueSpan` units upright: whole divisions, held to
+// minimumXSpan .. `keyExtent`.
+double squareKeySpan(int width, int height, double valueSpan, double keyExtent);
+
 // A linear axis: `lower` .. `upper` plot units drawn from pixel `pixelFrom`
 // to pixel `pixelTo` (for a value axis pixelFrom is the bottom edge).
 struct AxisMapping {

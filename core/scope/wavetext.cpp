@@ -169,7 +169,7 @@ QString screenShotName(const QTime &time)
 
 QString recordFileName(const QDateTime &time)
 {
-    return QStringLiteral("record") + time.toString(QStringLiteral("yyyy-MM-ddhh-mm-ss")) + QStringLiteral(".vsp");
+    return QStringLiteral("record-") + time.toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss")) + QStringLiteral(".vsp");
 }
 
 QString freePath(const QString &folder, const QString &name)

@@ -50,7 +50,7 @@ Frame readFrame(const QString &text, bool *ok = nullptr);
 enum class Kind { Unknown, Wave, Recording };
 Kind recognise(const QByteArray &head);
 
-// "waveFile143512.vsp", "screenShot143512.png", "record2026-12-0514-35-12.vsp".
+// "waveFile143512.vsp", "screenShot143512.png", "record-2026-12-05_14-35-12.vsp".
 QString waveFileName(const QTime &time);
 QString screenShotName(const QTime &time);
 QString recordFileName(const QDateTime &time);

@@ -40,6 +40,18 @@ private slots:
         QCOMPARE(AppSettings::centredPosition(QRect(1920, 0, 1280, 1024), QSize(1000, 600)), QPoint(2060, 212));
         // A window larger than the screen sits above and left of it, still centred.
         QCOMPARE(AppSettings::centredPosition(QRect(0, 0, 800, 600), QSize(1000, 800)), QPoint(-100, -100));
+        // A 1024 x 640 screen under a 24-pixel panel: the window never opens larger than what is free.
+        const QRect small(0, 24, 1024, 616);
+        const struct { QSize size; QPoint at; bool known; QRect opens; } places[] = {
+            {QSize(), {}, false, small},                                   // a fresh home: all of it
+            {QSize(1280, 800), {0, 0}, true, small},                       // left on a larger screen
+            {QSize(800, 500), {100, 50}, true, QRect(100, 50, 800, 500)},  // fits: where it was left
+            {QSize(800, 500), {600, 300}, true, QRect(112, 82, 800, 500)}, // would hang off: centred
+            {QSize(800, 500), {}, false, QRect(112, 82, 800, 500)}};
+        for (const auto &p : places)
+            QCOMPARE(AppSettings::windowGeometry(small, p.size, p.at, p.known), p.opens);
+        QCOMPARE(QList<int>({AppSettings::plotWidthAtLeast(1600), AppSettings::plotWidthAtLeast(800)}),
+                 QList<int>({800, 480}));
     }
     void wrongTypesFallBackToDefaultsAndAreNamed()
     {
@@ -50,11 +62,12 @@ private slots:
         store.setValue(QStringLiteral("loggingLevel"), QStringLiteral("verbose"));
         store.setValue(QStringLiteral("wasMaximized"), QStringLiteral("perhaps"));
         store.setValue(QStringLiteral("size"), QStringLiteral("huge"));
+        store.setValue(QStringLiteral("position"), QStringLiteral("left"));
         store.setValue(QStringLiteral("theme"), QStringLiteral("dark"));
         store.setValue(QStringLiteral("defaultDir"), QString());
         QCOMPARE(AppSettings::readLoggingLevel(store), 0);
         const AppSettings::Values values = AppSettings::read(store, &problems);
-        QCOMPARE(problems, QStringList({"wasMaximized", "size", "theme"}));
+        QCOMPARE(problems, QStringList({"wasMaximized", "size", "position", "theme"}));
         QCOMPARE(values.wasMaximized, false);
         QVERIFY(!values.size.isValid());
         QCOMPARE(values.theme, 0);
@@ -62,6 +75,7 @@ private slots:
         // Words a person may write are read; zero or negative sizes are not restored, silently.
         store.setValue(QStringLiteral("wasMaximized"), QStringLiteral(" TRUE "));
         store.setValue(QStringLiteral("theme"), QStringLiteral("2"));
+        store.setValue(QStringLiteral("position"), QPoint(5, 6));
         for (const QSize &size : {QSize(0, 500), QSize(640, -1)}) {
             store.setValue(QStringLiteral("size"), size);
             problems.clear();
@@ -76,14 +90,13 @@ private slots:
     {
         {
             QSettings store;
-            store.setValue(QStringLiteral("size"), QSize(900, 700));
+            store.setValue(QStringLiteral("size"), QSize(700, 500));
             store.setValue(QStringLiteral("theme"), 1);
         }
         VeltoInterface window;
         window.setTerminateProcess(nullptr);
-        QCOMPARE(window.size(), QSize(900, 700));
-        QCOMPARE(window.pos(), AppSettings::centredPosition(QGuiApplication::primaryScreen()->geometry(),
-                                                            window.frameGeometry().size()));
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(window.geometry(), AppSettings::windowGeometry(available, QSize(700, 500), QPoint(), false));
         QCOMPARE(window.scopeOptions().theme, 1);
         QCOMPARE(window.record()->defaultDir(), QDir::homePath());
         QVERIFY(window.displayTimer().isActive());
@@ -93,7 +106,7 @@ private slots:
         QSettings().setValue(QStringLiteral("wasMaximized"), true);
         VeltoInterface maximised;
         maximised.setTerminateProcess(nullptr);
-        QVERIFY(maximised.size() != QSize(900, 700));
+        QCOMPARE(maximised.geometry(), available);
     }
     // Closing the window and Exit in the menu each shut down once: the
     // instrument let go, the timers stopped, the settings saved; Exit also ends the process.
@@ -124,7 +137,7 @@ private slots:
             QVERIFY(!window.displayTimer().isActive() && !window.meterTimer().isActive());
             QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48 0 0 0 0")).size(), 1);
             QVERIFY(!window.session()->usb().deviceOpened);
-            QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+            QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2 Interface - Not Connected"));
             // A further close does not shut down again.
             window.show();
             window.close();

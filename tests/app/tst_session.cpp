@@ -76,7 +76,7 @@ void TestSession::connectsByItselfInTheDocumentedOrder()
     QVERIFY(trace.matching(QStringLiteral("ctrl")).isEmpty());
     QVERIFY(connectToBench(window));
 
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - USB Connected"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Velto v.1.2 Interface - USB Connected"));
     QCOMPARE(window.form()->connectLabel->text(), QStringLiteral("USB Connected"));
     QCOMPARE(window.form()->infoLabel->text(), QStringLiteral("USB Connected"));
     QVERIFY(window.form()->centralWidget->isEnabled());
@@ -173,9 +173,9 @@ void TestSession::vanishedInstrumentIsLostThenRecovered()
     QStringList seen;
     for (const QList<QVariant> &args : titles)
         seen << args.at(0).toString();
-    QVERIFY2(seen.contains(QStringLiteral("Velto v.1.2   Interface - Connection lost... wait")),
+    QVERIFY2(seen.contains(QStringLiteral("Velto v.1.2 Interface - Connection lost... wait")),
              qPrintable(seen.join('|')));
-    QCOMPARE(seen.last(), QStringLiteral("Velto v.1.2   Interface - Not Connected"));
+    QCOMPARE(seen.last(), QStringLiteral("Velto v.1.2 Interface - Not Connected"));
     QVERIFY(window.form()->infoLabel->text().contains(QStringLiteral("Connection lost")));
     QVERIFY(showsPixmap(window.form()->connectIcon, QStringLiteral(":/icons/led-off.png")));
     QVERIFY(window.form()->textBrowserDeviceInfo->toPlainText().isEmpty());
@@ -218,7 +218,7 @@ void TestSession::faultyInstrumentIsDisconnected()
     VeltoInterface window;
     // The unsupported model is said in a message, the others in the log.
     QTRY_VERIFY_WITH_TIMEOUT(fault == 2 ? !messages.messages.isEmpty() : log.contains(logged), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velto v.1.2   Interface - Not Connected"),
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velto v.1.2 Interface - Not Connected"),
                               5000);
     if (fault == 0)
         QCOMPARE(log.typesOf(QStringLiteral("unknow device")), QList<QtMsgType>{QtCriticalMsg});

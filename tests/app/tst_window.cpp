@@ -11,6 +11,10 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTabBar>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QSignalSpy>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -105,6 +109,10 @@ void TestWindow::menusInOrderWithShortcuts()
     const QString listed = window.shortcutsText();
     for (const char *key : {"Alt+C", "Space", "F11", "Alt+S", "Alt+X", "Shift + wheel", "Control + drag"})
         QVERIFY2(listed.contains(QLatin1String(key)), key);
+    QTextDocument page; // in two straight columns: a row of a two-column table each
+    page.setHtml(listed);
+    const auto *table = qobject_cast<QTextTable *>(page.rootFrame()->childFrames().value(0));
+    QVERIFY(table && table->columns() == 2 && table->rows() == 11);
     // Space presses the start/stop button; F11 toggles full screen.
     QSignalSpy pressed(window.form()->stopButton, &QPushButton::clicked);
     window.show();
@@ -137,6 +145,8 @@ void TestWindow::wheelScrollsThePanelNotItsControls()
     wheelDown(source);
     QCOMPARE(source->currentIndex(), 0);
     QVERIFY(panel->value() > 0);
+    wheelDown(window.form()->tabWidget1->findChild<QTabBar *>()); // the CH1, CH2, ... tabs
+    QCOMPARE(window.form()->tabWidget1->currentIndex(), 0);
     QApplication::setActiveWindow(&window);
     source->setFocus();
     QTRY_VERIFY(source->hasFocus());
@@ -189,6 +199,9 @@ void TestWindow::docksHoldThePagesAndTheGenerator()
                      qPrintable(bar->objectName()));
         QVERIFY(window.minimumSizeHint().width() <= 1024);
     }
+    for (const QTabWidget *pages : window.findChildren<QTabWidget *>())
+        for (int k = 0; k < pages->count(); ++k)
+            QVERIFY2(pages->tabText(k) == pages->tabText(k).simplified(), qPrintable(pages->tabText(k)));
     ui->timeLabel->setText(ScaleTables::plotTimeLegend(8, true));
     ui->frameProgressLabel->setText(ScaleTables::frameProgressText(900, 2400));
     QVERIFY2(window.minimumSizeHint().width() <= 1024 && window.minimumSizeHint().height() <= 640,

@@ -106,6 +106,15 @@ private slots:
         PythonConsole *second = open();
         QVERIFY(log.contains(QStringLiteral("Recreate Python console")));
         QVERIFY(run(second, QStringLiteral("print(kept, velto.getBufferSize())")).contains(QStringLiteral("42 768")));
+        // The window's keys work from the console: F11, and Alt+X exits Velto.
+        w->show();
+        QApplication::setActiveWindow(second);
+        QTest::keyClick(second->consoleWidget(), Qt::Key_F11);
+        QVERIFY(w->windowState() & Qt::WindowFullScreen);
+        int status = -1;
+        w->setTerminateProcess([&status](int code) { status = code; });
+        QTest::keyClick(second->consoleWidget(), Qt::Key_X, Qt::AltModifier);
+        QCOMPARE(status, 0);
     }
 
     // A script finds its folder through sys.path and __file__; the process's stays.
@@ -242,6 +251,12 @@ private slots:
         QCOMPARE(console->currentInput(), QStringLiteral("    print('row', i)"));
         QCOMPARE(consoleText(c), QStringLiteral(">>> for i in range(2):\n...     print('row', i)\n... \nrow 0\nrow 1\n"
                                                 ">>> print('dropped'\nKeyboardInterrupt\n>>>     print('row', i)"));
+        // An error's traceback starts at the line typed, not in the console's own code.
+        QTest::keyClick(console, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClicks(console, QStringLiteral("1/0"));
+        QTest::keyClick(console, Qt::Key_Return);
+        QVERIFY2(consoleText(c).contains(QStringLiteral("Traceback (most recent call last):\n  File \"<console>\", line 1")),
+                 qPrintable(consoleText(c)));
     }
 
     // The velto program with the script VELTO_SCRIPT names, run once the

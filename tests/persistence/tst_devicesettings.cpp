@@ -153,6 +153,13 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("keys are missing")));
     }
 
+    // Where the cursors stand and the colours of their read-outs.
+    static QVariant cursorsOf(VeltoInterface &window)
+    {
+        const ScopeItems &items = window.scopePlot()->items();
+        return QVariantList{window.cursors()->vertical().positionA, window.cursors()->horizontal().ch1B,
+                            items.labelDeltaTime->color(), items.labelVoltA->color()};
+    }
     void restartRestoresEveryControlAndTheInstrumentHearsThem()
     {
         QMap<QString, QVariant> before;
@@ -182,7 +189,13 @@ private slots:
             ScopeChannels::bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15); // as the instrument offers
             ui->comboBoxADCBuffer->setCurrentIndex(9);
             ui->tabWidget1->setCurrentIndex(3);
+            ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2); // manual cursors, moved by hand
+            window.cursors()->dragVertical(0, 300);
+            window.cursors()->dragHorizontal(1, 500);
+            window.scopeOptions().theme = 1;
+            emit window.applyConfigurationRequest();
             before = snapshot(window);
+            before.insert(QStringLiteral("cursors"), cursorsOf(window));
             ui->actionExit->trigger();
         }
         TraceCapture trace;
@@ -191,7 +204,8 @@ private slots:
         // The empty display is drawn from a cache of the restored shape.
         QCOMPARE(int(again.display()->frame().at(7)), 10);
         QCOMPARE(again.display()->frame().size(), Frames::scopeFrameLength(again.channels()->scopeTraceMask(), 2560));
-        const QMap<QString, QVariant> after = snapshot(again);
+        QMap<QString, QVariant> after = snapshot(again);
+        after.insert(QStringLiteral("cursors"), cursorsOf(again));
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
         QCOMPARE(after.value(QStringLiteral("Trigger/CH1Coord/TLevel")).toInt(), -4 + 20);
@@ -206,6 +220,10 @@ private slots:
         QCOMPARE(entry(ConfigEntry::WaveType), int(Generator::Square));
         QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 10 ")).size(), 1);
         QCOMPARE(entry(ConfigEntry::SweepSpeed), ConfigProtocol::sweepSpeed(100));
+        // A stored position that is none keeps its default, and says so.
+        QSettings().setValue(QStringLiteral("Cursors/VA"), QStringLiteral("left"));
+        VeltoInterface third;
+        QVERIFY(third.cursors()->vertical().positionA == 64 && log.contains(QStringLiteral("\"Cursors/VA\" is not a cursor")));
     }
 };
 

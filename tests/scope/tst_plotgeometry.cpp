@@ -66,6 +66,11 @@ private slots:
             const AxisRange y = limitYRange(lower, upper);
             QVERIFY(y.lower >= 0 && y.upper <= plotHeight && y.upper - y.lower >= minimumYSpan);
         }
+        // Square divisions: 20 up in 800 pixels are 40 pixels each, 1200 across hold 30; held to 256 .. the frame.
+        const double square[][5] = {{1200, 800, 1280, 1536, 960}, {200, 800, 1280, 1536, 256},
+                                    {3000, 500, 1280, 1536, 1536}, {0, 0, 1280, 1536, 256}};
+        for (const auto &[width, height, valueSpan, extent, span] : square)
+            QCOMPARE(squareKeySpan(int(width), int(height), valueSpan, extent), span);
     }
     void zeroHandlesAndPersistence()
     {

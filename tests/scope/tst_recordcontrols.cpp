@@ -47,8 +47,13 @@ void TestRecordControls::init()
         return dir.path();
     };
     dialogs.chooseFile = [this](const QString &, const QString &, const QString &) { return chosen; };
+    dialogs.chooseSaveFile = [this](const QString &title, const QString &start, const QString &) {
+        boxes << title;
+        return start; // the name proposed
+    };
     dialogs.inform = [this](const QString &title, const QString &text) { boxes << title + QLatin1Char('|') + text; };
     w->record()->setDialogs(dialogs);
+    w->record()->setFolder(dir.path());
     ui->comboBoxADCBuffer->setCurrentIndex(0); // 256 samples
     ui->ch1PositionSlider->setValue(0);
     ui->ch2PositionSlider->setValue(0);
@@ -64,8 +69,8 @@ void TestRecordControls::savedWavesAndScreenshotsNeverOverwrite()
         feed(*w, buildFrame(ch1Only, [](int, int i) { return i % 100; }));
         ui->screenShotButton->click();
     }
-    // The folder is asked once; two of each within a second are two files.
-    QCOMPARE(boxes, QStringList{QStringLiteral("Choose Destination Folder")});
+    // Each wave is saved under the name asked for; two of each within a second are two files.
+    QCOMPARE(boxes, QStringList({"Save wave", "Save wave"}));
     const QStringList waves = QDir(dir.path()).entryList({QStringLiteral("waveFile*.vsp")});
     const QStringList shots = QDir(dir.path()).entryList({QStringLiteral("screenShot*.png")});
     QVERIFY(waves.size() == 2 && shots.size() == 2);
@@ -83,8 +88,14 @@ void TestRecordControls::savedWavesAndScreenshotsNeverOverwrite()
     feed(*w, buildFrame(ch1Only, [](int, int) { return 0; }));
     redraw();
     QVERIFY(qAbs(graphValues(w->scopePlot()->graphs().ch1).at(99) - plotY(99)) < 1e-3);
-    ui->clearWaveButton->click();
-    QVERIFY(!w->display()->loadedWaveShown());
+    // Marked on the plot itself, with its own Clear; the notice goes once stale.
+    auto *mark = w->findChild<QFrame *>(QStringLiteral("loadedWaveMark"));
+    QVERIFY(!mark->isHidden() && w->findChild<QLabel *>(QStringLiteral("loadedWaveText"))->text() ==
+                                     QStringLiteral("Loaded: ") + waves.first());
+    mark->findChild<QPushButton *>()->click();
+    QVERIFY(!w->display()->loadedWaveShown() && mark->isHidden());
+    w->record()->noticeExpired();
+    QVERIFY(ui->notifLabel->text().isEmpty());
 
     // A saved wave given to playback is its one frame at the time base in use, not shifted.
     ui->samplingSlider->setValue(6);
@@ -142,24 +153,22 @@ void TestRecordControls::failedSavesLeaveNoFile()
 void TestRecordControls::recordingsFallBackToTheDataFolder()
 {
     // Nothing can be made below /dev/null nor in /proc, not even by root.
-    const QString working = QDir::currentPath();
     const QString fallback = dir.path() + QStringLiteral("/velto/recordings");
-    const struct { const char *cwd; QString dataHome, folder, said; } cases[] = {
-        {".", dir.path(), working, QString()},
+    const struct { const char *folder; QString dataHome, used, said; } cases[] = {
+        {"", dir.path(), dir.path(), QStringLiteral("Recording to record-")},
         {"/proc", dir.path(), fallback, QStringLiteral("Recording into ") + fallback},
         {"/proc", QStringLiteral("/dev/null"), QString(), QStringLiteral("Recording not started")}};
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     for (const auto &c : cases) {
         qputenv("XDG_DATA_HOME", QFile::encodeName(c.dataHome));
         ui->notifLabel->clear();
-        QVERIFY(QDir::setCurrent(QString::fromLatin1(c.cwd)));
+        w->record()->setFolder(*c.folder ? QString::fromLatin1(c.folder) : dir.path());
         ui->recordButton->click();
-        QDir::setCurrent(working);
         const QString text = ui->notifLabel->text();
-        QVERIFY2(c.said.isEmpty() ? text.isEmpty() : text.startsWith(c.said), qPrintable(text));
-        QCOMPARE(w->record()->isRecording(), !c.folder.isEmpty());
+        QVERIFY2(text.startsWith(c.said), qPrintable(text));
+        QCOMPARE(w->record()->isRecording(), !c.used.isEmpty());
         if (w->record()->isRecording()) {
-            QCOMPARE(QFileInfo(w->record()->recordingWriter().fileName()).absolutePath(), c.folder);
+            QCOMPARE(QFileInfo(w->record()->recordingWriter().fileName()).absolutePath(), c.used);
             ui->recordButton->click();
         }
     }
@@ -180,6 +189,8 @@ void TestRecordControls::recordingPlaysBackAndClosingKeepsIt()
         feed(*w, buildFrame(shape, [k](int, int) { return 10 * k; }));
     }
     QCOMPARE(graphValues(w->scopePlot()->graphs().ch1).first(), 900.0);
+    w->record()->noticeExpired(); // a stale notice gives way to what goes on
+    QVERIFY(ui->notifLabel->text().startsWith(QStringLiteral("Recording record-")));
     ui->recordButton->click();
     const QString recording = QFileInfo(w->record()->recordingWriter().fileName()).absoluteFilePath();
     QCOMPARE(boxes, QStringList{QStringLiteral("Success|File ") + recording + QStringLiteral(" saved.")});

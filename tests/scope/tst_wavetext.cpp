@@ -40,7 +40,7 @@ void TestWaveText::writtenTextAndNames()
     QCOMPARE(WaveText::waveFileName(QTime(14, 35, 12)), QStringLiteral("waveFile143512.vsp"));
     QCOMPARE(WaveText::screenShotName(QTime(9, 5, 2)), QStringLiteral("screenShot090502.png"));
     QCOMPARE(WaveText::recordFileName(QDateTime(QDate(2026, 12, 5), QTime(14, 35, 12))),
-             QStringLiteral("record2026-12-0514-35-12.vsp"));
+             QStringLiteral("record-2026-12-05_14-35-12.vsp"));
     // Never over a file that is there.
     QTemporaryDir dir;
     QStringList made;

@@ -47,8 +47,9 @@ private:
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         }
         QPushButton *target = button(dialog, text);
-        QVERIFY2(target && target->isVisible(), qPrintable(text));
-        QTest::mouseClick(target, Qt::LeftButton);
+        QVERIFY2(target && target->isVisible() && target->width() >= target->sizeHint().width(), qPrintable(text));
+        // Through the window, where a modal dialog would block the click.
+        QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, target->mapTo(&dialog, target->rect().center()));
     }
 
 private slots:
@@ -82,6 +83,9 @@ private slots:
     }
     void choosingAColourChangesOnlyThatColour()
     {
+        QDialog settings; // it opens from the modal Settings dialog
+        settings.setWindowModality(Qt::ApplicationModal);
+        settings.show();
         CustomTheme dialog;
         QList<QColor> offered;
         QColor answer(Qt::green);
@@ -98,7 +102,7 @@ private slots:
         click(dialog, QStringLiteral("BACKGROUND"));
         checkTable(dialog, expected);
         // The chooser starts from the current colour, once per click; choosing is not applying.
-        QCOMPARE(offered, (QList<QColor>{QColor(Qt::blue), QColor(Qt::black)}));
+        QCOMPARE(offered, (QList<QColor>{QColor(64, 128, 255), QColor(Qt::black)}));
         QVERIFY(dialog.isVisible() && !QSettings().contains(QStringLiteral("isThemeSet")));
     }
     void applyStoresAndEmitsOnce()
@@ -238,7 +242,7 @@ private slots:
         ThemePalette custom;
         QVERIFY(themePalette(Theme::Custom, &colours, &custom));
         for (int b = 0; b < 8; ++b) // only the bit-3 reference turns green
-            QCOMPARE(custom.bitReference[b].color(), b == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+            QCOMPARE(custom.bitReference[b].color(), b == 3 ? QColor(Qt::green) : QColor(64, 128, 255));
         QCOMPARE(QList<QColor>({custom.ch2Decay[5].color(), custom.bitBaseline[4].color(), custom.background.color(),
                                 custom.cursorLabels}),
                  QList<QColor>({QColor(1, 2, 3), colours.colorAt("BIT 4"), QColor(230, 230, 230), colours.colorAt("LABELS")}));
@@ -248,6 +252,23 @@ private slots:
         for (int theme : {int(Theme::Custom), 3, -1})
             QVERIFY(!themePalette(theme, nullptr, &custom));
         QCOMPARE(custom.cursorLabels, QColor(Qt::yellow));
+    }
+    void everyThemeReadsOnItsBackground()
+    {
+        QCOMPARE(qRound(contrastRatio(Qt::white, Qt::black)), 21);
+        QCOMPARE(contrastRatio(Qt::red, Qt::red), 1.0);
+        const CustomColors defaults;
+        for (int theme : {int(Theme::Dark), int(Theme::Light), int(Theme::Custom)}) {
+            ThemePalette p;
+            QVERIFY(themePalette(theme, &defaults, &p));
+            QList<QPen> pens{p.ch1Trace, p.ch2Trace, p.ch1Reference, p.ch2Reference, p.ch1Decay[0], p.ch2Decay[0],
+                             p.ch1Fft,   p.ch2Fft,   p.grid,         p.axes,         QPen(p.cursorLabels)};
+            for (int b = 0; b < 8; ++b)
+                pens << p.bitTrace[b] << p.bitReference[b];
+            for (const QPen &pen : pens)
+                QVERIFY2(contrastRatio(pen.color(), p.background.color()) >= 3.0,
+                         qPrintable(QStringLiteral("theme %1: %2").arg(theme).arg(pen.color().name())));
+        }
     }
 };
 

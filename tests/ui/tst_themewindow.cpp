@@ -68,7 +68,7 @@ private slots:
             QCOMPARE(g.logic[bit]->brush().color().rgb(), colour.rgb());
             QCOMPARE(g.logic[bit]->brush().color().alpha(), 35);
             QCOMPARE(g.logicBase[bit]->pen().color().alpha(), 35);
-            QCOMPARE(g.logicReference[bit]->pen().color(), QColor(Qt::blue));
+            QCOMPARE(g.logicReference[bit]->pen().color(), QColor(64, 128, 255));
         }
         QCOMPARE(window.scopePlot()->items().labelDeltaTime->color(), QColor(QStringLiteral("#4be51c")));
         QCOMPARE(window.scopePlot()->plot()->xAxis->grid()->pen().style(), Qt::DotLine);
@@ -85,8 +85,10 @@ private slots:
         checkChannelColoursAgree(window);
         QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
         QCOMPARE(window.scopePlot()->plot()->yAxis2->basePen().color(), QColor(Qt::black));
-        QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(200, 200, 200));
-        QCOMPARE(window.scopePlot()->items().labelVoltA->color(), QColor(Qt::red));
+        QCOMPARE(window.scopePlot()->plot()->yAxis->grid()->pen().color(), QColor(140, 140, 140));
+        // Times in the theme's label colour, levels in their channel's.
+        QCOMPARE(window.scopePlot()->items().labelDeltaTime->color(), QColor(Qt::red));
+        QCOMPARE(window.scopePlot()->items().labelVoltA->color(), g.ch1->pen().color());
         // Decay graphs take the theme's hue at the intensity slider's lightness.
         for (int k = 0; k < 9; ++k)
             QCOMPARE(g.decay[0][k]->pen().color().alpha(), 255);
@@ -119,21 +121,21 @@ private slots:
         QPushButton *bit3ref = colourButton(dialog, QStringLiteral("BIT 3 REF"));
         QVERIFY(bit3ref);
         bit3ref->click();
-        QCOMPARE(offered, QColor(Qt::blue));
-        QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
+        QCOMPARE(offered, QColor(64, 128, 255));
+        QCOMPARE(g.logicReference[3]->pen().color(), QColor(64, 128, 255));
         QCOMPARE(g.ch1Reference->pen().color(), darkReference);
         QPushButton *apply = colourButton(dialog, QStringLiteral("Apply"));
         QVERIFY(apply);
         apply->click();
         QVERIFY(!dialog->isVisible());
         for (int bit = 0; bit < 8; ++bit)
-            QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
+            QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(64, 128, 255));
         for (int bit = 0; bit < 8; ++bit)
             QCOMPARE(g.logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
-        // The custom defaults: CH2 red, the background black.
+        // The custom defaults: CH2 red, each reference its channel's colour faded.
         QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
-        QCOMPARE(g.ch1Reference->pen().color(), QColor(Qt::red));
-        QCOMPARE(g.ch2Reference->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(g.ch1Reference->pen().color().hue(), g.ch1->pen().color().hue());
+        QCOMPARE(g.ch2Reference->pen().color().hue(), g.ch2->pen().color().hue());
 
         // Options applied again leave the dialog closed; Custom picked again on
         // the settings page opens it, although Custom is on the plot already.
@@ -161,6 +163,10 @@ private slots:
         // Back to a built-in theme and custom again: the stored colours return.
         window.scopePlot()->displayThemeChanged(1);
         QCOMPARE(g.logicReference[3]->pen().color(), QColor(Qt::blue));
+        // The zero and trigger markers take the channel's colour of the theme.
+        const ScopeItems &items = window.scopePlot()->items();
+        QCOMPARE(items.zeroHandle[0]->pixmap().toImage().pixelColor(13, 8), g.ch1->pen().color());
+        QCOMPARE(items.triggerMarker->pixmap().toImage().pixelColor(6, 6), g.ch1->pen().color());
         window.scopePlot()->displayThemeChanged(2);
         QCOMPARE(dialog->colors()->colorAt(QStringLiteral("BIT 3 REF")), QColor(Qt::green));
         colourButton(dialog, QStringLiteral("Apply"))->click();
