@@ -68,8 +68,12 @@ QString serialText(const uint8_t *data, const uint8_t *attributes, uint8_t mask,
     QString text;
     text.reserve(span.length * 3);
     for (int k = 0, i = span.start; k < span.length; ++k, i = (i + 1 == uartRing) ? 0 : i + 1) {
-        if (options.synchro && !(attributes[i] & mask)) {
-            text += absent;
+        // A position only the other receiver filled holds no byte of this
+        // one: a dot pair keeps the two views in step, and without that it
+        // is left out, never shown as a byte 00 that did not come.
+        if (!(attributes[i] & mask)) {
+            if (options.synchro)
+                text += absent;
             continue;
         }
         appendByte(text, data[i], options.ascii);

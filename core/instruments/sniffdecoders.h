@@ -30,7 +30,7 @@ constexpr int spiStream2Offset = 2058; // also the I2C status stream
 struct Options {
     bool ascii = false;    // Latin-1 characters instead of hexadecimal
     bool circular = false; // ring order once a stream has wrapped
-    bool synchro = false;  // UART: dots where only the other receiver has a byte
+    bool synchro = false;  // UART: dots where only the other receiver has a byte (else nothing)
 };
 
 // Which positions of a ring are rendered, oldest first: `length` positions

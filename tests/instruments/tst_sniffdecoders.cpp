@@ -47,7 +47,7 @@ private slots:
         const uint8_t rx[uartRing] = {'O', 0, 'K'}, tx[uartRing] = {0, 'y'}, attributes[uartRing] = {1, 2, 3};
         // ASCII, Synchronization; receiver 1 and receiver 2 texts.
         const std::tuple<bool, bool, const char *, const char *> rows[] = {
-            {false, true, "4f .. 4b ", ".. 79 00 "}, {true, true, "O . K ", ". y _ "}, {false, false, "4f 00 4b ", "00 79 00 "}};
+            {false, true, "4f .. 4b ", ".. 79 00 "}, {true, true, "O . K ", ". y _ "}, {false, false, "4f 4b ", "79 00 "}};
         for (const auto &[ascii, synchro, one, two] : rows) {
             const Options o{ascii, false, synchro};
             QCOMPARE(serialText(rx, attributes, 1, 3, true, o), QLatin1String(one));
