@@ -14,6 +14,7 @@
 #include "core/persistence/devicesettings.h"
 #include "core/persistence/devicesettingskeys.h"
 #include "core/persistence/hardwareprofile.h"
+#include "scope/autosetcontrols.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
 #include "scope/exportcontrols.h"
@@ -62,11 +63,15 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std
     ui->mainTabWidget->setCurrentIndex(0);
     applyStyleSheet();
     changeWindowTitle(QStringLiteral("Interface - Not Connected"));
+    // Nothing stored yet: the first start of all, which autosets on the first frames.
+    const bool firstStart = QSettings().allKeys().isEmpty();
     setupAppSetting();
 
     // The settings record follows the controls before any handler runs.
     bindScopeSettings(ui, &state->settings, this);
     createControllers();
+    if (firstStart)
+        autosetControls->autosetOnFirstFrames();
     wireSession();
     wireMenus();
 
@@ -154,6 +159,8 @@ void VeltoInterface::createControllers()
     recordControls->setFolder(storedDefaultDir);
     exportControls = new ExportControls(ui, scopeDisplay, plot, &recordControls->defaultDir(), this);
     connect(exportControls, &ExportControls::statusText, this, &VeltoInterface::setInfoText);
+    autosetControls = new AutosetControls(ui, deviceSession, scopeDisplay, plot, triggerControls, this);
+    connect(autosetControls, &AutosetControls::statusText, this, [this](const QString &text) { setInfoText(text); });
     snifferControls->setDefaultDir(&recordControls->defaultDir());
     connect(snifferControls, &SnifferControls::statusText, this, &VeltoInterface::setInfoText);
     plot->displayControlsSet();
@@ -214,7 +221,7 @@ void VeltoInterface::addKeyboardActions()
     screenShot->setShortcut(QKeySequence(QStringLiteral("Alt+P")));
     screenShot->setShortcutContext(Qt::WindowShortcut);
     connect(screenShot, &QAction::triggered, recordControls, &RecordControls::screenShotClicked);
-    ui->menuMain->insertActions(ui->actionSettings, {startStop, fullScreen, screenShot});
+    ui->menuMain->insertActions(ui->actionSettings, {startStop, autosetControls->action(), fullScreen, screenShot});
     auto *help = new QAction(tr("Keyboard and mouse..."), this);
     help->setObjectName(QStringLiteral("actionShortcuts"));
     connect(help, &QAction::triggered, this,

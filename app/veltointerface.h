@@ -16,6 +16,7 @@ class About;
 class CounterControls;
 class CursorControls;
 class DeviceSession;
+class AutosetControls;
 class ExportControls;
 class GeneratorControls;
 class MeterControls;
@@ -85,6 +86,7 @@ public:
     CounterControls *counter() const { return counterControls; }
     SnifferControls *sniffer() const { return snifferControls; }
     ExportControls *exporter() const { return exportControls; }
+    AutosetControls *autosetter() const { return autosetControls; }
     QTimer &displayTimer() { return displayTick; }
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
@@ -148,6 +150,7 @@ private:
     MeterControls *meterControls = nullptr;
     SnifferControls *snifferControls = nullptr;
     ExportControls *exportControls = nullptr;
+    AutosetControls *autosetControls = nullptr;
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;

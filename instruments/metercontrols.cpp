@@ -3,6 +3,7 @@
 #include "instruments/metercontrols.h"
 
 #include "base/logging.h"
+#include "core/scope/measurements.h"
 #include "core/device/configprotocol.h"
 #include "device/devicesession.h"
 #include "core/device/frames.h"
@@ -192,8 +193,15 @@ void MeterControls::showAc(int channel, const channela_t &meter)
     const MeterReadings::AcReading r = MeterReadings::acReading(meter);
     const double values[6] = {r.vpp, r.maximum, r.minimum, r.rms, r.average, r.frequency};
     const auto displays = acDisplays(channel);
-    for (size_t k = 0; k < displays.size(); ++k)
+    const OverRange over = overRange(meter.minimum, meter.maximum);
+    for (size_t k = 0; k < displays.size(); ++k) {
         displays[k]->setValue(values[k]);
+        if (k < 5)
+            displays[k]->setMark(over.marks[k], over.reason);
+    }
+    // No period found: say why instead of showing 0 Hz.
+    if (meter.periodX100 == 0)
+        displays[5]->setNoReading(periodAbsentReason(meter.minimum, meter.maximum));
 }
 
 void MeterControls::showDc(int channel, const channela_t &meter)
@@ -205,14 +213,18 @@ void MeterControls::showDc(int channel, const channela_t &meter)
 
 void MeterControls::clearMMLabelsCH1AC()
 {
-    for (MultimeterDisplay *d : acDisplays(1))
+    for (MultimeterDisplay *d : acDisplays(1)) {
         d->setValue(0);
+        d->setMark(QString(), QString());
+    }
 }
 
 void MeterControls::clearMMLabelsCH2AC()
 {
-    for (MultimeterDisplay *d : acDisplays(2))
+    for (MultimeterDisplay *d : acDisplays(2)) {
         d->setValue(0);
+        d->setMark(QString(), QString());
+    }
 }
 
 void MeterControls::setLive(bool on, const QString &reason)

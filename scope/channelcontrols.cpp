@@ -384,18 +384,38 @@ void ScopeChannels::refreshChannelLabels()
     updateCh2Label(ui->checkBoxCH1Trace->isChecked() ? c2 : c2 & ~mathBits, c1);
 }
 
-void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls, bool clipped)
+// The legend entry's text, with a red "CLIP" badge while the channel's
+// samples reach the converter's limits.
+static void setLegendText(QLabel *label, const QString &text, bool overRange)
 {
-    ui->ch1Label->setText(ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls),
-                                                        ui->ch1GainSlider->value(),
-                                                        ui->ch2GainSlider->value(), clipped));
+    if (!overRange) {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
+        label->setToolTip(QString());
+        return;
+    }
+    label->setTextFormat(Qt::RichText);
+    label->setText(QString(text.toHtmlEscaped()).replace(QLatin1Char(' '), QStringLiteral("&nbsp;")) +
+                   QStringLiteral("&nbsp;<span style=\"background-color:#d01c1c; color:#ffffff; font-weight:bold;\">"
+                                  "&nbsp;CLIP&nbsp;</span>"));
+    label->setToolTip(QObject::tr("The signal reaches the converter's limit: the trace and the values read are "
+                                  "cut off there. Choose a larger V/div."));
 }
 
-void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls, bool clipped)
+void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls, bool clipped, bool overRange)
 {
-    ui->ch2Label->setText(ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls),
-                                                        ui->ch2GainSlider->value(),
-                                                        ui->ch1GainSlider->value(), clipped));
+    setLegendText(ui->ch1Label,
+                  ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls), ui->ch1GainSlider->value(),
+                                                ui->ch2GainSlider->value(), clipped),
+                  overRange);
+}
+
+void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls, bool clipped, bool overRange)
+{
+    setLegendText(ui->ch2Label,
+                  ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls), ui->ch2GainSlider->value(),
+                                                ui->ch1GainSlider->value(), clipped),
+                  overRange);
 }
 
 void ScopeChannels::scopeSetSizeX(int blocks)
@@ -430,10 +450,12 @@ void ScopeChannels::scopeSamplingSliderChanged(int index)
     state->settings.rollEnabled = states.rollEnabled;
     ui->elasticMode->setEnabled(states.elasticEnabled);
     trigger->model().triggerSetSlowSamplingRate(states.slowSampling);
+    // The label names the time base chosen, as the plot's legend does, with
+    // or without an instrument.
+    scopeRefreshSamplingRateLabel();
     if (!session->isOpen())
         return;
     trigger->triggerRefreshPos();
-    scopeRefreshSamplingRateLabel();
     sendSamplingRate(index);
 }
 

@@ -71,8 +71,11 @@ public:
     void channelLogicPositionSliderChanged(int value);
     static void channelSetBoxTitle(QWidget *box1, QWidget *box2, int channel, int gain, bool ac);
     void refreshChannelLabels();
-    void updateCh1Label(int ch1Controls, int ch2Controls, bool clipped = false);
-    void updateCh2Label(int ch2Controls, int ch1Controls, bool clipped = false);
+    // `clipped`: an input of the channel's math sat at the converter's
+    // limit; `overRange`: the channel's own samples did, which a badge on
+    // the legend entry says.
+    void updateCh1Label(int ch1Controls, int ch2Controls, bool clipped = false, bool overRange = false);
+    void updateCh2Label(int ch2Controls, int ch1Controls, bool clipped = false, bool overRange = false);
     void scopeSetSizeX(int blocks);
     void scopeRollModeChanged();
     void scopeSamplingSliderChanged(int index);

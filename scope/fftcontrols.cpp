@@ -32,6 +32,18 @@ SpectrumControls::SpectrumControls(Ui::VeltoInterface *ui, ScopeState *state, Sc
     for (QSlider *slider : {ui->ch1CaptureSlider, ui->ch2CaptureSlider, ui->chdCaptureSlider})
         connect(slider, &QSlider::valueChanged, this, redraw);
     connect(ui->captureButton, &QPushButton::clicked, this, &SpectrumControls::captureClicked);
+    iqCentre = new QCPItemStraightLine(plot->plot());
+    iqCentre->setObjectName(QStringLiteral("iqCentreMark"));
+    iqCentre->setSelectable(false);
+    iqCentre->point1->setCoords(SpectrumBuilder::fftBins, 0.0);
+    iqCentre->point2->setCoords(SpectrumBuilder::fftBins, 1.0);
+    iqCentre->setPen(QPen(QColor(255, 200, 0), 1.0, Qt::DashLine));
+    iqCentre->setVisible(false);
+    // XY mode draws no spectrum, and so no centre.
+    connect(ui->xyMode, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            iqCentre->setVisible(false);
+    });
 }
 
 void SpectrumControls::captureClicked()
@@ -60,6 +72,7 @@ void SpectrumControls::captureStep(const TraceBuilder &traces)
 void SpectrumControls::spectrumStep(const QByteArray &frame)
 {
     const bool persistence = state->settings.persistence;
+    iqCentre->setVisible(state->settings.spectrum && state->settings.spectrumIq && !state->settings.xyMode);
     if (!persistence) {
         fftAccumulators[0].clear();
         fftAccumulators[1].clear();

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QObject>
 
+class QCPItemStraightLine;
 class ScopePlot;
 struct ScopeState;
 namespace Ui {
@@ -42,4 +43,6 @@ private:
     ReferenceStore referenceStore;
     PersistenceAccumulator fftAccumulators[2];
     bool captureRequested = false;
+    // 0 Hz of the IQ spectrum, in the middle of its −fs/2 .. +fs/2 axis.
+    QCPItemStraightLine *iqCentre = nullptr;
 };

@@ -84,8 +84,8 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
     // The legend names the time base as soon as it is chosen, not only once
     // a frame taken with it arrives, which at slow time bases takes minutes.
     connect(p.ui->samplingSlider, &QSlider::valueChanged, this, &ScopeDisplay::refreshTimeLegend);
-    connect(p.ui->checkBoxFFTTrace, &QCheckBox::toggled, this,
-            [this] { refreshTimeLegend(p.state->settings.samplingIndex); });
+    for (QCheckBox *box : {p.ui->checkBoxFFTTrace, p.ui->checkBoxIQFFT})
+        connect(box, &QCheckBox::toggled, this, [this] { refreshTimeLegend(p.state->settings.samplingIndex); });
     connect(p.session, &DeviceSession::scopeRunningChanged, this, [this](bool running) {
         acquiring = running;
         frameClock.restart();
@@ -103,7 +103,7 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
 void ScopeDisplay::refreshTimeLegend(int samplingIndex)
 {
     const bool spectrumShown = p.state->settings.spectrum && !p.state->settings.xyMode;
-    p.ui->timeLabel->setText(ScaleTables::plotTimeLegend(samplingIndex, spectrumShown));
+    p.ui->timeLabel->setText(ScaleTables::plotTimeLegend(samplingIndex, spectrumShown, p.state->settings.spectrumIq));
 }
 
 // At slow time bases a frame takes seconds to hours: beside the time label
@@ -229,6 +229,8 @@ bool ScopeDisplay::scopeDataShow()
     p.state->redrawRequested = false;
     showNewest();
     p.state->persistenceRestart = 0;
+    if (taken > 0)
+        emit newFramesShown();
     return true;
 }
 
@@ -438,6 +440,7 @@ void ScopeDisplay::measure(channela_t meters[2])
 void ScopeDisplay::showMeters(const channela_t meters[2])
 {
     for (int ch = 0; ch < 2; ++ch) {
+        adcClipped[ch] = false;
         if (!has[ch])
             continue;
         const std::array<MultimeterDisplay *, 6> displays = scopeMeterDisplays(ch);
@@ -460,11 +463,15 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
             displays[2]->setValue(r.minimum);
             displays[3]->setValue(r.rms);
             displays[4]->setValue(r.average);
+            for (int k = 0; k < 5; ++k)
+                displays[size_t(k)]->setMark(QString(), QString());
         } else {
             showChannelMeters(displays, m);
+            adcClipped[ch] = overRange(m.minimum, m.maximum).any();
         }
         if (m.periodX100 == 0)
-            displays[5]->setNaN();
+            displays[5]->setNoReading(math.active() ? periodAbsentReason(PeriodVerdict::TooFewEdges)
+                                                    : periodAbsentReason(m.minimum, m.maximum));
         else
             displays[5]->setValue(ScaleTables::samplex100ToFrequency_f(clampedPeriod(m.periodX100), m.samplingIndex));
     }
@@ -478,6 +485,9 @@ void ScopeDisplay::showChannelMeters(const std::array<MultimeterDisplay *, 6> &d
     // The meter record carries RMS as a signed field; the value is never negative.
     displays[3]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.rms));
     displays[4]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.average));
+    const OverRange over = overRange(m.minimum, m.maximum);
+    for (int k = 0; k < 5; ++k)
+        displays[size_t(k)]->setMark(over.marks[k], over.reason);
 }
 
 // The automatic vertical cursors sit on one period of the chosen channel.
@@ -525,8 +535,10 @@ void ScopeDisplay::refreshCursorsAndLabels(const channela_t meters[2], const Tra
     p.cursors->vertical().setTimeIndex(shownScale.samplingIndex);
     p.cursors->vCursorRefresh();
     p.plot->zeroHeadRefresh();
-    p.channels->updateCh1Label(withMathBits(meters[0].controls, math1), meters[1].controls, math1.clipped);
-    p.channels->updateCh2Label(withMathBits(meters[1].controls, math2), meters[0].controls, math2.clipped);
+    p.channels->updateCh1Label(withMathBits(meters[0].controls, math1), meters[1].controls, math1.clipped,
+                               adcClipped[0]);
+    p.channels->updateCh2Label(withMathBits(meters[1].controls, math2), meters[0].controls, math2.clipped,
+                               adcClipped[1]);
 }
 
 // The decay graphs beyond the decay are emptied (the history itself follows every frame).

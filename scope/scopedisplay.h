@@ -118,6 +118,8 @@ signals:
     void waveSaveRequested(const QVector<QVector<double>> &wave);
     // One new frame while recording, as its recording block.
     void frameRecorded(const QString &block);
+    // A tick drew at least one new frame from the instrument.
+    void newFramesShown();
 
 private:
     void refreshFrameProgress();
@@ -158,6 +160,8 @@ private:
     MathReadings mathRead[2];
     // The read-outs of a math channel say so while an input is clipped.
     bool clipMarked[2] = {false, false};
+    // A channel's samples reached the converter's limits.
+    bool adcClipped[2] = {false, false};
     int lastFrameNumber = -1;
     Counts tickCounts;
     // The throttled report of dropped frames.

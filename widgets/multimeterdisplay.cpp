@@ -578,6 +578,10 @@ void MultimeterDisplay::setValue(double v)
 {
     if (hold)
         return;
+    if (!noReadingWhy.isEmpty()) {
+        noReadingWhy.clear();
+        refreshToolTip();
+    }
     if (std::isfinite(v)) {
         infinite = false;
         notANumber = false;
@@ -663,18 +667,55 @@ void MultimeterDisplay::setInfinity()
     setValue(std::numeric_limits<double>::infinity());
 }
 
+void MultimeterDisplay::setNoReading(const QString &why)
+{
+    if (hold)
+        return;
+    setValue(std::numeric_limits<double>::quiet_NaN());
+    noReadingWhy = why.isEmpty() ? tr("No reading") : why;
+    refreshToolTip();
+    if (!refreshPending)
+        refreshValue();
+}
+
+void MultimeterDisplay::refreshToolTip()
+{
+    if (!ownToolTipKept) {
+        ownToolTip = toolTip();
+        ownToolTipKept = true;
+    }
+    const QString &why = noReadingWhy.isEmpty() ? markWhy : noReadingWhy;
+    setToolTip(why.isEmpty() ? ownToolTip : why);
+}
+
+void MultimeterDisplay::setMark(const QString &text, const QString &why)
+{
+    if (text == mark && why == markWhy)
+        return;
+    mark = text;
+    markWhy = text.isEmpty() ? QString() : why;
+    refreshToolTip();
+    if (!refreshPending)
+        refreshValue();
+}
+
+QString MultimeterDisplay::shownText() const
+{
+    return labelValue->text();
+}
+
 // ---- refreshing ----
 
 void MultimeterDisplay::refreshValue()
 {
     if (notANumber) {
-        labelValue->setText(nanText);
+        labelValue->setText(noReadingWhy.isEmpty() ? nanText : QString(QChar(0x2014)));
         return;
     }
     if (infinite)
         labelValue->setText(infinityText);
     else
-        labelValue->setText(formatted(offsetEnabled ? value - offsetBase : value));
+        labelValue->setText(mark + formatted(offsetEnabled ? value - offsetBase : value));
     refreshExtremes();
     refreshAccuracy();
     refreshOffsetBase();

@@ -81,6 +81,14 @@ public:
     void setValue(double value);
     void setNaN();
     void setInfinity();
+    // No value to show: "—" in place of the number, and `why` as the tooltip.
+    // The value reads NaN, as with setNaN(). The next setValue() ends it.
+    void setNoReading(const QString &why);
+    // A mark before the number (">" for a true value above the one shown,
+    // as an over-range reading has) and why, as the tooltip; an empty mark
+    // takes it away. It stays over the values that follow until changed.
+    void setMark(const QString &mark, const QString &why);
+    QString shownText() const;
 
     // State, for the owner and for copying
     double getValue() const { return value; }
@@ -138,6 +146,7 @@ private:
     int shownPrecision() const;
     QString formatted(double quantity) const;
     void refreshValue();
+    void refreshToolTip();
     void refreshUnit();
     void refreshExtremes();
     void refreshAccuracy();
@@ -201,6 +210,12 @@ private:
     QFont baseFont;
     QString infinityText;
     QString nanText;
+    QString noReadingWhy;
+    QString mark;
+    QString markWhy;
+    // The tooltip of its own, shown again once no reason replaces it.
+    QString ownToolTip;
+    bool ownToolTipKept = false;
     QPointer<MultimeterDisplayOptions> options;
 
     QHBoxLayout *layout;

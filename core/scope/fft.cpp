@@ -191,6 +191,9 @@ SpectrumBuilder::SpectrumBuilder()
     m_keys.resize(fftBins);
     for (int k = 0; k < fftBins; ++k)
         m_keys[k] = 2.0 * k;
+    m_iqKeys.resize(fftLength);
+    for (int k = 0; k < fftLength; ++k)
+        m_iqKeys[k] = k;
     m_ch1Values.reserve(fftBins);
     m_ch2Values.reserve(fftBins);
     setWindow(FftWindow::Hann);
@@ -231,11 +234,22 @@ void SpectrumBuilder::magnitudes(const std::array<complex, fftLength> &area, QVe
         out[k] = displayValue(area[k].norm(), logY);
 }
 
+// The negative frequencies first: bin fftBins .. fftLength − 1 are −fs/2 .. −1 bin.
+void SpectrumBuilder::centredMagnitudes(const std::array<complex, fftLength> &area, QVector<double> &values,
+                                        bool logY)
+{
+    values.resize(fftLength);
+    double *out = values.data();
+    for (int k = 0; k < fftLength; ++k)
+        out[k] = displayValue(area[size_t((k + fftBins) % fftLength)].norm(), logY);
+}
+
 bool SpectrumBuilder::compute(const int8_t *ch1, const int8_t *ch2, int samples,
                               const SpectrumSettings &settings)
 {
     m_ch1Values.resize(0);
     m_ch2Values.resize(0);
+    m_iqShown = settings.iq;
     if (samples <= 0)
         return false;
 
@@ -244,7 +258,7 @@ bool SpectrumBuilder::compute(const int8_t *ch1, const int8_t *ch2, int samples,
             return false;
         fill(m_area1, ch1, ch2, samples);
         CFFT::Forward(m_area1.data(), fftLength);
-        magnitudes(m_area1, m_ch1Values, settings.logY);
+        centredMagnitudes(m_area1, m_ch1Values, settings.logY);
         return true;
     }
 

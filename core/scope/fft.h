@@ -66,7 +66,10 @@ enum class FftWindow { Rectangular, Hamming, Hann, Blackman };
 QVector<double> fftWindowTable(FftWindow window, int n);
 
 struct SpectrumSettings {
-    bool iq = false; // CH1 + j·CH2 as one signal, drawn on the CH1 graph
+    // CH1 + j·CH2 as one signal, drawn on the CH1 graph: all fftLength bins,
+    // from −fs/2 at x = 0 through 0 Hz at x = fftLength / 2 (the centre) to
+    // just under +fs/2, one x unit a bin.
+    bool iq = false;
     bool ch1 = true;
     bool ch2 = false;
     bool logY = false;
@@ -96,7 +99,8 @@ public:
     // frame inconsistent with its own header gives no points and false.
     bool computeFromFrame(const unsigned char *frame, int length, const SpectrumSettings &settings);
 
-    const QVector<double> &keys() const { return m_keys; }
+    // The x of each value of the last computation (IQ has its own).
+    const QVector<double> &keys() const { return m_iqShown ? m_iqKeys : m_keys; }
     // Empty when that graph gets no points this tick.
     const QVector<double> &ch1Values() const { return m_ch1Values; }
     const QVector<double> &ch2Values() const { return m_ch2Values; }
@@ -108,12 +112,15 @@ public:
 private:
     void fill(std::array<complex, fftLength> &area, const int8_t *re, const int8_t *im, int samples);
     void magnitudes(const std::array<complex, fftLength> &area, QVector<double> &values, bool logY);
+    void centredMagnitudes(const std::array<complex, fftLength> &area, QVector<double> &values, bool logY);
 
     FftWindow m_window = FftWindow::Hann;
     QVector<double> m_windowTable;
     std::array<complex, fftLength> m_area1;
     std::array<complex, fftLength> m_area2;
     QVector<double> m_keys;
+    QVector<double> m_iqKeys;
+    bool m_iqShown = false;
     QVector<double> m_ch1Values;
     QVector<double> m_ch2Values;
 };

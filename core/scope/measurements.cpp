@@ -11,77 +11,109 @@
 
 using ConfigProtocol::dataValueRangeTrunk;
 
+PeriodMeasurement measurePeriod(const int8_t *samples, int count, int minimum, int maximum)
+{
+    PeriodMeasurement m;
+    if (!samples || count <= 0 || maximum - minimum < minimumSwing)
+        return m;
+    const double middle = (minimum + maximum) / 2.0;
+    const double band = (maximum - minimum) / 4.0;
+    const double low = middle - band;
+    const double high = middle + band;
+    // The first and last samples of a frame are left out, as they may be
+    // taken before the input settled.
+    const int from = std::min(5, count);
+    const int to = count - 6;
+    const int allowed = count / 4;
+    bool armed = false; // below the band: the next rise through it is an edge
+    int lastAtOrBelow = -1;
+    m.verdict = PeriodVerdict::TooFewEdges;
+    for (int i = from; i <= to; ++i) {
+        const int v = samples[i];
+        if (v <= middle)
+            lastAtOrBelow = i;
+        if (v < low) {
+            armed = true;
+        } else if (armed && v > high) {
+            armed = false;
+            const int j = lastAtOrBelow;
+            const double a = samples[j];
+            const double b = samples[j + 1];
+            const double at = j + (middle - a) / (b - a);
+            if (m.edges == 0)
+                m.first = at;
+            else if (m.edges == 1)
+                m.second = at;
+            m.last = at;
+            if (++m.edges > allowed) {
+                m.verdict = PeriodVerdict::TooManyEdges;
+                return m;
+            }
+        }
+    }
+    if (m.edges < 2)
+        return m;
+    m.verdict = PeriodVerdict::Measured;
+    m.periodSamples = (m.last - m.first) / (m.edges - 1);
+    return m;
+}
+
+QString periodAbsentReason(PeriodVerdict verdict)
+{
+    switch (verdict) {
+    case PeriodVerdict::SwingTooSmall:
+        return QStringLiteral("The signal swings less than a fifth of a division: "
+                              "too little to find its edges. Choose a smaller V/div.");
+    case PeriodVerdict::TooFewEdges:
+        return QStringLiteral("Fewer than two periods in the frame. Choose a slower time base.");
+    case PeriodVerdict::TooManyEdges:
+        return QStringLiteral("More than one edge every four samples: noise, or a signal too fast "
+                              "for this time base. Choose a faster time base.");
+    case PeriodVerdict::Measured:
+        break;
+    }
+    return QString();
+}
+
+QString periodAbsentReason(int minimum, int maximum)
+{
+    return periodAbsentReason(maximum - minimum < minimumSwing ? PeriodVerdict::SwingTooSmall
+                                                               : PeriodVerdict::TooFewEdges);
+}
+
 int scopeGetMeasureFrequency(const int8_t *samples, int count, int minimum, int maximum, mmzeros_t *zeros)
 {
     mmzeros_t found{{0, 0, uint16_t(std::max(0, std::min(count, 65535)))}};
+    const PeriodMeasurement m = measurePeriod(samples, count, minimum, maximum);
+    const long long period = std::llround(m.periodSamples * 100.0);
+    if (m.verdict == PeriodVerdict::Measured && period > 0) {
+        // The whole samples from each crossing on.
+        found.zeroCross[0] = uint16_t(std::ceil(m.first));
+        found.zeroCross[1] = uint16_t(std::ceil(m.second));
+        found.zeroCross[2] = uint16_t(std::ceil(m.last));
+    }
     if (zeros)
         *zeros = found;
-    if (!samples || count <= 0)
-        return 0;
-    if (maximum - minimum < 32)
-        return 0;
+    return m.verdict == PeriodVerdict::Measured ? int(std::min<long long>(period, INT32_MAX)) : 0;
+}
 
-    const int low = (10 * minimum + 6 * maximum) / 16;
-    const int high = (6 * low + 10 * maximum) / 16;
-    const int middle = (minimum + maximum) / 2;
-    const int allowed = count / 4;
-    const int first = 5;
-    const int last = count - 6;
-
-    // Which direction is counted depends on which threshold is met first.
-    int i = first;
-    bool countRising = false;
-    bool started = false;
-    for (; i <= last; ++i) {
-        if (samples[i] < low) {
-            countRising = true;
-            started = true;
-            break;
-        }
-        if (samples[i] > high) {
-            countRising = false;
-            started = true;
-            break;
-        }
-    }
-    if (!started)
-        return 0;
-
-    int crossings = 0;
-    int c0 = 0;
-    int c1 = 0;
-    int lastCrossing = 0;
-    bool armed = true; // the signal is beyond the far threshold: the next middle crossing counts
-    for (++i; i <= last; ++i) {
-        const int s = samples[i];
-        if (armed) {
-            const bool crossed = countRising ? s > middle : s < middle;
-            if (!crossed)
-                continue;
-            if (crossings == 0)
-                c0 = i;
-            else if (crossings == 1)
-                c1 = i;
-            lastCrossing = i;
-            ++crossings;
-            if (crossings > allowed)
-                return 0; // noise crossing back and forth, not a period
-            armed = false;
-        } else if (countRising ? s < low : s > high) {
-            armed = true;
-        }
-    }
-
-    if (crossings < 2)
-        return 0;
-    found.zeroCross[0] = uint16_t(c0);
-    found.zeroCross[1] = uint16_t(c1);
-    found.zeroCross[2] = uint16_t(lastCrossing);
-    if (zeros)
-        *zeros = found;
-    if (crossings == 2)
-        return (c1 - c0) * 100;
-    return (lastCrossing - c0) * 100 / (crossings - 1);
+OverRange overRange(int minimum, int maximum)
+{
+    OverRange r;
+    r.high = maximum >= 127;
+    r.low = minimum <= -128;
+    if (!r.any())
+        return r;
+    const QString more = QStringLiteral(">");
+    const QString less = QStringLiteral("<");
+    r.marks[0] = more;
+    r.marks[1] = r.high ? more : QString();
+    r.marks[2] = r.low ? less : QString();
+    r.marks[3] = more;
+    r.marks[4] = r.high && r.low ? QStringLiteral("≈") : (r.high ? more : less);
+    r.reason = QStringLiteral("Over range: the signal reaches the converter's limit, so the values read "
+                              "are cut off there. Choose a larger V/div.");
+    return r;
 }
 
 void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, int16_t *average, uint16_t *rms)
@@ -180,8 +212,11 @@ AutoCursorPositions automaticVerticalCursors(int zeroFirst, int zeroSecond, int 
 {
     if (!channelEnabled || periodX100 == 0)
         return {false, 0, 0};
+    // One mean period apart, to the sample, rather than between two single
+    // crossings, each a sample off at worst.
     int a = zeroFirst;
-    int b = zeroSecond;
+    int b = zeroFirst + int(std::lround(periodX100 / 100.0));
+    Q_UNUSED(zeroSecond)
     if (roll && samplesPerChannel > 0) {
         const int shift = samplesPerChannel - rollStart;
         const int shiftedA = ((a + shift) % samplesPerChannel + samplesPerChannel) % samplesPerChannel;
@@ -252,13 +287,13 @@ VerticalCursors::Labels VerticalCursors::labels() const
 {
     QString timeUnit;
     const double t = ScaleTables::vCursorDeltaTime(clampedA(), clampedB(), timeUnit, 1, timeIndex);
-    QString frequencyUnit;
-    const double f = ScaleTables::vCursorFrequency(t, frequencyUnit, timeIndex);
+    const double seconds = t * ScaleTables::secondsPerDivision(timeIndex) /
+                           ScaleTables::parseTimeText(ScaleTables::timeBaseText(timeIndex)).number;
     Labels l;
-    l.deltaTime = QStringLiteral("ΔT = ") + ScaleTables::get4Digits(t) + QStringLiteral(" ") + timeUnit;
+    l.deltaTime = QStringLiteral("ΔT = ") + ScaleTables::siText(seconds, QStringLiteral("s"), true);
     // Cursors on one sample have no finite 1/ΔT; say so rather than show 0.
-    l.frequency = QStringLiteral("1/ΔT = ") + (t == 0.0 ? QStringLiteral("--") : ScaleTables::get4Digits(f)) +
-                  QStringLiteral(" ") + frequencyUnit;
+    l.frequency = QStringLiteral("1/ΔT = ") +
+                  (t == 0.0 ? QStringLiteral("--") : ScaleTables::siText(1.0 / seconds, QStringLiteral("Hz"), true));
     return l;
 }
 

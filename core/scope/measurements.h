@@ -15,11 +15,45 @@
 struct channela_t;
 struct mmzeros_t;
 
+// The period of a frame's samples. The signal counts as crossing its middle
+// only once it has gone past a band around the middle as wide as half its
+// own swing, so that noise on a slow edge is not an edge; each crossing is
+// placed between the two samples around the middle, and the period is the
+// mean over every whole period between the first and the last crossing.
+// A swing under `minimumSwing` codes (a fifth of a division) has no period.
+constexpr int minimumSwing = 8;
+enum class PeriodVerdict { Measured, SwingTooSmall, TooFewEdges, TooManyEdges };
+struct PeriodMeasurement {
+    PeriodVerdict verdict = PeriodVerdict::SwingTooSmall;
+    double periodSamples = 0.0; // 0 unless measured
+    int edges = 0;              // rising crossings counted
+    double first = 0.0;         // the first, second and last crossing, in samples
+    double second = 0.0;
+    double last = 0.0;
+};
+PeriodMeasurement measurePeriod(const int8_t *samples, int count, int minimum, int maximum);
+// Why a read-out shows no frequency, for its tooltip.
+QString periodAbsentReason(PeriodVerdict verdict);
+QString periodAbsentReason(int minimum, int maximum);
+
 // The mean period in hundredths of a sample, or 0 when the signal has no
 // measurable period (too small, never crossing, or too noisy). `zeros`
 // receives the first, second and last counted crossing, or (0, 0, count)
 // when there is no period.
 int scopeGetMeasureFrequency(const int8_t *samples, int count, int minimum, int maximum, mmzeros_t *zeros);
+
+// Samples at the ADC's limits: what is read there is less than what is at
+// the input. The read-outs carry a mark (">" where the true value is larger,
+// "<" where it is smaller, "≈" where it could be either) and say why.
+struct OverRange {
+    bool high = false;
+    bool low = false;
+    bool any() const { return high || low; }
+    // Vpp, Max, Min, RMS, Average.
+    QString marks[5];
+    QString reason;
+};
+OverRange overRange(int minimum, int maximum);
 
 // Average and RMS in 1/128 of a count over whole periods: from the first
 // crossing up to, not including, the last (the whole buffer without a period).
@@ -47,7 +81,9 @@ struct MathReadings {
 };
 MathReadings mathReadings(const QVector<double> &values, double perDivision);
 
-// Automatic vertical cursors from a channel's crossings, in plot x units.
+// Automatic vertical cursors from a channel's crossings, in plot x units:
+// A on the first crossing and B one mean period after it (closer to the
+// period than the record's second crossing, which is kept for the record).
 struct AutoCursorPositions {
     bool valid;
     int a;
@@ -93,8 +129,8 @@ public:
         QString deltaTime;
         QString frequency;
     };
-    // "ΔT = " + time + unit and "1/ΔT = " + frequency + unit; the frequency
-    // reads "--" when both cursors stand on the same sample.
+    // "ΔT = 25.00 ms" and "1/ΔT = 40.00 Hz", each with the prefix that suits
+    // it; the frequency reads "--" when both cursors stand on the same sample.
     Labels labels() const;
 
     bool visible = false;

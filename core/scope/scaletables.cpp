@@ -4,6 +4,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 
 namespace ScaleTables {
@@ -123,6 +124,45 @@ int fourDigitDecimals(double x)
 QString get4Digits(double x)
 {
     return signPrefix(x) + QString::number(x, 'f', fourDigitDecimals(x));
+}
+
+QString siText(double value, const QString &unit, bool fourDigits)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("--");
+    static const struct {
+        double factor;
+        QString prefix;
+    } steps[] = {{1e9, QStringLiteral("G")}, {1e6, QStringLiteral("M")}, {1e3, QStringLiteral("k")},
+                 {1.0, QString()},           {1e-3, QStringLiteral("m")}, {1e-6, QString(microSign)},
+                 {1e-9, QStringLiteral("n")}};
+    const bool seconds = unit == QLatin1String("s");
+    const double magnitude = std::fabs(value);
+    size_t k = seconds ? 3 : 0;
+    // The step whose number, rounded as it is shown, stays under 1000.
+    while (k + 1 < std::size(steps) && magnitude > 0.0 && magnitude < steps[k].factor * (1.0 - 0.5e-4))
+        ++k;
+    if (magnitude == 0.0)
+        k = 3;
+    const double scaled = value / steps[k].factor;
+    QString number;
+    if (fourDigits) {
+        number = get4Digits(scaled);
+    } else {
+        number = QString::number(scaled, 'f', fourDigitDecimals(scaled));
+        if (number.contains(QLatin1Char('.'))) {
+            while (number.endsWith(QLatin1Char('0')))
+                number.chop(1);
+            if (number.endsWith(QLatin1Char('.')))
+                number.chop(1);
+        }
+    }
+    return number + QLatin1Char(' ') + steps[k].prefix + unit;
+}
+
+QString timeBaseLabel(int samplingIndex)
+{
+    return siText(secondsPerDivision(samplingIndex), QStringLiteral("s")) + QStringLiteral("/div");
 }
 
 QString get3Digits(double x)
@@ -274,10 +314,10 @@ int mathRoundTo(double x, int step)
 
 QString samplingRateLabelText(int samplingIndex, int bufferIndex)
 {
-    QString unit;
-    const double range = vCursorDeltaTime(0, (bufferIndex + 1) * 512.0, unit, 1, samplingIndex);
-    return QStringLiteral("Time = ") + timeBaseText(samplingIndex) + QStringLiteral(", time range = ") +
-           get4Digits(range) + unit;
+    // A buffer block is 256 samples per channel, 16 to a division.
+    const double range = (bufferIndex + 1) * 256 / 16.0 * secondsPerDivision(samplingIndex);
+    return QStringLiteral("Time = ") + timeBaseLabel(samplingIndex) + QStringLiteral(", time range = ") +
+           siText(range, QStringLiteral("s"));
 }
 
 double secondsPerDivision(int samplingIndex)
@@ -287,26 +327,17 @@ double secondsPerDivision(int samplingIndex)
     return base.number * scale;
 }
 
-QString spectrumDivisionText(int samplingIndex)
+QString spectrumDivisionText(int samplingIndex, bool iq)
 {
-    const double hertz = 1.0 / secondsPerDivision(samplingIndex);
-    QString unit = QStringLiteral("Hz");
-    double value = hertz;
-    if (hertz >= 1000.0) {
-        value = hertz / 1000.0;
-        unit = QStringLiteral("kHz");
-    } else if (hertz < 1.0) {
-        value = hertz * 1000.0;
-        unit = QStringLiteral("mHz");
-    }
-    return QString::number(value, 'g', 4) + unit + QStringLiteral("/div");
+    return siText((iq ? 2.0 : 1.0) / secondsPerDivision(samplingIndex), QStringLiteral("Hz")) + QStringLiteral("/div");
 }
 
-QString plotTimeLegend(int samplingIndex, bool spectrumShown)
+QString plotTimeLegend(int samplingIndex, bool spectrumShown, bool iq)
 {
-    QString text = QStringLiteral("Time = ") + timeBaseText(samplingIndex);
+    QString text = QStringLiteral("Time = ") + timeBaseLabel(samplingIndex);
     if (spectrumShown)
-        text += QStringLiteral("\nFFT = ") + spectrumDivisionText(samplingIndex);
+        text += QStringLiteral("\nFFT = ") + spectrumDivisionText(samplingIndex, iq) +
+                (iq ? QStringLiteral(", 0 Hz at the centre") : QString());
     return text;
 }
 

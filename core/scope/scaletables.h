@@ -43,6 +43,13 @@ ScaleValue parseVoltText(const QString &text);
 ScaleValue parseTimeText(const QString &text);
 
 QString get4Digits(double x);
+// A quantity with the SI prefix that keeps its number between 1 and 1000,
+// a space, and the unit: "24 ms", "768 µs", "40.00 Hz". `fourDigits` gives
+// the read-out form of get4Digits ("25.00"), else trailing zeros go ("96").
+// Seconds take no prefix above the unit ("12000 s"). "--" when not finite.
+QString siText(double value, const QString &unit, bool fourDigits = false);
+// "8 µs/div", "100 ms/div": the time base as the labels show it.
+QString timeBaseLabel(int samplingIndex);
 QString get3Digits(double x);
 QString getDigitsPrecision(double x, int decimals);
 // Decimals get4Digits() shows for x.
@@ -87,10 +94,11 @@ double secondsPerDivision(int samplingIndex);
 // The spectrum's scale: a division holds 16 bins of 1/256 of the sampling
 // rate each, which is the inverse of the time per division ("500Hz/div" at
 // "2ms/div").
-QString spectrumDivisionText(int samplingIndex);
+// The IQ spectrum spans the whole sampling rate in the same width: twice that.
+QString spectrumDivisionText(int samplingIndex, bool iq = false);
 // The plot legend's time text, with the spectrum's scale on a second line
 // while it is shown.
-QString plotTimeLegend(int samplingIndex, bool spectrumShown);
+QString plotTimeLegend(int samplingIndex, bool spectrumShown, bool iq = false);
 // Seconds the instrument takes to acquire one frame of n samples per channel.
 double frameSeconds(int samplingIndex, int samplesPerChannel);
 // How far a frame that takes seconds has come: "Frame 37 %, 25 min to go".

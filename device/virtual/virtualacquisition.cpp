@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "device/virtual/virtualacquisition.h"
 
+#include "core/device/frames.h"
+#include "core/scope/measurements.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -138,63 +141,11 @@ void analogCodes(int channel, const FrontEnd &frontEnd, const float *ch1Volts, c
 
 int measurePeriodX100(const int8_t *s, int n, int minimum, int maximum, uint16_t zeros[3])
 {
-    zeros[0] = 0;
-    zeros[1] = 0;
-    zeros[2] = uint16_t(n);
-    if (maximum - minimum < 32)
-        return 0;
-    const int low = (10 * minimum + 6 * maximum) / 16;
-    const int high = (6 * low + 10 * maximum) / 16;
-    const int middle = (minimum + maximum) / 2;
-    const int allowed = n / 4;
-    int i = 5;
-    const int last = n - 6;
-    int state = 0; // 1 low: count rising crossings; 2 high: count falling ones
-    for (; i <= last; ++i) {
-        if (s[i] < low) {
-            state = 1;
-            break;
-        }
-        if (s[i] > high) {
-            state = 2;
-            break;
-        }
-    }
-    if (state == 0)
-        return 0;
-    int crossings = 0;
-    int found[3] = {0, 0, 0};
-    bool waiting = true; // waiting for the crossing of the middle
-    for (; i <= last; ++i) {
-        const int v = s[i];
-        if (waiting) {
-            const bool crossed = state == 1 ? v > middle : v < middle;
-            if (!crossed)
-                continue;
-            if (crossings < 2)
-                found[crossings] = i;
-            else
-                found[2] = i;
-            ++crossings;
-            if (crossings > allowed)
-                return 0;
-            waiting = false;
-        } else if (state == 1 ? v < low : v > high) {
-            waiting = true;
-        }
-    }
-    if (crossings < 2)
-        return 0;
-    if (crossings == 2) {
-        zeros[0] = uint16_t(found[0]);
-        zeros[1] = uint16_t(found[1]);
-        zeros[2] = uint16_t(found[1]);
-        return (found[1] - found[0]) * 100;
-    }
-    zeros[0] = uint16_t(found[0]);
-    zeros[1] = uint16_t(found[1]);
-    zeros[2] = uint16_t(found[2]);
-    return (found[2] - found[0]) * 100 / (crossings - 1);
+    // The instrument measures as the host does when it measures itself.
+    mmzeros_t found;
+    const int period = scopeGetMeasureFrequency(s, n, minimum, maximum, &found);
+    std::copy(found.zeroCross, found.zeroCross + 3, zeros);
+    return period;
 }
 
 void measureAverageRms(const int8_t *s, const uint16_t zeros[3], int16_t &average, int16_t &rms)

@@ -97,17 +97,17 @@ void TestWindow::menusInOrderWithShortcuts()
         enabled << (action->isEnabled() ? "on" : "off");
     }
     QCOMPARE(entries, QStringList({"Console...", "Import...", "Export...", "Connect...",
-                                   "Start/Stop the scope", "Full screen", "Screenshot", "Settings...",
+                                   "Start/Stop the scope", "Autoset", "Full screen", "Screenshot", "Settings...",
                                    "-", "Exit"}));
-    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Space", "F11", "Alt+P", "Alt+S", "", "Alt+X"}));
-    QCOMPARE(enabled.mid(1, 7), QStringList({"off", "off", "off", "on", "on", "on", "on"}));
+    QCOMPARE(shortcuts, QStringList({"Alt+C", "", "", "", "Space", "Alt+A", "F11", "Alt+P", "Alt+S", "", "Alt+X"}));
+    QCOMPARE(enabled.mid(1, 8), QStringList({"off", "off", "off", "on", "on", "on", "on", "on"}));
     QStringList help;
     for (QAction *action : window.form()->menuHelp->actions())
         help << action->text();
     QCOMPARE(help, QStringList({"Keyboard and mouse...", "About"}));
     // The Help menu's list names every shortcut of the menus.
     const QString listed = window.shortcutsText();
-    for (const char *key : {"Alt+C", "Space", "F11", "Alt+S", "Alt+X", "Shift + wheel", "Control + drag"})
+    for (const char *key : {"Alt+C", "Space", "Alt+A", "F11", "Alt+S", "Alt+X", "Shift + wheel", "Control + drag"})
         QVERIFY2(listed.contains(QLatin1String(key)), key);
     QTextDocument page; // in two straight columns: a row of a two-column table each
     page.setHtml(listed);

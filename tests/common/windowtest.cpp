@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "common/windowtest.h"
 
+#include <QSettings>
+
 #include <QtTest>
 
 #include <cstring>
@@ -9,6 +11,9 @@ void useVirtualBench()
 {
     qputenv("VELTO_DEVICE", "virtual");
     AppSettings::setApplicationIdentity();
+    // A store that is not empty: the window keeps the controls as a test sets
+    // them, without the autoset of a first start.
+    QSettings().setValue(QStringLiteral("wasMaximized"), false);
 }
 
 bool connectToBench(VeltoInterface &window, int scopeStartDelay)

@@ -42,7 +42,7 @@ void TestChannelControls::slidersSendAndRelabel()
         const char *label, *text;
     } rows[] = {{"ch1GainSlider", 9, 13, "labelCH1Gain", "Gain (\u00b137mV)"},
                 {"ch2GainSlider", 3, 14, "labelCH2Gain", "Gain (\u00b12.4V)"},
-                {"samplingSlider", 9, 1, "labelSamplingRate", "Time = 5ms/div, time range = "},
+                {"samplingSlider", 9, 1, "labelSamplingRate", "Time = 5 ms/div, time range = "},
                 {"ch1GainSlider", 4, 13, "ch1Label", " CH1 = 0.4V/div"},
                 {"ch2GainSlider", 5, 14, "ch2Label", " CH2 = 0.2V/div"}};
     for (const auto &row : rows) {

@@ -151,7 +151,7 @@ private slots:
         QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
     }
     // CH1 as the real and CH2 as the imaginary part: a cosine with a sine behind it
-    // is one line at +8; with the sine ahead, the line is at -8, which is not shown.
+    // is one line at +8, right of the centre; with the sine ahead, at -8, left of it.
     void iqSeparatesPositiveAndNegativeFrequencies()
     {
         const uint8_t mask = Frames::Ch1 | Frames::Ch2;
@@ -169,8 +169,9 @@ private slots:
             QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), iq));
             QVERIFY(builder.ch2Values().isEmpty());
             const QVector<double> &v = builder.ch1Values();
-            for (int k = 0; k < SpectrumBuilder::fftBins; ++k) {
-                const bool line = sign == 1 && k == 8;
+            QCOMPARE(builder.keys().size(), SpectrumBuilder::fftLength);
+            for (int k = 0; k < SpectrumBuilder::fftLength; ++k) {
+                const bool line = k == SpectrumBuilder::fftBins + 8 * sign;
                 QVERIFY2(line ? std::fabs(v[k] - floor * 100) < floor : v[k] < floor,
                          qPrintable(QStringLiteral("sign %1, bin %2: %3").arg(sign).arg(k).arg(v[k])));
             }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-only
+#include "core/scope/measurements.h"
 #include "core/scope/scaletables.h"
 
 #include <QtTest>
@@ -37,7 +38,8 @@ private slots:
             {"code without gain", int8ToVolt(10, 50), "--"},
             {"no period", samplex100ToFrequency(0, 7), "--"},
             {"period below a sample", samplex100ToFrequency(1, 7), "--"},
-            {"rate label slowest", samplingRateLabelText(21, 14), "Time = 50s/div, time range =  12000s"},
+            {"rate label slowest", samplingRateLabelText(21, 14), "Time = 50 s/div, time range = 12000 s"},
+            {"rate label in ms", samplingRateLabelText(6, 2), "Time = 500 " + micro + "s/div, time range = 24 ms"},
             {"inverted CH1", channelLabelText(1, invert, 0, 9, 0), "-CH1 = 12.5mV/div"},
             // Math at its own scale: two full-scale inputs stay within a channel's span.
             {"CH1 - inverted CH2", channelLabelText(1, math | subtract, invert, 0, 0), " CH1 + CH2 = 20V/div"},
@@ -60,12 +62,15 @@ private slots:
             {"capture slider low", captureSliderRange(640 - 120).minimum, -392},
             {"roll from index 11", samplingControlStates(11, false).rollEnabled, true},
             {"no roll below 11", samplingControlStates(10, true).rollEnabled, false},
-            {"spectrum at 8 us/div", spectrumDivisionText(0), "125kHz/div"},
-            {"spectrum at 64 us/div", spectrumDivisionText(3), "15.63kHz/div"},
-            {"spectrum at 1 ms/div", spectrumDivisionText(7), "1kHz/div"},
-            {"spectrum at 50 s/div", spectrumDivisionText(21), "20mHz/div"},
-            {"legend without spectrum", plotTimeLegend(8, false), "Time = 2ms/div"},
-            {"legend with spectrum", plotTimeLegend(8, true), "Time = 2ms/div\nFFT = 500Hz/div"},
+            {"spectrum at 8 us/div", spectrumDivisionText(0), "125 kHz/div"},
+            {"spectrum at 64 us/div", spectrumDivisionText(3), "15.63 kHz/div"},
+            {"spectrum at 1 ms/div", spectrumDivisionText(7), "1 kHz/div"},
+            {"0.1 s/div in ms", timeBaseLabel(13), "100 ms/div"},
+            {"spectrum at 50 s/div", spectrumDivisionText(21), "20 mHz/div"},
+            {"legend without spectrum", plotTimeLegend(8, false), "Time = 2 ms/div"},
+            {"legend with spectrum", plotTimeLegend(8, true), "Time = 2 ms/div\nFFT = 500 Hz/div"},
+            {"legend with IQ spectrum", plotTimeLegend(8, true, true), "Time = 2 ms/div\nFFT = 1 kHz/div, 0 Hz at the centre"},
+            {"1/dT at 25 ms", [] { VerticalCursors v; v.setTimeIndex(13); v.vCursorSetPosition(64, 72); return v.labels().frequency; }(), "1/ΔT =  40.00 Hz"},
             {"frame at 2 ms/div", frameSeconds(8, 768), 0.096},
             {"frame at 50 s/div", frameSeconds(21, 768), 2400.0},
             {"largest frame at 0.5 s/div", frameSeconds(15, 3840), 120.0},

@@ -206,7 +206,7 @@ void TestScopeDisplay::blocksFollowTheMaskAndTheSliders()
     ui->chdSizeSlider->setValue(8);
     w->display()->scopeDataShow();
     QCOMPARE(graphValues(g->logic[7]).at(0), 640.0 + 28.0 * 7 + 10.0 + 8.0);
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 2ms/div"));
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 2 ms/div"));
     // A bit switched off is not drawn and loses its label.
     QVERIFY(w->scopePlot()->items().logicLabels[3]->visible());
     ui->checkBoxCHD3->setChecked(false);
@@ -214,6 +214,9 @@ void TestScopeDisplay::blocksFollowTheMaskAndTheSliders()
     QVERIFY(g->logic[3]->data()->isEmpty());
     QVERIFY(!w->scopePlot()->items().logicLabels[3]->visible());
     QCOMPARE(g->logic[4]->data()->size(), 768);
+    // With no instrument the page's label names the time base the legend does.
+    ui->samplingSlider->setValue(9);
+    QVERIFY(ui->labelSamplingRate->text().startsWith(ui->timeLabel->text() + QLatin1Char(',')));
 }
 
 void TestScopeDisplay::rollModeDisabledStartsAtIndexZero()
@@ -254,10 +257,10 @@ void TestScopeDisplay::hostMeasurementsFillTheReadOutsAndCursors()
     feed(*w,
          buildFrame(shape, [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
 
-    // Independently: the first falling crossing after the start, one period later the next.
+    // Independently: the first rising crossing after the start, one period later the next.
     int first = -1;
     for (int i = 6; i < 768 - 6 && first < 0; ++i)
-        if (squareWave(i - 1, 50, 100, -100) > 0 && squareWave(i, 50, 100, -100) < 0)
+        if (squareWave(i - 1, 50, 100, -100) < 0 && squareWave(i, 50, 100, -100) > 0)
             first = i;
     QVERIFY(first > 0);
     QCOMPARE(w->cursors()->vertical().positionA, 2 * first);
@@ -564,11 +567,13 @@ void TestScopeDisplay::spectrumOfAConstantIsBinZero()
     for (int k = 1; k < 128; ++k)
         QVERIFY(qAbs(bins.at(k)) < 1e-6);
     QVERIFY(g->fft[1]->data()->isEmpty());
-    // IQ draws one spectrum on the first graph and greys out the channel choice.
+    // IQ draws one spectrum, −fs/2 .. +fs/2 with 0 Hz marked at the centre,
+    // on the first graph and greys out the channel choice.
     ui->checkBoxIQFFT->click();
     QVERIFY(!ui->groupBoxPlot->isEnabled());
     w->display()->scopeDataShow();
-    QCOMPARE(g->fft[0]->data()->size(), 128);
+    QCOMPARE(g->fft[0]->data()->size(), 256);
+    QVERIFY(w->findChild<QCPItemStraightLine *>(QStringLiteral("iqCentreMark"))->visible());
     // Unchecked, the spectrum disappears on the next drawn tick.
     ui->checkBoxFFTTrace->click();
     w->display()->scopeDataShow();

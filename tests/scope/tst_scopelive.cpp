@@ -4,8 +4,11 @@
 #include "common/windowtest.h"
 #include "core/scope/plotgeometry.h"
 #include "core/scope/scaletables.h"
+#include "scope/autosetcontrols.h"
 #include "widgets/multimeterdisplay.h"
 
+#include <QPushButton>
+#include <QSettings>
 #include <QtTest>
 
 #include <algorithm>
@@ -36,6 +39,7 @@ private slots:
     void generatorLoopbackIsDrawnAndMeasured();
     void legendFollowsTheTimeBaseAndSlowFramesShowProgress();
     void pickedMarkerMovesWithTheKeys();
+    void firstStartAutosetsAndReadOutsSayWhatTheyCannotRead();
 };
 
 void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
@@ -110,13 +114,13 @@ void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
     // 50 s/div: a 2400 s frame. The legend names it at once and keeps it over
     // redraws of the frame taken before; the read-out counts the new frame.
     ui->samplingSlider->setValue(21);
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50s/div"));
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div"));
     QTRY_COMPARE(ui->frameProgressLabel->text(), QStringLiteral("Frame 0 %, 40 min to go"));
     w.scopeState()->redrawRequested = true;
     QTRY_VERIFY(!w.scopeState()->redrawRequested);
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50s/div"));
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div"));
     ui->checkBoxFFTTrace->click();
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50s/div\nFFT = 20mHz/div"));
+    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div\nFFT = 20 mHz/div"));
     // Roll mode draws the frame as it arrives and needs no read-out; neither
     // does a stopped scope.
     ui->rollMode->click();
@@ -180,6 +184,34 @@ void TestScopeLive::pickedMarkerMovesWithTheKeys()
     const int level = model.current().level;
     QTest::keyClick(plot, Qt::Key_Up);
     QCOMPARE(model.current().level, level);
+}
+
+
+// Nothing stored: the first frames autoset the 4 Vpp sine and the 2 V square
+// to 0.8 V/div, Auto mode. Undo brings back 8 V/div, where both still read
+// their frequency; a clipped channel is marked, and a flat one says why it has none.
+void TestScopeLive::firstStartAutosetsAndReadOutsSayWhatTheyCannotRead()
+{
+    QSettings().clear();
+    VeltoInterface w;
+    Ui::VeltoInterface *ui = w.form();
+    QVERIFY(connectToBench(w, 20));
+    QTRY_VERIFY_WITH_TIMEOUT(w.autosetter()->undoButton()->isEnabled() && !w.autosetter()->running(), 8000);
+    QCOMPARE(QVector<int>({ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), ui->samplingSlider->value()}),
+             QVector<int>({3, 3, 6}));
+    QVERIFY(ui->radioButtonAuto->isChecked() && ui->comboBoxTrigSource->currentIndex() <= 1);
+    w.autosetter()->undoButton()->click();
+    QVERIFY(ui->radioButtonFree->isChecked() && ui->ch1GainSlider->value() == 0);
+    QVERIFY(waitDrawnFrames(w, 8));
+    QTRY_VERIFY(qAbs(ui->multimeterdisplayFreqCh1->getValue() - 1000.89) < 1.0);
+    QTRY_VERIFY(qAbs(ui->multimeterdisplayFreqCh2->getValue() - 1000.0) < 1.0);
+    ui->ch1GainSlider->setValue(9);
+    QTRY_VERIFY(ui->multimeterdisplayVppCh1->shownText().startsWith(QLatin1Char('>')));
+    QVERIFY(ui->ch1Label->text().contains(QLatin1String("CLIP")));
+    ui->ch1GainSlider->setValue(0);
+    w.generator()->setAwgLevelsAmplitude(0.05);
+    QTRY_COMPARE(ui->multimeterdisplayFreqCh1->shownText(), QString(QChar(0x2014)));
+    QVERIFY(ui->multimeterdisplayFreqCh1->toolTip().contains(QLatin1String("smaller V/div")));
 }
 
 QTEST_MAIN(TestScopeLive)
