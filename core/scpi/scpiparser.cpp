@@ -47,6 +47,7 @@ namespace
 bool isSpace(char c) { return uchar(c) <= ' ' && c != '\n'; }
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr size_t maxDepth = 12;
 
 class Reader
 {
@@ -207,7 +208,12 @@ int Reader::header(Command &c, std::vector<Node> &path)
         for (;;) {
             if (!node(n))
                 return SyntaxError;
-            c.nodes.push_back(n);
+            // A header deeper than any command ends in a node no row has,
+            // so that relative headers cannot make the path grow without end.
+            if (c.nodes.size() < maxDepth)
+                c.nodes.push_back(n);
+            else if (c.nodes.size() == maxDepth)
+                c.nodes.push_back(Node{});
             if (peek() != ':')
                 break;
             ++pos;
@@ -264,7 +270,7 @@ std::vector<Command> parseMessage(const QByteArray &message)
         const int start = r.pos;
         Command c;
         c.error = command(r, c, path);
-        c.text = c.error ? message.mid(start) : message.mid(start, r.pos - start);
+        c.text = message.mid(start, qMin(c.error ? int(message.size()) : r.pos - start, 81)); // the log shows 80
         commands.push_back(std::move(c));
         if (commands.back().error)
             break;

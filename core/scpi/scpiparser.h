@@ -70,7 +70,7 @@ struct Command {
     std::vector<Node> nodes; // from the root
     std::vector<Parameter> parameters;
     int error = NoError;
-    QByteArray text; // as sent, for the log
+    QByteArray text; // as sent (its first 81 bytes), for the log
 };
 
 // Takes one program message (without its line feed) apart. A command

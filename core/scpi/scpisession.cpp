@@ -236,7 +236,7 @@ std::vector<Row> commonCommands(const Hooks &hooks)
             if (c.query)
                 c.reply(nr1(c.session.*reg));
             else
-                c.session.*reg = int(c.values[0].number) & mask;
+                c.session.*reg = qRound(c.values[0].number) & mask;
         };
     };
     const Spec register8 = Spec::number("", 0, 255, 0);
@@ -280,6 +280,7 @@ bool Session::execute(const QByteArray &message)
         shared->waiting = false;
     }
     commands = parseMessage(message);
+    errorsLogged = 0;
     next = 0;
     answers = 0;
     response.clear();
@@ -310,6 +311,9 @@ void Session::answer(const QByteArray &element)
 
 void Session::error(int code, const Command &command)
 {
+    // One line for the first error of a message, one for how many followed.
+    if (errorsLogged++ > 0)
+        return pushError(code);
     qInfo().noquote() << QStringLiteral("SCPI: %1 \"%2\" in \"%3\"").arg(code).arg(QLatin1String(text(code)), printable(command.text));
     pushError(code);
 }
@@ -342,7 +346,8 @@ bool Session::run()
             break;
         }
         Call call(*this, c);
-        const std::vector<Spec> &specs = found && c.query ? found->row.queryParameters : found ? found->row.parameters : std::vector<Spec>();
+        static const std::vector<Spec> none;
+        const std::vector<Spec> &specs = !found ? none : c.query ? found->row.queryParameters : found->row.parameters;
         if (found && c.parameters.size() > specs.size())
             code = ParameterNotAllowed;
         else if (found)
@@ -374,6 +379,9 @@ bool Session::run()
             return false;
         }
     }
+    if (errorsLogged > 1)
+        qInfo().noquote() << QStringLiteral("SCPI: errors after the first in the same message: %1").arg(errorsLogged - 1);
+    errorsLogged = 0;
     commands.clear();
     next = 0;
     if (answers > 0)

@@ -216,6 +216,7 @@ private:
     std::vector<Command> commands;
     size_t next = 0;
     int answers = 0;
+    int errorsLogged = 0;
     QByteArray response;
 };
 

@@ -164,5 +164,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScpi)
+QTEST_GUILESS_MAIN(TestScpi)
 #include "tst_scpi.moc"
