@@ -3,7 +3,7 @@
 # Builds one fuzz target and runs it for a while on a scratch copy of its
 # seed corpus, so the corpus in the repository stays small.
 # Usage: scripts/fuzz.sh TARGET SECONDS [extra libFuzzer options...]
-#   TARGET: scopeframe snifferframe meterread xml waveformcsv wave recording settings
+#   TARGET: scopeframe snifferframe meterread xml waveformcsv wave recording settings scpi
 # A crash, a sanitizer report, a leak or an input slower than the time-out
 # ends the run with a non-zero status and leaves the input in
 # build-fuzz/artifacts/TARGET/. Runs under nice: the machine is shared.
