@@ -8,6 +8,8 @@
 #include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
 
+#include <cmath>
+
 using MeterReadings::CounterType;
 
 CounterControls::CounterControls(Ui::VeltoInterface *ui, DeviceSession *session, TriggerControls *trigger,
@@ -82,7 +84,7 @@ void CounterControls::meterFrequencyModeChanged()
     ui->multimeterdisplayFrequencyValue->setVisible(page.frequency);
     ui->multimeterdisplayPeriodValue->setVisible(page.period);
     ui->multimeterdisplayDutyValue->setVisible(page.duty);
-    ui->multimeterdisplayDutyValue_s->setVisible(page.dutySeconds);
+    ui->multimeterdisplayDutyValue_s->setVisible(page.width);
     ui->multimeterdisplayCounter->setVisible(page.counter);
     counterButtonEnable(page.startEnabled);
     emit mainModeChanged(mode);
@@ -157,15 +159,31 @@ void CounterControls::showCounts(uint32_t c1, uint32_t c2)
     if (!counterType(type))
         return;
     const MeterReadings::CounterPage page = MeterReadings::counterPage(type);
-    const MeterReadings::CounterReading r = MeterReadings::counterReading(type, c1, c2);
+    const MeterReadings::CounterReading r =
+        MeterReadings::counterReading(type, c1, c2, ui->checkBoxFreqFastMode->isChecked());
     if (page.counter)
         ui->multimeterdisplayCounter->setValue(r.count);
     if (page.frequency)
-        ui->multimeterdisplayFrequencyValue->setValue(r.frequency);
+        showWithDigits(ui->multimeterdisplayFrequencyValue, r.frequency, r.significant, -2, 0);
     if (page.period)
-        ui->multimeterdisplayPeriodValue->setValue(r.period);
+        showWithDigits(ui->multimeterdisplayPeriodValue, r.period, r.significant, -9, -6);
     if (page.duty)
         ui->multimeterdisplayDutyValue->setValue(r.duty);
-    if (page.dutySeconds)
-        ui->multimeterdisplayDutyValue_s->setValue(r.dutySeconds);
+    if (page.width)
+        ui->multimeterdisplayDutyValue_s->setValue(r.width);
+}
+
+void CounterControls::showWithDigits(MultimeterDisplay *display, double value, int significant, int precision,
+                                     int unitPower)
+{
+    // A frequency gate's count holds a few digits; the 32 MHz period count
+    // holds the read-out's own.
+    if (significant > 0 && std::isfinite(value) && value != 0) {
+        const MeterReadings::ShownDigits shown = MeterReadings::significantDigits(value, significant);
+        precision = shown.precision;
+        unitPower = shown.unitPower;
+    }
+    display->setPrecision(precision);
+    display->setUnitPower(unitPower);
+    display->setValue(value);
 }

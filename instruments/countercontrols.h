@@ -51,6 +51,10 @@ private:
     // ("" for the source, "_2" for the gate), as 0…7, 10 or 11; -1 when none is.
     int checkedInput(const QString &suffix) const;
     QList<MultimeterDisplay *> displays() const;
+    // `value` at the digits a frequency gate supports when `significant` is
+    // above 0, else at the read-out's own precision and unit power.
+    static void showWithDigits(MultimeterDisplay *display, double value, int significant, int precision,
+                               int unitPower);
     // The counter page is the one shown, in the meter tab.
     bool pageInUse() const;
 

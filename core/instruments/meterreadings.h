@@ -51,21 +51,35 @@ struct CounterPage {
     bool frequency = false;
     bool period = false;
     bool duty = false;
-    bool dutySeconds = false;
+    bool width = false; // the high time
     bool counter = false;
 };
 CounterPage counterPage(CounterType type);
 
 // The values of one counter read, c1 the count of CH1's block and c2 CH2's.
 // Only the read-outs the type shows are filled; a division by a zero count,
-// or a high time longer than the period, gives NaN.
+// or a high time longer than the period, gives NaN. With an external gate
+// c1 is the count of the last gate that closed, c2 that of the open one.
+// A frequency gate counts whole edges: its frequency and the period derived
+// from it hold only as many significant digits as the edges it counted
+// (a quarter of the count in fast mode, whose gate is 0.25 s).
 struct CounterReading {
     double frequency = 0;
     double period = 0;
-    double duty = 0;
-    double dutySeconds = 0;
+    double duty = 0;    // percent
+    double width = 0;   // the high time, seconds
     double count = 0;
+    int significant = 0; // digits the frequency gate supports; 0: the read-outs' own
 };
-CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2);
+CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2, bool fast = false);
+
+// How a read-out shows a value known to `significant` digits: the power of
+// ten of its last digit, and the power of the unit's prefix (a multiple of
+// three) at or below the value.
+struct ShownDigits {
+    int precision = 0;
+    int unitPower = 0;
+};
+ShownDigits significantDigits(double value, int significant);
 
 } // namespace MeterReadings

@@ -35,7 +35,7 @@ private slots:
             {CounterType::CountPulses, maxCount, 7, {0, 0, 0, 0, double(maxCount)}}, {CounterType::ExternalGate, 0, 7, {0, 0, 0, 0, 0}}};
         for (const auto &[type, c1, c2, expected] : rows) {
             const MeterReadings::CounterReading r = MeterReadings::counterReading(type, c1, c2);
-            const double got[5] = {r.frequency, r.period, r.duty, r.dutySeconds, r.count};
+            const double got[5] = {r.frequency, r.period, r.duty, r.width, r.count};
             for (int k = 0; k < 5; ++k)
                 QVERIFY2(same(got[k], expected[size_t(k)]), qPrintable(QStringLiteral("c1 %1 value %2: %3").arg(c1).arg(k).arg(got[k])));
         }
