@@ -118,6 +118,8 @@ signals:
     void waveSaveRequested(const QVector<QVector<double>> &wave);
     // One new frame while recording, as its recording block.
     void frameRecorded(const QString &block);
+    // A new frame from the instrument was taken (not one delivered again).
+    void frameTaken();
 
 private:
     void refreshFrameProgress();
