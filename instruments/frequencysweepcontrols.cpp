@@ -38,6 +38,7 @@ FrequencySweepControls::FrequencySweepControls(Ui::VeltoInterface *ui, DeviceSes
     effectiveDisplay->setValueFontSize(11);
     effectiveDisplay->setStretch(40, 50, 15, 10);
     ui->frameAWGSweep->setEnabled(ui->collapsiblePanelAWGSweep->isChecked());
+    ui->sweepSpeedText->setToolTip(tr("Time one sweep takes from start to end"));
     connectFrequency();
     connectSweep();
 }
@@ -243,7 +244,8 @@ void FrequencySweepControls::sweepEndFreqChanged()
 
 void FrequencySweepControls::sweepSpeedSliderChanged(int speed)
 {
-    ui->sweepSpeedText->setText(QString::number(speed));
+    // The speed is told as the time one sweep takes from start to end.
+    ui->sweepSpeedText->setText(sweepDurationText(speed));
     sendSweepSpeed(speed);
 }
 
