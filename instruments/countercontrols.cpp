@@ -8,6 +8,7 @@
 #include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
 
+#include <algorithm>
 #include <cmath>
 
 using MeterReadings::CounterType;
@@ -163,27 +164,31 @@ void CounterControls::showCounts(uint32_t c1, uint32_t c2)
         MeterReadings::counterReading(type, c1, c2, ui->checkBoxFreqFastMode->isChecked());
     if (page.counter)
         ui->multimeterdisplayCounter->setValue(r.count);
+    // A gate's count is good to one edge: 1 Hz, 4 Hz in fast mode, and the period as far as that moves it.
+    const double step = ui->checkBoxFreqFastMode->isChecked() ? 4.0 : 1.0;
+    const double f = r.frequency;
     if (page.frequency)
-        showWithDigits(ui->multimeterdisplayFrequencyValue, r.frequency, r.significant, -2, 0);
+        showWithDigits(ui->multimeterdisplayFrequencyValue, f, r.significant, {-2, 0}, r.significant ? step : 1.0);
     if (page.period)
-        showWithDigits(ui->multimeterdisplayPeriodValue, r.period, r.significant, -9, -6);
+        showWithDigits(ui->multimeterdisplayPeriodValue, r.period, r.significant, {-9, -6},
+                       r.significant && f > step ? 1.0 / (f - step) - 1.0 / f : 6.25e-08);
     if (page.duty)
         ui->multimeterdisplayDutyValue->setValue(r.duty);
     if (page.width)
         ui->multimeterdisplayDutyValue_s->setValue(r.width);
 }
 
-void CounterControls::showWithDigits(MultimeterDisplay *display, double value, int significant, int precision,
-                                     int unitPower)
+void CounterControls::showWithDigits(MultimeterDisplay *display, double value, int significant,
+                                     MeterReadings::ShownDigits shown, double accuracy)
 {
-    // A frequency gate's count holds a few digits; the 32 MHz period count
-    // holds the read-out's own.
+    // A frequency gate's count holds a few digits, and its accuracy is at
+    // least one of the last; the 32 MHz period count holds the read-out's own.
     if (significant > 0 && std::isfinite(value) && value != 0) {
-        const MeterReadings::ShownDigits shown = MeterReadings::significantDigits(value, significant);
-        precision = shown.precision;
-        unitPower = shown.unitPower;
+        shown = MeterReadings::significantDigits(value, significant);
+        accuracy = std::max(accuracy, std::pow(10.0, shown.precision));
     }
-    display->setPrecision(precision);
-    display->setUnitPower(unitPower);
+    display->setPrecision(shown.precision);
+    display->setUnitPower(shown.unitPower);
+    display->setAccuracy(accuracy, QStringLiteral("50ppm"));
     display->setValue(value);
 }

@@ -52,9 +52,9 @@ private:
     int checkedInput(const QString &suffix) const;
     QList<MultimeterDisplay *> displays() const;
     // `value` at the digits a frequency gate supports when `significant` is
-    // above 0, else at the read-out's own precision and unit power.
-    static void showWithDigits(MultimeterDisplay *display, double value, int significant, int precision,
-                               int unitPower);
+    // above 0, else at `shown`, the read-out's own; `accuracy` is absolute.
+    static void showWithDigits(MultimeterDisplay *display, double value, int significant,
+                               MeterReadings::ShownDigits shown, double accuracy);
     // The counter page is the one shown, in the meter tab.
     bool pageInUse() const;
 

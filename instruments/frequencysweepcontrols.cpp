@@ -245,7 +245,7 @@ void FrequencySweepControls::sweepEndFreqChanged()
 void FrequencySweepControls::sweepSpeedSliderChanged(int speed)
 {
     // The speed is told as the time one sweep takes from start to end.
-    ui->sweepSpeedText->setText(sweepDurationText(speed));
+    ui->sweepSpeedText->setText(tr("%1 per sweep").arg(sweepDurationText(speed)));
     sendSweepSpeed(speed);
 }
 

@@ -101,7 +101,7 @@ void TestGeneratorControls::controlsReachTheInstrument()
     g->clickRadioButtonSweepFrequency();
     QCOMPARE(ui->endFreqText->text() + ui->labelUnitEnd->text(), QStringLiteral("5.8kHz"));
     g->setAwgSweepSpeed(200);
-    QCOMPARE(ui->sweepSpeedText->text(), QStringLiteral("50 ms")); // one sweep: (128 - 127) × 50 ms
+    QCOMPARE(ui->sweepSpeedText->text(), QStringLiteral("50 ms per sweep")); // (128 - 127) × 50 ms
     QCOMPARE(virtualBench().configurationEntry(29), 127);
 
     // Calibration: a step waits for its OK; the OK closes it.
