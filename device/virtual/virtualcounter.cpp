@@ -154,41 +154,29 @@ void periodTicks(const Input &in, double now, uint32_t &period, uint32_t &high)
     high = uint32_t(std::lround(std::min(4.0e9, timeBaseHz * seconds * highFraction)));
 }
 
-namespace {
-uint32_t edgesBetween(const Input &in, double from, double to)
+uint32_t gatedCount(const Input &in, const Input &gate, double now)
 {
-    return uint32_t(std::clamp<int64_t>(risingEdges(in, from, to), 0, UINT32_MAX));
-}
-} // namespace
-
-GatedCounts gatedCounts(const Input &in, const Input &gate, double now)
-{
-    GatedCounts counts;
-    if (gate.kind == Input::Constant) {
-        if (gate.constantHigh)
-            counts.running = edgesBetween(in, 0.0, now);
-        return counts;
-    }
-    if (gate.kind != Input::Periodic || gate.rises.empty() || gate.falls.empty())
-        return counts;
-    // In phase: the latest closing, the opening before it, and the latest opening.
+    if (gate.kind == Input::Constant)
+        return gate.constantHigh ? uint32_t(std::min<int64_t>(risingEdges(in, 0.0, now), UINT32_MAX)) : 0;
+    if (gate.kind != Input::Periodic || gate.rises.empty())
+        return 0;
+    // The latest opening of the gate, in phase, then its closing.
     const double p = gate.phaseAt(now);
-    double closed = -1e300;
-    for (double b : gate.falls)
-        closed = std::max(closed, std::floor(p - b) + b);
-    double openedBefore = -1e300;
     double opened = -1e300;
-    for (double a : gate.rises) {
-        openedBefore = std::max(openedBefore, std::ceil(closed - a) - 1.0 + a);
+    for (double a : gate.rises)
         opened = std::max(opened, std::floor(p - a) + a);
+    double closes = 1e300;
+    for (double b : gate.falls) {
+        double c = std::ceil(opened - b) + b;
+        if (c <= opened)
+            c += 1.0;
+        closes = std::min(closes, c);
     }
-    const double tOpenedBefore = gate.timeAtPhase(openedBefore);
-    if (tOpenedBefore >= 0)
-        counts.complete = edgesBetween(in, tOpenedBefore, gate.timeAtPhase(closed));
-    const double tOpened = gate.timeAtPhase(opened);
-    if (opened > closed && tOpened >= 0)
-        counts.running = edgesBetween(in, tOpened, now);
-    return counts;
+    const double tOpen = gate.timeAtPhase(opened);
+    const double tClose = closes <= p ? gate.timeAtPhase(closes) : now;
+    if (tOpen < 0)
+        return 0;
+    return uint32_t(std::max<int64_t>(0, risingEdges(in, tOpen, tClose)));
 }
 
 } // namespace VirtualCounter

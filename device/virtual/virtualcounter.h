@@ -44,14 +44,8 @@ bool levelAt(const Input &in, double t);
 uint32_t frequencyCount(const Input &in, double now, bool fast);
 // Period mode: the period and the high time in ticks of the time base.
 void periodTicks(const Input &in, double now, uint32_t &period, uint32_t &high);
-// External gate: edges of `in` while `gate` is high. `complete` is the count
-// of the last gate that closed (latched at its closing, 0 before the first),
-// `running` that of the gate open now (0 while it is closed). A gate held
-// high never closes: its count is running from the start.
-struct GatedCounts {
-    uint32_t complete = 0;
-    uint32_t running = 0;
-};
-GatedCounts gatedCounts(const Input &in, const Input &gate, double now);
+// External gate: edges of `in` while `gate` is high, counted from the latest
+// opening of the gate (up to now while it is still open).
+uint32_t gatedCount(const Input &in, const Input &gate, double now);
 
 } // namespace VirtualCounter

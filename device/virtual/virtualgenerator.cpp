@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "device/virtual/virtualgenerator.h"
 
-#include "core/instruments/generatorlaws.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -119,7 +117,7 @@ VirtualGenerator::Levels VirtualGenerator::levelsAt(double t) const
     if (cfg.sweepType & 0x38) {
         const double c = sweepCode(t);
         if (cfg.sweepType & 8)
-            l.amplitude = Generator::sweptAmplitudeVolts(c);
+            l.amplitude = 0.5018 * c / 56.0;
         if (cfg.sweepType & 16)
             l.offset = (c - 127.5) * 0.5017 / 28.0;
         if (cfg.sweepType & 32)

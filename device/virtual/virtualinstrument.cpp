@@ -508,12 +508,8 @@ void VirtualInstrument::State::counterBlocks(unsigned char *destination)
         VirtualCounter::periodTicks(source, t, c1, c2);
         break;
     case 7:
-        if (config[9] >= 2) {
-            const VirtualCounter::GatedCounts counts =
-                VirtualCounter::gatedCounts(source, VirtualCounter::input(config[9], generator, t), t);
-            c1 = counts.complete;
-            c2 = counts.running;
-        }
+        if (config[9] >= 2)
+            c1 = VirtualCounter::gatedCount(source, VirtualCounter::input(config[9], generator, t), t);
         break;
     default:
         break;
