@@ -42,6 +42,7 @@ CounterControls::CounterControls(Ui::VeltoInterface *ui, DeviceSession *session,
         });
     connect(ui->pushButtonCounterStart, &QPushButton::clicked, this, &CounterControls::counterStart);
     connect(ui->pushButtonCounteStop, &QPushButton::clicked, this, &CounterControls::counterStop);
+    ui->multimeterdisplayCounter->setNaNText(QString(QChar(0x2014))); // a dash: no count known
 }
 
 bool CounterControls::pageInUse() const
@@ -109,12 +110,14 @@ void CounterControls::sendTriggerSource()
 {
     // The counter's input shares entry 8 with the scope's trigger source.
     trigger->sendTriggerSource(ConfigProtocol::counterInputSource(checkedInput(QString())));
+    restartGateCount();
 }
 
 void CounterControls::sendGateSource()
 {
     session->sendMainConfiguration(ConfigEntry::GateSource,
                                    ConfigProtocol::gateSource(checkedInput(QStringLiteral("_2"))));
+    restartGateCount();
 }
 
 void CounterControls::sendMeterFrequencyControl()
@@ -152,6 +155,38 @@ void CounterControls::clearMMLabelsFreq()
 {
     for (MultimeterDisplay *display : displays())
         display->setValue(0);
+    ui->multimeterdisplayCounter->setToolTip(QString());
+    restartGateCount();
+}
+
+void CounterControls::restartGateCount()
+{
+    gate.clear();
+    if (ui->radioExtGate->isChecked())
+        showGateCount();
+}
+
+void CounterControls::showGateCount()
+{
+    // The instrument's count runs while the gate is open; a poll that lands
+    // there reads part of a gate, which is never shown.
+    const int poll = MeterReadings::counterPage(CounterType::ExternalGate).pollInterval;
+    const QString sparse = tr("the gate closes and opens again between two polls (every %1 ms), too quickly to be "
+                              "seen whole; the last such gate counted at least %2")
+                               .arg(poll)
+                               .arg(gate.missedAtLeast());
+    QString tip;
+    if (!gate.known())
+        tip = gate.missed() ? tr("No gate seen whole: %1").arg(sparse)
+                            : tr("Edges of the last complete gate: waiting for a gate to close");
+    else
+        tip = gate.missed() ? tr("Edges of the last gate seen whole; since then %1").arg(sparse)
+                            : tr("Edges of the last complete gate");
+    ui->multimeterdisplayCounter->setToolTip(tip);
+    if (gate.known())
+        ui->multimeterdisplayCounter->setValue(double(gate.complete()));
+    else
+        ui->multimeterdisplayCounter->setNaN();
 }
 
 void CounterControls::showCounts(uint32_t c1, uint32_t c2)
@@ -162,8 +197,12 @@ void CounterControls::showCounts(uint32_t c1, uint32_t c2)
     const MeterReadings::CounterPage page = MeterReadings::counterPage(type);
     const MeterReadings::CounterReading r =
         MeterReadings::counterReading(type, c1, c2, ui->checkBoxFreqFastMode->isChecked());
-    if (page.counter)
+    if (type == CounterType::ExternalGate) {
+        gate.take(c1);
+        showGateCount();
+    } else if (page.counter) {
         ui->multimeterdisplayCounter->setValue(r.count);
+    }
     // A gate's count is good to one edge: 1 Hz, 4 Hz in fast mode, and the period as far as that moves it.
     const double step = ui->checkBoxFreqFastMode->isChecked() ? 4.0 : 1.0;
     const double f = r.frequency;

@@ -57,10 +57,15 @@ private:
                                MeterReadings::ShownDigits shown, double accuracy);
     // The counter page is the one shown, in the meter tab.
     bool pageInUse() const;
+    // External gate: the count of the last complete gate, or a dash until
+    // one is known, the tooltip saying which; a new input or type starts over.
+    void showGateCount();
+    void restartGateCount();
 
     Ui::VeltoInterface *ui;
     DeviceSession *session;
     TriggerControls *trigger;
     // The operating mode of the type last applied.
     int mode = 4;
+    MeterReadings::GateCounts gate;
 };

@@ -80,6 +80,8 @@ public:
     // Values
     void setValue(double value);
     void setNaN();
+    // What the display shows for no value ("NaN" unless set).
+    void setNaNText(const QString &text);
     void setInfinity();
 
     // State, for the owner and for copying

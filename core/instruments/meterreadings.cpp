@@ -4,6 +4,7 @@
 
 #include "core/scope/scaletables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -125,6 +126,34 @@ ShownDigits significantDigits(double value, int significant)
     shown.precision = exponent - std::max(1, significant) + 1;
     shown.unitPower = 3 * int(std::floor(exponent / 3.0));
     return shown;
+}
+
+void GateCounts::take(uint32_t running)
+{
+    if (polled && running < previous) {
+        // A new gate: the one before ended, seen whole only if it held.
+        if (openingSeen && !held) {
+            missedGate = true;
+            missedLeast = largest;
+        }
+        openingSeen = true;
+        held = false;
+        largest = running;
+    } else if (polled && running == previous) {
+        hasComplete = true;
+        lastComplete = running;
+        held = true;
+        missedGate = false;
+    } else if (polled && held) {
+        // Past a held count: the gate that held closed, a new one counts.
+        openingSeen = true;
+        held = false;
+        largest = running;
+    } else {
+        largest = std::max(largest, running);
+    }
+    polled = true;
+    previous = running;
 }
 
 } // namespace MeterReadings
