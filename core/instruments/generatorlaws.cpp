@@ -111,11 +111,6 @@ WaveChoice waveTypeFor(const std::array<bool, WaveformCount> &checked)
     return {int(Sine), QString()};
 }
 
-double sweptAmplitudeVolts(double code)
-{
-    return code * 232.0 / 255.0 / amplitudeDivisor;
-}
-
 SweepShown sweepShown(Swept quantity, int code)
 {
     const double c = code;
@@ -128,7 +123,7 @@ SweepShown sweepShown(Swept quantity, int code)
         return {std::round(hertz / 100.0) / 10.0, 1, QStringLiteral("kHz")};
     }
     case Swept::Amplitude:
-        return {sweptAmplitudeVolts(c), 2, QStringLiteral("V")};
+        return {0.5018 * c / 56.0, 2, QStringLiteral("V")};
     case Swept::Offset:
         return {(c - 127.5) * 0.5017 / 28.0, 2, QStringLiteral("V")};
     case Swept::DutyCycle:
@@ -147,6 +142,27 @@ int sweepStartOrdered(int start, int end)
 int sweepEndOrdered(int start, int end)
 {
     return end < start ? start : end;
+}
+
+SweepCodes sweepCodes(Swept quantity)
+{
+    SweepCodes codes;
+    double lowest = 0;
+    double highest = 0;
+    if (quantity == Swept::Amplitude) {
+        highest = amplitudeCodeMaximum / amplitudeDivisor;
+    } else if (quantity == Swept::Offset) {
+        highest = offsetCodeMaximum / offsetDivisor;
+        lowest = -highest;
+    } else {
+        return codes;
+    }
+    // The read-out rises with the code: trim both ends to the Levels range.
+    while (codes.minimum < codes.maximum && sweepShown(quantity, codes.minimum).value < lowest)
+        ++codes.minimum;
+    while (codes.maximum > codes.minimum && sweepShown(quantity, codes.maximum).value > highest)
+        --codes.maximum;
+    return codes;
 }
 
 double sweepSeconds(int speed)

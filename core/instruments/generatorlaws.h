@@ -47,6 +47,8 @@ double effectiveFrequency(const unsigned char *reply, int received);
 
 // A level's slider holds the instrument's code, its spin box code ÷ divisor.
 constexpr double amplitudeDivisor = 115.91;
+constexpr int amplitudeCodeMaximum = 232;
+constexpr int offsetCodeMaximum = 127;
 constexpr double dutyDivisor = 2.5599672324194254;
 constexpr double offsetDivisor = 63.97952655150351;
 // The constant level: code ÷ 14848 volts, ±29696 being ±2 V.
@@ -64,9 +66,9 @@ struct WaveChoice {
 // Triangle, Square, Sine, Pink, White decides; none checked is a sine.
 WaveChoice waveTypeFor(const std::array<bool, WaveformCount> &checked);
 
-// What the sweep's start and end boxes show for a code 0 … 255. A swept
-// amplitude is on the Levels amplitude's scale: the codes 0 … 255 spread
-// over its 0 … 232, so the end of the sweep is the largest amplitude.
+// What the sweep's start and end boxes show for a code 0 … 255, read as
+// the instrument reads it: frequency 10^(c/51) Hz, amplitude 0.5018·c/56 V,
+// offset (c − 127.5)·0.5017/28 V, duty 100·c/255 % (at least 1 %).
 enum class Swept { None, Frequency, Amplitude, Offset, DutyCycle };
 struct SweepShown {
     double value;
@@ -74,7 +76,15 @@ struct SweepShown {
     QString unit;
 };
 SweepShown sweepShown(Swept quantity, int code);
-double sweptAmplitudeVolts(double code);
+// The codes a sweep of `quantity` may use. A swept amplitude or offset is
+// one scale with the Levels controls: only the codes whose read-out stays
+// within the Levels range (amplitude up to 232 codes, 2.00 V: codes 0 … 223;
+// offset ±127 codes, ±1.98 V: codes 17 … 238); the others take 0 … 255.
+struct SweepCodes {
+    int minimum = 0;
+    int maximum = 255;
+};
+SweepCodes sweepCodes(Swept quantity);
 // The start never passes the end: a start above the end takes the end's
 // code, an end below the start takes the start's.
 int sweepStartOrdered(int start, int end);

@@ -103,6 +103,12 @@ void TestGeneratorControls::controlsReachTheInstrument()
     g->setAwgSweepSpeed(200);
     QCOMPARE(ui->sweepSpeedText->text(), QStringLiteral("50 ms per sweep")); // (128 - 127) × 50 ms
     QCOMPARE(virtualBench().configurationEntry(29), 127);
+    // A swept amplitude or offset keeps to the Levels range: the ends move in, read in the instrument's volts.
+    g->setAwgSweepEnd(255);
+    g->clickRadioButtonSweepAmplitude();
+    QVERIFY(virtualBench().configurationEntry(28) == 223 && ui->endFreqText->text() + ui->labelUnitEnd->text() == "2.00V");
+    g->clickRadioButtonSweepOffset();
+    QVERIFY(virtualBench().configurationEntry(27) == 17 && ui->startFreqText->text() == "-1.98");
 
     // Calibration: a step waits for its OK; the OK closes it.
     ui->groupBoxCalibration->setChecked(true);

@@ -68,7 +68,7 @@ private slots:
             const char *unit;
         } rows[] = {{Swept::Frequency, 0, 1, 0, "Hz"},          {Swept::Frequency, 152, 956, 0, "Hz"},
                     {Swept::Frequency, 172, 2.4, 1, "kHz"},      {Swept::Frequency, 255, 100.0, 1, "kHz"},
-                    {Swept::Amplitude, 255, 2.0015, 2, "V"},      {Swept::Offset, 0, -2.2845, 2, "V"},
+                    {Swept::Amplitude, 223, 1.9982, 2, "V"},      {Swept::Offset, 0, -2.2845, 2, "V"},
                     {Swept::DutyCycle, 0, 1.0, 1, "%"},           {Swept::DutyCycle, 128, 50.196, 1, "%"}};
         for (const auto &r : rows) {
             const SweepShown shown = sweepShown(r.quantity, r.code);
@@ -76,6 +76,10 @@ private slots:
             QCOMPARE(shown.decimals, r.decimals);
             QCOMPARE(shown.unit, QString::fromLatin1(r.unit));
         }
+        // A swept amplitude or offset takes only the codes within the Levels range (2.00 V, ±1.98 V).
+        for (const auto &[quantity, first, last] : {std::tuple<Swept, int, int>{Swept::Amplitude, 0, 223},
+                 {Swept::Offset, 17, 238}, {Swept::Frequency, 0, 255}, {Swept::DutyCycle, 0, 255}})
+            QVERIFY(sweepCodes(quantity).minimum == first && sweepCodes(quantity).maximum == last);
         QVERIFY(sweepDurationText(64) == "3.20 s" && sweepDurationText(127) == "50 ms" && sweepDurationText(500) == "50 ms");
         QCOMPARE(sweepStartOrdered(255, 192), 192);
         QCOMPARE(sweepStartOrdered(10, 192), 10);
