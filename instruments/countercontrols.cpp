@@ -171,16 +171,16 @@ void CounterControls::showGateCount()
     // The instrument's count runs while the gate is open; a poll that lands
     // there reads part of a gate, which is never shown.
     const int poll = MeterReadings::counterPage(CounterType::ExternalGate).pollInterval;
-    const QString sparse = tr("the gate closes and opens again between two polls (every %1 ms), too quickly to be "
-                              "seen whole; the last such gate counted at least %2")
+    const QString sparse = tr("The gate closes and opens again between two polls (every %1 ms),\n"
+                              "too quickly to be seen whole; the latest counted at least %2 edges.")
                                .arg(poll)
                                .arg(gate.missedAtLeast());
     QString tip;
     if (!gate.known())
-        tip = gate.missed() ? tr("No gate seen whole: %1").arg(sparse)
+        tip = gate.missed() ? tr("No gate seen whole yet.\n%1").arg(sparse)
                             : tr("Edges of the last complete gate: waiting for a gate to close");
     else
-        tip = gate.missed() ? tr("Edges of the last gate seen whole; since then %1").arg(sparse)
+        tip = gate.missed() ? tr("Edges of the last gate seen whole.\n%1").arg(sparse)
                             : tr("Edges of the last complete gate");
     ui->multimeterdisplayCounter->setToolTip(tip);
     if (gate.known())
