@@ -155,7 +155,7 @@ void CounterControls::clearMMLabelsFreq()
 {
     for (MultimeterDisplay *display : displays())
         display->setValue(0);
-    ui->multimeterdisplayCounter->setToolTip(QString());
+    ui->multimeterdisplayCounter->setToolTip(tr("Pulses counted"));
     restartGateCount();
 }
 
