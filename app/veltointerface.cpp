@@ -145,6 +145,7 @@ void VeltoInterface::createControllers()
     scopeDisplay = new ScopeDisplay(
         {ui, state.get(), deviceSession, plot, scopeChannels, cursorControls, spectrumControls}, this);
     recordControls = new RecordControls(ui, state.get(), scopeDisplay, this);
+    connect(scopeDisplay, &ScopeDisplay::frameTaken, triggerControls, &TriggerControls::frameTaken);
     plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
     generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels,
                                               [this] { return recordControls->defaultDir(); }, this);

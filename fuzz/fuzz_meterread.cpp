@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (CounterType type : {CounterType::Frequency, CounterType::CountPulses, CounterType::Period,
                              CounterType::ExternalGate}) {
         const auto r = MeterReadings::counterReading(type, ch1.periodX100, ch2.periodX100);
-        sink = r.frequency + r.period + r.duty + r.dutySeconds + r.count;
+        sink = r.frequency + r.period + r.duty + r.width + r.count;
         if (std::isinf(r.frequency) || std::isinf(r.duty))
             std::abort();
     }

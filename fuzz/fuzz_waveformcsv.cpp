@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-only
-// A custom waveform file as the generator imports it: read as text up to
-// the first zero byte and the 512th value, then the comma-separated values
-// into the 1024-byte buffer that goes to the instrument.
+// A custom waveform file as the generator imports it: its bytes checked line
+// by line and, when every value is good, the codes written into the
+// 1024-byte buffer that goes to the instrument.
 //
-// Input: the file's bytes; the first byte also picks a small read limit now
-// and then, so that a cut at the limit is tried as well.
+// Input: the file's bytes.
 #include "fuzzsupport.h"
 
 #include "core/instruments/generatorlaws.h"
-
-#include <QBuffer>
 
 #include <cstdlib>
 #include <cstring>
@@ -18,23 +15,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzSupport::Timed timed(data, size);
     FuzzSupport::silenceLog();
-    QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
-    QBuffer device(&bytes);
-    device.open(QIODevice::ReadOnly);
-    const qint64 limit = (size > 0 && data[0] == 0xff) ? qint64(size / 2) : Generator::waveformFileLimit;
-    const Generator::WaveformText text = Generator::readWaveformText(device, limit);
-    if (text.text.size() > bytes.size())
-        std::abort();
+    const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
 
     // Guard bytes on both sides catch a write outside the buffer even where
     // the sanitizer's red zones would not.
     unsigned char buffer[2 * Generator::customSamples + 32];
     std::memset(buffer, 0xa5, sizeof buffer);
-    const int count = Generator::parseCSV(text.text, buffer + 16);
-    if (count < 0 || count > Generator::customSamples)
+    const Generator::WaveformRead read = Generator::parseWaveform(bytes, buffer + 16);
+    if (read.count < 0 || read.count > Generator::customSamples || read.error.isEmpty() != (read.count > 0))
         std::abort();
     for (int i = 0; i < 16; ++i)
         if (buffer[i] != 0xa5 || buffer[sizeof buffer - 1 - i] != 0xa5)
             std::abort();
+    // Every sample written is a 12-bit code; a refused file writes none.
+    for (int k = 0; k < Generator::customSamples; ++k) {
+        const int word = buffer[16 + 2 * k] | buffer[17 + 2 * k] << 8;
+        if (k < read.count ? word > Generator::customCodeMaximum : word != 0xa5a5)
+            std::abort();
+    }
     return 0;
 }

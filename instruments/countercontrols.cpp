@@ -8,6 +8,9 @@
 #include "ui_veltointerface.h"
 #include "widgets/multimeterdisplay.h"
 
+#include <algorithm>
+#include <cmath>
+
 using MeterReadings::CounterType;
 
 CounterControls::CounterControls(Ui::VeltoInterface *ui, DeviceSession *session, TriggerControls *trigger,
@@ -39,6 +42,7 @@ CounterControls::CounterControls(Ui::VeltoInterface *ui, DeviceSession *session,
         });
     connect(ui->pushButtonCounterStart, &QPushButton::clicked, this, &CounterControls::counterStart);
     connect(ui->pushButtonCounteStop, &QPushButton::clicked, this, &CounterControls::counterStop);
+    ui->multimeterdisplayCounter->setNaNText(QString(QChar(0x2014))); // a dash: no count known
 }
 
 bool CounterControls::pageInUse() const
@@ -82,7 +86,7 @@ void CounterControls::meterFrequencyModeChanged()
     ui->multimeterdisplayFrequencyValue->setVisible(page.frequency);
     ui->multimeterdisplayPeriodValue->setVisible(page.period);
     ui->multimeterdisplayDutyValue->setVisible(page.duty);
-    ui->multimeterdisplayDutyValue_s->setVisible(page.dutySeconds);
+    ui->multimeterdisplayDutyValue_s->setVisible(page.width);
     ui->multimeterdisplayCounter->setVisible(page.counter);
     counterButtonEnable(page.startEnabled);
     emit mainModeChanged(mode);
@@ -106,12 +110,14 @@ void CounterControls::sendTriggerSource()
 {
     // The counter's input shares entry 8 with the scope's trigger source.
     trigger->sendTriggerSource(ConfigProtocol::counterInputSource(checkedInput(QString())));
+    restartGateCount();
 }
 
 void CounterControls::sendGateSource()
 {
     session->sendMainConfiguration(ConfigEntry::GateSource,
                                    ConfigProtocol::gateSource(checkedInput(QStringLiteral("_2"))));
+    restartGateCount();
 }
 
 void CounterControls::sendMeterFrequencyControl()
@@ -149,6 +155,38 @@ void CounterControls::clearMMLabelsFreq()
 {
     for (MultimeterDisplay *display : displays())
         display->setValue(0);
+    ui->multimeterdisplayCounter->setToolTip(tr("Pulses counted"));
+    restartGateCount();
+}
+
+void CounterControls::restartGateCount()
+{
+    gate.clear();
+    if (ui->radioExtGate->isChecked())
+        showGateCount();
+}
+
+void CounterControls::showGateCount()
+{
+    // The instrument's count runs while the gate is open; a poll that lands
+    // there reads part of a gate, which is never shown.
+    const int poll = MeterReadings::counterPage(CounterType::ExternalGate).pollInterval;
+    const QString sparse = tr("The gate closes and opens again between two polls (every %1 ms),\n"
+                              "too quickly to be seen whole; the latest counted at least %2 edges.")
+                               .arg(poll)
+                               .arg(gate.missedAtLeast());
+    QString tip;
+    if (!gate.known())
+        tip = gate.missed() ? tr("No gate seen whole yet.\n%1").arg(sparse)
+                            : tr("Edges of the last complete gate: waiting for a gate to close");
+    else
+        tip = gate.missed() ? tr("Edges of the last gate seen whole.\n%1").arg(sparse)
+                            : tr("Edges of the last complete gate");
+    ui->multimeterdisplayCounter->setToolTip(tip);
+    if (gate.known())
+        ui->multimeterdisplayCounter->setValue(double(gate.complete()));
+    else
+        ui->multimeterdisplayCounter->setNaN();
 }
 
 void CounterControls::showCounts(uint32_t c1, uint32_t c2)
@@ -157,15 +195,39 @@ void CounterControls::showCounts(uint32_t c1, uint32_t c2)
     if (!counterType(type))
         return;
     const MeterReadings::CounterPage page = MeterReadings::counterPage(type);
-    const MeterReadings::CounterReading r = MeterReadings::counterReading(type, c1, c2);
-    if (page.counter)
+    const MeterReadings::CounterReading r =
+        MeterReadings::counterReading(type, c1, c2, ui->checkBoxFreqFastMode->isChecked());
+    if (type == CounterType::ExternalGate) {
+        gate.take(c1);
+        showGateCount();
+    } else if (page.counter) {
         ui->multimeterdisplayCounter->setValue(r.count);
+    }
+    // A gate's count is good to one edge: 1 Hz, 4 Hz in fast mode, and the period as far as that moves it.
+    const double step = ui->checkBoxFreqFastMode->isChecked() ? 4.0 : 1.0;
+    const double f = r.frequency;
     if (page.frequency)
-        ui->multimeterdisplayFrequencyValue->setValue(r.frequency);
+        showWithDigits(ui->multimeterdisplayFrequencyValue, f, r.significant, {-2, 0}, r.significant ? step : 1.0);
     if (page.period)
-        ui->multimeterdisplayPeriodValue->setValue(r.period);
+        showWithDigits(ui->multimeterdisplayPeriodValue, r.period, r.significant, {-9, -6},
+                       r.significant && f > step ? 1.0 / (f - step) - 1.0 / f : 6.25e-08);
     if (page.duty)
         ui->multimeterdisplayDutyValue->setValue(r.duty);
-    if (page.dutySeconds)
-        ui->multimeterdisplayDutyValue_s->setValue(r.dutySeconds);
+    if (page.width)
+        ui->multimeterdisplayDutyValue_s->setValue(r.width);
+}
+
+void CounterControls::showWithDigits(MultimeterDisplay *display, double value, int significant,
+                                     MeterReadings::ShownDigits shown, double accuracy)
+{
+    // A frequency gate's count holds a few digits, and its accuracy is at
+    // least one of the last; the 32 MHz period count holds the read-out's own.
+    if (significant > 0 && std::isfinite(value) && value != 0) {
+        shown = MeterReadings::significantDigits(value, significant);
+        accuracy = std::max(accuracy, std::pow(10.0, shown.precision));
+    }
+    display->setPrecision(shown.precision);
+    display->setUnitPower(shown.unitPower);
+    display->setAccuracy(accuracy, QStringLiteral("50ppm"));
+    display->setValue(value);
 }

@@ -51,12 +51,21 @@ private:
     // ("" for the source, "_2" for the gate), as 0…7, 10 or 11; -1 when none is.
     int checkedInput(const QString &suffix) const;
     QList<MultimeterDisplay *> displays() const;
+    // `value` at the digits a frequency gate supports when `significant` is
+    // above 0, else at `shown`, the read-out's own; `accuracy` is absolute.
+    static void showWithDigits(MultimeterDisplay *display, double value, int significant,
+                               MeterReadings::ShownDigits shown, double accuracy);
     // The counter page is the one shown, in the meter tab.
     bool pageInUse() const;
+    // External gate: the count of the last complete gate, or a dash until
+    // one is known, the tooltip saying which; a new input or type starts over.
+    void showGateCount();
+    void restartGateCount();
 
     Ui::VeltoInterface *ui;
     DeviceSession *session;
     TriggerControls *trigger;
     // The operating mode of the type last applied.
     int mode = 4;
+    MeterReadings::GateCounts gate;
 };

@@ -10,13 +10,14 @@
 
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
 using namespace Generator;
 
 namespace {
-// A script's code for a 0 … 255 slider, truncated; the slider clamps it.
+// A script's code for a sweep slider, truncated.
 bool sliderCode(double value, const char *operation, int *code)
 {
     if (!std::isfinite(value)) {
@@ -25,6 +26,34 @@ bool sliderCode(double value, const char *operation, int *code)
     }
     *code = int(std::trunc(std::max(double(INT_MIN), std::min(double(INT_MAX), value))));
     return true;
+}
+
+// A script's code beyond the slider's codes is taken at the nearer end, and the log says so.
+int withinSlider(const QSlider *slider, int code, const char *operation)
+{
+    const int taken = std::clamp(code, slider->minimum(), slider->maximum());
+    if (taken != code)
+        VELTO_LOG(QStringLiteral("%1: code %2 is outside this sweep's %3 … %4, %5 taken")
+                      .arg(QLatin1String(operation))
+                      .arg(code)
+                      .arg(slider->minimum())
+                      .arg(slider->maximum())
+                      .arg(taken),
+                  2);
+    return taken;
+}
+
+Swept sweptQuantity(const Ui::VeltoInterface *ui)
+{
+    if (ui->radioButtonSweepFrequency->isChecked())
+        return Swept::Frequency;
+    if (ui->radioButtonSweepAmplitude->isChecked())
+        return Swept::Amplitude;
+    if (ui->radioButtonSweepOffset->isChecked())
+        return Swept::Offset;
+    if (ui->radioButtonSweepDutyCycle->isChecked())
+        return Swept::DutyCycle;
+    return Swept::None;
 }
 } // namespace
 
@@ -38,6 +67,7 @@ FrequencySweepControls::FrequencySweepControls(Ui::VeltoInterface *ui, DeviceSes
     effectiveDisplay->setValueFontSize(11);
     effectiveDisplay->setStretch(40, 50, 15, 10);
     ui->frameAWGSweep->setEnabled(ui->collapsiblePanelAWGSweep->isChecked());
+    ui->sweepSpeedText->setToolTip(tr("Time one sweep takes from start to end"));
     connectFrequency();
     connectSweep();
 }
@@ -175,21 +205,19 @@ void FrequencySweepControls::sendWaveFrequency(long long centiHertz)
 
 void FrequencySweepControls::sweepTypeChanged()
 {
+    // A swept amplitude or offset stays within what its Levels control can
+    // set: the sliders take only those codes, and one beyond them moves to
+    // the nearer end (which is sent, as any move of the slider is).
+    const SweepCodes codes = sweepCodes(sweptQuantity(ui));
+    for (QSlider *slider : {ui->sweepEndFreqSlider, ui->sweepStartFreqSlider})
+        slider->setRange(codes.minimum, codes.maximum);
     sweepCursorsUpdate();
     sendSweepTypeControls();
 }
 
 void FrequencySweepControls::sweepCursorsUpdate()
 {
-    Swept quantity = Swept::None;
-    if (ui->radioButtonSweepFrequency->isChecked())
-        quantity = Swept::Frequency;
-    else if (ui->radioButtonSweepAmplitude->isChecked())
-        quantity = Swept::Amplitude;
-    else if (ui->radioButtonSweepOffset->isChecked())
-        quantity = Swept::Offset;
-    else if (ui->radioButtonSweepDutyCycle->isChecked())
-        quantity = Swept::DutyCycle;
+    const Swept quantity = sweptQuantity(ui);
     if (quantity == Swept::None)
         return;
     const struct {
@@ -243,7 +271,8 @@ void FrequencySweepControls::sweepEndFreqChanged()
 
 void FrequencySweepControls::sweepSpeedSliderChanged(int speed)
 {
-    ui->sweepSpeedText->setText(QString::number(speed));
+    // The speed is told as the time one sweep takes from start to end.
+    ui->sweepSpeedText->setText(tr("%1 per sweep").arg(sweepDurationText(speed)));
     sendSweepSpeed(speed);
 }
 
@@ -307,14 +336,14 @@ void FrequencySweepControls::setAwgSweepStart(double code)
 {
     int value = 0;
     if (sliderCode(code, "setAwgSweepStart", &value))
-        ui->sweepStartFreqSlider->setValue(value);
+        ui->sweepStartFreqSlider->setValue(withinSlider(ui->sweepStartFreqSlider, value, "setAwgSweepStart"));
 }
 
 void FrequencySweepControls::setAwgSweepEnd(double code)
 {
     int value = 0;
     if (sliderCode(code, "setAwgSweepEnd", &value))
-        ui->sweepEndFreqSlider->setValue(value);
+        ui->sweepEndFreqSlider->setValue(withinSlider(ui->sweepEndFreqSlider, value, "setAwgSweepEnd"));
 }
 
 void FrequencySweepControls::clickRadioButtonSweepFrequency() { ui->radioButtonSweepFrequency->click(); }

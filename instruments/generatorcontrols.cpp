@@ -27,7 +27,8 @@ GeneratorControls::GeneratorControls(Ui::VeltoInterface *ui, DeviceSession *sess
       frequency(new FrequencySweepControls(ui, session, this)), defaultDir(std::move(defaultDir)),
       amplitude{ui->amplitudeSlider, ui->doubleSpinBoxAmp, amplitudeDivisor},
       duty{ui->dutyCycleSlider, ui->doubleSpinBoxDuty, dutyDivisor},
-      offset{ui->offsetSlider, ui->doubleSpinBoxOffset, offsetDivisor}
+      offset{ui->offsetSlider, ui->doubleSpinBoxOffset, offsetDivisor},
+      constant{ui->horizontalSliderConstant, ui->spinBoxConstant, constantDivisor}
 {
     std::memset(customWave, 0, sizeof(customWave));
     connect(ui->comboBoxDACBuffer, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -51,11 +52,9 @@ void GeneratorControls::connectWaveform()
             if (on)
                 sendWaveType();
         });
-    connect(ui->spinBoxConstant, QOverload<int>::of(&QSpinBox::valueChanged), ui->horizontalSliderConstant,
-            &QSlider::setValue);
-    connect(ui->horizontalSliderConstant, &QSlider::valueChanged, this, [this](int level) {
-        ui->spinBoxConstant->setValue(level);
-        sendWaveConstantLevel(level);
+    connect(ui->horizontalSliderConstant, &QSlider::valueChanged, this, [this](int code) {
+        levelSliderChanged(constant, code);
+        sendWaveConstantLevel(code);
     });
     connect(ui->openCSVButton, &QPushButton::clicked, this, &GeneratorControls::openCustomWaveform);
     connect(ui->saveAWGButton, &QPushButton::clicked, this, &GeneratorControls::storeCustomWaveform);
@@ -64,7 +63,7 @@ void GeneratorControls::connectWaveform()
 
 void GeneratorControls::connectLevels()
 {
-    for (Level *level : {&amplitude, &duty, &offset}) {
+    for (Level *level : {&amplitude, &duty, &offset, &constant}) {
         // A value is taken when typed in full, not at every key: the box is
         // rewritten with the value the instrument gets.
         level->box->setKeyboardTracking(false);
@@ -167,7 +166,7 @@ void GeneratorControls::sendWaveType()
     ui->collapsiblePanelAWGWaveform->setText(choice.name + QLatin1Char(' '));
     session->sendMainConfiguration(ConfigEntry::WaveType, choice.code);
     if (choice.code == Constant)
-        sendWaveConstantLevel(ui->spinBoxConstant->value());
+        sendWaveConstantLevel(ui->horizontalSliderConstant->value());
 }
 
 void GeneratorControls::sendWaveAmplitude(int code)
@@ -258,28 +257,29 @@ int GeneratorControls::loadCustomWaveform(const QString &path)
         ui->labelCustomWaveform->setText(tr("Cannot read %1").arg(name));
         return -1;
     }
-    const WaveformText read = readWaveformText(file);
-    if (read.cutAtLimit)
-        VELTO_LOG(QStringLiteral("Custom waveform: %1 has no 512th value in its first %2 bytes; the rest is not read")
-                      .arg(path)
-                      .arg(waveformFileLimit),
-                  2);
-    const int samples = parseCSV(read.text, customWave);
-    if (samples == 0) {
-        VELTO_LOG(QStringLiteral("Custom waveform: no values in %1, nothing loaded").arg(path), 2);
-        ui->labelCustomWaveform->setText(tr("No values in %1").arg(name));
+    const QByteArray bytes = file.read(waveformFileLimit + 1);
+    const WaveformRead read = parseWaveform(bytes, customWave);
+    if (!read.error.isEmpty()) {
+        const QString where = read.line > 0 ? QStringLiteral("line %1 ").arg(read.line) : QString();
+        VELTO_LOG(QStringLiteral("Custom waveform: %1 refused, %2%3; nothing loaded").arg(path, where, read.error), 2);
+        ui->labelCustomWaveform->setText(tr("%1 refused: %2%3").arg(name, where, read.error));
         return 0;
     }
-    VELTO_LOG(QStringLiteral("Custom waveform: %1 samples read from %2").arg(samples).arg(path), 1);
-    ui->labelCustomWaveform->setText(tr("%1 samples from %2").arg(samples).arg(name));
+    const QString unit = read.volts ? QStringLiteral("volts") : QStringLiteral("codes");
+    VELTO_LOG(QStringLiteral("Custom waveform: %1 samples (%2) read from %3").arg(read.count).arg(unit, path), 1);
+    ui->labelCustomWaveform->setText(tr("%1 samples (%2) from %3").arg(read.count).arg(unit, name));
     customLoaded = true;
     refreshStoreButton();
-    return samples;
+    return read.count;
 }
 
 void GeneratorControls::refreshStoreButton()
 {
     ui->saveAWGButton->setEnabled(customLoaded && session->isOpen());
+    // Custom plays what was loaded; before a file is, there is nothing to choose.
+    ui->radioButtonCustom->setEnabled(customLoaded);
+    ui->radioButtonCustom->setToolTip(customLoaded ? tr("Custom waveform")
+                                                   : tr("Custom waveform: open a waveform file first"));
 }
 
 void GeneratorControls::showProgress(int percent)
@@ -350,7 +350,12 @@ void GeneratorControls::clickRadioButtonSine() { ui->radioButtonSine->click(); }
 void GeneratorControls::clickRadioButtonSquare() { ui->radioButtonSquare->click(); }
 void GeneratorControls::clickRadioButtonTriangle() { ui->radioButtonTriangle->click(); }
 void GeneratorControls::clickRadioButtonExpo() { ui->radioButtonExpo->click(); }
-void GeneratorControls::clickRadioButtonCustom() { ui->radioButtonCustom->click(); }
+void GeneratorControls::clickRadioButtonCustom()
+{
+    if (!customLoaded)
+        VELTO_LOG(QStringLiteral("clickRadioButtonCustom: no custom waveform loaded, nothing changed"), 2);
+    ui->radioButtonCustom->click();
+}
 void GeneratorControls::clickRadioButtonConstant() { ui->radioButtonConstant->click(); }
 void GeneratorControls::clickRadioButtonWhiteNoise() { ui->radioButtonWhiteNoise->click(); }
 void GeneratorControls::clickRadioButtonPinkNoise() { ui->radioButtonPinkNoise->click(); }

@@ -45,7 +45,8 @@ public:
     void awgOffsetSliderChanged(int code);
 
     // The custom waveform: the file dialog, the file it names (returns the
-    // samples read, or -1 when the file cannot be read), and the store.
+    // samples read, 0 when the file is refused, -1 when it cannot be read),
+    // and the store.
     void openCustomWaveform();
     int loadCustomWaveform(const QString &path);
     void storeCustomWaveform();
@@ -101,7 +102,7 @@ private:
     ScopeChannels *channels;
     FrequencySweepControls *frequency;
     std::function<QString()> defaultDir;
-    Level amplitude, duty, offset;
+    Level amplitude, duty, offset, constant;
     unsigned char customWave[1024];
     bool customLoaded = false;
 };

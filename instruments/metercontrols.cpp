@@ -101,9 +101,10 @@ void MeterControls::setupDisplays(MultimeterDisplayOptions *options, QObject *wi
                       true, 6.25e-08, "50ppm", true, true, false});
     setups.push_back({ui->multimeterdisplayDutyValue, "Duty", "%", 20, 12, -2, 0, true, 0, 100, false, true,
                       1.25e-07, "50ppm", true, true, true});
-    setups.push_back({ui->multimeterdisplayDutyValue_s, "Duty", "s", 20, 12, -9, -6, false, 0, 0, false, true,
+    setups.push_back({ui->multimeterdisplayDutyValue_s, "Pulse width", "s", 20, 12, -9, -6, false, 0, 0, false, true,
                       6.25e-08, "50ppm", true, true, false});
-    setups.push_back({ui->multimeterdisplayCounter, "Counter", "", 20, 12, 0, 3, false, 0, 0, false, false, 0,
+    // Counts are whole numbers, shown in full.
+    setups.push_back({ui->multimeterdisplayCounter, "Counter", "", 20, 12, 0, 0, false, 0, 0, false, false, 0,
                       "", false, true, false});
     for (const DisplaySetup &s : setups)
         configure(s, options, window);

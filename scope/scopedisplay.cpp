@@ -277,8 +277,10 @@ void ScopeDisplay::processFrame(bool fresh)
 void ScopeDisplay::countFrame(bool *repeated)
 {
     *repeated = advanceFrameNumber(traceBuilder.header().frameNumber);
-    if (!*repeated)
+    if (!*repeated) {
         ++tickCounts.framesShown;
+        emit frameTaken();
+    }
 }
 
 // The numbers skipped since the last frame, shown or refused, are frames

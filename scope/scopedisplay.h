@@ -120,6 +120,8 @@ signals:
     void frameRecorded(const QString &block);
     // A tick drew at least one new frame from the instrument.
     void newFramesShown();
+    // A new frame from the instrument was taken (not one delivered again).
+    void frameTaken();
 
 private:
     void refreshFrameProgress();

@@ -213,6 +213,12 @@ void TriggerControls::stopButtonClicked()
         session->sendScopeStop();
 }
 
+void TriggerControls::frameTaken()
+{
+    if (ui->radioButtonSingle->isChecked() && ui->stopButton->text() == tr("STOP"))
+        session->sendScopeStop();
+}
+
 // An inverted channel turns its trigger edge over; the model says how.
 void TriggerControls::followInvert(int channel)
 {

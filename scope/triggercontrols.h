@@ -50,6 +50,9 @@ public:
     void nudgeMarker(TriggerModel::Marker marker, int samples, int levels);
     // The frame's size changed: the post-trigger entry follows.
     void setFrameSize(int samplesPerChannel);
+    // A frame came: in Single mode the instrument has stopped after it, and
+    // the run button says START so that one click takes the next.
+    void frameTaken();
 
 private:
     void stopButtonClicked();

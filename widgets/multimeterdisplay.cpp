@@ -662,6 +662,13 @@ void MultimeterDisplay::setNaN()
     setValue(std::numeric_limits<double>::quiet_NaN());
 }
 
+void MultimeterDisplay::setNaNText(const QString &text)
+{
+    nanText = text + QStringLiteral("  ");
+    if (notANumber)
+        labelValue->setText(nanText);
+}
+
 void MultimeterDisplay::setInfinity()
 {
     setValue(std::numeric_limits<double>::infinity());

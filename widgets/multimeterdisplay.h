@@ -80,6 +80,8 @@ public:
     // Values
     void setValue(double value);
     void setNaN();
+    // What the display shows for no value ("NaN" unless set).
+    void setNaNText(const QString &text);
     void setInfinity();
     // No value to show: "—" in place of the number, and `why` as the tooltip.
     // The value reads NaN, as with setNaN(). The next setValue() ends it.

@@ -4,7 +4,6 @@
 
 #include "core/device/configprotocol.h"
 
-#include <QIODevice>
 
 #include <algorithm>
 #include <cmath>
@@ -145,64 +144,114 @@ int sweepEndOrdered(int start, int end)
     return end < start ? start : end;
 }
 
-int parseCSV(const QString &text, unsigned char *buffer)
+SweepCodes sweepCodes(Swept quantity)
 {
-    // Fields end at commas; line breaks are blanks inside a field, so a
-    // field holding a line break but no comma before it is no integer.
-    int count = 0;
-    int start = 0;
-    const int length = text.size();
-    for (int i = 0; i <= length && count < customSamples; ++i) {
-        if (i < length && text.at(i) != QLatin1Char(','))
-            continue;
-        if (i > start) {
-            bool ok = false;
-            const int value = text.midRef(start, i - start).trimmed().toInt(&ok, 10);
-            const uint16_t word = ok ? uint16_t(value & 0xFFFF) : 0;
-            buffer[2 * count] = uchar(word & 0xFF);
-            buffer[2 * count + 1] = uchar(word >> 8);
-            ++count;
-        }
-        start = i + 1;
+    SweepCodes codes;
+    double lowest = 0;
+    double highest = 0;
+    if (quantity == Swept::Amplitude) {
+        highest = amplitudeCodeMaximum / amplitudeDivisor;
+    } else if (quantity == Swept::Offset) {
+        highest = offsetCodeMaximum / offsetDivisor;
+        lowest = -highest;
+    } else {
+        return codes;
     }
-    return count;
+    // The read-out rises with the code: trim both ends to the Levels range.
+    while (codes.minimum < codes.maximum && sweepShown(quantity, codes.minimum).value < lowest)
+        ++codes.minimum;
+    while (codes.maximum > codes.minimum && sweepShown(quantity, codes.maximum).value > highest)
+        --codes.maximum;
+    return codes;
 }
 
-WaveformText readWaveformText(QIODevice &device, qint64 limit)
+double sweepSeconds(int speed)
 {
-    QByteArray bytes;
-    int closedFields = 0;
-    qint64 fieldLength = 0;
-    bool complete = false;
-    while (!complete && bytes.size() < limit) {
-        const QByteArray chunk = device.read(std::min<qint64>(65536, limit - bytes.size()));
-        if (chunk.isEmpty())
-            break;
-        int keep = chunk.size();
-        for (int i = 0; i < chunk.size(); ++i) {
-            const char c = chunk.at(i);
-            if (c == '\0') {
-                keep = i;
-                complete = true;
-                break;
-            }
-            if (c != ',') {
-                ++fieldLength;
-                continue;
-            }
-            if (fieldLength > 0 && ++closedFields == customSamples) {
-                keep = i + 1;
-                complete = true;
-                break;
-            }
-            fieldLength = 0;
-        }
-        bytes.append(chunk.constData(), keep);
+    return (128 - std::max(1, std::min(127, speed))) * 0.05;
+}
+
+QString sweepDurationText(int speed)
+{
+    const double seconds = sweepSeconds(speed);
+    if (seconds < 1.0)
+        return QStringLiteral("%1 ms").arg(std::lround(seconds * 1000.0));
+    return QStringLiteral("%1 s").arg(seconds, 0, 'f', 2);
+}
+
+namespace {
+// A value of a waveform file as its code, or -1 when it is none.
+int waveformValue(const QByteArray &field, bool volts)
+{
+    if (volts) {
+        bool ok = false;
+        const double v = field.toDouble(&ok);
+        if (!ok || !std::isfinite(v) || std::fabs(v) > customVoltsMaximum)
+            return -1;
+        return int(std::lround((v / customVoltsMaximum + 1.0) * customCodeMaximum / 2.0));
     }
-    WaveformText result;
-    result.cutAtLimit = !complete && bytes.size() >= limit && !device.atEnd();
-    result.text = QString::fromUtf8(bytes);
-    return result;
+    for (char c : field)
+        if (c < '0' || c > '9')
+            return -1;
+    bool ok = false;
+    const int code = field.size() <= 5 ? field.toInt(&ok) : -1;
+    return ok && code <= customCodeMaximum ? code : -1;
+}
+
+bool isText(const QByteArray &line)
+{
+    for (char c : line) {
+        const auto u = uchar(c);
+        if ((u < 0x20 && c != '\t' && c != '\r') || u == 0x7F)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+WaveformRead parseWaveform(const QByteArray &bytes, unsigned char *buffer)
+{
+    WaveformRead read;
+    auto refuse = [&read](int line, const QString &error) {
+        read.count = 0;
+        read.line = line;
+        read.error = error;
+        return read;
+    };
+    if (bytes.size() > waveformFileLimit)
+        return refuse(0, QStringLiteral("larger than %1 bytes").arg(waveformFileLimit));
+    uint16_t codes[customSamples];
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (int n = 0; n < lines.size(); ++n) {
+        if (!isText(lines[n]))
+            return refuse(n + 1, QStringLiteral("holds bytes that are no text"));
+        const QByteArray line = lines[n].trimmed();
+        if (line.startsWith('#')) {
+            if (read.count == 0 && line.mid(1).trimmed().toLower() == "volts")
+                read.volts = true;
+            continue;
+        }
+        for (const QByteArray &raw : line.split(',')) {
+            const QByteArray field = raw.trimmed();
+            if (field.isEmpty())
+                continue;
+            const int code = waveformValue(field, read.volts);
+            if (code < 0) {
+                const QString shown = QString::fromUtf8(field.left(24));
+                return refuse(n + 1, read.volts ? QStringLiteral("\"%1\" is not a level of -2.00 to 2.00 V").arg(shown)
+                                                : QStringLiteral("\"%1\" is not a code of 0 to 4095").arg(shown));
+            }
+            if (read.count == customSamples)
+                return refuse(n + 1, QStringLiteral("more than %1 values").arg(customSamples));
+            codes[read.count++] = uint16_t(code);
+        }
+    }
+    if (read.count == 0)
+        return refuse(0, QStringLiteral("holds no values"));
+    for (int k = 0; k < read.count; ++k) {
+        buffer[2 * k] = uchar(codes[k] & 0xFF);
+        buffer[2 * k + 1] = uchar(codes[k] >> 8);
+    }
+    return read;
 }
 
 } // namespace Generator

@@ -4,6 +4,7 @@
 
 #include "core/scope/scaletables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -73,7 +74,7 @@ CounterPage counterPage(CounterType type)
         break;
     case CounterType::Period:
         page.mode = 6;
-        page.frequency = page.period = page.duty = page.dutySeconds = true;
+        page.frequency = page.period = page.duty = page.width = true;
         break;
     case CounterType::ExternalGate:
         page.mode = 7;
@@ -84,7 +85,7 @@ CounterPage counterPage(CounterType type)
     return page;
 }
 
-CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2)
+CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2, bool fast)
 {
     CounterReading r;
     switch (type) {
@@ -95,21 +96,64 @@ CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2)
     case CounterType::Period:
         r.period = double(c1) / counterTimeBase;
         if (c1 == 0) {
-            r.frequency = r.duty = r.dutySeconds = notANumber;
+            r.frequency = r.duty = r.width = notANumber;
         } else {
             r.frequency = counterTimeBase / double(c1);
             // A high time longer than the period is no reading of a signal.
             const bool consistent = c2 <= c1;
             r.duty = consistent ? double(c2) * 100.0 / double(c1) : notANumber;
-            r.dutySeconds = consistent ? double(c2) / counterTimeBase : notANumber;
+            r.width = consistent ? double(c2) / counterTimeBase : notANumber;
         }
         break;
-    case CounterType::Frequency:
+    case CounterType::Frequency: {
         r.frequency = double(c1);
         r.period = c1 == 0 ? notANumber : 1.0 / double(c1);
+        // Edges counted in the gate, ±1: as many digits as that count has.
+        const uint32_t edges = fast ? c1 / 4 : c1;
+        r.significant = edges == 0 ? 1 : int(std::floor(std::log10(double(edges)))) + 1;
         break;
     }
+    }
     return r;
+}
+
+ShownDigits significantDigits(double value, int significant)
+{
+    ShownDigits shown;
+    if (!std::isfinite(value) || value == 0.0)
+        return shown;
+    const int exponent = int(std::floor(std::log10(std::fabs(value))));
+    shown.precision = exponent - std::max(1, significant) + 1;
+    shown.unitPower = 3 * int(std::floor(exponent / 3.0));
+    return shown;
+}
+
+void GateCounts::take(uint32_t running)
+{
+    if (polled && running < previous) {
+        // A new gate: the one before ended, seen whole only if it held.
+        if (openingSeen && !held) {
+            missedGate = true;
+            missedLeast = largest;
+        }
+        openingSeen = true;
+        held = false;
+        largest = running;
+    } else if (polled && running == previous) {
+        hasComplete = true;
+        lastComplete = running;
+        held = true;
+        missedGate = false;
+    } else if (polled && held) {
+        // Past a held count: the gate that held closed, a new one counts.
+        openingSeen = true;
+        held = false;
+        largest = running;
+    } else {
+        largest = std::max(largest, running);
+    }
+    polled = true;
+    previous = running;
 }
 
 } // namespace MeterReadings

@@ -51,21 +51,69 @@ struct CounterPage {
     bool frequency = false;
     bool period = false;
     bool duty = false;
-    bool dutySeconds = false;
+    bool width = false; // the high time
     bool counter = false;
 };
 CounterPage counterPage(CounterType type);
 
 // The values of one counter read, c1 the count of CH1's block and c2 CH2's.
 // Only the read-outs the type shows are filled; a division by a zero count,
-// or a high time longer than the period, gives NaN.
+// or a high time longer than the period, gives NaN. With an external gate
+// c1 is the instrument's running count (see GateCounts for what is shown).
+// A frequency gate counts whole edges: its frequency and the period derived
+// from it hold only as many significant digits as the edges it counted
+// (a quarter of the count in fast mode, whose gate is 0.25 s).
 struct CounterReading {
     double frequency = 0;
     double period = 0;
-    double duty = 0;
-    double dutySeconds = 0;
+    double duty = 0;    // percent
+    double width = 0;   // the high time, seconds
     double count = 0;
+    int significant = 0; // digits the frequency gate supports; 0: the read-outs' own
 };
-CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2);
+CounterReading counterReading(CounterType type, uint32_t c1, uint32_t c2, bool fast = false);
+
+// How a read-out shows a value known to `significant` digits: the power of
+// ten of its last digit, and the power of the unit's prefix (a multiple of
+// three) at or below the value.
+struct ShownDigits {
+    int precision = 0;
+    int unitPower = 0;
+};
+ShownDigits significantDigits(double value, int significant);
+
+// External gate: the instrument's count runs while the gate input is high,
+// holds while it is low and starts again from 0 at the next opening, so a
+// poll that lands in an open gate reads a partial count. From the counts the
+// poll reads, this finds the count of the last gate known to be complete:
+// a count unchanged between two polls is a closed gate's (it holds), a
+// count lower than the poll before is a new gate, and a count above a held
+// one is a new gate that has already passed it. A gate that was seen to
+// open and was over at the next opening without ever holding was not seen
+// whole (it closed and opened again between two polls); it counted at least
+// the largest count read while it ran.
+class GateCounts
+{
+public:
+    void clear() { *this = GateCounts(); }
+    // One poll's count.
+    void take(uint32_t running);
+    bool known() const { return hasComplete; }
+    uint32_t complete() const { return lastComplete; }
+    // The latest gate that ended was not seen whole; it counted at least missedAtLeast().
+    bool missed() const { return missedGate; }
+    uint32_t missedAtLeast() const { return missedLeast; }
+
+private:
+    bool polled = false;
+    uint32_t previous = 0;
+    uint32_t largest = 0;     // of the gate read last, since its opening
+    bool openingSeen = false; // that gate opened between two polls
+    bool held = false;        // that gate was seen holding its count
+    bool hasComplete = false;
+    uint32_t lastComplete = 0;
+    bool missedGate = false;
+    uint32_t missedLeast = 0;
+};
 
 } // namespace MeterReadings

@@ -164,7 +164,8 @@ void addGenerator(QVector<Key> &k)
                      QStringLiteral("radioButtonExpo"), QStringLiteral("radioButtonSquare"),
                      QStringLiteral("radioButtonWhiteNoise"), QStringLiteral("radioButtonPinkNoise"),
                      QStringLiteral("radioButtonConstant"), QStringLiteral("radioButtonCustom")})
-      << control(g, "ConstantValue", Kind::Number, 0, QStringLiteral("spinBoxConstant"));
+      // The level's code, which its slider holds (14848 is 1 V); the box beside it shows volts.
+      << control(g, "ConstantValue", Kind::Number, 0, QStringLiteral("horizontalSliderConstant"));
     // From 100 000 Hz down to 0.01 Hz; the defaults give 1000 Hz.
     const char *places[] = {"100000", "10000", "1000", "100", "10", "1", "01", "001"};
     for (int d = 0; d < 8; ++d) {
@@ -175,9 +176,10 @@ void addGenerator(QVector<Key> &k)
         key.maximum = d == 0 ? 1 : 9;
         k << key;
     }
-    // Above the boxes' ranges: a first start shows the largest amplitude and duty.
-    k << control(g, "Amplitude", Kind::Real, 96.0, QStringLiteral("doubleSpinBoxAmp"))
-      << control(g, "Duty", Kind::Real, 128.0, QStringLiteral("doubleSpinBoxDuty"))
+    // In the boxes' units: a first start shows the largest amplitude, 2.00 V,
+    // and a duty of 50.0 % (code 128).
+    k << control(g, "Amplitude", Kind::Real, 2.0, QStringLiteral("doubleSpinBoxAmp"))
+      << control(g, "Duty", Kind::Real, 50.0, QStringLiteral("doubleSpinBoxDuty"))
       << control(g, "Offset", Kind::Real, 0.0, QStringLiteral("doubleSpinBoxOffset"));
     const QString sweep = QStringLiteral("AWGSweep");
     k << control(sweep, "Speed", Kind::Number, 64, QStringLiteral("sweepSpeedSlider"))

@@ -42,7 +42,7 @@ void TestGeneratorControls::controlsReachTheInstrument()
     GeneratorControls *g = w.generator();
     QVERIFY(connectToBench(w));
     // The configuration block carries every generator entry as its control shows it.
-    const int block[][2] = {{26, 2}, {27, 64}, {28, 192}, {29, 64}, {30, 232}, {31, 0}, {32, 255}, {33, 0}, {35, 0}};
+    const int block[][2] = {{26, 2}, {27, 64}, {28, 192}, {29, 64}, {30, 232}, {31, 0}, {32, 128}, {33, 0}, {35, 0}};
     for (const auto &e : block)
         QCOMPARE(virtualBench().configurationEntry(e[0]), e[1]);
 
@@ -80,9 +80,13 @@ void TestGeneratorControls::controlsReachTheInstrument()
     g->sendWaveType();
     QCOMPARE(virtualBench().configurationEntry(31), 0);
     QCOMPARE(ui->collapsiblePanelAWGWaveform->text(), QStringLiteral(" "));
-    ui->spinBoxConstant->setValue(14848);
+    ui->spinBoxConstant->setValue(1.0); // volts, as the instrument's code 14848
     g->clickRadioButtonConstant();
     QCOMPARE(sent("ctrl 0x41 35 14848 "), 2);
+    ui->spinBoxConstant->selectAll();
+    QTest::keyClicks(ui->spinBoxConstant, QStringLiteral("abc-5e9"));
+    QTest::keyClick(ui->spinBoxConstant, Qt::Key_Return);
+    QVERIFY(ui->spinBoxConstant->value() == 1.0 && sent("ctrl 0x41 35 ") == 2); // refused, not read as -59
 
     g->setAwgSweepEnd(192);
     g->setAwgSweepStart(300);
@@ -97,8 +101,14 @@ void TestGeneratorControls::controlsReachTheInstrument()
     g->clickRadioButtonSweepFrequency();
     QCOMPARE(ui->endFreqText->text() + ui->labelUnitEnd->text(), QStringLiteral("5.8kHz"));
     g->setAwgSweepSpeed(200);
-    QCOMPARE(ui->sweepSpeedText->text(), QStringLiteral("127"));
+    QCOMPARE(ui->sweepSpeedText->text(), QStringLiteral("50 ms per sweep")); // (128 - 127) × 50 ms
     QCOMPARE(virtualBench().configurationEntry(29), 127);
+    // A swept amplitude or offset keeps to the Levels range: the ends move in, read in the instrument's volts.
+    g->setAwgSweepEnd(255);
+    g->clickRadioButtonSweepAmplitude();
+    QVERIFY(virtualBench().configurationEntry(28) == 223 && ui->endFreqText->text() + ui->labelUnitEnd->text() == "2.00V");
+    g->clickRadioButtonSweepOffset();
+    QVERIFY(virtualBench().configurationEntry(27) == 17 && ui->startFreqText->text() == "-1.98");
 
     // Calibration: a step waits for its OK; the OK closes it.
     ui->groupBoxCalibration->setChecked(true);
@@ -147,6 +157,11 @@ void TestGeneratorControls::loopbackOnCh1()
     file.close();
     QVERIFY(!ui->saveAWGButton->isEnabled());
     QCOMPARE(g->loadCustomWaveform(dir.filePath(QStringLiteral("missing.csv"))), -1);
+    QFile bad(dir.filePath(QStringLiteral("bad.csv")));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("10,20\n-3\n") && bad.flush());
+    QCOMPARE(g->loadCustomWaveform(bad.fileName()), 0);
+    g->clickRadioButtonCustom(); // nothing loaded yet: Custom cannot be chosen
+    QVERIFY(ui->labelCustomWaveform->text().contains(QStringLiteral("line 2")) && !ui->radioButtonCustom->isChecked());
     QCOMPARE(g->loadCustomWaveform(path), 512);
     QCOMPARE(g->loadCustomWaveform(dir.path()), -1); // a folder changes nothing
     // A session start between loading and storing leaves the waveform whole.

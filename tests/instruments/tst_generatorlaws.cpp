@@ -2,7 +2,6 @@
 // The generator's arithmetic and the custom waveform text, without widgets.
 #include "core/instruments/generatorlaws.h"
 
-#include <QBuffer>
 #include <QtTest>
 
 #include <cstring>
@@ -69,7 +68,7 @@ private slots:
             const char *unit;
         } rows[] = {{Swept::Frequency, 0, 1, 0, "Hz"},          {Swept::Frequency, 152, 956, 0, "Hz"},
                     {Swept::Frequency, 172, 2.4, 1, "kHz"},      {Swept::Frequency, 255, 100.0, 1, "kHz"},
-                    {Swept::Amplitude, 255, 2.285, 2, "V"},       {Swept::Offset, 0, -2.2845, 2, "V"},
+                    {Swept::Amplitude, 223, 1.9982, 2, "V"},      {Swept::Offset, 0, -2.2845, 2, "V"},
                     {Swept::DutyCycle, 0, 1.0, 1, "%"},           {Swept::DutyCycle, 128, 50.196, 1, "%"}};
         for (const auto &r : rows) {
             const SweepShown shown = sweepShown(r.quantity, r.code);
@@ -77,56 +76,42 @@ private slots:
             QCOMPARE(shown.decimals, r.decimals);
             QCOMPARE(shown.unit, QString::fromLatin1(r.unit));
         }
+        // A swept amplitude or offset takes only the codes within the Levels range (2.00 V, ±1.98 V).
+        for (const auto &[quantity, first, last] : {std::tuple<Swept, int, int>{Swept::Amplitude, 0, 223},
+                 {Swept::Offset, 17, 238}, {Swept::Frequency, 0, 255}, {Swept::DutyCycle, 0, 255}})
+            QVERIFY(sweepCodes(quantity).minimum == first && sweepCodes(quantity).maximum == last);
+        QVERIFY(sweepDurationText(64) == "3.20 s" && sweepDurationText(127) == "50 ms" && sweepDurationText(500) == "50 ms");
         QCOMPARE(sweepStartOrdered(255, 192), 192);
         QCOMPARE(sweepStartOrdered(10, 192), 10);
         QCOMPARE(sweepEndOrdered(64, 20), 64);
         QCOMPARE(sweepEndOrdered(64, 64), 64);
     }
-    void csvFields()
+    void waveformFiles()
     {
         QStringList values;
         QVector<int> counted;
-        for (int k = 0; k < 600; ++k)
+        for (int k = 0; k < 513; ++k)
             values << QString::number(k), counted << k;
-        // Text; the words it gives, little-endian, the rest of the buffer untouched.
-        const std::pair<QString, QVector<int>> rows[] = {
-            {"100,200\n300", {100, 0}},              // a line break without a comma
-            {"100,\r\n200,\n300", {100, 200, 300}}, // commas before the line breaks
-            {"1,,2", {1, 2}},                         // an empty field dropped,
-            {"1, ,2", {1, 0, 2}},                     // a blank one kept as 0
-            {" -1 ,\t70000 ,65535", {0xFFFF, 4464, 65535}}, // the low 16 bits
-            {"abc,0x10,12.5,+7", {0, 0, 0, 7}},       // junk and hex are 0
-            {"", {}}, {",,,", {}}, {values.mid(0, 10).join(','), counted.mid(0, 10)},
-            {values.join(','), counted.mid(0, 512)}};
-        for (const auto &[text, words] : rows) {
+        // Text; the codes it gives, or the first bad line and a word of the refusal (the buffer untouched).
+        const std::tuple<QByteArray, QVector<int>, int, const char *> rows[] = {
+            {"100,200\n300", {100, 200, 300}, 0, ""},         // commas and line breaks both separate
+            {"# a ramp\r\n1,,2,\n\n 3 ,\t4095", {1, 2, 3, 4095}, 0, ""},
+            {"#volts\n-2.0, 0, 2.00, -1e-3", {0, 2048, 4095, 2046}, 0, ""},
+            {"1\n2\n-3", {}, 3, "code"}, {"4096", {}, 1, "code"}, {"1\nabc", {}, 2, "code"},
+            {"0x10", {}, 1, "code"},      {"12.5", {}, 1, "code"}, {"1\n# volts\n2.5", {}, 3, "code"},
+            {"# volts\n2.01", {}, 2, "level"}, {"# volts\nnan", {}, 2, "level"},
+            {QByteArray("1,2\n3\0\x01\xff", 9), {}, 2, "text"}, {"", {}, 0, "no values"},
+            {values.mid(0, 512).join('\n').toLatin1(), counted.mid(0, 512), 0, ""},
+            {values.join(',').toLatin1(), {}, 1, "more than 512"}};
+        for (const auto &[text, codes, line, error] : rows) {
             QByteArray buffer(1024, char(0xAB));
             QByteArray expected = buffer;
-            for (int k = 0; k < words.size(); ++k)
-                expected[2 * k] = char(words[k]), expected[2 * k + 1] = char(words[k] >> 8);
-            const int count = parseCSV(text, reinterpret_cast<unsigned char *>(buffer.data()));
-            QVERIFY2(count == words.size(), qPrintable(text.left(40)));
+            for (int k = 0; k < codes.size(); ++k)
+                expected[2 * k] = char(codes[k]), expected[2 * k + 1] = char(codes[k] >> 8);
+            const WaveformRead read = parseWaveform(text, reinterpret_cast<unsigned char *>(buffer.data()));
+            QVERIFY2(read.count == codes.size() && read.line == line, qPrintable(text.left(40)));
+            QVERIFY2(read.error.contains(QLatin1String(error)) && read.error.isEmpty() == !*error, qPrintable(read.error));
             QCOMPARE(buffer, expected);
-        }
-    }
-    void fileTextStopsWhereNothingMoreCounts()
-    {
-        const struct {
-            QByteArray bytes;
-            qint64 limit;
-            int length;
-            bool cut;
-        } files[] = {
-            {QByteArray("1,2,3\0,4,5", 10), waveformFileLimit, 5, false},           // up to the first zero byte
-            {QByteArray(",,") + QByteArray("7,").repeated(600), waveformFileLimit, 2 + 1024, false}, // to the 512th comma
-            {QByteArray(5000, ' '), 4096, 4096, true},                                // a file that never gets there
-            {QByteArray("1,2"), 4096, 3, false}};
-        for (const auto &f : files) {
-            QBuffer device;
-            device.setData(f.bytes);
-            QVERIFY(device.open(QIODevice::ReadOnly));
-            const WaveformText read = readWaveformText(device, f.limit);
-            QCOMPARE(read.text.size(), f.length);
-            QCOMPARE(read.cutAtLimit, f.cut);
         }
     }
 };

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <vector>
 
 using MeterReadings::CounterType;
 
@@ -35,9 +36,34 @@ private slots:
             {CounterType::CountPulses, maxCount, 7, {0, 0, 0, 0, double(maxCount)}}, {CounterType::ExternalGate, 0, 7, {0, 0, 0, 0, 0}}};
         for (const auto &[type, c1, c2, expected] : rows) {
             const MeterReadings::CounterReading r = MeterReadings::counterReading(type, c1, c2);
-            const double got[5] = {r.frequency, r.period, r.duty, r.dutySeconds, r.count};
+            const double got[5] = {r.frequency, r.period, r.duty, r.width, r.count};
             for (int k = 0; k < 5; ++k)
                 QVERIFY2(same(got[k], expected[size_t(k)]), qPrintable(QStringLiteral("c1 %1 value %2: %3").arg(c1).arg(k).arg(got[k])));
+        }
+    }
+
+    void externalGateShowsCompleteGates()
+    {
+        // Counts the polls read; the count known complete after each (-1: none yet);
+        // at the end, the least count of a gate not seen whole (-1: none).
+        const std::tuple<std::vector<uint32_t>, std::vector<int64_t>, int64_t> rows[] = {
+            {{12, 40, 64, 64, 5, 30, 64, 64}, {-1, -1, -1, 64, 64, 64, 64, 64}, -1}, // a steady signal
+            {{64, 64, 12, 19, 64}, {-1, 64, 64, 64, 64}, -1},   // partial counts of later gates
+            {{30, 10, 50, 20}, {-1, -1, -1, -1}, 50},           // shut and open between polls
+            {{30, 10, 50, 20, 20}, {-1, -1, -1, -1, 20}, -1},   // until one is seen whole
+            {{40, 5}, {-1, -1}, -1},                            // the first may have opened long before
+            {{64, 64, 10, 20, 5}, {-1, 64, 64, 64, 64}, 20},    // the last gate seen whole stays
+            {{30, 30, 45, 45}, {-1, 30, 30, 45}, -1},           // a new gate past a held count
+            {{30, 30, 45, 5}, {-1, 30, 30, 30}, 45},
+            {{5, 20, maxCount}, {-1, -1, -1}, -1},              // a gate held open never closes
+            {{0, 0}, {-1, 0}, -1}};
+        for (const auto &[counts, known, missed] : rows) {
+            MeterReadings::GateCounts gate;
+            for (size_t k = 0; k < counts.size(); ++k) {
+                gate.take(counts[k]);
+                QCOMPARE(gate.known() ? int64_t(gate.complete()) : -1, known[k]);
+            }
+            QCOMPARE(gate.missed() ? int64_t(gate.missedAtLeast()) : -1, missed);
         }
     }
 

@@ -17,7 +17,7 @@ QVariant otherValue(const QObject *window, const Key &key)
 {
     // Levels the generator's boxes show exactly, and times on the boxes' steps.
     static const QMap<QString, QVariant> chosen{{"Trigger/TAuto", 0.4096}, {"Trigger/THold", 20.0},
-                                                {"AWG/Amplitude", 1.0}, {"AWG/Duty", 50.0}, {"AWG/Offset", 1.0}};
+                                                {"AWG/Amplitude", 1.0}, {"AWG/Duty", 25.0}, {"AWG/Offset", 1.0}};
     if (chosen.contains(key.path()))
         return chosen.value(key.path());
     if (key.kind == Kind::Bool)
@@ -65,9 +65,16 @@ private slots:
         QVERIFY(ui->radioButtonFree->isChecked() && ui->radioButtonRisingEdge->isChecked());
         QCOMPARE(window.generator()->frequencySweep()->frequencyDigitsToFrequency(), 100000LL); // 1000 Hz
         QVERIFY(ui->radioButtonSweepPingPong->isChecked() && ui->radioButtonSweepDutyCycle->isChecked());
-        // 96 and 128 are held to the boxes' tops, which snap to the generator's highest codes.
-        QCOMPARE(ui->doubleSpinBoxAmp->value(), 2.0);
-        QCOMPARE(ui->dutyCycleSlider->value(), ui->dutyCycleSlider->maximum());
+        // Each generator control shows its default as it stands in the table.
+        const QMap<QString, QVariant> shown = snapshot(window);
+        for (const Key &key : DeviceSettingsKeys::keys()) {
+            const QVariant v = shown[key.path()];
+            if (key.group.startsWith(QLatin1String("AWG")))
+                QVERIFY2(key.kind == Kind::Real ? qAbs(v.toDouble() - key.fallback.toDouble()) < 0.01
+                                                : (key.kind == Kind::Word ? key.words.value(v.toInt()) : v.toString())
+                                                      == key.fallback.toString(), qPrintable(key.path()));
+        }
+        QCOMPARE(ui->dutyCycleSlider->value(), 128);
         QCOMPARE(window.trigger()->model().record(2).windowHigh, 96);
         QCOMPARE(window.scopeState()->samplesPerChannel, 768);
     }
