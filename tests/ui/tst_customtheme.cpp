@@ -228,7 +228,9 @@ private slots:
         ThemePalette dark;
         QVERIFY(themePalette(Theme::Dark, nullptr, &dark));
         QCOMPARE(QList<double>({dark.ch1Decay[0].widthF(), dark.ch1Decay[8].widthF()}), QList<double>({1.0, 0.0}));
-        QCOMPARE(dark.bitFill[2].color(), QColor(235, 24, 4, 35));
+        QColor fill = dark.bitTrace[2].color();
+        fill.setAlpha(35);
+        QCOMPARE(dark.bitFill[2].color(), fill);
         QCOMPARE(dark.ch1LabelStyle, QStringLiteral("QLabel { background-color : #4be51c; }"));
         QVERIFY(dark.fillBits && dark.intensityMode == 0);
         CustomColors colours;
