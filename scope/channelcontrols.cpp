@@ -386,16 +386,19 @@ void ScopeChannels::refreshChannelLabels()
 
 void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls, bool clipped)
 {
-    ui->ch1Label->setText(ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls),
-                                                        ui->ch1GainSlider->value(),
-                                                        ui->ch2GainSlider->value(), clipped));
+    // In XY CH1 is the horizontal axis and CH2 the vertical one.
+    const QString axis = state->settings.xyMode ? QStringLiteral(" X:") : QString();
+    ui->ch1Label->setText(axis + ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls),
+                                                               ui->ch1GainSlider->value(),
+                                                               ui->ch2GainSlider->value(), clipped));
 }
 
 void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls, bool clipped)
 {
-    ui->ch2Label->setText(ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls),
-                                                        ui->ch2GainSlider->value(),
-                                                        ui->ch1GainSlider->value(), clipped));
+    const QString axis = state->settings.xyMode ? QStringLiteral(" Y:") : QString();
+    ui->ch2Label->setText(axis + ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls),
+                                                               ui->ch2GainSlider->value(),
+                                                               ui->ch1GainSlider->value(), clipped));
 }
 
 void ScopeChannels::scopeSetSizeX(int blocks)

@@ -227,6 +227,7 @@ void PlotInteraction::xyModeChanged()
     cursors->cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
     cursors->cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
     plot->setupScatterStyles(ui->checkBoxVectors->isChecked());
+    plot->setXYView(ui->xyMode->isChecked());
     trigger->scopeSetTriggerType();
     plot->showCH1ZeroVerticalIndicator(ui->checkBoxCH1Trace->isChecked());
     state->redrawRequested = true;
