@@ -16,6 +16,7 @@
 
 #include <qcustomplot.h>
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollBar>
@@ -325,9 +326,34 @@ void ScopePlot::setupItems()
 
 void ScopePlot::setNote(const QString &text)
 {
-    itemList.note->setText(text);
+    noteText = text;
+    wrapNote();
     itemList.note->setVisible(!text.isEmpty());
     customPlot->replot();
+}
+
+// The note's lines broken at spaces to fit the plot's box (a word longer
+// than that, a long path, loses its middle), so that none of it is cut off.
+void ScopePlot::wrapNote()
+{
+    const QFontMetrics metrics(itemList.note->font());
+    const int width = std::max(120, customPlot->axisRect()->rect().width() - 60);
+    QStringList lines;
+    for (const QString &paragraph : noteText.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString fitted = metrics.elidedText(word, Qt::ElideMiddle, width);
+            const QString longer = line.isEmpty() ? fitted : line + QLatin1Char(' ') + fitted;
+            if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+                lines << line;
+                line = fitted;
+            } else {
+                line = longer;
+            }
+        }
+        lines << line;
+    }
+    itemList.note->setText(lines.join(QLatin1Char('\n')));
 }
 
 void ScopePlot::setupTracers()
@@ -358,13 +384,13 @@ void ScopePlot::setupLogicLegend()
     logicLegendBox->setToolTip(tr("Logic bits 0 to 7 on the plot, each in its colour"));
     logicLegendBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto *row = new QHBoxLayout(logicLegendBox);
-    row->setContentsMargins(8, 0, 0, 0);
-    row->setSpacing(2);
+    row->setContentsMargins(4, 0, 0, 0);
+    row->setSpacing(1);
     for (int bit = 0; bit < 8; ++bit) {
         logicSwatches[bit] = new QLabel(QString::number(bit), logicLegendBox);
         logicSwatches[bit]->setObjectName(QStringLiteral("logicSwatch%1").arg(bit));
         logicSwatches[bit]->setAlignment(Qt::AlignCenter);
-        logicSwatches[bit]->setFixedSize(15, 15);
+        logicSwatches[bit]->setFixedSize(13, 14);
         row->addWidget(logicSwatches[bit]);
     }
     auto *labels = static_cast<QHBoxLayout *>(ui->plotLabelRow->layout());
@@ -752,6 +778,8 @@ void ScopePlot::sizeChanged()
     itemList.labelDeltaVolt->position->setCoords(p.deltaVolt);
     itemList.labelVoltB->position->setCoords(p.voltB);
     itemList.labelVoltA->position->setCoords(p.voltA);
+    if (!noteText.isEmpty())
+        wrapNote();
     if (xyView)
         fitXYKeys();
     emit axesMoved();

@@ -125,6 +125,7 @@ public:
     QWidget *logicLegend() const { return logicLegendBox; }
     // The note in the middle of the plot; empty hides it.
     void setNote(const QString &text);
+    const QString &note() const { return noteText; }
     void zeroHeadRefresh();
     void ch1vZeroRefresh();
     void showCH1ZeroVerticalIndicator(bool on);
@@ -160,6 +161,7 @@ private:
     void setupItems();
     void setupTracers();
     void setupLogicLegend();
+    void wrapNote();
 
     Ui::VeltoInterface *ui;
     ScopeState *state;
@@ -172,6 +174,7 @@ private:
     QLabel *logicSwatches[8] = {};
     bool logicLabelsStaggered = false;
     bool xyView = false;
+    QString noteText;
     double timeLower = 0.0;
     double timeUpper = 0.0;
     CustomTheme *themeDialog = nullptr;
