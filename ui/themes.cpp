@@ -30,7 +30,7 @@ const QString themeSetKey = QStringLiteral("isThemeSet");
 // light theme takes darker shades of the same hues, readable on white.
 const char *const darkBitNames[8] = {"#ff9f1c", "#ffe14d", "#3ec5ff", "#ff6ad5",
                                      "#b388ff", "#2de2c4", "#d2a86e", "#e6e6e6"};
-const char *const lightBitNames[8] = {"#c25e00", "#8a7300", "#0060c0", "#c2187a",
+const char *const lightBitNames[8] = {"#c25e00", "#7f7f00", "#0060c0", "#c2187a",
                                       "#6a3fc2", "#00806b", "#7a5230", "#303030"};
 
 QColor darkBitColour(int bit)

@@ -205,7 +205,7 @@ private slots:
         QVERIFY(colours.load(store));
         QCOMPARE(colours.colorAt("CH2"), QColor(Qt::red));
         QCOMPARE(colours.colorAt("GRID"), QColor(140, 140, 140));
-        QCOMPARE(colours.colorAt("BIT 5"), QColor(205, 54, 4));
+        QCOMPARE(colours.colorAt("BIT 5"), CustomColors().colorAt("BIT 5"));
         QCOMPARE(colours.colorAt("AXES"), QColor(0x10, 0x20, 0x30));
         QVERIFY(log.contains("\"not a colour\"") && log.contains("\"#12345\"") && log.contains("\"bit5\""));
         QCOMPARE(log.count("Custom theme"), 3);

@@ -142,7 +142,7 @@ private slots:
         for (int bit = 0; bit < 8; ++bit)
             QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(Qt::blue));
         for (int bit = 0; bit < 8; ++bit)
-            QCOMPARE(g.logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
+            QCOMPARE(g.logic[bit]->pen().color(), CustomColors().colorAt(QStringLiteral("BIT %1").arg(bit)));
         // The custom defaults: CH2 red, the background black.
         QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
         QCOMPARE(g.ch1Reference->pen().color(), QColor(Qt::red));
