@@ -144,8 +144,8 @@ void VeltoInterface::createControllers()
     spectrumControls = new SpectrumControls(ui, state.get(), plot, this);
     scopeDisplay = new ScopeDisplay(
         {ui, state.get(), deviceSession, plot, scopeChannels, cursorControls, spectrumControls}, this);
+    connect(scopeDisplay, &ScopeDisplay::framesTaken, triggerControls, &TriggerControls::framesArrived);
     recordControls = new RecordControls(ui, state.get(), scopeDisplay, this);
-    connect(scopeDisplay, &ScopeDisplay::frameTaken, triggerControls, &TriggerControls::frameTaken);
     plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
     generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels,
                                               [this] { return recordControls->defaultDir(); }, this);
@@ -320,6 +320,10 @@ void VeltoInterface::arrangeDocks()
     // Export follows the frame shown (ExportControls).
     ui->actionImport->setEnabled(false);
     ui->actionConnect->setEnabled(false);
+    // A greyed entry says why, and where to go instead.
+    ui->menuMain->setToolTipsVisible(true);
+    ui->actionImport->setToolTip(tr("Not available: a saved wave opens with \"Load\" on the Record panel"));
+    ui->actionConnect->setToolTip(tr("Not available: the instrument connects with \"Connect\" on the Options tab"));
 }
 
 void VeltoInterface::setupAppSetting()

@@ -44,6 +44,7 @@ void DeviceSession::handleConnectionLost()
     disconnectDevice(true);
     emit deviceInfoCleared();
     emit infoText(tr("Connection lost: check the cable, then press Connect"), false);
+    emit instrumentNote(tr("Connection lost: check the cable, then press Connect"));
 }
 
 // --- Configuration entries ----------------------------------------------------
@@ -201,6 +202,7 @@ void DeviceSession::toggleConnection()
         disconnectDevice(true);
         emit deviceInfoCleared();
         emit infoText(QString(), false);
+        emit instrumentNote(tr("Disconnected: press Connect to use the instrument again"));
         return;
     }
     emit infoText(QStringLiteral("Please wait..."), true);
@@ -209,8 +211,11 @@ void DeviceSession::toggleConnection()
     if (!usbDevice.deviceOpened) {
         // The transport has shown why in the info area. A device that was
         // found but could not be claimed leaves the context to close here.
+        const bool refused = usbDevice.accessRefused;
         usbDevice.closeDevice();
         usbDevice.reset();
+        emit instrumentNote(refused ? LibUsbDevice::permissionMessage()
+                                    : tr("No instrument: plug it in, then press Connect"));
         return;
     }
     deviceInitialize();
@@ -227,6 +232,7 @@ int DeviceSession::deviceInitialize()
         disconnectDevice(true);
         // The status line says so and the window is usable again; "Please wait..." would stay forever.
         emit infoText(tr("Unknown device, disconnected"), false);
+        emit instrumentNote(tr("The instrument did not say what it is: unplug it, plug it in again, then press Connect"));
         return 1;
     }
     const QString text = Frames::identificationText(identification, Frames::identificationLength);
@@ -242,10 +248,12 @@ int DeviceSession::deviceInitialize()
         VELTO_LOG(QStringLiteral("Device not supported (profile check %1), disconnecting").arg(profile), 2);
         disconnectDevice(true);
         emit infoText(tr("Instrument not supported, disconnected"), false);
+        emit instrumentNote(profileNote);
         return profile;
     }
 
     deviceSettingsInitialize();
+    emit instrumentNote(QString());
     emit connectionChanged(true);
     return 0;
 }
@@ -253,6 +261,7 @@ int DeviceSession::deviceInitialize()
 int DeviceSession::deviceProfileGet(QString identification)
 {
     const DeviceProfileCheck check = checkDeviceProfile(identification);
+    profileNote = check.note.isEmpty() ? tr("Instrument not supported") : check.note;
     // The data files may come from three folders: which ones were read is said.
     QStringList used;
     for (const QString &path : {check.profilePath, check.deviceInfoPath}) {

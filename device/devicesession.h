@@ -88,12 +88,17 @@ signals:
     // The size-dependent settings, sent one by one after the block.
     void interactivePassRequested();
     void scopeRunningChanged(bool running);
+    // Why there is no instrument to show and what to do, for the plot; empty
+    // once a session has started.
+    void instrumentNote(const QString &note);
 
 private:
     // A failed transfer: the session is torn down once and the user told.
     void handleConnectionLost();
 
     LibUsbDevice usbDevice;
+    // The profile check's note for the plot when it refused the instrument.
+    QString profileNote;
     unsigned char bulkBlock[1024];
     bool configurationBulkMode = false;
     int scopeStartDelayMs = 2000;

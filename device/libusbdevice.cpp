@@ -96,6 +96,7 @@ void LibUsbDevice::openDevice()
     deviceHandle = nullptr;
     int attempt = 0;
     bool refusedAccess = false;
+    accessRefused = false;
     for (ssize_t i = 0; i < count; ++i) {
         device = deviceList[i];
         ++attempt;
@@ -129,6 +130,7 @@ void LibUsbDevice::openDevice()
         qDebug().noquote() << "Cannot open device";
         // The instrument is there but the user may not use it: saying how to
         // fix that beats a bare "cannot".
+        accessRefused = refusedAccess;
         if (refusedAccess)
             qWarning().noquote() << permissionMessage();
         emit serialPort.connectionStatus(refusedAccess ? permissionMessage() : QStringLiteral("Cannot open device"));

@@ -103,6 +103,8 @@ public:
 
     // State, in the order of the transport's description.
     bool deviceOpened = false;
+    // The last open found the instrument but was refused access to it.
+    bool accessRefused = false;
     bool libUsbInitialized = false;
     libusb_device **deviceList = nullptr;
     libusb_device *device = nullptr;

@@ -402,19 +402,22 @@ static void setLegendText(QLabel *label, const QString &text, bool overRange)
                                   "cut off there. Choose a larger V/div."));
 }
 
+// In XY CH1 is the horizontal axis and CH2 the vertical one.
 void ScopeChannels::updateCh1Label(int ch1Controls, int ch2Controls, bool clipped, bool overRange)
 {
+    const QString axis = state->settings.xyMode ? QStringLiteral(" X:") : QString();
     setLegendText(ui->ch1Label,
-                  ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls), ui->ch1GainSlider->value(),
-                                                ui->ch2GainSlider->value(), clipped),
+                  axis + ScaleTables::channelLabelText(1, uint8_t(ch1Controls), uint8_t(ch2Controls),
+                                                       ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), clipped),
                   overRange);
 }
 
 void ScopeChannels::updateCh2Label(int ch2Controls, int ch1Controls, bool clipped, bool overRange)
 {
+    const QString axis = state->settings.xyMode ? QStringLiteral(" Y:") : QString();
     setLegendText(ui->ch2Label,
-                  ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls), ui->ch2GainSlider->value(),
-                                                ui->ch1GainSlider->value(), clipped),
+                  axis + ScaleTables::channelLabelText(2, uint8_t(ch2Controls), uint8_t(ch1Controls),
+                                                       ui->ch2GainSlider->value(), ui->ch1GainSlider->value(), clipped),
                   overRange);
 }
 

@@ -7,12 +7,16 @@
 #include "scope/scopeplot.h"
 #include "ui/filesaving.h"
 #include "ui/messagepresenter.h"
+#include "ui/themes.h"
 #include "ui_veltointerface.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
 #include <QSvgGenerator>
 #include <qcustomplot.h>
 
@@ -37,7 +41,6 @@ ExportControls::ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, Sc
                                QObject *parent)
     : QObject(parent), ui(ui), display(display), plot(plot), defaultDir(defaultDir)
 {
-    ui->actionExport->setToolTip(tr("Saves the traces shown as CSV or VCD, or the plot as PNG or SVG"));
     connect(ui->actionExport, &QAction::triggered, this, &ExportControls::exportTriggered);
     connect(display, &ScopeDisplay::frameAvailableChanged, this, &ExportControls::setFrameAvailable);
     setFrameAvailable(display->hasInstrumentFrame());
@@ -46,6 +49,8 @@ ExportControls::ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, Sc
 void ExportControls::setFrameAvailable(bool available)
 {
     ui->actionExport->setEnabled(available);
+    ui->actionExport->setToolTip(available ? tr("Saves the traces shown as CSV or VCD, or the plot as PNG or SVG")
+                                           : tr("Not available until a frame from the instrument is shown"));
 }
 
 bool ExportControls::knownSuffix(const QString &suffix)
@@ -104,25 +109,65 @@ bool ExportControls::exportTo(const QString &path, Format format)
     return true;
 }
 
+// A picture of the plot says at what scale it was taken, as the window's
+// legend under the plot does: a row of the channels' swatches with their
+// V/div and the time/div is drawn under it.
+int ExportControls::scaleRowHeight() const
+{
+    return QFontMetrics(ui->timeLabel->font()).height() + 8;
+}
+
+void ExportControls::paintScaleRow(QPainter *painter, const QRect &row) const
+{
+    const QBrush background = plot->background();
+    painter->fillRect(row, background.style() == Qt::NoBrush ? QBrush(Qt::black) : background);
+    painter->setFont(ui->timeLabel->font());
+    painter->setPen(QColor(idealForegroundColor(background.color())));
+    const QFontMetrics metrics(painter->font());
+    const int swatch = metrics.ascent() - 2;
+    const int middle = row.center().y();
+    int x = row.left() + 6;
+    const QColor colours[2] = {plot->graphs().ch1->pen().color(), plot->graphs().ch2->pen().color()};
+    const QLabel *texts[2] = {ui->ch1Label, ui->ch2Label};
+    for (int ch = 0; ch < 2; ++ch) {
+        painter->fillRect(QRect(x, middle - swatch / 2, swatch, swatch), colours[ch]);
+        x += swatch + 4;
+        const QString text = texts[ch]->text().trimmed();
+        painter->drawText(QRect(x, row.top(), metrics.horizontalAdvance(text) + 1, row.height()), Qt::AlignVCenter,
+                          text);
+        x += metrics.horizontalAdvance(text) + 16;
+    }
+    // The time legend has the spectrum's scale on a second line while it is shown.
+    const QString time = ui->timeLabel->text().replace(QLatin1Char('\n'), QStringLiteral("   "));
+    painter->drawText(row.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter, time);
+}
+
 QByteArray ExportControls::contents(Format format, QString *why) const
 {
     QCustomPlot *customPlot = plot->plot();
     if (format == Format::Png || format == Format::Svg) {
         const int width = customPlot->width();
         const int height = customPlot->height();
+        const QRect row(0, height, width, scaleRowHeight());
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         if (format == Format::Png) {
-            if (!customPlot->toPixmap(width, height).save(&buffer, "PNG"))
+            QPixmap picture(width, height + row.height());
+            picture.fill(Qt::transparent);
+            QCPPainter painter(&picture);
+            painter.drawPixmap(0, 0, customPlot->toPixmap(width, height));
+            paintScaleRow(&painter, row);
+            painter.end();
+            if (!picture.save(&buffer, "PNG"))
                 *why = tr("the plot cannot be drawn as PNG");
             return buffer.data();
         }
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setSize(QSize(width, height));
+        svg.setSize(QSize(width, height + row.height()));
         // At the 96 dots per inch browsers and converters assume, a pixel stays a pixel.
         svg.setResolution(96);
-        svg.setViewBox(QRect(0, 0, width, height));
+        svg.setViewBox(QRect(0, 0, width, height + row.height()));
         svg.setTitle(QStringLiteral("Velto plot"));
         QCPPainter painter;
         if (!painter.begin(&svg)) {
@@ -130,6 +175,7 @@ QByteArray ExportControls::contents(Format format, QString *why) const
             return QByteArray();
         }
         customPlot->toPainter(&painter, width, height);
+        paintScaleRow(&painter, row);
         painter.end();
         return buffer.data();
     }

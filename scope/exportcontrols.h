@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+class QPainter;
+class QRect;
 class ScopeDisplay;
 class ScopePlot;
 namespace Ui {
@@ -39,6 +41,9 @@ signals:
 
 private:
     QByteArray contents(Format format, QString *why) const;
+    // The scale row under the plot: each channel's swatch and V/div, and the time/div.
+    int scaleRowHeight() const;
+    void paintScaleRow(QPainter *painter, const QRect &row) const;
 
     Ui::VeltoInterface *ui;
     ScopeDisplay *display;

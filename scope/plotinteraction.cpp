@@ -227,8 +227,13 @@ void PlotInteraction::xyModeChanged()
     cursors->cursorsVerticalChanged(ui->checkBoxCursorVertical->isChecked());
     cursors->cursorsHorizontalChanged(ui->checkBoxScopeCursorsHorizontal->isChecked());
     plot->setupScatterStyles(ui->checkBoxVectors->isChecked());
+    plot->setXYView(ui->xyMode->isChecked());
     trigger->scopeSetTriggerType();
     plot->showCH1ZeroVerticalIndicator(ui->checkBoxCH1Trace->isChecked());
+    // XY's figure is centred: CH2's and the logic's zero handles stand aside until it ends.
+    const bool xy = ui->xyMode->isChecked();
+    plot->showCH2ZeroVerticalIndicator(!xy && ui->checkBoxCH2Trace->isChecked());
+    plot->showCHDZeroVerticalIndicator(!xy && ui->checkBoxCHDTrace->isChecked());
     state->redrawRequested = true;
 }
 

@@ -91,6 +91,12 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
         frameClock.restart();
     });
     connect(p.session, &DeviceSession::scopeRunningChanged, this, [this] { lastFrameNumber = -1; });
+    // Without an instrument the plot says why, and draws no traces of a frame that never came.
+    connect(p.session, &DeviceSession::instrumentNote, this, [this](const QString &note) {
+        p.plot->setNote(note);
+        instrumentMissing = !note.isEmpty();
+        p.state->redrawRequested = true;
+    });
     frameClock.start();
     p.ui->frameProgressLabel->setVisible(false);
     paintPace.setSingleShot(true);
@@ -103,7 +109,10 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
 void ScopeDisplay::refreshTimeLegend(int samplingIndex)
 {
     const bool spectrumShown = p.state->settings.spectrum && !p.state->settings.xyMode;
-    p.ui->timeLabel->setText(ScaleTables::plotTimeLegend(samplingIndex, spectrumShown, p.state->settings.spectrumIq));
+    // XY has no time axis: the legend says what the plot is.
+    p.ui->timeLabel->setText(p.state->settings.xyMode
+                                 ? QStringLiteral("XY")
+                                 : ScaleTables::plotTimeLegend(samplingIndex, spectrumShown, p.state->settings.spectrumIq));
 }
 
 // At slow time bases a frame takes seconds to hours: beside the time label
@@ -210,12 +219,15 @@ bool ScopeDisplay::scopeDataShow()
     }
     logRefusals();
     if (taken > 0) {
+        // What the instrument sent is drawn, also what was still queued when it went.
+        instrumentMissing = false;
         frameClock.restart();
         logDrops();
         if (!instrumentFrame) {
             instrumentFrame = true;
             emit frameAvailableChanged(true);
         }
+        emit framesTaken();
     } else {
         if (!p.state->redrawRequested)
             return false;
@@ -277,10 +289,8 @@ void ScopeDisplay::processFrame(bool fresh)
 void ScopeDisplay::countFrame(bool *repeated)
 {
     *repeated = advanceFrameNumber(traceBuilder.header().frameNumber);
-    if (!*repeated) {
+    if (!*repeated)
         ++tickCounts.framesShown;
-        emit frameTaken();
-    }
 }
 
 // The numbers skipped since the last frame, shown or refused, are frames
@@ -379,6 +389,12 @@ void ScopeDisplay::showNewest()
         x->setRange(2.0 * n - span, 2.0 * n);
     }
     rollViewPlaced = rolling;
+    // Before the instrument's first frame, and once it is gone, the cache
+    // holds no signal: no trace, zero handle or cursor reading is drawn of
+    // it. A loaded or played-back wave is still shown.
+    const bool waveShown = (loadedShown && loadedWave.size() == WaveText::vectorsPerFrame) || wavePlayback.active();
+    if (!waveShown && (!instrumentFrame || instrumentMissing))
+        has[0] = has[1] = has[2] = false;
     p.plot->showCH1ZeroVerticalIndicator(has[0]);
     p.plot->showCH2ZeroVerticalIndicator(has[1]);
     p.plot->showCHDZeroVerticalIndicator(has[2]);
@@ -394,6 +410,9 @@ void ScopeDisplay::showNewest()
     const TraceSet traces = substituteWaves();
     if (s.xyMode) {
         drawXY(traces);
+        // The middle of the plot is both channels' zero.
+        p.plot->showCH2ZeroVerticalIndicator(false);
+        p.plot->showCHDZeroVerticalIndicator(false);
     } else {
         drawTraces(traces);
         drawLogic(traces);
@@ -652,26 +671,34 @@ bool ScopeDisplay::shownCapture(FrameExport::Capture *capture, QString *why) con
     return FrameExport::readCapture(frameCache, traceBuilder.startIndex(), capture, why);
 }
 
-// XY mode: CH2 against CH1 on the CH1 graph, the other traces empty.
+// XY mode: CH2 against CH1, sample by sample, centred: neither channel's
+// position moves the figure, whose middle is 0 V on both axes. The other
+// traces are empty.
 void ScopeDisplay::drawXY(const TraceSet &traces)
 {
     const ScopeGraphs &graphs = p.plot->graphs();
     const QVector<double> &keys = traceBuilder.keys();
-    graphs.ch1->data()->clear();
-    graphs.ch2->data()->clear();
+    for (QCPGraph *graph : {graphs.ch1, graphs.ch2})
+        graph->data()->clear();
     for (auto &channel : graphs.decay)
         for (QCPGraph *graph : channel)
             graph->data()->clear();
-    if (!has[0] || !has[1] || traces.ch2->size() != keys.size())
-        return;
-    graphs.ch1->setData(keys, *traces.ch2, false);
-    bool found = false;
-    const QCPRange values = graphs.ch1->getValueRange(found);
-    if (found) {
-        QCPRange shown = p.plot->plot()->yAxis->range();
-        shown.expand(values);
-        p.plot->plot()->yAxis->setRange(shown);
+    for (int bit = 0; bit < 8; ++bit) {
+        for (QCPGraph *graph : {graphs.logic[bit], graphs.logicBase[bit], graphs.logicReference[bit]})
+            graph->data()->clear();
+        p.plot->items().logicLabels[bit]->setVisible(false);
     }
+    p.plot->showLogicLegend({});
+    if (!has[0] || !has[1] || traces.ch2->size() != keys.size()) {
+        graphs.xy->data()->clear();
+        return;
+    }
+    const double shift = p.state->settings.ch2Position;
+    QVector<QCPCurveData> points(keys.size());
+    for (int k = 0; k < keys.size(); ++k)
+        points[k] = QCPCurveData(k, keys[k], traces.ch2->at(k) - shift);
+    graphs.xy->data()->set(points, true);
+    p.plot->fitXYKeys();
 }
 
 // CH1 and CH2 with their decay copies and references. Each graph's points
@@ -708,10 +735,12 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
     const ScopeItems &items = p.plot->items();
     const QVector<double> &keys = traceBuilder.keys();
     p.plot->logicLabelsRefresh();
+    std::array<bool, 8> inLegend{};
     for (int bit = 0; bit < 8; ++bit) {
         items.logicLabels[bit]->setVisible(false);
         const bool shown = s.logicBits[size_t(bit)];
         const bool drawn = has[2] && shown && traces.bits[bit]->size() == keys.size();
+        inLegend[size_t(bit)] = drawn || (s.referenceLogic && shown);
         showOn(graphs.logic[bit], keys, drawn ? *traces.bits[bit] : noValues);
         showOn(graphs.logicBase[bit], keys, drawn ? *traces.bases[bit] : noValues);
         if (drawn)
@@ -724,6 +753,7 @@ void ScopeDisplay::drawLogic(const TraceSet &traces)
             graphs.logicReference[bit]->data()->clear();
         }
     }
+    p.plot->showLogicLegend(inLegend);
 }
 
 // Called once for every new frame with that frame's own vectors (never a

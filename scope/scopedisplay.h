@@ -114,14 +114,14 @@ public:
 
 signals:
     void frameAvailableChanged(bool available);
+    // New frames from the instrument were taken on this tick.
+    void framesTaken();
     // The traces of the tick on which saving was asked for: CH1, CH2, bits 0..7.
     void waveSaveRequested(const QVector<QVector<double>> &wave);
     // One new frame while recording, as its recording block.
     void frameRecorded(const QString &block);
     // A tick drew at least one new frame from the instrument.
     void newFramesShown();
-    // A new frame from the instrument was taken (not one delivered again).
-    void frameTaken();
 
 private:
     void refreshFrameProgress();
@@ -157,6 +157,9 @@ private:
     TraceBuilder traceBuilder;
     // The channels of the frame the traces were built from.
     bool has[3] = {false, false, false};
+    // The session said why there is no instrument, and no frame came since:
+    // the cache is not drawn.
+    bool instrumentMissing = false;
     PersistenceHistory persistenceHistory;
     channela_t meterRecords[2];
     MathReadings mathRead[2];

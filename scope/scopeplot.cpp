@@ -16,6 +16,9 @@
 
 #include <qcustomplot.h>
 
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
@@ -128,6 +131,7 @@ ScopePlot::ScopePlot(Ui::VeltoInterface *ui, ScopeState *state, const ScopeOptio
     setupItems();
     setupTracers();
     setupAxes();
+    setupLogicLegend();
     setTheme(options->theme, themeDialog->colors());
     customPlot->installEventFilter(this);
     connect(ui->horizontalScrollBar, &QScrollBar::valueChanged, this, &ScopePlot::horizontalScrollBarChanged);
@@ -231,6 +235,9 @@ void ScopePlot::setupGraphs()
     g.fft[1]->setLineStyle(QCPGraph::lsImpulse);
     for (VeltoGraph *graph : g.all)
         graph->setAdaptiveSampling(true);
+    // A graph keeps its points in key order; a figure is drawn in the order of the samples.
+    g.xy = new QCPCurve(customPlot->xAxis, customPlot->yAxis);
+    g.xy->setSelectable(QCP::stNone);
 
     // The references and the persistence history lie under the live traces,
     // so what is drawn on top is always the trace in its legend's colour.
@@ -298,6 +305,66 @@ void ScopePlot::setupItems()
     it.triggerMarker->setVisible(false);
     it.windowMarker[0]->setVisible(false);
     it.windowMarker[1]->setVisible(false);
+
+    it.triggerLevelLabel = makeLabel(customPlot, QString(), Qt::AlignLeft | Qt::AlignVCenter);
+    it.triggerLevelLabel->position->setParentAnchor(it.triggerMarker->right);
+    it.triggerLevelLabel->position->setCoords(3, 0);
+    it.triggerLevelLabel->setFont(QFont(QStringLiteral("Courier New"), 10, QFont::Bold));
+    it.triggerLevelLabel->setVisible(false);
+
+    it.triggerBadge = new QCPItemText(customPlot);
+    it.triggerBadge->position->setType(QCPItemPosition::ptAxisRectRatio);
+    it.triggerBadge->position->setCoords(0.015, 0.02);
+    it.triggerBadge->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    it.triggerBadge->setPadding(QMargins(6, 2, 6, 2));
+    it.triggerBadge->setFont(QFont(QStringLiteral("Sans"), 10, QFont::Bold));
+    it.triggerBadge->setColor(Qt::black);
+    it.triggerBadge->setSelectable(false);
+    it.triggerBadge->setVisible(false);
+
+    it.note = new QCPItemText(customPlot);
+    it.note->position->setType(QCPItemPosition::ptAxisRectRatio);
+    it.note->position->setCoords(0.5, 0.5);
+    it.note->setPositionAlignment(Qt::AlignCenter);
+    it.note->setTextAlignment(Qt::AlignCenter);
+    it.note->setPadding(QMargins(14, 10, 14, 10));
+    QFont noteFont = it.note->font();
+    noteFont.setPointSize(12);
+    it.note->setFont(noteFont);
+    it.note->setSelectable(false);
+    it.note->setVisible(false);
+}
+
+void ScopePlot::setNote(const QString &text)
+{
+    noteText = text;
+    wrapNote();
+    itemList.note->setVisible(!text.isEmpty());
+    customPlot->replot();
+}
+
+// The note's lines broken at spaces to fit the plot's box (a word longer
+// than that, a long path, loses its middle), so that none of it is cut off.
+void ScopePlot::wrapNote()
+{
+    const QFontMetrics metrics(itemList.note->font());
+    const int width = std::max(120, customPlot->axisRect()->rect().width() - 60);
+    QStringList lines;
+    for (const QString &paragraph : noteText.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString fitted = metrics.elidedText(word, Qt::ElideMiddle, width);
+            const QString longer = line.isEmpty() ? fitted : line + QLatin1Char(' ') + fitted;
+            if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+                lines << line;
+                line = fitted;
+            } else {
+                line = longer;
+            }
+        }
+        lines << line;
+    }
+    itemList.note->setText(lines.join(QLatin1Char('\n')));
 }
 
 void ScopePlot::setupTracers()
@@ -316,6 +383,40 @@ void ScopePlot::setupTracers()
             itemList.tracers[ch][k] = tracer;
         }
     }
+}
+
+// Beside the channels' entries under the plot: for each bit on the plot, a
+// swatch of its colour bearing its number. It keeps its width on a small
+// window, where squeezed swatches could not be told apart.
+void ScopePlot::setupLogicLegend()
+{
+    logicLegendBox = new QWidget(ui->plotLabelRow);
+    logicLegendBox->setObjectName(QStringLiteral("logicLegend"));
+    logicLegendBox->setToolTip(tr("Logic bits 0 to 7 on the plot, each in its colour"));
+    logicLegendBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    auto *row = new QHBoxLayout(logicLegendBox);
+    row->setContentsMargins(4, 0, 0, 0);
+    row->setSpacing(1);
+    for (int bit = 0; bit < 8; ++bit) {
+        logicSwatches[bit] = new QLabel(QString::number(bit), logicLegendBox);
+        logicSwatches[bit]->setObjectName(QStringLiteral("logicSwatch%1").arg(bit));
+        logicSwatches[bit]->setAlignment(Qt::AlignCenter);
+        logicSwatches[bit]->setFixedSize(13, 14);
+        row->addWidget(logicSwatches[bit]);
+    }
+    auto *labels = static_cast<QHBoxLayout *>(ui->plotLabelRow->layout());
+    labels->insertWidget(labels->indexOf(ui->ch2Label) + 1, logicLegendBox);
+    logicLegendBox->setVisible(false);
+}
+
+void ScopePlot::showLogicLegend(const std::array<bool, 8> &drawn)
+{
+    bool any = false;
+    for (int bit = 0; bit < 8; ++bit) {
+        logicSwatches[bit]->setVisible(drawn[size_t(bit)]);
+        any = any || drawn[size_t(bit)];
+    }
+    logicLegendBox->setVisible(any);
 }
 
 void ScopePlot::placeHandle(QCPItemPixmap *item, double x, double y, bool centred)
@@ -361,6 +462,42 @@ void ScopePlot::setupScatterStyles(bool vectors)
         graph->setScatterStyle(lines ? QCPScatterStyle(QCPScatterStyle::ssNone)
                                      : QCPScatterStyle(QCPScatterStyle::ssDot, 6));
     }
+    // The figure is drawn as the traces are in the time view: lines or dots.
+    graphList.xy->setLineStyle(vectors ? QCPCurve::lsLine : QCPCurve::lsNone);
+    graphList.xy->setScatterStyle(vectors ? QCPScatterStyle(QCPScatterStyle::ssNone)
+                                          : QCPScatterStyle(QCPScatterStyle::ssDot, 6));
+}
+
+void ScopePlot::setXYView(bool on)
+{
+    if (on == xyView)
+        return;
+    xyView = on;
+    for (QCPAxis *axis : {customPlot->xAxis, customPlot->xAxis2}) {
+        auto *ticker = dynamic_cast<QCPAxisTickerFixed *>(axis->ticker().data());
+        if (ticker)
+            ticker->setTickStep(on ? 64.0 : 32.0);
+    }
+    if (on) {
+        timeLower = customPlot->xAxis->range().lower;
+        timeUpper = customPlot->xAxis->range().upper;
+        fitXYKeys();
+    } else {
+        graphList.xy->data()->clear();
+        customPlot->xAxis->setRange(timeLower, timeUpper);
+    }
+    ch1vZeroRefresh();
+    state->redrawRequested = true;
+}
+
+void ScopePlot::fitXYKeys()
+{
+    const QRect rect = customPlot->axisRect()->rect();
+    const double perPixel = customPlot->yAxis->range().size() / std::max(1, rect.height());
+    const double half = perPixel * std::max(1, rect.width()) / 2.0;
+    const QCPRange wanted(PlotGeometry::plotCentre - half, PlotGeometry::plotCentre + half);
+    if (customPlot->xAxis->range() != wanted)
+        customPlot->xAxis->setRange(wanted);
 }
 
 void ScopePlot::displayVectorsChanged(bool on)
@@ -428,6 +565,7 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
                 graphList.logic[bit]->setChannelFillGraph(graphList.logicBase[bit]);
             }
         }
+        graphList.xy->setPen(palette.ch1Trace);
         graphList.fft[0]->setPen(palette.ch1Fft);
         graphList.fft[1]->setPen(palette.ch2Fft);
         gridColour = palette.grid.color();
@@ -455,9 +593,6 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
             label->setColor(palette.cursorLabels);
         for (QCPItemText *label : {itemList.labelDeltaVolt, itemList.labelVoltA, itemList.labelVoltB})
             label->setColor((state->settings.cursorChannel == 1 ? palette.ch2Trace : palette.ch1Trace).color());
-        for (QCPItemText *label : itemList.logicLabels)
-            if (label)
-                label->setColor(palette.axes.color());
         markerColours[0] = palette.ch1Trace.color();
         markerColours[1] = palette.ch2Trace.color();
         markerColours[2] = palette.bitTrace[0].color();
@@ -465,6 +600,18 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
                                       itemList.ch1vZeroHandle, itemList.triggerMarker, itemList.windowMarker[0],
                                       itemList.windowMarker[1]})
             recolourMarker(marker);
+        // The note stands on a box of the background, framed in the axes' colour.
+        itemList.note->setColor(palette.axes.color());
+        itemList.note->setPen(palette.axes);
+        itemList.note->setBrush(palette.background);
+        // A bit's label, and its swatch in the legend, are in the bit's colour.
+        for (int bit = 0; bit < 8; ++bit) {
+            const QColor colour = palette.bitTrace[size_t(bit)].color();
+            itemList.logicLabels[bit]->setColor(colour);
+            logicSwatches[bit]->setStyleSheet(
+                QStringLiteral("QLabel { background-color : %1; color : %2; font-size : 10px; font-weight : bold; }")
+                    .arg(colour.name(), idealForegroundColor(colour)));
+        }
         ui->ch1ColorLabel->setStyleSheet(palette.ch1LabelStyle);
         ui->ch2ColorLabel->setStyleSheet(palette.ch2LabelStyle);
         themeIntensityMode = palette.intensityMode;
@@ -533,14 +680,30 @@ void ScopePlot::logicLabelPositionSet(int side)
 {
     const QRect rect = customPlot->axisRect()->rect();
     const double x = PlotGeometry::logicLabelX(side, rect.left(), rect.right());
-    for (QCPItemText *label : itemList.logicLabels) {
+    // Staggered labels: the odd bits' stand further in, beside the even ones'.
+    const double step = side == 1 ? -48.0 : 48.0;
+    for (int bit = 0; bit < 8; ++bit) {
+        QCPItemText *label = itemList.logicLabels[bit];
         label->setPositionAlignment((side == 1 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-        label->position->setCoords(x, label->position->coords().y());
+        label->position->setCoords(x + (logicLabelsStaggered && bit % 2 ? step : 0.0), label->position->coords().y());
     }
 }
 
 void ScopePlot::logicLabelsRefresh()
 {
+    // The labels are as tall as the room between two bits allows, so that
+    // neighbours do not run into each other on a short plot.
+    const double room = std::abs(customPlot->yAxis->coordToPixel(logicBitPos0(1)) -
+                                 customPlot->yAxis->coordToPixel(logicBitPos0(0)));
+    const PlotGeometry::LogicLabelLayout layout = PlotGeometry::logicLabelLayout(room);
+    logicLabelsStaggered = layout.staggered;
+    if (itemList.logicLabels[0]->font().pixelSize() != layout.pixelSize) {
+        QFont font(QStringLiteral("Courier New"));
+        font.setPixelSize(layout.pixelSize);
+        font.setBold(true);
+        for (QCPItemText *label : itemList.logicLabels)
+            label->setFont(font);
+    }
     logicLabelPositionSet(options->logicLabelPosition);
     for (int bit = 0; bit < 8; ++bit) {
         const int level =
@@ -560,7 +723,7 @@ void ScopePlot::ch1vZeroRefresh()
 {
     if (!state->settings.xyMode)
         return;
-    placeHandle(itemList.ch1vZeroHandle, customPlot->xAxis->coordToPixel(256), 1 + itemList.ch1vZeroHandle->pixmap().height() / 2.0,
+    placeHandle(itemList.ch1vZeroHandle, customPlot->xAxis->coordToPixel(PlotGeometry::plotCentre), 1 + itemList.ch1vZeroHandle->pixmap().height() / 2.0,
                 true);
 }
 
@@ -587,6 +750,11 @@ void ScopePlot::showCHDZeroVerticalIndicator(bool on)
 
 void ScopePlot::xAxisChanged(const QCPRange &range)
 {
+    // In XY the key axis is in volts, not in samples of the frame.
+    if (xyView) {
+        emit axesMoved();
+        return;
+    }
     const AxisRange limited = limitXRange(range.lower, range.upper, 2.0 * state->samplesPerChannel);
     if (limited.lower != range.lower || limited.upper != range.upper) {
         // Setting the held range calls this again with a range that holds.
@@ -604,6 +772,8 @@ void ScopePlot::yAxisChanged(const QCPRange &range)
         customPlot->yAxis->setRange(limited.lower, limited.upper);
         return;
     }
+    if (xyView)
+        fitXYKeys();
     emit axesMoved();
     setVerticalScrollBar(limited.lower, limited.upper);
 }
@@ -663,6 +833,10 @@ void ScopePlot::sizeChanged()
     itemList.labelDeltaVolt->position->setCoords(p.deltaVolt);
     itemList.labelVoltB->position->setCoords(p.voltB);
     itemList.labelVoltA->position->setCoords(p.voltA);
+    if (!noteText.isEmpty())
+        wrapNote();
+    if (xyView)
+        fitXYKeys();
     emit axesMoved();
     state->redrawRequested = true;
 }

@@ -8,9 +8,12 @@
 #include <QObject>
 #include <QVector>
 
+#include <array>
+
 class CustomColors;
 class CustomTheme;
 class QCPAbstractItem;
+class QCPCurve;
 class QCPGraph;
 class QCPItemPixmap;
 class QCPItemStraightLine;
@@ -18,6 +21,8 @@ class QCPItemText;
 class QCPItemTracer;
 class QCPRange;
 class QCustomPlot;
+class QLabel;
+class QWidget;
 class PlotCanvas;
 class VeltoGraph;
 class PersistenceImage;
@@ -38,6 +43,8 @@ struct ScopeGraphs {
     QCPGraph *logicBase[8] = {};
     QCPGraph *logicReference[8] = {};
     QCPGraph *fft[2] = {};
+    // XY mode: CH2 against CH1 in the order of the samples, in CH1's colour.
+    QCPCurve *xy = nullptr;
     // Every graph above, for the drawing options that apply to all of them.
     QVector<VeltoGraph *> all;
     // The persistence picture, under everything else on the plot.
@@ -63,6 +70,12 @@ struct ScopeItems {
     QCPItemStraightLine *ch1vZeroLine = nullptr;
     QCPItemPixmap *triggerMarker = nullptr;
     QCPItemPixmap *windowMarker[2] = {}; // low, high
+    // Centred on the plot: why there is no instrument and what to do.
+    QCPItemText *note = nullptr;
+    // Top left on the plot: what the trigger is doing.
+    QCPItemText *triggerBadge = nullptr;
+    // Beside the trigger marker: its level in volts.
+    QCPItemText *triggerLevelLabel = nullptr;
     // The draggable items in the order of their selection numbers.
     QVector<QCPAbstractItem *> selectable() const;
 };
@@ -109,11 +122,23 @@ public:
     int logicBitPos0(int bit) const;
     void logicLabelPositionSet(int side);
     void logicLabelsRefresh();
+    // The legend's entries for the logic bits on the plot: one swatch in
+    // each drawn bit's colour, the whole entry hidden when none is drawn.
+    void showLogicLegend(const std::array<bool, 8> &drawn);
+    QWidget *logicLegend() const { return logicLegendBox; }
+    // The note in the middle of the plot; empty hides it.
+    void setNote(const QString &text);
+    const QString &note() const { return noteText; }
     void zeroHeadRefresh();
     void ch1vZeroRefresh();
     void showCH1ZeroVerticalIndicator(bool on);
     void showCH2ZeroVerticalIndicator(bool on);
     void showCHDZeroVerticalIndicator(bool on);
+    // XY mode's view: the key axis in CH1's volts, a division as wide as it
+    // is high, centred on CH1's zero; off, the time view comes back as it was.
+    void setXYView(bool on);
+    // Keeps XY's divisions square as the plot's box changes.
+    void fitXYKeys();
 
     void setHorizontalScrollBar(double lower, double upper);
     void setVerticalScrollBar(double lower, double upper);
@@ -139,6 +164,8 @@ private:
     void setupItems();
     void setupTracers();
     void recolourMarker(QCPItemPixmap *item);
+    void setupLogicLegend();
+    void wrapNote();
 
     Ui::VeltoInterface *ui;
     ScopeState *state;
@@ -151,6 +178,13 @@ private:
     PlotCanvas *canvas = nullptr; // the same widget
     ScopeGraphs graphList;
     ScopeItems itemList;
+    QWidget *logicLegendBox = nullptr;
+    QLabel *logicSwatches[8] = {};
+    bool logicLabelsStaggered = false;
+    bool xyView = false;
+    QString noteText;
+    double timeLower = 0.0;
+    double timeUpper = 0.0;
     CustomTheme *themeDialog = nullptr;
     QColor gridColour = QColor(140, 140, 140);
     Qt::PenStyle gridStyle = Qt::DotLine;

@@ -3,6 +3,7 @@
 #include "scope/triggercontrols.h"
 
 #include "core/device/configprotocol.h"
+#include "core/scope/scaletables.h"
 #include "device/devicesession.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
@@ -10,7 +11,12 @@
 
 #include <qcustomplot.h>
 
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QSignalBlocker>
+
+#include <cmath>
 
 namespace {
 void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
@@ -46,11 +52,154 @@ TriggerControls::TriggerControls(Ui::VeltoInterface *ui, ScopeState *state, Scop
     connect(ui->doubleSpinBoxTrigHold, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &TriggerControls::triggerHoldChanged);
     connect(ui->stopButton, &QPushButton::clicked, this, &TriggerControls::stopButtonClicked);
-    connect(ui->forceButton, &QPushButton::clicked, session, &DeviceSession::sendScopeForce);
+    connect(ui->forceButton, &QPushButton::clicked, this, &TriggerControls::forceClicked);
     connect(ui->checkBoxCH1Invert, &QCheckBox::toggled, this, [this] { followInvert(Trigger::ChannelCh1); });
     connect(ui->checkBoxCH2Invert, &QCheckBox::toggled, this, [this] { followInvert(Trigger::ChannelCh2); });
-    connect(session, &DeviceSession::scopeRunningChanged, this,
-            [ui](bool running) { ui->stopButton->setText(running ? tr("STOP") : tr("START")); });
+    connect(session, &DeviceSession::scopeRunningChanged, this, [this](bool on) {
+        this->ui->stopButton->setText(on ? tr("STOP") : tr("START"));
+        running = on;
+        frameSinceStart = false;
+        lastGapMs = -1.0;
+        if (!on)
+            stopAfterFrame = false;
+        refreshStatus();
+    });
+    connect(session, &DeviceSession::connectionChanged, this, &TriggerControls::refreshStatus);
+    connect(session, &DeviceSession::instrumentNote, this, &TriggerControls::refreshStatus);
+    setupLevelBox();
+    for (QSlider *gain : {ui->ch1GainSlider, ui->ch2GainSlider})
+        connect(gain, &QSlider::valueChanged, this, &TriggerControls::refreshLevelReadout);
+    // Armed and Triggered follow the frames' pace, also while none comes.
+    statusTick.setInterval(250);
+    connect(&statusTick, &QTimer::timeout, this, &TriggerControls::refreshStatus);
+    statusTick.start();
+}
+
+void TriggerControls::setupLevelBox()
+{
+    auto *grid = qobject_cast<QGridLayout *>(ui->groupBoxTrigger->layout());
+    levelSpinBox = new QDoubleSpinBox(ui->groupBoxTrigger);
+    levelSpinBox->setObjectName(QStringLiteral("doubleSpinBoxTrigLevel"));
+    levelSpinBox->setSuffix(QStringLiteral(" V"));
+    levelSpinBox->setDecimals(3);
+    levelSpinBox->setKeyboardTracking(false);
+    auto *label = new QLabel(tr("Level"), ui->groupBoxTrigger);
+    label->setObjectName(QStringLiteral("labelTrigLevel"));
+    label->setBuddy(levelSpinBox);
+    if (grid) {
+        const int row = grid->rowCount();
+        grid->addWidget(label, row, 0);
+        grid->addWidget(levelSpinBox, row, 1);
+    }
+    connect(levelSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &TriggerControls::levelBoxChanged);
+    refreshLevelReadout();
+}
+
+int TriggerControls::sourceGain() const
+{
+    if (triggerModel.source() == Trigger::SourceCh1)
+        return ui->ch1GainSlider->value();
+    if (triggerModel.source() == Trigger::SourceCh2)
+        return ui->ch2GainSlider->value();
+    return -1;
+}
+
+// The box and the volts beside the marker say the level the model holds, at
+// the source channel's gain; the box is greyed, saying why, where there is
+// no single level to type.
+void TriggerControls::refreshLevelReadout()
+{
+    const int gain = sourceGain();
+    const bool window = triggerModel.type() == Trigger::Window;
+    const bool typed = gain >= 0 && gain < ScaleTables::gainCount && !window;
+    QCPItemText *label = plot->items().triggerLevelLabel;
+    const QSignalBlocker blocker(levelSpinBox);
+    levelSpinBox->setEnabled(typed);
+    if (!typed) {
+        levelSpinBox->setToolTip(window ? tr("A window trigger has two levels: drag its two markers on the plot")
+                                        : tr("Logic, EXT and Schmitt sources trigger on their edges: no level"));
+        levelSpinBox->setSpecialValueText(tr("—"));
+        levelSpinBox->setRange(0.0, 0.0);
+        label->setVisible(false);
+        return;
+    }
+    levelSpinBox->setToolTip(tr("The trigger level in volts; the marker on the plot follows it, and it the marker"));
+    levelSpinBox->setSpecialValueText(QString());
+    // As many decimals as tell one level count from the next.
+    const double step = Trigger::levelVolts(1, gain);
+    const int decimals = qBound(1, int(std::ceil(-std::log10(step))), 4);
+    const double limit = Trigger::levelVolts(triggerModel.levelLimit(), gain);
+    levelSpinBox->setDecimals(decimals);
+    levelSpinBox->setRange(-limit, limit);
+    levelSpinBox->setSingleStep(step);
+    const double volts = Trigger::levelVolts(triggerModel.current().level, gain);
+    levelSpinBox->setValue(volts);
+    label->setText(QString::number(volts, 'f', decimals) + QStringLiteral(" V"));
+    label->setColor((triggerModel.source() == Trigger::SourceCh1 ? plot->graphs().ch1 : plot->graphs().ch2)
+                        ->pen()
+                        .color());
+    label->setVisible(plot->items().triggerMarker->visible());
+}
+
+void TriggerControls::levelBoxChanged(double volts)
+{
+    const int gain = sourceGain();
+    if (gain < 0 || triggerModel.type() == Trigger::Window)
+        return;
+    triggerModel.triggerSetPosition(triggerModel.current().position, Trigger::levelCounts(volts, gain));
+    triggerMarkersPlace();
+    sendTriggerWrites({triggerModel.levelWrite()});
+    state->redrawRequested = true;
+}
+
+void TriggerControls::framesArrived()
+{
+    if (frameSinceStart)
+        lastGapMs = double(sinceFrame.elapsed());
+    sinceFrame.restart();
+    frameSinceStart = true;
+    const bool roll = state->settings.rollMode && state->settings.rollEnabled;
+    if (running && !roll && (stopAfterFrame || triggerModeChecked() == Trigger::Single)) {
+        // The instrument has stopped after its single frame: the button and
+        // the badge say so, and the next START arms it again.
+        stopAfterFrame = false;
+        session->sendScopeStop();
+    }
+    refreshStatus();
+}
+
+Trigger::Status TriggerControls::status() const
+{
+    Trigger::Activity a;
+    a.running = running;
+    a.roll = state->settings.rollMode && state->settings.rollEnabled;
+    a.mode = triggerModeChecked();
+    a.sinceFrameMs = frameSinceStart ? double(sinceFrame.elapsed()) : -1.0;
+    a.lastGapMs = lastGapMs;
+    a.autoTimeoutMs = 1000.0 * ui->doubleSpinBoxTrigAuto->value();
+    a.frameMs = 1000.0 * ScaleTables::frameSeconds(state->settings.samplingIndex, state->samplesPerChannel);
+    return Trigger::status(a);
+}
+
+void TriggerControls::refreshStatus()
+{
+    QCPItemText *badge = plot->items().triggerBadge;
+    // Without an instrument the plot's note says why; there is no trigger to speak of.
+    const bool shown = session->isOpen();
+    const Trigger::Status now = status();
+    const QString text = Trigger::statusText(now);
+    if (badge->visible() == shown && badge->text() == text)
+        return;
+    static const QColor fills[] = {QColor(QStringLiteral("#7fb8ff")), QColor(QStringLiteral("#ffc34d")),
+                                   QColor(QStringLiteral("#6ee06e")), QColor(QStringLiteral("#ff6b6b")),
+                                   QColor(QStringLiteral("#c8c8c8"))};
+    badge->setText(text);
+    badge->setBrush(fills[int(now)]);
+    badge->setPen(QPen(Qt::black));
+    badge->setVisible(shown);
+    state->redrawRequested = true;
+    plot->plot()->replot(QCustomPlot::rpQueuedReplot);
 }
 
 Trigger::Mode TriggerControls::triggerModeChecked() const
@@ -145,6 +294,8 @@ void TriggerControls::triggerSetVisible(bool on)
     plot->items().triggerMarker->setVisible(shown.trigger);
     plot->items().windowMarker[0]->setVisible(shown.window);
     plot->items().windowMarker[1]->setVisible(shown.window);
+    if (levelSpinBox)
+        refreshLevelReadout();
 }
 
 void TriggerControls::triggerSetIcon()
@@ -192,6 +343,8 @@ void TriggerControls::triggerMarkersPlace(bool force)
     const TriggerModel::WindowPixels window = triggerModel.windowMarkerPixels(keys, values, force);
     if (window.move)
         triggerMoveWinTrigger(window.low.x(), window.low.y(), window.high.y(), true);
+    if (levelSpinBox)
+        refreshLevelReadout();
 }
 
 void TriggerControls::triggerHoldChanged(double value)
@@ -205,17 +358,24 @@ void TriggerControls::sendTriggerLevels()
                        triggerModel.postWrite()});
 }
 
+// Force takes a frame whatever the scope is doing: stopped (a Single
+// done, or the user's STOP) it is started for that one frame.
+void TriggerControls::forceClicked()
+{
+    if (!session->isOpen())
+        return;
+    if (!running) {
+        stopAfterFrame = true;
+        session->sendScopeStart();
+    }
+    session->sendScopeForce();
+}
+
 void TriggerControls::stopButtonClicked()
 {
     if (ui->stopButton->text() == tr("START"))
         session->sendScopeStart();
     else
-        session->sendScopeStop();
-}
-
-void TriggerControls::frameTaken()
-{
-    if (ui->radioButtonSingle->isChecked() && ui->stopButton->text() == tr("STOP"))
         session->sendScopeStop();
 }
 

@@ -3,10 +3,13 @@
 
 #include "core/scope/triggermodel.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <QVector>
 
 class DeviceSession;
+class QDoubleSpinBox;
 class ScopePlot;
 struct ScopeState;
 namespace Ui {
@@ -50,17 +53,38 @@ public:
     void nudgeMarker(TriggerModel::Marker marker, int samples, int levels);
     // The frame's size changed: the post-trigger entry follows.
     void setFrameSize(int samplesPerChannel);
-    // A frame came: in Single mode the instrument has stopped after it, and
-    // the run button says START so that one click takes the next.
-    void frameTaken();
+    // New frames were shown: the badge follows, and a Single frame (or one
+    // forced while stopped) stops the scope again.
+    void framesArrived();
+    // The badge on the plot from the run state, the mode and the frames' pace.
+    Trigger::Status status() const;
+    void refreshStatus();
+    // The level box on the trigger panel and the volts beside the marker,
+    // from the model.
+    void refreshLevelReadout();
+    QDoubleSpinBox *levelBox() const { return levelSpinBox; }
 
 private:
     void stopButtonClicked();
+    void forceClicked();
     void followInvert(int channel);
+    void setupLevelBox();
+    void levelBoxChanged(double volts);
+    // The gain of the source's channel, -1 for a source without a level.
+    int sourceGain() const;
 
     Ui::VeltoInterface *ui;
     ScopeState *state;
     ScopePlot *plot;
     DeviceSession *session;
     TriggerModel triggerModel;
+    QDoubleSpinBox *levelSpinBox = nullptr;
+    bool running = false;
+    // A frame came since the scope was last started, and when.
+    bool frameSinceStart = false;
+    QElapsedTimer sinceFrame;
+    double lastGapMs = -1.0;
+    // A Force while stopped starts the scope for one frame only.
+    bool stopAfterFrame = false;
+    QTimer statusTick;
 };

@@ -5,13 +5,18 @@
 // both references and both kinds of cursors; a slow frame half acquired;
 // persistence on noise and on the generator's frequency sweep.
 // Usage: velto_screenshots <folder> [scene] (scripts/themeshots.sh runs it
-// under Xvfb); scene is themes, live or persistence, all when left out.
+// under Xvfb); scene is themes, live, persistence, plot or noinstrument, all
+// when left out.
 #include "common/windowtest.h"
 #include "instruments/generatorcontrols.h"
+#include "scope/exportcontrols.h"
 #include "ui/customtheme.h"
+#include "ui/messagepresenter.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 
@@ -185,6 +190,92 @@ void persistence()
     save(&w, QStringLiteral("velto-persistence-sweep.png"));
     save(w.scopePlot()->plot(), QStringLiteral("plot-persistence-sweep.png"));
 }
+
+// What the plot says at the bench: the trigger's badge in each state with
+// the level beside its marker, the logic bits in their colours, XY, the
+// exports with their scale, a small window, and no instrument.
+void plotStates()
+{
+    VeltoInterface w;
+    if (!open(w))
+        return;
+    Ui::VeltoInterface *ui = w.form();
+    if (!ui->checkBoxAWGEnable->isChecked())
+        ui->checkBoxAWGEnable->click();
+    ui->radioButtonSine->click();
+    ui->samplingSlider->setValue(7);
+    ui->checkBoxCHDTrace->click();
+    const auto shot = [&](const QString &name, int ticks = 10) {
+        waitFrames(w, ticks);
+        QTest::qWait(400);
+        save(&w, name);
+    };
+    ui->radioButtonAuto->click();
+    shot(QStringLiteral("badge-auto-logic.png"));
+    ui->radioButtonNormal->click();
+    shot(QStringLiteral("badge-triggered.png"));
+    // A level above the signal: nothing triggers, the scope waits.
+    w.trigger()->levelBox()->setValue(w.trigger()->levelBox()->maximum());
+    QTest::qWait(2500);
+    save(&w, QStringLiteral("badge-armed.png"));
+    ui->radioButtonSingle->click();
+    ui->forceButton->click();
+    waitFor([&] { return ui->stopButton->text() == QLatin1String("START"); });
+    QTest::qWait(400);
+    save(&w, QStringLiteral("badge-single-stopped.png"));
+    ui->radioButtonFree->click();
+    w.trigger()->levelBox()->setValue(0.5);
+    ui->samplingSlider->setValue(12);
+    ui->rollMode->click();
+    QTest::qWait(2500);
+    save(&w, QStringLiteral("badge-roll.png"));
+    ui->rollMode->click();
+    ui->samplingSlider->setValue(7);
+    ui->checkBoxCHDTrace->click();
+    ui->radioButtonTriangle->click();
+    ui->ch1GainSlider->setValue(3);
+    ui->ch2GainSlider->setValue(3);
+    ui->xyMode->click();
+    shot(QStringLiteral("xy.png"));
+    ui->xyMode->click();
+    shot(QStringLiteral("after-xy.png"));
+    w.exporter()->exportTo(folder + QStringLiteral("/export.png"), ExportControls::Format::Png);
+    w.exporter()->exportTo(folder + QStringLiteral("/export.svg"), ExportControls::Format::Svg);
+    ui->checkBoxCHDTrace->click();
+    w.resize(1024, 640);
+    shot(QStringLiteral("small-logic.png"));
+}
+
+void noInstrument()
+{
+    virtualBench().setAttached(false);
+    {
+        VeltoInterface w;
+        w.resize(1600, 1000);
+        w.show();
+        QTest::qWaitForWindowExposed(&w);
+        waitFor([&] { return w.scopePlot()->items().note->visible(); });
+        QTest::qWait(500);
+        save(&w, QStringLiteral("no-instrument.png"));
+    }
+    virtualBench().setAttached(true);
+    QFile::rename(QStringLiteral("hardware.xml"), QStringLiteral("hardware.xml.away"));
+    // The message box is noted, not shown: it would wait for a click.
+    RecordingMessagePresenter boxes;
+    const ScopedCriticalMessagePresenter quiet(&boxes);
+    {
+        VeltoInterface w;
+        w.resize(1024, 640);
+        w.show();
+        QTest::qWaitForWindowExposed(&w);
+        waitFor([&] { return w.scopePlot()->items().note->visible(); });
+        QTest::qWait(500);
+        save(&w, QStringLiteral("no-hardware-xml.png"));
+    }
+    for (const CriticalMessage &box : boxes.messages)
+        std::printf("message box %s: %s\n", qPrintable(box.title), qPrintable(box.text));
+    QFile::rename(QStringLiteral("hardware.xml.away"), QStringLiteral("hardware.xml"));
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -207,5 +298,9 @@ int main(int argc, char *argv[])
         live();
     if (scene.isEmpty() || scene == QLatin1String("persistence"))
         persistence();
+    if (scene.isEmpty() || scene == QLatin1String("plot"))
+        plotStates();
+    if (scene.isEmpty() || scene == QLatin1String("noinstrument"))
+        noInstrument();
     return failures == 0 ? 0 : 1;
 }

@@ -28,14 +28,22 @@ const NamedKey namedKeys[] = {
 const QString backgroundName = QStringLiteral("BACKGROUND");
 const QString themeSetKey = QStringLiteral("isThemeSet");
 
+// Each logic bit has a hue of its own, apart from CH1's green and CH2's
+// red, so that a bit is told from its neighbours and from the channels. The
+// light theme takes darker shades of the same hues, readable on white.
+const char *const darkBitNames[8] = {"#ff9f1c", "#ffe14d", "#3ec5ff", "#ff6ad5",
+                                     "#b388ff", "#2de2c4", "#d2a86e", "#e6e6e6"};
+const char *const lightBitNames[8] = {"#c25e00", "#7f7f00", "#0060c0", "#c2187a",
+                                      "#6a3fc2", "#00806b", "#7a5230", "#303030"};
+
 QColor darkBitColour(int bit)
 {
-    return QColor(255 - 10 * bit, 4 + 10 * bit, 4);
+    return QColor(QLatin1String(darkBitNames[bit & 7]));
 }
 
 QColor lightBitColour(int bit)
 {
-    return QColor(4 + 20 * bit, bit, 255 - 5 * bit);
+    return QColor(QLatin1String(lightBitNames[bit & 7]));
 }
 
 // Logic references: a blue light enough to read on black, dark enough on white.

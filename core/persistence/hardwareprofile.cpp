@@ -71,6 +71,7 @@ void checkLoadedProfile(DeviceProfileCheck &check, QXmlGet profile)
     if (check.model.isEmpty() || !profile.find(check.model)) {
         check.messages.append({tr("Hardware"), tr("hardware (%1) not suported").arg(id)});
         check.code = ProfileUnknownModel;
+        check.note = tr("Instrument %1 is not listed in hardware.xml: Velto cannot use it").arg(id);
         return;
     }
 
@@ -90,23 +91,40 @@ void checkLoadedProfile(DeviceProfileCheck &check, QXmlGet profile)
         check.messages.append({tr("Software"), tr("Software version (%1) not supported").arg(id)});
         check.code = ProfileSoftwareNotSupported;
     }
+    if (check.code != ProfileSupported)
+        check.note = tr("Instrument %1: this version is not supported by this Velto").arg(id);
     check.deviceInfoPath = locateDataFile(check.deviceInfoFile);
     if (!check.deviceInfoPath.isEmpty() && QFile::exists(check.deviceInfoPath)) {
         check.readDeviceInfo = true;
     } else {
         check.messages.append({tr("Software"), tr("Can't read file: ") + check.deviceInfoFile});
         check.code = ProfileInfoFileMissing;
+        check.note = tr("Can't read file: %1\nPut it beside hardware.xml (or reinstall Velto), then press Connect")
+                         .arg(check.deviceInfoFile);
     }
 }
 
 // A profile read from the file or from memory: refused with the reading's
 // problem, or checked against the identification.
-void checkReadProfile(DeviceProfileCheck &check, const QString &problem, const QXmlGet &profile)
+// `missingFrom` names the folders a profile that is not there was looked for in.
+void checkReadProfile(DeviceProfileCheck &check, const QString &problem, const QXmlGet &profile,
+                      const QString &missingFrom = QString())
 {
+    if (!missingFrom.isEmpty()) {
+        // Not a wrong file but none: the headline says where it was looked for.
+        const QString where = tr("hardware.xml not found in: %1").arg(missingFrom);
+        const QString todo = tr("Put it in one of these folders (or reinstall Velto), then press Connect");
+        check.messages.append({tr("Hardware"), where + QLatin1Char('\n') + todo});
+        check.code = ProfileWrongDocType;
+        check.note = where + QLatin1Char('\n') + todo;
+        return;
+    }
     if (!problem.isEmpty()) {
         // The title and first line stay as users know them; the cause follows.
         check.messages.append({tr("Hardware"), tr("Wrong doctype in hardware.xml!") + QLatin1Char('\n') + problem});
         check.code = ProfileWrongDocType;
+        check.note = tr("hardware.xml refused: %1\nReplace it with the one that came with Velto, then press Connect")
+                         .arg(problem);
         return;
     }
     checkLoadedProfile(check, profile);
@@ -171,7 +189,12 @@ DeviceProfileCheck checkDeviceProfile(const QString &identification, const QStri
                                 ? tr("No file %1 in %2.").arg(hardwareProfileFileName(),
                                                               dataSearchFolders().join(QStringLiteral(", ")))
                                 : loadProfileFile(check.profilePath, &profile);
-    checkReadProfile(check, problem, profile);
+    QString missingFrom;
+    if (check.profilePath.isEmpty())
+        missingFrom = dataSearchFolders().join(QStringLiteral(", "));
+    else if (!QFileInfo::exists(check.profilePath))
+        missingFrom = QFileInfo(check.profilePath).absolutePath();
+    checkReadProfile(check, problem, profile, missingFrom);
     return check;
 }
 

@@ -70,6 +70,9 @@ struct DeviceProfileCheck {
     bool readDeviceInfo = false;
     // The critical message boxes to show, in order.
     QVector<CriticalMessage> messages;
+    // When the instrument cannot be used: what is wrong and what to do, in
+    // a line or two for the plot, where the traces would be.
+    QString note;
 };
 
 // The largest hardware profile or device information file Velto reads.

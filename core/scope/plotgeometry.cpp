@@ -163,6 +163,16 @@ double logicLabelX(int side, double leftPixel, double rightPixel)
     return side == 1 ? rightPixel - 50.0 : leftPixel + 46.0;
 }
 
+LogicLabelLayout logicLabelLayout(double room)
+{
+    const auto fits = [](double pixels) { return int(std::clamp(std::floor(pixels / 1.2), 0.0, 13.0)); };
+    if (!std::isfinite(room) || room < 0.0)
+        room = 0.0;
+    if (fits(room) >= 8)
+        return {fits(room), false};
+    return {std::max(7, fits(2.0 * room)), true};
+}
+
 CursorLabelPositions cursorLabelPositions(double width, double height)
 {
     return {QPointF(width - 24, 25), QPointF(width - 24, 40), QPointF(width - 149, height - 44),

@@ -116,6 +116,15 @@ int logicLabelLevel(int bit, int logicPosition, int logicSize);
 // Pixel x of the logic labels: side 0 46 pixels right of the visible left
 // edge, side 1 50 pixels left of the visible right edge.
 double logicLabelX(int side, double leftPixel, double rightPixel);
+// The logic labels' font for `room` pixels between two bits: as tall as the
+// room allows (a line is 1.2 of the font's size), 13 pixels at most. Below
+// 8 pixels the odd bits' labels stand beside the even ones (staggered), so
+// that a label only needs the room of two bits.
+struct LogicLabelLayout {
+    int pixelSize;
+    bool staggered;
+};
+LogicLabelLayout logicLabelLayout(double room);
 
 struct CursorLabelPositions {
     QPointF deltaTime;

@@ -130,14 +130,14 @@ void TraceBuilder::fillKeys(const int8_t *ch1Block, bool xyMode)
     m_keysForSamples = -1;
     if (!ch1Block) {
         // Nothing to pair: the points gather on the centre line.
-        std::fill(out, out + n, xyKeyOffset);
+        std::fill(out, out + n, xyKey(0));
         return;
     }
     const int head = n - m_start;
     for (int k = 0; k < head; ++k)
-        out[k] = ch1Block[m_start + k] + xyKeyOffset;
+        out[k] = xyKey(ch1Block[m_start + k]);
     for (int k = 0; k < m_start; ++k)
-        out[head + k] = ch1Block[k] + xyKeyOffset;
+        out[head + k] = xyKey(ch1Block[k]);
 }
 
 void TraceBuilder::fillChannel(const int8_t *block, int position, QVector<double> &values,

@@ -59,8 +59,9 @@ public:
     static constexpr int logicBits = 8;
     static constexpr int maxBlocks = 15;
     static constexpr int maxSamples = maxBlocks * 256;
-    // XY mode draws CH1 on the key axis around this offset.
-    static constexpr double xyKeyOffset = 255.0;
+    // XY mode draws CH1 on the key axis as the value axis draws a channel
+    // at position 0: 640 + 1.5625·sample, a division of 64 units either way.
+    static double xyKey(int sample) { return 640.0 + 1.5625 * sample; }
 
     TraceBuilder();
 
@@ -76,7 +77,7 @@ public:
     bool hasCh2() const { return m_header.channelMask & Frames::Ch2; }
     bool hasLogic() const { return m_header.channelMask & Frames::Chd; }
 
-    // x: 2n, or in XY mode CH1 + 255.
+    // x: 2n, or in XY mode xyKey(CH1).
     const QVector<double> &keys() const { return m_keys; }
     // Empty when the channel is not in the frame.
     const QVector<double> &ch1() const { return m_ch1; }

@@ -2,6 +2,7 @@
 #include "core/scope/triggermodel.h"
 
 #include "core/device/configprotocol.h"
+#include "core/scope/scaletables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +41,61 @@ int triggerHoldValue(double holdTime)
 int autoTriggerValue(double seconds)
 {
     return ConfigProtocol::autoTriggerCode(seconds);
+}
+
+QString statusText(Status status)
+{
+    switch (status) {
+    case Status::Auto:
+        return QStringLiteral("Auto");
+    case Status::Armed:
+        return QStringLiteral("Armed");
+    case Status::Triggered:
+        return QStringLiteral("Triggered");
+    case Status::Roll:
+        return QStringLiteral("Roll");
+    case Status::Stopped:
+        break;
+    }
+    return QStringLiteral("Stopped");
+}
+
+Status status(const Activity &a)
+{
+    if (!a.running)
+        return Status::Stopped;
+    if (a.roll)
+        return Status::Roll;
+    const bool recent = a.sinceFrameMs >= 0.0 && a.sinceFrameMs <= 2.0 * a.frameMs + 1000.0;
+    switch (a.mode) {
+    case Free:
+        return Status::Auto;
+    case Single:
+        return Status::Armed;
+    case Normal:
+        return recent ? Status::Triggered : Status::Armed;
+    case Auto:
+        // Frames closer together than the time-out came from the trigger;
+        // one that took the time-out may have been the time-out's.
+        return recent && a.lastGapMs >= 0.0 && a.lastGapMs < 0.9 * a.autoTimeoutMs &&
+                       a.sinceFrameMs < a.autoTimeoutMs + a.frameMs
+                   ? Status::Triggered
+                   : Status::Auto;
+    }
+    return Status::Auto;
+}
+
+double levelVolts(int level, int gain)
+{
+    return level * ScaleTables::plotUnitsPerCount / 64.0 * ScaleTables::voltsPerDivision(gain);
+}
+
+int levelCounts(double volts, int gain)
+{
+    const double perCount = levelVolts(1, gain);
+    if (!(perCount > 0.0) || !std::isfinite(volts))
+        return 0;
+    return int(std::lround(std::clamp(volts / perCount, -1.0e6, 1.0e6)));
 }
 
 } // namespace Trigger

@@ -39,6 +39,35 @@ int triggerHoldValue(double holdTime);
 // Entry 20: trunc(seconds / 0.04096 − 1), held to the byte.
 int autoTriggerValue(double seconds);
 
+// What the acquisition is doing, as the plot's badge says it. The
+// instrument does not report it: it is read from the run state, the mode
+// and when frames came.
+enum class Status { Auto, Armed, Triggered, Stopped, Roll };
+QString statusText(Status status);
+struct Activity {
+    bool running = false;
+    bool roll = false;
+    Mode mode = Free;
+    // Since the newest frame, -1 when none came since the scope was started.
+    double sinceFrameMs = -1.0;
+    // Between the last two frames, -1 when there were not two.
+    double lastGapMs = -1.0;
+    double autoTimeoutMs = 40.96;
+    // How long one frame takes to acquire at the time base in use.
+    double frameMs = 0.0;
+};
+// Stopped when not running; Roll in roll mode; Free runs untriggered (Auto);
+// Single waits (Armed) until its frame stops it. Normal is Triggered while
+// frames keep coming (none for two frame times and a second: Armed again).
+// Auto is Triggered while frames come faster than its time-out, which only
+// the trigger can do; frames at the time-out's pace, or none, are Auto.
+Status status(const Activity &activity);
+
+// A trigger level in volts for a level in counts at a gain, and back
+// (rounded to the nearest count).
+double levelVolts(int level, int gain);
+int levelCounts(double volts, int gain);
+
 } // namespace Trigger
 
 struct TriggerChannelRecord {

@@ -175,13 +175,25 @@ private slots:
 
     void plotExportsOpenElsewhere()
     {
-        const QString png = exportFile(QStringLiteral("plot.png"), ExportControls::Format::Png);
-        QCOMPARE(QImage(png).size(), window->scopePlot()->plot()->size());
+        // Under the plot, the scale: both channels' swatches and V/div and the time/div.
+        const QImage png(exportFile(QStringLiteral("plot.png"), ExportControls::Format::Png));
+        const QSize plotSize = window->scopePlot()->plot()->size();
+        QVERIFY(png.width() == plotSize.width() && png.height() > plotSize.height());
+        QSet<QRgb> row;
+        for (int y = plotSize.height(); y < png.height(); ++y)
+            for (int x = 0; x < png.width(); ++x)
+                row.insert(png.pixel(x, y));
+        for (const QCPGraph *trace : {window->scopePlot()->graphs().ch1, window->scopePlot()->graphs().ch2})
+            QVERIFY(row.contains(trace->pen().color().rgb()));
+        const QString svg = exportFile(QStringLiteral("plot ü.svg"), ExportControls::Format::Svg);
+        QFile drawing(svg);
+        QVERIFY(drawing.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(drawing.readAll());
+        for (const QLabel *legend : {window->form()->ch1Label, window->form()->ch2Label, window->form()->timeLabel})
+            QVERIFY2(text.contains(legend->text().trimmed().toHtmlEscaped()), qPrintable(legend->text()));
         const QString rsvg = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
         if (rsvg.isEmpty())
             QSKIP("rsvg-convert is not installed");
-        const QString svg = exportFile(QStringLiteral("plot ü.svg"), ExportControls::Format::Svg);
-        QVERIFY(!svg.isEmpty());
         const QString back = folder.filePath(QStringLiteral("back.png"));
         QCOMPARE(QProcess::execute(rsvg, {svg, QStringLiteral("-o"), back}), 0);
         QVERIFY(qAbs(QImage(back).width() - window->scopePlot()->plot()->width()) <= 1);

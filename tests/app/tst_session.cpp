@@ -38,6 +38,7 @@ private slots:
     void init();
     void connectsByItselfInTheDocumentedOrder();
     void startsWithoutInstrument();
+    void plotSaysWhyThereIsNoInstrument();
     void vanishedInstrumentIsLostThenRecovered();
     void faultyInstrumentIsDisconnected_data();
     void faultyInstrumentIsDisconnected();
@@ -157,6 +158,44 @@ void TestSession::startsWithoutInstrument()
     virtualBench().setAttached(true);
     QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
     QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
+}
+
+// Unplugged, refused, or without its profile: the plot draws no trace of a
+// frame that never came and says, in its middle, what is wrong and what to do.
+void TestSession::plotSaysWhyThereIsNoInstrument()
+{
+    const struct {
+        int cause; // 0 unplugged, 1 access refused, 2 no hardware.xml, 3 hardware.xml refused
+        QString note;
+    } rows[] = {{0, QStringLiteral("No instrument: plug it in, then press Connect")},
+                {1, LibUsbDevice::permissionMessage()},
+                {2, QStringLiteral("hardware.xml not found in: ")},
+                {3, QStringLiteral("hardware.xml refused: ")}};
+    QFile file(QStringLiteral("hardware.xml"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray profile = file.readAll();
+    file.close();
+    const auto writeProfile = [&file](const QByteArray &bytes) {
+        const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+        file.close();
+        return written;
+    };
+    for (const auto &row : rows) {
+        virtualBench().setAttached(row.cause != 0);
+        if (row.cause == 1)
+            VirtualUsbBackend::shared().failOpen(LIBUSB_ERROR_ACCESS);
+        QVERIFY(row.cause != 2 || file.remove());
+        QVERIFY(row.cause != 3 || writeProfile("<!DOCTYPE other><other/>"));
+        VeltoInterface window;
+        const ScopeItems &items = window.scopePlot()->items();
+        QTRY_VERIFY_WITH_TIMEOUT(items.note->visible(), 5000);
+        const quint64 ticks = window.display()->counts().drawnTicks;
+        window.scopeState()->redrawRequested = true;
+        QTRY_VERIFY(window.display()->counts().drawnTicks > ticks);
+        QVERIFY(row.cause < 2 || writeProfile(profile));
+        QVERIFY2(window.scopePlot()->note().startsWith(row.note), qPrintable(window.scopePlot()->note()));
+        QVERIFY(window.scopePlot()->graphs().ch1->data()->isEmpty() && !items.labelVoltA->visible());
+    }
 }
 
 void TestSession::vanishedInstrumentIsLostThenRecovered()

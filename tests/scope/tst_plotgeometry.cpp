@@ -51,6 +51,12 @@ private slots:
         QCOMPARE((AxisMapping{100, 200, 0, 400}.coordToPixel(150)), 200.0);
         QCOMPARE(logicLabelX(1, 10, 500), 450.0); // right labels end 50 pixels in
         QCOMPARE(logicLabelX(0, 10, 500), 56.0);
+        // Logic labels as tall as the room between two bits allows; staggered below 8 pixels.
+        const double rooms[][3] = {{30, 13, 0}, {10, 8, 0}, {9.5, 13, 1}, {6.25, 10, 1}, {2, 7, 1}, {-1, 7, 1}};
+        for (const auto &[room, pixels, staggered] : rooms) {
+            const LogicLabelLayout layout = logicLabelLayout(room);
+            QCOMPARE(QPointF(layout.pixelSize, layout.staggered), QPointF(pixels, staggered));
+        }
         const ScrollBarSetting vertical = verticalScrollBar(300, 900); // runs upside down
         const AxisRange r = verticalRangeFromScrollBar(vertical.value, vertical.maximum, 600);
         QCOMPARE(r.lower, 300.0);

@@ -532,23 +532,37 @@ void TestScopeDisplay::persistenceStartsAgainWhenATraceMoves()
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
 {
     ui->decaySlider->setValue(2);
+    // Neither position moves the figure: its middle is 0 V on both axes.
+    ui->ch1PositionSlider->setValue(160);
+    ui->ch2PositionSlider->setValue(-96);
     ui->xyMode->setChecked(true);
     w->interaction()->xyModeChanged();
+    w->resize(1400, 900);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->displayTimer().stop();
     FrameShape shape;
     feed(*w, buildFrame(shape, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
-    QVERIFY(g->ch2->data()->isEmpty());
+    QVERIFY(g->ch1->data()->isEmpty() && g->ch2->data()->isEmpty());
     for (int k = 0; k < 9; ++k)
         QVERIFY(g->decay[0][k]->data()->isEmpty());
-    // Each point is (CH1 + 255, CH2's plot value); the graph sorts by key.
-    const QVector<double> keys = graphKeys(g->ch1);
-    QCOMPARE(keys.size(), 768);
-    QCOMPARE(keys.first(), -100.0 + 255.0);
-    QCOMPARE(keys.last(), 99.0 + 255.0);
-    // CH1 is −100 at samples 0, 200, 400 and 600, where CH2 is 0: plot value 640.
-    QList<double> atMinimum;
-    for (auto it = g->ch1->data()->constBegin(); it != g->ch1->data()->constEnd() && it->key == 155.0; ++it)
-        atMinimum << it->value;
-    QCOMPARE(atMinimum, QList<double>({640.0, 640.0, 640.0, 640.0}));
+    // Point k is (CH1, CH2) of sample k, each at 64 units a division around 640, drawn in sample order.
+    QCOMPARE(g->xy->dataCount(), 768);
+    for (int k : {0, 1, 199, 767}) {
+        const QCPCurveData &point = *(g->xy->data()->constBegin() + k);
+        QCOMPARE(QPointF(point.key, point.value), QPointF(640 + 1.5625 * (k % 200 - 100), 640 - 1.5625 * (k % 50)));
+    }
+    // The key axis is centred on CH1's zero, with divisions as wide as they are high.
+    const QCPRange x = w->scopePlot()->plot()->xAxis->range();
+    const QCPRange y = w->scopePlot()->plot()->yAxis->range();
+    const QRect box = w->scopePlot()->plot()->axisRect()->rect();
+    QCOMPARE(x.center(), 640.0);
+    QVERIFY(qAbs(x.size() / box.width() - y.size() / box.height()) < 1e-9);
+    QCOMPARE(g->xy->lineStyle(), ui->checkBoxVectors->isChecked() ? QCPCurve::lsLine : QCPCurve::lsNone);
+    QVERIFY(ui->ch1Label->text().startsWith(QStringLiteral(" X: CH1")) && ui->timeLabel->text() == QStringLiteral("XY"));
+    ui->xyMode->setChecked(false);
+    w->interaction()->xyModeChanged();
+    QVERIFY(g->xy->data()->isEmpty());
 }
 
 void TestScopeDisplay::spectrumOfAConstantIsBinZero()

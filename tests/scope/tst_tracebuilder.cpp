@@ -97,7 +97,7 @@ void TestTraceBuilder::randomValidFramesMatchTheFormula()
         QCOMPARE(builder.ch2().size(), (mask & 2) ? n : 0);
         QCOMPARE(builder.logic(3).size(), (mask & 4) ? n : 0);
         for (int k = 0; k < n; k += 1 + rng.bounded(7)) {
-            const double key = s.xyMode ? ((mask & 1) ? int8_t(at(1, k)) + 255.0 : 255.0) : 2.0 * k;
+            const double key = s.xyMode ? 640 + ((mask & 1) ? 1.5625 * int8_t(at(1, k)) : 0.0) : 2.0 * k;
             QCOMPARE(builder.keys()[k], key);
             if (mask & 1)
                 QCOMPARE(builder.ch1()[k], 640 + 1.5625 * int8_t(at(1, k)) + s.ch1Position);

@@ -25,6 +25,8 @@ private slots:
     void singleWaitsTheOthersRestart();
     void timesTravelInTheirUnits();
     void runControl();
+    void singleEndsStoppedAndForceAlwaysTakesAFrame();
+    void levelBoxAndMarkerFollowEachOther();
 };
 
 // Each row clicks one button after the rows before it, from the form's free
@@ -100,6 +102,44 @@ void TestTriggerControls::runControl()
     ui->radioButtonNormal->click();
     ui->forceButton->click();
     QCOMPARE(trace.matching(QStringLiteral("ctrl 0x44 4 ")).size(), 1);
+}
+
+void TestTriggerControls::singleEndsStoppedAndForceAlwaysTakesAFrame()
+{
+    const QCPItemText *badge = window->scopePlot()->items().triggerBadge;
+    if (ui->stopButton->text() == QStringLiteral("START"))
+        ui->stopButton->click();
+    ui->radioButtonSingle->click();
+    QCOMPARE(badge->text(), QStringLiteral("Armed"));
+    // The single frame forced, and Force again once it is done: a frame each time, then Stopped.
+    for (int press = 0; press < 2; ++press) {
+        const quint64 shown = window->display()->counts().framesShown;
+        ui->forceButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->display()->counts().framesShown > shown, 5000);
+        QTRY_COMPARE(ui->stopButton->text(), QStringLiteral("START"));
+        QCOMPARE(badge->text(), QStringLiteral("Stopped"));
+        QVERIFY(badge->visible() && !virtualBench().scopeRunning());
+    }
+}
+
+void TestTriggerControls::levelBoxAndMarkerFollowEachOther()
+{
+    ui->comboBoxTrigSource->setCurrentIndex(0);
+    ui->radioButtonNormal->click();
+    QDoubleSpinBox *box = window->trigger()->levelBox();
+    const double perCount = Trigger::levelVolts(1, ui->ch1GainSlider->value());
+    const QCPItemText *label = window->scopePlot()->items().triggerLevelLabel;
+    box->setValue(20 * perCount);
+    QCOMPARE(window->trigger()->model().current().level, 20);
+    QCOMPARE(virtualBench().configurationEntry(17), 20);
+    window->trigger()->nudgeMarker(TriggerModel::Marker::Trigger, 0, -30);
+    QCOMPARE(window->trigger()->model().current().level, -10);
+    QCOMPARE(box->value(), QString::number(-10 * perCount, 'f', box->decimals()).toDouble());
+    QVERIFY2(label->visible() && label->text() == box->text(), qPrintable(label->text()));
+    // Logic sources have no level: the box is greyed and the marker bears no volts.
+    ui->comboBoxTrigSource->setCurrentIndex(2);
+    QVERIFY(!box->isEnabled() && !label->visible());
+    ui->comboBoxTrigSource->setCurrentIndex(0);
 }
 
 QTEST_MAIN(TestTriggerControls)

@@ -30,6 +30,37 @@ class TestTriggerModel : public QObject
 {
     Q_OBJECT
 private slots:
+    void statusFromRunStateModeAndPace()
+    {
+        using S = Trigger::Status;
+        const struct {
+            bool running, roll;
+            Trigger::Mode mode;
+            double since, gap;
+            S expected;
+        } rows[] = {{false, true, Trigger::Auto, 5, 5, S::Stopped},    {true, true, Trigger::Normal, 5, 5, S::Roll},
+                    {true, false, Trigger::Free, -1, -1, S::Auto},     {true, false, Trigger::Single, 5, 5, S::Armed},
+                    {true, false, Trigger::Normal, -1, -1, S::Armed},  {true, false, Trigger::Normal, 1020, 90, S::Triggered},
+                    {true, false, Trigger::Normal, 1030, 90, S::Armed}, {true, false, Trigger::Auto, 50, 89, S::Triggered},
+                    {true, false, Trigger::Auto, 50, 90, S::Auto},     {true, false, Trigger::Auto, 111, 10, S::Auto},
+                    {true, false, Trigger::Auto, -1, -1, S::Auto}};
+        for (const auto &row : rows) {
+            Trigger::Activity a;
+            a.running = row.running;
+            a.roll = row.roll;
+            a.mode = row.mode;
+            a.sinceFrameMs = row.since;
+            a.lastGapMs = row.gap;
+            a.autoTimeoutMs = 100.0;
+            a.frameMs = 10.0;
+            QCOMPARE(Trigger::statusText(Trigger::status(a)), Trigger::statusText(row.expected));
+        }
+        // Volts and counts at 4 V/div (gain 1): 64 units a division, 1.5625 a count.
+        QCOMPARE(Trigger::levelVolts(-64, 1), -6.25);
+        QCOMPARE(Trigger::levelCounts(0.146, 1), 1); // the nearest count, 0.098 V
+        QCOMPARE(Trigger::levelCounts(qQNaN(), 1), 0);
+        QCOMPARE(Trigger::levelCounts(1.0, 10), 0); // a gain without a scale
+    }
     void rangesFollowTheFrameSize()
     {
         TriggerModel model = startedModel();

@@ -209,7 +209,7 @@ private slots:
         QVERIFY(colours.load(store));
         QCOMPARE(colours.colorAt("CH2"), QColor(Qt::red));
         QCOMPARE(colours.colorAt("GRID"), QColor(140, 140, 140));
-        QCOMPARE(colours.colorAt("BIT 5"), QColor(205, 54, 4));
+        QCOMPARE(colours.colorAt("BIT 5"), CustomColors().colorAt("BIT 5"));
         QCOMPARE(colours.colorAt("AXES"), QColor(0x10, 0x20, 0x30));
         QVERIFY(log.contains("\"not a colour\"") && log.contains("\"#12345\"") && log.contains("\"bit5\""));
         QCOMPARE(log.count("Custom theme"), 3);
@@ -232,7 +232,9 @@ private slots:
         ThemePalette dark;
         QVERIFY(themePalette(Theme::Dark, nullptr, &dark));
         QCOMPARE(QList<double>({dark.ch1Decay[0].widthF(), dark.ch1Decay[8].widthF()}), QList<double>({1.0, 0.0}));
-        QCOMPARE(dark.bitFill[2].color(), QColor(235, 24, 4, 35));
+        QColor fill = dark.bitTrace[2].color();
+        fill.setAlpha(35);
+        QCOMPARE(dark.bitFill[2].color(), fill);
         QCOMPARE(dark.ch1LabelStyle, QStringLiteral("QLabel { background-color : #4be51c; }"));
         QVERIFY(dark.fillBits && dark.intensityMode == 0);
         CustomColors colours;

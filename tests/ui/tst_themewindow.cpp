@@ -44,6 +44,21 @@ static void checkChannelColoursAgree(VeltoInterface &window)
         QVERIFY(reference != trace);
         QVERIFY(qAbs(reference.lightness() - background.lightness()) < qAbs(trace.lightness() - background.lightness()));
     }
+    // Each logic bit has a colour of its own, far from the others' and the
+    // channels', which its label and its swatch in the legend share.
+    const auto apart = [](const QColor &a, const QColor &b) {
+        return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) >= 90;
+    };
+    for (int bit = 0; bit < 8; ++bit) {
+        const QColor colour = g.logic[bit]->pen().color();
+        for (const QColor &other : {g.ch1->pen().color(), g.ch2->pen().color(), background})
+            QVERIFY2(apart(colour, other), qPrintable(colour.name()));
+        for (int next = bit + 1; next < 8; ++next)
+            QVERIFY2(apart(colour, g.logic[next]->pen().color()), qPrintable(colour.name()));
+        QCOMPARE(window.scopePlot()->items().logicLabels[bit]->color(), colour);
+        const auto *swatch = window.findChild<QLabel *>(QStringLiteral("logicSwatch%1").arg(bit));
+        QVERIFY(swatch && swatch->styleSheet().contains(colour.name()));
+    }
 }
 
 class TestThemeWindow : public QObject
@@ -61,8 +76,7 @@ private slots:
         QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
         QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::black));
         for (int bit = 0; bit < 8; ++bit) {
-            const QColor colour(255 - 10 * bit, 4 + 10 * bit, 4);
-            QCOMPARE(g.logic[bit]->pen().color(), colour);
+            const QColor colour = g.logic[bit]->pen().color();
             QCOMPARE(g.logic[bit]->pen().widthF(), 1.5);
             QCOMPARE(g.logic[bit]->channelFillGraph(), g.logicBase[bit]);
             QCOMPARE(g.logic[bit]->brush().color().rgb(), colour.rgb());
@@ -78,9 +92,8 @@ private slots:
         checkChannelColoursAgree(window);
 
         window.scopePlot()->displayThemeChanged(1);
-        QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
-        QCOMPARE(g.logic[0]->pen().color(), QColor(4, 0, 255));
-        QCOMPARE(g.logicBase[7]->pen().color(), QColor(144, 7, 220));
+        const QColor lightBit7 = g.logic[7]->pen().color();
+        QCOMPARE(g.logicBase[7]->pen().color(), lightBit7);
         QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
         checkChannelColoursAgree(window);
         QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
@@ -96,7 +109,7 @@ private slots:
         // A theme number that does not exist changes no colour.
         MessageCapture log;
         window.scopePlot()->displayThemeChanged(7);
-        QCOMPARE(g.logic[7]->pen().color(), QColor(144, 7, 220));
+        QCOMPARE(g.logic[7]->pen().color(), lightBit7);
         QCOMPARE(window.scopePlot()->background().color(), QColor(Qt::white));
         QVERIFY(log.contains(QStringLiteral("Theme 7")));
     }
@@ -131,7 +144,7 @@ private slots:
         for (int bit = 0; bit < 8; ++bit)
             QCOMPARE(g.logicReference[bit]->pen().color(), bit == 3 ? QColor(Qt::green) : QColor(64, 128, 255));
         for (int bit = 0; bit < 8; ++bit)
-            QCOMPARE(g.logic[bit]->pen().color(), QColor(255 - 10 * bit, 4 + 10 * bit, 4));
+            QCOMPARE(g.logic[bit]->pen().color(), CustomColors().colorAt(QStringLiteral("BIT %1").arg(bit)));
         // The custom defaults: CH2 red, each reference its channel's colour faded.
         QCOMPARE(g.ch2->pen().color(), QColor(Qt::red));
         QCOMPARE(g.ch1Reference->pen().color().hue(), g.ch1->pen().color().hue());
