@@ -112,7 +112,7 @@ void TestWindow::menusInOrderWithShortcuts()
     QTextDocument page; // in two straight columns: a row of a two-column table each
     page.setHtml(listed);
     const auto *table = qobject_cast<QTextTable *>(page.rootFrame()->childFrames().value(0));
-    QVERIFY(table && table->columns() == 2 && table->rows() == 11);
+    QVERIFY(table && table->columns() == 2 && table->rows() == 12);
     // Space presses the start/stop button; F11 toggles full screen.
     QSignalSpy pressed(window.form()->stopButton, &QPushButton::clicked);
     window.show();
