@@ -86,6 +86,10 @@ private slots:
                 QVERIFY(views[k]->toPlainText().contains(expected[k]) &&
                         views[k]->verticalScrollBar()->value() == views[k]->verticalScrollBar()->maximum());
             }
+            // The fill bar moves while the data comes.
+            const int filled = ui->progressBarSnifferBufferFill->value();
+            pass(300);
+            QVERIFY2(filled > 0 && ui->progressBarSnifferBufferFill->value() > filled, qPrintable(QString::number(tab)));
             // Stop keeps the text; Start clears it.
             QTest::mouseClick(ui->startSnifferButton, Qt::LeftButton);
             QVERIFY(w->mainMode() == 0 && !virtualBench().snifferRunning() && ui->comboBoxBaud->isEnabled());
