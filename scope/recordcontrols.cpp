@@ -105,7 +105,8 @@ RecordControls::RecordControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeD
     markRow->addWidget(markClear);
     connect(markClear, &QPushButton::clicked, this, &RecordControls::clearWaveClicked);
     loadedMark->hide();
-    ui->plotArea->installEventFilter(this);
+    plotArea = ui->plotArea;
+    plotArea->installEventFilter(this);
     showFolder();
     connect(&syncTimer, &QTimer::timeout, this, [this] {
         if (!writer.syncIfDue())
@@ -202,9 +203,9 @@ bool RecordControls::saveFile(const QString &path, const QByteArray &data)
 
 bool RecordControls::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->plotArea && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && plotArea && loadedMark && watched == plotArea)
         placeLoadedMark();
-    if (watched == folderLabel && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && folderLabel && watched == folderLabel)
         showFolder();
     return QObject::eventFilter(watched, event);
 }
@@ -223,8 +224,8 @@ void RecordControls::placeLoadedMark()
 {
     const int handles = 30, readouts = 180;
     loadedMark->adjustSize();
-    const int centred = (ui->plotArea->width() - loadedMark->width()) / 2;
-    const int x = qMax(handles, qMin(centred, ui->plotArea->width() - readouts - loadedMark->width()));
+    const int centred = (plotArea->width() - loadedMark->width()) / 2;
+    const int x = qMax(handles, qMin(centred, plotArea->width() - readouts - loadedMark->width()));
     loadedMark->move(x, 4);
     loadedMark->raise();
 }

@@ -4,6 +4,7 @@
 #include "core/scope/recordingfile.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QVector>
@@ -100,8 +101,11 @@ private:
     // The file the next frame is saved as (Save wave asks before the tick).
     QString pendingWavePath;
     QTimer noticeExpiry;
-    QLabel *folderLabel = nullptr;
-    QFrame *loadedMark = nullptr;
+    // Watched through the window's teardown, when the form may be gone
+    // already: the filter looks only at these, never at the form.
+    QPointer<QWidget> plotArea;
+    QPointer<QLabel> folderLabel;
+    QPointer<QFrame> loadedMark;
     QLabel *loadedMarkText = nullptr;
     RecordingWriter writer;
     // Pushes the recording to the disk each second also when no frame comes.
