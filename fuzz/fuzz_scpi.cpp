@@ -25,13 +25,13 @@ const Scpi::CommandTable &table()
                 c.reply(v.present ? nr3(v.number) + boolean(v.on) + nr1(v.choice) + quoted(v.bytes) : QByteArray());
         };
         rows.insert(rows.end(), {
-            {":CHANnel#:SCALe", SetAndQuery, {Spec::number("V", 1e-3, 10, 1)}, echo, {}, 2},
-            {":TIMebase[:MAIN]:SCALe", SetAndQuery, {Spec::number("S", 0, 10, 1e-3)}, echo},
-            {"[:SOURce#]:FREQuency[:CW]", SetAndQuery, {Spec::number("HZ", 0, 1e7, 1000)}, echo},
-            {":MEASure:VPP", Query, {}, echo, {Spec::of(Spec::Choice, {"CHANnel#", "POD#"}).orNone()}},
-            {":OUTPut#[:STATe]", SetAndQuery, {Spec::of(Spec::Boolean)}, echo},
-            {":DATA:ARBitrary", Set, {Spec::of(Spec::String), Spec::of(Spec::Block)}, echo},
-            {":DISPlay:DATA", Query, {}, [](Call &c) { c.reply(definiteBlock(QByteArray(3, '\n'))); }, {Spec::of(Spec::Choice, {"PNG"})}},
+            {":CHANnel#:SCALe", SetAndQuery, {ParameterRule::number("V", 1e-3, 10, 1)}, echo, {}, 2},
+            {":TIMebase[:MAIN]:SCALe", SetAndQuery, {ParameterRule::number("S", 0, 10, 1e-3)}, echo},
+            {"[:SOURce#]:FREQuency[:CW]", SetAndQuery, {ParameterRule::number("HZ", 0, 1e7, 1000)}, echo},
+            {":MEASure:VPP", Query, {}, echo, {ParameterRule::of(ParameterRule::Choice, {"CHANnel#", "POD#"}).orNone()}},
+            {":OUTPut#[:STATe]", SetAndQuery, {ParameterRule::of(ParameterRule::Boolean)}, echo},
+            {":DATA:ARBitrary", Set, {ParameterRule::of(ParameterRule::String), ParameterRule::of(ParameterRule::Block)}, echo},
+            {":DISPlay:DATA", Query, {}, [](Call &c) { c.reply(definiteBlock(QByteArray(3, '\n'))); }, {ParameterRule::of(ParameterRule::Choice, {"PNG"})}},
             {":SINGle", Set, {}, [](Call &c) { held.push_back(c.startOperation()); }},
             {":DIGitize", Set, {}, [](Call &c) { held.push_back(c.startOperation(true)); }},
         });

@@ -143,25 +143,25 @@ double unitScale(const QByteArray &sent, const QByteArray &unit)
     return 0;
 }
 
-int convert(const Spec &spec, const Parameter &p, Value &v)
+int convert(const ParameterRule &rule, const Parameter &p, Value &v)
 {
     v.present = true;
     const QByteArray word = p.kind == Parameter::Word && p.word.suffix < 0 ? p.word.mnemonic : QByteArray();
-    switch (spec.kind) {
-    case Spec::Number: {
+    switch (rule.kind) {
+    case ParameterRule::Number: {
         if (word == "MIN" || word == "MINIMUM" || word == "MAX" || word == "MAXIMUM" || word == "DEF" || word == "DEFAULT") {
-            v.number = word.startsWith("MIN") ? spec.minimum : word.startsWith("MAX") ? spec.maximum : spec.byDefault;
+            v.number = word.startsWith("MIN") ? rule.minimum : word.startsWith("MAX") ? rule.maximum : rule.byDefault;
             return NoError;
         }
         if (p.kind != Parameter::Number)
             return DataTypeError;
-        const double scale = unitScale(p.unit, spec.unit);
+        const double scale = unitScale(p.unit, rule.unit);
         if (scale == 0)
             return InvalidSuffix;
         v.number = p.number * scale;
-        return v.number >= spec.minimum && v.number <= spec.maximum ? NoError : DataOutOfRange;
+        return v.number >= rule.minimum && v.number <= rule.maximum ? NoError : DataOutOfRange;
     }
-    case Spec::Boolean:
+    case ParameterRule::Boolean:
         if (p.kind == Parameter::Number) {
             if (!p.unit.isEmpty())
                 return InvalidSuffix;
@@ -172,11 +172,11 @@ int convert(const Spec &spec, const Parameter &p, Value &v)
             return DataTypeError;
         v.on = word == "ON";
         return v.on || word == "OFF" ? NoError : IllegalParameterValue;
-    case Spec::Choice:
+    case ParameterRule::Choice:
         if (p.kind != Parameter::Word)
             return DataTypeError;
-        for (size_t k = 0; k < spec.words.size(); ++k) {
-            const CommandTable::PatternNode n = patternNode(spec.words[k]);
+        for (size_t k = 0; k < rule.words.size(); ++k) {
+            const CommandTable::PatternNode n = patternNode(rule.words[k]);
             if (names(n, p.word) && (n.suffix || p.word.suffix < 0)) {
                 v.choice = int(k);
                 v.suffix = p.word.suffix < 0 ? 1 : p.word.suffix;
@@ -184,10 +184,10 @@ int convert(const Spec &spec, const Parameter &p, Value &v)
             }
         }
         return IllegalParameterValue;
-    case Spec::String:
-    case Spec::Block:
+    case ParameterRule::String:
+    case ParameterRule::Block:
         v.bytes = p.bytes;
-        return p.kind == (spec.kind == Spec::String ? Parameter::String : Parameter::Block) ? NoError : DataTypeError;
+        return p.kind == (rule.kind == ParameterRule::String ? Parameter::String : Parameter::Block) ? NoError : DataTypeError;
     }
     return DataTypeError;
 }
@@ -239,7 +239,7 @@ std::vector<Row> commonCommands(const Hooks &hooks)
                 c.session.*reg = qRound(c.values[0].number) & mask;
         };
     };
-    const Spec register8 = Spec::number("", 0, 255, 0);
+    const ParameterRule register8 = ParameterRule::number("", 0, 255, 0);
     return {
         {"*CLS", Set, {}, [](Call &c) { c.session.clearStatus(); }},
         {"*ESE", SetAndQuery, {register8}, byte(&Session::eventEnable, 0xff)},
@@ -346,17 +346,17 @@ bool Session::run()
             break;
         }
         Call call(*this, c);
-        static const std::vector<Spec> none;
-        const std::vector<Spec> &specs = !found ? none : c.query ? found->row.queryParameters : found->row.parameters;
-        if (found && c.parameters.size() > specs.size())
+        static const std::vector<ParameterRule> none;
+        const std::vector<ParameterRule> &rules = !found ? none : c.query ? found->row.queryParameters : found->row.parameters;
+        if (found && c.parameters.size() > rules.size())
             code = ParameterNotAllowed;
         else if (found)
             code = NoError;
-        for (size_t k = 0; code == NoError && k < specs.size(); ++k) {
+        for (size_t k = 0; code == NoError && k < rules.size(); ++k) {
             call.values.emplace_back();
             if (k < c.parameters.size())
-                code = convert(specs[k], c.parameters[k], call.values.back());
-            else if (!specs[k].optional)
+                code = convert(rules[k], c.parameters[k], call.values.back());
+            else if (!rules[k].optional)
                 code = MissingParameter;
         }
         if (code != NoError) {

@@ -20,8 +20,8 @@ namespace Scpi
 {
 
 // What a row's handler gets for one parameter, already checked against its
-// Spec: a number in the unit's own measure (volts, seconds, hertz, 2.5KHZ
-// as 2500), MIN/MAX/DEF replaced by the Spec's values; a boolean; the index
+// ParameterRule: a number in the unit's own measure (volts, seconds, hertz, 2.5KHZ
+// as 2500), MIN/MAX/DEF replaced by the ParameterRule's values; a boolean; the index
 // of the word matched among a choice's words, with its suffix (1 when none
 // was sent); a string's or a block's bytes.
 struct Value {
@@ -38,32 +38,32 @@ struct Value {
 // K M U N P F A before it, or without any unit; M before HZ is mega, as
 // bench instruments read "MHZ". A choice lists its words as headers are
 // written ("POSitive", "CHANnel#", where # takes a suffix).
-struct Spec {
+struct ParameterRule {
     enum Kind { Number, Boolean, Choice, String, Block } kind = Number;
     QByteArray unit;
     double minimum = 0, maximum = 0, byDefault = 0;
     std::vector<const char *> words;
     bool optional = false;
 
-    static Spec number(const char *unit, double minimum, double maximum, double byDefault)
+    static ParameterRule number(const char *unit, double minimum, double maximum, double byDefault)
     {
-        Spec s;
+        ParameterRule s;
         s.unit = unit;
         s.minimum = minimum;
         s.maximum = maximum;
         s.byDefault = byDefault;
         return s;
     }
-    static Spec of(Kind kind, std::vector<const char *> words = {})
+    static ParameterRule of(Kind kind, std::vector<const char *> words = {})
     {
-        Spec s;
+        ParameterRule s;
         s.kind = kind;
         s.words = std::move(words);
         return s;
     }
-    Spec orNone() const
+    ParameterRule orNone() const
     {
-        Spec s = *this;
+        ParameterRule s = *this;
         s.optional = true;
         return s;
     }
@@ -95,7 +95,7 @@ public:
     Session &session;
     const bool query;
     std::vector<int> suffixes; // of the header's # nodes, in order; 1 where none was sent or a node was left out
-    std::vector<Value> values; // one per Spec of the row, the absent optional ones included
+    std::vector<Value> values; // one per ParameterRule of the row, the absent optional ones included
 
     // Adds data to the query's answer; several are separated by commas.
     void reply(const QByteArray &data);
@@ -122,9 +122,9 @@ enum Form { Set = 1, Query = 2, SetAndQuery = 3 };
 struct Row {
     const char *header;
     Form form;
-    std::vector<Spec> parameters; // of the set form
+    std::vector<ParameterRule> parameters; // of the set form
     Handler handler;
-    std::vector<Spec> queryParameters = {};
+    std::vector<ParameterRule> queryParameters = {};
     int maxSuffix = 1;
     bool afterPending = false; // runs once the session's operations have finished
 };

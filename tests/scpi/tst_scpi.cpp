@@ -19,19 +19,19 @@ struct Bench {
         std::vector<Row> r = commonCommands({[] { return QByteArray("Fake,Box,123,1.2"); }, [this] { trace += "rst;"; }, {}});
         const auto number = [](const Value &v) { return QByteArray::number(v.number); };
         r.insert(r.end(), {
-            {":CHANnel#:SCALe", SetAndQuery, {Spec::number("V", 1e-3, 10, 1)},
+            {":CHANnel#:SCALe", SetAndQuery, {ParameterRule::number("V", 1e-3, 10, 1)},
              [this, number](Call &c) {
                  if (c.query)
                      return c.reply(nr3(scale[c.suffixes[0]]));
                  scale[c.suffixes[0]] = c.values[0].number;
                  trace += "scale" + QByteArray::number(c.suffixes[0]) + '=' + number(c.values[0]) + ';';
              }, {}, 2},
-            {":TIMebase[:MAIN]:SCALe", Set, {Spec::number("S", 1e-9, 10, 1e-3)}, [this, number](Call &c) { trace += "time=" + number(c.values[0]) + ';'; }},
-            {"[:SOURce#]:FREQuency", Set, {Spec::number("HZ", 0, 1e7, 1000)}, [this, number](Call &c) { trace += "freq" + nr1(c.suffixes.at(0)) + '=' + number(c.values[0]) + ';'; }},
+            {":TIMebase[:MAIN]:SCALe", Set, {ParameterRule::number("S", 1e-9, 10, 1e-3)}, [this, number](Call &c) { trace += "time=" + number(c.values[0]) + ';'; }},
+            {"[:SOURce#]:FREQuency", Set, {ParameterRule::number("HZ", 0, 1e7, 1000)}, [this, number](Call &c) { trace += "freq" + nr1(c.suffixes.at(0)) + '=' + number(c.values[0]) + ';'; }},
             {":MEASure:VPP", Query, {}, [](Call &c) { c.reply(nr1(c.values[0].choice) + ',' + nr1(c.values[0].suffix)); },
-             {Spec::of(Spec::Choice, {"CHANnel#", "POD#", "MATH"}).orNone()}},
-            {":OUTPut#[:STATe]", SetAndQuery, {Spec::of(Spec::Boolean)}, [this](Call &c) { c.query ? c.reply(nr3(NAN)) : void(trace += "out=" + boolean(c.values[0].on) + ';'); }},
-            {":DATA:ARBitrary", Set, {Spec::of(Spec::String), Spec::of(Spec::Block)},
+             {ParameterRule::of(ParameterRule::Choice, {"CHANnel#", "POD#", "MATH"}).orNone()}},
+            {":OUTPut#[:STATe]", SetAndQuery, {ParameterRule::of(ParameterRule::Boolean)}, [this](Call &c) { c.query ? c.reply(nr3(NAN)) : void(trace += "out=" + boolean(c.values[0].on) + ';'); }},
+            {":DATA:ARBitrary", Set, {ParameterRule::of(ParameterRule::String), ParameterRule::of(ParameterRule::Block)},
              [this](Call &c) { trace += "arb(" + c.values[0].bytes + ',' + c.values[1].bytes + ");"; }},
             {":SINGle", Set, {}, [this](Call &c) { held.push_back(c.startOperation()); }},
             {":DIGitize", Set, {}, [this](Call &c) { held.push_back(c.startOperation(true)); }},
