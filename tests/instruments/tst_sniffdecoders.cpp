@@ -53,6 +53,11 @@ private slots:
             QCOMPARE(serialText(rx, attributes, 1, 3, true, o), QLatin1String(one));
             QCOMPARE(serialText(tx, attributes, 2, 3, true, o), QLatin1String(two));
         }
+        // Circular, after a wrap: the oldest byte first, the ring's first position right after its last.
+        std::vector<uint8_t> ring(uartRing, 1), present(uartRing, 1);
+        ring[0] = 0x30, ring[uartRing - 1] = 0x2f, ring[5] = 0x35;
+        const QString text = serialText(ring.data(), present.data(), 1, 5, false, Options{false, true, false});
+        QVERIFY(text.startsWith(QLatin1String("35 ")) && text.endsWith(QLatin1String(" 2f 30 01 01 01 01 ")));
     }
 
     void i2cMarkers()

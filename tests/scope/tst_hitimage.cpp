@@ -144,6 +144,14 @@ private slots:
         QCOMPARE(traceByTrace.painted(), atOnce.painted());
         QVERIFY(traceByTrace.picture() == atOnce.picture());
         QVERIFY(images[1].maximum() > 128);
+        // The pixels at the top count show their layer's full colour.
+        HitImage top;
+        top.reset(8, 8);
+        const QPointF across[] = {{0, 3.5}, {8, 3.5}};
+        top.addLine(across, 2);
+        HitComposer alone;
+        alone.compose({{&top, QColor(Qt::white), {}}}, 0);
+        QCOMPARE(alone.picture().pixel(4, 3), qRgba(255, 255, 255, 255));
         // The grading's maximum keeps seven significant bits.
         const int maxima[][2] = {{0, 0}, {127, 127}, {129, 128}, {255, 254}, {257, 256}, {65535, 65024}};
         for (const auto &m : maxima)

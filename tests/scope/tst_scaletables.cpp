@@ -32,6 +32,8 @@ private slots:
             {"4 digits round up", get4Digits(999.96), " 1000.0"},
             {"4 digits from 100", get4Digits(100.04), " 100.0"},
             {"kHz up to index 6", [] { QString u; vCursorFrequency(1, u, 6); return u; }(), "kHz"},
+            {"Hz up to index 12", [] { QString u; vCursorFrequency(1, u, 12); return u; }(), "Hz"},
+            {"mHz from index 13", [] { QString u; vCursorFrequency(1, u, 13); return u; }(), "mHz"},
             {"3 digits round up", get3Digits(9.999), " 10.00"},
             {"code to mV", int8ToVolt(9, 64), " 19.5 mV"},
             {"difference does not wrap", int8ToVolt(0, 127, -128), " 49.8 V"},

@@ -309,7 +309,10 @@ private slots:
         copy(&MultimeterDisplay::copyAsText);
         display.enableExtendedPrecision(true); // three extra digits from the options
         copy(&MultimeterDisplay::copyAsDouble);
-        QCOMPARE(copied, QStringList({"CH1 RMS = 12.3 mV\n", "0.0123\n", "12.3 mV", "0.0123400"}));
+        display.enableOffset(true, 0.01); // relative: the number less the reference
+        copy(&MultimeterDisplay::copyAsDouble);
+        display.enableOffset(false, 0.01);
+        QCOMPARE(copied, QStringList({"CH1 RMS = 12.3 mV\n", "0.0123\n", "12.3 mV", "0.0123400", "0.0023400"}));
         options.appendLabel = true; // an image of the whole display, label included
         display.applyConfiguration();
         display.copyAsImage();
