@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/config" "$work/run"
 if [ -d "$datadir" ]; then cp -r "$datadir"/. "$work/run/"; fi
 cd "$work/run"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM="${VELTO_TEST_PLATFORM:-offscreen}"
 export XDG_RUNTIME_DIR="$work/home"
 unset VELTO_TRACE
 "$exe" "$@"

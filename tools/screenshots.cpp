@@ -253,7 +253,7 @@ void noInstrument()
         VeltoInterface w;
         w.resize(1600, 1000);
         w.show();
-        QTest::qWaitForWindowExposed(&w);
+        waitFor([&] { return QTest::qWaitForWindowExposed(&w); });
         waitFor([&] { return w.scopePlot()->items().note->visible(); });
         QTest::qWait(500);
         save(&w, QStringLiteral("no-instrument.png"));
@@ -267,7 +267,7 @@ void noInstrument()
         VeltoInterface w;
         w.resize(1024, 640);
         w.show();
-        QTest::qWaitForWindowExposed(&w);
+        waitFor([&] { return QTest::qWaitForWindowExposed(&w); });
         waitFor([&] { return w.scopePlot()->items().note->visible(); });
         QTest::qWait(500);
         save(&w, QStringLiteral("no-hardware-xml.png"));
