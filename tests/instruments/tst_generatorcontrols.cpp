@@ -146,16 +146,14 @@ void TestGeneratorControls::loopbackOnCh1()
     // A custom waveform: a quarter at the top, a quarter in the middle, the rest at the bottom.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("steps.csv"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray steps;
     for (int k = 0; k < 512; ++k)
-        file.write(QByteArray::number(k < 128 ? 4095 : k < 256 ? 2048 : 0) + (k % 16 == 15 ? ",\n" : ","));
-    file.close();
+        steps += QByteArray::number(k < 128 ? 4095 : k < 256 ? 2048 : 0) + (k % 16 == 15 ? ",\n" : ",");
+    QVERIFY(writeFile(path, steps));
     QVERIFY(!ui->saveAWGButton->isEnabled());
     QCOMPARE(g->loadCustomWaveform(dir.filePath(QStringLiteral("missing.csv"))), -1);
-    QFile bad(dir.filePath(QStringLiteral("bad.csv")));
-    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("10,20\n-3\n") && bad.flush());
-    QCOMPARE(g->loadCustomWaveform(bad.fileName()), 0);
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("bad.csv")), "10,20\n-3\n"));
+    QCOMPARE(g->loadCustomWaveform(dir.filePath(QStringLiteral("bad.csv"))), 0);
     g->clickRadioButtonCustom(); // nothing loaded yet: Custom cannot be chosen
     QVERIFY(ui->labelCustomWaveform->text().contains(QStringLiteral("line 2")) && !ui->radioButtonCustom->isChecked());
     QCOMPARE(g->loadCustomWaveform(path), 512);

@@ -95,8 +95,7 @@ private slots:
         for (const auto &[component, row, page] : rows) {
             OptionSets sets;
             Settings dialog(nullptr, sets.map.data(), QString::fromLatin1(component));
-            QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-            QCOMPARE(dialog.pageCount(), 4);
+            QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint) && dialog.pageCount() == 4);
             QVERIFY2(dialog.currentRow() == row, component);
             QCOMPARE(QString::fromLatin1(dialog.currentPage()->metaObject()->className()), QString::fromLatin1(page));
             QCOMPARE(child<QLabel>(dialog, "labelConfigurationName")->text(), dialog.optionsAt(row)->getCommonName());
