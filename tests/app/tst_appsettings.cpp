@@ -149,7 +149,7 @@ private slots:
         lonely.setTerminateProcess([](int) {});
         log.clear();
         lonely.form()->actionExit->trigger();
-        QVERIFY(log.contains(QStringLiteral("Device not connected")) && trace.matching("ctrl 0x48").isEmpty());
+        QVERIFY(log.contains("Device not connected") && trace.matching("ctrl 0x48").isEmpty());
         QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
         virtualBench().setAttached(true);
     }
