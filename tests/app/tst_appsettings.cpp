@@ -34,9 +34,7 @@ private slots:
         }
         QCOMPARE(written, QList<int>({2, 4, 0, 2}));
         const AppSettings::Values values = AppSettings::read(store);
-        QCOMPARE(values.size, QSize(800, 600));
-        QVERIFY(values.wasMaximized);
-        QCOMPARE(values.defaultDir, QStringLiteral("/tmp"));
+        QVERIFY(values.size == QSize(800, 600) && values.wasMaximized && values.defaultDir == "/tmp");
         QCOMPARE(AppSettings::centredPosition(QRect(1920, 0, 1280, 1024), QSize(1000, 600)), QPoint(2060, 212));
         // A window larger than the screen sits above and left of it, still centred.
         QCOMPARE(AppSettings::centredPosition(QRect(0, 0, 800, 600), QSize(1000, 800)), QPoint(-100, -100));
@@ -68,9 +66,7 @@ private slots:
         QCOMPARE(AppSettings::readLoggingLevel(store), 0);
         const AppSettings::Values values = AppSettings::read(store, &problems);
         QCOMPARE(problems, QStringList({"wasMaximized", "size", "position", "theme"}));
-        QCOMPARE(values.wasMaximized, false);
-        QVERIFY(!values.size.isValid());
-        QCOMPARE(values.theme, 0);
+        QVERIFY(!values.wasMaximized && !values.size.isValid() && values.theme == 0);
         QCOMPARE(values.defaultDir, QDir::homePath());
         // Words a person may write are read; zero or negative sizes are not restored, silently.
         store.setValue(QStringLiteral("wasMaximized"), QStringLiteral(" TRUE "));
@@ -80,9 +76,7 @@ private slots:
             store.setValue(QStringLiteral("size"), size);
             problems.clear();
             const AppSettings::Values read = AppSettings::read(store, &problems);
-            QVERIFY(!read.size.isValid());
-            QVERIFY(read.wasMaximized);
-            QCOMPARE(read.theme, 2);
+            QVERIFY(!read.size.isValid() && read.wasMaximized && read.theme == 2);
             QCOMPARE(problems, QStringList());
         }
     }
@@ -99,8 +93,7 @@ private slots:
         QCOMPARE(window.geometry(), AppSettings::windowGeometry(available, QSize(700, 500), QPoint(), false));
         QCOMPARE(window.scopeOptions().theme, 1);
         QCOMPARE(window.record()->defaultDir(), QDir::homePath());
-        QVERIFY(window.displayTimer().isActive());
-        QCOMPARE(window.displayTimer().interval(), 4);
+        QVERIFY(window.displayTimer().isActive() && window.displayTimer().interval() == 4);
         QVERIFY(!window.meterTimer().isActive());
         // A maximised window keeps the stored size away.
         QSettings().setValue(QStringLiteral("wasMaximized"), true);
@@ -141,9 +134,8 @@ private slots:
             // A further close does not shut down again.
             window.show();
             window.close();
-            QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
-            QCOMPARE(log.count(QStringLiteral("Application goes down")), 1);
-            QCOMPARE(trace.matching(QStringLiteral("ctrl 0x48")).size(), 1);
+            QCOMPARE(QList<int>({log.count("Save application settings"), log.count("Application goes down"),
+                                 trace.matching("ctrl 0x48").size()}), QList<int>({1, 1, 1}));
             QCOMPARE(VirtualUsbBackend::shared().openContexts(), 0);
             QCOMPARE(QSettings().value(QStringLiteral("size")).toSize(), shown);
             QCOMPARE(QSettings().value(QStringLiteral("loggingLevel")).toInt(), 2);
@@ -157,8 +149,7 @@ private slots:
         lonely.setTerminateProcess([](int) {});
         log.clear();
         lonely.form()->actionExit->trigger();
-        QVERIFY(log.contains(QStringLiteral("Device not connected")));
-        QVERIFY(trace.matching(QStringLiteral("ctrl 0x48")).isEmpty());
+        QVERIFY(log.contains("Device not connected") && trace.matching("ctrl 0x48").isEmpty());
         QCOMPARE(log.count(QStringLiteral("Save application settings")), 1);
         virtualBench().setAttached(true);
     }

@@ -156,10 +156,9 @@ private slots:
             if (!line.at(0).isDigit())
                 continue;
             const QStringList bits = line.split(',');
-            for (int b = 0; b < 8 && sample > 0; ++b) {
+            for (int b = 0; b < 8 && sample > 0; ++b)
                 if (bits.value(b) > previous.value(b)) // "1" after "0"
                     rises[b] << sample;
-            }
             previous = bits;
             ++sample;
         }

@@ -89,15 +89,12 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("velto.log"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("left over from the last run\n") > 0);
-        old.close();
+        QVERIFY(writeFile(path, "left over from the last run\n"));
         const QString fresh = inChild(path, [] {
             loggingLevel = 0;
             qDebug("fresh");
         }).second;
-        QVERIFY(fresh.startsWith(QStringLiteral("[")) && fresh.contains(QStringLiteral("fresh")));
-        QVERIFY(!fresh.contains(QStringLiteral("left over")));
+        QVERIFY(fresh.startsWith("[") && fresh.contains("fresh") && !fresh.contains("left over"));
         QFile previous(path + QStringLiteral(".1")); // the crashed session's log survives the restart
         QVERIFY(previous.open(QIODevice::ReadOnly) && previous.readAll() == "left over from the last run\n");
         const QString kept = inChild(dir.filePath(QStringLiteral("second.log")), [] {
@@ -120,9 +117,7 @@ private slots:
         QCOMPARE(moved, state.path() + QStringLiteral("/velto/velto.log"));
         QVERIFY(QFileInfo(moved).isFile());
         // Neither place can take it (the state folder's parent is a file): no path.
-        QFile blocker(QStringLiteral("blocker"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(writeFile(QStringLiteral("blocker"), QByteArray()));
         qputenv("XDG_STATE_HOME", (work.path() + QStringLiteral("/blocker")).toLocal8Bit());
         QVERIFY(logFilePath(QStringLiteral("velto.log")).isEmpty());
         qunsetenv("XDG_STATE_HOME");

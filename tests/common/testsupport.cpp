@@ -5,6 +5,8 @@
 #include "device/usbseam.h"
 #include "device/virtual/virtualusbbackend.h"
 
+#include <QFile>
+
 #include <qcustomplot.h>
 
 namespace {
@@ -97,6 +99,12 @@ void TraceCapture::clear()
 {
     QMutexLocker locker(&mutex);
     collected.clear();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 QString traceBody(const QString &line)

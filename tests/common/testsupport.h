@@ -45,6 +45,9 @@ private:
     QStringList collected;
 };
 
+// Writes `bytes` as the whole of the file at `path`; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &bytes);
+
 // Strips the leading time stamp of a trace line.
 QString traceBody(const QString &line);
 

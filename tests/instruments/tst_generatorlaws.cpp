@@ -81,10 +81,8 @@ private slots:
                  {Swept::Offset, 17, 238}, {Swept::Frequency, 0, 255}, {Swept::DutyCycle, 0, 255}})
             QVERIFY(sweepCodes(quantity).minimum == first && sweepCodes(quantity).maximum == last);
         QVERIFY(sweepDurationText(64) == "3.20 s" && sweepDurationText(127) == "50 ms" && sweepDurationText(500) == "50 ms");
-        QCOMPARE(sweepStartOrdered(255, 192), 192);
-        QCOMPARE(sweepStartOrdered(10, 192), 10);
-        QCOMPARE(sweepEndOrdered(64, 20), 64);
-        QCOMPARE(sweepEndOrdered(64, 64), 64);
+        QCOMPARE(QList<int>({sweepStartOrdered(255, 192), sweepStartOrdered(10, 192), sweepEndOrdered(64, 20),
+                             sweepEndOrdered(64, 64)}), QList<int>({192, 10, 64, 64}));
     }
     void waveformFiles()
     {

@@ -82,10 +82,9 @@ private slots:
             QVERIFY(w->mainMode() == 1 && virtualBench().snifferRunning() && !ui->comboBoxBaud->isEnabled());
             QCOMPARE(virtualBench().configurationEntry(21), tab);
             pass(400);
-            for (int k = 0; k < 2; ++k) {
+            for (int k = 0; k < 2; ++k)
                 QVERIFY(views[k]->toPlainText().contains(expected[k]) &&
                         views[k]->verticalScrollBar()->value() == views[k]->verticalScrollBar()->maximum());
-            }
             // The fill bar moves while the data comes.
             const int filled = ui->progressBarSnifferBufferFill->value();
             pass(300);

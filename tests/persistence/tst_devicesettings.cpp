@@ -74,9 +74,8 @@ private slots:
                                                 : (key.kind == Kind::Word ? key.words.value(v.toInt()) : v.toString())
                                                       == key.fallback.toString(), qPrintable(key.path()));
         }
-        QCOMPARE(ui->dutyCycleSlider->value(), 128);
-        QCOMPARE(window.trigger()->model().record(2).windowHigh, 96);
-        QCOMPARE(window.scopeState()->samplesPerChannel, 768);
+        QCOMPARE(QList<int>({ui->dutyCycleSlider->value(), window.trigger()->model().record(2).windowHigh,
+                             window.scopeState()->samplesPerChannel}), QList<int>({128, 96, 768}));
     }
 
     void everyKeyRoundTrips()
@@ -108,17 +107,16 @@ private slots:
         store.setValue(QStringLiteral("FFT/Window"), QStringLiteral("hann"));
         VeltoInterface window;
         Ui::VeltoInterface *ui = window.form();
-        QVERIFY(ui->radioButtonNormal->isChecked());
-        QVERIFY(ui->radioPeriod->isChecked());
+        QVERIFY(ui->radioButtonNormal->isChecked() && ui->radioPeriod->isChecked());
         QVERIFY(!ui->radioButtonHann->isChecked() && ui->radioButtonRect->isChecked());
         store.clear();
         store.setValue(QStringLiteral("AWGSweep/Direction"), QStringLiteral("Rising"));
         ui->radioButtonSweepPingPong->setAutoExclusive(false);
         ui->radioButtonSweepPingPong->setChecked(false);
         window.deviceSettingsSave();
-        QCOMPARE(store.value(QStringLiteral("Trigger/Type")).toString(), QStringLiteral("Triger"));
-        QCOMPARE(store.value(QStringLiteral("MeterFC/Type")).toString(), QStringLiteral("Reriod"));
-        QCOMPARE(store.value(QStringLiteral("AWGSweep/Direction")).toString(), QStringLiteral("Rising"));
+        QCOMPARE(QStringList({store.value("Trigger/Type").toString(), store.value("MeterFC/Type").toString(),
+                              store.value("AWGSweep/Direction").toString()}),
+                 QStringList({"Triger", "Reriod", "Rising"}));
     }
 
     void badValuesFallBackOneByOne()
@@ -151,9 +149,7 @@ private slots:
         // A file cut off in the middle: what it still holds loads, the rest takes its defaults.
         store.clear();
         store.sync();
-        QFile file(store.fileName());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[CH1]\nGain=5\n[Trigger]\nSou") > 0);
-        file.close();
+        QVERIFY(writeFile(store.fileName(), "[CH1]\nGain=5\n[Trigger]\nSou"));
         log.clear();
         VeltoInterface again;
         QVERIFY(again.form()->ch1GainSlider->value() == 5 && again.form()->ch1PositionSlider->value() == 128);

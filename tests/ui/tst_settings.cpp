@@ -95,8 +95,7 @@ private slots:
         for (const auto &[component, row, page] : rows) {
             OptionSets sets;
             Settings dialog(nullptr, sets.map.data(), QString::fromLatin1(component));
-            QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-            QCOMPARE(dialog.pageCount(), 4);
+            QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint) && dialog.pageCount() == 4);
             QVERIFY2(dialog.currentRow() == row, component);
             QCOMPARE(QString::fromLatin1(dialog.currentPage()->metaObject()->className()), QString::fromLatin1(page));
             QCOMPARE(child<QLabel>(dialog, "labelConfigurationName")->text(), dialog.optionsAt(row)->getCommonName());
@@ -114,8 +113,7 @@ private slots:
                                       {"MultimeterDisplayOptions", nullptr}, {"GlobalOptions", &globalVariant},
                                       {"Other", &scopeUnderAnotherKey}};
         Settings dialog(nullptr, &map, QStringLiteral("Oscilloscope"));
-        QCOMPARE(dialog.pageCount(), 1);
-        QCOMPARE(dialog.optionsAt(0), static_cast<Options *>(&global));
+        QVERIFY(dialog.pageCount() == 1 && dialog.optionsAt(0) == &global);
         QTest::ignoreMessage(QtWarningMsg, "Settings: no option sets to show");
         Settings empty(nullptr, nullptr, QString());
         QVERIFY(empty.pageCount() == 0 && !empty.currentPage());
@@ -160,27 +158,22 @@ private slots:
         OptionSets sets;
         ApplyCounter window;
         QStringList seen;
-        whenModal([&seen](Settings *dialog) {
-            QVERIFY(dialog && dialog->isVisible());
-            seen << QString::fromLatin1(dialog->currentPage()->metaObject()->className());
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonApply")), Qt::LeftButton);
-        });
-        QTest::ignoreMessage(QtDebugMsg, "Call settings by: Oscilloscope");
-        QPointer<Settings> dialog = Settings::callSettings(nullptr, sets.map.data(), QStringLiteral("Oscilloscope"),
-                                                           &window, SLOT(applyModuleConfiguration()));
-        QCOMPARE(seen, QStringList{QStringLiteral("ScopeSettings")});
-        QCOMPARE(window.count, 1);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(dialog.isNull()); // a closed dialog deletes itself
-        // Without a component the first page; closing applies nothing.
-        whenModal([&seen](Settings *dialog) {
-            QVERIFY(dialog && dialog->isVisible());
-            seen << QString::fromLatin1(dialog->currentPage()->metaObject()->className());
-        });
-        QTest::ignoreMessage(QtDebugMsg, "Call settings by: ");
-        Settings::callSettings(nullptr, sets.map.data(), QString(), &window, SLOT(applyModuleConfiguration()));
+        // Applied on the page asked for; without a component the first page, and closing applies nothing.
+        for (const QString &component : {QStringLiteral("Oscilloscope"), QString()}) {
+            whenModal([&seen, component](Settings *dialog) {
+                QVERIFY(dialog && dialog->isVisible());
+                seen << QString::fromLatin1(dialog->currentPage()->metaObject()->className());
+                if (!component.isEmpty())
+                    QTest::mouseClick(dialog->findChild<QPushButton *>("pushButtonApply"), Qt::LeftButton);
+            });
+            QTest::ignoreMessage(QtDebugMsg, qPrintable("Call settings by: " + component));
+            QPointer<Settings> dialog = Settings::callSettings(nullptr, sets.map.data(), component, &window,
+                                                               SLOT(applyModuleConfiguration()));
+            QCOMPARE(window.count, 1);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(dialog.isNull()); // a closed dialog deletes itself
+        }
         QCOMPARE(seen, QStringList({"ScopeSettings", "PythonConsoleSettings"}));
-        QCOMPARE(window.count, 1);
     }
     void pagesWithStoredNonsense()
     {

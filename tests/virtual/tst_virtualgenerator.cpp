@@ -122,8 +122,7 @@ private slots:
         QVERIFY(std::fabs(double(counterRead(b, 0)) - f) <= 4.0 && counterRead(b, 0) % 4 == 0);
         // Period mode: ticks of 32 MHz, high time in CH2's field.
         b.set({{0, 6}, {8, 2 + 1}}); // 500 Hz
-        QCOMPARE(counterRead(b, 0), 64000u);
-        QCOMPARE(counterRead(b, 1), 32000u);
+        QVERIFY(counterRead(b, 0) == 64000u && counterRead(b, 1) == 32000u);
     }
 };
 

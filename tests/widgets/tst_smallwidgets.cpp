@@ -43,11 +43,9 @@ private slots:
         QCOMPARE(QList<int>({graph.getBarWidth(axis), graph.getTickStep(302, axis), graph.getAxisWidth(23, axis),
                              graph.getOffset(302, axis)}),
                  QList<int>({10, 23, 290, 7}));
-        QCOMPARE(graph.sizeHint(), QSize(302, 10));
-        QCOMPARE(graph.minimumSizeHint(), QSize(26, 10));
+        QVERIFY(graph.sizeHint() == QSize(302, 10) && graph.minimumSizeHint() == QSize(26, 10));
         // Narrower than the minimum: still one minor tick between the majors.
-        QCOMPARE(graph.getTickStep(10, axis), 1);
-        QCOMPARE(graph.getTickStep(0, axis), 1);
+        QVERIFY(graph.getTickStep(10, axis) == 1 && graph.getTickStep(0, axis) == 1);
         QCOMPARE(graph.addTransparency(QStringLiteral("#123456")), QStringLiteral("#dc123456"));
         graph.setTickWidth(-3);
         QCOMPARE(graph.axis().tickWidth, 1);
