@@ -512,21 +512,36 @@ void TestScopeDisplay::persistenceStartsAgainWhenATraceMoves()
 {
     showPlot();
     ui->checkBoxPersistence->setChecked(true);
+    ui->checkBoxCHDTrace->setChecked(true);
+    ui->chdPositionSlider->setValue(200); // above the plot's note on the missing instrument
     FrameShape shape;
+    shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+    // The analog traces below the centre, the logic bits high in the first two frames only.
     for (uint16_t number = 1; number <= 3; ++number) {
         shape.frameNumber = number;
-        feed(*w, buildFrame(shape, [number](int, int) { return 10 * number; }));
+        const int bits = number < 3 ? 0xFF : 0;
+        feed(*w, buildFrame(shape, [=](int block, int) { return block < 2 ? -10 * number : bits; }));
     }
-    // CH1 moved: its picture starts again from the cached frame, CH2's keeps all three.
+    // CH1 moved: its picture starts again from the cached frame, CH2's and the bits' keep all three.
     ui->ch1PositionSlider->setValue(100);
     w->display()->scopeDataShow();
     for (double value : graphValues(g->ch1))
-        QCOMPARE(value, plotY(30, 100));
-    QCOMPARE(g->persistence->image(0).traces(), quint64(1));
-    QCOMPARE(g->persistence->image(1).traces(), quint64(3));
+        QCOMPARE(value, plotY(-30, 100));
+    const quint64 traces[] = {1, 3, 8 * 3};
+    for (int ch = 0; ch < 3; ++ch)
+        QCOMPARE(g->persistence->image(ch).traces(), traces[ch]);
     // A redraw adds nothing to a picture under way.
     redraw();
     QCOMPARE(g->persistence->image(1).traces(), quint64(3));
+    // Each bit's high level, where only the picture is drawn, wears that bit's colour.
+    QCustomPlot *plot = w->scopePlot()->plot();
+    plot->replot();
+    const QImage shown = plot->grab().toImage();
+    const int x = int(plot->xAxis->coordToPixel(101));
+    for (int bit = 0; bit < 8; ++bit) {
+        const int y = int(std::floor(plot->yAxis->coordToPixel(w->scopePlot()->logicBitPos0(bit) + 10)));
+        QCOMPARE(shown.pixelColor(x, y), g->logic[bit]->pen().color());
+    }
 }
 
 void TestScopeDisplay::xyModePlotsCh2AgainstCh1()
