@@ -37,15 +37,13 @@ private slots:
     void rollModeDisabledStartsAtIndexZero();
     void hostMeasurementsFillTheReadOutsAndCursors();
     void instrumentMeasurementsAndChannelLabels();
-    void decayKeepsTheNewestTraces();
-    void vectorsOffDrawsBothChannelsAsDots();
+    void decayKeepsTheNewestTracesAsLinesOrDots();
     void persistenceCountsEveryFrameInFixedMemory();
     void referencesFollowTheirSliders();
     void horizontalCursorsFollowTheChannelsInTheFrame();
     void persistenceStartsAgainWhenATraceMoves();
     void xyModePlotsCh2AgainstCh1();
     void spectrumOfAConstantIsBinZero();
-    void aLoadedWaveReplacesTheLiveTraces();
     void exportWritesWhatIsShown();
     void recordingTakesEveryNewFrame();
     void framesOfAnyShapeNeitherCrashNorCorruptTheCache();
@@ -333,7 +331,7 @@ void TestScopeDisplay::instrumentMeasurementsAndChannelLabels()
              qPrintable(w->scopePlot()->items().labelDeltaVolt->text()));
 }
 
-void TestScopeDisplay::decayKeepsTheNewestTraces()
+void TestScopeDisplay::decayKeepsTheNewestTracesAsLinesOrDots()
 {
     ui->decaySlider->setValue(3);
     for (int k = 0; k < 5; ++k) {
@@ -350,24 +348,8 @@ void TestScopeDisplay::decayKeepsTheNewestTraces()
     QCOMPARE(graphValues(g->decay[1][2]), graphValues(g->ch2));
     for (int k = 3; k < 9; ++k)
         QVERIFY(g->decay[0][k]->data()->isEmpty() && g->decay[1][k]->data()->isEmpty());
-    // Shrinking keeps only the newest; 0 clears the history.
-    ui->decaySlider->setValue(1);
-    w->display()->scopeDataShow();
-    QCOMPARE(graphValues(g->decay[0][0]).first(), plotY(40));
-    QVERIFY(g->decay[0][1]->data()->isEmpty());
-    ui->decaySlider->setValue(0);
-    w->display()->scopeDataShow();
-    QVERIFY(g->decay[0][0]->data()->isEmpty());
-    QCOMPARE(w->display()->history().count(0), 0);
-}
-
-void TestScopeDisplay::vectorsOffDrawsBothChannelsAsDots()
-{
-    ui->decaySlider->setValue(2);
-    for (uint16_t number : {1, 2, 3})
-        feed(*w, buildFrame({}, [number](int block, int i) { return block * 40 + (i + number) % 20; }));
+    // Vectors off draws the traces, references and decay graphs of CH1 and CH2 as dots.
     QVERIFY(ui->checkBoxVectors->isChecked());
-    // The traces, references and decay graphs of CH1 and CH2 switch together.
     QList<QCPGraph *> traces{g->ch1, g->ch2, g->ch1Reference, g->ch2Reference};
     for (int k = 0; k < 9; ++k)
         traces << g->decay[0][k] << g->decay[1][k];
@@ -382,6 +364,15 @@ void TestScopeDisplay::vectorsOffDrawsBothChannelsAsDots()
                      qPrintable(QString::number(k)));
         }
     }
+    // Shrinking keeps only the newest; 0 clears the history.
+    ui->decaySlider->setValue(1);
+    w->display()->scopeDataShow();
+    QCOMPARE(graphValues(g->decay[0][0]).first(), plotY(40));
+    QVERIFY(g->decay[0][1]->data()->isEmpty());
+    ui->decaySlider->setValue(0);
+    w->display()->scopeDataShow();
+    QVERIFY(g->decay[0][0]->data()->isEmpty());
+    QCOMPARE(w->display()->history().count(0), 0);
 }
 
 void TestScopeDisplay::persistenceCountsEveryFrameInFixedMemory()
@@ -609,51 +600,40 @@ void TestScopeDisplay::spectrumOfAConstantIsBinZero()
     QVERIFY(g->fft[0]->data()->isEmpty());
 }
 
-void TestScopeDisplay::aLoadedWaveReplacesTheLiveTraces()
+void TestScopeDisplay::exportWritesWhatIsShown()
 {
+    // CH1 at 0.8 V/div: the loaded 704 is one division above zero, the frame's code 32
+    // 0.625 V, the played-back 608 half a division below.
     ui->checkBoxCHDTrace->setChecked(true);
     FrameShape shape;
     shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-    const QByteArray live = buildFrame(shape, [](int, int) { return 1; });
-
-    // A loaded wave stands in for the live one until cleared.
-    QVector<QVector<double>> wave;
-    for (int v = 0; v < 10; ++v)
-        wave << QVector<double>(768, 100.0 + v);
-    w->display()->showLoadedWave(wave);
-    feed(*w, live);
-    QCOMPARE(graphValues(g->ch1).first(), 100.0);
-    QCOMPARE(graphValues(g->ch2).first(), 101.0);
-    QCOMPARE(graphValues(g->logic[7]).first(), 109.0);
-    QVERIFY(g->logicBase[7]->data()->isEmpty());
-    w->display()->clearLoadedWave();
-    feed(*w, live);
-    QCOMPARE(graphValues(g->ch1).first(), plotY(1));
-}
-
-void TestScopeDisplay::exportWritesWhatIsShown()
-{
-    // CH1 at 0.8 V/div: the frame's code 32 is 0.625 V, the loaded 704 one division
-    // above zero, the played-back 608 half a division below.
-    FrameShape shape;
     shape.frameNumber = 4;
     shape.meters[0].gainIndex = 3;
     QVector<QVector<double>> loaded(10, QVector<double>(768, 640.0)), played = loaded;
-    loaded[0].fill(704.0);
+    for (int v = 0; v < 10; ++v)
+        loaded[v].fill(v ? 100.0 + v : 704.0);
     played[0].fill(608.0);
-    const struct { const char *header; double ch1; } shown[] = {
-        {"# live frame 4, time base 2ms/div", 0.625},
-        {"# loaded file w.vsp, time base 2ms/div", 0.8},
-        {"# playback block 1 of r.vsp, time base 1ms/div", -0.4}};
+    const struct { const char *header; double ch1, plotted; } shown[] = {
+        {"# loaded file w.vsp, time base 2ms/div", 0.8, 704},
+        {"# live frame 4, time base 2ms/div", 0.625, plotY(32)},
+        {"# playback block 1 of r.vsp, time base 1ms/div", -0.4, 608}};
     QTemporaryDir dir;
     for (int k = 0; k < 3; ++k) {
-        if (k == 1)
+        if (k == 0)
             w->display()->showLoadedWave(loaded, QStringLiteral("w.vsp"));
+        if (k == 1)
+            w->display()->clearLoadedWave();
         if (k == 2)
             w->display()->playback().start([&](int &index, QVector<QVector<double>> &frame) {
                 return index = 7, frame = played, true;
             }, 8, QStringLiteral("r.vsp"));
         feed(*w, buildFrame(shape, [](int block, int) { return block == 0 ? 32 : 0; }));
+        QCOMPARE(graphValues(g->ch1).at(99), shown[k].plotted);
+        if (k == 0) { // the loaded wave stands in for every trace, the logic baselines hidden
+            QCOMPARE(graphValues(g->ch2).first(), 101.0);
+            QCOMPARE(graphValues(g->logic[7]).first(), 109.0);
+            QVERIFY(g->logicBase[7]->data()->isEmpty());
+        }
         QFile file(dir.filePath(QString::number(k)));
         QVERIFY(w->exporter()->exportTo(file.fileName(), ExportControls::Format::Csv) &&
                 file.open(QIODevice::ReadOnly));
