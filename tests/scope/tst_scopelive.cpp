@@ -2,7 +2,6 @@
 // The scope end to end on the virtual bench: the generator loops back into
 // CH1, and what the window draws and measures is what the bench produced.
 #include "common/windowtest.h"
-#include "core/scope/plotgeometry.h"
 #include "core/scope/scaletables.h"
 #include "scope/autosetcontrols.h"
 #include "widgets/multimeterdisplay.h"
@@ -38,7 +37,6 @@ private slots:
     void initTestCase() { useVirtualBench(); }
     void generatorLoopbackIsDrawnAndMeasured();
     void legendFollowsTheTimeBaseAndSlowFramesShowProgress();
-    void pickedMarkerMovesWithTheKeys();
     void firstStartAutosetsAndReadOutsSayWhatTheyCannotRead();
 };
 
@@ -137,55 +135,6 @@ void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
     QCOMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
     QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
 }
-
-// After a press on the trigger marker the arrow keys move it with a drag's
-// writes, until a press elsewhere; hovering over it says so.
-void TestScopeLive::pickedMarkerMovesWithTheKeys()
-{
-    VeltoInterface w;
-    w.resize(1600, 1000);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(connectToBench(w, 20));
-    w.form()->radioButtonNormal->click();
-    QCustomPlot *plot = w.scopePlot()->plot();
-    w.trigger()->model().triggerSetPosition(64, 20);
-    w.trigger()->triggerMarkersPlace();
-    plot->replot();
-    const TriggerModel &model = w.trigger()->model();
-    QCPItemPixmap *marker = w.scopePlot()->items().triggerMarker;
-    auto centre = [marker] { return QRectF(marker->topLeft->pixelPosition(), QSizeF(marker->pixmap().size())).center(); };
-    auto hover = [plot](const QPointF &at) {
-        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at.toPoint()), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(plot, &move);
-    };
-    QVERIFY(marker->visible());
-    hover(centre());
-    QCOMPARE(plot->toolTip(), PlotInteraction::markerToolTip);
-    hover(centre() + QPointF(0, 40));
-    QCOMPARE(plot->toolTip(), QString());
-
-    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, centre().toPoint());
-    QCOMPARE(w.interaction()->keyboardMarker(), int(PlotGeometry::TriggerMarker));
-    const struct {
-        Qt::Key key;
-        int samples, levels;
-    } steps[] = {{Qt::Key_Up, 0, 1}, {Qt::Key_PageDown, 0, -10}, {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}};
-    for (const auto &step : steps) {
-        const TriggerChannelRecord before = model.current();
-        QTest::keyClick(plot, step.key);
-        QCOMPARE(model.current().position, before.position + step.samples);
-        QCOMPARE(model.current().level, before.level + step.levels);
-        QCOMPARE(virtualBench().configurationEntry(17), model.current().level);
-    }
-    // A press on empty plot ends the keyboard's hold on the marker.
-    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, plot->rect().center() + QPoint(40, 0));
-    const int level = model.current().level;
-    QTest::keyClick(plot, Qt::Key_Up);
-    QCOMPARE(model.current().level, level);
-}
-
 
 // Nothing stored: the first frames autoset the 4 Vpp sine and the 2 V square
 // to 0.8 V/div, Auto mode. Undo brings back 8 V/div, where both still read
