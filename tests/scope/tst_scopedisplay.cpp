@@ -417,25 +417,20 @@ private slots:
     void horizontalCursorsFollowTheChannelsInTheFrame()
     {
         const ScopeItems &items = w->scopePlot()->items();
-        // Switched on before any frame, on CH1: they show once a frame holds CH1.
+        // Switched on before any frame, on CH1: they show once a frame holds CH1; a
+        // frame without CH1 hides them, CH1 back shows them again.
         ui->checkBoxScopeCursorsHorizontal->click();
         FrameShape shape;
-        feed(*w, buildFrame(shape, [](int, int i) { return i % 40 - 20; }));
-        QVERIFY(items.hCursorHandle[0]->visible());
-        QVERIFY(items.hCursorLine[1]->visible());
-        QVERIFY(items.labelDeltaVolt->visible());
-        // A frame without CH1 hides them; CH1 back shows them again.
-        ui->checkBoxCH1Trace->setChecked(false);
-        shape.mask = Frames::Ch2;
-        shape.frameNumber = 2;
-        feed(*w, buildFrame(shape, [](int, int) { return 3; }));
-        QVERIFY(!items.hCursorHandle[0]->visible());
-        QVERIFY(!items.labelDeltaVolt->visible());
-        ui->checkBoxCH1Trace->setChecked(true);
-        shape.mask = Frames::Ch1 | Frames::Ch2;
-        shape.frameNumber = 3;
-        feed(*w, buildFrame(shape, [](int, int) { return 3; }));
-        QVERIFY(items.hCursorHandle[0]->visible());
+        QList<QCPAbstractItem *> shown{items.hCursorHandle[0], items.hCursorHandle[1], items.hCursorLine[1],
+                                       items.labelDeltaVolt};
+        for (bool ch1 : {true, false, true}) {
+            ui->checkBoxCH1Trace->setChecked(ch1);
+            shape.mask = ch1 ? Frames::Ch1 | Frames::Ch2 : Frames::Ch2;
+            ++shape.frameNumber;
+            feed(*w, buildFrame(shape, [](int, int i) { return i % 40 - 20; }));
+            for (QCPAbstractItem *item : shown)
+                QCOMPARE(item->visible(), ch1);
+        }
         // Tracking cursors show their circles on CH1 and read the frame drawn,
         // not the one before; switched off, nothing of them stays.
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Track);
@@ -446,9 +441,7 @@ private slots:
             QCOMPARE(w->cursors()->horizontal().levelA() + w->scopeState()->zeroLevel[0], int(plotY(level)));
         }
         ui->checkBoxScopeCursorsHorizontal->click();
-        for (QCPAbstractItem *item : {static_cast<QCPAbstractItem *>(items.tracers[0][0]),
-                                      static_cast<QCPAbstractItem *>(items.tracers[0][1]),
-                                      static_cast<QCPAbstractItem *>(items.hCursorHandle[1])})
+        for (QCPAbstractItem *item : shown << items.tracers[0][0] << items.tracers[0][1])
             QVERIFY(!item->visible());
     }
     void persistenceStartsAgainWhenATraceMoves()
