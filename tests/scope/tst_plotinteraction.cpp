@@ -81,11 +81,35 @@ class TestPlotInteraction : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { useVirtualBench(); }
-    // Each test on a window of its own; a failed check in prepare() skips the test.
+    // Each test on a window of its own, shown at a fixed size, connected, with
+    // frames on the plot; a failed check here skips the test.
     void init()
     {
         w = new VeltoInterface;
-        prepare(*w);
+        plot = w->scopePlot()->plot();
+        it = &w->scopePlot()->items();
+        ui = w->form();
+        w->session()->setScopeStartDelay(50);
+        w->resize(1600, 1000);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(connectToBench(*w));
+        // The picture this suite measures in: CH1 at 4 V/div 120 units below the
+        // centre, quiet (the generator, wired to it, off), CH2 on the centre, the
+        // logic group above, no cursors.
+        ui->ch1PositionSlider->setValue(-120);
+        ui->ch1GainSlider->setValue(1);
+        ui->ch2PositionSlider->setValue(0);
+        ui->chdPositionSlider->setValue(8);
+        for (QCheckBox *off :
+             {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal, ui->checkBoxAWGEnable})
+            if (off->isChecked())
+                off->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w->scopePlot()->graphs().ch1->data()->size(), 768, 5000);
+        // The whole frame in view, as zooming out shows it.
+        plot->xAxis->setRange(0, 1536);
+        plot->replot();
+        QVERIFY(plot->axisRect()->width() > 700 && plot->axisRect()->height() > 700);
     }
     void cleanup() { delete w; }
     void triggerMarkerDrags()
@@ -740,8 +764,6 @@ private slots:
     }
 
 private:
-    // A shown window of fixed size, connected, with frames on the plot.
-    void prepare(VeltoInterface &window);
     // Makes one plot unit one pixel wide, so that pixels map to whole units.
     void unitPixels()
     {
@@ -756,34 +778,6 @@ private:
     const ScopeItems *it = nullptr;
     Ui::VeltoInterface *ui = nullptr;
 };
-
-void TestPlotInteraction::prepare(VeltoInterface &window)
-{
-    w = &window;
-    plot = window.scopePlot()->plot();
-    it = &window.scopePlot()->items();
-    ui = window.form();
-    window.session()->setScopeStartDelay(50);
-    window.resize(1600, 1000);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(connectToBench(window));
-    // The picture this suite measures in: CH1 at 4 V/div 120 units below the
-    // centre, quiet (the generator, wired to it, off), CH2 on the centre, the
-    // logic group above, no cursors.
-    ui->ch1PositionSlider->setValue(-120);
-    ui->ch1GainSlider->setValue(1);
-    ui->ch2PositionSlider->setValue(0);
-    ui->chdPositionSlider->setValue(8);
-    for (QCheckBox *off : {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal, ui->checkBoxAWGEnable})
-        if (off->isChecked())
-            off->click();
-    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
-    // The whole frame in view, as zooming out shows it.
-    plot->xAxis->setRange(0, 1536);
-    plot->replot();
-    QVERIFY(plot->axisRect()->width() > 700 && plot->axisRect()->height() > 700);
-}
 
 QTEST_MAIN(TestPlotInteraction)
 #include "tst_plotinteraction.moc"
