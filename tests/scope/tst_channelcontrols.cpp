@@ -62,7 +62,9 @@ void TestChannelControls::quickRangeButtonsAndCoupling()
     QCOMPARE(ui->groupBoxCH1AC->title(), QStringLiteral("Channel 1  Gain (\u00b137mV), AC/DC "));
     QCOMPARE(ui->groupBoxCH1DC->title(), ui->groupBoxCH1AC->title());
     // Which of a channel's quick buttons are down: ±24 V, ±2.4 V.
-    auto quick = [](QToolButton *v24, QToolButton *v2) { return QList<bool>{v24->isChecked(), v2->isChecked()}; };
+    auto quick = [](QToolButton *v24, QToolButton *v2) {
+        return QList<bool>{v24->isChecked(), v2->isChecked()};
+    };
     ui->ch2GainSlider->setValue(3);
     QCOMPARE(quick(ui->toolButtonCh2ADC24V, ui->toolButtonCh2ADC2V4), QList<bool>({false, true}));
     // AC coupling releases both quick buttons and retitles the boxes.

@@ -84,13 +84,15 @@ private slots:
         mmzeros_t zeros;
         // Rising edges between 49 and 50, 99 and 100, ... 749 and 750.
         QCOMPARE(measure(square(768, 50, 100, -100), &zeros), 5000);
-        QCOMPARE(QVector<int>({zeros.zeroCross[0], zeros.zeroCross[1], zeros.zeroCross[2]}), QVector<int>({50, 100, 750}));
+        QCOMPARE(QVector<int>({zeros.zeroCross[0], zeros.zeroCross[1], zeros.zeroCross[2]}),
+                 QVector<int>({50, 100, 750}));
         // Exactly two crossings: the third slot repeats the second.
         QCOMPARE(measure(square(120, 50, 100, -100), &zeros), 5000);
         QCOMPARE(int(zeros.zeroCross[2]), 100);
         // A swing of 7 codes is one short of enough; 8 measures.
         QCOMPARE(measure(square(768, 50, 4, -3), &zeros), 0);
-        QCOMPARE(QVector<int>({zeros.zeroCross[0], zeros.zeroCross[1], zeros.zeroCross[2]}), QVector<int>({0, 0, 768}));
+        QCOMPARE(QVector<int>({zeros.zeroCross[0], zeros.zeroCross[1], zeros.zeroCross[2]}),
+                 QVector<int>({0, 0, 768}));
         QCOMPARE(measure(square(768, 50, 4, -4), &zeros), 5000);
         // The read-outs over the converter's limits: which is larger or smaller than shown.
         const std::tuple<int, int, QString> clips[] = {

@@ -167,7 +167,8 @@ private slots:
                      {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}, {Qt::Key_Down, 0, 0}};
         for (const auto &step : steps) {
             if (step.key == Qt::Key_Down) // after a press on empty plot the keys move nothing
-                QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, plot->rect().center() + QPoint(40, 0));
+                QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier,
+                                  plot->rect().center() + QPoint(40, 0));
             const TriggerChannelRecord before = model.current();
             QTest::keyClick(plot, step.key);
             QCOMPARE(model.current().position, before.position + step.samples);

@@ -33,7 +33,9 @@ private slots:
             boxes << title;
             return start; // the name proposed
         };
-        dialogs.inform = [this](const QString &title, const QString &text) { boxes << title + QLatin1Char('|') + text; };
+        dialogs.inform = [this](const QString &title, const QString &text) {
+            boxes << title + QLatin1Char('|') + text;
+        };
         w->record()->setDialogs(dialogs);
         w->record()->setFolder(dir.path());
         ui->comboBoxADCBuffer->setCurrentIndex(0); // 256 samples
@@ -90,11 +92,12 @@ private slots:
     }
     void damagedFilesChangeNothing()
     {
-        const struct { const char *name; QByteArray content; bool loads; } files[] = {{"empty.vsp", QByteArray(), false},
-                     {"binary.vsp", QByteArray("\x89PNG\r\n\x1a\n\0\0<*>\xff\xfe", 16), false},
-                     {"huge.vsp", QByteArray(17 * 1024 * 1024, ','), false},
-                     {"truncated.vsp", QByteArray("CH1,640,641,<*>\nCH2,7"), true},
-                     {"extra.vsp", QByteArray("CH1,1,<*>\nCH3,5,<*>\nBit7,2,<*>\nBit8,1,"), true}};
+        const struct { const char *name; QByteArray content; bool loads; } files[] = {
+            {"empty.vsp", QByteArray(), false},
+            {"binary.vsp", QByteArray("\x89PNG\r\n\x1a\n\0\0<*>\xff\xfe", 16), false},
+            {"huge.vsp", QByteArray(17 * 1024 * 1024, ','), false},
+            {"truncated.vsp", QByteArray("CH1,640,641,<*>\nCH2,7"), true},
+            {"extra.vsp", QByteArray("CH1,1,<*>\nCH3,5,<*>\nBit7,2,<*>\nBit8,1,"), true}};
         ui->samplingSlider->setValue(9);
         for (const auto &f : files) {
             QFile file(dir.filePath(QString::fromLatin1(f.name)));

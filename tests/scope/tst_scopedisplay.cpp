@@ -342,8 +342,9 @@ private slots:
         for (int k = 0; k < 3 * depth; ++k) {
             FrameShape shape;
             shape.frameNumber = uint16_t(k + 1);
-            const QByteArray frame = buildFrame(shape, [k](int block, int) { return block == 0 ? (k % 2 ? 40 : -40) : 0; });
-            w->session()->usb().deliverRead(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size());
+            const QByteArray frame =
+                buildFrame(shape, [k](int block, int) { return block == 0 ? (k % 2 ? 40 : -40) : 0; });
+            w->session()->usb().deliverRead(frameBytes(frame), frame.size());
             if (k % 3 == 2)
                 w->display()->scopeDataShow();
             if (k == 5)
@@ -355,7 +356,8 @@ private slots:
         // CH1's two levels, each on half of the frames, in the middle of the plot.
         const QRect area = w->scopePlot()->plot()->axisRect()->rect();
         for (int level : {40, -40}) {
-            const int row = int(std::floor(w->scopePlot()->plot()->yAxis->coordToPixel(plotY(level)))) - area.top();
+            const int row =
+                int(std::floor(w->scopePlot()->plot()->yAxis->coordToPixel(plotY(level)))) - area.top();
             QCOMPARE(int(image->image(0).at(area.width() / 2, row)), 3 * depth / 2);
         }
         // The live graph holds the newest trace alone; the spectrum still piles up.
@@ -501,7 +503,8 @@ private slots:
         QCOMPARE(g->xy->dataCount(), 768);
         for (int k : {0, 1, 199, 767}) {
             const QCPCurveData &point = *(g->xy->data()->constBegin() + k);
-            QCOMPARE(QPointF(point.key, point.value), QPointF(640 + 1.5625 * (k % 200 - 100), 640 - 1.5625 * (k % 50)));
+            QCOMPARE(QPointF(point.key, point.value),
+                     QPointF(640 + 1.5625 * (k % 200 - 100), 640 - 1.5625 * (k % 50)));
         }
         // The key axis is centred on CH1's zero, with divisions as wide as they are high.
         const QCPRange x = w->scopePlot()->plot()->xAxis->range();
@@ -510,7 +513,8 @@ private slots:
         QCOMPARE(x.center(), 640.0);
         QVERIFY(qAbs(x.size() / box.width() - y.size() / box.height()) < 1e-9);
         QCOMPARE(g->xy->lineStyle(), ui->checkBoxVectors->isChecked() ? QCPCurve::lsLine : QCPCurve::lsNone);
-        QVERIFY(ui->ch1Label->text().startsWith(QStringLiteral(" X: CH1")) && ui->timeLabel->text() == QStringLiteral("XY"));
+        QVERIFY(ui->ch1Label->text().startsWith(QStringLiteral(" X: CH1")) &&
+                ui->timeLabel->text() == QStringLiteral("XY"));
         ui->xyMode->setChecked(false);
         w->interaction()->xyModeChanged();
         QVERIFY(g->xy->data()->isEmpty());
@@ -606,8 +610,9 @@ private slots:
         QCOMPARE(w->display()->counts().framesShown, quint64(3));
         QCOMPARE(w->display()->counts().framesMissed, quint64(1));
         QCOMPARE(w->display()->counts().framesRefused, quint64(1));
-        QVERIFY(log.contains(QStringLiteral("Scope: 1 reads refused since the last report, the last of 1072 bytes "
-                                            "where 560 were expected")));
+        QVERIFY(log.contains(
+            QStringLiteral("Scope: 1 reads refused since the last report, the last of 1072 bytes "
+                           "where 560 were expected")));
         QCOMPARE(blocks.size(), 3);
         QVERIFY(blocks.last().first().toString().startsWith(QStringLiteral("8<*>\nCH1,640,640,")));
 
@@ -616,7 +621,7 @@ private slots:
         for (uint16_t number = 6; number < 46; ++number) {
             shape.frameNumber = number;
             const QByteArray frame = buildFrame(shape, [](int, int) { return 0; });
-            w->session()->usb().deliverRead(reinterpret_cast<const unsigned char *>(frame.constData()), frame.size());
+            w->session()->usb().deliverRead(frameBytes(frame), frame.size());
         }
         w->session()->usb().reset();
         w->display()->scopeDataShow();

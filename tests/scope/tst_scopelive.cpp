@@ -140,7 +140,8 @@ private slots:
         QVERIFY(connectToBench(w, 20));
         QTRY_VERIFY_WITH_TIMEOUT(w.autosetter()->undoButton()->isEnabled() && !w.autosetter()->running(),
                                  8000);
-        QCOMPARE(QVector<int>({ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), ui->samplingSlider->value()}),
+        QCOMPARE(QVector<int>(
+                     {ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), ui->samplingSlider->value()}),
                  QVector<int>({3, 3, 6}));
         QVERIFY(ui->radioButtonAuto->isChecked() && ui->comboBoxTrigSource->currentIndex() <= 1);
         w.autosetter()->undoButton()->click();

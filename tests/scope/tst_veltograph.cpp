@@ -159,7 +159,8 @@ private slots:
         for (int style : {int(QCPGraph::lsLine), int(QCPGraph::lsStepCenter), int(QCPGraph::lsImpulse)}) {
             // Sparse points, fewer than the pixel columns: nothing to reduce, so the
             // picture must be the library's own to the pixel.
-            const QVector<double> keys = {100, 700, 1300, 2000, 2600, 3300, 4100, 4800, 5600, 6300, 7000, 7600};
+            const QVector<double> keys = {100,  700,  1300, 2000, 2600, 3300,
+                                          4100, 4800, 5600, 6300, 7000, 7600};
             const QVector<double> sparse = {200, 900, 400, 400, 1100, 150, 600, 610, 1000, 300, 800, 500};
             auto plain = makePlot();
             addGraph<QCPGraph>(*plain, QCPGraph::LineStyle(style))->setData(keys, sparse, true);
