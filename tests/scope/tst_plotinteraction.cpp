@@ -76,29 +76,50 @@ void drag(QCustomPlot *plot, const QPoint &from, const QPointF &to,
 
 } // namespace
 
-// A failed check inside prepare() ends the test that called it.
-#define PREPARE(window)                                                                                      \
-    do {                                                                                                     \
-        prepare(window);                                                                                     \
-        if (QTest::currentTestFailed())                                                                      \
-            return;                                                                                          \
-    } while (false)
-
 class TestPlotInteraction : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase() { useVirtualBench(); }
+    // Each test on a window of its own, shown at a fixed size, connected, with
+    // frames on the plot; a failed check here skips the test.
+    void init()
+    {
+        w = new VeltoInterface;
+        plot = w->scopePlot()->plot();
+        it = &w->scopePlot()->items();
+        ui = w->form();
+        w->session()->setScopeStartDelay(50);
+        w->resize(1600, 1000);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(connectToBench(*w));
+        // The picture this suite measures in: CH1 at 4 V/div 120 units below the
+        // centre, quiet (the generator, wired to it, off), CH2 on the centre, the
+        // logic group above, no cursors.
+        ui->ch1PositionSlider->setValue(-120);
+        ui->ch1GainSlider->setValue(1);
+        ui->ch2PositionSlider->setValue(0);
+        ui->chdPositionSlider->setValue(8);
+        for (QCheckBox *off :
+             {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal, ui->checkBoxAWGEnable})
+            if (off->isChecked())
+                off->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w->scopePlot()->graphs().ch1->data()->size(), 768, 5000);
+        // The whole frame in view, as zooming out shows it.
+        plot->xAxis->setRange(0, 1536);
+        plot->replot();
+        QVERIFY(plot->axisRect()->width() > 700 && plot->axisRect()->height() > 700);
+    }
+    void cleanup() { delete w; }
     void triggerMarkerDrags()
     {
-        VeltoInterface window;
-        PREPARE(window);
-        TriggerModel &model = window.trigger()->model();
+        TriggerModel &model = w->trigger()->model();
         TraceCapture trace;
 
         // Free running hides the marker: a drag from where it would be moves nothing.
         model.triggerSetPosition(200, 40);
-        window.trigger()->triggerMarkersPlace();
+        w->trigger()->triggerMarkersPlace();
         QVERIFY(!it->triggerMarker->visible());
         const QPoint hidden = centreOf(it->triggerMarker);
         drag(plot, hidden, QPointF(hidden.x() + 100, hidden.y()));
@@ -129,9 +150,35 @@ private slots:
         QCOMPARE(selected(), int(PlotGeometry::noSelection));
         QCOMPARE(it->triggerMarker->pen().style(), Qt::NoPen);
 
+        // Hovering over the marker says so; a click hands it to the keys, each step
+        // written as a drag's, until a press elsewhere.
+        const QPoint held = centreOf(it->triggerMarker);
+        for (const QPoint &to : {held, held + QPoint(0, 40)}) {
+            QMouseEvent hover(QEvent::MouseMove, to, plot->mapToGlobal(to), Qt::NoButton, Qt::NoButton, {});
+            QCoreApplication::sendEvent(plot, &hover);
+            QCOMPARE(plot->toolTip(), to == held ? PlotInteraction::markerToolTip : QString());
+        }
+        QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, held);
+        QCOMPARE(w->interaction()->keyboardMarker(), int(PlotGeometry::TriggerMarker));
+        const struct {
+            Qt::Key key;
+            int samples, levels;
+        } steps[] = {{Qt::Key_Up, 0, 1}, {Qt::Key_PageUp, 0, 10}, {Qt::Key_PageDown, 0, -10},
+                     {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}, {Qt::Key_Down, 0, 0}};
+        for (const auto &step : steps) {
+            if (step.key == Qt::Key_Down) // after a press on empty plot the keys move nothing
+                QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier,
+                                  plot->rect().center() + QPoint(40, 0));
+            const TriggerChannelRecord before = model.current();
+            QTest::keyClick(plot, step.key);
+            QCOMPARE(model.current().position, before.position + step.samples);
+            QCOMPARE(model.current().level, before.level + step.levels);
+            QCOMPARE(virtualBench().configurationEntry(17), model.current().level);
+        }
+
         // A drag that began in Normal goes on in Free: stored, never sent.
         model.triggerSetPosition(300, 0);
-        window.trigger()->triggerMarkersPlace();
+        w->trigger()->triggerMarkersPlace();
         press(plot, centreOf(it->triggerMarker));
         ui->radioButtonFree->click();
         trace.clear();
@@ -165,9 +212,7 @@ private slots:
     }
     void triggerMarkersFollowSourceAndInvert()
     {
-        VeltoInterface window;
-        PREPARE(window);
-        TriggerModel &model = window.trigger()->model();
+        TriggerModel &model = w->trigger()->model();
         unitPixels();
         ui->radioButtonNormal->click();
         ui->radioButtonWindow->click();
@@ -209,7 +254,7 @@ private slots:
         // and the marker goes over to the other side of the zero level.
         ui->comboBoxTrigSource->setCurrentIndex(0);
         model.triggerSetPosition(model.current().position, 40);
-        window.trigger()->triggerMarkersPlace();
+        w->trigger()->triggerMarkersPlace();
         trace.clear();
         ui->checkBoxCH1Invert->click();
         QVERIFY(ui->radioButtonFallingEdge->isChecked());
@@ -221,19 +266,17 @@ private slots:
     }
     void verticalCursorsReadTheirDistance()
     {
-        VeltoInterface window;
-        PREPARE(window);
         // "1ms/div", and the cursors placed by hand rather than by the measurement.
         ui->samplingSlider->setValue(7);
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
-        QTRY_COMPARE_WITH_TIMEOUT(window.cursors()->vertical().timeIndex, 7, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->cursors()->vertical().timeIndex, 7, 5000);
         ui->checkBoxCursorVertical->click();
         QVERIFY(it->vCursorHandle[0]->visible() && it->labelDeltaTime->visible());
         unitPixels();
 
         // Handles hang from the top edge, their lines through the plot.
         const QPoint a = centreOf(it->vCursorHandle[0]);
-        QVERIFY(near(a.x(), xPixel(window.cursors()->vertical().positionA)));
+        QVERIFY(near(a.x(), xPixel(w->cursors()->vertical().positionA)));
         QCOMPARE(qRound(it->vCursorHandle[0]->bottom->pixelPosition().x()), a.x());
         press(plot, a);
         QCOMPARE(selected(), int(PlotGeometry::VCursorA));
@@ -246,8 +289,8 @@ private slots:
         QCOMPARE(selected(), int(PlotGeometry::VCursorB));
         dragTo(plot, QPointF(xPixel(384), b.y()));
         release(plot, b);
-        QCOMPARE(window.cursors()->vertical().positionA, 256);
-        QCOMPARE(window.cursors()->vertical().positionB, 384);
+        QCOMPARE(w->cursors()->vertical().positionA, 256);
+        QCOMPARE(w->cursors()->vertical().positionB, 384);
         // The labels are right, and survive the next frames.
         QTest::qWait(100);
         QCOMPARE(it->labelDeltaTime->text(), QStringLiteral("ΔT =  4.000 ms"));
@@ -255,29 +298,27 @@ private slots:
 
         // Dragged past the left edge the cursor holds at its range.
         drag(plot, centreOf(it->vCursorHandle[0]), QPointF(-3000, a.y()));
-        QCOMPARE(window.cursors()->vertical().positionA, 8);
+        QCOMPARE(w->cursors()->vertical().positionA, 8);
 
         // "Track" needs the vertical cursors: switched off, it brings them back.
         ui->checkBoxCursorVertical->click();
         QVERIFY(!it->vCursorHandle[0]->visible());
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(0);
-        QVERIFY(ui->checkBoxCursorVertical->isChecked() && window.cursors()->vertical().visible);
+        QVERIFY(ui->checkBoxCursorVertical->isChecked() && w->cursors()->vertical().visible);
         QVERIFY(it->vCursorHandle[0]->visible() && it->vCursorLine[1]->visible());
         QVERIFY(it->labelFrequency->visible());
     }
     void horizontalCursorDragIsHeldToItsChannel()
     {
-        VeltoInterface window;
-        PREPARE(window);
-        HorizontalCursors &h = window.cursors()->horizontal();
-        const int *zero = window.scopeState()->zeroLevel;
+        HorizontalCursors &h = w->cursors()->horizontal();
+        const int *zero = w->scopeState()->zeroLevel;
         auto handleY = [&](int k) { return rectOf(it->hCursorHandle[k]).center().y(); };
         auto levelY = [&](int k) { return yPixel(zero[k] + (k ? h.levelB() : h.levelA())); };
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2); // "Manual"
         ui->checkBoxScopeCursorsHorizontal->click();
         QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[0]->visible(), 5000);
         QVERIFY(it->labelVoltA->visible());
-        window.session()->sendScopeStop();
+        w->session()->sendScopeStop();
         QTest::qWait(50);
 
         // The handle stands at the left edge on its level, the line through it.
@@ -295,7 +336,7 @@ private slots:
         release(plot, handle.center().toPoint());
         QVERIFY(near(handleY(0), levelY(0)));
         // The labels are read on the next drawn tick: A at one division below zero.
-        window.scopeState()->redrawRequested = true;
+        w->scopeState()->redrawRequested = true;
         QTRY_VERIFY_WITH_TIMEOUT(it->labelVoltA->text().startsWith(QStringLiteral("Va = -")), 2000);
 
         // On CH2, with the two zero levels apart, the handles stand at CH2's
@@ -325,11 +366,9 @@ private slots:
     }
     void pickingNeedsAPressCloserThanEightPixels()
     {
-        VeltoInterface window;
-        PREPARE(window);
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
         ui->checkBoxCursorVertical->click();
-        window.cursors()->vCursorSetPosition(700, 1000);
+        w->cursors()->vCursorSetPosition(700, 1000);
         const QRectF handle = rectOf(it->vCursorHandle[1]);
 
         // Eight pixels right of the handle's edge: nothing is picked and the
@@ -341,8 +380,8 @@ private slots:
         const QCPRange before = plot->xAxis->range();
         TraceCapture trace;
         drag(plot, miss, QPointF(miss.x() - 300, miss.y() + 100));
-        QCOMPARE(window.cursors()->vertical().positionA, 700);
-        QCOMPARE(window.cursors()->vertical().positionB, 1000);
+        QCOMPARE(w->cursors()->vertical().positionA, 700);
+        QCOMPARE(w->cursors()->vertical().positionB, 1000);
         QCOMPARE(plot->xAxis->range(), before);
         QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
 
@@ -362,8 +401,8 @@ private slots:
         // Where a cursor handle covers a zero handle, the cursor wins.
         ui->checkBoxScopeCursorsHorizontal->click();
         QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[0]->visible(), 5000);
-        window.cursors()->horizontal().absoluteA = window.scopeState()->zeroLevel[0];
-        window.cursors()->hCursorRefreshA();
+        w->cursors()->horizontal().absoluteA = w->scopeState()->zeroLevel[0];
+        w->cursors()->hCursorRefreshA();
         QVERIFY(rectOf(it->hCursorHandle[0]).intersects(rectOf(it->zeroHandle[0])) ||
                 it->zeroHandle[0]->selectTest(centreOf(it->hCursorHandle[0]), false) < 8.0);
         press(plot, centreOf(it->hCursorHandle[0]));
@@ -372,8 +411,6 @@ private slots:
     }
     void wheelZoomAndModifierKeys()
     {
-        VeltoInterface window;
-        PREPARE(window);
         const QPoint centre = plotCentre(plot);
         const QPoint left(centre.x() - 100, centre.y());
         QCOMPARE(plot->xAxis->range(), QCPRange(0, 1536));
@@ -388,9 +425,6 @@ private slots:
         turnWheel(plot, centre, 12);
         QCOMPARE(plot->xAxis->range().size(), 256.0);
         QVERIFY(plot->xAxis->range().lower >= 0);
-        QCOMPARE(ui->horizontalScrollBar->pageStep(), 256);
-        QCOMPARE(ui->horizontalScrollBar->maximum(), 1536 - 256);
-        QCOMPARE(plot->xAxis2->range(), plot->xAxis->range());
         // Zoomed out as far as the wheel goes, the whole frame and no more.
         turnWheel(plot, centre, -20);
         QCOMPARE(plot->xAxis->range(), QCPRange(0, 1536));
@@ -398,7 +432,7 @@ private slots:
         // Control: the mouse pans the time axis and the wheel does not zoom.
         turnWheel(plot, centre, 3);
         const QCPRange zoomed = plot->xAxis->range();
-        QTest::keyPress(&window, Qt::Key_Control);
+        QTest::keyPress(w, Qt::Key_Control);
         turnWheel(plot, centre, 1, Qt::ControlModifier);
         QCOMPARE(plot->xAxis->range(), zoomed);
         press(plot, centre, Qt::ControlModifier);
@@ -412,7 +446,7 @@ private slots:
         drag(plot, centre, QPointF(centre.x() - 20000, centre.y()), Qt::ControlModifier);
         QVERIFY(near(plot->xAxis->range().upper, 1536, 1e-6));
         QVERIFY(plot->xAxis->range().size() >= 256);
-        QTest::keyRelease(&window, Qt::Key_Control);
+        QTest::keyRelease(w, Qt::Key_Control);
         const QCPRange afterPan = plot->xAxis->range();
         // Without Control a drag over empty plot moves nothing, the wheel zooms again.
         drag(plot, centre, QPointF(centre.x() + 200, centre.y()));
@@ -422,21 +456,18 @@ private slots:
 
         // Shift: the wheel zooms the value axis instead, down to 512 units.
         const QCPRange keys = plot->xAxis->range();
-        QTest::keyPress(&window, Qt::Key_Shift);
+        QTest::keyPress(w, Qt::Key_Shift);
         turnWheel(plot, centre, 6, Qt::ShiftModifier);
         QCOMPARE(plot->xAxis->range(), keys);
         QCOMPARE(plot->yAxis->range().size(), 512.0);
-        QCOMPARE(ui->verticalScrollBar->pageStep(), 512);
         QCOMPARE(plot->yAxis2->range(), plot->yAxis->range());
-        QTest::keyRelease(&window, Qt::Key_Shift);
+        QTest::keyRelease(w, Qt::Key_Shift);
         const QCPRange values = plot->yAxis->range();
         turnWheel(plot, centre, 1);
         QCOMPARE(plot->yAxis->range(), values);
     }
     void scrollBarsFollowTheAxes()
     {
-        VeltoInterface window;
-        PREPARE(window);
         QScrollBar *horizontal = ui->horizontalScrollBar;
         QScrollBar *vertical = ui->verticalScrollBar;
         auto bar = [](QScrollBar *bar) { return QList<int>({bar->value(), bar->pageStep(), bar->maximum()}); };
@@ -468,17 +499,15 @@ private slots:
         QCOMPARE(vertical->value(), 0);
 
         // The zero handles follow the value axis.
-        QVERIFY(near(centreOf(it->zeroHandle[1]).y(), yPixel(window.scopeState()->zeroLevel[1])));
+        QVERIFY(near(centreOf(it->zeroHandle[1]).y(), yPixel(w->scopeState()->zeroLevel[1])));
     }
     void zeroHandleDragsMoveTheTraces()
     {
-        VeltoInterface window;
-        PREPARE(window);
-        window.session()->sendScopeStop();
+        w->session()->sendScopeStop();
         QTest::qWait(100);
         QSlider *slider = ui->ch1PositionSlider;
-        const int *zero = window.scopeState()->zeroLevel;
-        const QVector<double> before = graphValues(window.scopePlot()->graphs().ch1);
+        const int *zero = w->scopeState()->zeroLevel;
+        const QVector<double> before = graphValues(w->scopePlot()->graphs().ch1);
         const int start = slider->value();
         QCOMPARE(zero[0], 640 + start);
 
@@ -498,8 +527,8 @@ private slots:
         // The position is the host's: nothing goes to the instrument.
         QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
         // The trace follows on the next drawn tick, shifted by the same amount.
-        QTRY_VERIFY_WITH_TIMEOUT(graphValues(window.scopePlot()->graphs().ch1) != before, 2000);
-        const QVector<double> after = graphValues(window.scopePlot()->graphs().ch1);
+        QTRY_VERIFY_WITH_TIMEOUT(graphValues(w->scopePlot()->graphs().ch1) != before, 2000);
+        const QVector<double> after = graphValues(w->scopePlot()->graphs().ch1);
         QCOMPARE(after.size(), before.size());
         // A frame may land after the stop; its samples differ by the input's
         // noise of a count or two, never by the slider's change.
@@ -519,10 +548,10 @@ private slots:
         slider->setValue(-300);
         ui->checkBoxCH2Trace->click();
         ui->checkBoxCHDTrace->click();
-        window.session()->sendScopeStart();
+        w->session()->sendScopeStart();
         QTRY_VERIFY_WITH_TIMEOUT(it->zeroHandle[2]->visible(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!it->zeroHandle[1]->visible(), 5000);
-        window.session()->sendScopeStop();
+        w->session()->sendScopeStop();
         QTest::qWait(100);
         QSlider *logic = ui->chdPositionSlider;
         const QPoint logicHandle = centreOf(it->zeroHandle[2]);
@@ -542,18 +571,16 @@ private slots:
     }
     void renamingALabel()
     {
-        VeltoInterface window;
-        PREPARE(window);
         ui->checkBoxCHDTrace->click();
         QTRY_VERIFY_WITH_TIMEOUT(it->logicLabels[3]->visible(), 5000);
-        window.session()->sendScopeStop();
+        w->session()->sendScopeStop();
         QTest::qWait(100);
 
         QString offered;
         int asked = 0;
         QString answer;
         bool accept = true;
-        window.interaction()->setLabelAsker([&](const QString &current, bool *ok) {
+        w->interaction()->setLabelAsker([&](const QString &current, bool *ok) {
             ++asked;
             offered = current;
             *ok = accept;
@@ -582,7 +609,7 @@ private slots:
             QCOMPARE(it->logicLabels[c.bit]->text(), QLatin1String(c.name));
         }
         // A new name survives the frames that follow.
-        window.session()->sendScopeStart();
+        w->session()->sendScopeStart();
         QTest::qWait(200);
         QCOMPARE(it->logicLabels[0]->text(), QStringLiteral("MOSI"));
 
@@ -593,13 +620,11 @@ private slots:
     }
     void handlesSitInTheMarginsAndLabelsInTheCorners()
     {
-        VeltoInterface window;
-        PREPARE(window);
         ui->checkBoxCursorVertical->click();
-        window.session()->sendScopeStop();
+        w->session()->sendScopeStop();
         QTest::qWait(100);
         const QRect box = plot->axisRect()->rect();
-        const QColor background = window.scopePlot()->background().color();
+        const QColor background = w->scopePlot()->background().color();
         // Pixels of a handle that lie outside the axis box, in the margin.
         auto drawnOutside = [&](QCPItemPixmap *item) {
             plot->replot();
@@ -617,7 +642,7 @@ private slots:
         QVERIFY(drawnOutside(it->vCursorHandle[0]) > 10);
 
         // Resized, the labels keep to the corners and the handles are placed for the new width at once.
-        window.resize(1100, 800);
+        w->resize(1100, 800);
         QTRY_COMPARE_WITH_TIMEOUT(it->labelDeltaTime->position->coords(), QPointF(plot->width() - 24, 25), 2000);
         const int right = plot->width();
         const int bottom = plot->height();
@@ -625,7 +650,7 @@ private slots:
         QCOMPARE(it->labelDeltaVolt->position->coords(), QPointF(right - 149, bottom - 44));
         QCOMPARE(it->labelVoltB->position->coords(), QPointF(right - 149, bottom - 59));
         QCOMPARE(it->labelVoltA->position->coords(), QPointF(right - 149, bottom - 74));
-        QVERIFY(near(centreOf(it->vCursorHandle[1]).x(), xPixel(window.cursors()->vertical().positionB)));
+        QVERIFY(near(centreOf(it->vCursorHandle[1]).x(), xPixel(w->cursors()->vertical().positionB)));
         // Scrolled out of view, a cursor's handle is not drawn over the margin.
         plot->xAxis->setRange(1000, 1536);
         QVERIFY(rectOf(it->vCursorHandle[0]).right() < box.left());
@@ -633,14 +658,12 @@ private slots:
     }
     void xyModeThenBadPointersAndAZeroSizePlot()
     {
-        VeltoInterface window;
-        PREPARE(window);
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(2);
         ui->checkBoxCursorVertical->click();
         ui->checkBoxScopeCursorsHorizontal->click();
         ui->radioButtonNormal->click();
-        window.trigger()->model().triggerSetPosition(300, 10);
-        window.trigger()->triggerMarkersPlace();
+        w->trigger()->model().triggerSetPosition(300, 10);
+        w->trigger()->triggerMarkersPlace();
         QTRY_VERIFY_WITH_TIMEOUT(it->hCursorHandle[1]->visible(), 5000);
 
         // XY hides what belongs to the time axis and shows CH1's zero handle on
@@ -648,7 +671,7 @@ private slots:
         const QList<QCPAbstractItem *> timeItems{it->vCursorHandle[0], it->vCursorLine[1], it->labelDeltaTime,
                                                  it->hCursorHandle[0], it->zeroHandle[0],  it->zeroLine[0],
                                                  it->triggerMarker};
-        const QCPGraph *ch1 = window.scopePlot()->graphs().ch1;
+        const QCPGraph *ch1 = w->scopePlot()->graphs().ch1;
         for (int step = 0; step < 4; ++step) {
             const bool xy = step == 1 || step == 2;
             if (step == 2)
@@ -683,10 +706,10 @@ private slots:
                 QVERIFY(std::isfinite(handle->topLeft->pixelPosition().y()));
             }
         }
-        const TriggerChannelRecord &trigger = window.trigger()->model().current();
+        const TriggerChannelRecord &trigger = w->trigger()->model().current();
         QVERIFY(trigger.position >= 4 && trigger.position <= 760);
         QVERIFY(qAbs(trigger.level) <= 125);
-        QVERIFY(window.cursors()->vertical().positionA >= 8 && window.cursors()->vertical().positionA <= 1528);
+        QVERIFY(w->cursors()->vertical().positionA >= 8 && w->cursors()->vertical().positionA <= 1528);
         QVERIFY(ui->ch2PositionSlider->value() >= ui->ch2PositionSlider->minimum());
         // Wheel turns outside the plot, and huge ones inside, leave the axes sane.
         turnWheel(plot, QPointF(-5000, -5000), 5);
@@ -696,10 +719,6 @@ private slots:
         turnWheel(plot, plotCentre(plot), 1000);
         QVERIFY(plot->xAxis->range().size() >= 256.0);
         QVERIFY(plot->xAxis->range().lower >= 0 && plot->xAxis->range().upper <= 1536);
-        turnWheel(plot, plotCentre(plot), 30);
-        QCOMPARE(plot->xAxis->range().size(), 256.0);
-        turnWheel(plot, plotCentre(plot), -1000);
-        QCOMPARE(plot->xAxis->range(), QCPRange(0, 1536));
 
         // A plot squeezed to nothing: redraws, presses, drags and wheel turns
         // go through without a crash and the axes stay finite and in limits.
@@ -709,7 +728,7 @@ private slots:
         QCoreApplication::processEvents();
         plot->replot();
         QTest::qWait(50);
-        window.scopeState()->redrawRequested = true;
+        w->scopeState()->redrawRequested = true;
         QTest::qWait(50);
         for (QCPItemPixmap *handle : handles) {
             const QPoint at = centreOf(handle);
@@ -721,7 +740,7 @@ private slots:
         drag(plot, QPoint(2, qRound(it->zeroHandle[0]->topLeft->pixelPosition().y()) + 4), QPointF(2, 300));
         turnWheel(plot, QPointF(0, 0), 3);
         turnWheel(plot, QPointF(0, 0), -3, Qt::ShiftModifier);
-        window.scopePlot()->sizeChanged();
+        w->scopePlot()->sizeChanged();
         plot->replot();
         for (QCPAxis *axis : {plot->xAxis, plot->yAxis})
             QVERIFY(std::isfinite(axis->range().lower) && std::isfinite(axis->range().upper));
@@ -739,15 +758,13 @@ private slots:
         turnWheel(plot, plotCentre(plot), 1);
         QVERIFY(plot->xAxis->range().size() < 1536);
         // Window and whole window resized to nothing, too.
-        window.resize(0, 0);
+        w->resize(0, 0);
         QTest::qWait(50);
         plot->replot();
-        QVERIFY(window.isVisible());
+        QVERIFY(w->isVisible());
     }
 
 private:
-    // A shown window of fixed size, connected, with frames on the plot.
-    void prepare(VeltoInterface &window);
     // Makes one plot unit one pixel wide, so that pixels map to whole units.
     void unitPixels()
     {
@@ -762,34 +779,6 @@ private:
     const ScopeItems *it = nullptr;
     Ui::VeltoInterface *ui = nullptr;
 };
-
-void TestPlotInteraction::prepare(VeltoInterface &window)
-{
-    w = &window;
-    plot = window.scopePlot()->plot();
-    it = &window.scopePlot()->items();
-    ui = window.form();
-    window.session()->setScopeStartDelay(50);
-    window.resize(1600, 1000);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(connectToBench(window));
-    // The picture this suite measures in: CH1 at 4 V/div 120 units below the
-    // centre, quiet (the generator, wired to it, off), CH2 on the centre, the
-    // logic group above, no cursors.
-    ui->ch1PositionSlider->setValue(-120);
-    ui->ch1GainSlider->setValue(1);
-    ui->ch2PositionSlider->setValue(0);
-    ui->chdPositionSlider->setValue(8);
-    for (QCheckBox *off : {ui->checkBoxCursorVertical, ui->checkBoxScopeCursorsHorizontal, ui->checkBoxAWGEnable})
-        if (off->isChecked())
-            off->click();
-    QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 768, 5000);
-    // The whole frame in view, as zooming out shows it.
-    plot->xAxis->setRange(0, 1536);
-    plot->replot();
-    QVERIFY(plot->axisRect()->width() > 700 && plot->axisRect()->height() > 700);
-}
 
 QTEST_MAIN(TestPlotInteraction)
 #include "tst_plotinteraction.moc"

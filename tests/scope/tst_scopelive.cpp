@@ -2,7 +2,6 @@
 // The scope end to end on the virtual bench: the generator loops back into
 // CH1, and what the window draws and measures is what the bench produced.
 #include "common/windowtest.h"
-#include "core/scope/plotgeometry.h"
 #include "core/scope/scaletables.h"
 #include "scope/autosetcontrols.h"
 #include "widgets/multimeterdisplay.h"
@@ -36,183 +35,129 @@ class TestScopeLive : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { useVirtualBench(); }
-    void generatorLoopbackIsDrawnAndMeasured();
-    void legendFollowsTheTimeBaseAndSlowFramesShowProgress();
-    void pickedMarkerMovesWithTheKeys();
-    void firstStartAutosetsAndReadOutsSayWhatTheyCannotRead();
-};
+    void generatorLoopbackIsDrawnAndMeasured()
+    {
+        VeltoInterface w;
+        QVERIFY(connectToBench(w, 20));
+        QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
 
-void TestScopeLive::generatorLoopbackIsDrawnAndMeasured()
-{
-    VeltoInterface w;
-    QVERIFY(connectToBench(w, 20));
-    QTRY_VERIFY_WITH_TIMEOUT(virtualBench().scopeRunning(), 3000);
+        // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div; the
+        // sliders' writes are checked in the channel controls suite.
+        w.generator()->setAwgLevelsAmplitude(1.0); // the generator is on at a first start
+        w.form()->radioButtonSine->click();
+        w.form()->ch1GainSlider->setValue(3);
+        w.form()->samplingSlider->setValue(7);
+        w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
+        QVERIFY(w.form()->checkBoxCursorVertical->isChecked());
+        QVERIFY(waitDrawnFrames(w, 5));
 
-    // The generator's 1 kHz sine (1 V peak) into CH1 at 0.8 V/div, 1 ms/div; the
-    // sliders' writes are checked in the channel controls suite.
-    w.generator()->setAwgLevelsAmplitude(1.0); // the generator is on at a first start
-    w.form()->radioButtonSine->click();
-    w.form()->ch1GainSlider->setValue(3);
-    w.form()->samplingSlider->setValue(7);
-    w.form()->comboBoxScopeCursorsHorizontalType->setCurrentIndex(1);
-    QVERIFY(w.form()->checkBoxCursorVertical->isChecked());
-    QVERIFY(waitDrawnFrames(w, 5));
+        // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
+        const double produced = 72.0e6 / (256.0 * 281.0);
+        QVERIFY(qAbs(w.generator()->frequencySweep()->effectiveFrequency() - produced) < 0.01);
+        // At 16 kS/s a period is about 16 samples; the mean over the buffer's
+        // 47 periods is known to a hundredth of a sample.
+        const double measured = w.form()->multimeterdisplayFreqCh1->getValue();
+        QVERIFY2(qAbs(measured - produced) < 0.01 * produced,
+                 qPrintable(QStringLiteral("measured %1 Hz, produced %2 Hz").arg(measured).arg(produced)));
+        // The automatic cursors span one period on the plot: 16 samples, 32 units.
+        QVERIFY2(qAbs(qAbs(w.cursors()->vertical().positionB - w.cursors()->vertical().positionA) - 32) <= 2,
+                 qPrintable(QStringLiteral("%1 .. %2")
+                                .arg(w.cursors()->vertical().positionA)
+                                .arg(w.cursors()->vertical().positionB)));
+        QVERIFY(w.scopePlot()->items().labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
 
-    // The bench makes 72 MHz / (256 × round(72 MHz / (256 × 1 kHz))) = 1000.89 Hz.
-    const double produced = 72.0e6 / (256.0 * 281.0);
-    QVERIFY(qAbs(w.generator()->frequencySweep()->effectiveFrequency() - produced) < 0.01);
-    // At 16 kS/s a period is about 16 samples; the mean over the buffer's
-    // 47 periods is known to a hundredth of a sample.
-    const double measured = w.form()->multimeterdisplayFreqCh1->getValue();
-    QVERIFY2(qAbs(measured - produced) < 0.01 * produced,
-             qPrintable(QStringLiteral("measured %1 Hz, produced %2 Hz").arg(measured).arg(produced)));
-    // The automatic cursors span one period on the plot: 16 samples, 32 units.
-    QVERIFY2(qAbs(qAbs(w.cursors()->vertical().positionB - w.cursors()->vertical().positionA) - 32) <= 2,
-             qPrintable(QStringLiteral("%1 .. %2")
-                            .arg(w.cursors()->vertical().positionA)
-                            .arg(w.cursors()->vertical().positionB)));
-    QVERIFY(w.scopePlot()->items().labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
+        const Spread atGain3 = spreadOf(w.scopePlot()->graphs().ch1);
+        QCOMPARE(atGain3.count, 768); // its swing is checked against the volts in the generator suite
 
-    const Spread atGain3 = spreadOf(w.scopePlot()->graphs().ch1);
-    QCOMPARE(atGain3.count, 768); // its swing is checked against the volts in the generator suite
+        // Twice the gain draws twice the swing.
+        w.form()->ch1GainSlider->setValue(4);
+        QVERIFY(waitDrawnFrames(w, 5));
+        const Spread atGain4 = spreadOf(w.scopePlot()->graphs().ch1);
+        const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
+        QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
 
-    // Twice the gain draws twice the swing.
-    w.form()->ch1GainSlider->setValue(4);
-    QVERIFY(waitDrawnFrames(w, 5));
-    const Spread atGain4 = spreadOf(w.scopePlot()->graphs().ch1);
-    const double ratio = (atGain4.maximum - atGain4.minimum) / (atGain3.maximum - atGain3.minimum);
-    QVERIFY2(ratio > 1.9 && ratio < 2.1, qPrintable(QString::number(ratio)));
+        TraceCapture trace;
+        // A larger buffer: the instrument is told, and the frames grow.
+        w.form()->comboBoxADCBuffer->setCurrentIndex(4);
+        QTRY_COMPARE_WITH_TIMEOUT(w.scopeState()->samplesPerChannel, 1280, 3000);
+        QVERIFY(waitDrawnFrames(w, 2));
+        QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
+        QCOMPARE(w.trigger()->model().maximumPosition(), 1280 - 8);
 
-    TraceCapture trace;
-    // A larger buffer: the instrument is told, and the frames grow.
-    w.form()->comboBoxADCBuffer->setCurrentIndex(4);
-    QTRY_COMPARE_WITH_TIMEOUT(w.scopeState()->samplesPerChannel, 1280, 3000);
-    QVERIFY(waitDrawnFrames(w, 2));
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
-    QCOMPARE(w.trigger()->model().maximumPosition(), 1280 - 8);
-
-    // CH2 off: a confirmed write of its control byte, and CH2 leaves the plot.
-    QVERIFY(!w.scopePlot()->graphs().ch2->data()->isEmpty());
-    w.form()->checkBoxCH2Trace->click();
-    const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 4 "));
-    QCOMPARE(confirmed.size(), 1);
-    // Bit 0 of the control byte is the trace.
-    QCOMPARE(traceBody(confirmed.first()).split(QLatin1Char(' ')).at(3).toInt() & 1, 0);
-    QVERIFY(waitDrawnFrames(w, 3));
-    QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
-    QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
-    QVERIFY(!w.scopePlot()->items().zeroHandle[1]->visible());
-}
-
-void TestScopeLive::legendFollowsTheTimeBaseAndSlowFramesShowProgress()
-{
-    VeltoInterface w;
-    QVERIFY(connectToBench(w, 20));
-    Ui::VeltoInterface *ui = w.form();
-    QVERIFY(waitDrawnFrames(w, 2));
-    QCOMPARE(ui->frameProgressLabel->text(), QString());
-    // 50 s/div: a 2400 s frame. The legend names it at once and keeps it over
-    // redraws of the frame taken before; the read-out counts the new frame.
-    ui->samplingSlider->setValue(21);
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div"));
-    QTRY_COMPARE(ui->frameProgressLabel->text(), QStringLiteral("Frame 0 %, 40 min to go"));
-    w.scopeState()->redrawRequested = true;
-    QTRY_VERIFY(!w.scopeState()->redrawRequested);
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div"));
-    ui->checkBoxFFTTrace->click();
-    QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div\nFFT = 20 mHz/div"));
-    // Roll mode draws the frame as it arrives and needs no read-out; neither
-    // does a stopped scope.
-    ui->rollMode->click();
-    QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
-    ui->rollMode->click();
-    QTRY_VERIFY(!ui->frameProgressLabel->text().isEmpty());
-    w.session()->sendScopeStop();
-    QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
-    // A third channel does not fit beside the generator's four blocks: the
-    // instrument shrinks the buffer to 14 blocks, and the time range says so.
-    ui->comboBoxDACBuffer->setCurrentIndex(1);
-    ui->comboBoxADCBuffer->setCurrentIndex(14);
-    ui->checkBoxCHDTrace->click();
-    QCOMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
-    QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
-}
-
-// After a press on the trigger marker the arrow keys move it with a drag's
-// writes, until a press elsewhere; hovering over it says so.
-void TestScopeLive::pickedMarkerMovesWithTheKeys()
-{
-    VeltoInterface w;
-    w.resize(1600, 1000);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(connectToBench(w, 20));
-    w.form()->radioButtonNormal->click();
-    QCustomPlot *plot = w.scopePlot()->plot();
-    w.trigger()->model().triggerSetPosition(64, 20);
-    w.trigger()->triggerMarkersPlace();
-    plot->replot();
-    const TriggerModel &model = w.trigger()->model();
-    QCPItemPixmap *marker = w.scopePlot()->items().triggerMarker;
-    auto centre = [marker] { return QRectF(marker->topLeft->pixelPosition(), QSizeF(marker->pixmap().size())).center(); };
-    auto hover = [plot](const QPointF &at) {
-        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at.toPoint()), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(plot, &move);
-    };
-    QVERIFY(marker->visible());
-    hover(centre());
-    QCOMPARE(plot->toolTip(), PlotInteraction::markerToolTip);
-    hover(centre() + QPointF(0, 40));
-    QCOMPARE(plot->toolTip(), QString());
-
-    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, centre().toPoint());
-    QCOMPARE(w.interaction()->keyboardMarker(), int(PlotGeometry::TriggerMarker));
-    const struct {
-        Qt::Key key;
-        int samples, levels;
-    } steps[] = {{Qt::Key_Up, 0, 1}, {Qt::Key_PageDown, 0, -10}, {Qt::Key_Left, -1, 0}, {Qt::Key_Right, 1, 0}};
-    for (const auto &step : steps) {
-        const TriggerChannelRecord before = model.current();
-        QTest::keyClick(plot, step.key);
-        QCOMPARE(model.current().position, before.position + step.samples);
-        QCOMPARE(model.current().level, before.level + step.levels);
-        QCOMPARE(virtualBench().configurationEntry(17), model.current().level);
+        // CH2 off: a confirmed write of its control byte, and CH2 leaves the plot.
+        QVERIFY(!w.scopePlot()->graphs().ch2->data()->isEmpty());
+        w.form()->checkBoxCH2Trace->click();
+        const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 4 "));
+        QCOMPARE(confirmed.size(), 1);
+        // Bit 0 of the control byte is the trace.
+        QCOMPARE(traceBody(confirmed.first()).split(QLatin1Char(' ')).at(3).toInt() & 1, 0);
+        QVERIFY(waitDrawnFrames(w, 3));
+        QVERIFY(w.scopePlot()->graphs().ch2->data()->isEmpty());
+        QCOMPARE(w.scopePlot()->graphs().ch1->data()->size(), 1280);
+        QVERIFY(!w.scopePlot()->items().zeroHandle[1]->visible());
     }
-    // A press on empty plot ends the keyboard's hold on the marker.
-    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, plot->rect().center() + QPoint(40, 0));
-    const int level = model.current().level;
-    QTest::keyClick(plot, Qt::Key_Up);
-    QCOMPARE(model.current().level, level);
-}
-
-
-// Nothing stored: the first frames autoset the 4 Vpp sine and the 2 V square
-// to 0.8 V/div, Auto mode. Undo brings back 8 V/div, where both still read
-// their frequency; a clipped channel is marked, and a flat one says why it has none.
-void TestScopeLive::firstStartAutosetsAndReadOutsSayWhatTheyCannotRead()
-{
-    QSettings().clear();
-    VeltoInterface w;
-    Ui::VeltoInterface *ui = w.form();
-    QVERIFY(connectToBench(w, 20));
-    QTRY_VERIFY_WITH_TIMEOUT(w.autosetter()->undoButton()->isEnabled() && !w.autosetter()->running(), 8000);
-    QCOMPARE(QVector<int>({ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), ui->samplingSlider->value()}),
-             QVector<int>({3, 3, 6}));
-    QVERIFY(ui->radioButtonAuto->isChecked() && ui->comboBoxTrigSource->currentIndex() <= 1);
-    w.autosetter()->undoButton()->click();
-    QVERIFY(ui->radioButtonFree->isChecked() && ui->ch1GainSlider->value() == 0);
-    QVERIFY(waitDrawnFrames(w, 8));
-    QTRY_VERIFY(qAbs(ui->multimeterdisplayFreqCh1->getValue() - 1000.89) < 1.0);
-    QTRY_VERIFY(qAbs(ui->multimeterdisplayFreqCh2->getValue() - 1000.0) < 1.0);
-    ui->ch1GainSlider->setValue(9);
-    QTRY_VERIFY(ui->multimeterdisplayVppCh1->shownText().startsWith(QLatin1Char('>')));
-    QVERIFY(ui->ch1Label->text().contains(QLatin1String("CLIP")));
-    ui->ch1GainSlider->setValue(0);
-    w.generator()->setAwgLevelsAmplitude(0.05);
-    QTRY_COMPARE(ui->multimeterdisplayFreqCh1->shownText(), QString(QChar(0x2014)));
-    QVERIFY(ui->multimeterdisplayFreqCh1->toolTip().contains(QLatin1String("smaller V/div")));
-}
+    void legendFollowsTheTimeBaseAndSlowFramesShowProgress()
+    {
+        VeltoInterface w;
+        QVERIFY(connectToBench(w, 20));
+        Ui::VeltoInterface *ui = w.form();
+        QVERIFY(waitDrawnFrames(w, 2));
+        QCOMPARE(ui->frameProgressLabel->text(), QString());
+        // 50 s/div: a 2400 s frame. The legend names it at once and keeps it over
+        // redraws of the frame taken before; the read-out counts the new frame.
+        ui->samplingSlider->setValue(21);
+        QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div"));
+        QTRY_COMPARE(ui->frameProgressLabel->text(), QStringLiteral("Frame 0 %, 40 min to go"));
+        w.scopeState()->redrawRequested = true;
+        QTRY_VERIFY(!w.scopeState()->redrawRequested);
+        QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div"));
+        ui->checkBoxFFTTrace->click();
+        QCOMPARE(ui->timeLabel->text(), QStringLiteral("Time = 50 s/div\nFFT = 20 mHz/div"));
+        // Roll mode draws the frame as it arrives and needs no read-out; neither
+        // does a stopped scope.
+        ui->rollMode->click();
+        QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
+        ui->rollMode->click();
+        QTRY_VERIFY(!ui->frameProgressLabel->text().isEmpty());
+        w.session()->sendScopeStop();
+        QTRY_COMPARE(ui->frameProgressLabel->text(), QString());
+        // A third channel does not fit beside the generator's four blocks: the
+        // instrument shrinks the buffer to 14 blocks, and the time range says so.
+        ui->comboBoxDACBuffer->setCurrentIndex(1);
+        ui->comboBoxADCBuffer->setCurrentIndex(14);
+        ui->checkBoxCHDTrace->click();
+        QCOMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
+        QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
+    }
+    // Nothing stored: the first frames autoset the 4 Vpp sine and the 2 V square
+    // to 0.8 V/div, Auto mode. Undo brings back 8 V/div, where both still read
+    // their frequency; a clipped channel is marked, and a flat one says why it has none.
+    void firstStartAutosetsAndReadOutsSayWhatTheyCannotRead()
+    {
+        QSettings().clear();
+        VeltoInterface w;
+        Ui::VeltoInterface *ui = w.form();
+        QVERIFY(connectToBench(w, 20));
+        QTRY_VERIFY_WITH_TIMEOUT(w.autosetter()->undoButton()->isEnabled() && !w.autosetter()->running(),
+                                 8000);
+        QCOMPARE(QVector<int>(
+                     {ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), ui->samplingSlider->value()}),
+                 QVector<int>({3, 3, 6}));
+        QVERIFY(ui->radioButtonAuto->isChecked() && ui->comboBoxTrigSource->currentIndex() <= 1);
+        w.autosetter()->undoButton()->click();
+        QVERIFY(ui->radioButtonFree->isChecked() && ui->ch1GainSlider->value() == 0);
+        QVERIFY(waitDrawnFrames(w, 8));
+        QTRY_VERIFY(qAbs(ui->multimeterdisplayFreqCh1->getValue() - 1000.89) < 1.0);
+        QTRY_VERIFY(qAbs(ui->multimeterdisplayFreqCh2->getValue() - 1000.0) < 1.0);
+        ui->ch1GainSlider->setValue(9);
+        QTRY_VERIFY(ui->multimeterdisplayVppCh1->shownText().startsWith(QLatin1Char('>')));
+        QVERIFY(ui->ch1Label->text().contains(QLatin1String("CLIP")));
+        ui->ch1GainSlider->setValue(0);
+        w.generator()->setAwgLevelsAmplitude(0.05);
+        QTRY_COMPARE(ui->multimeterdisplayFreqCh1->shownText(), QString(QChar(0x2014)));
+        QVERIFY(ui->multimeterdisplayFreqCh1->toolTip().contains(QLatin1String("smaller V/div")));
+    }
+};
 
 QTEST_MAIN(TestScopeLive)
 #include "tst_scopelive.moc"
