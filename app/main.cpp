@@ -6,6 +6,7 @@
 #include "console/pythonbridge.h"
 #include "device/usbseam.h"
 #include "remote/remotecontrol.h"
+#include "ui/messagepresenter.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -30,6 +31,16 @@ void signalArrived(int)
     const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
     (void)ignored;
 }
+
+// Headless, nobody could press a message box's OK: its text goes to the log.
+class LoggedMessages : public CriticalMessagePresenter
+{
+public:
+    void showCritical(QWidget *, const QString &title, const QString &text) override
+    {
+        VELTO_LOG(QStringLiteral("%1: %2").arg(title, text), 3);
+    }
+};
 
 // Calls `end` from the event loop when either signal arrives; false when
 // the pipe could not be made.
@@ -99,6 +110,9 @@ int main(int argc, char *argv[])
         WireTrace::instance().setFile(commandLine.trace);
 
     QApplication application(argc, argv);
+    LoggedMessages loggedMessages;
+    if (commandLine.headless)
+        setCriticalMessagePresenter(&loggedMessages);
     int code = 0;
     {
         VeltoInterface window;
@@ -110,7 +124,7 @@ int main(int argc, char *argv[])
         if (commandLine.scpi && !window.remote()->listenAt(commandLine.scpiAddress, commandLine.scpiPort) &&
             commandLine.headless) {
             // Without its server a headless Velto could not be reached at all.
-            sayOnTerminal(QStringLiteral("velto: remote control cannot listen: see the log\n"));
+            sayOnTerminal(QStringLiteral("velto: headless, remote control must listen: ending (the log says why)\n"));
             window.closeApplication();
             return 2;
         }
