@@ -51,13 +51,13 @@ RemoteControl::RemoteControl(const RemoteParts &parts, QObject *parent)
 
     clientsLabel = new QLabel(ui->statusBar);
     clientsLabel->setObjectName(QStringLiteral("scpiClientsLabel"));
-    networkLabel = new QLabel(ui->statusBar);
-    networkLabel->setObjectName(QStringLiteral("scpiNetworkLabel"));
-    networkLabel->setStyleSheet(QStringLiteral("QLabel { color: #e0a020; }"));
-    ui->statusBar->addPermanentWidget(networkLabel);
+    noteLabel = new QLabel(ui->statusBar);
+    noteLabel->setObjectName(QStringLiteral("scpiNoteLabel"));
+    noteLabel->setStyleSheet(QStringLiteral("QLabel { color: #e0a020; }"));
+    ui->statusBar->addPermanentWidget(noteLabel);
     ui->statusBar->addPermanentWidget(clientsLabel);
     clientsLabel->hide();
-    networkLabel->hide();
+    noteLabel->hide();
     connect(scpiServer, &ScpiServer::clientCountChanged, this, &RemoteControl::showClients);
 }
 
@@ -97,6 +97,7 @@ void RemoteControl::boxToggled(bool on)
     userChoice = on;
     if (!on) {
         scpiServer->close();
+        noteLabel->clear();
         showClients(0);
         return;
     }
@@ -110,14 +111,19 @@ void RemoteControl::boxToggled(bool on)
 bool RemoteControl::listen(const QHostAddress &address, quint16 port)
 {
     const bool ok = scpiServer->listen(address, port);
+    // What the status line keeps saying after the message of the moment has gone.
     if (!ok) {
-        emit statusText(tr("SCPI: cannot listen on port %1: %2").arg(port).arg(scpiServer->errorString()));
+        noteLabel->setText(tr("SCPI off: cannot listen on port %1 (%2)").arg(port).arg(scpiServer->errorString()));
+        noteLabel->setToolTip(tr("Another program (or another Velto) may be using the port"));
     } else if (!address.isLoopback()) {
         const QString where = QStringLiteral("%1:%2").arg(address.toString()).arg(scpiServer->port());
-        networkLabel->setText(QStringLiteral("SCPI open to the network on %1").arg(where));
-        networkLabel->setToolTip(tr("Any computer that reaches this one may drive the instrument"));
-        emit statusText(networkLabel->text());
+        noteLabel->setText(QStringLiteral("SCPI open to the network on %1").arg(where));
+        noteLabel->setToolTip(tr("Any computer that reaches this one may drive the instrument"));
+    } else {
+        noteLabel->clear();
     }
+    if (!noteLabel->text().isEmpty())
+        emit statusText(noteLabel->text());
     showClients(scpiServer->clientCount());
     return ok;
 }
@@ -131,5 +137,5 @@ void RemoteControl::showClients(int count)
                                       .arg(scpiServer->port())
                                 : QString());
     clientsLabel->setVisible(on);
-    networkLabel->setVisible(on && !scpiServer->address().isLoopback());
+    noteLabel->setVisible(!noteLabel->text().isEmpty());
 }

@@ -79,7 +79,7 @@ private:
     ScpiServer *scpiServer = nullptr;
     QCheckBox *box = nullptr;
     QLabel *clientsLabel = nullptr;
-    QLabel *networkLabel = nullptr;
+    QLabel *noteLabel = nullptr; // open to the network, or off for want of its port
     bool fromCommandLine = false;
     bool userChoice = false; // the box as the user left it, which is remembered
 };
