@@ -79,14 +79,20 @@ Values read(QSettings &store, QStringList *problems)
     if (!ok && problems)
         problems->append(QStringLiteral("theme"));
 
+    values.remoteControl = readBool(store.value(QStringLiteral("remoteControl")), false, &ok);
+    if (!ok && problems)
+        problems->append(QStringLiteral("remoteControl"));
+
     values.defaultDir = store.value(QStringLiteral("defaultDir")).toString();
     if (values.defaultDir.isEmpty())
         values.defaultDir = QDir::homePath();
     return values;
 }
 
-void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir, const QPoint &position)
+void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir, const QPoint &position,
+           bool remoteControl)
 {
+    store.setValue(QStringLiteral("remoteControl"), remoteControl);
     store.setValue(QStringLiteral("size"), size);
     store.setValue(QStringLiteral("position"), position);
     store.setValue(QStringLiteral("wasMaximized"), maximized);

@@ -24,6 +24,7 @@ struct Values {
     bool hasPosition = false;
     int theme = 0;
     QString defaultDir;
+    bool remoteControl = false; // "remoteControl": the Options tab's SCPI box
 };
 
 // Sets the organisation, domain, application name and version used by the store.
@@ -38,7 +39,7 @@ Values read(QSettings &store, QStringList *problems = nullptr);
 
 // What shutdown writes; "loggingLevel" is written as 2 only when absent.
 void write(QSettings &store, const QSize &size, bool maximized, const QString &defaultDir,
-           const QPoint &position = QPoint());
+           const QPoint &position = QPoint(), bool remoteControl = false);
 
 // Top-left corner that centres a frame of `frameSize` on `screen`.
 QPoint centredPosition(const QRect &screen, const QSize &frameSize);

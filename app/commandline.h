@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
-// Velto's command line: --help, --version, --device virtual|usb and
-// --trace FILE, read before the application object exists so that help and
+// Velto's command line: --help, --version, --device virtual|usb,
+// --trace FILE, --scpi [ADDRESS:]PORT and --headless, read before the application object exists so that help and
 // version need no display. Qt's own options (-platform, -style, ...) pass
 // through to the application.
 
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
@@ -21,7 +22,18 @@ struct CommandLine {
     QString device;
     // The wire trace file when --trace was given, else empty.
     QString trace;
+    // --headless: no window, the remote-control server always on.
+    bool headless = false;
+    // Where remote control listens when --scpi was given (or headless):
+    // 127.0.0.1 unless an address was named, port 5025 unless one was.
+    bool scpi = false;
+    QHostAddress scpiAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 scpiPort = 5025;
 };
+
+// "[ADDRESS:]PORT" ("5025", "0.0.0.0:5025", "[::1]:5025", "localhost:5025")
+// into `address` and `port`; the reason when it is not one, else empty.
+QString parseScpiEndpoint(const QString &text, QHostAddress *address, quint16 *port);
 
 // `arguments` as the process received them, the program name first.
 CommandLine parseCommandLine(const QStringList &arguments);

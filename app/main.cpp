@@ -5,13 +5,63 @@
 #include "app/veltointerface.h"
 #include "console/pythonbridge.h"
 #include "device/usbseam.h"
+#include "remote/remotecontrol.h"
+#include "ui/messagepresenter.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTextCodec>
 
+#include <csignal>
+#include <functional>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// SIGTERM and SIGINT end Velto as Exit does. The handler only writes a byte
+// into a pipe whose other end the event loop watches.
+int signalPipe[2] = {-1, -1};
+
+void signalArrived(int)
+{
+    const char byte = 1;
+    const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+    (void)ignored;
+}
+
+// Headless, nobody could press a message box's OK: its text goes to the log.
+class LoggedMessages : public CriticalMessagePresenter
+{
+public:
+    void showCritical(QWidget *, const QString &title, const QString &text) override
+    {
+        VELTO_LOG(QStringLiteral("%1: %2").arg(title, text), 3);
+    }
+};
+
+// Calls `end` from the event loop when either signal arrives; false when
+// the pipe could not be made.
+bool endOnSignals(QObject *owner, std::function<void(int)> end)
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [end = std::move(end)] {
+        char byte = 0;
+        while (::read(signalPipe[0], &byte, 1) > 0) {
+        }
+        end(0);
+    });
+    struct sigaction action = {};
+    action.sa_handler = signalArrived;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -33,6 +83,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "velto: %s\n", qPrintable(unknownBackendMessage(device)));
         return 2;
     }
+    // Headless: no display is needed, whatever the environment says.
+    if (commandLine.headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     {
         QSettings store;
@@ -41,6 +94,7 @@ int main(int argc, char *argv[])
     const QString logPath = logFilePath(QStringLiteral("velto.log"));
     const bool logged = !logPath.isEmpty() && redirectStandardErrorTo(logPath);
     qInstallMessageHandler(loggingOutput);
+    setLogEchoedToTerminal(commandLine.headless);
     if (!logged)
         qWarning().noquote() << QStringLiteral("No folder for velto.log can be written: the log stays on standard error");
     // A script that cannot be read is said before the window and the
@@ -56,6 +110,9 @@ int main(int argc, char *argv[])
         WireTrace::instance().setFile(commandLine.trace);
 
     QApplication application(argc, argv);
+    LoggedMessages loggedMessages;
+    if (commandLine.headless)
+        setCriticalMessagePresenter(&loggedMessages);
     int code = 0;
     {
         VeltoInterface window;
@@ -64,11 +121,28 @@ int main(int argc, char *argv[])
             window.showLogLocation(logPath);
         QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
-        QSettings store;
-        if (store.value(QStringLiteral("wasMaximized"), false).toBool())
-            window.showMaximized();
-        else
-            window.show();
+        if (commandLine.scpi && !window.remote()->listenAt(commandLine.scpiAddress, commandLine.scpiPort) &&
+            commandLine.headless) {
+            // Without its server a headless Velto could not be reached at all.
+            sayOnTerminal(QStringLiteral("velto: headless, remote control must listen: ending (the log says why)\n"));
+            window.closeApplication();
+            return 2;
+        }
+        if (commandLine.headless) {
+            VELTO_LOG(QStringLiteral("Headless: no window; SIGTERM or SIGINT ends Velto"), 1);
+            if (!endOnSignals(&window, [&window](int status) {
+                    VELTO_LOG(QStringLiteral("Signal received: Velto ends"), 1);
+                    window.closeApplication();
+                    QCoreApplication::exit(status);
+                }))
+                VELTO_LOG(QStringLiteral("Headless: SIGTERM and SIGINT cannot be caught; they end Velto without saving"), 2);
+        } else {
+            QSettings store;
+            if (store.value(QStringLiteral("wasMaximized"), false).toBool())
+                window.showMaximized();
+            else
+                window.show();
+        }
         // Every way out (the window closed, Exit, a script's sys.exit) leaves
         // this loop, so that the interpreter below is ended and a script's
         // files are flushed.

@@ -14,6 +14,7 @@
 #include "core/persistence/devicesettings.h"
 #include "core/persistence/devicesettingskeys.h"
 #include "core/persistence/hardwareprofile.h"
+#include "remote/remotecontrol.h"
 #include "scope/autosetcontrols.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
@@ -175,6 +176,34 @@ void VeltoInterface::createControllers()
         triggerControls->triggerMarkersPlace();
     });
     connect(this, &VeltoInterface::applyConfigurationRequest, this, &VeltoInterface::applyScopeConfiguration);
+    createRemoteControl();
+}
+
+void VeltoInterface::createRemoteControl()
+{
+    RemoteParts parts;
+    parts.ui = ui;
+    parts.session = deviceSession;
+    parts.plot = plot;
+    parts.channels = scopeChannels;
+    parts.trigger = triggerControls;
+    parts.display = scopeDisplay;
+    parts.record = recordControls;
+    parts.autoset = autosetControls;
+    parts.generator = generatorControls;
+    parts.meter = meterControls;
+    parts.counter = counterControls;
+    parts.system.identification = [this] { return deviceSession->identification(); };
+    parts.system.saveSettings = [this](QSettings &store) { DeviceSettings::save(store, this, triggerControls->model()); };
+    // As the settings load at start: the controls from the store, then the whole state to the instrument.
+    parts.system.loadSettings = [this](const QSettings &store) {
+        DeviceSettings::load(store, this, triggerControls->model());
+        scopeDisplay->scopeInitDatacache();
+        deviceSettingsExec();
+    };
+    remoteControl = new RemoteControl(parts, this);
+    connect(remoteControl, &RemoteControl::statusText, this, [this](const QString &text) { setInfoText(text); });
+    remoteControl->setRemembered(storedRemoteControl);
 }
 
 void VeltoInterface::wireSession()
@@ -346,6 +375,7 @@ void VeltoInterface::setupAppSetting()
     }
     scopeOptionSet.theme = values.theme;
     storedDefaultDir = values.defaultDir;
+    storedRemoteControl = values.remoteControl;
 }
 
 void VeltoInterface::saveAppSettings()
@@ -353,7 +383,7 @@ void VeltoInterface::saveAppSettings()
     deviceSettingsSave();
     VELTO_LOG(QStringLiteral("Save application settings"), 0);
     QSettings store;
-    AppSettings::write(store, size(), isMaximized(), recordControls->defaultDir(), pos());
+    AppSettings::write(store, size(), isMaximized(), recordControls->defaultDir(), pos(), remoteControl->remembered());
 }
 
 

@@ -22,6 +22,7 @@ class GeneratorControls;
 class MeterControls;
 class PlotInteraction;
 class RecordControls;
+class RemoteControl;
 class PythonConsole;
 class QScrollArea;
 class ScopeChannels;
@@ -87,6 +88,7 @@ public:
     SnifferControls *sniffer() const { return snifferControls; }
     ExportControls *exporter() const { return exportControls; }
     AutosetControls *autosetter() const { return autosetControls; }
+    RemoteControl *remote() const { return remoteControl; }
     QTimer &displayTimer() { return displayTick; }
     QTimer &meterTimer() { return meterTick; }
     int mainMode() const { return mode; }
@@ -133,6 +135,7 @@ private:
     void connectionChanged(bool connected);
     void meterPollIntervalChanged(int milliseconds);
     void runStartupScript();
+    void createRemoteControl();
 
     Ui::VeltoInterface *ui = nullptr;
     DeviceSession *deviceSession = nullptr;
@@ -151,6 +154,7 @@ private:
     SnifferControls *snifferControls = nullptr;
     ExportControls *exportControls = nullptr;
     AutosetControls *autosetControls = nullptr;
+    RemoteControl *remoteControl = nullptr;
     QTimer displayTick;
     QTimer meterTick;
     int displayInterval = 4;
@@ -180,5 +184,6 @@ private:
     std::function<void(int)> terminateProcess;
     // The folder remembered from the last run, until the record controls take it.
     QString storedDefaultDir;
+    bool storedRemoteControl = false;
     bool applicationClosed = false;
 };

@@ -18,6 +18,27 @@
 
 int loggingLevel = 0;
 
+namespace {
+// Standard error as it was before the log took it: the terminal Velto was started from.
+int terminalDescriptor = -1;
+bool echoToTerminal = false;
+
+void writeAll(int fd, const char *data, qsizetype size)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t written = ::write(fd, data + done, size_t(size - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        done += written;
+    }
+}
+} // namespace
+
+void setLogEchoedToTerminal(bool on) { echoToTerminal = on; }
+
 QByteArray formatLogLine(QtMsgType type, const QString &timeStamp, const QString &message, const char *file,
                          int line, const char *function, int threshold)
 {
@@ -71,6 +92,8 @@ void loggingOutput(QtMsgType type, const QMessageLogContext &context, const QStr
     if (!text.isEmpty()) {
         fwrite(text.constData(), 1, size_t(text.size()), stderr);
         fflush(stderr);
+        if (echoToTerminal && terminalDescriptor >= 0)
+            writeAll(terminalDescriptor, text.constData(), text.size());
     }
     if (type == QtFatalMsg) {
         fflush(stderr);
@@ -90,11 +113,6 @@ void veltoLog(const QString &message, int level, const char *file, int line, con
     default: break;
     }
 }
-
-namespace {
-// Standard error as it was before the log took it: the terminal Velto was started from.
-int terminalDescriptor = -1;
-} // namespace
 
 bool redirectStandardErrorTo(const QString &path)
 {
@@ -127,15 +145,7 @@ void sayOnTerminal(const QString &text)
     if (terminalDescriptor < 0)
         return;
     const QByteArray bytes = text.toLocal8Bit();
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(terminalDescriptor, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        done += written;
-    }
+    writeAll(terminalDescriptor, bytes.constData(), bytes.size());
 }
 
 namespace {

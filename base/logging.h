@@ -34,6 +34,10 @@ bool redirectStandardErrorTo(const QString &path);
 // error was never redirected, since the log then goes there already.
 void sayOnTerminal(const QString &text);
 
+// When on, every line the handler writes also goes to the terminal Velto
+// was started from (headless mode, where nobody reads a window).
+void setLogEchoedToTerminal(bool on);
+
 // Where the log goes: `name` in the working folder when a file can be
 // written there, else the same name in the user's state folder
 // ($XDG_STATE_HOME/velto, else ~/.local/state/velto), made when missing.

@@ -253,6 +253,7 @@ int DeviceSession::deviceInitialize()
     }
 
     deviceSettingsInitialize();
+    identified = text;
     emit instrumentNote(QString());
     emit connectionChanged(true);
     return 0;
@@ -319,6 +320,7 @@ void DeviceSession::deviceSettingsSendBulk()
 void DeviceSession::disconnectDevice(bool close)
 {
     scopeStartTimer.stop();
+    identified.clear();
     usbDevice.controlWriteTransfer(Request::Disconnect, 0, 0);
     emit titleText(usbDevice.connectionLostFlag ? QStringLiteral("Interface - Connection lost... wait")
                                                 : QStringLiteral("Interface - Disconnecting... wait"));

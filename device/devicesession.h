@@ -70,6 +70,9 @@ public:
     int deviceSettingsInitialize();
     void deviceSettingsSendBulk();
     void disconnectDevice(bool close);
+    // What the instrument said it is ("VSIM.2.7 Velto virtual bench") while
+    // a session runs; empty when none does.
+    QString identification() const { return identified; }
 
 signals:
     void infoText(const QString &text, bool busy);
@@ -99,6 +102,7 @@ private:
     LibUsbDevice usbDevice;
     // The profile check's note for the plot when it refused the instrument.
     QString profileNote;
+    QString identified;
     unsigned char bulkBlock[1024];
     bool configurationBulkMode = false;
     int scopeStartDelayMs = 2000;

@@ -64,27 +64,35 @@ private slots:
 
     void commandLine()
     {
-        // Arguments; the exit status (-1: Velto runs), device|trace, a text it says.
+        // Arguments; the exit status (-1: Velto runs), device|trace|remote control, a text it says.
         const struct {
             QStringList arguments;
             int status;
             const char *parsed, *says;
-        } rows[] = {{{}, -1, "|", ""},
-                    {{"--help"}, 0, "|", "Usage: velto [options]"},
-                    {{"-v"}, 0, "|", "Velto 1.2 (build "},
-                    {{"--device", "virtual", "--trace=w.t"}, -1, "virtual|w.t", ""},
-                    {{"-platform", "offscreen", "--device=usb"}, -1, "usb|", ""}, // Qt's own option
-                    {{"--fast"}, 2, "|", "Unknown option 'fast'"},
-                    {{"--device", "serial"}, 2, "|", "not \"serial\""},
-                    {{"--trace"}, 2, "|", "Missing value after '--trace'"},
-                    {{"frame.csv"}, 2, "|", "only options: frame.csv"}};
+        } rows[] = {{{}, -1, "||", ""},
+                    {{"--help"}, 0, "||", "Usage: velto [options]"},
+                    {{"-v"}, 0, "||", "Velto 1.2 (build "},
+                    {{"--device", "virtual", "--trace=w.t"}, -1, "virtual|w.t|", ""},
+                    {{"-platform", "offscreen", "--device=usb"}, -1, "usb||", ""}, // Qt's own option
+                    {{"--scpi", "--device", "usb"}, -1, "usb||127.0.0.1:5025", ""},
+                    {{"--headless", "--scpi=0.0.0.0:6000"}, -1, "||0.0.0.0:6000 headless", ""},
+                    {{"--headless", "--scpi", "[::1]:0"}, -1, "||::1:0 headless", ""},
+                    {{"--scpi", "localhost:7"}, -1, "||127.0.0.1:7", ""},
+                    {{"--scpi", "70000"}, 2, "||", "a port from 0 to 65535"},
+                    {{"--scpi", "host:5025"}, 2, "||", "\"host\" is not an IP address"},
+                    {{"--fast"}, 2, "||", "Unknown option 'fast'"},
+                    {{"--device", "serial"}, 2, "||", "not \"serial\""},
+                    {{"--trace"}, 2, "||", "Missing value after '--trace'"},
+                    {{"frame.csv"}, 2, "||", "only options: frame.csv"}};
         for (const auto &r : rows) {
             const CommandLine line = parseCommandLine(QStringList{"velto"} + r.arguments);
             const QByteArray row = r.arguments.join(' ').toLocal8Bit();
             using Outcome = CommandLine::Outcome;
             const Outcome outcome = r.status < 0 ? Outcome::Run : (r.status ? Outcome::UsageError : Outcome::Exit);
             QVERIFY2(line.outcome == outcome && line.exitStatus == qMax(r.status, 0), row);
-            QVERIFY2(line.device + '|' + line.trace == QLatin1String(r.parsed), row);
+            const QString remote = !line.scpi ? QString()
+                : QStringLiteral("%1:%2%3").arg(line.scpiAddress.toString()).arg(line.scpiPort).arg(line.headless ? " headless" : "");
+            QCOMPARE(line.device + QLatin1Char('|') + line.trace + QLatin1Char('|') + remote, QString::fromLatin1(r.parsed));
             QVERIFY2(line.text.contains(QLatin1String(r.says)), qPrintable(line.text));
             // A usage error shows the help after the reason.
             const bool help = r.status == 2 || r.arguments == QStringList{"--help"};
