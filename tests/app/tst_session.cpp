@@ -33,11 +33,9 @@ qint64 traceTime(const QString &line)
 class TestSession : public QObject
 {
     Q_OBJECT
-private slots:
-
-private:
     RecordingMessagePresenter messages;
 
+private slots:
     void initTestCase()
     {
         useVirtualBench();

@@ -32,6 +32,11 @@ private slots:
         QCOMPARE(QVector<int>({back.frameType, back.frameNumber, back.channelMask, back.analogMask,
                                back.samplesPerChannel, back.samplingIndex, back.rollStartIndex}),
                  QVector<int>({'A', 0xBEEF, Ch1 | Chd, Ch1, 3840, 21, 0x0102}));
+        // The roll start names a sample of the frame, or none.
+        back.rollStartIndex = 3839;
+        QCOMPARE(rollStart(back), 3839);
+        back.rollStartIndex = 3840;
+        QCOMPARE(rollStart(back), 0);
     }
 
     void blockOffsetsFollowTheMask()
@@ -67,15 +72,8 @@ private slots:
         QCOMPARE(fields(settings), QVector<qlonglong>({0x53, 7, 0xAA, 100, -100, 0, 0, 0, 64, 128, 21}));
     }
 
-    void rollStartAndIdentification()
+    void identification()
     {
-        frameconfig_t h{};
-        h.samplesPerChannel = 768;
-        h.rollStartIndex = 767;
-        QCOMPARE(rollStart(h), 767);
-        h.rollStartIndex = 768;
-        QCOMPARE(rollStart(h), 0);
-
         unsigned char block[64] = {};
         std::memcpy(block, "\x01VSIM.2.7\x09 Velto", 16); // control bytes dropped, trimmed
         QCOMPARE(identificationText(block, 64), QStringLiteral("VSIM.2.7 Velto"));

@@ -180,12 +180,11 @@ private slots:
     }
     void onlyTerminalDevicesAreInstrumentPorts()
     {
-        const QStringList accepted{"ttyUSB0", "TTYACM1", "tty"};
-        const QStringList refused{"", "/dev/ttyUSB0", "COM3", "cu.usbmodem1", "tt", " ttyS0"};
-        for (const QString &name : accepted)
-            QVERIFY2(SerialPortConnection::checkIfCorrectPort(name), qPrintable(name));
-        for (const QString &name : refused)
-            QVERIFY2(!SerialPortConnection::checkIfCorrectPort(name), qPrintable(name));
+        const QList<QPair<QString, bool>> names{{"ttyUSB0", true}, {"TTYACM1", true}, {"tty", true},
+                                                {"", false},       {"/dev/ttyUSB0", false}, {"COM3", false},
+                                                {"cu.usbmodem1", false}, {"tt", false}, {" ttyS0", false}};
+        for (const auto &[name, accepted] : names)
+            QVERIFY2(SerialPortConnection::checkIfCorrectPort(name) == accepted, qPrintable(name));
     }
 };
 

@@ -216,13 +216,11 @@ private slots:
         const QString block = trace.matching(QStringLiteral("bulkout 0x01 512 0 ")).value(0);
         const QByteArray bytes = QByteArray::fromHex(block.section(QLatin1Char(' '), -1).toLatin1());
         const auto entry = [&](int index) { return ConfigProtocol::entryAt(frameBytes(bytes), index); };
-        QCOMPARE(entry(ConfigEntry::Ch1Gain), 4);
-        QCOMPARE(entry(ConfigEntry::TriggerSource), 1);
-        QCOMPARE(entry(ConfigEntry::TriggerLevel), 16);
-        QCOMPARE(entry(ConfigEntry::SamplingRate), 10);
-        QCOMPARE(entry(ConfigEntry::WaveType), int(Generator::Square));
+        using namespace ConfigEntry;
+        QCOMPARE(QList<int>({entry(Ch1Gain), entry(TriggerSource), entry(TriggerLevel), entry(SamplingRate),
+                             entry(WaveType), entry(SweepSpeed)}),
+                 QList<int>({4, 1, 16, 10, int(Generator::Square), ConfigProtocol::sweepSpeed(100)}));
         QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 10 ")).size(), 1);
-        QCOMPARE(entry(ConfigEntry::SweepSpeed), ConfigProtocol::sweepSpeed(100));
         // A stored position that is none keeps its default, and says so.
         QSettings().setValue(QStringLiteral("Cursors/VA"), QStringLiteral("left"));
         VeltoInterface third;

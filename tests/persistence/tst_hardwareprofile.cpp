@@ -112,12 +112,7 @@ private slots:
             QTest::newRow(name) << models << QString::fromLatin1(id) << code << QString::fromLatin1(messages)
                                 << QString::fromLatin1(file);
         };
-        row("hardware at hardLo, software at softHi", standard, "M.1.9", 0, "");
-        row("hardware at hardHi, software at softLo", standard, "M.3.5", 0, "");
-        row("hardware below", standard, "M.0.7", 1, "h");
-        row("hardware above", standard, "M.4.7", 1, "h");
-        row("software below", standard, "M.2.4", 2, "s");
-        row("software above", standard, "M.2.10", 2, "s");
+        // Each end of both ranges: in shippedProfileAndInformation.
         row("info file missing", gone, "M.2.7", 3, "f");
         row("no file attribute", "<M hardLo=\"1\" hardHi=\"3\" softLo=\"5\" softHi=\"9\"/>", "M.2.7", 3, "f", "");
         row("unknown model", standard, "Q.2.7", 4, "m");

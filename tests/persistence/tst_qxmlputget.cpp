@@ -337,7 +337,8 @@ private slots:
         };
         const QString special = QStringLiteral("a < b & c > d ]]> \"e\" 'f' \u00fc \u20ac \U0001D11E");
         row("string", "string", special, special);
-        row("string cdata", "string:cdata", QStringLiteral("<x> & ]]>]]> \"z\""), "<x> & ]]>]]> \"z\"");
+        const QString markers = QStringLiteral("]]><x> & ]]>]]> ]] > \"z\""); // "]]>" is cut out of CDATA
+        row("string cdata", "string:cdata", markers, markers);
         row("cdata keeps blanks", "string:cdata", QStringLiteral("   "), "   ");
         row("int min", "int", intMin, "-2147483648");
         row("int max", "int", intMax, "2147483647");
@@ -525,17 +526,6 @@ private slots:
                  (QVector<double>{0.125, 1e-7, 2.5}));
         QCOMPARE(get.getAttributeBoolVector("bv") + get.getAttributeBoolVector("bv", {false}, bfOneZero),
                  (QVector<bool>{true, true, false, false}));
-    }
-    void cdataSplitsAtEveryMarker()
-    {
-        QXmlPut put(QStringLiteral("r"));
-        put.putString(QStringLiteral("one"), QStringLiteral("x]]>y]]>z"), true);
-        put.putString(QStringLiteral("two"), QStringLiteral("]]>]]>"), true);
-        put.putString(QStringLiteral("three"), QStringLiteral("no marker ]] > here"), true);
-        QCOMPARE(compact(put.document().documentElement()),
-                 QStringLiteral("<r><one><![CDATA[x]]]]><![CDATA[>y]]]]><![CDATA[>z]]></one>"
-                                "<two><![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]></two>"
-                                "<three><![CDATA[no marker ]] > here]]></three></r>"));
     }
     void byteArrayLinesAndCompression()
     {

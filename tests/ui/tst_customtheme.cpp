@@ -232,14 +232,12 @@ private slots:
         QCOMPARE(dark.bitFill[2].color(), fill);
         QCOMPARE(dark.ch1LabelStyle, QStringLiteral("QLabel { background-color : #4be51c; }"));
         QVERIFY(dark.fillBits && dark.intensityMode == 0);
+        // One reference of the custom table on the plot: in tst_themewindow.
         CustomColors colours;
-        colours.setColor("BIT 3 REF", Qt::green);
         colours.setColor("CH2", QColor(1, 2, 3));
         colours.setColor("BACKGROUND", QColor(230, 230, 230));
         ThemePalette custom;
         QVERIFY(themePalette(Theme::Custom, &colours, &custom));
-        for (int b = 0; b < 8; ++b) // only the bit-3 reference turns green
-            QCOMPARE(custom.bitReference[b].color(), b == 3 ? QColor(Qt::green) : QColor(64, 128, 255));
         QCOMPARE(QList<QColor>({custom.ch2Decay[5].color(), custom.bitBaseline[4].color(), custom.background.color(),
                                 custom.cursorLabels}),
                  QList<QColor>({QColor(1, 2, 3), colours.colorAt("BIT 4"), QColor(230, 230, 230), colours.colorAt("LABELS")}));
