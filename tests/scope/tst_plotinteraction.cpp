@@ -505,69 +505,64 @@ private slots:
     {
         w->session()->sendScopeStop();
         QTest::qWait(100);
-        QSlider *slider = ui->ch1PositionSlider;
         const int *zero = w->scopeState()->zeroLevel;
         const QVector<double> before = graphValues(w->scopePlot()->graphs().ch1);
-        const int start = slider->value();
+        const int start = ui->ch1PositionSlider->value();
         QCOMPARE(zero[0], 640 + start);
-
-        const QPoint handle = centreOf(it->zeroHandle[0]);
         QCOMPARE(qRound(rectOf(it->zeroHandle[0]).left()), 2);
-        TraceCapture trace;
-        press(plot, handle);
-        QCOMPARE(selected(), int(PlotGeometry::Ch1Zero));
-        QCOMPARE(it->zeroHandle[0]->pen().color(), QColor(QStringLiteral("#f9a94c")));
-        dragTo(plot, QPointF(handle.x(), yPixel(1152)));
-        QCOMPARE(slider->value(), slider->maximum());
-        QCOMPARE(zero[0], 1152);
-        // Beyond the top of the band it stays at the top.
-        dragTo(plot, QPointF(handle.x(), -400));
-        QCOMPARE(slider->value(), slider->maximum());
-        QVERIFY(near(centreOf(it->zeroHandle[0]).y(), yPixel(1152)));
-        // The position is the host's: nothing goes to the instrument.
-        QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
-        // The trace follows on the next drawn tick, shifted by the same amount.
-        QTRY_VERIFY_WITH_TIMEOUT(graphValues(w->scopePlot()->graphs().ch1) != before, 2000);
-        const QVector<double> after = graphValues(w->scopePlot()->graphs().ch1);
-        QCOMPARE(after.size(), before.size());
-        // A frame may land after the stop; its samples differ by the input's
-        // noise of a count or two, never by the slider's change.
-        for (int k = 0; k < after.size(); ++k)
-            QVERIFY2(near(after.at(k) - before.at(k), slider->maximum() - start, 2 * 1.5625),
-                     qPrintable(QStringLiteral("point %1: %2 -> %3").arg(k).arg(before.at(k)).arg(after.at(k))));
-        dragTo(plot, QPointF(handle.x(), plot->height() + 400));
-        QCOMPARE(slider->value(), slider->minimum());
-        QCOMPARE(zero[0], 128);
-        dragTo(plot, QPointF(handle.x(), yPixel(640)));
-        QVERIFY(qAbs(slider->value()) <= 2);
-        release(plot, handle);
-        QCOMPARE(it->zeroHandle[0]->pen().style(), Qt::NoPen);
-
-        // The logic handle: on with the logic trace, held to 8 .. 1032. CH1's
-        // handle, picked first, is moved out of its way.
-        slider->setValue(-300);
-        ui->checkBoxCH2Trace->click();
-        ui->checkBoxCHDTrace->click();
-        w->session()->sendScopeStart();
-        QTRY_VERIFY_WITH_TIMEOUT(it->zeroHandle[2]->visible(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!it->zeroHandle[1]->visible(), 5000);
-        w->session()->sendScopeStop();
-        QTest::qWait(100);
-        QSlider *logic = ui->chdPositionSlider;
-        const QPoint logicHandle = centreOf(it->zeroHandle[2]);
-        QVERIFY(near(logicHandle.y(), yPixel(zero[2])));
-        press(plot, logicHandle);
-        QCOMPARE(selected(), int(PlotGeometry::LogicZero));
-        dragTo(plot, QPointF(logicHandle.x(), -400));
-        QCOMPARE(logic->value(), logic->maximum());
-        QCOMPARE(zero[2], 1032);
-        dragTo(plot, QPointF(logicHandle.x(), plot->height() + 400));
-        QCOMPARE(logic->value(), logic->minimum());
-        QCOMPARE(zero[2], 8);
-        dragTo(plot, QPointF(logicHandle.x(), yPixel(800)));
-        QVERIFY(near(zero[2], 800, 3));
-        release(plot, logicHandle);
-        QVERIFY(near(centreOf(it->zeroHandle[2]).y(), yPixel(zero[2])));
+        // CH1's handle is held to 128 .. 1152; the logic handle, on with the logic
+        // trace, to 8 .. 1032, CH1's handle, picked first, moved out of its way.
+        const struct {
+            int k;
+            QSlider *slider;
+            int selection, top, bottom, middle;
+        } rows[] = {{0, ui->ch1PositionSlider, PlotGeometry::Ch1Zero, 1152, 128, 640},
+                    {2, ui->chdPositionSlider, PlotGeometry::LogicZero, 1032, 8, 800}};
+        for (const auto &row : rows) {
+            if (row.k == 2) {
+                ui->ch1PositionSlider->setValue(-300);
+                ui->checkBoxCH2Trace->click();
+                ui->checkBoxCHDTrace->click();
+                w->session()->sendScopeStart();
+                QTRY_VERIFY_WITH_TIMEOUT(it->zeroHandle[2]->visible(), 5000);
+                QTRY_VERIFY_WITH_TIMEOUT(!it->zeroHandle[1]->visible(), 5000);
+                w->session()->sendScopeStop();
+                QTest::qWait(100);
+            }
+            const QPoint handle = centreOf(it->zeroHandle[row.k]);
+            QVERIFY(near(handle.y(), yPixel(zero[row.k])));
+            TraceCapture trace;
+            press(plot, handle);
+            QCOMPARE(selected(), row.selection);
+            QCOMPARE(it->zeroHandle[row.k]->pen().color(), QColor(QStringLiteral("#f9a94c")));
+            // Beyond the top of the band it stays at the top, the handle with it.
+            dragTo(plot, QPointF(handle.x(), -400));
+            QCOMPARE(row.slider->value(), row.slider->maximum());
+            QCOMPARE(zero[row.k], row.top);
+            QVERIFY(near(centreOf(it->zeroHandle[row.k]).y(), yPixel(row.top)));
+            // The position is the host's: nothing goes to the instrument.
+            QVERIFY(trace.matching(QStringLiteral("ctrl 0x41")).isEmpty());
+            if (row.k == 0) {
+                // The trace follows on the next drawn tick, shifted by the same amount.
+                // A frame may land after the stop; its samples differ by the input's
+                // noise of a count or two, never by the slider's change.
+                QTRY_VERIFY_WITH_TIMEOUT(graphValues(w->scopePlot()->graphs().ch1) != before, 2000);
+                const QVector<double> after = graphValues(w->scopePlot()->graphs().ch1);
+                QCOMPARE(after.size(), before.size());
+                for (int k = 0; k < after.size(); ++k)
+                    QVERIFY2(near(after.at(k) - before.at(k), row.slider->maximum() - start, 2 * 1.5625),
+                             qPrintable(QStringLiteral("point %1: %2 -> %3").arg(k).arg(before.at(k))
+                                            .arg(after.at(k))));
+            }
+            dragTo(plot, QPointF(handle.x(), plot->height() + 400));
+            QCOMPARE(row.slider->value(), row.slider->minimum());
+            QCOMPARE(zero[row.k], row.bottom);
+            dragTo(plot, QPointF(handle.x(), yPixel(row.middle)));
+            QVERIFY(near(zero[row.k], row.middle, 2));
+            release(plot, handle);
+            QCOMPARE(it->zeroHandle[row.k]->pen().style(), Qt::NoPen);
+            QVERIFY(near(centreOf(it->zeroHandle[row.k]).y(), yPixel(zero[row.k])));
+        }
     }
     void renamingALabel()
     {
