@@ -532,8 +532,6 @@ private slots:
         QCOMPARE(graphKeys(g->fft[0]).at(127), 254.0);
         // The samples are read as signed: −10 gives the same magnitude as 10.
         QVERIFY(qAbs(bins.at(0) - 0.05 * 256 * 10 * std::sqrt(2.0)) < 1e-6);
-        for (int k = 1; k < 128; ++k)
-            QVERIFY(qAbs(bins.at(k)) < 1e-6);
         QVERIFY(g->fft[1]->data()->isEmpty());
         // IQ draws one spectrum, −fs/2 .. +fs/2 with 0 Hz marked at the centre,
         // on the first graph and greys out the channel choice.
