@@ -581,12 +581,6 @@ private slots:
             *ok = accept;
             return answer;
         });
-        auto doubleClick = [&](int bit) {
-            QCPItemText *label = it->logicLabels[bit];
-            const QPointF centre = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()) / 2;
-            asked = 0;
-            QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-        };
         // Accepted, the label takes the name; cancelled, it keeps its own.
         const struct {
             int bit;
@@ -595,13 +589,16 @@ private slots:
             const char *name;
         } cases[] = {{3, true, "CLK", "CLK"}, {0, true, "MOSI", "MOSI"}, {3, false, "nothing", "CLK"}};
         for (const auto &c : cases) {
-            const QString old = it->logicLabels[c.bit]->text();
+            QCPItemText *label = it->logicLabels[c.bit];
+            const QString old = label->text();
             accept = c.accept;
             answer = QLatin1String(c.answer);
-            doubleClick(c.bit);
+            asked = 0;
+            const QPointF centre = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()) / 2;
+            QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
             QVERIFY2(asked == 1, qPrintable(QStringLiteral("bit %1").arg(c.bit)));
             QCOMPARE(offered, old);
-            QCOMPARE(it->logicLabels[c.bit]->text(), QLatin1String(c.name));
+            QCOMPARE(label->text(), QLatin1String(c.name));
         }
         // A new name survives the frames that follow.
         w->session()->sendScopeStart();

@@ -19,6 +19,8 @@
 
 namespace
 {
+constexpr uint8_t allChannels = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+
 int squareWave(int i, int period, int high, int low)
 {
     return (i % period) < period / 2 ? high : low;
@@ -86,15 +88,13 @@ private slots:
         // One byte short, one byte long, a 512-sample frame while the box says
         // 768, and a wrong first byte: none is drawn, not even on a redraw, and
         // neither channel's spectrum takes anything from them.
-        QByteArray longFrame = good + QByteArray(1, '\0');
-        FrameShape smaller;
-        smaller.samples = 512;
         QByteArray badHeader = good;
         badHeader[0] = 'B';
         const quint64 drawnBefore = w->display()->counts().drawnTicks;
         MessageCapture log;
-        const QByteArray bad[] = {good.left(good.size() - 1), longFrame,
-                                  buildFrame(smaller, [](int, int) { return 100; }), badHeader};
+        const QByteArray bad[] = {good.left(good.size() - 1), good + QByteArray(1, '\0'),
+                                  buildFrame({Frames::Ch1 | Frames::Ch2, 512}, [](int, int) { return 100; }),
+                                  badHeader};
         for (const QByteArray &frame : bad) {
             for (bool redraw : {false, true}) {
                 w->scopeState()->redrawRequested = redraw;
@@ -111,9 +111,7 @@ private slots:
 
         // A frame of the right length is drawn as its own header describes it,
         // here CH1 alone at twice the size: CH2's trace and spectrum go.
-        FrameShape lying;
-        lying.mask = Frames::Ch1;
-        lying.samples = 1536;
+        const FrameShape lying{Frames::Ch1, 1536};
         const QByteArray sameLength = buildFrame(lying, [](int, int i) { return i % 7; });
         QCOMPARE(sameLength.size(), good.size());
         feed(*w, sameLength);
@@ -128,8 +126,7 @@ private slots:
     {
         // Only CH2: its block starts right after the header, and CH1's trace goes.
         ui->checkBoxCH1Trace->setChecked(false);
-        FrameShape ch2Only;
-        ch2Only.mask = Frames::Ch2;
+        const FrameShape ch2Only{Frames::Ch2};
         feed(*w, buildFrame(ch2Only, [](int block, int i) { return block == 1 ? (i % 64) - 32 : 99; }));
         QCOMPARE(w->display()->frame().size(), 48 + 768);
         QVERIFY(g->ch1->data()->isEmpty());
@@ -139,8 +136,7 @@ private slots:
         // All three: each block on its own graphs, where the scale puts it.
         ui->checkBoxCH1Trace->setChecked(true);
         ui->checkBoxCHDTrace->setChecked(true);
-        FrameShape shape;
-        shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+        FrameShape shape{allChannels};
         feed(*w, buildFrame(shape, [](int block, int) {
             return block == 0 ? 127 : block == 1 ? -128 : 0x80; // bit 7 high, the others low
         }));
@@ -373,8 +369,7 @@ private slots:
     {
         ui->checkBoxCHDTrace->setChecked(true);
         ui->ch1PositionSlider->setValue(-128);
-        FrameShape shape;
-        shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+        FrameShape shape{allChannels};
         feed(*w, buildFrame(shape, [](int block, int i) { return block == 2 ? 0xFF : (i % 20); }));
         // Nothing captured yet: the reference graphs stay empty even when shown.
         ui->refCH1->setChecked(true);
@@ -452,8 +447,7 @@ private slots:
         ui->checkBoxPersistence->setChecked(true);
         ui->checkBoxCHDTrace->setChecked(true);
         ui->chdPositionSlider->setValue(200); // above the plot's note on the missing instrument
-        FrameShape shape;
-        shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+        FrameShape shape{allChannels};
         // The analog traces below the centre, the logic bits high in the first two frames only.
         for (uint16_t number = 1; number <= 3; ++number) {
             shape.frameNumber = number;
@@ -493,9 +487,7 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         w->displayTimer().stop();
-        FrameShape shape;
-        feed(*w,
-             buildFrame(shape, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
+        feed(*w, buildFrame({}, [](int block, int i) { return block == 0 ? (i % 200) - 100 : -(i % 50); }));
         QVERIFY(g->ch1->data()->isEmpty() && g->ch2->data()->isEmpty());
         for (int k = 0; k < 9; ++k)
             QVERIFY(g->decay[0][k]->data()->isEmpty());
@@ -525,8 +517,7 @@ private slots:
         ui->checkBoxFFTTrace->setChecked(true);
         ui->checkBoxFFTCH1->setChecked(true);
         ui->checkBoxFFTCH2->setChecked(false);
-        FrameShape shape;
-        feed(*w, buildFrame(shape, [](int block, int) { return block == 0 ? -10 : 5; }));
+        feed(*w, buildFrame({}, [](int block, int) { return block == 0 ? -10 : 5; }));
         const QVector<double> bins = graphValues(g->fft[0]);
         QCOMPARE(bins.size(), 128);
         QCOMPARE(graphKeys(g->fft[0]).at(127), 254.0);
@@ -550,9 +541,7 @@ private slots:
         // CH1 at 0.8 V/div: the loaded 704 is one division above zero, the frame's code 32
         // 0.625 V, the played-back 608 half a division below.
         ui->checkBoxCHDTrace->setChecked(true);
-        FrameShape shape;
-        shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-        shape.frameNumber = 4;
+        FrameShape shape{allChannels, 768, 4};
         shape.meters[0].gainIndex = 3;
         QVector<QVector<double>> loaded(10, QVector<double>(768, 640.0)), played = loaded;
         for (int v = 0; v < 10; ++v)
@@ -595,8 +584,7 @@ private slots:
         QSignalSpy blocks(w->display(), &ScopeDisplay::frameRecorded);
         w->display()->setRecording(true);
         ui->samplingSlider->setValue(9);
-        FrameShape shape;
-        shape.samples = 256;
+        FrameShape shape{Frames::Ch1 | Frames::Ch2, 256};
         ui->comboBoxADCBuffer->setCurrentIndex(0);
         MessageCapture log;
         for (uint16_t number : {1, 2, 2, 4, 5}) {
@@ -635,7 +623,7 @@ private slots:
         ui->checkBoxFFTTrace->setChecked(true);
         ui->decaySlider->setValue(8);
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
-        const int expected = Frames::scopeFrameLength(Frames::Ch1 | Frames::Ch2 | Frames::Chd, 768);
+        const int expected = Frames::scopeFrameLength(allChannels, 768);
         QRandomGenerator random(20261206);
         QByteArray bytes(LibUsbDevice::bufferSize, '\0');
         for (int round = 0; round < 600; ++round) {
@@ -649,7 +637,7 @@ private slots:
                 bytes[0] = 'A';
             if (round % 5 == 0 && length >= 10) {
                 // A header that agrees with its length, random samples and meter blocks.
-                bytes[3] = char(Frames::Ch1 | Frames::Ch2 | Frames::Chd);
+                bytes[3] = char(allChannels);
                 bytes[5] = char(768 & 0xFF);
                 bytes[6] = char(768 >> 8);
             }
@@ -683,11 +671,7 @@ private slots:
             w->channels()->bufferComboBoxItemChange(ui->comboBoxADCBuffer, 15);
             ui->comboBoxADCBuffer->setCurrentIndex(ui->comboBoxADCBuffer->count() - 1);
             const int n = Frames::samplesForBufferIndex(ui->comboBoxADCBuffer->currentIndex());
-            FrameShape shape;
-            shape.mask = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
-            shape.samples = n;
-            shape.frameNumber = high ? 7 : 8;
-            feed(*w, buildFrame(shape, [high](int block, int i) {
+            feed(*w, buildFrame({allChannels, n, uint16_t(high ? 7 : 8)}, [high](int block, int i) {
                 return block == 2 ? (i & 1 ? 0xFF : 0) : (high ? 127 : -128);
             }));
             QCOMPARE(n, 3840);
