@@ -278,17 +278,16 @@ private slots:
         const QPoint a = centreOf(it->vCursorHandle[0]);
         QVERIFY(near(a.x(), xPixel(w->cursors()->vertical().positionA)));
         QCOMPARE(qRound(it->vCursorHandle[0]->bottom->pixelPosition().x()), a.x());
-        press(plot, a);
-        QCOMPARE(selected(), int(PlotGeometry::VCursorA));
-        QCOMPARE(it->vCursorHandle[0]->pen().color(), QColor(QStringLiteral("#e04e4e")));
-        dragTo(plot, QPointF(xPixel(256), a.y() + 200));
-        release(plot, a);
-        QCOMPARE(it->vCursorHandle[0]->pen().style(), Qt::NoPen);
-        const QPoint b = centreOf(it->vCursorHandle[1]);
-        press(plot, b);
-        QCOMPARE(selected(), int(PlotGeometry::VCursorB));
-        dragTo(plot, QPointF(xPixel(384), b.y()));
-        release(plot, b);
+        // Each is highlighted while held; A is dragged with a slip downwards.
+        for (int k = 0; k < 2; ++k) {
+            const QPoint at = centreOf(it->vCursorHandle[k]);
+            press(plot, at);
+            QCOMPARE(selected(), int(k ? PlotGeometry::VCursorB : PlotGeometry::VCursorA));
+            QCOMPARE(it->vCursorHandle[k]->pen().color(), QColor(QStringLiteral("#e04e4e")));
+            dragTo(plot, QPointF(xPixel(256 + 128 * k), at.y() + (k ? 0 : 200)));
+            release(plot, at);
+            QCOMPARE(it->vCursorHandle[k]->pen().style(), Qt::NoPen);
+        }
         QCOMPARE(w->cursors()->vertical().positionA, 256);
         QCOMPARE(w->cursors()->vertical().positionB, 384);
         // The labels are right, and survive the next frames.
@@ -628,9 +627,7 @@ private slots:
                     drawn += !box.contains(x, y) && QColor(picture.pixel(x, y)) != background;
             return drawn;
         };
-        QVERIFY(rectOf(it->zeroHandle[0]).left() < box.left());
         QVERIFY(drawnOutside(it->zeroHandle[0]) > 10);
-        QVERIFY(rectOf(it->vCursorHandle[0]).top() < box.top());
         QVERIFY(drawnOutside(it->vCursorHandle[0]) > 10);
 
         // Resized, the labels keep to the corners and the handles are placed for the new width at once.

@@ -19,7 +19,8 @@
 
 namespace
 {
-constexpr uint8_t allChannels = Frames::Ch1 | Frames::Ch2 | Frames::Chd;
+constexpr uint8_t bothChannels = Frames::Ch1 | Frames::Ch2;
+constexpr uint8_t allChannels = bothChannels | Frames::Chd;
 
 int squareWave(int i, int period, int high, int low)
 {
@@ -49,11 +50,9 @@ private slots:
         ui->checkBoxCH2Trace->setChecked(true);
         ui->checkBoxCHDTrace->setChecked(false);
         ui->comboBoxADCBuffer->setCurrentIndex(2); // 768 samples
-        ui->ch1PositionSlider->setValue(0);
-        ui->ch2PositionSlider->setValue(0);
-        ui->chdPositionSlider->setValue(0);
-        ui->chdSizeSlider->setValue(0);
-        ui->decaySlider->setValue(0);
+        for (QSlider *slider : {ui->ch1PositionSlider, ui->ch2PositionSlider, ui->chdPositionSlider,
+                                ui->chdSizeSlider, ui->decaySlider})
+            slider->setValue(0);
         ui->checkBoxmeterondev->setChecked(false);
         ui->ch1GainSlider->setValue(1);  // 4 V/div
         ui->samplingSlider->setValue(8); // 2 ms/div
@@ -93,8 +92,7 @@ private slots:
         const quint64 drawnBefore = w->display()->counts().drawnTicks;
         MessageCapture log;
         const QByteArray bad[] = {good.left(good.size() - 1), good + QByteArray(1, '\0'),
-                                  buildFrame({Frames::Ch1 | Frames::Ch2, 512}, [](int, int) { return 100; }),
-                                  badHeader};
+                                  buildFrame({bothChannels, 512}, [](int, int) { return 100; }), badHeader};
         for (const QByteArray &frame : bad) {
             for (bool redraw : {false, true}) {
                 w->scopeState()->redrawRequested = redraw;
@@ -197,12 +195,11 @@ private slots:
         ui->comboBoxScopeCursorsChannel->setCurrentIndex(0);
         ui->checkBoxCursorVertical->setChecked(true);
         w->cursors()->cursorsVerticalChanged(true);
-        FrameShape shape;
-        shape.samplingIndex = 7; // 1 ms/div: 16 samples a millisecond
-        shape.meters[0].gainIndex = 3;
-        shape.meters[1].gainIndex = 3;
-        shape.meters[0].samplingIndex = 7;
-        shape.meters[1].samplingIndex = 7;
+        FrameShape shape{bothChannels, 768, 1, 7}; // 1 ms/div: 16 samples a millisecond
+        for (channela_t &meter : shape.meters) {
+            meter.gainIndex = 3;
+            meter.samplingIndex = 7;
+        }
         // CH1 a ±100 square wave of 50 samples, CH2 constant.
         feed(*w, buildFrame(shape,
                             [](int block, int i) { return block == 0 ? squareWave(i, 50, 100, -100) : 20; }));
@@ -286,11 +283,8 @@ private slots:
     void decayKeepsTheNewestTracesAsLinesOrDots()
     {
         ui->decaySlider->setValue(3);
-        for (int k = 0; k < 5; ++k) {
-            FrameShape shape;
-            shape.frameNumber = uint16_t(k + 1);
-            feed(*w, buildFrame(shape, [k](int, int) { return 10 * k; }));
-        }
+        for (int k = 0; k < 5; ++k)
+            feed(*w, buildFrame({bothChannels, 768, uint16_t(k + 1)}, [k](int, int) { return 10 * k; }));
         for (int k = 0; k < 3; ++k) {
             QCOMPARE(g->decay[0][k]->data()->size(), 768);
             // Oldest first: frames 2, 3 and 4 (levels 20, 30, 40).
@@ -336,8 +330,7 @@ private slots:
         size_t memory = 0;
         // Three frames arrive between two ticks; each goes into the picture.
         for (int k = 0; k < 3 * depth; ++k) {
-            FrameShape shape;
-            shape.frameNumber = uint16_t(k + 1);
+            const FrameShape shape{bothChannels, 768, uint16_t(k + 1)};
             const QByteArray frame =
                 buildFrame(shape, [k](int block, int) { return block == 0 ? (k % 2 ? 40 : -40) : 0; });
             w->session()->usb().deliverRead(frameBytes(frame), frame.size());
@@ -422,7 +415,7 @@ private slots:
                                        items.labelDeltaVolt};
         for (bool ch1 : {true, false, true}) {
             ui->checkBoxCH1Trace->setChecked(ch1);
-            shape.mask = ch1 ? Frames::Ch1 | Frames::Ch2 : Frames::Ch2;
+            shape.mask = ch1 ? bothChannels : Frames::Ch2;
             ++shape.frameNumber;
             feed(*w, buildFrame(shape, [](int, int i) { return i % 40 - 20; }));
             for (QCPAbstractItem *item : shown)
@@ -584,7 +577,7 @@ private slots:
         QSignalSpy blocks(w->display(), &ScopeDisplay::frameRecorded);
         w->display()->setRecording(true);
         ui->samplingSlider->setValue(9);
-        FrameShape shape{Frames::Ch1 | Frames::Ch2, 256};
+        FrameShape shape{bothChannels, 256};
         ui->comboBoxADCBuffer->setCurrentIndex(0);
         MessageCapture log;
         for (uint16_t number : {1, 2, 2, 4, 5}) {
