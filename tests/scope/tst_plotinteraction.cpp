@@ -593,8 +593,8 @@ private slots:
             accept = c.accept;
             answer = QLatin1String(c.answer);
             asked = 0;
-            const QPointF centre = (label->topLeft->pixelPosition() + label->bottomRight->pixelPosition()) / 2;
-            QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+            const QPointF corners = label->topLeft->pixelPosition() + label->bottomRight->pixelPosition();
+            QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, (corners / 2).toPoint());
             QVERIFY2(asked == 1, qPrintable(QStringLiteral("bit %1").arg(c.bit)));
             QCOMPARE(offered, old);
             QCOMPARE(label->text(), QLatin1String(c.name));
