@@ -42,24 +42,19 @@ private slots:
         };
         for (const auto &row : rows) {
             std::vector<int8_t> blocks[2];
-            Autoset::Observation in;
-            in.samplingIndex = row.samplingIndex;
-            in.visibleSamples = 128;
+            Autoset::Observation in{{}, row.samplingIndex, 128}; // 128 samples across the plot
             const Signal *inputs[2] = {&row.ch1, &row.ch2};
             for (int ch = 0; ch < 2; ++ch) {
                 const Signal &sg = *inputs[ch];
-                Autoset::Channel &c = in.channels[ch];
-                c.enabled = sg.gain >= 0;
-                c.gain = std::max(0, sg.gain);
-                const double perCode = ScaleTables::voltsPerDivision(c.gain) / 40.96;
+                const int gain = std::max(0, sg.gain); // -1: the channel is off
+                const double perCode = ScaleTables::voltsPerDivision(gain) / 40.96;
                 const double dt = ScaleTables::secondsPerDivision(row.samplingIndex) / 16;
                 for (int i = 0; i < 768; ++i) {
                     const double s = std::sin(2 * M_PI * sg.hertz * i * dt + 0.3);
                     const double v = sg.offset + sg.peak * (sg.square ? (s >= 0 ? 1 : -1) : s);
                     blocks[ch].push_back(int8_t(std::clamp(std::lround(v / perCode), -128L, 127L)));
                 }
-                c.samples = blocks[ch].data();
-                c.count = 768;
+                in.channels[ch] = {sg.gain >= 0, blocks[ch].data(), 768, gain};
             }
             const Autoset::Choice got = Autoset::choose(in);
             const QString result = QStringLiteral("%1 %2 %3 %4 %5 %6").arg(got.settled).arg(got.gain[0]).arg(got.gain[1])

@@ -59,7 +59,7 @@ class TestFft : public QObject
 {
     Q_OBJECT
 private slots:
-    void refusesLengthsThatAreNotPowersOfTwo()
+    void refusesBadLengthsAndFrames()
     {
         std::vector<complex> data = randomSignal(768, 1);
         const std::vector<complex> original = data;
@@ -72,6 +72,14 @@ private slots:
         QVERIFY(data == original);
         QVERIFY(out == std::vector<complex>(768, complex(7, 7)));
         QVERIFY(CFFT::Forward(data.data(), 1));
+        // A frame one byte short of its header gives no spectrum.
+        MessageCapture log;
+        SpectrumBuilder builder;
+        QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 256);
+        QVERIFY(!builder.computeFromFrame(frameBytes(frame), frame.size() - 1, SpectrumSettings()));
+        QVERIFY(builder.ch1Values().isEmpty());
+        QVERIFY(log.contains(QStringLiteral("FFT: frame does not match its header")));
+        QVERIFY(!builder.computeFromFrame(nullptr, 0, SpectrumSettings()));
     }
     void matchesTheDiscreteTransformBothWays()
     {
@@ -94,7 +102,7 @@ private slots:
             QVERIFY(maxDistance(x, back) < 1e-12 * n);
         }
     }
-    void spectrumOfConstantsAndSignedSamples()
+    void constantsSignedSamplesAndChannels()
     {
         SpectrumBuilder builder;
         builder.setWindow(FftWindow::Rectangular);
@@ -109,6 +117,23 @@ private slots:
         fillBlock(frame, Frames::Ch1, Frames::Ch1, 256, [](int) { return -1; });
         QVERIFY(builder.computeFromFrame(frameBytes(frame), frame.size(), SpectrumSettings()));
         QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 256 * std::sqrt(2.0)) < 1e-9);
+
+        QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
+        const std::vector<int8_t> a(512, 50);
+        SpectrumSettings onlyCh2;
+        onlyCh2.ch1 = false;
+        onlyCh2.ch2 = true;
+        QVERIFY(builder.compute(a.data(), a.data(), 512, onlyCh2));
+        QVERIFY(builder.ch1Values().isEmpty());
+        QVERIFY(std::fabs(builder.ch2Values()[0] - 0.05 * 256 * 50 * std::sqrt(2.0)) < 1e-9);
+        // A channel that is selected but absent gets no points; IQ needs both.
+        QVERIFY(!builder.compute(nullptr, a.data(), 512, SpectrumSettings()));
+        SpectrumSettings iq;
+        iq.iq = true;
+        QVERIFY(!builder.compute(a.data(), nullptr, 512, iq));
+        // A short block is padded with silence, not read beyond its end.
+        QVERIFY(builder.compute(a.data(), nullptr, 100, SpectrumSettings()));
+        QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
     }
     void windowSpansTheTransformedPoints()
     {
@@ -128,27 +153,6 @@ private slots:
         QVERIFY(builder.ch1Values()[1] > 0.1);
         for (int k = 2; k < SpectrumBuilder::fftBins; ++k)
             QVERIFY2(builder.ch1Values()[k] < 0.01 * expected, qPrintable(QString::number(k)));
-    }
-    void channelSelectionAndScales()
-    {
-        QCOMPARE(SpectrumBuilder::displayValue(0.5, true), 0.0); // no logarithm below one
-        const std::vector<int8_t> a(512, 50);
-        SpectrumBuilder builder;
-        builder.setWindow(FftWindow::Rectangular);
-        SpectrumSettings onlyCh2;
-        onlyCh2.ch1 = false;
-        onlyCh2.ch2 = true;
-        QVERIFY(builder.compute(a.data(), a.data(), 512, onlyCh2));
-        QVERIFY(builder.ch1Values().isEmpty());
-        QVERIFY(std::fabs(builder.ch2Values()[0] - 0.05 * 256 * 50 * std::sqrt(2.0)) < 1e-9);
-        // A channel that is selected but absent gets no points; IQ needs both.
-        QVERIFY(!builder.compute(nullptr, a.data(), 512, SpectrumSettings()));
-        SpectrumSettings iq;
-        iq.iq = true;
-        QVERIFY(!builder.compute(a.data(), nullptr, 512, iq));
-        // A short block is padded with silence, not read beyond its end.
-        QVERIFY(builder.compute(a.data(), nullptr, 100, SpectrumSettings()));
-        QVERIFY(std::fabs(builder.ch1Values()[0] - 0.05 * 100 * 50 * std::sqrt(2.0)) < 1e-9);
     }
     // CH1 as the real and CH2 as the imaginary part: a cosine with a sine behind it
     // is one line at +8, right of the centre; with the sine ahead, at -8, left of it.
@@ -176,16 +180,6 @@ private slots:
                          qPrintable(QStringLiteral("sign %1, bin %2: %3").arg(sign).arg(k).arg(v[k])));
             }
         }
-    }
-    void badFramesGiveNoSpectrum()
-    {
-        MessageCapture log;
-        SpectrumBuilder builder;
-        QByteArray frame = scopeFrameBytes(Frames::Ch1 | Frames::Ch2, 256);
-        QVERIFY(!builder.computeFromFrame(frameBytes(frame), frame.size() - 1, SpectrumSettings()));
-        QVERIFY(builder.ch1Values().isEmpty());
-        QVERIFY(log.contains(QStringLiteral("FFT: frame does not match its header")));
-        QVERIFY(!builder.computeFromFrame(nullptr, 0, SpectrumSettings()));
     }
 };
 

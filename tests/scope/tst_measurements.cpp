@@ -41,43 +41,37 @@ class TestMeasurements : public QObject
 {
     Q_OBJECT
 private slots:
-    void periodAgreesWithAnIndependentCount_data()
-    {
-        QTest::addColumn<double>("period");
-        QTest::addColumn<double>("amplitude");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<double>("noise");     // peak, in codes
-        QTest::addColumn<double>("tolerance"); // in samples; 0: no period
-        QTest::newRow("sine 37.5 in 768") << 37.5 << 80.0 << 768 << 0.0 << 0.011;
-        QTest::newRow("sine 8.2 in 2048") << 8.2 << 60.0 << 2048 << 0.0 << 0.011;
-        QTest::newRow("sine 300 in 768") << 300.0 << 20.0 << 768 << 0.0 << 0.2;
-        // 4 Vpp at 8 V/div is 20 codes, 2 Vpp 10: both measure, steadily.
-        QTest::newRow("20 codes") << 31.97 << 10.0 << 768 << 0.0 << 0.03;
-        QTest::newRow("10 codes") << 31.3 << 5.0 << 768 << 0.0 << 0.03;
-        QTest::newRow("noise on slow edges") << 150.0 << 40.0 << 768 << 8.0 << 3.0;
-        QTest::newRow("6 codes, too small") << 50.0 << 3.0 << 768 << 0.0 << 0.0;
-        QTest::newRow("one period only") << 1000.0 << 127.0 << 512 << 0.0 << 0.0;
-    }
     // The period to a small part of a sample whatever the phase, so that a
     // steady signal reads a steady frequency.
     void periodAgreesWithAnIndependentCount()
     {
-        QFETCH(double, period);
-        QFETCH(double, amplitude);
-        QFETCH(int, length);
-        QFETCH(double, noise);
-        QFETCH(double, tolerance);
-        for (double phase : {0.0, 1.0, 2.5, 4.0}) {
-            Samples s = sine(length, period, amplitude, phase);
-            for (int i = 0; i < length; ++i)
-                s[size_t(i)] = int8_t(s[size_t(i)] + std::lround(noise * std::sin(i * 2.39996)));
-            mmzeros_t zeros;
-            const double measured = measure(s, &zeros) / 100.0;
-            QVERIFY2(tolerance > 0 ? std::fabs(measured - period) <= tolerance : measured == 0.0,
-                     qPrintable(QString::number(measured)));
-            if (tolerance == 0)
-                QCOMPARE(int(zeros.zeroCross[2]), length); // no period: the whole buffer
-        }
+        const struct {
+            const char *name;
+            double period, amplitude;
+            int length;
+            double noise, tolerance; // peak, in codes; in samples, 0: no period
+        } rows[] = {{"sine 37.5 in 768", 37.5, 80.0, 768, 0.0, 0.011},
+                    {"sine 8.2 in 2048", 8.2, 60.0, 2048, 0.0, 0.011},
+                    {"sine 300 in 768", 300.0, 20.0, 768, 0.0, 0.2},
+                    // 4 Vpp at 8 V/div is 20 codes, 2 Vpp 10: both measure, steadily.
+                    {"20 codes", 31.97, 10.0, 768, 0.0, 0.03},
+                    {"10 codes", 31.3, 5.0, 768, 0.0, 0.03},
+                    {"noise on slow edges", 150.0, 40.0, 768, 8.0, 3.0},
+                    {"6 codes, too small", 50.0, 3.0, 768, 0.0, 0.0},
+                    {"one period only", 1000.0, 127.0, 512, 0.0, 0.0}};
+        for (const auto &row : rows)
+            for (double phase : {0.0, 1.0, 2.5, 4.0}) {
+                Samples s = sine(row.length, row.period, row.amplitude, phase);
+                for (int i = 0; i < row.length; ++i)
+                    s[size_t(i)] = int8_t(s[size_t(i)] + std::lround(row.noise * std::sin(i * 2.39996)));
+                mmzeros_t zeros;
+                const double measured = measure(s, &zeros) / 100.0;
+                QVERIFY2(row.tolerance > 0 ? std::fabs(measured - row.period) <= row.tolerance
+                                           : measured == 0.0,
+                         qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(row.name)).arg(measured)));
+                if (row.tolerance == 0)
+                    QCOMPARE(int(zeros.zeroCross[2]), row.length); // no period: the whole buffer
+            }
     }
     void squareCrossingsAndLimits()
     {

@@ -60,10 +60,9 @@ private slots:
         QVERIFY2(qAbs(measured - produced) < 0.01 * produced,
                  qPrintable(QStringLiteral("measured %1 Hz, produced %2 Hz").arg(measured).arg(produced)));
         // The automatic cursors span one period on the plot: 16 samples, 32 units.
-        QVERIFY2(qAbs(qAbs(w.cursors()->vertical().positionB - w.cursors()->vertical().positionA) - 32) <= 2,
-                 qPrintable(QStringLiteral("%1 .. %2")
-                                .arg(w.cursors()->vertical().positionA)
-                                .arg(w.cursors()->vertical().positionB)));
+        const VerticalCursors &v = w.cursors()->vertical();
+        QVERIFY2(qAbs(qAbs(v.positionB - v.positionA) - 32) <= 2,
+                 qPrintable(QStringLiteral("%1 .. %2").arg(v.positionA).arg(v.positionB)));
         QVERIFY(w.scopePlot()->items().labelDeltaTime->text().startsWith(QStringLiteral("ΔT =  ")));
 
         const Spread atGain3 = spreadOf(w.scopePlot()->graphs().ch1);

@@ -44,15 +44,8 @@ private slots:
                     {true, false, Trigger::Normal, 1030, 90, S::Armed}, {true, false, Trigger::Auto, 50, 89, S::Triggered},
                     {true, false, Trigger::Auto, 50, 90, S::Auto},     {true, false, Trigger::Auto, 111, 10, S::Auto},
                     {true, false, Trigger::Auto, -1, -1, S::Auto}};
-        for (const auto &row : rows) {
-            Trigger::Activity a;
-            a.running = row.running;
-            a.roll = row.roll;
-            a.mode = row.mode;
-            a.sinceFrameMs = row.since;
-            a.lastGapMs = row.gap;
-            a.autoTimeoutMs = 100.0;
-            a.frameMs = 10.0;
+        for (const auto &row : rows) { // a time-out of 100 ms, frames of 10 ms
+            const Trigger::Activity a{row.running, row.roll, row.mode, row.since, row.gap, 100.0, 10.0};
             QCOMPARE(Trigger::statusText(Trigger::status(a)), Trigger::statusText(row.expected));
         }
         // Volts and counts at 4 V/div (gain 1): 64 units a division, 1.5625 a count.
