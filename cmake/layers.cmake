@@ -5,7 +5,7 @@ cmake_minimum_required(VERSION 3.16)
 #   base/                                  Qt Core only
 #   core/                                  base/ and core/; no widget header
 #   device/                                base/, core/ and device/; no widget header
-#   scope/ instruments/ widgets/ ui/       the controllers: anything below, and widgets
+#   scope/ instruments/ widgets/ ui/ remote/  the controllers: anything below, and widgets
 #   console/                               the controllers and console/
 #   app/                                   everything
 # A quoted include is looked up as the compiler does (the including file's
@@ -33,7 +33,7 @@ function(layer_of path out)
         set(${out} 1 PARENT_SCOPE)
     elseif(path MATCHES "^device/")
         set(${out} 2 PARENT_SCOPE)
-    elseif(path MATCHES "^(scope|instruments|widgets|ui)/")
+    elseif(path MATCHES "^(scope|instruments|widgets|ui|remote)/")
         set(${out} 3 PARENT_SCOPE)
     elseif(path MATCHES "^console/")
         set(${out} 4 PARENT_SCOPE)
@@ -97,7 +97,7 @@ function(check_file file)
 endfunction()
 
 file(GLOB_RECURSE all RELATIVE ${TOP} ${TOP}/base/* ${TOP}/core/* ${TOP}/device/* ${TOP}/scope/*
-     ${TOP}/instruments/* ${TOP}/widgets/* ${TOP}/ui/* ${TOP}/console/* ${TOP}/app/*)
+     ${TOP}/instruments/* ${TOP}/widgets/* ${TOP}/ui/* ${TOP}/remote/* ${TOP}/console/* ${TOP}/app/*)
 list(FILTER all INCLUDE REGEX "\\.(cpp|h)$")
 foreach(file ${all})
     check_file(${file})
