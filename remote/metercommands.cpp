@@ -89,10 +89,10 @@ std::vector<Row> meterCommands(Ui::VeltoInterface &ui, DeviceSession &session, M
     const auto answer = [u, dev, met, m](Call &c, const Reading &r) {
         if (!r.readOut)
             return c.fail(IllegalParameterValue);
-        if (select(*u, r))
-            m->readsAtChange = m->reads;
         if (!dev->isOpen())
             return c.fail(HardwareMissing);
+        if (select(*u, r))
+            m->readsAtChange = m->reads;
         if (m->reads == m->readsAtChange && !m->read.missed()) {
             m->read.add(c, false);
             return c.runAgainAfterOperations();

@@ -242,9 +242,11 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
         return dev->isOpen();
     };
     const auto acquireOne = [u, trig, r, needInstrument](Call &c, bool hold) {
-        showScopeTab(*u);
         if (!needInstrument(c))
             return;
+        if (u->rollMode->isChecked() && u->rollMode->isEnabled()) // roll mode streams: no frame ends
+            return c.fail(SettingsConflict);
+        showScopeTab(*u);
         trig->acquireOneFrame();
         r->frame.add(c, hold);
     };
@@ -256,8 +258,10 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
         // --- Run control ----------------------------------------------------------
         {":RUN", Set, {},
          [u, trig, needInstrument](Call &c) {
+             if (!needInstrument(c))
+                 return;
              showScopeTab(*u);
-             if (needInstrument(c) && !trig->isRunning())
+             if (!trig->isRunning())
                  u->stopButton->click();
          }},
         {":STOP", Set, {},
@@ -269,11 +273,13 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
         // DIGitize [CHANnel<n>|POD1, ...]: the sources named are switched on, one frame is taken, and what
         // follows in the message waits for it.
         {":DIGitize", Set, {digitizeSource, digitizeSource, digitizeSource},
-         [u, acquireOne](Call &c) {
+         [u, dev, acquireOne](Call &c) {
              for (const Value &v : c.values) {
                  if (v.present && v.suffix != 1 && !(v.choice == 0 && v.suffix == 2))
                      return c.fail(IllegalParameterValue);
              }
+             if (!dev->isOpen())
+                 return c.fail(HardwareMissing);
              for (const Value &v : c.values) {
                  if (v.present)
                      (v.choice == 1 ? u->checkBoxCHDTrace : channelWidgets(*u, v.suffix).trace)->setChecked(true);
@@ -282,9 +288,9 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
          }},
         {":AUToscale", Set, {},
          [u, r, &autoset, needInstrument](Call &c) {
-             showScopeTab(*u);
              if (!needInstrument(c))
                  return;
+             showScopeTab(*u);
              autoset.autoset();
              if (!autoset.running())
                  return c.fail(SettingsConflict); // neither channel is on

@@ -381,8 +381,7 @@ void TriggerControls::acquireOneFrame()
 {
     if (!session->isOpen())
         return;
-    if (running)
-        session->sendScopeStop();
+    // A start arms the instrument afresh, also while it runs: what it was acquiring is dropped.
     readsBeforeArm = session->usb().queueCounts().delivered;
     session->sendScopeStart();
     stopAfterFrame = true;

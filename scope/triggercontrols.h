@@ -65,8 +65,8 @@ public:
     QDoubleSpinBox *levelBox() const { return levelSpinBox; }
     bool isRunning() const { return running; }
     // One frame acquired from now, then stopped, the mode unchanged (a
-    // remote client's single acquisition): a running scope is stopped and
-    // armed again, and frames the transport had taken in before do not count.
+    // remote client's single acquisition): the scope is armed (again), and
+    // frames the transport had taken in before do not count.
     void acquireOneFrame();
 
 private:

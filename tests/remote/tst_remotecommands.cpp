@@ -113,6 +113,7 @@ void TestRemoteCommands::commands()
         {"MEAS:VOLT:AC? CHAN2", 1.3, 1.5, "mmTabWidget.currentIndex=0"},
         {"COUN:FREQ? DIG1", 499, 501, "mmTabWidget.currentIndex=2;radioFreq.checked=true;fcR1.checked=true"},
         {"MEAS:DCYC? DIG2", 49, 51, "radioPeriod.checked=true;fcR2.checked=true"},
+        {"CHAN1:DISP OFF;:DIG;:MEAS:VPP? CHAN1;:CHAN1:DISP ON", 9.8e37, 1e38, "mainTabWidget.currentIndex=0"},
     };
     for (const auto &r : readings) {
         const double value = number(ask(s, r.message));
@@ -156,10 +157,12 @@ void TestRemoteCommands::commands()
     QVERIFY(ask(s, "DISP:DATA?").contains("\x89PNG"));
 
     // Unplugged: what needs the instrument says it is missing.
+    ask(s, "CHAN1:DISP OFF");
     virtualBench().setAttached(false);
     QTRY_VERIFY_WITH_TIMEOUT(!w.session()->isOpen(), 5000);
-    QCOMPARE(ask(s, "DIG;:RUN;:MEAS:VOLT:DC?"), QByteArray("\n"));
+    QCOMPARE(ask(s, "DIG CHAN1;:RUN;:MEAS:VOLT:DC?"), QByteArray("\n"));
     QCOMPARE(errorsOf(s), QByteArray("-241 -241 -241"));
+    checkWidgets(w, "mainTabWidget.currentIndex=0;checkBoxCH1Trace.checked=false");
 }
 
 QTEST_MAIN(TestRemoteCommands)
