@@ -122,13 +122,17 @@ void TestRemoteCommands::commands()
         checkWidgets(w, QString::fromLatin1(r.widgets));
     }
 
-    // One frame, then its samples: CH2 in bytes and in words give the CSV export's volts through the
-    // preamble, POD1 the logic bytes.
+    // One frame acquired after the command (not one the transport held before), then its samples: CH2 in
+    // bytes and in words give the CSV export's volts through the preamble, POD1 the logic bytes.
+    FrameShape before{w.channels()->scopeTraceMask(), w.scopeState()->samplesPerChannel, 4242};
+    const QByteArray stale = buildFrame(before, [](int, int) { return 100; });
+    w.session()->usb().deliverRead(reinterpret_cast<const uchar *>(stale.constData()), stale.size());
     QByteArray answer = ask(s, ":OUTP ON;:CHAN2:SCAL 0.4;:DIG CHAN2,POD1;:WAV:SOUR CHAN2;PRE?;DATA?;FORM WORD;PRE?;DATA?;:WAV:SOUR POD1;FORM BYTE;DATA?");
     QCOMPARE(errorsOf(s), QByteArray());
     FrameExport::Capture shown;
     QString why;
     QVERIFY(w.display()->shownCapture(&shown, &why));
+    QVERIFY2(!shown.source.endsWith(QLatin1String(" 4242")), qPrintable(shown.source));
     QStringList csv = QString::fromUtf8(FrameExport::toCsv(shown)).split(QLatin1Char('\n')).mid(2);
     const int ch2Column = QString::fromUtf8(FrameExport::toCsv(shown)).section(QLatin1Char('\n'), 1, 1).split(QLatin1Char(',')).indexOf(QStringLiteral("CH2 [V]"));
     const int n = shown.samples;
