@@ -29,7 +29,6 @@ public:
     explicit Waits(int timeoutMs = 0);
     Scpi::Operation add(Scpi::Call &call, bool holdFollowing);
     void finishAll(bool arrived = true);
-    bool pending() const { return !operations.empty(); }
     // The last wait ended without what it waited for (time-out, no instrument).
     bool missed() const { return lastMissed; }
     void forgetMissed() { lastMissed = false; }

@@ -20,7 +20,9 @@ std::vector<Row> generatorCommands(Ui::VeltoInterface &ui, GeneratorControls &ge
     // holds the peak, a client sends peak to peak.
     const auto box = [](QDoubleSpinBox *b, double scale) {
         return [b, scale](Call &c) {
-            c.query ? c.reply(nr3(b->value() * scale)) : void(Remote::setBox(c, b, c.values[0].number / scale));
+            if (c.query)
+                return c.reply(nr3(b->value() * scale));
+            Remote::setBox(c, b, c.values[0].number / scale);
         };
     };
     // The sweep's start and end are frequency codes, 10^(code/51) Hz: a
@@ -52,36 +54,48 @@ std::vector<Row> generatorCommands(Ui::VeltoInterface &ui, GeneratorControls &ge
          }},
         {"[:SOURce#]:FREQuency", SetAndQuery, {ParameterRule::number("HZ", 0.48, 125000, 1000)},
          [gen, sweep](Call &c) {
-             c.query ? c.reply(nr3(sweep->frequencyDigitsToFrequency() / 100.0)) : gen->setAwgFrequency(c.values[0].number);
+             if (c.query)
+                 return c.reply(nr3(sweep->frequencyDigitsToFrequency() / 100.0));
+             gen->setAwgFrequency(c.values[0].number);
          }},
-        {"[:SOURce#]:VOLTage", SetAndQuery, {ParameterRule::number("V", 0, 1000, 2)}, box(ui.doubleSpinBoxAmp, 2.0)},
+        {"[:SOURce#]:VOLTage", SetAndQuery, {ParameterRule::number("V", 0, 1000, 2)},
+         box(ui.doubleSpinBoxAmp, 2.0)},
         {"[:SOURce#]:VOLTage:OFFSet", SetAndQuery, {ParameterRule::number("V", -1000, 1000, 0)},
          box(ui.doubleSpinBoxOffset, 1.0)},
         {"[:SOURce#]:FUNCtion:SQUare:DCYCle", SetAndQuery, {ParameterRule::number("PCT", 0, 100, 50)},
          box(ui.doubleSpinBoxDuty, 1.0)},
         {"[:SOURce#]:SWEep:STATe", SetAndQuery, {boolean},
          [u, gen](Call &c) {
-             c.query ? c.reply(Scpi::boolean(u->collapsiblePanelAWGSweep->isChecked())) : gen->setAwgSweepEnabled(c.values[0].on);
+             if (c.query)
+                 return c.reply(Scpi::boolean(u->collapsiblePanelAWGSweep->isChecked()));
+             gen->setAwgSweepEnabled(c.values[0].on);
          }},
-        {"[:SOURce#]:FREQuency:STARt", SetAndQuery, {ParameterRule::number("HZ", 1, 1e5, 1)}, sweepEnd(ui.sweepStartFreqSlider)},
-        {"[:SOURce#]:FREQuency:STOP", SetAndQuery, {ParameterRule::number("HZ", 1, 1e5, 1e5)}, sweepEnd(ui.sweepEndFreqSlider)},
+        {"[:SOURce#]:FREQuency:STARt", SetAndQuery, {ParameterRule::number("HZ", 1, 1e5, 1)},
+         sweepEnd(ui.sweepStartFreqSlider)},
+        {"[:SOURce#]:FREQuency:STOP", SetAndQuery, {ParameterRule::number("HZ", 1, 1e5, 1e5)},
+         sweepEnd(ui.sweepEndFreqSlider)},
         // One sweep takes (128 − speed) × 50 ms.
         {"[:SOURce#]:SWEep:TIME", SetAndQuery, {ParameterRule::number("S", 0.05, 6.35, 6.35)},
          [u](Call &c) {
              if (c.query)
                  return c.reply(nr3(Generator::sweepSeconds(u->sweepSpeedSlider->value())));
-             Remote::setSlider(c, u->sweepSpeedSlider, 128 - int(std::lround(c.values[0].number / 0.05)), true);
+             const int speed = 128 - int(std::lround(c.values[0].number / 0.05));
+             Remote::setSlider(c, u->sweepSpeedSlider, speed, true);
          }},
         {":OUTPut#[:STATe]", SetAndQuery, {boolean},
          [u](Call &c) {
-             c.query ? c.reply(Scpi::boolean(u->checkBoxAWGEnable->isChecked())) : u->checkBoxAWGEnable->setChecked(c.values[0].on);
+             if (c.query)
+                 return c.reply(Scpi::boolean(u->checkBoxAWGEnable->isChecked()));
+             u->checkBoxAWGEnable->setChecked(c.values[0].on);
          }},
         // A user waveform: the block holds what a waveform file holds (codes, or
         // volts after a "# volts" line); it is loaded and stored in the instrument.
-        {"[:SOURce#]:DATA:ARBitrary", Set, {ParameterRule::of(ParameterRule::String), ParameterRule::of(ParameterRule::Block)},
+        {"[:SOURce#]:DATA:ARBitrary", Set,
+         {ParameterRule::of(ParameterRule::String), ParameterRule::of(ParameterRule::Block)},
          [gen](Call &c) {
              const QString name = QString::fromUtf8(c.values[0].bytes);
-             if (gen->loadCustomWaveformData(c.values[1].bytes, name.isEmpty() ? QStringLiteral("remote block") : name) <= 0)
+             const QString from = name.isEmpty() ? QStringLiteral("remote block") : name;
+             if (gen->loadCustomWaveformData(c.values[1].bytes, from) <= 0)
                  return c.fail(IllegalParameterValue);
              gen->storeCustomWaveform();
          }},

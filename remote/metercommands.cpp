@@ -34,7 +34,8 @@ struct Reading {
 // A channel of the voltage pages; the box also switches the channel's trace.
 const ParameterRule channelParameter = ParameterRule::of(ParameterRule::Choice, {"CHANnel#"}).orNone();
 // The counter counts a logic bit, EXT or Schmitt; none sent keeps the one chosen.
-const ParameterRule counterSource = ParameterRule::of(ParameterRule::Choice, {"DIGital#", "EXTernal", "SCHMitt"}).orNone();
+const ParameterRule counterSource =
+    ParameterRule::of(ParameterRule::Choice, {"DIGital#", "EXTernal", "SCHMitt"}).orNone();
 
 QAbstractButton *counterInput(Ui::VeltoInterface &ui, const Value &v)
 {
@@ -98,7 +99,8 @@ std::vector<Row> meterCommands(Ui::VeltoInterface &ui, DeviceSession &session, M
             return c.runAgainAfterOperations();
         }
         m->read.forgetMissed();
-        Remote::replyReading(c, met->isLive() ? r.readOut->getValue() : std::numeric_limits<double>::quiet_NaN());
+        const double nothing = std::numeric_limits<double>::quiet_NaN();
+        Remote::replyReading(c, met->isLive() ? r.readOut->getValue() : nothing);
     };
     const auto voltage = [u, answer](bool ac) {
         return [u, answer, ac](Call &c) {
@@ -131,15 +133,17 @@ std::vector<Row> meterCommands(Ui::VeltoInterface &ui, DeviceSession &session, M
         return [button](Call &c) { button->isEnabled() ? button->click() : c.fail(SettingsConflict); };
     };
 
+    const ParameterRule &source = counterSource;
     return {
         {":MEASure:VOLTage[:DC]", Query, {}, voltage(false), {channelParameter}},
         {":MEASure:VOLTage:AC", Query, {}, voltage(true), {channelParameter}},
-        {":COUNter:FREQuency", Query, {}, counter(ui.radioFreq, ui.multimeterdisplayFrequencyValue), {counterSource}},
-        {":COUNter:PERiod", Query, {}, counter(ui.radioPeriod, ui.multimeterdisplayPeriodValue), {counterSource}},
-        {":COUNter:DCYCle", Query, {}, counter(ui.radioPeriod, ui.multimeterdisplayDutyValue), {counterSource}},
-        {":MEASure:DCYCle", Query, {}, counter(ui.radioPeriod, ui.multimeterdisplayDutyValue), {counterSource}},
-        {":COUNter:TOTalize", Query, {}, counter(ui.radioPulse, ui.multimeterdisplayCounter), {counterSource}},
-        {":MEASure:TOTalize", Query, {}, counter(ui.radioPulse, ui.multimeterdisplayCounter), {counterSource}},
+        {":COUNter:FREQuency", Query, {}, counter(ui.radioFreq, ui.multimeterdisplayFrequencyValue),
+         {source}},
+        {":COUNter:PERiod", Query, {}, counter(ui.radioPeriod, ui.multimeterdisplayPeriodValue), {source}},
+        {":COUNter:DCYCle", Query, {}, counter(ui.radioPeriod, ui.multimeterdisplayDutyValue), {source}},
+        {":MEASure:DCYCle", Query, {}, counter(ui.radioPeriod, ui.multimeterdisplayDutyValue), {source}},
+        {":COUNter:TOTalize", Query, {}, counter(ui.radioPulse, ui.multimeterdisplayCounter), {source}},
+        {":MEASure:TOTalize", Query, {}, counter(ui.radioPulse, ui.multimeterdisplayCounter), {source}},
         // Pulse counting runs from its Start to its Stop.
         {":COUNter:STARt", Set, {}, press(ui.pushButtonCounterStart)},
         {":COUNter:STOP", Set, {}, press(ui.pushButtonCounteStop)},

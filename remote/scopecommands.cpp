@@ -48,10 +48,10 @@ struct ChannelWidgets {
 ChannelWidgets channelWidgets(Ui::VeltoInterface &ui, int n)
 {
     if (n == 2)
-        return {ui.ch2GainSlider, ui.ch2PositionSlider, ui.checkBoxCH2ACDC, ui.checkBoxCH2Trace, ui.checkBoxCH2Invert,
-                ui.checkBoxCH2Average};
-    return {ui.ch1GainSlider, ui.ch1PositionSlider, ui.checkBoxCH1ACDC, ui.checkBoxCH1Trace, ui.checkBoxCH1Invert,
-            ui.checkBoxCH1Average};
+        return {ui.ch2GainSlider,    ui.ch2PositionSlider, ui.checkBoxCH2ACDC,
+                ui.checkBoxCH2Trace, ui.checkBoxCH2Invert, ui.checkBoxCH2Average};
+    return {ui.ch1GainSlider,    ui.ch1PositionSlider, ui.checkBoxCH1ACDC,
+            ui.checkBoxCH1Trace, ui.checkBoxCH1Invert, ui.checkBoxCH1Average};
 }
 
 double perDivision(int gain)
@@ -78,7 +78,11 @@ std::vector<double> timeSteps()
 
 // The trigger sources as a client names them, in the order of the source box:
 // CHANnel1, CHANnel2, DIGital0 … DIGital7, EXTernal, SCHMitt.
-const ParameterRule triggerSource = ParameterRule::of(ParameterRule::Choice, {"CHANnel#", "DIGital#", "EXTernal", "SCHMitt"});
+ParameterRule words(std::vector<const char *> choices)
+{
+    return ParameterRule::of(ParameterRule::Choice, std::move(choices));
+}
+const ParameterRule triggerSource = words({"CHANnel#", "DIGital#", "EXTernal", "SCHMitt"});
 int triggerSourceIndex(const Value &v)
 {
     switch (v.choice) {
@@ -102,7 +106,7 @@ QByteArray triggerSourceName(int index)
 }
 
 // A CHANnel<n> parameter, CH1 when none was sent; 0 (and -224) for another channel.
-const ParameterRule channelParameter = ParameterRule::of(ParameterRule::Choice, {"CHANnel#"}).orNone();
+const ParameterRule channelParameter = words({"CHANnel#"}).orNone();
 int channelOf(Call &call, const Value &v)
 {
     if (!v.present || (v.suffix >= 1 && v.suffix <= 2))
@@ -139,7 +143,8 @@ Wave newestWave(const ScopeDisplay &display, int source)
     frameconfig_t header{};
     Frames::parseScopeHeader(&header, data);
     const int n = header.samplesPerChannel;
-    const int bit = source == ScopeRemote::Ch1 ? Frames::Ch1 : source == ScopeRemote::Ch2 ? Frames::Ch2 : Frames::Chd;
+    const int bits[] = {Frames::Ch1, Frames::Ch2, Frames::Chd};
+    const int bit = bits[source];
     const int at = Frames::channelBlockOffset(header.channelMask, bit, n);
     if (at < 0 || Frames::scopeFrameLength(header.channelMask, n) > frame.size()) {
         w.error = SettingsConflict; // the source's trace is off
@@ -175,7 +180,8 @@ VerticalScale verticalScale(const ScopeRemote &r, const Wave &w)
         return {};
     const double code = FrameExport::codeVolts(w.gain, 1) - FrameExport::codeVolts(w.gain, 0);
     const bool word = r.format == ScopeRemote::Word;
-    return {word ? code / 256 : code, FrameExport::codeVolts(w.gain, 0), r.unsignedData ? (word ? 32768 : 128) : 0};
+    const int reference = r.unsignedData ? (word ? 32768 : 128) : 0;
+    return {word ? code / 256 : code, FrameExport::codeVolts(w.gain, 0), reference};
 }
 
 QByteArray preamble(const ScopeRemote &r, const Wave &w)
@@ -250,7 +256,7 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
         trig->acquireOneFrame();
         r->frame.add(c, hold);
     };
-    const ParameterRule digitizeSource = ParameterRule::of(ParameterRule::Choice, {"CHANnel#", "POD#"}).orNone();
+    const ParameterRule digitizeSource = words({"CHANnel#", "POD#"}).orNone();
     const ParameterRule boolean = ParameterRule::of(ParameterRule::Boolean);
     const auto channel = [u](Call &c) { return channelWidgets(*u, c.suffixes[0]); };
 
@@ -282,7 +288,8 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                  return c.fail(HardwareMissing);
              for (const Value &v : c.values) {
                  if (v.present)
-                     (v.choice == 1 ? u->checkBoxCHDTrace : channelWidgets(*u, v.suffix).trace)->setChecked(true);
+                     (v.choice == 1 ? u->checkBoxCHDTrace : channelWidgets(*u, v.suffix).trace)
+                         ->setChecked(true);
              }
              acquireOne(c, true);
          }},
@@ -316,20 +323,26 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                  return c.fail(SettingsConflict);
              Remote::setSlider(c, w.position, int(std::lround(-c.values[0].number / vdiv * 64.0)));
          }, {}, 2},
-        {":CHANnel#:COUPling", SetAndQuery, {ParameterRule::of(ParameterRule::Choice, {"AC", "DC"})},
+        {":CHANnel#:COUPling", SetAndQuery, {words({"AC", "DC"})},
          [channel](Call &c) {
              QCheckBox *ac = channel(c).coupling;
-             c.query ? c.reply(ac->isChecked() ? "AC" : "DC") : void(Remote::check(c, ac, c.values[0].choice == 0));
+             if (c.query)
+                 return c.reply(ac->isChecked() ? "AC" : "DC");
+             Remote::check(c, ac, c.values[0].choice == 0);
          }, {}, 2},
         {":CHANnel#:DISPlay", SetAndQuery, {boolean},
          [channel](Call &c) {
              QCheckBox *trace = channel(c).trace;
-             c.query ? c.reply(Scpi::boolean(trace->isChecked())) : void(Remote::check(c, trace, c.values[0].on));
+             if (c.query)
+                 return c.reply(Scpi::boolean(trace->isChecked()));
+             Remote::check(c, trace, c.values[0].on);
          }, {}, 2},
         {":CHANnel#:INVert", SetAndQuery, {boolean},
          [channel](Call &c) {
              QCheckBox *invert = channel(c).invert;
-             c.query ? c.reply(Scpi::boolean(invert->isChecked())) : void(Remote::check(c, invert, c.values[0].on));
+             if (c.query)
+                 return c.reply(Scpi::boolean(invert->isChecked()));
+             Remote::check(c, invert, c.values[0].on);
          }, {}, 2},
         // The inputs have no probe setting: 1:1 is the one there is.
         {":CHANnel#:PROBe", SetAndQuery, {ParameterRule::number("", 1, 1, 1)},
@@ -359,9 +372,10 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                  return c.fail(IllegalParameterValue);
              u->comboBoxTrigSource->setCurrentIndex(index);
          }},
-        {":TRIGger[:EDGE]:SLOPe", SetAndQuery, {ParameterRule::of(ParameterRule::Choice, {"POSitive", "NEGative", "EITHer"})},
+        {":TRIGger[:EDGE]:SLOPe", SetAndQuery, {words({"POSitive", "NEGative", "EITHer"})},
          [u](Call &c) {
-             QRadioButton *edges[] = {u->radioButtonRisingEdge, u->radioButtonFallingEdge, u->radioButtonDual};
+             QRadioButton *edges[] = {u->radioButtonRisingEdge, u->radioButtonFallingEdge,
+                                      u->radioButtonDual};
              if (!c.query)
                  return void(Remote::check(c, edges[c.values[0].choice]));
              // A slope trigger reads as the edge it follows; a window, with two levels, as either.
@@ -381,9 +395,10 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                  return c.fail(SettingsConflict);
              c.reply(nr3(box->value()));
          }},
-        {":TRIGger:SWEep", SetAndQuery, {ParameterRule::of(ParameterRule::Choice, {"AUTO", "NORMal", "FREE", "SINGle"})},
+        {":TRIGger:SWEep", SetAndQuery, {words({"AUTO", "NORMal", "FREE", "SINGle"})},
          [u](Call &c) {
-             QRadioButton *modes[] = {u->radioButtonAuto, u->radioButtonNormal, u->radioButtonFree, u->radioButtonSingle};
+             QRadioButton *modes[] = {u->radioButtonAuto, u->radioButtonNormal, u->radioButtonFree,
+                                      u->radioButtonSingle};
              static const char *const names[] = {"AUTO", "NORM", "FREE", "SING"};
              if (!c.query)
                  return void(Remote::check(c, modes[c.values[0].choice]));
@@ -402,7 +417,7 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
          }},
 
         // --- Waveform -----------------------------------------------------------------------
-        {":WAVeform:SOURce", SetAndQuery, {ParameterRule::of(ParameterRule::Choice, {"CHANnel#", "POD#"})},
+        {":WAVeform:SOURce", SetAndQuery, {words({"CHANnel#", "POD#"})},
          [r](Call &c) {
              static const char *const names[] = {"CHAN1", "CHAN2", "POD1"};
              if (c.query)
@@ -412,20 +427,25 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                  return c.fail(IllegalParameterValue);
              r->source = v.choice == 1 ? ScopeRemote::Pod1 : v.suffix - 1;
          }},
-        {":WAVeform:FORMat", SetAndQuery, {ParameterRule::of(ParameterRule::Choice, {"BYTE", "WORD", "ASCii"})},
+        {":WAVeform:FORMat", SetAndQuery, {words({"BYTE", "WORD", "ASCii"})},
          [r](Call &c) {
              static const char *const names[] = {"BYTE", "WORD", "ASC"};
              c.query ? c.reply(names[r->format]) : void(r->format = c.values[0].choice);
          }},
         {":WAVeform:UNSigned", SetAndQuery, {boolean},
-         [r](Call &c) { c.query ? c.reply(Scpi::boolean(r->unsignedData)) : void(r->unsignedData = c.values[0].on); }},
-        {":WAVeform:BYTeorder", SetAndQuery, {ParameterRule::of(ParameterRule::Choice, {"LSBFirst", "MSBFirst"})},
-         [r](Call &c) { c.query ? c.reply(r->msbFirst ? "MSBF" : "LSBF") : void(r->msbFirst = c.values[0].choice == 1); }},
+         [r](Call &c) {
+             c.query ? c.reply(Scpi::boolean(r->unsignedData)) : void(r->unsignedData = c.values[0].on);
+         }},
+        {":WAVeform:BYTeorder", SetAndQuery, {words({"LSBFirst", "MSBFirst"})},
+         [r](Call &c) {
+             c.query ? c.reply(r->msbFirst ? "MSBF" : "LSBF") : void(r->msbFirst = c.values[0].choice == 1);
+         }},
         // Without a frame, the points a frame of the buffer chosen will hold.
         {":WAVeform:POINts", Query, {},
          [u, disp](Call &c) {
+             const int buffer = u->comboBoxADCBuffer->currentIndex();
              c.reply(nr1(disp->hasInstrumentFrame() ? disp->traces().samples()
-                                                     : Frames::samplesForBufferIndex(u->comboBoxADCBuffer->currentIndex())));
+                                                     : Frames::samplesForBufferIndex(buffer)));
          }},
         {":WAVeform:PREamble", Query, {},
          [r, disp](Call &c) {
@@ -443,7 +463,7 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
          [&record](Call &c) {
              const QByteArray png = record.screenShotPng();
              png.isEmpty() ? c.fail(ExecutionError) : c.reply(definiteBlock(png));
-         }, {ParameterRule::of(ParameterRule::Choice, {"PNG"}).orNone()}},
+         }, {words({"PNG"}).orNone()}},
     };
 
     // The scope page's read-outs of a channel; PERiod is the frequency's inverse.
@@ -451,8 +471,9 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
         const char *header;
         int readOut;
         bool inverse;
-    } measurements[] = {{":MEASure:VPP", 0, false},     {":MEASure:VMAX", 1, false},      {":MEASure:VMIN", 2, false},
-                        {":MEASure:VRMS", 3, false},    {":MEASure:VAVerage", 4, false},  {":MEASure:FREQuency", 5, false},
+    } measurements[] = {{":MEASure:VPP", 0, false},      {":MEASure:VMAX", 1, false},
+                        {":MEASure:VMIN", 2, false},     {":MEASure:VRMS", 3, false},
+                        {":MEASure:VAVerage", 4, false}, {":MEASure:FREQuency", 5, false},
                         {":MEASure:PERiod", 5, true}};
     for (const auto &m : measurements) {
         const int readOut = m.readOut;
