@@ -481,10 +481,11 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
         const std::array<double, 6> values = channelReadings(ch);
         for (int k = 0; k < 5; ++k)
             displays[size_t(k)]->setValue(values[size_t(k)]);
-        const OverRange over = overRange(m.minimum, m.maximum);
+        // A math trace's read-outs carry no marks: its inputs' clipping is in their label.
+        const OverRange over = math.active() ? OverRange() : overRange(m.minimum, m.maximum);
         for (int k = 0; k < 5; ++k)
-            displays[size_t(k)]->setMark(math.active() ? QString() : over.marks[k], math.active() ? QString() : over.reason);
-        adcClipped[ch] = !math.active() && over.any();
+            displays[size_t(k)]->setMark(over.marks[k], over.reason);
+        adcClipped[ch] = over.any();
         if (m.periodX100 == 0)
             displays[5]->setNoReading(math.active() ? periodAbsentReason(PeriodVerdict::TooFewEdges)
                                                     : periodAbsentReason(m.minimum, m.maximum));
