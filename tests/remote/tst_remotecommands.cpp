@@ -136,6 +136,7 @@ void TestRemoteCommands::commands()
 
     // One frame acquired after the command (not one the transport held before), then its samples: CH2 in
     // bytes and in words give the CSV export's volts through the preamble, POD1 the logic bytes.
+    ask(s, "DIG CHAN2,POD1"); // the frame's shape as below, and the scope stopped: nothing comes after it
     FrameShape before{w.channels()->scopeTraceMask(), w.scopeState()->samplesPerChannel, 4242};
     const QByteArray stale = buildFrame(before, [](int, int) { return 100; });
     w.session()->usb().deliverRead(reinterpret_cast<const uchar *>(stale.constData()), stale.size());
