@@ -247,11 +247,16 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
             c.fail(HardwareMissing);
         return dev->isOpen();
     };
-    const auto acquireOne = [u, trig, r, needInstrument](Call &c, bool hold) {
+    const auto canAcquire = [u, needInstrument](Call &c) {
         if (!needInstrument(c))
-            return;
+            return false;
         if (u->rollMode->isChecked() && u->rollMode->isEnabled()) // roll mode streams: no frame ends
-            return c.fail(SettingsConflict);
+            c.fail(SettingsConflict);
+        return !(u->rollMode->isChecked() && u->rollMode->isEnabled());
+    };
+    const auto acquireOne = [u, trig, r, canAcquire](Call &c, bool hold) {
+        if (!canAcquire(c))
+            return;
         showScopeTab(*u);
         trig->acquireOneFrame();
         r->frame.add(c, hold);
@@ -279,13 +284,13 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
         // DIGitize [CHANnel<n>|POD1, ...]: the sources named are switched on, one frame is taken, and what
         // follows in the message waits for it.
         {":DIGitize", Set, {digitizeSource, digitizeSource, digitizeSource},
-         [u, dev, acquireOne](Call &c) {
+         [u, canAcquire, acquireOne](Call &c) {
              for (const Value &v : c.values) {
                  if (v.present && v.suffix != 1 && !(v.choice == 0 && v.suffix == 2))
                      return c.fail(IllegalParameterValue);
              }
-             if (!dev->isOpen())
-                 return c.fail(HardwareMissing);
+             if (!canAcquire(c))
+                 return;
              for (const Value &v : c.values) {
                  if (v.present)
                      (v.choice == 1 ? u->checkBoxCHDTrace : channelWidgets(*u, v.suffix).trace)
