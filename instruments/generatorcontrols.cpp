@@ -257,7 +257,12 @@ int GeneratorControls::loadCustomWaveform(const QString &path)
         ui->labelCustomWaveform->setText(tr("Cannot read %1").arg(name));
         return -1;
     }
-    const QByteArray bytes = file.read(waveformFileLimit + 1);
+    return loadCustomWaveformData(file.read(waveformFileLimit + 1), path);
+}
+
+int GeneratorControls::loadCustomWaveformData(const QByteArray &bytes, const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
     const WaveformRead read = parseWaveform(bytes, customWave);
     if (!read.error.isEmpty()) {
         const QString where = read.line > 0 ? QStringLiteral("line %1 ").arg(read.line) : QString();

@@ -49,6 +49,8 @@ public:
     // and the store.
     void openCustomWaveform();
     int loadCustomWaveform(const QString &path);
+    // The same from the bytes of such a file; `name` says where they came from.
+    int loadCustomWaveformData(const QByteArray &bytes, const QString &name);
     void storeCustomWaveform();
     // The 1024 bytes the store sends: 512 little-endian 16-bit samples.
     const unsigned char *customWaveform() const { return customWave; }

@@ -183,6 +183,7 @@ void MeterControls::meterRequestData()
         break;
     }
     setLive(true);
+    emit readShown();
 }
 
 void MeterControls::showAc(int channel, const channela_t &meter)

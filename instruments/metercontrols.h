@@ -42,6 +42,8 @@ signals:
     // 0 stops the poll.
     void pollIntervalChanged(int milliseconds);
     void mainModeChanged(int mode);
+    // A read is on the read-outs.
+    void readShown();
 
 private:
     void setupDisplays(MultimeterDisplayOptions *options, QObject *window);

@@ -2,6 +2,9 @@
 #include "remote/remotecontrol.h"
 
 #include "base/logging.h"
+#include "remote/generatorcommands.h"
+#include "remote/metercommands.h"
+#include "remote/scopecommands.h"
 #include "remote/scpiserver.h"
 #include "ui_veltointerface.h"
 
@@ -23,11 +26,11 @@ std::vector<Scpi::Row> allCommands(const RemoteParts &parts)
         rows.insert(rows.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     };
     append(systemCommands(parts.system));
-    // The instrument's subsystems append their rows here, each from the
-    // controllers it drives:
-    //   append(scopeCommands(*parts.ui, *parts.session, *parts.trigger, *parts.display, *parts.autoset, *parts.record));
-    //   append(generatorCommands(*parts.ui, *parts.generator));
-    //   append(meterCommands(*parts.ui, *parts.session, *parts.meter));
+    // The instrument's subsystems, each from the controllers it drives.
+    append(scopeCommands(*parts.ui, *parts.session, *parts.trigger, *parts.display, *parts.autoset,
+                         *parts.record));
+    append(generatorCommands(*parts.ui, *parts.generator));
+    append(meterCommands(*parts.ui, *parts.session, *parts.meter));
     return rows;
 }
 } // namespace

@@ -446,13 +446,21 @@ void RecordControls::keepPlaybackMoving()
     ticksAtLastPace = display->counts().drawnTicks;
 }
 
-void RecordControls::screenShotClicked()
+QByteArray RecordControls::screenShotPng() const
 {
     const QPixmap picture = ui->plotArea->grab();
-    const QString name = WaveText::screenShotName(QTime::currentTime());
     QByteArray png;
     QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
+        return {};
+    return png;
+}
+
+void RecordControls::screenShotClicked()
+{
+    const QString name = WaveText::screenShotName(QTime::currentTime());
+    const QByteArray png = screenShotPng();
+    if (png.isEmpty()) {
         notify(tr("File %1 cannot be made: the plot could not be drawn as PNG").arg(name), 2);
         return;
     }

@@ -68,6 +68,8 @@ public:
     // (and nothing changed) when it holds no frame.
     bool wavePlay(const QString &fileName);
     void screenShotClicked();
+    // The plot as the screenshot saves it, as PNG; empty when it cannot be drawn.
+    QByteArray screenShotPng() const;
     // The window closes: a running recording is finished and kept, and a
     // playback stops with the time base before it back on the slider, so
     // that the settings saved now are the user's, not the recording's.

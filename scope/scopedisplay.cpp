@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 const QVector<double> noValues;
@@ -477,38 +478,45 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
                 displays[size_t(k)]->setLabel(tr(readOutLabels[k]) + (marked ? tr(" (clipped)") : QString()));
         }
         clipMarked[ch] = marked;
-        if (math.active()) {
-            const MathReadings &r = mathRead[ch];
-            displays[0]->setValue(r.maximum - r.minimum);
-            displays[1]->setValue(r.maximum);
-            displays[2]->setValue(r.minimum);
-            displays[3]->setValue(r.rms);
-            displays[4]->setValue(r.average);
-            for (int k = 0; k < 5; ++k)
-                displays[size_t(k)]->setMark(QString(), QString());
-        } else {
-            showChannelMeters(displays, m);
-            adcClipped[ch] = overRange(m.minimum, m.maximum).any();
-        }
+        const std::array<double, 6> values = channelReadings(ch);
+        for (int k = 0; k < 5; ++k)
+            displays[size_t(k)]->setValue(values[size_t(k)]);
+        // A math trace's read-outs carry no marks: its inputs' clipping is in their label.
+        const OverRange over = math.active() ? OverRange() : overRange(m.minimum, m.maximum);
+        for (int k = 0; k < 5; ++k)
+            displays[size_t(k)]->setMark(over.marks[k], over.reason);
+        adcClipped[ch] = over.any();
         if (m.periodX100 == 0)
             displays[5]->setNoReading(math.active() ? periodAbsentReason(PeriodVerdict::TooFewEdges)
                                                     : periodAbsentReason(m.minimum, m.maximum));
         else
-            displays[5]->setValue(ScaleTables::samplex100ToFrequency_f(clampedPeriod(m.periodX100), m.samplingIndex));
+            displays[5]->setValue(values[5]);
     }
 }
 
-void ScopeDisplay::showChannelMeters(const std::array<MultimeterDisplay *, 6> &displays, const channela_t &m)
+std::array<double, 6> ScopeDisplay::channelReadings(int channel) const
 {
-    displays[0]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum, m.minimum));
-    displays[1]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum));
-    displays[2]->setValue(ScaleTables::int8ToVolt_f(m.gainIndex, m.minimum));
-    // The meter record carries RMS as a signed field; the value is never negative.
-    displays[3]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.rms));
-    displays[4]->setValue(ScaleTables::int16ToVolt_f(m.gainIndex, m.average));
-    const OverRange over = overRange(m.minimum, m.maximum);
-    for (int k = 0; k < 5; ++k)
-        displays[size_t(k)]->setMark(over.marks[k], over.reason);
+    const int ch = qBound(0, channel, 1);
+    std::array<double, 6> values;
+    values.fill(std::numeric_limits<double>::quiet_NaN());
+    if (!has[ch] || !instrumentFrame)
+        return values;
+    const channela_t &m = meterRecords[ch];
+    if (traceBuilder.math(ch).active()) {
+        const MathReadings &r = mathRead[ch];
+        values = {r.maximum - r.minimum, r.maximum, r.minimum, r.rms, r.average, values[5]};
+    } else {
+        values = {ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum, m.minimum),
+                  ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum),
+                  ScaleTables::int8ToVolt_f(m.gainIndex, m.minimum),
+                  // The meter record carries RMS as a signed field; the value is never negative.
+                  ScaleTables::int16ToVolt_f(m.gainIndex, m.rms),
+                  ScaleTables::int16ToVolt_f(m.gainIndex, m.average),
+                  values[5]};
+    }
+    if (m.periodX100 != 0)
+        values[5] = ScaleTables::samplex100ToFrequency_f(clampedPeriod(m.periodX100), m.samplingIndex);
+    return values;
 }
 
 // The automatic vertical cursors sit on one period of the chosen channel.

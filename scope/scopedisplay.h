@@ -91,6 +91,10 @@ public:
     const TraceBuilder &traces() const { return traceBuilder; }
     const Counts &counts() const { return tickCounts; }
     const PersistenceHistory &history() const { return persistenceHistory; }
+    // What the scope page's six read-outs of a channel (0 CH1, 1 CH2) say
+    // of the newest frame: Vpp, Max, Min, RMS and Average in volts (V² for
+    // a product), and the frequency in hertz; NaN where the frame gives none.
+    std::array<double, 6> channelReadings(int channel) const;
 
     // Waves kept, loaded, played back and recorded. `name` names the loaded
     // file in what is exported while it is shown.
@@ -135,7 +139,6 @@ private:
     void showNewest();
     void measure(channela_t meters[2]);
     void showMeters(const channela_t meters[2]);
-    static void showChannelMeters(const std::array<MultimeterDisplay *, 6> &displays, const channela_t &m);
     void placeAutomaticCursors(const channela_t meters[2]);
     void refreshCursorsAndLabels(const channela_t meters[2], const TraceSet &traces);
     void updatePersistenceHistory();

@@ -160,7 +160,13 @@ void TriggerControls::framesArrived()
     sinceFrame.restart();
     frameSinceStart = true;
     const bool roll = state->settings.rollMode && state->settings.rollEnabled;
-    if (running && !roll && (stopAfterFrame || triggerModeChecked() == Trigger::Single)) {
+    // Reads are taken in order: once more have been taken than had come when
+    // the scope was armed, the newest frame was acquired after it. (The count
+    // delivered is read before the count waiting, so a read landing between
+    // the two never makes a stale frame look new.)
+    const quint64 delivered = session->usb().queueCounts().delivered;
+    const bool armedFrame = delivered - quint64(session->usb().queuedReads()) > readsBeforeArm;
+    if (running && !roll && armedFrame && (stopAfterFrame || triggerModeChecked() == Trigger::Single)) {
         // The instrument has stopped after its single frame: the button and
         // the badge say so, and the next START arms it again.
         stopAfterFrame = false;
@@ -369,6 +375,16 @@ void TriggerControls::forceClicked()
         session->sendScopeStart();
     }
     session->sendScopeForce();
+}
+
+void TriggerControls::acquireOneFrame()
+{
+    if (!session->isOpen())
+        return;
+    // A start arms the instrument afresh, also while it runs: what it was acquiring is dropped.
+    readsBeforeArm = session->usb().queueCounts().delivered;
+    session->sendScopeStart();
+    stopAfterFrame = true;
 }
 
 void TriggerControls::stopButtonClicked()

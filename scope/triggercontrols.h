@@ -63,6 +63,11 @@ public:
     // from the model.
     void refreshLevelReadout();
     QDoubleSpinBox *levelBox() const { return levelSpinBox; }
+    bool isRunning() const { return running; }
+    // One frame acquired from now, then stopped, the mode unchanged (a
+    // remote client's single acquisition): the scope is armed (again), and
+    // frames the transport had taken in before do not count.
+    void acquireOneFrame();
 
 private:
     void stopButtonClicked();
@@ -86,5 +91,7 @@ private:
     double lastGapMs = -1.0;
     // A Force while stopped starts the scope for one frame only.
     bool stopAfterFrame = false;
+    // Reads the transport had taken in when acquireOneFrame armed the scope.
+    quint64 readsBeforeArm = 0;
     QTimer statusTick;
 };

@@ -371,6 +371,10 @@ bool Session::run()
         }
         call.suffixes = match.suffixes;
         found->row.handler(call);
+        if (call.again && shared->pending > 0) {
+            shared->waiting = true;
+            return false;
+        }
         if (c.query)
             answer(call.answer);
         if (call.hold && shared->pending > 0) {

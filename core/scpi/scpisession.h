@@ -104,6 +104,11 @@ public:
     // Starts an operation; with holdFollowing the rest of the message
     // waits for it, as the following commands need its result.
     Operation startOperation(bool holdFollowing = false);
+    // The command runs again, from its start, once the operations started
+    // so far have finished (a query whose value the instrument has yet to
+    // read); what it answered this time is dropped. A handler asks for it
+    // only while the wait can change what it finds, or it never ends.
+    void runAgainAfterOperations() { again = true; }
 
 private:
     friend class Session;
@@ -111,6 +116,7 @@ private:
     QByteArray answer;
     bool answered = false;
     bool hold = false;
+    bool again = false;
 };
 
 using Handler = std::function<void(Call &)>;

@@ -14,6 +14,7 @@ struct Bench {
     QByteArray trace;
     double scale[3] = {0, 1, 1};
     std::vector<Operation> held;
+    int fetched = 0;
     std::vector<Row> rows()
     {
         std::vector<Row> r = commonCommands({[] { return QByteArray("Fake,Box,123,1.2"); }, [this] { trace += "rst;"; }, {}});
@@ -35,6 +36,13 @@ struct Bench {
              [this](Call &c) { trace += "arb(" + c.values[0].bytes + ',' + c.values[1].bytes + ");"; }},
             {":SINGle", Set, {}, [this](Call &c) { held.push_back(c.startOperation()); }},
             {":DIGitize", Set, {}, [this](Call &c) { held.push_back(c.startOperation(true)); }},
+            {":FETCh", Query, {}, [this](Call &c) {
+                 if (fetched++ == 0) { // nothing read yet: asked again once it has been
+                     held.push_back(c.startOperation());
+                     return c.runAgainAfterOperations();
+                 }
+                 c.reply(nr1(fetched));
+             }},
         });
         return r;
     }
@@ -129,6 +137,12 @@ private slots:
         QCOMPARE(ask("SING;*OPC?"), QByteArray("waits"));
         QCOMPARE(ask("*ESE?"), QByteArray("36"));
         QCOMPARE(errorsOf(s), QByteArray("-410"));
+        b.held.clear();
+        // A query that runs again once its operation has finished answers then, in its place.
+        QCOMPARE(ask("FETC?;*ESE?"), QByteArray("waits"));
+        b.held.clear();
+        QVERIFY(s.resume());
+        QCOMPARE(s.takeResponse(), QByteArray("2;36\n"));
         { // an operation that outlives its session
             Session gone(table);
             gone.execute("SING");
