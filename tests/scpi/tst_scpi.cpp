@@ -87,6 +87,7 @@ private slots:
             {"DATA:ARB 'a',#x", "", "", "-161"},
             {"\x01\xff?;*IDN?", "", "", "-102"},
             {"FREQ 1.;FREQ .;FREQ 1", "freq1=1;", "", "-102"},
+            {":TIM:SCAL 1E-S", "", "", "-102"}, // an exponent has digits; this is no number
             {"*ESE'1';:CHAN1::SCAL 1", "", "", "-102"},
         };
         for (const auto &[message, trace, response, errors] : rows) {
