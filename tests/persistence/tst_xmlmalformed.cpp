@@ -153,6 +153,9 @@ private slots:
                                  nested(50000, QStringLiteral("<a b='>'>")) + QStringLiteral("</r>");
             QVERIFY2(refusal(text) == tooDeep, qPrintable(prologue));
         }
+        // Nor does a CDATA section or a comment right before every start tag hide it.
+        for (const QString &before : {QStringLiteral("<![CDATA[]]>"), QStringLiteral("<!---->")})
+            QCOMPARE(refusal("<r>" + nested(QXmlGet::maximumDepth, before + "<a>") + "</r>"), tooDeep);
         // Stray end tags cannot buy depth back.
         QCOMPARE(refusal("<r>" + QStringLiteral("</x>").repeated(5000) + nested(20000) + "</r>"), tooDeep);
     }
