@@ -116,6 +116,8 @@ void TestGeneratorControls::controlsReachTheInstrument()
     ui->pushButtonCalibrateADCOffset->click();
     QVERIFY(virtualBench().adcOffsetCalibrated());
     QVERIFY(sent("ctrl 0x43 1 65535 0 0") == 1 && sent("ctrl 0x43 1 0 0 0") == 1);
+    ui->pushButtonCalibrateADCOffsetClear->click(); // back to the offset the instrument had
+    QVERIFY(!virtualBench().adcOffsetCalibrated());
     virtualBench().setAttached(false);
     ui->toolButtonDACOffsetPlus->click();
     QVERIFY(!ui->toolButtonDACOffsetOK->isEnabled());
