@@ -31,6 +31,9 @@ public:
     void setBulkMode(bool on) { configurationBulkMode = on; }
     // Delay of the scope start after a configuration push; tests shorten it.
     void setScopeStartDelay(int milliseconds) { scopeStartDelayMs = milliseconds; }
+    // The instrument is configured and its scope not yet started: the start
+    // comes once it is ready, and would undo a stop sent before.
+    bool scopeStartPending() const { return scopeStartTimer.isActive(); }
 
     // --- Configuration entries ------------------------------------------------
     void sendMainConfiguration(unsigned char index, int value);

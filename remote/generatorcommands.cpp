@@ -52,11 +52,16 @@ std::vector<Row> generatorCommands(Ui::VeltoInterface &ui, GeneratorControls &ge
                      return c.reply(names[k]);
              c.reply("SIN");
          }},
+        // The instrument's timer makes the frequency asked for only to within
+        // its steps (2.5 kHz comes out as 2488.94 Hz): the query answers what
+        // it makes, read back from it as the window's effective frequency is.
         {"[:SOURce#]:FREQuency", SetAndQuery, {ParameterRule::number("HZ", 0.48, 125000, 1000)},
          [gen, sweep](Call &c) {
-             if (c.query)
-                 return c.reply(nr3(sweep->frequencyDigitsToFrequency() / 100.0));
-             gen->setAwgFrequency(c.values[0].number);
+             if (!c.query)
+                 return gen->setAwgFrequency(c.values[0].number);
+             sweep->showEffectiveFrequency();
+             const double made = sweep->effectiveFrequency();
+             made > 0 ? c.reply(nr3(made)) : c.fail(HardwareMissing);
          }},
         {"[:SOURce#]:VOLTage", SetAndQuery, {ParameterRule::number("V", 0, 1000, 2)},
          box(ui.doubleSpinBoxAmp, 2.0)},

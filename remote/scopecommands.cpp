@@ -35,6 +35,7 @@ struct ScopeRemote {
     bool msbFirst = true;
     Remote::Waits frame;
     Remote::Waits autoset;
+    Remote::Waits started; // the scope's first start after a connect
 };
 
 struct ChannelWidgets {
@@ -226,12 +227,14 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
     // A single acquisition ends with the scope stopped after its frame (or by
     // a STOP, or with the instrument gone); autoset once it has settled.
     QObject::connect(&session, &DeviceSession::scopeRunningChanged, &display, [weak](bool running) {
-        if (const auto s = weak.lock(); s && !running)
-            s->frame.finishAll();
+        if (const auto s = weak.lock())
+            running ? s->started.finishAll() : s->frame.finishAll();
     });
     QObject::connect(&session, &DeviceSession::connectionChanged, &display, [weak](bool connected) {
-        if (const auto s = weak.lock(); s && !connected)
+        if (const auto s = weak.lock(); s && !connected) {
+            s->started.finishAll(false);
             s->frame.finishAll(false);
+        }
     });
     QObject::connect(&autoset, &AutosetControls::statusText, &display, [weak, &autoset] {
         if (const auto s = weak.lock(); s && !autoset.running())
@@ -247,6 +250,16 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
             c.fail(HardwareMissing);
         return dev->isOpen();
     };
+    // Run control waits for the start the session makes once the instrument
+    // is configured: sent before it, a stop or a single frame would be
+    // undone by it. True when the command runs again after it.
+    const auto awaitFirstStart = [r, dev](Call &c) {
+        if (!dev->isOpen() || !dev->scopeStartPending())
+            return false;
+        r->started.add(c, false);
+        c.runAgainAfterOperations();
+        return true;
+    };
     const auto canAcquire = [u, needInstrument](Call &c) {
         if (!needInstrument(c))
             return false;
@@ -254,8 +267,8 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
             c.fail(SettingsConflict);
         return !(u->rollMode->isChecked() && u->rollMode->isEnabled());
     };
-    const auto acquireOne = [u, trig, r, canAcquire](Call &c, bool hold) {
-        if (!canAcquire(c))
+    const auto acquireOne = [u, trig, r, canAcquire, awaitFirstStart](Call &c, bool hold) {
+        if (awaitFirstStart(c) || !canAcquire(c))
             return;
         showScopeTab(*u);
         trig->acquireOneFrame();
@@ -268,28 +281,28 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
     std::vector<Row> rows = {
         // --- Run control ----------------------------------------------------------
         {":RUN", Set, {},
-         [u, trig, needInstrument](Call &c) {
-             if (!needInstrument(c))
+         [u, trig, needInstrument, awaitFirstStart](Call &c) {
+             if (awaitFirstStart(c) || !needInstrument(c))
                  return;
              showScopeTab(*u);
              if (!trig->isRunning())
                  u->stopButton->click();
          }},
         {":STOP", Set, {},
-         [u, trig](Call &) {
-             if (trig->isRunning())
+         [u, trig, awaitFirstStart](Call &c) {
+             if (!awaitFirstStart(c) && trig->isRunning())
                  u->stopButton->click();
          }},
         {":SINGle", Set, {}, [acquireOne](Call &c) { acquireOne(c, false); }},
         // DIGitize [CHANnel<n>|POD1, ...]: the sources named are switched on, one frame is taken, and what
         // follows in the message waits for it.
         {":DIGitize", Set, {digitizeSource, digitizeSource, digitizeSource},
-         [u, canAcquire, acquireOne](Call &c) {
+         [u, canAcquire, acquireOne, awaitFirstStart](Call &c) {
              for (const Value &v : c.values) {
                  if (v.present && v.suffix != 1 && !(v.choice == 0 && v.suffix == 2))
                      return c.fail(IllegalParameterValue);
              }
-             if (!canAcquire(c))
+             if (awaitFirstStart(c) || !canAcquire(c))
                  return;
              for (const Value &v : c.values) {
                  if (v.present)

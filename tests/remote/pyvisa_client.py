@@ -129,10 +129,63 @@ def check_setup_round_trip(test, scope):
     test.assertEqual(scope.query(":SYSTem:ERRor?"), '+0,"No error"')
 
 
-# One row a check; the instrument's subsystems add theirs (the generator's
-# frequency measured on CH1, CH2's waveform with its preamble, POD1's bits).
+def waveform(scope, source):
+    """The newest frame of a source: its values (volts of a channel, bytes of
+    POD1, through the preamble's scale) and the time between samples."""
+    scope.write(":WAVeform:SOURce %s;:WAVeform:FORMat BYTE" % source)
+    codes = scope.query_binary_values(":WAVeform:DATA?", datatype="B")
+    pre = scope.query(":WAVeform:PREamble?").split(",")
+    if source == "POD1":
+        return codes, float(pre[4])
+    increment, origin, reference = float(pre[7]), float(pre[8]), float(pre[9])
+    assert len(codes) == int(pre[2]), pre
+    return [(c - reference) * increment + origin for c in codes], float(pre[4])
+
+
+def period(values, dt, threshold):
+    """The mean period between the first and the last rising crossing."""
+    rises = [i for i in range(1, len(values)) if values[i - 1] <= threshold < values[i]]
+    assert len(rises) >= 3, "fewer than three rising edges"
+    return (rises[-1] - rises[0]) / (len(rises) - 1) * dt
+
+
+def check_generator_frequency(test, scope):
+    scope.write(":SOURce1:FUNCtion SIN;:SOURce1:FREQuency 2.5KHZ;:SOURce1:VOLTage 3;:OUTPut1 ON")
+    # The timer's nearest step to 2.5 kHz with a 256-sample table.
+    made = float(scope.query(":SOURce1:FREQuency?"))
+    test.assertAlmostEqual(made, 2500, delta=25)
+    # 1 V/div holds the 3 Vpp sine; at 256 us/div (16 us a sample) a frame of
+    # 768 samples holds 30 periods.
+    scope.write(":CHANnel1:SCALe 1;:TIMebase:SCALe 256us")
+    measured = float(scope.query(":DIGitize CHANnel1;:MEASure:FREQuency? CHANnel1"))
+    test.assertAlmostEqual(measured, made, delta=made * 0.001)
+
+
+def check_probe_square(test, scope):
+    # 0.8 V/div: the probe's 2 V stays below the converter's last code.
+    scope.write(":CHANnel2:SCALe 0.8;:TIMebase:SCALe 256us;:DIGitize CHANnel2")
+    volts, dt = waveform(scope, "CHANnel2")
+    high = sorted(v for v in volts if v > 1)
+    low = sorted(v for v in volts if v <= 1)
+    test.assertAlmostEqual(high[len(high) // 2], 2.0, delta=0.05)
+    test.assertAlmostEqual(low[len(low) // 2], 0.0, delta=0.05)
+    test.assertAlmostEqual(len(high) / len(volts), 0.5, delta=0.03)
+    test.assertAlmostEqual(period(volts, dt, 1.0), 1e-3, delta=1e-5)
+
+
+def check_logic_bit0(test, scope):
+    # Bit 0 of the logic counter toggles at 2 kHz: a 1 kHz square.
+    scope.write(":TIMebase:SCALe 256us;:DIGitize POD1")
+    pod, dt = waveform(scope, "POD1")
+    test.assertAlmostEqual(period([b & 1 for b in pod], dt, 0.5), 1e-3, delta=1e-5)
+
+
+# One row a check.
 CHECKS = [
     ("*IDN?", check_identity),
+    ("the generator's 2.5 kHz measured on CH1", check_generator_frequency),
+    ("CH2's probe square through :WAVeform:DATA? and its preamble", check_probe_square),
+    ("POD1's bit 0", check_logic_bit0),
     ("the error queue after a bad command", check_error_queue),
     (":SYSTem:SETup? round trip and *RST", check_setup_round_trip),
 ]
