@@ -11,8 +11,8 @@ namespace
 {
 bool showsPixmap(QLabel *label, const QString &resource)
 {
-    const QPixmap *shown = label->pixmap();
-    return shown && !shown->isNull() && shown->toImage() == QPixmap(resource).toImage();
+    const QPixmap shown = label->pixmap(Qt::ReturnByValue);
+    return !shown.isNull() && shown.toImage() == QPixmap(resource).toImage();
 }
 
 // Index of the first trace line at or after `from` whose body starts with `prefix`, or -1.
