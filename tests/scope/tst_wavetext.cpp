@@ -2,6 +2,7 @@
 // The wave and recording files: the exact text written, what is read back
 // from good and damaged files, the names, the recording written in pieces,
 // and a recording played back one frame a tick.
+#include "core/scope/frameexport.h"
 #include "core/scope/recordingfile.h"
 #include "core/scope/waveplayback.h"
 
@@ -23,6 +24,7 @@ private slots:
     void readBack();
     void recordingWrittenInPiecesReadsAsOne();
     void playbackHoldsTheTimeBasesThenRestores();
+    void waveExportTakesOnlyTracesOfTheFramesLength();
 };
 
 void TestWaveText::writtenTextAndNames()
@@ -176,6 +178,21 @@ void TestWaveText::playbackHoldsTheTimeBasesThenRestores()
     const WavePlayback::Step end = playback.next();
     QVERIFY(end.ended && end.frame.isEmpty() && !playback.active());
     QCOMPARE(end.samplingIndex, 8);
+}
+
+void TestWaveText::waveExportTakesOnlyTracesOfTheFramesLength()
+{
+    FrameExport::WaveScale scale;
+    scale.samples = 768;
+    scale.shown[0] = scale.shown[1] = scale.shown[2] = true;
+    FrameExport::Capture capture;
+    QString why;
+    Vectors wave(10, QVector<double>(100, 640.0)); // a wave of another length: nothing to export
+    QVERIFY(!FrameExport::waveCapture(wave, scale, QStringLiteral("w.vsp"), &capture, &why));
+    QCOMPARE(why, QStringLiteral("the wave shown has no trace of 768 samples"));
+    wave[1].fill(640.0, 768);
+    QVERIFY(FrameExport::waveCapture(wave, scale, QStringLiteral("w.vsp"), &capture, &why));
+    QVERIFY(!capture.hasCh1 && capture.hasCh2 && !capture.hasLogic);
 }
 
 QTEST_MAIN(TestWaveText)
