@@ -27,6 +27,8 @@ private slots:
             {"counter none", counterInputSource(-1), 10},
             {"gate none", gateSource(-1), 0},
             {"gate 8", gateSource(8), 0},
+            {"mixed: meter on the instrument alone", mixedControls(false, false, false, true, false), 0x08},
+            {"mixed: single sniff and saving the waveform", mixedControls(false, false, true, false, true), 0x14},
             {"sniffer even two stops", snifferOptions(2, 1, false, false, 0, 0, 0), 0x07},
             {"usart", snifferUsart(1, 3), 11},
             {"sweep ping-pong", sweepType({false, true, true, false, false, true, true}), 0x32},
