@@ -88,6 +88,8 @@ private slots:
                  {ui->multimeterdisplayCh2Min, 0, 0.05}, {ui->multimeterdisplayCh2Average, 1, 0.05},
                  {ui->multimeterdisplayCh2RMS, std::sqrt(2.0), 0.05}, {ui->multimeterdisplayCh2Frequency, 1000, 20}})
             NEAR(display, expected, tolerance);
+        const double rmsShown = ui->multimeterdisplayCh2RMS->shownText().toDouble(); // in volts, no prefix
+        QVERIFY2(std::fabs(rmsShown - std::sqrt(2.0)) < 0.05, qPrintable(QString::number(rmsShown)));
         pollAfter(400, 1);
         NEAR(ui->multimeterdisplayCh2DC, 1.0, 0.05);
         // Only CH2 measured: CH1 reads 0 on both pages, its read-outs disabled until checked again.

@@ -86,6 +86,9 @@ private slots:
         QCOMPARE(int(image.at(7, 7)), 1);
         QCOMPARE(int(image.at(4, 4)), 0);
         QCOMPARE(image.bounds(), QRect(5, 5, 3, 3));
+        const QPointF corner[] = {{9.5, 9.5}}; // a dot at the far corner keeps its pixel inside
+        image.addDots(corner, 1, 2);
+        QCOMPARE(int(image.at(9, 9)), 1);
     }
     void longRunKeepsItsMemoryAndItsRarePixels()
     {
