@@ -140,6 +140,8 @@ private slots:
         scopeGetAverRMS(Samples(256, int8_t(10)).data(), 256, stale, &average, &rms);
         QCOMPARE(int(average), 1280);
         QCOMPARE(int(rms), 1280);
+        scopeGetAverRMS(nullptr, 0, stale, &average, &rms); // no samples: nothing, not a trace of signal
+        QVERIFY(average == 0 && rms == 0);
     }
 };
 
