@@ -184,15 +184,12 @@ void VeltoInterface::createRemoteControl()
     RemoteParts parts;
     parts.ui = ui;
     parts.session = deviceSession;
-    parts.plot = plot;
-    parts.channels = scopeChannels;
     parts.trigger = triggerControls;
     parts.display = scopeDisplay;
     parts.record = recordControls;
     parts.autoset = autosetControls;
     parts.generator = generatorControls;
     parts.meter = meterControls;
-    parts.counter = counterControls;
     parts.system.identification = [this] { return deviceSession->identification(); };
     parts.system.saveSettings = [this](QSettings &store) { DeviceSettings::save(store, this, triggerControls->model()); };
     // As the settings load at start: the controls from the store, then the whole state to the instrument.

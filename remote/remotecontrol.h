@@ -15,16 +15,13 @@
 #include <QObject>
 
 class AutosetControls;
-class CounterControls;
 class DeviceSession;
 class GeneratorControls;
 class MeterControls;
 class QCheckBox;
 class QLabel;
 class RecordControls;
-class ScopeChannels;
 class ScopeDisplay;
-class ScopePlot;
 class ScpiServer;
 class TriggerControls;
 namespace Ui {
@@ -35,15 +32,12 @@ class VeltoInterface;
 struct RemoteParts {
     Ui::VeltoInterface *ui = nullptr;
     DeviceSession *session = nullptr;
-    ScopePlot *plot = nullptr;
-    ScopeChannels *channels = nullptr;
     TriggerControls *trigger = nullptr;
     ScopeDisplay *display = nullptr;
     RecordControls *record = nullptr;
     AutosetControls *autoset = nullptr;
     GeneratorControls *generator = nullptr;
     MeterControls *meter = nullptr;
-    CounterControls *counter = nullptr;
     SystemParts system;
 };
 
