@@ -277,6 +277,15 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
     const ParameterRule digitizeSource = words({"CHANnel#", "POD#"}).orNone();
     const ParameterRule boolean = ParameterRule::of(ParameterRule::Boolean);
     const auto channel = [u](Call &c) { return channelWidgets(*u, c.suffixes[0]); };
+    // A channel's on/off box: the query reads it, the set checks it as the widget would be.
+    const auto channelSwitch = [channel](QCheckBox *ChannelWidgets::*box) {
+        return [channel, box](Call &c) {
+            QCheckBox *b = channel(c).*box;
+            if (c.query)
+                return c.reply(Scpi::boolean(b->isChecked()));
+            Remote::check(c, b, c.values[0].on);
+        };
+    };
 
     std::vector<Row> rows = {
         // --- Run control ----------------------------------------------------------
@@ -348,20 +357,8 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                  return c.reply(ac->isChecked() ? "AC" : "DC");
              Remote::check(c, ac, c.values[0].choice == 0);
          }, {}, 2},
-        {":CHANnel#:DISPlay", SetAndQuery, {boolean},
-         [channel](Call &c) {
-             QCheckBox *trace = channel(c).trace;
-             if (c.query)
-                 return c.reply(Scpi::boolean(trace->isChecked()));
-             Remote::check(c, trace, c.values[0].on);
-         }, {}, 2},
-        {":CHANnel#:INVert", SetAndQuery, {boolean},
-         [channel](Call &c) {
-             QCheckBox *invert = channel(c).invert;
-             if (c.query)
-                 return c.reply(Scpi::boolean(invert->isChecked()));
-             Remote::check(c, invert, c.values[0].on);
-         }, {}, 2},
+        {":CHANnel#:DISPlay", SetAndQuery, {boolean}, channelSwitch(&ChannelWidgets::trace), {}, 2},
+        {":CHANnel#:INVert", SetAndQuery, {boolean}, channelSwitch(&ChannelWidgets::invert), {}, 2},
         // The inputs have no probe setting: 1:1 is the one there is.
         {":CHANnel#:PROBe", SetAndQuery, {ParameterRule::number("", 1, 1, 1)},
          [](Call &c) {
