@@ -15,6 +15,7 @@
 #include "core/persistence/devicesettingskeys.h"
 #include "core/persistence/hardwareprofile.h"
 #include "remote/remotecontrol.h"
+#include "remote/scpiserver.h"
 #include "scope/autosetcontrols.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
@@ -79,6 +80,10 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std
     // Connect as soon as the event loop runs; the display ticks from now on.
     QTimer::singleShot(0, deviceSession, &DeviceSession::toggleConnection);
     connect(&displayTick, &QTimer::timeout, this, &VeltoInterface::dataShow);
+    // A remote client waiting for a frame has it as soon as it is read, not
+    // at the next tick; the frames go through the same intake.
+    connect(&deviceSession->usb(), &LibUsbDevice::readArrived, this, &VeltoInterface::dataShow,
+            Qt::QueuedConnection);
     connect(&meterTick, &QTimer::timeout, meterControls, &MeterControls::meterRequestData);
     displayTick.start(displayInterval);
 
@@ -610,6 +615,8 @@ void VeltoInterface::dataShow()
     const int wanted = sinceDisplayWork.elapsed() > idleAfterMs ? idleDisplayInterval : displayInterval;
     if (displayTick.isActive() && displayTick.interval() != wanted)
         displayTick.setInterval(wanted);
+    // A client's acquisition that this tick's frame ended is answered now.
+    remoteControl->server()->resumeReady();
 }
 
 void VeltoInterface::meterPollIntervalChanged(int milliseconds)

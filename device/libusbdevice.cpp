@@ -418,6 +418,9 @@ void LibUsbDevice::deliverRead(const unsigned char *data, int length)
     ++counts.delivered;
     dataLength = length;
     dataReady = true;
+    locker.unlock();
+    if (announceReads)
+        emit readArrived();
 }
 
 int LibUsbDevice::takeRead(unsigned char *destination, int capacity, quint64 *sequence)

@@ -83,6 +83,10 @@ public:
     // `capacity` bytes under the hand-off lock. Returns its length, or -1
     // when none waits; `sequence` receives its number (1 for the first read).
     int takeRead(unsigned char *destination, int capacity, quint64 *sequence = nullptr);
+    // While on, every read handed off is also announced by readArrived()
+    // (from the thread that delivered it), for someone who waits for the
+    // next frame and should not wait for the display tick as well.
+    void setAnnounceReads(bool on) { announceReads = on; }
     QueueCounts queueCounts();
     // Reads waiting in the queue now.
     int queuedReads();
@@ -120,9 +124,11 @@ public:
     QFuture<void> eventThreadFuture;
     SerialPortConnection serialPort;
     std::atomic<bool> connectionLostFlag{false};
+    std::atomic<bool> announceReads{false};
 
 signals:
     void connectionLost();
+    void readArrived();
 
 public slots:
     void newDataAvailable(int length);

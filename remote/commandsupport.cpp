@@ -20,6 +20,8 @@ Waits::Waits(int timeoutMs)
 Scpi::Operation Waits::add(Scpi::Call &call, bool holdFollowing)
 {
     operations.push_back(call.startOperation(holdFollowing));
+    if (operations.size() == 1 && pendingHook)
+        pendingHook(true);
     if (expiry.interval() > 0 && !expiry.isActive())
         expiry.start();
     return operations.back();
@@ -35,6 +37,8 @@ void Waits::finishAll(bool arrived)
     // list is emptied before.
     std::vector<Scpi::Operation> ending;
     ending.swap(operations);
+    if (pendingHook)
+        pendingHook(false);
     for (Scpi::Operation &op : ending)
         op.finish();
 }

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,11 +33,15 @@ public:
     // The last wait ended without what it waited for (time-out, no instrument).
     bool missed() const { return lastMissed; }
     void forgetMissed() { lastMissed = false; }
+    // Called with true when the first operation starts waiting, with false
+    // when the last has ended.
+    void onPending(std::function<void(bool)> hook) { pendingHook = std::move(hook); }
 
 private:
     std::vector<Scpi::Operation> operations;
     QTimer expiry;
     bool lastMissed = false;
+    std::function<void(bool)> pendingHook;
 };
 
 // The index of the step nearest to `value` (by ratio, as scales of 1-2-5

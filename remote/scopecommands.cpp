@@ -224,6 +224,7 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
 {
     const auto r = std::make_shared<ScopeRemote>();
     const std::weak_ptr<ScopeRemote> weak = r;
+    r->frame.onPending([&session](bool waiting) { session.usb().setAnnounceReads(waiting); });
     // A single acquisition ends with the scope stopped after its frame (or by
     // a STOP, or with the instrument gone); autoset once it has settled.
     QObject::connect(&session, &DeviceSession::scopeRunningChanged, &display, [weak](bool running) {

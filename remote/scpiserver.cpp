@@ -97,7 +97,10 @@ void ScpiServer::acceptConnections()
         client->session = std::make_unique<Scpi::Session>(table);
         // The ready handler is called from inside an operation's finish,
         // which may be deep in a controller: the session goes on later.
-        client->session->setReadyHandler([this, id] { QTimer::singleShot(0, this, [this, id] { resume(id); }); });
+        client->session->setReadyHandler([this, id] {
+            ready.push_back(id);
+            postResume();
+        });
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
         connect(socket, &QTcpSocket::bytesWritten, this, &ScpiServer::schedulePump);
@@ -197,6 +200,34 @@ void ScpiServer::pump()
     pumping = false;
 }
 
+void ScpiServer::postResume()
+{
+    if (resumePosted)
+        return;
+    resumePosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            resumePosted = false;
+            resumeReady();
+        },
+        Qt::QueuedConnection);
+}
+
+void ScpiServer::resumeReady()
+{
+    if (ready.empty())
+        return;
+    // Not inside a pass over the queue (a handler that lets events
+    // through): the pass would run twice.
+    if (pumping)
+        return postResume();
+    std::vector<quint64> now;
+    now.swap(ready);
+    for (const quint64 id : now)
+        resume(id);
+}
+
 void ScpiServer::resume(quint64 id)
 {
     Client *c = find(id);
@@ -209,8 +240,12 @@ void ScpiServer::resume(quint64 id)
 void ScpiServer::send(Client &client)
 {
     const QByteArray response = client.session->takeResponse();
-    if (!response.isEmpty() && client.socket && client.socket->state() == QAbstractSocket::ConnectedState)
+    if (!response.isEmpty() && client.socket && client.socket->state() == QAbstractSocket::ConnectedState) {
         client.socket->write(response);
+        // Out now, not when the event loop next comes round to the socket:
+        // that may be after a draw of the plot.
+        client.socket->flush();
+    }
 }
 
 void ScpiServer::drop(quint64 id, const QString &why)

@@ -19,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -46,6 +47,11 @@ public:
     quint16 port() const;
     QString errorString() const;
     int clientCount() const { return int(clients.size()); }
+    // Goes on with the sessions whose operations have finished. It runs
+    // from the event loop by itself; the window also calls it at the end of
+    // its display tick, so that a client waiting for a frame has its answer
+    // before the plot is painted rather than after.
+    void resumeReady();
 
 signals:
     void clientCountChanged(int count);
@@ -67,6 +73,7 @@ private:
     void readFrom(quint64 id);
     void schedulePump();
     void pump();
+    void postResume();
     void resume(quint64 id);
     void send(Client &client);
     void drop(quint64 id, const QString &why);
@@ -79,4 +86,6 @@ private:
     quint64 nextId = 1;
     bool pumpScheduled = false;
     bool pumping = false;
+    std::vector<quint64> ready; // sessions whose operations have finished
+    bool resumePosted = false;
 };
