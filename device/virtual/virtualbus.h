@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-only
+#pragma once
+
+// The bench's bus traffic as wires on the logic inputs, for decoding on the
+// host: bit 0 UART TX and bit 1 UART RX (9600 8N1, idle high), bits 2 to 5
+// SPI SCK, MOSI, MISO and CS (mode 0, select active low, 10 kHz), bits 6
+// and 7 I2C SCL and SDA (10 kHz, idle high). The same traffic, on the same
+// clock, as the sniffer captures. Plain C++, no toolkit.
+
+#include <cstdint>
+
+namespace VirtualBus {
+
+// The eight wires at an instant (nanoseconds of the bench's clock).
+uint8_t levelsAt(int64_t timeNs);
+
+} // namespace VirtualBus
