@@ -126,6 +126,9 @@ signals:
     void frameRecorded(const QString &block);
     // A tick drew at least one new frame from the instrument.
     void newFramesShown();
+    // Each new frame from the instrument as it is processed, with the sample
+    // the display begins with (the oldest in roll mode): for the decoders.
+    void frameProcessed(const QByteArray &frame, int start, int frameNumber);
 
 private:
     void refreshFrameProgress();
