@@ -112,6 +112,8 @@ public:
     // instrument, the loaded wave or the played-back block. False, with the
     // reason in `why`, when there is nothing to export.
     bool shownCapture(FrameExport::Capture *capture, QString *why) const;
+    // The scale the last drawn tick drew its traces at.
+    const FrameExport::WaveScale &waveScale() const { return shownScale; }
 
     // The plot legend's time text for a time base, with the spectrum's scale while it is shown.
     void refreshTimeLegend(int samplingIndex);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "core/scope/sigroksession.h"
 
+#include "core/scope/recordingfile.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <array>
@@ -164,6 +167,39 @@ bool toSessionFile(const QVector<FrameExport::Capture> &captures, const QDateTim
     }
     *file = storedZip(entries, when);
     return true;
+}
+
+bool recordingToSessionFile(const QString &path, const FrameExport::WaveScale &scale, const QDateTime &when,
+                            QByteArray *file, QString *why)
+{
+    RecordingReader reader;
+    if (!reader.open(path)) {
+        *why = reader.errorString();
+        return false;
+    }
+    if (reader.kind() != WaveText::Kind::Recording) {
+        *why = tr("%1 is not a recording").arg(QFileInfo(path).fileName());
+        return false;
+    }
+    QVector<FrameExport::Capture> captures;
+    WaveText::Frame frame;
+    while (reader.next(frame)) {
+        FrameExport::WaveScale blockScale = scale;
+        blockScale.samplingIndex = frame.samplingIndex;
+        blockScale.samples = 0;
+        for (const QVector<double> &v : frame.vectors)
+            blockScale.samples = qMax(blockScale.samples, v.size());
+        FrameExport::Capture capture;
+        const QString source = tr("block %1 of %2").arg(captures.size() + 1).arg(QFileInfo(path).fileName());
+        if (!FrameExport::waveCapture(frame.vectors, blockScale, source, &capture, why))
+            return false;
+        captures.append(capture);
+    }
+    if (captures.isEmpty()) {
+        *why = tr("%1 holds no frame (%2)").arg(QFileInfo(path).fileName(), reader.summary());
+        return false;
+    }
+    return toSessionFile(captures, when, file, why);
 }
 
 } // namespace SigrokSession

@@ -34,4 +34,12 @@ QString sampleRateText(double samplesPerSecond);
 bool toSessionFile(const QVector<FrameExport::Capture> &captures, const QDateTime &when, QByteArray *file,
                    QString *why);
 
+// A recording made by the Record panel (read block by block) as one session,
+// each frame a chunk, its plot values read back at `scale` (the scale the
+// traces are drawn at) with the time base each block names. False, with the
+// reason in `why`, for a file that is no recording or holds no frame, or
+// whose frames differ in channels or time base.
+bool recordingToSessionFile(const QString &path, const FrameExport::WaveScale &scale, const QDateTime &when,
+                            QByteArray *file, QString *why);
+
 } // namespace SigrokSession

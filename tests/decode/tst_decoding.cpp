@@ -5,6 +5,8 @@
 #include "core/decode/decoderlibrary.h"
 #include "core/decode/decodesession.h"
 #include "core/scope/sigroksession.h"
+#include "core/scope/tracebuilder.h"
+#include "core/scope/wavetext.h"
 #include "device/virtual/virtualbus.h"
 
 #include <QProcess>
@@ -49,6 +51,7 @@ private slots:
     void busTraffic_data();
     void busTraffic();
     void sigrokReadsTheSessionAndDecodesAlike();
+    void recordingBecomesOneSession();
     void cleanupTestCase() { Decode::Library::finalize(); }
 };
 
@@ -165,6 +168,45 @@ void TestDecoding::sigrokReadsTheSessionAndDecodesAlike()
         sigrok.sort();
         QVERIFY(velto.size() > 50);
         QCOMPARE(velto, sigrok);
+    }
+}
+
+// Every frame of a recording, one chunk each, in order; a file that is no
+// recording is refused with its name.
+void TestDecoding::recordingBecomesOneSession()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty())
+        QSKIP("sigrok-cli is not installed");
+    FrameExport::WaveScale scale;
+    scale.shown[2] = true;
+    scale.logicSize = 20;
+    QTemporaryDir dir;
+    QFile recording(dir.filePath("r.vsp"));
+    QVERIFY(recording.open(QIODevice::WriteOnly));
+    QVector<uint8_t> written;
+    for (int block = 0; block < 3; ++block) {
+        QVector<QVector<double>> wave(10);
+        for (int k = 0; k < 300; ++k) {
+            const uint8_t byte = uint8_t(block * 77 + k);
+            written << byte;
+            for (int b = 0; b < 8; ++b)
+                wave[2 + b] << TraceBuilder::logicBitPos0(b, 0, 20) + ((byte >> b) & 1 ? 30 : 0);
+        }
+        recording.write(WaveText::recordingBlock(5, wave).toUtf8());
+    }
+    recording.close();
+    QByteArray file;
+    QString why;
+    QVERIFY(!SigrokSession::recordingToSessionFile(dir.filePath("none.vsp"), scale, QDateTime(), &file, &why));
+    QVERIFY(SigrokSession::recordingToSessionFile(recording.fileName(), scale, QDateTime::currentDateTime(), &file, &why));
+    QVERIFY(FrameExport::saveAtomically(dir.filePath("r.sr"), file, &why));
+    const QStringList rows = sigrokCli({"-i", dir.filePath("r.sr"), "-O", "csv"}).filter(QRegularExpression("^[01],"));
+    QCOMPARE(rows.size(), written.size());
+    for (int k = 0; k < rows.size(); ++k) {
+        int byte = 0;
+        for (int b = 0; b < 8; ++b)
+            byte |= rows[k].section(',', b, b).toInt() << b;
+        QCOMPARE(byte, int(written[k]));
     }
 }
 
