@@ -171,6 +171,18 @@ void finalize()
     catalogue.clear();
 }
 
+void keepSingletonsReferenced()
+{
+    constexpr Py_ssize_t low = Py_ssize_t(1) << 20;
+    constexpr Py_ssize_t stock = Py_ssize_t(1) << 40;
+    const PyGILState_STATE gil = PyGILState_Ensure();
+    for (PyObject *singleton : {Py_True, Py_False, Py_None}) {
+        if (Py_REFCNT(singleton) < low)
+            Py_SET_REFCNT(singleton, Py_REFCNT(singleton) + stock);
+    }
+    PyGILState_Release(gil);
+}
+
 const QVector<DecoderInfo> &decoders()
 {
     QMutexLocker lock(&mutex);

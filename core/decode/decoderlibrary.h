@@ -75,6 +75,12 @@ const QVector<DecoderInfo> &decoders();
 // The decoder `id`, or null.
 const DecoderInfo *find(const QString &id);
 
+// This version of the library drops a reference to Python's True, False or
+// None now and then as it decodes (a few a session), which would end the
+// interpreter once one of them reached zero: each session is followed by
+// this, which gives them back a large stock of references when they run low.
+void keepSingletonsReferenced();
+
 // The value `text` means for `option` (its type), or an invalid QVariant
 // when it is not one of the option's values or not of its type.
 QVariant optionValue(const OptionInfo &option, const QVariant &value);

@@ -249,6 +249,7 @@ void decodeFrame(const QVector<DecoderSetting> &settings, const uint8_t *logic, 
         QVector<int> failed;
         out->annotations.clear();
         runSession(settings, skip, logic, count, sampleRate, out, &failed);
+        Library::keepSingletonsReferenced();
         if (failed.isEmpty())
             return;
         for (int i : failed)

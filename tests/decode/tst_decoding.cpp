@@ -50,6 +50,7 @@ class TestDecoding : public QObject
 private slots:
     void busTraffic_data();
     void busTraffic();
+    void thousandFramesInARow();
     void sigrokReadsTheSessionAndDecodesAlike();
     void recordingBecomesOneSession();
     void cleanupTestCase() { Decode::Library::finalize(); }
@@ -102,6 +103,17 @@ void TestDecoding::busTraffic()
         for (const QString &t : expected[d].split('|'))
             QVERIFY2(texts.contains(t), qPrintable(t + " not in " + texts.join(' ')));
     }
+}
+
+// The library loses references to Python's True and False as it decodes:
+// a live scope's stream of frames must not wear them out.
+void TestDecoding::thousandFramesInARow()
+{
+    const QVector<uint8_t> logic = busWires(99).mid(0, 600);
+    Decode::FrameDecoding out;
+    for (int frame = 0; frame < 1000; ++frame)
+        Decode::decodeFrame({spi()}, logic.constData(), logic.size(), 62500, &out);
+    QVERIFY(out.errors.value(0).isEmpty() && !out.annotations.isEmpty());
 }
 
 // The proof that Velto writes sessions sigrok reads and decodes as sigrok
