@@ -6,6 +6,7 @@
 #include "scope/scopestate.h"
 
 #include <QHelpEvent>
+#include <QTimer>
 #include <QToolTip>
 
 namespace {
@@ -20,6 +21,7 @@ AnnotationRows::AnnotationRows(ScopePlot *plot, const ScopeState *state)
 {
     setObjectName(QStringLiteral("annotationRows"));
     plot->plot()->installEventFilter(this);
+    connect(plot->plot(), &QCustomPlot::afterReplot, this, [this] { repaintDue = false; });
 }
 
 void AnnotationRows::setDecoders(const QVector<Decode::DecoderSetting> &settings)
@@ -45,7 +47,13 @@ void AnnotationRows::setFrame(const Decode::DecodedFrame &decoded)
         if (a.decoder >= 0 && a.decoder < seenRows.size())
             seenRows[a.decoder].insert(a.row);
     layoutRows();
-    mParentPlot->replot(QCustomPlot::rpQueuedReplot);
+    // The display's own repaints show the new rows while frames come; only
+    // when none follows soon (the scope stopped) is the plot repainted here.
+    repaintDue = true;
+    QTimer::singleShot(60, this, [this] {
+        if (repaintDue)
+            mParentPlot->replot(QCustomPlot::rpQueuedReplot);
+    });
 }
 
 void AnnotationRows::layoutRows()

@@ -58,5 +58,6 @@ private:
     QVector<QSet<int>> seenRows; // per decoder
     QVector<Row> shownRows;
     QHash<qint64, int> rowIndex;
-    bool bitRows = false; // decoder << 16 | row → shown row
+    bool bitRows = false;
+    bool repaintDue = false; // decoder << 16 | row → shown row
 };
