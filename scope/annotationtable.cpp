@@ -91,6 +91,11 @@ AnnotationTable::AnnotationTable(QMainWindow *window, const QString *folder, QOb
     });
     connect(rowFilter, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &AnnotationTable::refill);
     connect(search, &QLineEdit::textChanged, this, &AnnotationTable::refill);
+    // Frames decoded while the dock was hidden are listed as it shows.
+    connect(dockWidget, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            refill();
+    });
     connect(copy, &QPushButton::clicked, this, &AnnotationTable::copyShown);
     connect(exportButton, &QPushButton::clicked, this, &AnnotationTable::exportCsv);
     setDecoders({});

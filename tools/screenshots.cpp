@@ -9,6 +9,7 @@
 // when left out.
 #include "common/windowtest.h"
 #include "instruments/generatorcontrols.h"
+#include "scope/annotationrows.h"
 #include "scope/annotationtable.h"
 #include "scope/decoderpanel.h"
 #include "scope/exportcontrols.h"
@@ -16,7 +17,12 @@
 #include "ui/messagepresenter.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QPushButton>
@@ -320,8 +326,33 @@ void decoders()
     waitFor([&] { return panel->latest().decoding.annotations.size() > 100; });
     waitFrames(w, 10);
     save(&w, QStringLiteral("decoders-plot.png"));
+    // Hovering over an annotation: the tooltip with its full text.
+    ui->radioButtonSingle->click();
+    AnnotationRows *rows = w.annotationRows();
+    QWidget *plot = w.scopePlot()->plot();
+    for (int k = 0; k < rows->rows().size(); ++k) {
+        if (rows->rows()[k].label.endsWith(QLatin1String("TX packets"))) {
+            const QRect row = rows->rowRect(k);
+            QHelpEvent hover(QEvent::ToolTip, row.center(), plot->mapToGlobal(row.center()));
+            QApplication::sendEvent(plot, &hover);
+        }
+    }
+    QTest::qWait(500);
+    if (!w.screen()->grabWindow(0).save(folder + QStringLiteral("/decoders-hover.png")))
+        ++failures;
+    // The list to add a decoder from, searched.
+    QTimer::singleShot(800, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->findChild<QLineEdit *>(QStringLiteral("decoderSearch"))->setText(QStringLiteral("eeprom"));
+        QTest::qWait(200);
+        save(dialog, QStringLiteral("decoders-add.png"));
+        dialog->reject();
+    });
+    panel->showAddDialog();
     w.findChild<QPushButton *>(QStringLiteral("decoderTableButton"))->click();
-    waitFrames(w, 10);
+    QTest::qWait(500);
     save(&w, QStringLiteral("decoders-table.png"));
 }
 } // namespace

@@ -9,7 +9,9 @@
 #include "scope/annotationtable.h"
 #include "scope/decoderpanel.h"
 
+#include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QtTest>
 
 class TestDecoderPanel : public QObject
@@ -61,8 +63,11 @@ void TestDecoderPanel::decodesLiveAndKeepsItsDecoders()
                  PythonBridge::Outcome::Done);
         QVERIFY(panel->runner()->counts().decoded > before + 3);
 
-        // The table: filtered by decoder and searched, and its CSV.
+        // The table: filled as it is shown, filtered by decoder and searched, and its CSV.
         AnnotationTable *table = w.annotationTable();
+        w.show();
+        w.findChild<QPushButton *>("decoderTableButton")->click();
+        QVERIFY(table->dock()->findChild<QTableWidget *>("annotationTable")->rowCount() > 0);
         const int all = table->shownEntries().size();
         auto *decoderFilter = table->dock()->findChild<QComboBox *>("annotationDecoderFilter");
         decoderFilter->setCurrentIndex(3); // 3: 24xx EEPROM
