@@ -19,6 +19,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 // The most rows the table shows at once; the export takes them all.
 constexpr int shownAtMost = 20000;
@@ -147,7 +149,11 @@ void AnnotationTable::addFrame(const Decode::DecodedFrame &frame)
     if (!recording)
         all.clear();
     const Decode::FrameDecoding &f = frame.decoding;
-    for (const Decode::Annotation &a : f.annotations) {
+    // In time order, whatever order the decoders gave them in.
+    QVector<Decode::Annotation> sorted = f.annotations;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Decode::Annotation &x, const Decode::Annotation &y) { return x.start < y.start; });
+    for (const Decode::Annotation &a : sorted) {
         if (a.decoder < 0 || a.decoder >= decoders.size())
             continue;
         const Decode::DecoderInfo *info = Decode::Library::find(decoders[a.decoder].id);

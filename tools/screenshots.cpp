@@ -354,6 +354,10 @@ void decoders()
     w.findChild<QPushButton *>(QStringLiteral("decoderTableButton"))->click();
     QTest::qWait(500);
     save(&w, QStringLiteral("decoders-table.png"));
+    // A decoder that raises: its error on its row, the others go on.
+    panel->setOption(0, QStringLiteral("baudrate"), 0);
+    QTest::qWait(1500);
+    save(&w, QStringLiteral("decoders-error.png"));
 }
 } // namespace
 
