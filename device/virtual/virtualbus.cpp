@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "device/virtual/virtualbus.h"
 
+#include <array>
 #include <cstddef>
 #include <vector>
 
@@ -162,6 +163,28 @@ uint8_t i2cWires(int64_t t)
 uint8_t levelsAt(int64_t timeNs)
 {
     return uint8_t(uartWires(timeNs) | (spiWires(timeNs) << 2) | (i2cWires(timeNs) << 6));
+}
+
+const Edges &edges(int bit)
+{
+    static const auto all = [] {
+        std::array<Edges, 8> out;
+        const int64_t periods[8] = {100 * ms, 100 * ms, 20 * ms, 20 * ms, 20 * ms, 20 * ms, 200 * ms, 200 * ms};
+        for (int b = 0; b < 8; ++b) {
+            // From 200 ms on every wire repeats; a microsecond a step.
+            const int64_t from = 200 * ms;
+            out[std::size_t(b)].period = double(periods[b]) * 1e-9;
+            int previous = (levelsAt(from + periods[b] - us) >> b) & 1;
+            for (int64_t t = 0; t < periods[b]; t += us) {
+                const int level = (levelsAt(from + t) >> b) & 1;
+                if (level != previous)
+                    (level ? out[std::size_t(b)].rises : out[std::size_t(b)].falls).push_back(double(t) / double(periods[b]));
+                previous = level;
+            }
+        }
+        return out;
+    }();
+    return all[std::size_t(bit & 7)];
 }
 
 } // namespace VirtualBus

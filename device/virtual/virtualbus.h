@@ -8,10 +8,22 @@
 // clock, as the sniffer captures. Plain C++, no toolkit.
 
 #include <cstdint>
+#include <vector>
 
 namespace VirtualBus {
 
 // The eight wires at an instant (nanoseconds of the bench's clock).
 uint8_t levelsAt(int64_t timeNs);
+
+// Wire `bit` as the counter sees it: it repeats every `period` seconds
+// (100 ms for the UART, 20 ms for SPI, 200 ms for I2C, whose tenth
+// transaction differs), rising and falling at these phases of the period,
+// found to the microsecond; phase 0 falls on every whole 200 ms.
+struct Edges {
+    double period = 0.0;
+    std::vector<double> rises;
+    std::vector<double> falls;
+};
+const Edges &edges(int bit);
 
 } // namespace VirtualBus

@@ -538,7 +538,8 @@ void VirtualInstrument::State::measureInto(unsigned char *destination, uint8_t m
 void VirtualInstrument::State::counterBlocks(unsigned char *destination)
 {
     const double t = double(nowNs()) * 1e-9;
-    const VirtualCounter::Input source = VirtualCounter::input(config[8], generator, t);
+    const bool bus = wiring == VA::LogicWiring::Bus;
+    const VirtualCounter::Input source = VirtualCounter::input(config[8], generator, t, bus);
     uint32_t c1 = 0;
     uint32_t c2 = 0;
     switch (config[0]) {
@@ -557,7 +558,7 @@ void VirtualInstrument::State::counterBlocks(unsigned char *destination)
         break;
     case 7:
         if (config[9] >= 2)
-            c1 = VirtualCounter::gatedCount(source, VirtualCounter::input(config[9], generator, t), t);
+            c1 = VirtualCounter::gatedCount(source, VirtualCounter::input(config[9], generator, t, bus), t);
         break;
     default:
         break;
