@@ -249,8 +249,12 @@ void DecoderPanel::frameTaken(const QByteArray &frame, int start, int frameNumbe
         return;
     FrameExport::Capture capture;
     QString why;
-    if (!FrameExport::readCapture(frame, start, &capture, &why) || !capture.hasLogic)
+    if (!FrameExport::readCapture(frame, start, &capture, &why))
         return;
+    if (!capture.hasLogic) {
+        status->setText(tr("The frames carry no logic bits: switch the logic trace on to decode them."));
+        return;
+    }
     decodeRunner.submit(uint64_t(frameNumber), capture.logic, Decode::decoderSampleRate(1.0 / capture.samplePeriod()));
     refreshStatus();
 }
