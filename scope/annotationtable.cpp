@@ -107,6 +107,9 @@ void AnnotationTable::setDecoders(const QVector<Decode::DecoderSetting> &setting
 {
     decoders = settings;
     all.clear();
+    infos.clear();
+    for (const Decode::DecoderSetting &d : decoders)
+        infos.append(Decode::Library::isInitialized() ? Decode::Library::find(d.id) : nullptr);
     {
         QSignalBlocker block(decoderFilter);
         decoderFilter->clear();
@@ -156,7 +159,7 @@ void AnnotationTable::addFrame(const Decode::DecodedFrame &frame)
     for (const Decode::Annotation &a : sorted) {
         if (a.decoder < 0 || a.decoder >= decoders.size())
             continue;
-        const Decode::DecoderInfo *info = Decode::Library::find(decoders[a.decoder].id);
+        const Decode::DecoderInfo *info = infos.value(a.decoder);
         Entry e;
         e.frame = f.frame;
         e.seconds = f.sampleRate ? double(a.start) / double(f.sampleRate) : 0.0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
+#include "core/decode/decoderlibrary.h"
 #include "core/decode/decoderunner.h"
 
 #include <QObject>
@@ -60,6 +61,7 @@ private:
     QTableWidget *table = nullptr;
     QLabel *summary = nullptr;
     QVector<Decode::DecoderSetting> decoders;
+    QVector<const Decode::DecoderInfo *> infos;
     QVector<Entry> all;
     bool recording = false;
     const QString *folder = nullptr;

@@ -3,7 +3,9 @@
 
 #include "base/logging.h"
 #include "core/decode/decoderlibrary.h"
+#include "core/device/frames.h"
 #include "core/scope/frameexport.h"
+#include "core/scope/scaletables.h"
 #include "scope/scopedisplay.h"
 
 #include <QCheckBox>
@@ -97,6 +99,9 @@ DecoderPanel::DecoderPanel(QMainWindow *window, ScopeDisplay *display, QObject *
             removeDecoder(selected());
     });
     connect(list, &QListWidget::currentRowChanged, this, &DecoderPanel::rebuildDetails);
+    statusPace.setSingleShot(true);
+    statusPace.setInterval(250);
+    connect(&statusPace, &QTimer::timeout, this, &DecoderPanel::refreshStatus);
     connect(display, &ScopeDisplay::frameProcessed, this, &DecoderPanel::frameTaken);
     connect(&decodeRunner, &Decode::DecodeRunner::decoded, this, &DecoderPanel::resultArrived, Qt::QueuedConnection);
     load();
@@ -247,16 +252,35 @@ void DecoderPanel::frameTaken(const QByteArray &frame, int start, int frameNumbe
 {
     if (decoders.isEmpty())
         return;
-    FrameExport::Capture capture;
-    QString why;
-    if (!FrameExport::readCapture(frame, start, &capture, &why))
+    // The logic block alone, in time order: the decoders need no volts.
+    const auto *data = reinterpret_cast<const unsigned char *>(frame.constData());
+    if (frame.size() < Frames::scopeOverhead || data[0] != Frames::scopeFrameType)
         return;
-    if (!capture.hasLogic) {
+    frameconfig_t header{};
+    Frames::parseScopeHeader(&header, data);
+    const int n = header.samplesPerChannel;
+    const int at = Frames::channelBlockOffset(header.channelMask, Frames::Chd, n);
+    if (n <= 0 || Frames::scopeFrameLength(header.channelMask, n) > frame.size())
+        return;
+    if (at < 0) {
         status->setText(tr("The frames carry no logic bits: switch the logic trace on to decode them."));
         return;
     }
-    decodeRunner.submit(uint64_t(frameNumber), capture.logic, Decode::decoderSampleRate(1.0 / capture.samplePeriod()));
-    refreshStatus();
+    QVector<uint8_t> logic(n);
+    const int first = start > 0 && start < n ? start : 0;
+    for (int k = 0; k < n; ++k)
+        logic[k] = data[at + (first + k) % n];
+    FrameExport::Capture timing;
+    timing.samplingIndex = qBound(0, int(header.samplingIndex), ScaleTables::maxSamplingIndex);
+    decodeRunner.submit(uint64_t(frameNumber), logic, Decode::decoderSampleRate(1.0 / timing.samplePeriod()));
+    refreshStatusSoon();
+}
+
+// The counts change with every frame: the dock says them a few times a second.
+void DecoderPanel::refreshStatusSoon()
+{
+    if (!statusPace.isActive())
+        statusPace.start();
 }
 
 void DecoderPanel::resultArrived(const Decode::DecodedFrame &result)
@@ -268,8 +292,12 @@ void DecoderPanel::resultArrived(const Decode::DecodedFrame &result)
         if (!e.isEmpty() && e != newest.decoding.errors.value(k))
             VELTO_LOG(QStringLiteral("Decoders: %1 does not decode: %2").arg(decoders[k].id, e), 2);
     }
+    const bool errorsChanged = result.decoding.errors != newest.decoding.errors;
     newest = result;
-    refreshStatus();
+    if (errorsChanged)
+        refreshStatus();
+    else
+        refreshStatusSoon();
     emit frameDecoded(result);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QVector>
 
 class QComboBox;
@@ -69,6 +70,7 @@ private:
     void rebuildList();
     void rebuildDetails();
     void refreshStatus();
+    void refreshStatusSoon();
     void save() const;
     void load();
     int selected() const;
@@ -86,4 +88,5 @@ private:
     Decode::DecodeRunner decodeRunner;
     int generation = 0;
     Decode::DecodedFrame newest;
+    QTimer statusPace;
 };
