@@ -24,6 +24,8 @@
 namespace {
 // The most rows the table shows at once; the export takes them all.
 constexpr int shownAtMost = 20000;
+// The most annotations a recording keeps (some 100 MB of them).
+constexpr int keptAtMost = 500000;
 
 QString csvField(const QString &text)
 {
@@ -142,15 +144,19 @@ void AnnotationTable::refreshFilters()
 
 void AnnotationTable::setRecording(bool on)
 {
-    if (on && !recording)
+    if (on && !recording) {
         all.clear();
+        notKept = 0;
+    }
     recording = on;
 }
 
 void AnnotationTable::addFrame(const Decode::DecodedFrame &frame)
 {
-    if (!recording)
+    if (!recording) {
         all.clear();
+        notKept = 0;
+    }
     const Decode::FrameDecoding &f = frame.decoding;
     // In time order, whatever order the decoders gave them in.
     QVector<Decode::Annotation> sorted = f.annotations;
@@ -159,6 +165,10 @@ void AnnotationTable::addFrame(const Decode::DecodedFrame &frame)
     for (const Decode::Annotation &a : sorted) {
         if (a.decoder < 0 || a.decoder >= decoders.size())
             continue;
+        if (all.size() >= keptAtMost) {
+            ++notKept;
+            continue;
+        }
         const Decode::DecoderInfo *info = infos.value(a.decoder);
         Entry e;
         e.frame = f.frame;
@@ -214,6 +224,8 @@ void AnnotationTable::refill()
     QString text = tr("%1 of %2 annotations shown").arg(shown.size()).arg(all.size());
     if (shown.size() > n)
         text += tr(" (the table lists the first %1; Copy and Export take all)").arg(n);
+    if (notKept)
+        text += tr("; %1 more not kept, the table being full").arg(notKept);
     summary->setText(recording ? text + tr(", every frame while recording") : text);
 }
 

@@ -64,5 +64,6 @@ private:
     QVector<const Decode::DecoderInfo *> infos;
     QVector<Entry> all;
     bool recording = false;
+    qint64 notKept = 0;
     const QString *folder = nullptr;
 };
