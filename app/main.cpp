@@ -4,6 +4,7 @@
 #include "base/logging.h"
 #include "app/veltointerface.h"
 #include "console/pythonbridge.h"
+#include "core/decode/decoderlibrary.h"
 #include "device/usbseam.h"
 #include "remote/remotecontrol.h"
 #include "ui/messagepresenter.h"
@@ -149,6 +150,9 @@ int main(int argc, char *argv[])
         code = application.exec();
     }
     // The window and everything a script could connect to are gone now.
+    // The console lets go of the interpreter, then the decoder library, which
+    // started it, ends it.
     PythonBridge::finalize();
+    Decode::Library::finalize();
     return code;
 }

@@ -19,6 +19,9 @@
 #include "scope/autosetcontrols.h"
 #include "scope/channelcontrols.h"
 #include "scope/cursorcontrols.h"
+#include "scope/annotationrows.h"
+#include "scope/annotationtable.h"
+#include "scope/decoderpanel.h"
 #include "scope/exportcontrols.h"
 #include "scope/plotinteraction.h"
 #include "scope/recordcontrols.h"
@@ -166,6 +169,7 @@ void VeltoInterface::createControllers()
     recordControls->setFolder(storedDefaultDir);
     exportControls = new ExportControls(ui, scopeDisplay, plot, &recordControls->defaultDir(), this);
     connect(exportControls, &ExportControls::statusText, this, &VeltoInterface::setInfoText);
+    createDecoders();
     autosetControls = new AutosetControls(ui, deviceSession, scopeDisplay, plot, triggerControls, this);
     connect(autosetControls, &AutosetControls::statusText, this, [this](const QString &text) { setInfoText(text); });
     snifferControls->setDefaultDir(&recordControls->defaultDir());
@@ -182,6 +186,33 @@ void VeltoInterface::createControllers()
     });
     connect(this, &VeltoInterface::applyConfigurationRequest, this, &VeltoInterface::applyScopeConfiguration);
     createRemoteControl();
+}
+
+// The protocol decoders on the logic bits: their dock beside the scope's,
+// their rows on the plot and the table of their annotations.
+void VeltoInterface::createDecoders()
+{
+    decoderPanel = new DecoderPanel(this, scopeDisplay, this);
+    annotations = new AnnotationRows(plot, state.get());
+    annotationList = new AnnotationTable(this, &recordControls->defaultDir(), this);
+    auto decodersSet = [this] {
+        annotations->setDecoders(decoderPanel->settings());
+        annotationList->setDecoders(decoderPanel->settings());
+    };
+    connect(decoderPanel, &DecoderPanel::decodersChanged, this, decodersSet);
+    decodersSet();
+    connect(decoderPanel, &DecoderPanel::frameDecoded, this, [this](const Decode::DecodedFrame &frame) {
+        annotations->setFrame(frame);
+        annotationList->setRecording(scopeDisplay->recording());
+        annotationList->addFrame(frame);
+    });
+    connect(decoderPanel, &DecoderPanel::bitRowsToggled, annotations, &AnnotationRows::setBitRows);
+    connect(decoderPanel, &DecoderPanel::tableRequested, this, [this] {
+        annotationList->dock()->show();
+        annotationList->dock()->raise();
+    });
+    tabifyDockWidget(ui->dockWidget_scope, decoderPanel->dock());
+    ui->dockWidget_scope->raise();
 }
 
 void VeltoInterface::createRemoteControl()

@@ -17,6 +17,9 @@ class CounterControls;
 class CursorControls;
 class DeviceSession;
 class AutosetControls;
+class AnnotationRows;
+class AnnotationTable;
+class DecoderPanel;
 class ExportControls;
 class GeneratorControls;
 class MeterControls;
@@ -87,6 +90,9 @@ public:
     CounterControls *counter() const { return counterControls; }
     SnifferControls *sniffer() const { return snifferControls; }
     ExportControls *exporter() const { return exportControls; }
+    DecoderPanel *decoders() const { return decoderPanel; }
+    AnnotationRows *annotationRows() const { return annotations; }
+    AnnotationTable *annotationTable() const { return annotationList; }
     AutosetControls *autosetter() const { return autosetControls; }
     RemoteControl *remote() const { return remoteControl; }
     QTimer &displayTimer() { return displayTick; }
@@ -135,6 +141,7 @@ private:
     void connectionChanged(bool connected);
     void meterPollIntervalChanged(int milliseconds);
     void runStartupScript();
+    void createDecoders();
     void createRemoteControl();
 
     Ui::VeltoInterface *ui = nullptr;
@@ -153,6 +160,9 @@ private:
     MeterControls *meterControls = nullptr;
     SnifferControls *snifferControls = nullptr;
     ExportControls *exportControls = nullptr;
+    DecoderPanel *decoderPanel = nullptr;
+    AnnotationRows *annotations = nullptr;
+    AnnotationTable *annotationList = nullptr;
     AutosetControls *autosetControls = nullptr;
     RemoteControl *remoteControl = nullptr;
     QTimer displayTick;

@@ -62,6 +62,8 @@ set(VELTO_DEB_DEPENDS
     "libusb-1.0-0 (>= 2:1.0.22)"
     "libpython3.11 (>= 3.11.0)"
     "python3-pyqt5"
+    "libsigrokdecode4"
+    "libglib2.0-0 (>= 2.74.6)"
 )
 set(VELTO_DEB_RECOMMENDS
     fonts-cantarell

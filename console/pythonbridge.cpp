@@ -8,6 +8,7 @@
 #include "base/logging.h"
 #include "console/pythonveltoobject.h"
 #include "console/pythonveltoobjectawg.h"
+#include "core/decode/decoderlibrary.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,6 +64,11 @@ namespace {
 
 bool started = false;
 bool startFailed = false;
+// The interpreter was started by the decoder library, which also ends it;
+// otherwise the console started it and keeps the main thread's state here
+// while the main thread runs no Python.
+bool attached = false;
+PyThreadState *mainThreadState = nullptr;
 std::atomic<int> runDepth{0};
 std::atomic<bool> interruptRequested{false};
 // The status the running statement is to leave with (SystemExit), or noExit.
@@ -109,8 +115,12 @@ bool setPendingStop()
 
 void pump()
 {
-    if (!stopPending())
+    if (!stopPending()) {
+        // The decoders' thread runs Python too: the window's events are
+        // handled with the GIL free (a Python slot takes it back itself).
+        py::gil_scoped_release release;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     if (setPendingStop())
         throw py::error_already_set();
 }
@@ -425,6 +435,11 @@ PythonBridge::Outcome report(py::error_already_set &error)
 
 } // namespace
 
+namespace {
+bool startOwnInterpreter();
+void setUp();
+} // namespace
+
 bool PythonBridge::initialize()
 {
     if (started)
@@ -433,6 +448,28 @@ bool PythonBridge::initialize()
         return false;
     VELTO_LOG(QStringLiteral("Init Python"), 0);
     watchdog.mainThread = pthread_self();
+    // One interpreter for the console and the protocol decoders: the decoder
+    // library must start it (it registers its module first) and the console
+    // attaches to it; only when the library cannot start does the console
+    // start Python itself.
+    Decode::Library::initialize();
+    attached = Py_IsInitialized();
+    if (!attached && !startOwnInterpreter())
+        return false;
+    {
+        py::gil_scoped_acquire gil;
+        setUp();
+    }
+    if (!attached)
+        mainThreadState = PyEval_SaveThread();
+    watchdog.thread = new std::thread(watchdogLoop);
+    started = true;
+    return true;
+}
+
+namespace {
+bool startOwnInterpreter()
+{
     PyConfig config;
     PyConfig_InitPythonConfig(&config);
     // Velto's own Python, whatever python3 comes first on the path: PyQt5 is
@@ -450,6 +487,11 @@ bool PythonBridge::initialize()
         startFailed = true;
         return false;
     }
+    return true;
+}
+
+void setUp()
+{
     try {
         // In a namespace of its own: a script's main module starts empty.
         py::exec(setupCode, py::dict());
@@ -467,10 +509,8 @@ bool PythonBridge::initialize()
         action.sa_flags |= SA_RESTART;
         sigaction(SIGUSR2, &action, nullptr);
     }
-    watchdog.thread = new std::thread(watchdogLoop);
-    started = true;
-    return true;
 }
+} // namespace
 
 bool PythonBridge::isInitialized()
 {
@@ -495,7 +535,11 @@ void PythonBridge::finalize()
     delete watchdog.thread;
     watchdog.thread = nullptr;
     idleSink = nullptr;
-    Py_FinalizeEx();
+    if (!attached) {
+        PyEval_RestoreThread(mainThreadState);
+        Py_FinalizeEx();
+    }
+    // Else the decoder library, which started the interpreter, ends it.
     started = false;
     // PyQt5 cannot be imported into a second interpreter.
     startFailed = true;
@@ -505,6 +549,7 @@ void PythonBridge::publish(PythonVeltoObject *velto, PythonVeltoObjectAWG *awg)
 {
     if (!started)
         return;
+    py::gil_scoped_acquire gil;
     py::dict globals = py::module_::import("__main__").attr("__dict__");
     globals["velto"] = VeltoHandle{velto};
     globals["veltoAWG"] = AwgHandle{awg};
@@ -526,6 +571,7 @@ PythonBridge::Outcome run(const QString &code, const QString &fileName, const Py
         return PythonBridge::Outcome::Unavailable;
     if (runDepth > 0)
         return PythonBridge::Outcome::Busy;
+    py::gil_scoped_acquire gil;
     RunScope scope(sink);
     lastError.clear();
     try {
@@ -585,6 +631,7 @@ PythonBridge::Outcome PythonBridge::pushLine(const QString &line, const OutputSi
         return Outcome::Unavailable;
     if (runDepth > 0)
         return Outcome::Busy;
+    py::gil_scoped_acquire gil;
     RunScope scope(sink);
     try {
         // The console shows a statement's error itself; only SystemExit
@@ -601,6 +648,7 @@ void PythonBridge::resetInput()
 {
     if (!started)
         return;
+    py::gil_scoped_acquire gil;
     try {
         py::module_::import("velto_console").attr("interactive").attr("resetbuffer")();
     } catch (py::error_already_set &) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "scope/exportcontrols.h"
 
+#include "core/scope/sigroksession.h"
+
 #include "base/logging.h"
 #include "core/scope/frameexport.h"
 #include "scope/scopedisplay.h"
@@ -31,6 +33,7 @@ struct FormatEntry {
 const FormatEntry formats[] = {
     {ExportControls::Format::Csv, "csv", QT_TRANSLATE_NOOP("ExportControls", "Frame values as CSV (*.csv)")},
     {ExportControls::Format::Vcd, "vcd", QT_TRANSLATE_NOOP("ExportControls", "Value Change Dump (*.vcd)")},
+    {ExportControls::Format::Sigrok, "sr", QT_TRANSLATE_NOOP("ExportControls", "sigrok session (*.sr)")},
     {ExportControls::Format::Png, "png", QT_TRANSLATE_NOOP("ExportControls", "Plot as PNG picture (*.png)")},
     {ExportControls::Format::Svg, "svg", QT_TRANSLATE_NOOP("ExportControls", "Plot as SVG drawing (*.svg)")},
 };
@@ -49,7 +52,7 @@ ExportControls::ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, Sc
 void ExportControls::setFrameAvailable(bool available)
 {
     ui->actionExport->setEnabled(available);
-    ui->actionExport->setToolTip(available ? tr("Saves the traces shown as CSV or VCD, or the plot as PNG or SVG")
+    ui->actionExport->setToolTip(available ? tr("Saves the traces shown as CSV, VCD or a sigrok session, or the plot as PNG or SVG")
                                            : tr("Not available until a frame from the instrument is shown"));
 }
 
@@ -185,5 +188,11 @@ QByteArray ExportControls::contents(Format format, QString *why) const
         return QByteArray();
     if (format == Format::Csv)
         return FrameExport::toCsv(capture);
+    if (format == Format::Sigrok) {
+        QByteArray file;
+        if (!SigrokSession::toSessionFile({capture}, QDateTime::currentDateTime(), &file, why))
+            return QByteArray();
+        return file;
+    }
     return FrameExport::toVcd(capture, QDateTime::currentDateTime());
 }

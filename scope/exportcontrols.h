@@ -14,13 +14,13 @@ class VeltoInterface;
 
 // The "Export..." menu entry: enabled once a frame from the instrument came,
 // it saves the traces shown (that frame, or a loaded or played-back wave in
-// its place) as CSV or as a Value Change Dump, or the plot as a PNG picture
+// its place) as CSV, as a Value Change Dump or as a sigrok session, or the plot as a PNG picture
 // or an SVG drawing, never replacing a file without asking.
 class ExportControls : public QObject
 {
     Q_OBJECT
 public:
-    enum class Format { Csv, Vcd, Png, Svg };
+    enum class Format { Csv, Vcd, Png, Svg, Sigrok };
 
     ExportControls(Ui::VeltoInterface *ui, ScopeDisplay *display, ScopePlot *plot, QString *defaultDir,
                    QObject *parent = nullptr);

@@ -5,6 +5,7 @@
 #include "base/logging.h"
 #include "core/persistence/datafiles.h"
 #include "core/scope/frameexport.h"
+#include "core/scope/sigroksession.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopestate.h"
 #include "core/scope/wavetext.h"
@@ -83,8 +84,13 @@ RecordControls::RecordControls(Ui::VeltoInterface *ui, ScopeState *state, ScopeD
     auto *folderButton = new QPushButton(tr("Folder..."), ui->frameScopeRecord);
     folderButton->setObjectName(QStringLiteral("recordFolderButton"));
     folderButton->setToolTip(tr("Chooses the folder waves, recordings and screenshots are saved in"));
+    auto *exportButton = new QPushButton(tr("Export .sr..."), ui->frameScopeRecord);
+    exportButton->setObjectName(QStringLiteral("recordExportSigrokButton"));
+    exportButton->setToolTip(tr("Writes a recording as one sigrok session, every frame in it"));
     folderRow->addWidget(folderLabel, 1);
+    folderRow->addWidget(exportButton);
     folderRow->addWidget(folderButton);
+    connect(exportButton, &QPushButton::clicked, this, &RecordControls::exportRecordingClicked);
     static_cast<QGridLayout *>(ui->frameScopeRecord->layout())->addLayout(folderRow, 3, 0, 1, 3);
     connect(folderButton, &QPushButton::clicked, this, &RecordControls::chooseFolderClicked);
     folderLabel->installEventFilter(this);
@@ -155,6 +161,30 @@ void RecordControls::showFolder()
     const QFontMetrics metrics = folderLabel->fontMetrics();
     folderLabel->setText(prefix + metrics.elidedText(folder, Qt::ElideMiddle,
                                                      qMax(40, folderLabel->width() - metrics.horizontalAdvance(prefix))));
+}
+
+void RecordControls::exportRecordingClicked()
+{
+    const QString from = dialogs.chooseFile(tr("Export a recording as a sigrok session"), defaultFolder, filter());
+    if (from.isEmpty())
+        return;
+    QByteArray session;
+    QString why;
+    if (!SigrokSession::recordingToSessionFile(from, display->waveScale(), QDateTime::currentDateTime(), &session,
+                                               &why)) {
+        notify(tr("Not exported: %1").arg(why), 2);
+        return;
+    }
+    const QFileInfo source(from);
+    QString to = dialogs.chooseSaveFile(tr("Save the sigrok session"),
+                                        source.dir().filePath(source.completeBaseName() + QStringLiteral(".sr")),
+                                        tr("sigrok session (*.sr)"));
+    if (to.isEmpty())
+        return;
+    if (QFileInfo(to).suffix().isEmpty())
+        to += QStringLiteral(".sr");
+    if (saveFile(to, session))
+        notify(tr("%1 exported as %2").arg(shortName(from), shortName(to)));
 }
 
 void RecordControls::chooseFolderClicked()

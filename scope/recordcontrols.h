@@ -48,6 +48,8 @@ public:
     void setFolder(const QString &folder);
     // Asks for another folder ("Folder..." in the panel).
     void chooseFolderClicked();
+    // Writes a recording, picked in a dialog, as one sigrok session (.sr).
+    void exportRecordingClicked();
     // A notice has been shown long enough: the panel says what goes on now.
     void noticeExpired();
     // How long a notice stays before it is stale.

@@ -284,6 +284,8 @@ void ScopeDisplay::processFrame(bool fresh)
         addToPersistence(fresh);
     if (!repeated)
         recordFrame(frameTraces());
+    if (fresh && !repeated)
+        emit frameProcessed(frameCache, traceBuilder.startIndex(), traceBuilder.header().frameNumber);
 }
 
 // A new frame number is counted. The same frame delivered twice counts once.

@@ -112,6 +112,8 @@ public:
     // instrument, the loaded wave or the played-back block. False, with the
     // reason in `why`, when there is nothing to export.
     bool shownCapture(FrameExport::Capture *capture, QString *why) const;
+    // The scale the last drawn tick drew its traces at.
+    const FrameExport::WaveScale &waveScale() const { return shownScale; }
 
     // The plot legend's time text for a time base, with the spectrum's scale while it is shown.
     void refreshTimeLegend(int samplingIndex);
@@ -126,6 +128,9 @@ signals:
     void frameRecorded(const QString &block);
     // A tick drew at least one new frame from the instrument.
     void newFramesShown();
+    // Each new frame from the instrument as it is processed, with the sample
+    // the display begins with (the oldest in roll mode): for the decoders.
+    void frameProcessed(const QByteArray &frame, int start, int frameNumber);
 
 private:
     void refreshFrameProgress();

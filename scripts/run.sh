@@ -3,6 +3,10 @@
 # Installs what is missing, builds, and starts Velto on the virtual instrument
 # in the folder run/, which holds the files of data/ (hardware.xml and the
 # device information files). velto.log and the wire trace land there too.
+# The virtual bench's logic inputs carry a binary counter; to have them carry
+# UART (bits 0, 1), SPI (bits 2 to 5) and I2C (bits 6, 7) traffic for the
+# protocol decoders, start with VELTO_VSIM=bus (or set wiring="bus" in the
+# "logic" element of data/vsim.xml):  VELTO_VSIM=bus scripts/run.sh
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh"

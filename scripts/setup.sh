@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
-    libqcustomplot-dev libusb-1.0-0-dev
+    libqcustomplot-dev libusb-1.0-0-dev libsigrokdecode-dev
     python3-dev pybind11-dev python3-pyqt5 python3-pyvisa python3-pyvisa-py
     xvfb xauth xdotool imagemagick
     sigrok-cli librsvg2-bin desktop-file-utils appstream lintian

@@ -9,12 +9,20 @@
 // when left out.
 #include "common/windowtest.h"
 #include "instruments/generatorcontrols.h"
+#include "scope/annotationrows.h"
+#include "scope/annotationtable.h"
+#include "scope/decoderpanel.h"
 #include "scope/exportcontrols.h"
 #include "ui/customtheme.h"
 #include "ui/messagepresenter.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QPushButton>
@@ -276,6 +284,81 @@ void noInstrument()
         std::printf("message box %s: %s\n", qPrintable(box.title), qPrintable(box.text));
     QFile::rename(QStringLiteral("hardware.xml.away"), QStringLiteral("hardware.xml"));
 }
+// Three decoders and an EEPROM decoder stacked on I2C under the logic
+// traces of the bus wiring (run with VELTO_VSIM=bus), and their table.
+void decoders()
+{
+    VeltoInterface w;
+    if (!open(w))
+        return;
+    Ui::VeltoInterface *ui = w.form();
+    ui->samplingSlider->setValue(5); // 16 µs a sample
+    ui->comboBoxADCBuffer->setCurrentIndex(ui->comboBoxADCBuffer->count() - 1);
+    if (!ui->checkBoxCHDTrace->isChecked())
+        ui->checkBoxCHDTrace->click();
+    // The logic bits alone, high on the plot, the decoders' rows under them.
+    for (QCheckBox *channel : {ui->checkBoxCH1Trace, ui->checkBoxCH2Trace})
+        if (channel->isChecked())
+            channel->click();
+    ui->chdPositionSlider->setValue(ui->chdPositionSlider->maximum());
+    ui->comboBoxTrigSource->setCurrentIndex(2); // bit 0: the UART's start bit
+    ui->radioButtonFallingEdge->click();
+    ui->doubleSpinBoxTrigHold->setValue(90);
+    ui->radioButtonNormal->click();
+    DecoderPanel *panel = w.decoders();
+    panel->addDecoder(QStringLiteral("uart"));
+    panel->setChannel(0, QStringLiteral("tx"), 0);
+    panel->setChannel(0, QStringLiteral("rx"), 1);
+    panel->setOption(0, QStringLiteral("baudrate"), 9600);
+    panel->setOption(0, QStringLiteral("format"), QStringLiteral("ascii"));
+    panel->setOption(0, QStringLiteral("tx_packet_delim"), 10);
+    panel->setOption(0, QStringLiteral("rx_packet_delim"), 10);
+    panel->addDecoder(QStringLiteral("spi"));
+    const char *spi[] = {"clk", "mosi", "miso", "cs"};
+    for (int k = 0; k < 4; ++k)
+        panel->setChannel(1, QLatin1String(spi[k]), 2 + k);
+    panel->addDecoder(QStringLiteral("i2c"));
+    panel->setChannel(2, QStringLiteral("scl"), 6);
+    panel->setChannel(2, QStringLiteral("sda"), 7);
+    panel->addDecoder(QStringLiteral("eeprom24xx"), 2);
+    panel->setOption(3, QStringLiteral("chip"), QStringLiteral("microchip_24lc64"));
+    panel->dock()->raise();
+    waitFor([&] { return panel->latest().decoding.annotations.size() > 100; });
+    waitFrames(w, 10);
+    save(&w, QStringLiteral("decoders-plot.png"));
+    // Hovering over an annotation: the tooltip with its full text.
+    ui->radioButtonSingle->click();
+    AnnotationRows *rows = w.annotationRows();
+    QWidget *plot = w.scopePlot()->plot();
+    for (int k = 0; k < rows->rows().size(); ++k) {
+        if (rows->rows()[k].label.endsWith(QLatin1String("TX packets"))) {
+            const QRect row = rows->rowRect(k);
+            QHelpEvent hover(QEvent::ToolTip, row.center(), plot->mapToGlobal(row.center()));
+            QApplication::sendEvent(plot, &hover);
+        }
+    }
+    QTest::qWait(500);
+    if (!w.screen()->grabWindow(0).save(folder + QStringLiteral("/decoders-hover.png")))
+        ++failures;
+    // The list to add a decoder from, searched.
+    QTimer::singleShot(800, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->findChild<QLineEdit *>(QStringLiteral("decoderSearch"))->setText(QStringLiteral("eeprom"));
+        QTest::qWait(200);
+        save(dialog, QStringLiteral("decoders-add.png"));
+        dialog->reject();
+    });
+    panel->showAddDialog();
+    w.findChild<QPushButton *>(QStringLiteral("decoderTableButton"))->click();
+    QTest::qWait(500);
+    save(&w, QStringLiteral("decoders-table.png"));
+    // A decoder that raises: its error on its row, the others go on.
+    panel->setOption(0, QStringLiteral("baudrate"), 0);
+    QTest::qWait(1500);
+    save(&w, QStringLiteral("decoders-error.png"));
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -302,5 +385,7 @@ int main(int argc, char *argv[])
         plotStates();
     if (scene.isEmpty() || scene == QLatin1String("noinstrument"))
         noInstrument();
+    if (scene == QLatin1String("decoders"))
+        decoders();
     return failures == 0 ? 0 : 1;
 }

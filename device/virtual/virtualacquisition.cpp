@@ -3,6 +3,7 @@
 
 #include "core/device/frames.h"
 #include "core/scope/measurements.h"
+#include "device/virtual/virtualbus.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,9 +97,14 @@ uint8_t logicAt(int64_t timeNs)
     return uint8_t(count & 0xFF);
 }
 
-void logicBlock(int64_t firstSample, int64_t periodNs, int count, bool invert, uint8_t *out)
+void logicBlock(int64_t firstSample, int64_t periodNs, int count, bool invert, uint8_t *out, LogicWiring wiring)
 {
     const uint8_t flip = invert ? 0xFF : 0x00;
+    if (wiring == LogicWiring::Bus) {
+        for (int i = 0; i < count; ++i)
+            out[i] = VirtualBus::levelsAt((firstSample + i) * periodNs) ^ flip;
+        return;
+    }
     for (int i = 0; i < count; ++i)
         out[i] = logicAt((firstSample + i) * periodNs) ^ flip;
 }

@@ -26,7 +26,11 @@ double voltsPerCode(int gain);
 double probeVolts(int64_t timeNs);                   // CH2: 1 kHz, 0 ↔ 2 V, 2 mV rms noise
 void probeBlock(int64_t firstSample, int64_t periodNs, int count, float *volts);
 uint8_t logicAt(int64_t timeNs);                     // counter clocked at 2 kHz
-void logicBlock(int64_t firstSample, int64_t periodNs, int count, bool invert, uint8_t *out);
+// What drives the logic inputs: the counter, or the bus traffic as wires
+// (device/virtual/virtualbus.h).
+enum class LogicWiring { Counter, Bus };
+void logicBlock(int64_t firstSample, int64_t periodNs, int count, bool invert, uint8_t *out,
+                LogicWiring wiring = LogicWiring::Counter);
 
 // The front end of one analog channel. `controls` is the channel control byte.
 struct FrontEnd {

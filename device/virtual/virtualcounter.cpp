@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "device/virtual/virtualcounter.h"
 
+#include "device/virtual/virtualbus.h"
+
 #include "device/virtual/virtualgenerator.h"
 
 #include <algorithm>
@@ -25,10 +27,19 @@ double Input::frequencyAt(double t) const
     return generator ? generator->frequencyAt(t) : frequency;
 }
 
-Input input(int sourceCode, const VirtualGenerator &generator, double t)
+Input input(int sourceCode, const VirtualGenerator &generator, double t, bool bus)
 {
     Input in;
     const int code = std::clamp(sourceCode, 0, 11);
+    if (code >= 2 && code <= 9 && bus) {
+        const VirtualBus::Edges &wire = VirtualBus::edges(code - 2);
+        in.kind = wire.rises.empty() ? Input::Constant : Input::Periodic;
+        in.constantHigh = true;
+        in.frequency = 1.0 / wire.period;
+        in.rises = wire.rises;
+        in.falls = wire.falls;
+        return in;
+    }
     if (code >= 2 && code <= 9) {
         // Bit b of a counter stepping at 2 kHz: high in the second half of
         // each of its periods.

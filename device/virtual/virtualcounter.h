@@ -34,7 +34,8 @@ struct Input {
 // 11 Schmitt; 0 and 1, which the counter page never sends, read CH1 through the
 // EXT comparator and CH2 through the Schmitt trigger). `t` picks the levels of
 // a sweeping generator.
-Input input(int sourceCode, const VirtualGenerator &generator, double t);
+// With `bus`, the logic bits are the bus wires (device/virtual/virtualbus.h).
+Input input(int sourceCode, const VirtualGenerator &generator, double t, bool bus = false);
 
 int64_t risingEdges(const Input &in, double t1, double t2);
 bool levelAt(const Input &in, double t);

@@ -50,6 +50,31 @@ VirtualSniffer::UartFormat benchUartFormat()
     return format;
 }
 
+// What drives the logic inputs: element "logic", attribute "wiring" of the
+// device information file ("counter", the default, or "bus"); the
+// environment's VELTO_VSIM=bus or VELTO_VSIM=counter overrides it.
+VA::LogicWiring benchLogicWiring()
+{
+    QString word = qEnvironmentVariable("VELTO_VSIM");
+    QString from = QStringLiteral("VELTO_VSIM");
+    if (word.isEmpty()) {
+        const QString path = locateDataFile(QStringLiteral("vsim.xml"));
+        QXmlGet xml;
+        if (path.isEmpty() || !xml.load(path) || !xml.find(QStringLiteral("logic")))
+            return VA::LogicWiring::Counter;
+        word = xml.getAttributeString(QStringLiteral("wiring"));
+        from = path;
+    }
+    if (word == QLatin1String("bus"))
+        return VA::LogicWiring::Bus;
+    if (word != QLatin1String("counter"))
+        VELTO_LOG(QStringLiteral("Virtual bench: logic wiring \"%1\" in %2 not understood (\"counter\" or \"bus\"); "
+                                 "the counter drives the logic inputs")
+                      .arg(word, from),
+                  2);
+    return VA::LogicWiring::Counter;
+}
+
 int16_t low16(int32_t v) { return int16_t(uint16_t(uint32_t(v))); }
 int8_t low8(int32_t v) { return int8_t(uint8_t(uint32_t(v))); }
 
@@ -170,6 +195,7 @@ struct VirtualInstrument::State {
     std::vector<float> v1, v2, work;
     std::vector<int8_t> codes1, codes2, scan;
     std::vector<uint8_t> logic;
+    VA::LogicWiring wiring = VA::LogicWiring::Counter;
 
     int64_t now() const { return testClock ? testNow : wall.nsecsElapsed() / 1000; }
     int64_t nowNs() const { return now() * 1000; }
@@ -335,7 +361,7 @@ void VirtualInstrument::State::acquire(int64_t first, int count, uint8_t mask, b
         VA::analogCodes(1, {c2, int(config[14]), adcOffsetCodes}, v1.data(), v2.data(), count, work.data(),
                         codes2.data());
     if (mask & 4)
-        VA::logicBlock(first, samplePeriod, count, config[5] & 4, logic.data());
+        VA::logicBlock(first, samplePeriod, count, config[5] & 4, logic.data(), wiring);
     if (forRoll) {
         // A freshly started ring holds nothing older than the start.
         const int64_t blank = std::clamp<int64_t>(rollArmSample - first, 0, count);
@@ -363,7 +389,7 @@ void VirtualInstrument::State::computeSourceBlock(int source, int64_t first, int
         return;
     }
     if (source <= 9) {
-        VA::logicBlock(first, samplePeriod, count, config[5] & 4, logic.data());
+        VA::logicBlock(first, samplePeriod, count, config[5] & 4, logic.data(), wiring);
         const int bit = source - 2;
         for (int i = 0; i < count; ++i)
             scan[size_t(i)] = int8_t((logic[size_t(i)] >> bit) & 1);
@@ -512,7 +538,8 @@ void VirtualInstrument::State::measureInto(unsigned char *destination, uint8_t m
 void VirtualInstrument::State::counterBlocks(unsigned char *destination)
 {
     const double t = double(nowNs()) * 1e-9;
-    const VirtualCounter::Input source = VirtualCounter::input(config[8], generator, t);
+    const bool bus = wiring == VA::LogicWiring::Bus;
+    const VirtualCounter::Input source = VirtualCounter::input(config[8], generator, t, bus);
     uint32_t c1 = 0;
     uint32_t c2 = 0;
     switch (config[0]) {
@@ -531,7 +558,7 @@ void VirtualInstrument::State::counterBlocks(unsigned char *destination)
         break;
     case 7:
         if (config[9] >= 2)
-            c1 = VirtualCounter::gatedCount(source, VirtualCounter::input(config[9], generator, t), t);
+            c1 = VirtualCounter::gatedCount(source, VirtualCounter::input(config[9], generator, t, bus), t);
         break;
     default:
         break;
@@ -566,6 +593,7 @@ VirtualInstrument::VirtualInstrument() : d(new State)
     d->wall.start();
     powerCycle();
     d->sniffer.setBenchUart(benchUartFormat());
+    d->wiring = benchLogicWiring();
 }
 
 VirtualInstrument::~VirtualInstrument()

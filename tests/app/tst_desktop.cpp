@@ -171,6 +171,12 @@ private slots:
             ++sample;
         }
         QVERIFY(rate > 0);
+        // The session file of the same frame: its rate and channels as sigrok reads them.
+        const QString session = exportFile(QStringLiteral("frame.sr"), ExportControls::Format::Sigrok);
+        const QString shown = run(sigrok, {"-i", session, "--show"});
+        QVERIFY2(shown.contains("Samplerate: 16000\n") && shown.contains("- D7: logic") &&
+                     shown.contains("- CH2: analog"),
+                 qPrintable(shown));
         // Bit b of the counter: a square wave of 1000 / 2^b Hz. The counter steps
         // every eighth sample, so the mean period over the frame is exact.
         for (int b = 0; b < 4; ++b) {

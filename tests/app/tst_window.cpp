@@ -2,6 +2,7 @@
 // The window's assembly: menus, docks, style, fonts, the status line and the
 // dialogs reached from the menu.
 #include "common/windowtest.h"
+#include "scope/decoderpanel.h"
 #include "core/scope/scaletables.h"
 #include "widgets/collapsiblepanel.h"
 
@@ -177,7 +178,8 @@ private slots:
         // narrower than the page it shows scrolls sideways instead of cutting
         // it off, on every page; and the legend under the plot (with the
         // spectrum's scale and a frame's progress) fits the plot's narrowest width.
-        QCOMPARE(window.tabifiedDockWidgets(ui->dockWidget_scope), QList<QDockWidget *>{ui->dockWidget_awg});
+        const QList<QDockWidget *> besideScope = window.tabifiedDockWidgets(ui->dockWidget_scope);
+        QCOMPARE(QSet<QDockWidget *>(besideScope.begin(), besideScope.end()), (QSet<QDockWidget *>{ui->dockWidget_awg, window.decoders()->dock()}));
         for (int page = 3; page >= 0; --page) {
             ui->mainTabWidget->setCurrentIndex(page);
             for (QScrollArea *bar : window.findChildren<QScrollArea *>())

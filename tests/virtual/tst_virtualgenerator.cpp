@@ -123,6 +123,16 @@ private slots:
         // Period mode: ticks of 32 MHz, high time in CH2's field.
         b.set({{0, 6}, {8, 2 + 1}}); // 500 Hz
         QVERIFY(counterRead(b, 0) == 64000u && counterRead(b, 1) == 32000u);
+        // On the bus wiring: SPI's 32 clocks and one select every 20 ms.
+        qputenv("VELTO_VSIM", "bus");
+        TestBench bus;
+        qunsetenv("VELTO_VSIM");
+        bus.write(0, 4);
+        bus.vi.advanceClock(3000000);
+        for (const auto &[bit, hertz] : {std::pair{2, 1600u}, {5, 50u}}) {
+            bus.write(8, 2 + bit);
+            QCOMPARE(counterRead(bus, 0), hertz);
+        }
     }
 };
 
