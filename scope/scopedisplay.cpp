@@ -460,12 +460,12 @@ void ScopeDisplay::measure(channela_t meters[2])
             Measure::Source source{v.data(), n, samplePeriod, minimumSwing * perCode,
                                    extremes[ch]->maximum >= INT8_MAX, extremes[ch]->minimum <= INT8_MIN};
             channelSets[ch] = Measure::measure(source);
-            if (p.state->settings.meterOnDevice)
-                Frames::parseMeterBlock(&meters[ch], block);
-            else
+            if (!p.state->settings.meterOnDevice)
                 meters[ch] = hostMeterRecord(channelSets[ch], perCode, extremes[ch]->minimum, extremes[ch]->maximum,
                                              block);
         }
+        if (p.state->settings.meterOnDevice)
+            Frames::parseMeterBlock(&meters[ch], block);
         // A math trace is measured on its own values, whoever measures the
         // channels; the swing that counts is a fifth of its division, as for a channel.
         const MathTrace &math = traceBuilder.math(ch);

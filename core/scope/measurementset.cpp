@@ -432,7 +432,7 @@ QString valueText(Kind kind, double value, const QString &unit)
         return QString::number(std::llround(value));
     if (unit == QLatin1String("%") || unit == QStringLiteral("°"))
         return QString::number(value, 'f', 2) + (unit == QLatin1String("%") ? QStringLiteral(" %") : unit);
-    return ScaleTables::siText(value, unit, true);
+    return ScaleTables::siText(value, unit, true).trimmed();
 }
 
 void Statistics::add(double value)
