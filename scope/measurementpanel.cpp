@@ -229,22 +229,19 @@ void MeasurementPanel::frameMeasured()
     }
 }
 
-bool MeasurementPanel::measureGated(const std::vector<double> &values, double noise, bool high, bool low,
-                                    Measured &out)
+void MeasurementPanel::measureGated(const double *values, int n, double noise, bool high, bool low, Measured &out)
 {
     const TraceBuilder &t = p.display->traces();
-    const int n = int(values.size());
     const VerticalCursors &c = p.cursors->vertical();
     const int a = std::clamp(std::min(c.positionA, c.positionB) / 2, 0, n);
     const int b = std::clamp(std::max(c.positionA, c.positionB) / 2 + 1, 0, n);
     // In the order drawn (roll mode starts at the oldest sample).
     scratch.resize(size_t(std::max(0, b - a)));
     for (int k = a; k < b; ++k)
-        scratch[size_t(k - a)] = values[size_t((k + t.startIndex()) % n)];
+        scratch[size_t(k - a)] = values[(k + t.startIndex()) % n];
     const double dt = ScaleTables::secondsPerDivision(t.header().samplingIndex) / 16.0;
     out.set = Measure::measure({scratch.data(), b - a, dt, noise, high, low});
     out.gateFrom = a;
-    return true;
 }
 
 // The source's measurements of this frame, made once a frame.
@@ -278,7 +275,8 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
             return m;
         }
         const ChannelExtremes &e = ch == 0 ? t.ch1Extremes() : t.ch2Extremes();
-        measureGated(p.display->channelVolts(ch), minimumSwing * perDivision / 40.96, e.maximum >= INT8_MAX,
+        const std::vector<double> &volts = p.display->channelVolts(ch);
+        measureGated(volts.data(), int(volts.size()), minimumSwing * perDivision / 40.96, e.maximum >= INT8_MAX,
                      e.minimum <= INT8_MIN, m);
         return m;
     }
@@ -295,9 +293,7 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
             m.set = p.display->mathMeasurements(ch);
             return m;
         }
-        scratch.assign(math.values.constBegin(), math.values.constEnd());
-        const std::vector<double> values = scratch;
-        measureGated(values, math.perDivision / 5.0, false, false, m);
+        measureGated(math.values.constData(), int(math.values.size()), math.perDivision / 5.0, false, false, m);
         return m;
     }
     // A logic bit as 0 and 1.
@@ -312,7 +308,7 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
     for (int k = 0; k < n; ++k)
         bits[size_t(k)] = (block[k] >> bit) & 1;
     if (gated) {
-        measureGated(bits, 0.5, false, false, m);
+        measureGated(bits.data(), n, 0.5, false, false, m);
     } else {
         m.set = Measure::measure({bits.data(), n, dt, 0.5, false, false});
     }

@@ -81,7 +81,8 @@ private:
     void buildWidgets();
     void frameMeasured();
     const Measured &measuredSource(const QString &source);
-    bool measureGated(const std::vector<double> &values, double noise, bool high, bool low, Measured &out);
+    // Measures the samples drawn between the vertical cursors.
+    void measureGated(const double *values, int n, double noise, bool high, bool low, Measured &out);
     Measure::Result resultOf(const Measure::Choice &choice);
     quint64 setupKey() const;
     void fillKindBox();

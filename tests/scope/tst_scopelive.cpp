@@ -7,6 +7,7 @@
 #include "scope/measurementpanel.h"
 #include "widgets/multimeterdisplay.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QSettings>
@@ -167,6 +168,13 @@ private slots:
                     line->pen().style() == Qt::DashDotLine)
                     keys << line->point1->coords().x();
         QVERIFY2(keys.size() == 2 && qAbs(qAbs(keys[1] - keys[0]) - 2e-3 / samplePeriod) < 0.1, qPrintable(QString::number(keys.size())));
+        // Gated to 20 samples of the 32 of a period: no whole period between the cursors.
+        ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
+        w.cursors()->vCursorSetPosition(100, 140);
+        panel->widget()->findChild<QCheckBox *>(QStringLiteral("measurementGate"))->setChecked(true);
+        QTRY_VERIFY(panel->rows()[0].current.why == Measure::Why::NoWholePeriod && panel->rows()[1].current.why == Measure::Why::NoWholePeriod);
+        panel->widget()->findChild<QCheckBox *>(QStringLiteral("measurementGate"))->setChecked(false);
+        QTRY_VERIFY(panel->rows()[0].statistics.count >= 5);
         const quint64 before = panel->rows()[0].statistics.count;
         ui->ch2GainSlider->setValue(2);
         QTRY_VERIFY(panel->rows()[0].statistics.count < before);
