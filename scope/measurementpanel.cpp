@@ -229,7 +229,7 @@ void MeasurementPanel::frameMeasured()
     }
 }
 
-void MeasurementPanel::measureGated(const double *values, int n, double noise, bool high, bool low, Measured &out)
+void MeasurementPanel::measureGated(const double *values, int n, Measure::Source kind, Measured &out)
 {
     const TraceBuilder &t = p.display->traces();
     const VerticalCursors &c = p.cursors->vertical();
@@ -240,7 +240,10 @@ void MeasurementPanel::measureGated(const double *values, int n, double noise, b
     for (int k = a; k < b; ++k)
         scratch[size_t(k - a)] = values[(k + t.startIndex()) % n];
     const double dt = ScaleTables::secondsPerDivision(t.header().samplingIndex) / 16.0;
-    out.set = Measure::measure({scratch.data(), b - a, dt, noise, high, low});
+    kind.values = scratch.data();
+    kind.count = b - a;
+    kind.samplePeriod = dt;
+    out.set = Measure::measure(kind);
     out.gateFrom = a;
 }
 
@@ -276,8 +279,9 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
         }
         const ChannelExtremes &e = ch == 0 ? t.ch1Extremes() : t.ch2Extremes();
         const std::vector<double> &volts = p.display->channelVolts(ch);
-        measureGated(volts.data(), int(volts.size()), minimumSwing * perDivision / 40.96, e.maximum >= INT8_MAX,
-                     e.minimum <= INT8_MIN, m);
+        measureGated(volts.data(), int(volts.size()),
+                     {nullptr, 0, dt, minimumSwing * perDivision / 40.96, e.maximum >= INT8_MAX, e.minimum <= INT8_MIN},
+                     m);
         return m;
     }
     if (source.startsWith(QLatin1String("MATH"))) {
@@ -293,7 +297,8 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
             m.set = p.display->mathMeasurements(ch);
             return m;
         }
-        measureGated(math.values.constData(), int(math.values.size()), math.perDivision / 5.0, false, false, m);
+        measureGated(math.values.constData(), int(math.values.size()),
+                     {nullptr, 0, dt, math.perDivision / 5.0, false, false}, m);
         return m;
     }
     // A logic bit as 0 and 1.
@@ -307,11 +312,11 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
     std::vector<double> bits(static_cast<size_t>(n), 0.0);
     for (int k = 0; k < n; ++k)
         bits[size_t(k)] = (block[k] >> bit) & 1;
-    if (gated) {
-        measureGated(bits.data(), n, 0.5, false, false, m);
-    } else {
-        m.set = Measure::measure({bits.data(), n, dt, 0.5, false, false});
-    }
+    const Measure::Source bitSource{bits.data(), n, dt, 0.5, false, false, true};
+    if (gated)
+        measureGated(bits.data(), n, bitSource, m);
+    else
+        m.set = Measure::measure(bitSource);
     return m;
 }
 

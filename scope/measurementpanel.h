@@ -82,7 +82,8 @@ private:
     void frameMeasured();
     const Measured &measuredSource(const QString &source);
     // Measures the samples drawn between the vertical cursors.
-    void measureGated(const double *values, int n, double noise, bool high, bool low, Measured &out);
+    // `kind` gives the noise, the clipping and the levels of the source.
+    void measureGated(const double *values, int n, Measure::Source kind, Measured &out);
     Measure::Result resultOf(const Measure::Choice &choice);
     quint64 setupKey() const;
     void fillKindBox();

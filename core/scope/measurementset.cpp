@@ -62,42 +62,42 @@ Result measured(double value)
     return {value, Why::Measured};
 }
 
-// The level most samples of one side of the middle sit at (the mean of the
-// fullest of 256 bins from `lowest` to `highest`), or `fallback` where no
-// level stands out (a triangle's top): the fullest bin must hold at least
-// twice as many samples as the side's other occupied bins do on average.
-double flatLevel(const double *s, int n, double lowest, double highest, bool upper, double middle,
-                 double fallback)
+// The levels most samples above and below the middle sit at (the mean of
+// the fullest of 256 bins from `lowest` to `highest` on each side), or the
+// extreme where no level stands out (a triangle's top): the fullest bin must
+// hold at least twice as many samples as the side's other occupied bins do
+// on average. One pass over the samples for both sides.
+void flatLevels(const double *s, int n, double lowest, double highest, double &top, double &base)
 {
     constexpr int bins = 256;
     int counts[bins] = {};
     double sums[bins] = {};
     const double scale = (bins - 1) / (highest - lowest);
-    int taken = 0;
+    const double middle = (highest + lowest) / 2.0;
     for (int i = 0; i < n; ++i) {
-        const double v = s[i];
-        if (upper ? v < middle : v >= middle)
-            continue;
-        const int b = std::clamp(int((v - lowest) * scale + 0.5), 0, bins - 1);
+        const int b = std::clamp(int((s[i] - lowest) * scale + 0.5), 0, bins - 1);
         ++counts[b];
-        sums[b] += v;
-        ++taken;
+        sums[b] += s[i];
     }
-    int best = -1;
-    int occupied = 0;
-    for (int b = 0; b < bins; ++b) {
-        if (counts[b] == 0)
-            continue;
-        ++occupied;
-        // Of two equally full bins the outer one: a top is the highest flat part.
-        if (best < 0 || counts[b] > counts[best] || (upper && counts[b] == counts[best]))
-            best = b;
-    }
-    if (best < 0)
-        return fallback;
-    if (occupied > 1 && counts[best] * (occupied - 1) < 2 * (taken - counts[best]))
-        return fallback;
-    return sums[best] / counts[best];
+    // Bins wholly above the middle make the top's side, the rest the base's.
+    const int split = std::clamp(int((middle - lowest) * scale + 0.5), 0, bins - 1);
+    const auto level = [&](int from, int to, bool upper, double fallback) {
+        int best = -1, occupied = 0, taken = 0;
+        for (int b = from; b < to; ++b) {
+            if (counts[b] == 0)
+                continue;
+            ++occupied;
+            taken += counts[b];
+            // Of two equally full bins the outer one: a top is the highest flat part.
+            if (best < 0 || counts[b] > counts[best] || (upper && counts[b] == counts[best]))
+                best = b;
+        }
+        if (best < 0 || (occupied > 1 && counts[best] * (occupied - 1) < 2 * (taken - counts[best])))
+            return fallback;
+        return sums[best] / counts[best];
+    };
+    top = level(split + 1, bins, true, highest);
+    base = level(0, split + 1, false, lowest);
 }
 
 // Where the signal passes `level` going from sample `a` to `a + 1`.
@@ -184,31 +184,11 @@ Widths widths(const std::vector<double> &starts, const std::vector<double> &ends
     return w;
 }
 
-void setTimes(Set &set, const double *s, int n, double dt)
+// Rise and fall times and the widths of the pulses, from the crossings.
+void setEdgesAndWidths(Set &set, const double *s, int n, double dt, const Crossings &c)
 {
     auto &r = set.results;
-    static thread_local Crossings c;
-    const double top = r[Vtop].value, base = r[Vbase].value, amp = top - base;
-    const double middle = (top + base) / 2.0;
-    scanCrossings(s, n, middle, amp / 4.0, c);
     Marks &m = set.marks;
-    m.low = base + 0.1 * amp;
-    m.middle = middle;
-    m.high = base + 0.9 * amp;
-    m.top = top;
-    m.base = base;
-    const Kind times[] = {Frequency, Period, RiseTime, FallTime, PositiveWidth, NegativeWidth, Duty, Edges};
-    if (c.tooMany) {
-        for (Kind k : times)
-            r[k] = {0.0, Why::TooManyEdges};
-        return;
-    }
-    r[Edges] = measured(double(c.rising.size() + c.falling.size()));
-    if (!c.rising.empty()) {
-        set.firstRising = c.rising.front();
-        set.secondRising = c.rising[std::min<size_t>(1, c.rising.size() - 1)];
-        set.lastRising = c.rising.back();
-    }
     const EdgeTimes rise = edgeTimes(s, n, c.rising, c.falling, m.low, m.high, true);
     const EdgeTimes fall = edgeTimes(s, n, c.falling, c.rising, m.high, m.low, false);
     r[RiseTime] = std::isnan(rise.mean) ? Result{0.0, Why::NoWholeEdge} : measured(rise.mean * dt);
@@ -225,6 +205,38 @@ void setTimes(Set &set, const double *s, int n, double dt)
     m.highTo = high.to;
     m.lowFrom = low.from;
     m.lowTo = low.to;
+}
+
+void setTimes(Set &set, const double *s, int n, double dt, bool edgesAndWidths)
+{
+    auto &r = set.results;
+    static thread_local Crossings c;
+    const double top = r[Vtop].value, base = r[Vbase].value, amp = top - base;
+    const double middle = (top + base) / 2.0;
+    scanCrossings(s, n, middle, amp / 4.0, c);
+    Marks &m = set.marks;
+    m.low = base + 0.1 * amp;
+    m.middle = middle;
+    m.high = base + 0.9 * amp;
+    m.top = top;
+    m.base = base;
+    const Kind times[] = {Frequency, Period, RiseTime, FallTime, PositiveWidth, NegativeWidth, Duty, Edges};
+    for (Kind k : {RiseTime, FallTime, PositiveWidth, NegativeWidth})
+        r[k] = {0.0, Why::NoSource};
+    if (c.tooMany) {
+        for (Kind k : times)
+            r[k] = {0.0, Why::TooManyEdges};
+        return;
+    }
+    r[Edges] = measured(double(c.rising.size() + c.falling.size()));
+    if (!c.rising.empty()) {
+        set.firstRising = c.rising.front();
+        set.secondRising = c.rising[std::min<size_t>(1, c.rising.size() - 1)];
+        set.lastRising = c.rising.back();
+    }
+    // A logic bit offers neither edge times nor widths: they are left out.
+    if (edgesAndWidths)
+        setEdgesAndWidths(set, s, n, dt, c);
     if (c.rising.size() < 2) {
         for (Kind k : {Frequency, Period, Duty})
             r[k] = {0.0, Why::NoWholePeriod};
@@ -331,15 +343,16 @@ Set measure(const Source &source)
             r[size_t(k)] = {0.0, Why::SwingTooSmall};
         set.spanTo = n;
     } else {
-        const double middle = (highest + lowest) / 2.0;
-        const double top = flatLevel(s, n, lowest, highest, true, middle, highest);
-        const double base = flatLevel(s, n, lowest, highest, false, middle, lowest);
+        // A logic bit's levels are its two values.
+        double top = highest, base = lowest;
+        if (!source.twoLevels)
+            flatLevels(s, n, lowest, highest, top, base);
         r[Vtop] = measured(top);
         r[Vbase] = measured(base);
         r[Vamp] = measured(top - base);
         r[Overshoot] = measured(100.0 * (highest - top) / (top - base));
         r[Preshoot] = measured(100.0 * (base - lowest) / (top - base));
-        setTimes(set, s, n, source.samplePeriod);
+        setTimes(set, s, n, source.samplePeriod, !source.twoLevels);
     }
     setLevels(set, s, n);
     r[Delay] = r[Phase] = {0.0, Why::NoSource};

@@ -83,6 +83,7 @@ struct Source {
     double noise = 0.0;
     bool clippedHigh = false;
     bool clippedLow = false;
+    bool twoLevels = false; // a logic bit: its top and base are its maximum and minimum
 };
 
 // Where a measurement was taken, in samples of the source and in its unit,
