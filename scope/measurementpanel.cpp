@@ -29,11 +29,13 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 const char *const settingsKey = "measurements";
 const QColor markerColour(255, 170, 0);
-const QStringList columnTitles = {QStringLiteral("Measurement"), QStringLiteral("Current"), QStringLiteral("Minimum"),
-                                  QStringLiteral("Maximum"),     QStringLiteral("Mean"),    QStringLiteral("Std dev"),
+const QStringList columnTitles = {QStringLiteral("Measurement"), QStringLiteral("Current"),
+                                  QStringLiteral("Minimum"),     QStringLiteral("Maximum"),
+                                  QStringLiteral("Mean"),        QStringLiteral("Std dev"),
                                   QStringLiteral("Count")};
 
 int channelOf(const QString &source)
@@ -56,14 +58,17 @@ MeasurementPanel::MeasurementPanel(const Parts &parts, QObject *parent) : QObjec
     connect(p.display, &ScopeDisplay::frameMeasured, this, &MeasurementPanel::frameMeasured);
     // The statistics start again when the trigger changes.
     const auto triggerChanged = [this] { ++triggerChanges; };
-    for (QRadioButton *b : {p.ui->radioButtonFree, p.ui->radioButtonNormal, p.ui->radioButtonAuto,
-                            p.ui->radioButtonSingle, p.ui->radioButtonRisingEdge, p.ui->radioButtonFallingEdge,
-                            p.ui->radioButtonDual, p.ui->radioButtonPositiveSlope, p.ui->radioButtonNegativeSlope,
-                            p.ui->radioButtonWindow})
+    for (QRadioButton *b :
+         {p.ui->radioButtonFree, p.ui->radioButtonNormal, p.ui->radioButtonAuto, p.ui->radioButtonSingle,
+          p.ui->radioButtonRisingEdge, p.ui->radioButtonFallingEdge, p.ui->radioButtonDual,
+          p.ui->radioButtonPositiveSlope, p.ui->radioButtonNegativeSlope, p.ui->radioButtonWindow})
         connect(b, &QRadioButton::toggled, this, triggerChanged);
-    connect(p.ui->comboBoxTrigSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this, triggerChanged);
-    connect(p.ui->doubleSpinBoxTrigHold, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, triggerChanged);
-    connect(p.trigger->levelBox(), QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, triggerChanged);
+    connect(p.ui->comboBoxTrigSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            triggerChanged);
+    connect(p.ui->doubleSpinBoxTrigHold, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            triggerChanged);
+    connect(p.trigger->levelBox(), QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            triggerChanged);
     refreshTimer.setInterval(ScopeDisplay::readOutInterval);
     connect(&refreshTimer, &QTimer::timeout, this, &MeasurementPanel::refreshTable);
     refreshTimer.start();
@@ -101,7 +106,8 @@ void MeasurementPanel::buildWidgets()
     auto *copy = new QPushButton(tr("Copy"), panel);
     copy->setObjectName(QStringLiteral("measurementCopy"));
     copy->setToolTip(tr("Copies the table as text, a tab between columns"));
-    for (QWidget *w : std::initializer_list<QWidget *>{sourceBox, kindBox, add, removeButton, reset, gateBox, copy})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{sourceBox, kindBox, add, removeButton, reset, gateBox, copy})
         bar->addWidget(w);
     bar->addStretch(1);
     layout->addLayout(bar);
@@ -203,8 +209,8 @@ quint64 MeasurementPanel::setupKey() const
     if (meters >= 0 && meters + 2 * Frames::meterBlockSize <= frame.size()) {
         for (int ch = 0; ch < 2; ++ch) {
             channela_t echo;
-            Frames::parseMeterSettings(
-                &echo, reinterpret_cast<const unsigned char *>(frame.constData()) + meters + ch * Frames::meterBlockSize);
+            Frames::parseMeterSettings(&echo, reinterpret_cast<const unsigned char *>(frame.constData()) +
+                                                  meters + ch * Frames::meterBlockSize);
             key = key * 256 + echo.gainIndex;
         }
     }
@@ -280,7 +286,8 @@ const MeasurementPanel::Measured &MeasurementPanel::measuredSource(const QString
         const ChannelExtremes &e = ch == 0 ? t.ch1Extremes() : t.ch2Extremes();
         const std::vector<double> &volts = p.display->channelVolts(ch);
         measureGated(volts.data(), int(volts.size()),
-                     {nullptr, 0, dt, minimumSwing * perDivision / 40.96, e.maximum >= INT8_MAX, e.minimum <= INT8_MIN},
+                     {nullptr, 0, dt, minimumSwing * perDivision / 40.96, e.maximum >= INT8_MAX,
+                      e.minimum <= INT8_MIN},
                      m);
         return m;
     }
@@ -348,7 +355,8 @@ void MeasurementPanel::refreshTable()
     view->setVisible(!table.isEmpty());
     // Tall enough for every row, up to six; the plot keeps the rest.
     const int shown = std::min(int(table.size()), 6);
-    view->setFixedHeight(view->horizontalHeader()->height() + shown * view->verticalHeader()->defaultSectionSize() + 4);
+    view->setFixedHeight(view->horizontalHeader()->height() +
+                         shown * view->verticalHeader()->defaultSectionSize() + 4);
     if (view->rowCount() != table.size())
         view->setRowCount(table.size());
     for (int r = 0; r < table.size(); ++r) {
@@ -360,21 +368,25 @@ void MeasurementPanel::refreshTable()
             math.op == ScaleTables::MathOp::Multiply)
             unit = QStringLiteral("V²");
         const Measure::Statistics &s = row.statistics;
-        const auto text = [&](double v) { return s.count ? Measure::valueText(kind, v, unit) : QStringLiteral("--"); };
-        const QString current = row.current.ok() ? Measure::valueText(kind, row.current.value, unit)
-                                                 : tr("not measurable");
+        const auto text = [&](double v) {
+            return s.count ? Measure::valueText(kind, v, unit) : QStringLiteral("--");
+        };
+        const QString current =
+            row.current.ok() ? Measure::valueText(kind, row.current.value, unit) : tr("not measurable");
         const QString cells[7] = {row.choice.source + QLatin1Char(' ') + tr(Measure::info(kind).label),
                                   current,
                                   text(s.minimum),
                                   text(s.maximum),
                                   text(s.mean),
-                                  s.count > 1 ? Measure::valueText(kind, s.deviation(), unit) : QStringLiteral("--"),
+                                  s.count > 1 ? Measure::valueText(kind, s.deviation(), unit)
+                                              : QStringLiteral("--"),
                                   QString::number(s.count)};
         for (int c = 0; c < 7; ++c) {
             QTableWidgetItem *item = view->item(r, c);
             if (!item) {
                 item = new QTableWidgetItem;
-                item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+                item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter
+                                              : Qt::AlignRight | Qt::AlignVCenter);
                 view->setItem(r, c, item);
             }
             if (item->text() != cells[c])
@@ -389,37 +401,18 @@ double MeasurementPanel::drawnKey(const Measured &m, double sample) const
 {
     const TraceBuilder &t = p.display->traces();
     const int n = std::max(1, t.samples());
-    const double drawn = m.gateFrom >= 0 ? m.gateFrom + sample : std::fmod(sample - t.startIndex() + n, double(n));
+    const double drawn =
+        m.gateFrom >= 0 ? m.gateFrom + sample : std::fmod(sample - t.startIndex() + n, double(n));
     return 2.0 * drawn;
 }
 
-// Where the selected row was measured: the crossings or levels it was taken
-// at, as dashed lines on the plot with the row's name.
-void MeasurementPanel::showMarkers()
+// The times (in samples of the source) and levels where a kind was measured.
+void MeasurementPanel::markPlaces(Measure::Kind kind, const Measured &m, std::vector<double> &times,
+                                  std::vector<double> &levels) const
 {
-    const int r = view->currentRow();
-    const bool selected = view->selectionModel() && view->selectionModel()->hasSelection();
-    const bool shown = selected && r >= 0 && r < table.size() && !p.state->settings.xyMode && !frameSets.empty();
-    if (!shown && !markersShown)
-        return;
-    for (auto *line : markerLines)
-        line->setVisible(false);
-    markerLabel->setVisible(false);
-    markersShown = shown;
-    if (!shown) {
-        p.plot->plot()->replot(QCustomPlot::rpQueuedReplot);
-        return;
-    }
     using namespace Measure;
-    const Choice &c = table[r].choice;
-    const bool pair = info(c.kind).pair;
-    const Measured &m = frameSets.count(pair ? QStringLiteral("CH1") : c.source)
-                            ? frameSets.at(pair ? QStringLiteral("CH1") : c.source)
-                            : frameSets.begin()->second;
     const Marks &k = m.set.marks;
-    std::vector<double> times;
-    std::vector<double> levels;
-    switch (c.kind) {
+    switch (kind) {
     case Frequency:
     case Period:
         times = {k.periodFrom, k.periodTo};
@@ -470,9 +463,41 @@ void MeasurementPanel::showMarkers()
         levels = {k.middle};
         break;
     default: // average and RMS: the level they read
-        levels = {m.set[c.kind].value};
+        levels = {m.set[kind].value};
         break;
     }
+    // Nothing marked for a reading the frame did not give.
+    const Result &r = m.set[kind];
+    if (!info(kind).pair && !r.ok() && r.why != Why::Clipped) {
+        times.clear();
+        levels.clear();
+    }
+}
+
+// Where the selected row was measured: the crossings or levels it was taken
+// at, as dashed lines on the plot with the row's name.
+void MeasurementPanel::showMarkers()
+{
+    const int r = view->currentRow();
+    const bool selected = view->selectionModel() && view->selectionModel()->hasSelection();
+    const bool shown =
+        selected && r >= 0 && r < table.size() && !p.state->settings.xyMode && !frameSets.empty();
+    if (!shown && !markersShown)
+        return;
+    for (auto *line : markerLines)
+        line->setVisible(false);
+    markerLabel->setVisible(false);
+    markersShown = shown;
+    if (!shown) {
+        p.plot->plot()->replot(QCustomPlot::rpQueuedReplot);
+        return;
+    }
+    const Measure::Choice &c = table[r].choice;
+    const QString source = Measure::info(c.kind).pair ? QStringLiteral("CH1") : c.source;
+    const Measured &m = frameSets.count(source) ? frameSets.at(source) : frameSets.begin()->second;
+    std::vector<double> times;
+    std::vector<double> levels;
+    markPlaces(c.kind, m, times, levels);
     size_t used = 0;
     for (double t : times) {
         if (std::isnan(t) || used == markerLines.size())
@@ -490,7 +515,7 @@ void MeasurementPanel::showMarkers()
         markerLines[used]->point2->setCoords(1, y);
         markerLines[used++]->setVisible(true);
     }
-    markerLabel->setText(c.source + QLatin1Char(' ') + tr(info(c.kind).label) +
+    markerLabel->setText(c.source + QLatin1Char(' ') + tr(Measure::info(c.kind).label) +
                          (used == 0 ? tr(": not measured on this frame") : QString()));
     markerLabel->setVisible(true);
     p.plot->plot()->replot(QCustomPlot::rpQueuedReplot);

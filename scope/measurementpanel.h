@@ -35,7 +35,8 @@ class ScopeDisplay;
 class ScopePlot;
 class TriggerControls;
 struct ScopeState;
-namespace Ui {
+namespace Ui
+{
 class VeltoInterface;
 }
 
@@ -74,7 +75,7 @@ private:
     // A source measured on this frame, and how its samples map to the plot.
     struct Measured {
         Measure::Set set;
-        int gateFrom = -1; // the first drawn sample of the gate; -1: the frame's order
+        int gateFrom = -1;          // the first drawn sample of the gate; -1: the frame's order
         double unitsPerValue = 0.0; // plot units a volt (0: no level marks)
         double zero = 0.0;
     };
@@ -89,6 +90,8 @@ private:
     void fillKindBox();
     void remember() const;
     void showMarkers();
+    void markPlaces(Measure::Kind kind, const Measured &m, std::vector<double> &times,
+                    std::vector<double> &levels) const;
     double drawnKey(const Measured &m, double sample) const;
 
     Parts p;

@@ -451,8 +451,8 @@ void ScopeDisplay::measure(channela_t meters[2])
             channela_t echo;
             Frames::parseMeterSettings(&echo, block);
             const double perCode = ScaleTables::voltsPerDivision(echo.gainIndex) / 40.96;
-            const int8_t *codes =
-                reinterpret_cast<const int8_t *>(frame + Frames::channelBlockOffset(mask, ch == 0 ? Frames::Ch1 : Frames::Ch2, n));
+            const int offset = Frames::channelBlockOffset(mask, ch == 0 ? Frames::Ch1 : Frames::Ch2, n);
+            const int8_t *codes = reinterpret_cast<const int8_t *>(frame + offset);
             std::vector<double> &v = volts[ch];
             v.resize(size_t(n));
             for (int k = 0; k < n; ++k)

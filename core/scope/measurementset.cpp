@@ -5,9 +5,11 @@
 
 #include <algorithm>
 
-namespace Measure {
+namespace Measure
+{
 
-namespace {
+namespace
+{
 
 // Name, label, unit, logic, pair. "V" stands for the source's own unit.
 const KindInfo kindTable[KindCount] = {
@@ -114,8 +116,8 @@ struct EdgeTimes {
     double mean = NAN;
     double from = NAN, to = NAN;
 };
-EdgeTimes edgeTimes(const double *s, int n, const std::vector<double> &mids, const std::vector<double> &others,
-                    double start, double end, bool rising)
+EdgeTimes edgeTimes(const double *s, int n, const std::vector<double> &mids,
+                    const std::vector<double> &others, double start, double end, bool rising)
 {
     EdgeTimes t;
     double sum = 0.0;
@@ -303,8 +305,9 @@ QString reasonText(Why why)
     case Why::NoSamples:
         return QStringLiteral("No samples to measure.");
     case Why::SwingTooSmall:
-        return QStringLiteral("The signal swings less than the noise: too little to find its levels and edges. "
-                              "Choose a smaller V/div.");
+        return QStringLiteral(
+            "The signal swings less than the noise: too little to find its levels and edges. "
+            "Choose a smaller V/div.");
     case Why::NoWholePeriod:
         return QStringLiteral("No whole period in the frame. Choose a slower time base.");
     case Why::NoWholeEdge:
@@ -392,7 +395,8 @@ void measureBetween(Set &first, const Set &second)
 
 QStringList sources()
 {
-    QStringList list{QStringLiteral("CH1"), QStringLiteral("CH2"), QStringLiteral("MATH1"), QStringLiteral("MATH2")};
+    QStringList list{QStringLiteral("CH1"), QStringLiteral("CH2"), QStringLiteral("MATH1"),
+                     QStringLiteral("MATH2")};
     for (int b = 0; b < 8; ++b)
         list << QStringLiteral("D%1").arg(b);
     list << QStringLiteral("CH1-CH2");

@@ -17,7 +17,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace Measure {
+namespace Measure
+{
 
 enum Kind : int {
     Vpp,
@@ -92,7 +93,7 @@ struct Marks {
     double periodFrom = NAN, periodTo = NAN; // two rising crossings one period apart
     double riseFrom = NAN, riseTo = NAN;     // the first whole rising edge at 10 % and 90 %
     double fallFrom = NAN, fallTo = NAN;
-    double highFrom = NAN, highTo = NAN;     // the first positive pulse at 50 %
+    double highFrom = NAN, highTo = NAN; // the first positive pulse at 50 %
     double lowFrom = NAN, lowTo = NAN;
     double low = NAN, middle = NAN, high = NAN; // the 10 %, 50 % and 90 % levels
     double top = NAN, base = NAN;
@@ -101,10 +102,10 @@ struct Marks {
 struct Set {
     std::array<Result, KindCount> results{};
     Marks marks;
-    double firstRising = NAN;    // the first, second and last rising crossings, in samples
+    double firstRising = NAN; // the first, second and last rising crossings, in samples
     double secondRising = NAN;
     double lastRising = NAN;
-    double periodSamples = NAN;  // the mean period, in samples
+    double periodSamples = NAN; // the mean period, in samples
     double samplePeriod = 0.0;
     // Average and RMS were taken from `spanFrom` up to, not including, `spanTo`.
     int spanFrom = 0;
