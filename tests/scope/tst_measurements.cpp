@@ -135,6 +135,7 @@ private slots:
             double noise;
             bool high, low;
             std::vector<std::tuple<Kind, double, double, Why>> expected;
+            bool twoLevels = false;
         } rows[] = {
             {"sine", wave(768, sine), 0.05, false, false,
              {ok(Frequency, 20e3, 1e-6), ok(Period, 50e-6, 1e-12), ok(Vavg, 0.5, 1e-3), ok(Vrms, std::sqrt(0.75), 1e-3),
@@ -166,9 +167,12 @@ private slots:
              {no(Frequency, Why::NoWholePeriod), no(Duty, Why::NoWholePeriod), no(NegativeWidth, Why::NoPulse),
               no(PositiveWidth, Why::NoPulse), ok(Edges, 1, 0), ok(Vavg, 0.0, 1.0)}},
             {"no samples", {}, 0.05, false, false, {no(Vpp, Why::NoSamples), no(Frequency, Why::NoSamples)}},
+            {"logic bit", wave(768, [](int i) { return i % 8 < 2 ? 1.0 : 0.0; }), 0.5, false, false,
+             {ok(Frequency, 125e3, 1e-6), ok(Duty, 25.0, 1e-9), ok(Edges, 190, 0), no(RiseTime, Why::NoSource)}, true},
         };
         for (const auto &row : rows) {
-            const Set set = measure({row.v.data(), int(row.v.size()), 1e-6, row.noise, row.high, row.low});
+            const Set set =
+                measure({row.v.data(), int(row.v.size()), 1e-6, row.noise, row.high, row.low, row.twoLevels});
             for (const auto &[kind, value, tolerance, why] : row.expected) {
                 const Result &r = set[kind];
                 const QString text = QStringLiteral("%1, %2: %3 (%4)")
