@@ -23,6 +23,7 @@
 #include "scope/annotationtable.h"
 #include "scope/decoderpanel.h"
 #include "scope/exportcontrols.h"
+#include "scope/measurementpanel.h"
 #include "scope/plotinteraction.h"
 #include "scope/recordcontrols.h"
 #include "scope/scopedisplay.h"
@@ -154,6 +155,8 @@ void VeltoInterface::createControllers()
     scopeDisplay = new ScopeDisplay(
         {ui, state.get(), deviceSession, plot, scopeChannels, cursorControls, spectrumControls}, this);
     connect(scopeDisplay, &ScopeDisplay::framesTaken, triggerControls, &TriggerControls::framesArrived);
+    measurementPanel =
+        new MeasurementPanel({ui, state.get(), scopeDisplay, plot, cursorControls, triggerControls}, this);
     recordControls = new RecordControls(ui, state.get(), scopeDisplay, this);
     plotInteraction = new PlotInteraction(ui, state.get(), plot, cursorControls, triggerControls, this);
     generatorControls = new GeneratorControls(ui, deviceSession, scopeChannels,

@@ -26,6 +26,7 @@ class MeterControls;
 class PlotInteraction;
 class RecordControls;
 class RemoteControl;
+class MeasurementPanel;
 class PythonConsole;
 class QScrollArea;
 class ScopeChannels;
@@ -153,6 +154,7 @@ private:
     CursorControls *cursorControls = nullptr;
     SpectrumControls *spectrumControls = nullptr;
     ScopeDisplay *scopeDisplay = nullptr;
+    MeasurementPanel *measurementPanel = nullptr;
     RecordControls *recordControls = nullptr;
     PlotInteraction *plotInteraction = nullptr;
     GeneratorControls *generatorControls = nullptr;

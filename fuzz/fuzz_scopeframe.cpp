@@ -13,6 +13,7 @@
 #include "core/device/frames.h"
 #include "core/scope/fft.h"
 #include "core/scope/measurements.h"
+#include "core/scope/measurementset.h"
 #include "core/scope/scaletables.h"
 #include "core/scope/tracebuilder.h"
 
@@ -77,7 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int ch = 0; ch < 2; ++ch) {
         const MathTrace &math = builder.math(ch);
         check(!math.active() || (math.values.size() == builder.samples() && math.perDivision > 0.0));
-        check(!math.active() || std::isfinite(mathReadings(math.values, math.perDivision).rms));
+        if (math.active()) {
+            const Measure::Set set = Measure::measure({math.values.constData(), int(math.values.size()), 1e-6,
+                                                       math.perDivision / 5.0, false, false});
+            for (const Measure::Result &r : set.results)
+                check(!r.ok() || std::isfinite(r.value));
+        }
     }
 
     const int samples = builder.samples();
@@ -98,8 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             Frames::parseMeterBlock(&meter, block);
         } else if (offset >= 0) {
             const ChannelExtremes &e = ch == 0 ? builder.ch1Extremes() : builder.ch2Extremes();
-            meter = hostMeterRecord(reinterpret_cast<const int8_t *>(frame + offset), samples, e.minimum,
-                                    e.maximum, block);
+            const int8_t *codes = reinterpret_cast<const int8_t *>(frame + offset);
+            std::vector<double> values(codes, codes + samples);
+            const Measure::Set set = Measure::measure({values.data(), samples, 1e-6, double(minimumSwing),
+                                                       e.maximum == INT8_MAX, e.minimum == INT8_MIN});
+            meter = hostMeterRecord(set, 1.0, e.minimum, e.maximum, block);
         }
         showMeter(meter);
         const AutoCursorPositions cursors =

@@ -504,5 +504,31 @@ std::vector<Row> scopeCommands(Ui::VeltoInterface &ui, DeviceSession &session, T
                         },
                         {channelParameter}});
     }
+    // The rest of the automatic measurements of the trace a channel shows
+    // (its math trace while it has one); DELay and PHASe from CH1 to CH2.
+    static const struct {
+        const char *header;
+        Measure::Kind kind;
+    } more[] = {{":MEASure:RISetime", Measure::RiseTime},     {":MEASure:FALLtime", Measure::FallTime},
+                {":MEASure:PWIDth", Measure::PositiveWidth},  {":MEASure:NWIDth", Measure::NegativeWidth},
+                {":MEASure:DUTYcycle", Measure::Duty},        {":MEASure:OVERshoot", Measure::Overshoot},
+                {":MEASure:PREShoot", Measure::Preshoot},     {":MEASure:VTOP", Measure::Vtop},
+                {":MEASure:VBASe", Measure::Vbase},           {":MEASure:VAMPlitude", Measure::Vamp},
+                {":MEASure:DELay", Measure::Delay},           {":MEASure:PHASe", Measure::Phase}};
+    for (const auto &m : more) {
+        const Measure::Kind kind = m.kind;
+        rows.push_back({m.header, Query, {},
+                        [disp, kind](Call &c) {
+                            const int ch = channelOf(c, c.values[0]);
+                            if (ch == 0)
+                                return;
+                            const bool pair = Measure::info(kind).pair;
+                            const Measure::Result &r = pair ? disp->channelMeasurements(0)[kind]
+                                                            : disp->shownSet(ch - 1)[kind];
+                            const bool shown = disp->hasInstrumentFrame() && r.ok();
+                            Remote::replyReading(c, shown ? r.value : std::numeric_limits<double>::quiet_NaN());
+                        },
+                        {channelParameter}});
+    }
     return rows;
 }

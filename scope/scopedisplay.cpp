@@ -12,6 +12,7 @@
 #include "scope/cursorcontrols.h"
 #include "scope/graphdata.h"
 #include "core/scope/measurements.h"
+#include "core/scope/measurementset.h"
 #include "core/scope/scaletables.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
@@ -284,8 +285,10 @@ void ScopeDisplay::processFrame(bool fresh)
         addToPersistence(fresh);
     if (!repeated)
         recordFrame(frameTraces());
-    if (fresh && !repeated)
+    if (fresh && !repeated) {
+        emit frameMeasured();
         emit frameProcessed(frameCache, traceBuilder.startIndex(), traceBuilder.header().frameNumber);
+    }
 }
 
 // A new frame number is counted. The same frame delivered twice counts once.
@@ -429,7 +432,8 @@ void ScopeDisplay::showNewest()
     replot();
 }
 
-// The meter records, from the instrument or measured here.
+// Every measurement of the channels and math traces of the frame, and the
+// meter records: the instrument's, or made here from those measurements.
 void ScopeDisplay::measure(channela_t meters[2])
 {
     const int n = traceBuilder.samples();
@@ -440,24 +444,44 @@ void ScopeDisplay::measure(channela_t meters[2])
         reinterpret_cast<unsigned char *>(frameCache.data()) + Frames::meterBlockOffset(mask, n);
     const ChannelExtremes *extremes[2] = {&traceBuilder.ch1Extremes(), &traceBuilder.ch2Extremes()};
     const unsigned char *frame = reinterpret_cast<const unsigned char *>(frameCache.constData());
+    const double samplePeriod = ScaleTables::secondsPerDivision(traceBuilder.header().samplingIndex) / 16.0;
     for (int ch = 0; ch < 2; ++ch) {
         unsigned char *block = meterBlocks + ch * Frames::meterBlockSize;
-        if (p.state->settings.meterOnDevice) {
-            Frames::parseMeterBlock(&meters[ch], block);
-        } else if (has[ch]) {
+        channelSets[ch] = Measure::Set();
+        mathSets[ch] = Measure::Set();
+        if (has[ch]) {
+            channela_t echo;
+            Frames::parseMeterSettings(&echo, block);
+            const double perCode = ScaleTables::voltsPerDivision(echo.gainIndex) / 40.96;
             const int offset = Frames::channelBlockOffset(mask, ch == 0 ? Frames::Ch1 : Frames::Ch2, n);
-            meters[ch] = hostMeterRecord(reinterpret_cast<const int8_t *>(frame + offset), n, extremes[ch]->minimum,
-                                         extremes[ch]->maximum, block);
+            const int8_t *codes = reinterpret_cast<const int8_t *>(frame + offset);
+            std::vector<double> &v = volts[ch];
+            v.resize(size_t(n));
+            for (int k = 0; k < n; ++k)
+                v[size_t(k)] = codes[k] * perCode;
+            Measure::Source source{v.data(), n, samplePeriod, minimumSwing * perCode,
+                                   extremes[ch]->maximum >= INT8_MAX, extremes[ch]->minimum <= INT8_MIN};
+            channelSets[ch] = Measure::measure(source);
+            if (!p.state->settings.meterOnDevice)
+                meters[ch] = hostMeterRecord(channelSets[ch], perCode, extremes[ch]->minimum, extremes[ch]->maximum,
+                                             block);
         }
-        // A math trace is measured on its own values, whoever measures the channels.
+        if (p.state->settings.meterOnDevice)
+            Frames::parseMeterBlock(&meters[ch], block);
+        // A math trace is measured on its own values, whoever measures the
+        // channels; the swing that counts is a fifth of its division, as for a channel.
         const MathTrace &math = traceBuilder.math(ch);
         if (math.active()) {
-            mathRead[ch] = mathReadings(math.values, math.perDivision);
-            meters[ch].periodX100 = mathRead[ch].periodX100;
-            meters[ch].zeroCrossFirst = mathRead[ch].zeroCrossFirst;
-            meters[ch].zeroCrossSecond = mathRead[ch].zeroCrossSecond;
+            Measure::Source source{math.values.constData(), int(math.values.size()), samplePeriod,
+                                   math.perDivision / 5.0, false, false};
+            mathSets[ch] = Measure::measure(source);
+            const channela_t fromMath = hostMeterRecord(mathSets[ch], 0.0, 0, 0, nullptr);
+            meters[ch].periodX100 = fromMath.periodX100;
+            meters[ch].zeroCrossFirst = fromMath.zeroCrossFirst;
+            meters[ch].zeroCrossSecond = fromMath.zeroCrossSecond;
         }
     }
+    Measure::measureBetween(channelSets[0], channelSets[1]);
 }
 
 // The meter records on the read-outs.
@@ -488,11 +512,12 @@ void ScopeDisplay::showMeters(const channela_t meters[2])
         for (int k = 0; k < 5; ++k)
             displays[size_t(k)]->setMark(over.marks[k], over.reason);
         adcClipped[ch] = over.any();
-        if (m.periodX100 == 0)
-            displays[5]->setNoReading(math.active() ? periodAbsentReason(PeriodVerdict::TooFewEdges)
-                                                    : periodAbsentReason(m.minimum, m.maximum));
-        else
+        if (!std::isnan(values[5]))
             displays[5]->setValue(values[5]);
+        else if (math.active() || !p.state->settings.meterOnDevice)
+            displays[5]->setNoReading(Measure::reasonText(shownSet(ch)[Measure::Frequency].why));
+        else
+            displays[5]->setNoReading(periodAbsentReason(m.minimum, m.maximum));
     }
 }
 
@@ -504,18 +529,25 @@ std::array<double, 6> ScopeDisplay::channelReadings(int channel) const
     if (!has[ch] || !instrumentFrame)
         return values;
     const channela_t &m = meterRecords[ch];
-    if (traceBuilder.math(ch).active()) {
-        const MathReadings &r = mathRead[ch];
-        values = {r.maximum - r.minimum, r.maximum, r.minimum, r.rms, r.average, values[5]};
-    } else {
-        values = {ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum, m.minimum),
-                  ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum),
-                  ScaleTables::int8ToVolt_f(m.gainIndex, m.minimum),
-                  // The meter record carries RMS as a signed field; the value is never negative.
-                  ScaleTables::int16ToVolt_f(m.gainIndex, m.rms),
-                  ScaleTables::int16ToVolt_f(m.gainIndex, m.average),
-                  values[5]};
+    if (traceBuilder.math(ch).active() || !p.state->settings.meterOnDevice) {
+        // Measured here: a clipped reading is still shown, with its mark.
+        const Measure::Set &set = shownSet(ch);
+        const Measure::Kind kinds[6] = {Measure::Vpp, Measure::Vmax, Measure::Vmin,
+                                        Measure::Vrms, Measure::Vavg, Measure::Frequency};
+        for (int k = 0; k < 6; ++k) {
+            const Measure::Result &r = set[kinds[k]];
+            if (r.ok() || (r.why == Measure::Why::Clipped && k < 5))
+                values[size_t(k)] = r.value;
+        }
+        return values;
     }
+    values = {ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum, m.minimum),
+              ScaleTables::int8ToVolt_f(m.gainIndex, m.maximum),
+              ScaleTables::int8ToVolt_f(m.gainIndex, m.minimum),
+              // The meter record carries RMS as a signed field; the value is never negative.
+              ScaleTables::int16ToVolt_f(m.gainIndex, m.rms),
+              ScaleTables::int16ToVolt_f(m.gainIndex, m.average),
+              values[5]};
     if (m.periodX100 != 0)
         values[5] = ScaleTables::samplex100ToFrequency_f(clampedPeriod(m.periodX100), m.samplingIndex);
     return values;

@@ -6,6 +6,7 @@
 #include "core/scope/tracebuilder.h"
 #include "core/scope/waveplayback.h"
 #include "core/scope/measurements.h"
+#include "core/scope/measurementset.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <QVector>
 
 #include <array>
+#include <vector>
 
 class CursorControls;
 class DeviceSession;
@@ -95,6 +97,17 @@ public:
     // of the newest frame: Vpp, Max, Min, RMS and Average in volts (V² for
     // a product), and the frequency in hertz; NaN where the frame gives none.
     std::array<double, 6> channelReadings(int channel) const;
+    // The measurements of the newest frame: a channel's own samples (CH1's
+    // with the delay and phase to CH2), its math trace (nothing measured
+    // while it has none), and the one its read-outs show. Also a channel's
+    // samples in volts, in the frame's order (empty without the channel).
+    const Measure::Set &channelMeasurements(int channel) const { return channelSets[channel == 1 ? 1 : 0]; }
+    const Measure::Set &mathMeasurements(int channel) const { return mathSets[channel == 1 ? 1 : 0]; }
+    const Measure::Set &shownSet(int channel) const
+    {
+        return traceBuilder.math(channel).active() ? mathMeasurements(channel) : channelMeasurements(channel);
+    }
+    const std::vector<double> &channelVolts(int channel) const { return volts[channel == 1 ? 1 : 0]; }
 
     // Waves kept, loaded, played back and recorded. `name` names the loaded
     // file in what is exported while it is shown.
@@ -131,6 +144,8 @@ signals:
     // Each new frame from the instrument as it is processed, with the sample
     // the display begins with (the oldest in roll mode): for the decoders.
     void frameProcessed(const QByteArray &frame, int start, int frameNumber);
+    // A new frame from the instrument was measured; every one is, drawn or not.
+    void frameMeasured();
 
 private:
     void refreshFrameProgress();
@@ -170,7 +185,9 @@ private:
     bool instrumentMissing = false;
     PersistenceHistory persistenceHistory;
     channela_t meterRecords[2];
-    MathReadings mathRead[2];
+    Measure::Set channelSets[2];
+    Measure::Set mathSets[2];
+    std::vector<double> volts[2];
     // The read-outs of a math channel say so while an input is clipped.
     bool clipMarked[2] = {false, false};
     // A channel's samples reached the converter's limits.

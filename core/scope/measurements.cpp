@@ -3,6 +3,7 @@
 
 #include "core/device/configprotocol.h"
 #include "core/device/frames.h"
+#include "core/scope/measurementset.h"
 #include "core/scope/scaletables.h"
 
 #include <algorithm>
@@ -16,45 +17,21 @@ PeriodMeasurement measurePeriod(const int8_t *samples, int count, int minimum, i
     PeriodMeasurement m;
     if (!samples || count <= 0 || maximum - minimum < minimumSwing)
         return m;
-    const double middle = (minimum + maximum) / 2.0;
-    const double band = (maximum - minimum) / 4.0;
-    const double low = middle - band;
-    const double high = middle + band;
-    // The first and last samples of a frame are left out, as they may be
-    // taken before the input settled.
-    const int from = std::min(5, count);
-    const int to = count - 6;
-    const int allowed = count / 4;
-    bool armed = false; // below the band: the next rise through it is an edge
-    int lastAtOrBelow = -1;
-    m.verdict = PeriodVerdict::TooFewEdges;
-    for (int i = from; i <= to; ++i) {
-        const int v = samples[i];
-        if (v <= middle)
-            lastAtOrBelow = i;
-        if (v < low) {
-            armed = true;
-        } else if (armed && v > high) {
-            armed = false;
-            const int j = lastAtOrBelow;
-            const double a = samples[j];
-            const double b = samples[j + 1];
-            const double at = j + (middle - a) / (b - a);
-            if (m.edges == 0)
-                m.first = at;
-            else if (m.edges == 1)
-                m.second = at;
-            m.last = at;
-            if (++m.edges > allowed) {
-                m.verdict = PeriodVerdict::TooManyEdges;
-                return m;
-            }
-        }
-    }
-    if (m.edges < 2)
+    static thread_local Measure::Crossings c;
+    Measure::scanCrossings(samples, count, (minimum + maximum) / 2.0, (maximum - minimum) / 4.0, c);
+    m.edges = int(c.rising.size());
+    if (c.tooMany) {
+        m.verdict = PeriodVerdict::TooManyEdges;
         return m;
-    m.verdict = PeriodVerdict::Measured;
-    m.periodSamples = (m.last - m.first) / (m.edges - 1);
+    }
+    m.verdict = m.edges < 2 ? PeriodVerdict::TooFewEdges : PeriodVerdict::Measured;
+    if (m.edges == 0)
+        return m;
+    m.first = c.rising.front();
+    m.second = m.edges > 1 ? c.rising[1] : 0.0;
+    m.last = c.rising.back();
+    if (m.verdict == PeriodVerdict::Measured)
+        m.periodSamples = (m.last - m.first) / (m.edges - 1);
     return m;
 }
 
@@ -116,95 +93,29 @@ OverRange overRange(int minimum, int maximum)
     return r;
 }
 
-void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, int16_t *average, uint16_t *rms)
-{
-    int16_t averageValue = 0;
-    uint16_t rmsValue = 0;
-    if (samples && count > 0) {
-        int from = zeros.zeroCross[0];
-        int to = std::min<int>(zeros.zeroCross[2], count);
-        // A record that does not describe this buffer measures all of it.
-        if (from >= to) {
-            from = 0;
-            to = count;
-        }
-        long long sum = 0;
-        long long squares = 0;
-        for (int i = from; i < to; ++i) {
-            sum += samples[i];
-            squares += samples[i] * samples[i];
-        }
-        const long long m = to - from;
-        averageValue = int16_t(sum * 128 / m);
-        rmsValue = uint16_t(std::trunc(std::sqrt(double(squares / m)) * 128.0));
-    }
-    if (average)
-        *average = averageValue;
-    if (rms)
-        *rms = rmsValue;
-}
-
-channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int8_t maximum,
+channela_t hostMeterRecord(const Measure::Set &set, double voltsPerCode, int8_t minimum, int8_t maximum,
                            const unsigned char *meterBlock)
 {
     channela_t m;
     Frames::initMeterBlock(&m);
     m.maximum = maximum;
     m.minimum = minimum;
-    mmzeros_t zeros;
-    m.periodX100 = uint32_t(scopeGetMeasureFrequency(samples, count, minimum, maximum, &zeros));
-    m.zeroCrossFirst = zeros.zeroCross[0];
-    m.zeroCrossSecond = zeros.zeroCross[1];
-    uint16_t rms = 0;
-    scopeGetAverRMS(samples, count, zeros, &m.average, &rms);
-    // The record's field is signed; an RMS of 8-bit codes (at most 128 × 128) fits it.
-    m.rms = int16_t(rms);
+    if (set[Measure::Period].ok()) {
+        m.periodX100 = uint32_t(std::min<long long>(std::llround(set.periodSamples * 100.0), INT32_MAX));
+        // The whole samples from each crossing on.
+        m.zeroCrossFirst = uint16_t(std::ceil(set.firstRising));
+        m.zeroCrossSecond = uint16_t(std::ceil(set.secondRising));
+    }
+    if (voltsPerCode > 0.0) {
+        const auto code128 = [&](Measure::Kind k) {
+            return int16_t(std::clamp<long long>(std::llround(set[k].value / voltsPerCode * 128.0), -32768, 32767));
+        };
+        m.average = code128(Measure::Vavg);
+        m.rms = code128(Measure::Vrms);
+    }
     if (meterBlock)
         Frames::parseMeterSettings(&m, meterBlock);
     return m;
-}
-
-MathReadings mathReadings(const QVector<double> &values, double perDivision)
-{
-    MathReadings r;
-    const int n = values.size();
-    if (n == 0 || !(perDivision > 0.0))
-        return r;
-    const auto range = std::minmax_element(values.constBegin(), values.constEnd());
-    r.minimum = *range.first;
-    r.maximum = *range.second;
-    mmzeros_t zeros{{0, 0, uint16_t(std::min(n, 65535))}};
-    // A swing of less than 32 codes at the trace's own scale has no period,
-    // as for a channel; a larger one is coded over the whole span of the
-    // codes, so that the period is found as for a channel's samples.
-    const double swing = r.maximum - r.minimum;
-    if (swing * 40.96 / perDivision >= 32.0) {
-        // Kept between frames, so that measuring allocates nothing.
-        static thread_local std::vector<int8_t> codes;
-        codes.resize(size_t(n));
-        const double middle = (r.maximum + r.minimum) / 2.0;
-        for (int k = 0; k < n; ++k)
-            codes[size_t(k)] = int8_t(std::lround((values[k] - middle) * 254.0 / swing));
-        r.periodX100 = uint32_t(scopeGetMeasureFrequency(codes.data(), n, -127, 127, &zeros));
-        r.zeroCrossFirst = zeros.zeroCross[0];
-        r.zeroCrossSecond = zeros.zeroCross[1];
-    }
-    // Whole periods, as scopeGetAverRMS takes them.
-    int from = zeros.zeroCross[0];
-    int to = std::min<int>(zeros.zeroCross[2], n);
-    if (from >= to) {
-        from = 0;
-        to = n;
-    }
-    double sum = 0.0;
-    double squares = 0.0;
-    for (int k = from; k < to; ++k) {
-        sum += values[k];
-        squares += values[k] * values[k];
-    }
-    r.average = sum / (to - from);
-    r.rms = std::sqrt(squares / (to - from));
-    return r;
 }
 
 AutoCursorPositions automaticVerticalCursors(int zeroFirst, int zeroSecond, int periodX100, bool channelEnabled,

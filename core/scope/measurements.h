@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
-// Measurements on a frame's samples (period, average, RMS and the
-// zero-crossings that place the automatic cursors) and the arithmetic of
+// The period of a frame's codes, the meter record made from a channel's
+// measurements (core/scope/measurementset.h), the over-range marks of the
+// read-outs, the automatic cursors' places, and the arithmetic of
 // the vertical and horizontal cursors. No widgets: CursorControls keeps one
 // VerticalCursors and one HorizontalCursors and draws what they say.
 
@@ -14,12 +15,13 @@
 
 struct channela_t;
 struct mmzeros_t;
+namespace Measure {
+struct Set;
+}
 
-// The period of a frame's samples. The signal counts as crossing its middle
-// only once it has gone past a band around the middle as wide as half its
-// own swing, so that noise on a slow edge is not an edge; each crossing is
-// placed between the two samples around the middle, and the period is the
-// mean over every whole period between the first and the last crossing.
+// The period of a frame's samples: the mean over every whole period between
+// the first and the last rising crossing of the middle, behind a band half
+// the signal's swing wide (Measure::scanCrossings).
 // A swing under `minimumSwing` codes (a fifth of a division) has no period.
 constexpr int minimumSwing = 8;
 enum class PeriodVerdict { Measured, SwingTooSmall, TooFewEdges, TooManyEdges };
@@ -55,31 +57,14 @@ struct OverRange {
 };
 OverRange overRange(int minimum, int maximum);
 
-// Average and RMS in 1/128 of a count over whole periods: from the first
-// crossing up to, not including, the last (the whole buffer without a period).
-void scopeGetAverRMS(const int8_t *samples, int count, const mmzeros_t &zeros, int16_t *average, uint16_t *rms);
-
 // The meter record of one channel when the host measures instead of the
 // instrument: the given raw extremes, the period with its first two
-// boundaries, and average and RMS over whole periods, from the samples; the
-// settings the instrument echoes (controls, gain, spare byte, sampling
-// index) from the frame's meter block of that channel.
-channela_t hostMeterRecord(const int8_t *samples, int count, int8_t minimum, int8_t maximum,
+// crossings, and average and RMS (in 1/128 of a code) over whole periods,
+// from the channel's measurements; the settings the instrument echoes
+// (controls, gain, spare byte, sampling index) from the frame's meter block
+// of that channel.
+channela_t hostMeterRecord(const Measure::Set &set, double voltsPerCode, int8_t minimum, int8_t maximum,
                            const unsigned char *meterBlock);
-
-// The read-outs of a math trace, in its own unit (volts or V²): extremes
-// over the buffer, average and RMS over whole periods as for a channel, and
-// the period with its crossings when the swing is one a channel would measure.
-struct MathReadings {
-    double maximum = 0.0;
-    double minimum = 0.0;
-    double average = 0.0;
-    double rms = 0.0;
-    uint32_t periodX100 = 0;
-    uint16_t zeroCrossFirst = 0;
-    uint16_t zeroCrossSecond = 0;
-};
-MathReadings mathReadings(const QVector<double> &values, double perDivision);
 
 // Automatic vertical cursors from a channel's crossings, in plot x units:
 // A on the first crossing and B one mean period after it (closer to the

@@ -171,6 +171,8 @@ def check_probe_square(test, scope):
     test.assertAlmostEqual(low[len(low) // 2], 0.0, delta=0.05)
     test.assertAlmostEqual(len(high) / len(volts), 0.5, delta=0.03)
     test.assertAlmostEqual(period(volts, dt, 1.0), 1e-3, delta=1e-5)
+    test.assertAlmostEqual(float(scope.query(":MEASure:DUTYcycle? CHANnel2")), 50, delta=0.5)
+    test.assertLess(float(scope.query(":MEASure:RISetime? CHANnel2")), dt)
 
 
 def check_logic_bit0(test, scope):

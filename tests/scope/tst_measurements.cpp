@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "core/device/frames.h"
 #include "core/scope/measurements.h"
+#include "core/scope/measurementset.h"
 
 #include <QtTest>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -108,40 +110,97 @@ private slots:
         QCOMPARE(scopeGetMeasureFrequency(nullptr, 768, -100, 100, &zeros), 0);
         QCOMPARE(scopeGetMeasureFrequency(square(8, 4, 100, -100).data(), 8, -100, 100, &zeros), 0);
     }
-    void averageAndRms()
+    // Every measurement of synthetic signals with known answers: a number
+    // within its tolerance, or not measurable for the reason given.
+    void measurementSet()
     {
-        mmzeros_t zeros;
-        int16_t average = -1;
-        uint16_t rms = 0;
-        for (int value : {0, 127, -128}) {
-            const Samples constant(768, int8_t(value));
-            QCOMPARE(measure(constant, &zeros), 0);
-            scopeGetAverRMS(constant.data(), 768, zeros, &average, &rms);
-            QCOMPARE(int(average), value * 128);
-            QCOMPARE(int(rms), std::abs(value) * 128);
+        using namespace Measure;
+        const auto wave = [](int n, const std::function<double(int)> &f) {
+            std::vector<double> v(static_cast<size_t>(n), 0.0);
+            for (int i = 0; i < n; ++i)
+                v[size_t(i)] = f(i);
+            return v;
+        };
+        // Trapezoid, period 100: up over 0..10, top 10..30, down 30..40, base 40..100.
+        const auto trapezoid = [](int i) {
+            const double t = i % 100;
+            return 3.3 * (t < 10 ? t / 10 : t < 30 ? 1 : t < 40 ? (40 - t) / 10 : 0);
+        };
+        const auto sine = [](int i) { return 0.5 + std::sin(2 * M_PI * i / 50); };
+        const auto ok = [](Kind k, double v, double tol) { return std::make_tuple(k, v, tol, Why::Measured); };
+        const auto no = [](Kind k, Why w) { return std::make_tuple(k, 0.0, 0.0, w); };
+        const struct {
+            const char *name;
+            std::vector<double> v;
+            double noise;
+            bool high, low;
+            std::vector<std::tuple<Kind, double, double, Why>> expected;
+            bool twoLevels = false;
+        } rows[] = {
+            {"sine", wave(768, sine), 0.05, false, false,
+             {ok(Frequency, 20e3, 1e-6), ok(Period, 50e-6, 1e-12), ok(Vavg, 0.5, 1e-3), ok(Vrms, std::sqrt(0.75), 1e-3),
+              ok(AcRms, std::sqrt(0.5), 1e-3), ok(Vpp, 2.0, 0.01), ok(Vtop, 1.5, 0.01), ok(Duty, 50.0, 0.01),
+              ok(Overshoot, 0.0, 0.5), ok(Edges, 30, 0), ok(PositiveWidth, 25e-6, 1e-8)}},
+            {"square with finite edges", wave(768, trapezoid), 0.05, false, false,
+             {ok(Frequency, 10e3, 1e-6), ok(RiseTime, 8e-6, 1e-9), ok(FallTime, 8e-6, 1e-9), ok(Duty, 30.0, 1e-6),
+              ok(PositiveWidth, 30e-6, 1e-9), ok(NegativeWidth, 70e-6, 1e-9), ok(Vtop, 3.3, 1e-9),
+              ok(Vbase, 0.0, 1e-9), ok(Vamp, 3.3, 1e-9), ok(Overshoot, 0.0, 1e-9)}},
+            {"pulse train with overshoot", wave(640, [](int i) { return i % 64 < 8 ? (i % 64 == 1 ? 2.3 : 2.0) : -1.0; }),
+             0.05, false, false,
+             {ok(Duty, 12.5, 1e-6), ok(Overshoot, 10.0, 1e-6), ok(Preshoot, 0.0, 1e-9), ok(RiseTime, 0.8e-6, 1e-9),
+              ok(Vtop, 2.0, 1e-9), ok(Vbase, -1.0, 1e-9), ok(Frequency, 1e6 / 64, 1e-6)}},
+            {"noise below the floor", wave(768, [](int i) { return 0.01 * std::sin(i * 2.39996); }), 0.05, false, false,
+             {no(Frequency, Why::SwingTooSmall), no(Vtop, Why::SwingTooSmall), no(RiseTime, Why::SwingTooSmall),
+              ok(Vavg, 0.0, 1e-3), ok(Vpp, 0.02, 1e-3)}},
+            {"noise taken as a signal", wave(768, [](int i) { return std::sin(i * 2.39996); }), 0.0, false, false,
+             {no(Frequency, Why::TooManyEdges), no(Duty, Why::TooManyEdges), no(Edges, Why::TooManyEdges)}},
+            {"clipped", wave(768, [](int i) { return std::clamp(1.5 * std::sin(2 * M_PI * i / 50), -1.0, 1.0); }), 0.05,
+             true, true,
+             {ok(Frequency, 20e3, 1e-6), no(Vmax, Why::Clipped), no(Vmin, Why::Clipped), no(Vrms, Why::Clipped),
+              no(RiseTime, Why::Clipped), no(Delay, Why::NoSource)}},
+            {"clipped high only", wave(768, [](int i) { return std::min(1.0, 1.5 * std::sin(2 * M_PI * i / 50)); }), 0.05,
+             true, false, {no(Vmax, Why::Clipped), ok(Vmin, -1.5, 0.01), no(Vamp, Why::Clipped)}},
+            {"DC", wave(768, [](int) { return 0.7; }), 0.05, false, false,
+             {ok(Vavg, 0.7, 1e-12), ok(Vrms, 0.7, 1e-12), ok(AcRms, 0.0, 1e-6), ok(Vpp, 0.0, 0.0),
+              no(Vtop, Why::SwingTooSmall), no(Frequency, Why::SwingTooSmall), no(Edges, Why::SwingTooSmall)}},
+            {"one partial period", wave(768, [](int i) { return std::sin(2 * M_PI * i / 2000); }), 0.05, false, false,
+             {no(Frequency, Why::NoWholePeriod), no(Duty, Why::NoWholePeriod), no(NegativeWidth, Why::NoPulse),
+              no(PositiveWidth, Why::NoPulse), ok(Edges, 1, 0), ok(Vavg, 0.0, 1.0)}},
+            {"no samples", {}, 0.05, false, false, {no(Vpp, Why::NoSamples), no(Frequency, Why::NoSamples)}},
+            {"logic bit", wave(768, [](int i) { return i % 8 < 2 ? 1.0 : 0.0; }), 0.5, false, false,
+             {ok(Frequency, 125e3, 1e-6), ok(Duty, 25.0, 1e-9), ok(Edges, 190, 0), no(RiseTime, Why::NoSource)}, true},
+        };
+        for (const auto &row : rows) {
+            const Set set =
+                measure({row.v.data(), int(row.v.size()), 1e-6, row.noise, row.high, row.low, row.twoLevels});
+            for (const auto &[kind, value, tolerance, why] : row.expected) {
+                const Result &r = set[kind];
+                const QString text = QStringLiteral("%1, %2: %3 (%4)")
+                                         .arg(QLatin1String(row.name), QLatin1String(info(kind).name))
+                                         .arg(r.value, 0, 'g', 9)
+                                         .arg(reasonText(r.why));
+                QVERIFY2(r.why == why, qPrintable(text));
+                QVERIFY2(!r.ok() || std::fabs(r.value - value) <= tolerance, qPrintable(text));
+            }
         }
-        // Against a direct sum over the whole periods of an offset sine.
-        Samples s = sine(1024, 64, 70, 0.3);
-        for (int8_t &v : s)
-            v = int8_t(v + 20);
-        QVERIFY(measure(s, &zeros) > 0);
-        scopeGetAverRMS(s.data(), int(s.size()), zeros, &average, &rms);
-        long long sum = 0, squares = 0;
-        for (int i = zeros.zeroCross[0]; i < zeros.zeroCross[2]; ++i) {
-            sum += s[size_t(i)];
-            squares += s[size_t(i)] * s[size_t(i)];
-        }
-        const long long m = zeros.zeroCross[2] - zeros.zeroCross[0];
-        QCOMPARE(int(average), int(sum * 128 / m));
-        QCOMPARE(int(rms), int(std::sqrt(double(squares / m)) * 128));
-        QVERIFY(std::abs(average - 20 * 128) < 64);
-        // A crossing record that does not fit the buffer measures the whole buffer.
-        const mmzeros_t stale{{300, 400, 500}};
-        scopeGetAverRMS(Samples(256, int8_t(10)).data(), 256, stale, &average, &rms);
-        QCOMPARE(int(average), 1280);
-        QCOMPARE(int(rms), 1280);
-        scopeGetAverRMS(nullptr, 0, stale, &average, &rms); // no samples: nothing, not a trace of signal
-        QVERIFY(average == 0 && rms == 0);
+        // Between channels: the second sine 5 samples later, and one with no edge.
+        const std::vector<double> a = wave(768, sine), b = wave(768, [&](int i) { return sine(i - 5); });
+        Set first = measure({a.data(), 768, 1e-6, 0.05, false, false});
+        measureBetween(first, measure({b.data(), 768, 1e-6, 0.05, false, false}));
+        QVERIFY(std::fabs(first[Delay].value - 5e-6) < 1e-9 && std::fabs(first[Phase].value - 36.0) < 1e-6);
+        measureBetween(first, measure({b.data(), 3, 1e-6, 0.05, false, false}));
+        QVERIFY(first[Delay].why == Why::NoWholeEdge);
+        // The panel's choices as the settings keep them: bad entries are named and left out.
+        QStringList problems;
+        const QVector<Choice> choices = parseChoices(QStringLiteral("CH2:Duty,D3:RiseTime,CH1:Nope,CH1-CH2:Phase,x"),
+                                                     &problems);
+        QCOMPARE(formatChoices(choices), QStringLiteral("CH2:Duty,CH1-CH2:Phase"));
+        QCOMPARE(problems, QStringList({"D3:RiseTime", "CH1:Nope", "x"}));
+        Statistics st;
+        for (double v : {1.0, 2.0, 3.0, 4.0})
+            st.add(v);
+        QVERIFY(st.count == 4 && st.minimum == 1.0 && st.maximum == 4.0 && st.mean == 2.5);
+        QVERIFY(std::fabs(st.deviation() - std::sqrt(5.0 / 3.0)) < 1e-12);
     }
 };
 

@@ -4,9 +4,12 @@
 #include "common/windowtest.h"
 #include "core/scope/scaletables.h"
 #include "scope/autosetcontrols.h"
+#include "scope/measurementpanel.h"
 #include "widgets/multimeterdisplay.h"
 
+#include <QCheckBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QSettings>
 #include <QtTest>
 
@@ -143,6 +146,42 @@ private slots:
                      {ui->ch1GainSlider->value(), ui->ch2GainSlider->value(), ui->samplingSlider->value()}),
                  QVector<int>({3, 3, 6}));
         QVERIFY(ui->radioButtonAuto->isChecked() && ui->comboBoxTrigSource->currentIndex() <= 1);
+        // The panel reads CH2's probe square: 1 kHz, 50 % duty, edges within a sample.
+        auto *panel = w.findChild<MeasurementPanel *>();
+        for (Measure::Kind k : {Measure::Frequency, Measure::Duty, Measure::RiseTime})
+            panel->addMeasurement({QStringLiteral("CH2"), k});
+        QCOMPARE(QSettings().value("measurements").toString(), QStringLiteral("CH2:Frequency,CH2:Duty,CH2:RiseTime"));
+        QTRY_VERIFY(panel->rows()[0].statistics.count >= 20);
+        const QVector<MeasurementPanel::Row> rows = panel->rows();
+        const double samplePeriod = ScaleTables::secondsPerDivision(6) / 16;
+        QVERIFY2(qAbs(rows[0].statistics.mean - 1000.0) < 0.5 && qAbs(rows[1].statistics.mean - 50.0) < 0.5 &&
+                     rows[2].statistics.maximum < samplePeriod &&
+                     rows[2].statistics.count == rows[0].statistics.count,
+                 qPrintable(panel->tableText()));
+        panel->refreshTable();
+        QVERIFY2(panel->tableText().contains(QStringLiteral("CH2 Frequency\t1.000 kHz\t")),
+                 qPrintable(panel->tableText()));
+        // The selected row marks one period on the plot; a gain change starts the statistics again.
+        panel->widget()->findChild<QTableWidget *>()->selectRow(0);
+        QVector<double> keys;
+        for (int i = 0; i < w.scopePlot()->plot()->itemCount(); ++i)
+            if (auto *line = qobject_cast<QCPItemStraightLine *>(w.scopePlot()->plot()->item(i)))
+                if (line->visible() && line->point1->coords().x() == line->point2->coords().x() &&
+                    line->pen().style() == Qt::DashDotLine)
+                    keys << line->point1->coords().x();
+        QVERIFY(keys.size() == 2 && qAbs(qAbs(keys[1] - keys[0]) - 2e-3 / samplePeriod) < 0.1);
+        // Gated to 20 samples of the 32 of a period: no whole period between the cursors.
+        ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
+        w.cursors()->vCursorSetPosition(100, 140);
+        auto *gate = panel->widget()->findChild<QCheckBox *>(QStringLiteral("measurementGate"));
+        gate->setChecked(true);
+        QTRY_VERIFY(panel->rows()[0].current.why == Measure::Why::NoWholePeriod &&
+                    panel->rows()[1].current.why == Measure::Why::NoWholePeriod);
+        gate->setChecked(false);
+        QTRY_VERIFY(panel->rows()[0].statistics.count >= 5);
+        const quint64 before = panel->rows()[0].statistics.count;
+        ui->ch2GainSlider->setValue(2);
+        QTRY_VERIFY(panel->rows()[0].statistics.count < before);
         w.autosetter()->undoButton()->click();
         QVERIFY(ui->radioButtonFree->isChecked() && ui->ch1GainSlider->value() == 0);
         QVERIFY(waitDrawnFrames(w, 8));

@@ -2,6 +2,7 @@
 #include "common/testsupport.h"
 #include "core/device/frames.h"
 #include "core/scope/measurements.h"
+#include "core/scope/measurementset.h"
 #include "core/scope/tracebuilder.h"
 
 #include <QRandomGenerator>
@@ -193,14 +194,15 @@ private slots:
                 const double y = 640 + position + expected / c.perDivision * 64;
                 QVERIFY2(qAbs(drawn[shown] - y) < 1e-9, c.name);
             }
-            const MathReadings r = mathReadings(math.values, math.perDivision);
-            QVERIFY2(qAbs(r.average - c.average) < 0.03,
-                     qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r.average)));
+            // Measured as the read-outs and the panel measure it, against the sums by hand.
+            const Measure::Set r = Measure::measure({math.values.constData(), n, 1e-6, c.perDivision / 5, false, false});
+            QVERIFY2(qAbs(r[Measure::Vavg].value - c.average) < 0.03,
+                     qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r[Measure::Vavg].value)));
             if (c.periodX100 >= 0)
-                QCOMPARE(int(r.periodX100), c.periodX100);
+                QCOMPARE(int(std::llround(r.periodSamples * 100)), c.periodX100);
             const auto range = std::minmax_element(math.values.begin(), math.values.end());
-            QCOMPARE(r.maximum, *range.second);
-            QCOMPARE(r.minimum, *range.first);
+            QCOMPARE(r[Measure::Vmax].value, *range.second);
+            QCOMPARE(r[Measure::Vpp].value, *range.second - *range.first);
         }
     }
 };
