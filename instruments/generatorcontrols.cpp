@@ -12,11 +12,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 using namespace ConfigProtocol;
 using namespace Generator;
@@ -124,14 +126,29 @@ void GeneratorControls::awgDACBufferChanged(int index)
 
 void GeneratorControls::awgEnableChanged()
 {
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendDACControls(reply, length); },
-        [this](int blocks) { channels->shrinkAcquisitionBuffer(blocks); });
+    // Whether the instrument answered at all: one that did not (none there,
+    // or no answer in time) leaves the box as the setting for the next session.
+    auto answered = std::make_shared<bool>(false);
+    confirmedWriteWithMemoryCheck(
+        [this, answered](const ConfirmedReply &reply) {
+            session->sendMainConfigurationConfirm(
+                2, ConfigEntry::DacEnable, ui->checkBoxAWGEnable->isChecked() ? 1 : 0, this,
+                [reply, answered](int status, const unsigned char *bytes) {
+                    *answered = status >= 0;
+                    reply(status, bytes);
+                });
+        },
+        [this](int blocks) { channels->shrinkAcquisitionBuffer(blocks); },
+        [this, answered](bool accepted) { awgEnableAnswered(accepted, *answered); });
+}
+
+void GeneratorControls::awgEnableAnswered(bool accepted, bool answered)
+{
     if (!accepted) {
         // An instrument that answered but did not take the change keeps the
-        // generator as it was, and so does the box. Without an instrument the
+        // generator as it was, and so does the box. Without an answer the
         // box is a setting for the next session and stays.
-        if (session->isOpen() && !session->usb().connectionLostFlag) {
+        if (answered && session->isOpen() && !session->usb().connectionLostFlag) {
             const QSignalBlocker blocker(ui->checkBoxAWGEnable);
             ui->checkBoxAWGEnable->setChecked(!ui->checkBoxAWGEnable->isChecked());
             VELTO_LOG(QStringLiteral("The instrument refused to switch the generator %1")
@@ -142,12 +159,6 @@ void GeneratorControls::awgEnableChanged()
     }
     ui->comboBoxDACBuffer->setEnabled(ui->checkBoxAWGEnable->isChecked());
     channels->bufferCheckMaxSize();
-}
-
-int GeneratorControls::sendDACControls(unsigned char *reply, int length)
-{
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::DacEnable,
-                                                 ui->checkBoxAWGEnable->isChecked() ? 1 : 0);
 }
 
 // --- Waveform and levels ----------------------------------------------------------
@@ -231,8 +242,11 @@ void GeneratorControls::calibrate(int index, int value, QAbstractButton *ok)
 {
     // A step waits for its acceptance; the acceptance closes it. A request
     // the instrument did not get changes neither.
-    if (session->sendCalibration(index, value) >= 0 && ok)
-        ok->setEnabled(value != 0);
+    const QPointer<QAbstractButton> button(ok);
+    session->sendCalibration(index, value, this, [button, value](int result, const QByteArray &) {
+        if (result >= 0 && button)
+            button->setEnabled(value != 0);
+    });
 }
 
 // --- Custom waveform ----------------------------------------------------------------
@@ -301,11 +315,20 @@ void GeneratorControls::storeCustomWaveform()
     channels->setAwgSaveMode(true);
     channels->sendMixedControls();
     showProgress(4);
-    bool sent = session->sendWaveformHalf(0, customWave);
-    if (sent) {
+    // The second half goes once the first is in; the save mode ends either way.
+    session->sendWaveformHalf(0, customWave, this, [this](int first, const QByteArray &) {
+        if (first < 0) {
+            customWaveformStored(false);
+            return;
+        }
         showProgress(50);
-        sent = session->sendWaveformHalf(1, customWave + customSamples);
-    }
+        session->sendWaveformHalf(1, customWave + customSamples, this,
+                                  [this](int second, const QByteArray &) { customWaveformStored(second >= 0); });
+    });
+}
+
+void GeneratorControls::customWaveformStored(bool sent)
+{
     channels->setAwgSaveMode(false);
     channels->sendMixedControls();
     if (!sent) {
