@@ -9,6 +9,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -92,11 +93,20 @@ bool RecordingWriter::append(const QString &block)
 
 bool RecordingWriter::syncIfDue()
 {
-    return !file.isOpen() || !waiting || sinceSync.elapsed() < syncInterval || sync();
+    return !file.isOpen() || !waiting || sinceSync.elapsed() < syncInterval || sync(false);
 }
 
-bool RecordingWriter::sync()
+bool RecordingWriter::sync(bool wait)
 {
+    // A push still on its way from the last time: its verdict first.
+    if (pushing.valid()) {
+        if (!wait && pushing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return true; // still going: this block waits for the next turn
+        if (pushing.get() != 0) {
+            error = QStringLiteral("the data could not be pushed to the disk");
+            return false;
+        }
+    }
     sinceSync.restart();
     waiting = false;
     if (!file.flush()) {
@@ -104,11 +114,22 @@ bool RecordingWriter::sync()
         return false;
     }
 #ifdef Q_OS_UNIX
-    // Out of the system's cache too: a power cut loses no more than this second.
-    if (::fdatasync(file.handle()) != 0) {
+    // Out of the system's cache too: a power cut loses no more than this
+    // second. The disk may take a while: while recording, the push runs on a
+    // thread of its own (on a descriptor of its own), so that the window
+    // never waits for it; closing waits.
+    const int fd = wait ? -1 : ::dup(file.handle());
+    if (wait && ::fdatasync(file.handle()) == 0)
+        return true;
+    if (fd < 0) {
         error = QStringLiteral("the data could not be pushed to the disk");
         return false;
     }
+    pushing = std::async(std::launch::async, [fd] {
+        const int result = ::fdatasync(fd);
+        ::close(fd);
+        return result;
+    });
 #endif
     return true;
 }
@@ -117,7 +138,7 @@ bool RecordingWriter::close()
 {
     if (!file.isOpen())
         return true;
-    const bool synced = sync();
+    const bool synced = sync(true);
     file.close();
     return synced && file.error() == QFileDevice::NoError;
 }
