@@ -55,6 +55,11 @@ LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent)
     : QObject(parent), usb(backend), queueStorage(new unsigned char[size_t(queueDepth) * bufferSize])
 {
     std::memset(dataBuffer, 0, sizeof(dataBuffer));
+    // The buffer last given back is the next one taken: a queue that stays
+    // short keeps reusing the same few, and the rest of the storage is never touched.
+    freeStores.reserve(queueDepth);
+    for (int store = queueDepth - 1; store >= 0; --store)
+        freeStores.push_back(store);
     retryClock.start();
     // Queued: the end of a transfer runs on this object's thread, from its event loop.
     connect(this, &LibUsbDevice::controlEnded, this, &LibUsbDevice::finishControl, Qt::QueuedConnection);
@@ -437,13 +442,20 @@ void LibUsbDevice::deliverRead(const unsigned char *data, int length)
     QMutexLocker locker(&handOffMutex);
     if (data != dataBuffer)
         std::memcpy(dataBuffer, data, size_t(length));
+    int store;
     if (queueCount == queueDepth) {
+        // The oldest read gives up its buffer to this one.
+        store = queueStore[queueHead];
         queueHead = (queueHead + 1) % queueDepth;
         --queueCount;
         ++counts.overflowed;
+    } else {
+        store = freeStores.back();
+        freeStores.pop_back();
     }
     const int slot = (queueHead + queueCount) % queueDepth;
-    std::memcpy(queueStorage.get() + size_t(slot) * bufferSize, data, size_t(length));
+    std::memcpy(queueStorage.get() + size_t(store) * bufferSize, data, size_t(length));
+    queueStore[slot] = store;
     queueLength[slot] = length;
     queueSequence[slot] = ++readSequence;
     ++queueCount;
@@ -464,7 +476,8 @@ int LibUsbDevice::takeRead(unsigned char *destination, int capacity, quint64 *se
     if (sequence)
         *sequence = queueSequence[slot];
     const int length = qBound(0, qMin(queueLength[slot], capacity), int(bufferSize));
-    std::memcpy(destination, queueStorage.get() + size_t(slot) * bufferSize, size_t(length));
+    std::memcpy(destination, queueStorage.get() + size_t(queueStore[slot]) * bufferSize, size_t(length));
+    freeStores.push_back(queueStore[slot]);
     return length;
 }
 
@@ -495,7 +508,8 @@ void LibUsbDevice::acknowledgeData(quint64 sequence)
     QMutexLocker locker(&handOffMutex);
     if (sequence == readSequence) {
         dataReady = false;
-        queueCount = 0;
+        for (; queueCount > 0; --queueCount, queueHead = (queueHead + 1) % queueDepth)
+            freeStores.push_back(queueStore[queueHead]);
     }
 }
 

@@ -104,7 +104,7 @@ public:
     // them: the instrument can send a frame every 2 ms and the window looks
     // every 4 ms, and a window held up for a second (a machine busy
     // elsewhere; some 430 of the fastest frames) must not lose what came
-    // meanwhile. 8 MiB, touched only as far as reads have come.
+    // meanwhile. 8 MiB, touched only as deep as the queue has ever been.
     static constexpr int queueDepth = 512;
     struct QueueCounts {
         quint64 delivered = 0;  // reads handed off since the transport was made
@@ -213,9 +213,13 @@ private:
     UsbBackend *usb;
     QMutex handOffMutex;
     quint64 readSequence = 0;
-    // The queue of reads not yet taken: a ring of queueDepth buffers of
-    // bufferSize bytes, allocated once. Guarded by handOffMutex.
+    // The queue of reads not yet taken: a ring of queueDepth entries, each
+    // naming one of queueDepth buffers of bufferSize bytes allocated once;
+    // the buffers not in the ring wait in freeStores, the last given back on
+    // top. Guarded by handOffMutex.
     std::unique_ptr<unsigned char[]> queueStorage;
+    int queueStore[queueDepth] = {};
+    std::vector<int> freeStores;
     int queueLength[queueDepth] = {};
     quint64 queueSequence[queueDepth] = {};
     int queueHead = 0;
