@@ -98,10 +98,15 @@ bool RecordingWriter::syncIfDue()
 
 bool RecordingWriter::sync(bool wait)
 {
+    // Out of the program's buffer at once: a reader of the file sees every block.
+    if (!file.flush()) {
+        error = file.errorString();
+        return false;
+    }
     // A push still on its way from the last time: its verdict first.
     if (pushing.valid()) {
         if (!wait && pushing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            return true; // still going: this block waits for the next turn
+            return true; // still going: what waits goes with the next push
         if (pushing.get() != 0) {
             error = QStringLiteral("the data could not be pushed to the disk");
             return false;
@@ -109,10 +114,6 @@ bool RecordingWriter::sync(bool wait)
     }
     sinceSync.restart();
     waiting = false;
-    if (!file.flush()) {
-        error = file.errorString();
-        return false;
-    }
 #ifdef Q_OS_UNIX
     // Out of the system's cache too: a power cut loses no more than this
     // second. The disk may take a while: while recording, the push runs on a
