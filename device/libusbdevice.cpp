@@ -567,6 +567,13 @@ void LibUsbDevice::startReadingAfterQueue()
     queueJob(std::move(job), nullptr, {});
 }
 
+void LibUsbDevice::afterQueue(QObject *receiver, Done done)
+{
+    ControlJob job;
+    job.kind = ControlJob::Marker;
+    queueJob(std::move(job), receiver, std::move(done));
+}
+
 void LibUsbDevice::controlThreadLoop()
 {
     for (;;) {
@@ -584,7 +591,7 @@ void LibUsbDevice::controlThreadLoop()
         int result = 0;
         if (job.kind == ControlJob::StartReading)
             asyncBulkReadTransfer();
-        else
+        else if (job.kind != ControlJob::Marker)
             result = runJob(job, &reply);
         // Posted before the thread counts as idle, so that whoever waits for
         // it to be idle finds the end already posted.

@@ -90,6 +90,9 @@ public:
     void bulkWrite(const unsigned char *data, int length, QObject *receiver = nullptr, Done done = {});
     // Starts the streaming bulk IN read once what is queued before has gone out.
     void startReadingAfterQueue();
+    // Runs `done` once what is queued before has gone out (result 0, or
+    // LIBUSB_ERROR_OTHER without a device).
+    void afterQueue(QObject *receiver, Done done);
     // Transfers queued and not yet ended, their ends not yet run.
     int controlsPending() const { return pendingControls; }
     // Waits until every queued transfer has ended and runs their ends (and
@@ -169,7 +172,7 @@ public slots:
 
 private:
     struct ControlJob {
-        enum Kind { Control, BulkOut, StartReading } kind = Control;
+        enum Kind { Control, BulkOut, StartReading, Marker } kind = Control;
         quint64 id = 0;
         uint8_t request = 0;
         uint16_t index = 0;

@@ -163,7 +163,7 @@ void TestGeneratorControls::loopbackOnCh1()
     // A session start between loading and storing leaves the waveform whole.
     ui->connectButton->click();
     ui->connectButton->click();
-    QCOMPARE(ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QTRY_COMPARE(ui->connectButton->text(), QStringLiteral("Disconnect"));
     QVERIFY(ui->saveAWGButton->isEnabled());
     TraceCapture trace;
     ui->saveAWGButton->click();
