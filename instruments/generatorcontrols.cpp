@@ -315,22 +315,32 @@ void GeneratorControls::storeCustomWaveform()
     channels->setAwgSaveMode(true);
     channels->sendMixedControls();
     showProgress(4);
-    // The second half goes once the first is in; the save mode ends either way.
-    session->sendWaveformHalf(0, customWave, this, [this](int first, const QByteArray &) {
-        if (first < 0) {
-            customWaveformStored(false);
-            return;
-        }
-        showProgress(50);
-        session->sendWaveformHalf(1, customWave + customSamples, this,
-                                  [this](int second, const QByteArray &) { customWaveformStored(second >= 0); });
-    });
+    // Everything is queued at once, so that nothing a user or a script does
+    // meanwhile comes between on the wire: both halves with their commits,
+    // the end of the save mode and the waveform type; the answers only say
+    // how it went.
+    auto failed = std::make_shared<bool>(false);
+    for (int half : {0, 1})
+        session->sendWaveformHalf(half, customWave + half * customSamples, this,
+                                  [this, failed, half](int result, const QByteArray &) {
+                                      *failed = *failed || result < 0;
+                                      if (half == 0)
+                                          showProgress(50);
+                                      else
+                                          customWaveformStored(!*failed);
+                                  });
+    channels->setAwgSaveMode(false);
+    channels->sendMixedControls();
+    // The stored table plays: the Custom button's handler says so, or, when
+    // Custom is already the choice, the type is said again here.
+    if (ui->radioButtonCustom->isChecked())
+        sendWaveType();
+    else
+        ui->radioButtonCustom->setChecked(true);
 }
 
 void GeneratorControls::customWaveformStored(bool sent)
 {
-    channels->setAwgSaveMode(false);
-    channels->sendMixedControls();
     if (!sent) {
         VELTO_LOG(QStringLiteral("Custom waveform: the upload failed, nothing was stored"), 3);
         ui->labelCustomWaveform->setText(tr("Storing failed: the instrument did not take the waveform"));
@@ -338,12 +348,6 @@ void GeneratorControls::customWaveformStored(bool sent)
         return;
     }
     showProgress(100);
-    // The stored table plays: the Custom button's handler says so, or, when
-    // Custom is already the choice, the type is said again here.
-    if (ui->radioButtonCustom->isChecked())
-        sendWaveType();
-    else
-        ui->radioButtonCustom->setChecked(true);
     ui->labelCustomWaveform->setText(tr("Stored in the instrument and playing"));
     showProgress(0);
 }
