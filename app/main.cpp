@@ -87,6 +87,12 @@ int main(int argc, char *argv[])
     // Headless: no display is needed, whatever the environment says.
     if (commandLine.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Velto paints with the raster engine only. Left to itself, the X11
+    // platform sets up GLX at the start, which loads the system's OpenGL
+    // driver for nothing: with a software driver some 50 MB of it stay
+    // resident. A value the user set wins.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     {
         QSettings store;

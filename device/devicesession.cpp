@@ -62,22 +62,36 @@ void DeviceSession::sendMainConfiguration(unsigned char index, int value)
     }
     if (!usbDevice.deviceOpened)
         return;
-    usbDevice.controlWriteTransfer(Request::ConfigWrite, index, uint16_t(value & 0xFFFF));
+    usbDevice.control(Request::ConfigWrite, index, uint16_t(value & 0xFFFF));
     VELTO_LOG(QStringLiteral("Write to USB: index(") + QString::number(index) + QStringLiteral(") value:") +
              QString::number(value), 0);
 }
 
-int DeviceSession::sendMainConfigurationConfirm(unsigned char *reply, int length, unsigned char index, int value)
+void DeviceSession::sendMainConfigurationConfirm(int length, unsigned char index, int value, QObject *receiver,
+                                                 ConfirmedReply done)
 {
-    if (!usbDevice.deviceOpened || !reply || length < 1)
-        return -1;
-    const int got =
-        usbDevice.controlReadTransfer(Request::ConfirmedWrite, reply, length, index, uint16_t(value & 0xFFFF));
-    if (got != length)
-        return -1;
-    VELTO_LOG(QStringLiteral("Write to USB: index(") + QString::number(index) + QStringLiteral(") value:") +
-             QString::number(value) + QStringLiteral(", return:") + QString::number(reply[0]), 0);
-    return reply[0];
+    if (!usbDevice.deviceOpened || length < 1) {
+        // Nothing to ask: ended through the event loop as any answer.
+        QMetaObject::invokeMethod(
+            receiver ? receiver : this,
+            [done] {
+                const unsigned char none[2] = {0, 0};
+                done(-1, none);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    usbDevice.control(Request::ConfirmedWrite, index, uint16_t(value & 0xFFFF), length, Need::Required, receiver,
+                      [index, value, length, done](int got, QByteArray reply) {
+                          const int status = got == length ? uchar(reply[0]) : -1;
+                          if (status >= 0)
+                              VELTO_LOG(QStringLiteral("Write to USB: index(") + QString::number(index) +
+                                            QStringLiteral(") value:") + QString::number(value) +
+                                            QStringLiteral(", return:") + QString::number(status),
+                                        0);
+                          reply.append(2, '\0'); // at least the two bytes a memory check reads
+                          done(status, reinterpret_cast<const unsigned char *>(reply.constData()));
+                      });
 }
 
 void DeviceSession::sendMainConfigurationFrequency(unsigned char index, long long value)
@@ -91,13 +105,23 @@ void DeviceSession::sendMainConfigurationFrequency(unsigned char index, long lon
     if (!usbDevice.deviceOpened)
         return;
     const FrequencyWords words = splitFrequency(value);
-    usbDevice.controlWriteTransfer(Request::Frequency, words.index, words.value);
+    usbDevice.control(Request::Frequency, words.index, words.value);
     VELTO_LOG(QStringLiteral("Write to USB: Send Frequency value:") + QString::number(value), 0);
 }
 
-int DeviceSession::readBlock(int block, unsigned char *data, int length)
+void DeviceSession::readBlock(int block, int length, Need need, QObject *receiver, Done done)
 {
-    return usbDevice.controlReadTransfer(Request::ReadBlock, data, length, uint16_t(block), 0);
+    usbDevice.control(Request::ReadBlock, uint16_t(block), 0, length, need, receiver, std::move(done));
+}
+
+QString DeviceSession::failureText(int result)
+{
+    switch (result) {
+    case LIBUSB_ERROR_TIMEOUT: return tr("no answer");
+    case LIBUSB_ERROR_PIPE: return tr("not supported by this instrument");
+    case LIBUSB_ERROR_OTHER: return tr("no instrument connected");
+    default: return tr("the transfer failed (%1)").arg(result);
+    }
 }
 
 void DeviceSession::sendMainModeControls(int mode)
@@ -124,45 +148,47 @@ void DeviceSession::sendSamplingRateQuietly(int index)
 {
     // Playback re-tunes the time base at every frame: no log line per frame.
     if (usbDevice.deviceOpened)
-        usbDevice.controlWriteTransfer(Request::ConfigWrite, ConfigEntry::SamplingRate, uint16_t(index));
+        usbDevice.control(Request::ConfigWrite, ConfigEntry::SamplingRate, uint16_t(index));
     usbDevice.serialPort.setSamplingValue(index);
 }
 
-int DeviceSession::sendCalibration(int index, int value)
+void DeviceSession::sendCalibration(int index, int value, QObject *receiver, Done done)
 {
-    return usbDevice.controlWriteTransfer(Request::Calibration, uint16_t(index), uint16_t(value & 0xFFFF));
+    usbDevice.control(Request::Calibration, uint16_t(index), uint16_t(value & 0xFFFF), 0, Need::Required, receiver,
+                      std::move(done));
 }
 
-bool DeviceSession::sendWaveformHalf(int half, const unsigned char *data)
+void DeviceSession::sendWaveformHalf(int half, const unsigned char *data, QObject *receiver, Done done)
 {
-    if (!usbDevice.deviceOpened || usbDevice.connectionLostFlag)
-        return false;
-    unsigned char block[configurationBlockSize];
-    std::memcpy(block, data, sizeof(block));
-    usbDevice.bulkWriteTransfer(block, configurationBlockSize);
-    if (usbDevice.connectionLostFlag)
-        return false;
+    // The block and its commit are queued together, so nothing comes between
+    // them; a block that did not go through fails the half.
+    auto blockFailed = std::make_shared<bool>(false);
+    usbDevice.bulkWrite(data, configurationBlockSize, nullptr,
+                        [blockFailed](int result, const QByteArray &) { *blockFailed = result < 0; });
     const uint16_t commit = half == 0 ? CommitBlock::WaveformFirstHalf : CommitBlock::WaveformSecondHalf;
-    return usbDevice.controlWriteTransfer(Request::CommitBulk, commit, 0) >= 0;
+    usbDevice.control(Request::CommitBulk, commit, 0, 0, Need::Required, receiver,
+                      [blockFailed, done](int result, const QByteArray &reply) {
+                          done(*blockFailed ? LIBUSB_ERROR_IO : result, reply);
+                      });
 }
 
 // --- Run control ----------------------------------------------------------------
 
 void DeviceSession::sendCounterStart()
 {
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::CounterStart, 0);
+    usbDevice.control(Request::RunControl, RunControl::CounterStart, 0);
 }
 
 void DeviceSession::sendCounterStop()
 {
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::CounterStop, 0);
+    usbDevice.control(Request::RunControl, RunControl::CounterStop, 0);
 }
 
 void DeviceSession::sendScopeStart()
 {
     if (!usbDevice.deviceOpened)
         return;
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::ScopeStart, 0);
+    usbDevice.control(Request::RunControl, RunControl::ScopeStart, 0);
     emit scopeRunningChanged(true);
 }
 
@@ -170,28 +196,28 @@ void DeviceSession::sendScopeStop()
 {
     if (!usbDevice.deviceOpened)
         return;
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::ScopeStop, 0);
+    usbDevice.control(Request::RunControl, RunControl::ScopeStop, 0);
     emit scopeRunningChanged(false);
 }
 
 void DeviceSession::sendScopeForce()
 {
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::ScopeForce, 0);
+    usbDevice.control(Request::RunControl, RunControl::ScopeForce, 0);
 }
 
 void DeviceSession::sendSnifferStart()
 {
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::SnifferStart, 0);
+    usbDevice.control(Request::RunControl, RunControl::SnifferStart, 0);
 }
 
 void DeviceSession::sendSnifferStop()
 {
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::SnifferStop, 0);
+    usbDevice.control(Request::RunControl, RunControl::SnifferStop, 0);
 }
 
 void DeviceSession::sendSnifferClear()
 {
-    usbDevice.controlWriteTransfer(Request::RunControl, RunControl::SnifferClear, 0);
+    usbDevice.control(Request::RunControl, RunControl::SnifferClear, 0);
 }
 
 // --- The session ------------------------------------------------------------------
@@ -221,42 +247,62 @@ void DeviceSession::toggleConnection()
     deviceInitialize();
 }
 
-int DeviceSession::deviceInitialize()
+void DeviceSession::deviceInitialize()
 {
-    unsigned char identification[Frames::identificationLength] = {};
-    const int received = usbDevice.controlReadTransfer(Request::ReadBlock, identification,
-                                                       Frames::identificationLength, ReadBlock::Identification, 0);
+    const quint64 asked = ++identifications;
+    usbDevice.control(Request::ReadBlock, ReadBlock::Identification, 0, Frames::identificationLength, Need::Required,
+                      this, [this, asked](int received, const QByteArray &reply) {
+                          // An answer to an earlier connect, or one that came after a disconnect: nothing to go on with.
+                          if (asked == identifications && usbDevice.deviceOpened)
+                              identificationRead(received, reply);
+                      });
+}
+
+void DeviceSession::identificationRead(int received, const QByteArray &reply)
+{
     if (received != Frames::identificationLength) {
+        if (usbDevice.connectionLostFlag)
+            return; // the lost connection's path says what happened
         VELTO_LOG(QStringLiteral("Device initializing: unknow device, disconnecting ..."), 3);
         // The transport is closed too: a handle left claimed would refuse the next attempt.
         disconnectDevice(true);
         // The status line says so and the window is usable again; "Please wait..." would stay forever.
         emit infoText(tr("Unknown device, disconnected"), false);
         emit instrumentNote(tr("The instrument did not say what it is: unplug it, plug it in again, then press Connect"));
-        return 1;
+        return;
     }
+    const auto *identification = reinterpret_cast<const unsigned char *>(reply.constData());
     const QString text = Frames::identificationText(identification, Frames::identificationLength);
     VELTO_LOG(QStringLiteral("Device connected: ") + text, 1);
     emit deviceInfoLine(QStringLiteral("Device connected: ") + text);
 
     const int profile = deviceProfileGet(text);
-    if (profile != 0) {
-        // The user has read why in the profile's messages. Left half open,
-        // the window would stay disabled at "Please wait..." with a Connect
-        // button that disconnects; let go of the instrument instead, so that
-        // the next press connects (the device information stays shown).
-        VELTO_LOG(QStringLiteral("Device not supported (profile check %1), disconnecting").arg(profile), 2);
-        disconnectDevice(true);
-        emit infoText(tr("Instrument not supported, disconnected"), false);
-        emit instrumentNote(profileNote);
-        return profile;
-    }
-
-    deviceSettingsInitialize();
-    identified = text;
-    emit instrumentNote(QString());
-    emit connectionChanged(true);
-    return 0;
+    // The device information (its health read among it) is shown first; then
+    // the session starts, or, for an instrument the profile refused, ends.
+    const quint64 asked = identifications;
+    const std::function<void()> next = [this, asked, text, profile] {
+        if (asked != identifications || !usbDevice.deviceOpened)
+            return;
+        if (profile != 0) {
+            // The user has read why in the profile's messages. Left half open,
+            // the window would stay disabled at "Please wait..." with a Connect
+            // button that disconnects; let go of the instrument instead, so that
+            // the next press connects (the device information stays shown).
+            VELTO_LOG(QStringLiteral("Device not supported (profile check %1), disconnecting").arg(profile), 2);
+            disconnectDevice(true);
+            emit infoText(tr("Instrument not supported, disconnected"), false);
+            emit instrumentNote(profileNote);
+            return;
+        }
+        deviceSettingsInitialize();
+        identified = text;
+        emit instrumentNote(QString());
+        emit connectionChanged(true);
+    };
+    if (infoPath.isEmpty())
+        next();
+    else
+        deviceInfoRead(infoPath, next);
 }
 
 int DeviceSession::deviceProfileGet(QString identification)
@@ -276,18 +322,21 @@ int DeviceSession::deviceProfileGet(QString identification)
         emit dataFilesRead(used);
     if (!check.messages.isEmpty())
         emit profileMessages(check.messages);
-    if (check.readDeviceInfo)
-        deviceInfoRead(check.deviceInfoPath);
+    infoPath = check.readDeviceInfo ? check.deviceInfoPath : QString();
     return check.code;
 }
 
-void DeviceSession::deviceInfoRead(QString path)
+void DeviceSession::deviceInfoRead(QString path, std::function<void()> then)
 {
-    unsigned char health = 0;
-    const int received = usbDevice.controlReadTransfer(Request::ReadBlock, &health, 1, ReadBlock::Health, 0);
-    const std::optional<quint8> healthByte = received == 1 ? std::optional<quint8>(health) : std::nullopt;
-    for (const QString &line : deviceInfoLines(path, healthByte))
-        emit deviceInfoLine(line);
+    usbDevice.control(Request::ReadBlock, ReadBlock::Health, 0, 1, Need::Optional, this,
+                      [this, path, then](int received, const QByteArray &reply) {
+                          const std::optional<quint8> health =
+                              received == 1 ? std::optional<quint8>(quint8(reply[0])) : std::nullopt;
+                          for (const QString &line : deviceInfoLines(path, health))
+                              emit deviceInfoLine(line);
+                          if (then)
+                              then();
+                      });
 }
 
 int DeviceSession::deviceSettingsInitialize()
@@ -296,9 +345,9 @@ int DeviceSession::deviceSettingsInitialize()
     configurationBulkMode = true;
     deviceSettingsSendBulk();
     configurationBulkMode = false;
-    usbDevice.controlWriteTransfer(Request::CommitBulk, CommitBlock::Configuration, 0);
+    usbDevice.control(Request::CommitBulk, CommitBlock::Configuration, 0);
     VELTO_LOG(QStringLiteral("Initialize bulk read transfer"), 0);
-    usbDevice.asyncBulkReadTransfer();
+    usbDevice.startReadingAfterQueue();
     emit interactivePassRequested();
     scopeStartTimer.start(scopeStartDelayMs);
     return 0;
@@ -314,14 +363,15 @@ void DeviceSession::deviceSettingsSendBulk()
     for (int i = 0; i < ConfigEntry::Count; ++i)
         VELTO_LOG(QStringLiteral(">> buffer: index[") + QString::number(i) + QStringLiteral("] value:") +
                  QString::number(entryAt(bulkBlock, i) & 0xFF), 0);
-    usbDevice.bulkWriteTransfer(bulkBlock, configurationBlockSize);
+    usbDevice.bulkWrite(bulkBlock, configurationBlockSize);
 }
 
 void DeviceSession::disconnectDevice(bool close)
 {
     scopeStartTimer.stop();
+    ++identifications; // an identification still on its way is for a session that is over
     identified.clear();
-    usbDevice.controlWriteTransfer(Request::Disconnect, 0, 0);
+    usbDevice.control(Request::Disconnect, 0, 0);
     emit titleText(usbDevice.connectionLostFlag ? QStringLiteral("Interface - Connection lost... wait")
                                                 : QStringLiteral("Interface - Disconnecting... wait"));
     if (close)

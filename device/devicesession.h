@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
+#include "core/device/configprotocol.h"
 #include "device/libusbdevice.h"
 
 #include <QObject>
@@ -36,23 +37,36 @@ public:
     bool scopeStartPending() const { return scopeStartTimer.isActive(); }
 
     // --- Configuration entries ------------------------------------------------
+    // Every transfer is queued: the call returns at once, and what needs the
+    // answer goes on from `done` (run later, on this thread, while
+    // `receiver` lives). See LibUsbDevice::control.
+    using Done = LibUsbDevice::Done;
+    using Need = ControlVerdict::Need;
     void sendMainConfiguration(unsigned char index, int value);
-    int sendMainConfigurationConfirm(unsigned char *reply, int length, unsigned char index, int value);
+    // A write the instrument confirms with `length` bytes: `done` gets the
+    // first byte (0 accepted, 1 short of memory, …) and the reply (at least
+    // two bytes), or -1 when the reply did not come whole.
+    using ConfirmedReply = ConfigProtocol::ConfirmedReply;
+    void sendMainConfigurationConfirm(int length, unsigned char index, int value, QObject *receiver,
+                                      ConfirmedReply done);
     void sendMainConfigurationFrequency(unsigned char index, long long value);
-    // Reads one block of request 0x47; returns the bytes received (or a
-    // negative code), nothing when no device is open.
-    int readBlock(int block, unsigned char *data, int length);
+    // Reads one block of request 0x47: `done` gets the bytes received (or a
+    // negative code) and the bytes.
+    void readBlock(int block, int length, Need need, QObject *receiver, Done done);
+    // What a page says of a read that failed with libusb's `result` ("no answer").
+    static QString failureText(int result);
     void sendMainModeControls(int mode);
     void sendDACBufferBlocks(int blocks);
     void sendCHBufferBlocks(int blocks);
     void sendWaveFrequency(long long hundredthsOfHertz);
     void sendSamplingRateQuietly(int index);
     // Request 0x43: a calibration step (wIndex 0, 1), its acceptance, or the
-    // ADC offset calibration (wIndex 2, 3). Returns the transport's result.
-    int sendCalibration(int index, int value);
+    // ADC offset calibration (wIndex 2, 3). `done` gets the transport's result.
+    void sendCalibration(int index, int value, QObject *receiver, Done done);
     // One 512-byte half of the generator's custom waveform by bulk OUT, then
-    // its commit (0x45, wIndex = half). False when either did not go through.
-    bool sendWaveformHalf(int half, const unsigned char *data);
+    // its commit (0x45, wIndex = half). `done` gets a negative result when
+    // either did not go through.
+    void sendWaveformHalf(int half, const unsigned char *data, QObject *receiver, Done done);
 
     // --- Run control ------------------------------------------------------------
     void sendCounterStart();
@@ -67,9 +81,13 @@ public:
     // --- The session --------------------------------------------------------------
     // The connect button: connects when closed, disconnects when open.
     void toggleConnection();
-    int deviceInitialize();
+    // Asks the instrument what it is; the session goes on from the answer.
+    void deviceInitialize();
+    // The profile check; the device information file it found, if it is to
+    // be read, is kept for deviceInfoRead.
     int deviceProfileGet(QString identification);
-    void deviceInfoRead(QString path);
+    // Reads the health byte and shows the device information, then runs `then`.
+    void deviceInfoRead(QString path, std::function<void()> then = {});
     int deviceSettingsInitialize();
     void deviceSettingsSendBulk();
     void disconnectDevice(bool close);
@@ -101,11 +119,18 @@ signals:
 private:
     // A failed transfer: the session is torn down once and the user told.
     void handleConnectionLost();
+    // The identification's answer: the profile check, the device information
+    // and the configuration push, or a refusal.
+    void identificationRead(int received, const QByteArray &reply);
 
     LibUsbDevice usbDevice;
     // The profile check's note for the plot when it refused the instrument.
     QString profileNote;
+    // The device information file the last profile check found to read ("" none).
+    QString infoPath;
     QString identified;
+    // Counts the identifications asked and the disconnects, so that an answer knows whether it is still wanted.
+    quint64 identifications = 0;
     unsigned char bulkBlock[1024];
     bool configurationBulkMode = false;
     int scopeStartDelayMs = 2000;

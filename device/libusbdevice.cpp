@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "device/libusbdevice.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QtConcurrent>
 
+#include <pthread.h>
+
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -28,8 +32,14 @@ const char *transferErrorName(int code)
     }
 }
 
-} // namespace
+// Every transport of the process, for settleAll.
+QList<LibUsbDevice *> &liveTransports()
+{
+    static QList<LibUsbDevice *> list;
+    return list;
+}
 
+} // namespace
 
 QString LibUsbDevice::permissionMessage()
 {
@@ -45,7 +55,19 @@ LibUsbDevice::LibUsbDevice(UsbBackend *backend, QObject *parent)
     : QObject(parent), usb(backend), queueStorage(new unsigned char[size_t(queueDepth) * bufferSize])
 {
     std::memset(dataBuffer, 0, sizeof(dataBuffer));
+    // The buffer last given back is the next one taken: a queue that stays
+    // short keeps reusing the same few, and the rest of the storage is never touched.
+    freeStores.reserve(queueDepth);
+    for (int store = queueDepth - 1; store >= 0; --store)
+        freeStores.push_back(store);
     retryClock.start();
+    // Queued: the end of a transfer runs on this object's thread, from its event loop.
+    connect(this, &LibUsbDevice::controlEnded, this, &LibUsbDevice::finishControl, Qt::QueuedConnection);
+    liveTransports().append(this);
+    controlThread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "velto-control");
+        controlThreadLoop();
+    });
     connect(&serialPort, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
     connect(&serialPort, &SerialPortConnection::clear, this, &LibUsbDevice::clearData);
 }
@@ -54,6 +76,13 @@ LibUsbDevice::~LibUsbDevice()
 {
     if (context || eventThreadFuture.isRunning())
         closeDevice();
+    {
+        std::lock_guard<std::mutex> lock(controlMutex);
+        controlStopping = true;
+    }
+    controlWake.notify_all();
+    controlThread.join();
+    liveTransports().removeAll(this);
     for (ReadSlot *slot : transfers) {
         if (!slot->inFlight)
             usb->freeTransfer(slot->transfer);
@@ -169,6 +198,9 @@ void LibUsbDevice::cancelAndFreeTransfers()
 
 void LibUsbDevice::closeDevice()
 {
+    // What was queued goes out first (a disconnect request among it); after
+    // a loss nothing is sent any more, so this is quick.
+    waitControlsSent();
     if (!deviceOpened) {
         if (context) {
             eventThreadRunning = false;
@@ -295,12 +327,17 @@ void LibUsbDevice::asyncBulkReadTransfer()
 
 void LibUsbDevice::eventThread()
 {
+    // Named while it serves the transport, so that its CPU can be told apart.
+    char poolName[16] = {};
+    pthread_getname_np(pthread_self(), poolName, sizeof(poolName));
+    pthread_setname_np(pthread_self(), "velto-usbevents");
     int wait = 100;
     while (eventThreadRunning) {
         usb->handleEvents(context, wait);
         const int due = retryFailedReads();
         wait = due < 0 ? 100 : qBound(1, due, 100);
     }
+    pthread_setname_np(pthread_self(), poolName);
 }
 
 void LIBUSB_CALL LibUsbDevice::asyncBulkReadTransferCallback(libusb_transfer *transfer)
@@ -405,13 +442,20 @@ void LibUsbDevice::deliverRead(const unsigned char *data, int length)
     QMutexLocker locker(&handOffMutex);
     if (data != dataBuffer)
         std::memcpy(dataBuffer, data, size_t(length));
+    int store;
     if (queueCount == queueDepth) {
+        // The oldest read gives up its buffer to this one.
+        store = queueStore[queueHead];
         queueHead = (queueHead + 1) % queueDepth;
         --queueCount;
         ++counts.overflowed;
+    } else {
+        store = freeStores.back();
+        freeStores.pop_back();
     }
     const int slot = (queueHead + queueCount) % queueDepth;
-    std::memcpy(queueStorage.get() + size_t(slot) * bufferSize, data, size_t(length));
+    std::memcpy(queueStorage.get() + size_t(store) * bufferSize, data, size_t(length));
+    queueStore[slot] = store;
     queueLength[slot] = length;
     queueSequence[slot] = ++readSequence;
     ++queueCount;
@@ -435,7 +479,8 @@ int LibUsbDevice::takeRead(unsigned char *destination, int capacity, quint64 *se
     if (sequence)
         *sequence = queueSequence[slot];
     const int length = qBound(0, qMin(queueLength[slot], capacity), int(bufferSize));
-    std::memcpy(destination, queueStorage.get() + size_t(slot) * bufferSize, size_t(length));
+    std::memcpy(destination, queueStorage.get() + size_t(queueStore[slot]) * bufferSize, size_t(length));
+    freeStores.push_back(queueStore[slot]);
     return length;
 }
 
@@ -466,7 +511,8 @@ void LibUsbDevice::acknowledgeData(quint64 sequence)
     QMutexLocker locker(&handOffMutex);
     if (sequence == readSequence) {
         dataReady = false;
-        queueCount = 0;
+        for (; queueCount > 0; --queueCount, queueHead = (queueHead + 1) % queueDepth)
+            freeStores.push_back(queueStore[queueHead]);
     }
 }
 
@@ -476,35 +522,186 @@ int LibUsbDevice::currentDataLength()
     return dataLength;
 }
 
-void LibUsbDevice::bulkWriteTransfer(unsigned char *data, int length)
+// --- The control queue ----------------------------------------------------------
+
+quint64 LibUsbDevice::queueJob(ControlJob job, QObject *receiver, Done done)
 {
-    if (!checkIsDeviceConnected())
-        return;
-    int transferred = 0;
-    const int result = usb->bulkTransfer(deviceHandle, endpointOut, data, length, &transferred, timeoutMs);
-    WireTrace::instance().bulkOut(endpointOut, length, result, data);
-    if (result < 0) {
-        qDebug().noquote() << "Bulk write transfer failed! " + QString::number(result);
-        libUsbTransferResultError(result);
+    job.id = ++nextControlId;
+    ++pendingControls;
+    controlEnds.insert(job.id, Waiting{QPointer<QObject>(receiver), receiver != nullptr, std::move(done)});
+    if (job.kind != ControlJob::StartReading && !checkIsDeviceConnected()) {
+        // Nothing to send to: ended at once, but through the event loop as any end.
+        emit controlEnded(job.id, LIBUSB_ERROR_OTHER, QByteArray());
+        return job.id;
+    }
+    job.handle = deviceHandle;
+    {
+        std::lock_guard<std::mutex> lock(controlMutex);
+        controlQueue.push_back(std::move(job));
+    }
+    controlWake.notify_one();
+    return job.id;
+}
+
+void LibUsbDevice::control(uint8_t request, uint16_t index, uint16_t value, int length, Need need,
+                           QObject *receiver, Done done)
+{
+    ControlJob job;
+    job.request = request;
+    job.index = index;
+    job.value = value;
+    job.length = qBound(0, length, 0xFFFF);
+    job.need = need;
+    queueJob(std::move(job), receiver, std::move(done));
+}
+
+void LibUsbDevice::bulkWrite(const unsigned char *data, int length, QObject *receiver, Done done)
+{
+    ControlJob job;
+    job.kind = ControlJob::BulkOut;
+    job.payload = QByteArray(reinterpret_cast<const char *>(data), qMax(0, length));
+    queueJob(std::move(job), receiver, std::move(done));
+}
+
+void LibUsbDevice::startReadingAfterQueue()
+{
+    ControlJob job;
+    job.kind = ControlJob::StartReading;
+    queueJob(std::move(job), nullptr, {});
+}
+
+void LibUsbDevice::afterQueue(QObject *receiver, Done done)
+{
+    ControlJob job;
+    job.kind = ControlJob::Marker;
+    queueJob(std::move(job), receiver, std::move(done));
+}
+
+void LibUsbDevice::controlThreadLoop()
+{
+    for (;;) {
+        ControlJob job;
+        {
+            std::unique_lock<std::mutex> lock(controlMutex);
+            controlWake.wait(lock, [this] { return controlStopping || !controlQueue.empty(); });
+            if (controlQueue.empty())
+                return;
+            job = std::move(controlQueue.front());
+            controlQueue.pop_front();
+            controlBusy = true;
+        }
+        QByteArray reply;
+        int result = 0;
+        if (job.kind == ControlJob::StartReading)
+            asyncBulkReadTransfer();
+        else if (job.kind != ControlJob::Marker)
+            result = runJob(job, &reply);
+        // Posted before the thread counts as idle, so that whoever waits for
+        // it to be idle finds the end already posted.
+        emit controlEnded(job.id, result, reply);
+        {
+            std::lock_guard<std::mutex> lock(controlMutex);
+            controlBusy = false;
+        }
+        controlIdle.notify_all();
     }
 }
 
-int LibUsbDevice::controlReadTransfer(unsigned char request, unsigned char *data, int length,
-                                      unsigned short index, unsigned short value)
+int LibUsbDevice::runJob(const ControlJob &job, QByteArray *reply)
 {
-    if (!checkIsDeviceConnected())
-        return LIBUSB_ERROR_OTHER;
-    const int result = usb->controlTransfer(deviceHandle, requestType, request, value, index, data,
-                                            uint16_t(qBound(0, length, 0xFFFF)), timeoutMs);
-    WireTrace::instance().control(request, index, value, length, result, data);
-    if (result < 0)
-        libUsbTransferResultError(result);
-    return result;
+    using ControlVerdict::Verdict;
+    for (int attempt = 1;; ++attempt) {
+        // Lost meanwhile: nothing more goes out until the link is made again.
+        if (connectionLostFlag || !job.handle)
+            return LIBUSB_ERROR_OTHER;
+        int result;
+        if (job.kind == ControlJob::BulkOut) {
+            int transferred = 0;
+            auto *data = reinterpret_cast<unsigned char *>(const_cast<char *>(job.payload.constData()));
+            result = usb->bulkTransfer(job.handle, endpointOut, data, int(job.payload.size()), &transferred, timeoutMs);
+            WireTrace::instance().bulkOut(endpointOut, int(job.payload.size()), result, data);
+        } else {
+            *reply = QByteArray(job.length, '\0');
+            auto *data = job.length > 0 ? reinterpret_cast<unsigned char *>(reply->data()) : nullptr;
+            result = usb->controlTransfer(job.handle, requestType, job.request, job.value, job.index, data,
+                                          uint16_t(job.length), timeoutMs);
+            WireTrace::instance().control(job.request, job.index, job.value, job.length, result, data);
+        }
+        timeoutsInRow = result == LIBUSB_ERROR_TIMEOUT ? timeoutsInRow + 1 : 0;
+        const Verdict verdict = ControlVerdict::judge(result, job.need, attempt, timeoutsInRow);
+        const QString what = job.kind == ControlJob::BulkOut
+                                 ? QStringLiteral("Bulk write of %1 bytes").arg(job.payload.size())
+                                 : QStringLiteral("Control request 0x%1 (index %2, value %3)")
+                                       .arg(job.request, 2, 16, QLatin1Char('0'))
+                                       .arg(job.index)
+                                       .arg(job.value);
+        const char *name = transferErrorName(result);
+        const QString code = name ? QLatin1String(name) : QString::number(result);
+        switch (verdict) {
+        case Verdict::Done:
+            return result;
+        case Verdict::Retry:
+            qDebug().noquote() << QStringLiteral("%1: %2, sent once more").arg(what, code);
+            continue;
+        case Verdict::Report:
+            qDebug().noquote() << QStringLiteral("%1 failed: %2").arg(what, code);
+            return result;
+        case Verdict::Refused:
+            if (refusalsSaid.insert(quint32(job.request) << 16 | job.index).second)
+                qDebug().noquote() << QStringLiteral("%1: %2, the instrument does not know it; not said again")
+                                          .arg(what, code);
+            return result;
+        case Verdict::Lost:
+            if (result == LIBUSB_ERROR_TIMEOUT)
+                qDebug().noquote() << QStringLiteral("%1: %2 timeouts in a row, the instrument is taken as gone")
+                                          .arg(what)
+                                          .arg(timeoutsInRow);
+            timeoutsInRow = 0;
+            libUsbTransferResultError(result);
+            return result;
+        }
+    }
 }
 
-int LibUsbDevice::controlWriteTransfer(unsigned char request, unsigned short index, unsigned short value)
+void LibUsbDevice::finishControl(quint64 id, int result, const QByteArray &reply)
 {
-    return controlReadTransfer(request, nullptr, 0, index, value);
+    const Waiting waiting = controlEnds.take(id);
+    --pendingControls;
+    if (waiting.done && (!waiting.hasReceiver || waiting.receiver))
+        waiting.done(result, reply);
+}
+
+void LibUsbDevice::waitControlsSent()
+{
+    std::unique_lock<std::mutex> lock(controlMutex);
+    controlIdle.wait(lock, [this] { return controlQueue.empty() && !controlBusy; });
+}
+
+bool LibUsbDevice::settle(int timeoutMs)
+{
+    // Only the transport's own ends are delivered here, nothing else of the
+    // event loop (no timer, no other posted work): what they queue in turn
+    // is waited for too.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (pendingControls > 0) {
+        {
+            std::unique_lock<std::mutex> lock(controlMutex);
+            if (!controlIdle.wait_until(lock, deadline, [this] { return controlQueue.empty() && !controlBusy; }))
+                return false;
+        }
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        if (pendingControls > 0 && std::chrono::steady_clock::now() >= deadline)
+            return false;
+    }
+    return true;
+}
+
+bool LibUsbDevice::settleAll(int timeoutMs)
+{
+    bool all = true;
+    for (LibUsbDevice *transport : liveTransports())
+        all = transport->settle(timeoutMs) && all;
+    return all;
 }
 
 void LibUsbDevice::libUsbTransferResultError(int code)

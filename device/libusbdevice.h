@@ -1,21 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
+#include "core/device/controlverdict.h"
 #include "device/serialportconnection.h"
 #include "device/usbseam.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QFuture>
+#include <QHash>
 #include <QMutex>
 #include <QObject>
+#include <QPointer>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 // The one live link to the instrument: finds and opens it, claims interface 0,
-// keeps one bulk IN transfer in flight on an event thread, and offers the
-// synchronous vendor control and bulk OUT transfers. It interprets no payload.
+// keeps one bulk IN transfer in flight on an event thread, and sends the
+// vendor control and bulk OUT transfers from a queue served by a thread of
+// its own, in order, so that the thread that asks never waits for the
+// instrument. It interprets no payload.
 class LibUsbDevice : public QObject
 {
     Q_OBJECT
@@ -57,17 +69,45 @@ public:
     void reset();
     bool checkIsDeviceConnected();
     void asyncBulkReadTransfer();
-    void bulkWriteTransfer(unsigned char *data, int length);
-    int controlReadTransfer(unsigned char request, unsigned char *data, int length, unsigned short index,
-                            unsigned short value);
-    int controlWriteTransfer(unsigned char request, unsigned short index, unsigned short value);
     void libUsbTransferResultError(int code);
+
+    // --- The control queue ------------------------------------------------------
+    // The end of a queued transfer: libusb's result (bytes or a negative
+    // code) and the bytes answered. It runs on the transport's thread (the
+    // window's), through the event loop, never inside the call that queued it.
+    using Done = std::function<void(int result, const QByteArray &reply)>;
+    using Need = ControlVerdict::Need;
+    // Queues a vendor control transfer answered with `length` bytes (0 for a
+    // plain write). Transfers leave in the order they were queued, bulk OUT
+    // writes among them. A first timeout is sent once more; a device gone,
+    // or three timeouts in a row, loses the link (connectionLost); any other
+    // failure is logged and handed to `done`, the session goes on. Without
+    // an open device nothing is sent and `done` gets LIBUSB_ERROR_OTHER.
+    // `receiver` gone, `done` is not called.
+    void control(uint8_t request, uint16_t index, uint16_t value, int length = 0, Need need = Need::Required,
+                 QObject *receiver = nullptr, Done done = {});
+    // Queues a bulk OUT write of `length` bytes (copied now).
+    void bulkWrite(const unsigned char *data, int length, QObject *receiver = nullptr, Done done = {});
+    // Starts the streaming bulk IN read once what is queued before has gone out.
+    void startReadingAfterQueue();
+    // Runs `done` once what is queued before has gone out (result 0, or
+    // LIBUSB_ERROR_OTHER without a device).
+    void afterQueue(QObject *receiver, Done done);
+    // Transfers queued and not yet ended, their ends not yet run.
+    int controlsPending() const { return pendingControls; }
+    // Waits until every queued transfer has ended and runs their ends (and
+    // what they queue in turn), nothing else of the event loop; false when
+    // `timeoutMs` passed first. For tests and tools that read the wire after
+    // acting; the window never waits.
+    bool settle(int timeoutMs = 5000);
+    // settle() for every transport of the process.
+    static bool settleAll(int timeoutMs = 5000);
 
     // Completed reads wait in a queue of this many until the display takes
     // them: the instrument can send a frame every 2 ms and the window looks
-    // every 4 ms, and a window held up, even for a whole control transfer
-    // timeout (1 s, some 430 of the fastest frames), must not lose what came
-    // meanwhile. 8 MiB, touched only as far as reads have come.
+    // every 4 ms, and a window held up for a second (a machine busy
+    // elsewhere; some 430 of the fastest frames) must not lose what came
+    // meanwhile. 8 MiB, touched only as deep as the queue has ever been.
     static constexpr int queueDepth = 512;
     struct QueueCounts {
         quint64 delivered = 0;  // reads handed off since the transport was made
@@ -129,12 +169,33 @@ public:
 signals:
     void connectionLost();
     void readArrived();
+    // From the control thread, queued to the transport's thread: one queued transfer has ended.
+    void controlEnded(quint64 id, int result, const QByteArray &reply);
 
 public slots:
     void newDataAvailable(int length);
     void clearData();
 
 private:
+    struct ControlJob {
+        enum Kind { Control, BulkOut, StartReading, Marker } kind = Control;
+        quint64 id = 0;
+        uint8_t request = 0;
+        uint16_t index = 0;
+        uint16_t value = 0;
+        int length = 0;
+        Need need = Need::Required;
+        libusb_device_handle *handle = nullptr;
+        QByteArray payload;
+    };
+    quint64 queueJob(ControlJob job, QObject *receiver, Done done);
+    void controlThreadLoop();
+    // Sends one job, judged and retried; on the control thread.
+    int runJob(const ControlJob &job, QByteArray *reply);
+    // Waits until the control thread has sent everything queued.
+    void waitControlsSent();
+    void finishControl(quint64 id, int result, const QByteArray &reply);
+
     // Each bulk IN transfer lands in a buffer of its own; the completion
     // copies it into dataBuffer under handOffMutex.
     struct ReadSlot {
@@ -161,9 +222,13 @@ private:
     UsbBackend *usb;
     QMutex handOffMutex;
     quint64 readSequence = 0;
-    // The queue of reads not yet taken: a ring of queueDepth buffers of
-    // bufferSize bytes, allocated once. Guarded by handOffMutex.
+    // The queue of reads not yet taken: a ring of queueDepth entries, each
+    // naming one of queueDepth buffers of bufferSize bytes allocated once;
+    // the buffers not in the ring wait in freeStores, the last given back on
+    // top. Guarded by handOffMutex.
     std::unique_ptr<unsigned char[]> queueStorage;
+    int queueStore[queueDepth] = {};
+    std::vector<int> freeStores;
     int queueLength[queueDepth] = {};
     quint64 queueSequence[queueDepth] = {};
     int queueHead = 0;
@@ -176,4 +241,26 @@ private:
     // Reads waiting for their retry, and the clock of their due times; guarded by submitMutex.
     std::vector<ReadSlot *> retries;
     QElapsedTimer retryClock;
+
+    // The control queue: jobs and the thread's state under controlMutex;
+    // the ends to run, by job, on the transport's thread only.
+    std::mutex controlMutex;
+    std::condition_variable controlWake;
+    std::condition_variable controlIdle;
+    std::deque<ControlJob> controlQueue;
+    bool controlBusy = false;
+    bool controlStopping = false;
+    struct Waiting {
+        QPointer<QObject> receiver;
+        bool hasReceiver = false;
+        Done done;
+    };
+    QHash<quint64, Waiting> controlEnds;
+    quint64 nextControlId = 0;
+    int pendingControls = 0;
+    // Timeouts with no answer between them, and the refused requests already
+    // said (request << 16 | index); on the control thread.
+    int timeoutsInRow = 0;
+    std::set<quint32> refusalsSaid;
+    std::thread controlThread;
 };

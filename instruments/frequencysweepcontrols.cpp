@@ -179,21 +179,25 @@ void FrequencySweepControls::updateFrequency(double centiHertz)
     ui->collapsiblePanelAWGFrequency->setText(frequencySummary(frequencyDigitsToFrequency()));
 }
 
-void FrequencySweepControls::showEffectiveFrequency()
+bool FrequencySweepControls::showEffectiveFrequency()
 {
     // The instrument is asked only when it is there and not being configured:
     // while a session start gathers its block, the entry is not yet applied.
-    if (!session->isOpen())
+    if (!session->isOpen()) {
         effective = 0;
-    else if (!session->bulkMode())
-        effective = frequencyRealValueCheck();
-    ui->multimeterdisplayAWGFrequency->setValue(effective);
-}
-
-double FrequencySweepControls::frequencyRealValueCheck()
-{
-    unsigned char answer[4] = {0, 0, 0, 0};
-    return Generator::effectiveFrequency(answer, session->readBlock(ReadBlock::GeneratorFrequency, answer, 4));
+        ui->multimeterdisplayAWGFrequency->setValue(effective);
+        return false;
+    }
+    if (session->bulkMode())
+        return false;
+    session->readBlock(ReadBlock::GeneratorFrequency, 4, DeviceSession::Need::Optional, this,
+                       [this](int received, const QByteArray &answer) {
+                           effective = Generator::effectiveFrequency(
+                               reinterpret_cast<const unsigned char *>(answer.constData()), received);
+                           ui->multimeterdisplayAWGFrequency->setValue(effective);
+                           emit effectiveFrequencyShown();
+                       });
+    return true;
 }
 
 void FrequencySweepControls::sendWaveFrequency(long long centiHertz)

@@ -26,13 +26,20 @@ public:
     void frequencyDigitDecrease(QLabel *label, int maximum);
     void frequencyDigitsValueChanged();
     void updateFrequency(double centiHertz);
-    double frequencyRealValueCheck();
-    // Reads the effective frequency back and shows it; the timer's steps
-    // depend on the DAC buffer as well as on the frequency asked for.
-    void showEffectiveFrequency();
+    // Reads the effective frequency back and shows it once it has come
+    // (effectiveFrequencyShown); the timer's steps depend on the DAC buffer as
+    // well as on the frequency asked for. False when nothing was asked (no
+    // instrument, or a session start gathering its block): 0 is shown at once.
+    bool showEffectiveFrequency();
     void sendWaveFrequency(long long centiHertz);
     // The effective generator frequency last read back, in hertz.
     double effectiveFrequency() const { return effective; }
+
+signals:
+    // An effective frequency asked for has been read back and shown (0: no answer).
+    void effectiveFrequencyShown();
+
+public:
 
     // --- Sweep ------------------------------------------------------------------
     void sweepTypeChanged();

@@ -12,11 +12,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 using namespace ConfigProtocol;
 using namespace Generator;
@@ -124,14 +126,29 @@ void GeneratorControls::awgDACBufferChanged(int index)
 
 void GeneratorControls::awgEnableChanged()
 {
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendDACControls(reply, length); },
-        [this](int blocks) { channels->shrinkAcquisitionBuffer(blocks); });
+    // Whether the instrument answered at all: one that did not (none there,
+    // or no answer in time) leaves the box as the setting for the next session.
+    auto answered = std::make_shared<bool>(false);
+    confirmedWriteWithMemoryCheck(
+        [this, answered](const ConfirmedReply &reply) {
+            session->sendMainConfigurationConfirm(
+                2, ConfigEntry::DacEnable, ui->checkBoxAWGEnable->isChecked() ? 1 : 0, this,
+                [reply, answered](int status, const unsigned char *bytes) {
+                    *answered = status >= 0;
+                    reply(status, bytes);
+                });
+        },
+        [this](int blocks) { channels->shrinkAcquisitionBuffer(blocks); },
+        [this, answered](bool accepted) { awgEnableAnswered(accepted, *answered); });
+}
+
+void GeneratorControls::awgEnableAnswered(bool accepted, bool answered)
+{
     if (!accepted) {
         // An instrument that answered but did not take the change keeps the
-        // generator as it was, and so does the box. Without an instrument the
+        // generator as it was, and so does the box. Without an answer the
         // box is a setting for the next session and stays.
-        if (session->isOpen() && !session->usb().connectionLostFlag) {
+        if (answered && session->isOpen() && !session->usb().connectionLostFlag) {
             const QSignalBlocker blocker(ui->checkBoxAWGEnable);
             ui->checkBoxAWGEnable->setChecked(!ui->checkBoxAWGEnable->isChecked());
             VELTO_LOG(QStringLiteral("The instrument refused to switch the generator %1")
@@ -142,12 +159,6 @@ void GeneratorControls::awgEnableChanged()
     }
     ui->comboBoxDACBuffer->setEnabled(ui->checkBoxAWGEnable->isChecked());
     channels->bufferCheckMaxSize();
-}
-
-int GeneratorControls::sendDACControls(unsigned char *reply, int length)
-{
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::DacEnable,
-                                                 ui->checkBoxAWGEnable->isChecked() ? 1 : 0);
 }
 
 // --- Waveform and levels ----------------------------------------------------------
@@ -231,8 +242,11 @@ void GeneratorControls::calibrate(int index, int value, QAbstractButton *ok)
 {
     // A step waits for its acceptance; the acceptance closes it. A request
     // the instrument did not get changes neither.
-    if (session->sendCalibration(index, value) >= 0 && ok)
-        ok->setEnabled(value != 0);
+    const QPointer<QAbstractButton> button(ok);
+    session->sendCalibration(index, value, this, [button, value](int result, const QByteArray &) {
+        if (result >= 0 && button)
+            button->setEnabled(value != 0);
+    });
 }
 
 // --- Custom waveform ----------------------------------------------------------------
@@ -301,13 +315,32 @@ void GeneratorControls::storeCustomWaveform()
     channels->setAwgSaveMode(true);
     channels->sendMixedControls();
     showProgress(4);
-    bool sent = session->sendWaveformHalf(0, customWave);
-    if (sent) {
-        showProgress(50);
-        sent = session->sendWaveformHalf(1, customWave + customSamples);
-    }
+    // Everything is queued at once, so that nothing a user or a script does
+    // meanwhile comes between on the wire: both halves with their commits,
+    // the end of the save mode and the waveform type; the answers only say
+    // how it went.
+    auto failed = std::make_shared<bool>(false);
+    for (int half : {0, 1})
+        session->sendWaveformHalf(half, customWave + half * customSamples, this,
+                                  [this, failed, half](int result, const QByteArray &) {
+                                      *failed = *failed || result < 0;
+                                      if (half == 0)
+                                          showProgress(50);
+                                      else
+                                          customWaveformStored(!*failed);
+                                  });
     channels->setAwgSaveMode(false);
     channels->sendMixedControls();
+    // The stored table plays: the Custom button's handler says so, or, when
+    // Custom is already the choice, the type is said again here.
+    if (ui->radioButtonCustom->isChecked())
+        sendWaveType();
+    else
+        ui->radioButtonCustom->setChecked(true);
+}
+
+void GeneratorControls::customWaveformStored(bool sent)
+{
     if (!sent) {
         VELTO_LOG(QStringLiteral("Custom waveform: the upload failed, nothing was stored"), 3);
         ui->labelCustomWaveform->setText(tr("Storing failed: the instrument did not take the waveform"));
@@ -315,12 +348,6 @@ void GeneratorControls::storeCustomWaveform()
         return;
     }
     showProgress(100);
-    // The stored table plays: the Custom button's handler says so, or, when
-    // Custom is already the choice, the type is said again here.
-    if (ui->radioButtonCustom->isChecked())
-        sendWaveType();
-    else
-        ui->radioButtonCustom->setChecked(true);
     ui->labelCustomWaveform->setText(tr("Stored in the instrument and playing"));
     showProgress(0);
 }

@@ -33,7 +33,6 @@ public:
 
     void awgDACBufferChanged(int index);
     void awgEnableChanged();
-    int sendDACControls(unsigned char *reply, int length);
 
     void sendWaveType();
     void sendWaveAmplitude(int code);
@@ -96,6 +95,11 @@ private:
     void levelBoxChanged(const Level &level, double value);
     void levelSliderChanged(const Level &level, int code);
     void calibrate(int index, int value, QAbstractButton *ok);
+    // The instrument's answer to the generator's enable: applied, or the box
+    // set back when it `answered` and refused.
+    void awgEnableAnswered(bool accepted, bool answered);
+    // The end of a custom waveform's upload.
+    void customWaveformStored(bool sent);
     void refreshStoreButton();
     void showProgress(int percent);
 

@@ -152,14 +152,27 @@ void MeterControls::meterRequestData()
         setLive(false, tr("No instrument connected"));
         return;
     }
-    unsigned char data[Frames::meterReadLength] = {};
-    const int received = session->readBlock(ReadBlock::Meter, data, Frames::meterReadLength);
+    // One read at a time: a slow instrument is not asked again before it has answered.
+    if (reading)
+        return;
+    reading = true;
+    session->readBlock(ReadBlock::Meter, Frames::meterReadLength, DeviceSession::Need::Optional, this,
+                       [this](int received, const QByteArray &reply) {
+                           reading = false;
+                           meterReadArrived(received, reply);
+                       });
+}
+
+void MeterControls::meterReadArrived(int received, const QByteArray &reply)
+{
     if (received < 0) {
-        // The transfer failed: the transport has logged it and the session
-        // handles the lost connection; "too short" would repeat at every poll.
-        setLive(false, tr("The instrument does not answer"));
+        // Said on the page, once per poll; the transport has logged it, and
+        // only a lost instrument ends the session.
+        const QString what = ui->mmTabWidget->currentIndex() == 2 ? tr("Counter: %1") : tr("Meter: %1");
+        setLive(false, what.arg(DeviceSession::failureText(received)));
         return;
     }
+    const auto *data = reinterpret_cast<const unsigned char *>(reply.constData());
     channela_t r1{};
     channela_t r2{};
     if (!MeterReadings::parseMeterRead(data, received, r1, r2)) {

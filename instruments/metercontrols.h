@@ -47,6 +47,8 @@ signals:
 
 private:
     void setupDisplays(MultimeterDisplayOptions *options, QObject *window);
+    // The poll's answer, shown on the current page.
+    void meterReadArrived(int received, const QByteArray &reply);
     std::array<MultimeterDisplay *, 6> acDisplays(int channel) const;
     QList<MultimeterDisplay *> allDisplays() const;
     void showAc(int channel, const channela_t &meter);
@@ -58,4 +60,6 @@ private:
     DeviceSession *session;
     CounterControls *counter;
     bool live = true;
+    // A poll's read is on its way.
+    bool reading = false;
 };

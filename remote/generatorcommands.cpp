@@ -7,6 +7,7 @@
 #include "ui_veltointerface.h"
 
 #include <cmath>
+#include <memory>
 
 using namespace Scpi;
 
@@ -15,6 +16,18 @@ std::vector<Row> generatorCommands(Ui::VeltoInterface &ui, GeneratorControls &ge
     Ui::VeltoInterface *u = &ui;
     GeneratorControls *gen = &generator;
     FrequencySweepControls *sweep = generator.frequencySweep();
+    // The effective frequency is read back from the instrument: the query
+    // asks for it and runs again once it has come.
+    struct FrequencyRead {
+        Remote::Waits read{2000};
+        bool asked = false;
+    };
+    const auto frequencyRead = std::make_shared<FrequencyRead>();
+    const std::weak_ptr<FrequencyRead> weakRead = frequencyRead;
+    QObject::connect(sweep, &FrequencySweepControls::effectiveFrequencyShown, sweep, [weakRead] {
+        if (const auto r = weakRead.lock())
+            r->read.finishAll();
+    });
     const ParameterRule boolean = ParameterRule::of(ParameterRule::Boolean);
     // A box in volts or percent, set and read as it shows; the amplitude box
     // holds the peak, a client sends peak to peak.
@@ -56,10 +69,15 @@ std::vector<Row> generatorCommands(Ui::VeltoInterface &ui, GeneratorControls &ge
         // its steps (2.5 kHz comes out as 2488.94 Hz): the query answers what
         // it makes, read back from it as the window's effective frequency is.
         {"[:SOURce#]:FREQuency", SetAndQuery, {ParameterRule::number("HZ", 0.48, 125000, 1000)},
-         [gen, sweep](Call &c) {
+         [gen, sweep, frequencyRead](Call &c) {
              if (!c.query)
                  return gen->setAwgFrequency(c.values[0].number);
-             sweep->showEffectiveFrequency();
+             if (!frequencyRead->asked && sweep->showEffectiveFrequency()) {
+                 frequencyRead->asked = true;
+                 frequencyRead->read.add(c, false);
+                 return c.runAgainAfterOperations();
+             }
+             frequencyRead->asked = false;
              const double made = sweep->effectiveFrequency();
              made > 0 ? c.reply(nr3(made)) : c.fail(HardwareMissing);
          }},

@@ -169,41 +169,64 @@ int ScopeChannels::scopeCHDControlsValue() const
     return logicControlByte(ui->checkBoxCHDTrace->isChecked(), ui->checkBoxCHDInvert->isChecked());
 }
 
+// The instrument would code CH1 op CH2 at this channel's gain and clip it
+// there: it is asked for the plain channels, and the math is done here.
+static int withoutMath(int controls)
+{
+    return controls & ~0x70;
+}
+
 void ScopeChannels::channel1TraceChanged(bool on)
 {
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendCH1Controls(reply, length); },
-        [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
-    if (!accepted)
-        return;
-    ui->groupBoxCH1AC->setChecked(on);
-    ui->groupBoxCH1DC->setChecked(on);
-    bufferCheckMaxSize();
-    state->redrawRequested = true;
+    // The instrument confirms the change, or says it lacks the memory for it;
+    // the rest follows its answer.
+    confirmedWriteWithMemoryCheck(
+        [this](const ConfirmedReply &reply) {
+            sendConfirmed(ConfigEntry::Ch1Controls, withoutMath(scopeCH1ControlsValue()), reply);
+        },
+        [this](int blocks) { shrinkAcquisitionBuffer(blocks); },
+        [this, on](bool accepted) {
+            if (!accepted)
+                return;
+            ui->groupBoxCH1AC->setChecked(on);
+            ui->groupBoxCH1DC->setChecked(on);
+            bufferCheckMaxSize();
+            state->redrawRequested = true;
+        });
 }
 
 void ScopeChannels::channel2TraceChanged(bool on)
 {
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendCH2Controls(reply, length); },
-        [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
-    if (!accepted)
-        return;
-    ui->groupBoxCH2AC->setChecked(on);
-    ui->groupBoxCH2DC->setChecked(on);
-    bufferCheckMaxSize();
-    state->redrawRequested = true;
+    // The instrument confirms the change, or says it lacks the memory for it;
+    // the rest follows its answer.
+    confirmedWriteWithMemoryCheck(
+        [this](const ConfirmedReply &reply) {
+            sendConfirmed(ConfigEntry::Ch2Controls, withoutMath(scopeCH2ControlsValue()), reply);
+        },
+        [this](int blocks) { shrinkAcquisitionBuffer(blocks); },
+        [this, on](bool accepted) {
+            if (!accepted)
+                return;
+            ui->groupBoxCH2AC->setChecked(on);
+            ui->groupBoxCH2DC->setChecked(on);
+            bufferCheckMaxSize();
+            state->redrawRequested = true;
+        });
 }
 
 void ScopeChannels::channelLogicTraceChanged()
 {
-    const bool accepted = confirmedWriteWithMemoryCheck(
-        [this](unsigned char *reply, int length) { return sendCHDControls(reply, length); },
-        [this](int blocks) { shrinkAcquisitionBuffer(blocks); });
-    if (!accepted)
-        return;
-    bufferCheckMaxSize();
-    state->redrawRequested = true;
+    // The instrument confirms the change, or says it lacks the memory for it;
+    // the rest follows its answer.
+    confirmedWriteWithMemoryCheck(
+        [this](const ConfirmedReply &reply) { sendConfirmed(ConfigEntry::ChdControls, scopeCHDControlsValue(), reply); },
+        [this](int blocks) { shrinkAcquisitionBuffer(blocks); },
+        [this](bool accepted) {
+            if (!accepted)
+                return;
+            bufferCheckMaxSize();
+            state->redrawRequested = true;
+        });
 }
 
 // The display takes only frames of the size the buffer box says. The
@@ -230,21 +253,32 @@ void ScopeChannels::scopeADCBufferChanged(int index)
     state->redrawRequested = true;
 }
 
+void ScopeChannels::sendConfirmed(unsigned char index, int value, const ConfirmedReply &reply)
+{
+    session->sendMainConfigurationConfirm(2, index, value, this, reply);
+}
+
 void ScopeChannels::bufferCheckMaxSize()
 {
-    unsigned char answer[1] = {0};
-    if (session->readBlock(ReadBlock::GeneratorBlocks, answer, 1) == 1)
-        bufferComboBoxItemChange(ui->comboBoxDACBuffer, answer[0]);
-    answer[0] = 0;
-    if (session->readBlock(ReadBlock::AcquisitionBlocks, answer, 1) == 1) {
-        bufferComboBoxItemChange(ui->comboBoxADCBuffer, answer[0]);
-        // The refill is quiet, so the record takes the size the combo shows
-        // now: the display expects frames of that size.
-        state->settings.bufferIndex = ui->comboBoxADCBuffer->currentIndex();
-    }
-    // A refill keeps the index within the new count without a signal: the
-    // time range follows what the combo says now.
-    scopeRefreshSamplingRateLabel();
+    // Both sizes are asked in one go and shown as they come; an instrument
+    // that does not answer leaves the boxes as they are (the transport says why).
+    session->readBlock(ReadBlock::GeneratorBlocks, 1, DeviceSession::Need::Optional, this,
+                       [this](int received, const QByteArray &answer) {
+                           if (received == 1)
+                               bufferComboBoxItemChange(ui->comboBoxDACBuffer, uchar(answer[0]));
+                       });
+    session->readBlock(ReadBlock::AcquisitionBlocks, 1, DeviceSession::Need::Optional, this,
+                       [this](int received, const QByteArray &answer) {
+                           if (received == 1) {
+                               bufferComboBoxItemChange(ui->comboBoxADCBuffer, uchar(answer[0]));
+                               // The refill is quiet, so the record takes the size the combo shows
+                               // now: the display expects frames of that size.
+                               state->settings.bufferIndex = ui->comboBoxADCBuffer->currentIndex();
+                           }
+                           // A refill keeps the index within the new count without a signal: the
+                           // time range follows what the combo says now.
+                           scopeRefreshSamplingRateLabel();
+                       });
 }
 
 void ScopeChannels::bufferComboBoxItemChange(QComboBox *comboBox, int count)
@@ -475,24 +509,11 @@ void ScopeChannels::scopeRefreshSamplingRateLabel()
         ScaleTables::samplingRateLabelText(ui->samplingSlider->value(), ui->comboBoxADCBuffer->currentIndex()));
 }
 
-// The instrument would code CH1 op CH2 at this channel's gain and clip it
-// there: it is asked for the plain channels, and the math is done here.
-static int withoutMath(int controls)
-{
-    return controls & ~0x70;
-}
-
 void ScopeChannels::sendCH1Controls()
 {
     session->sendMainConfiguration(ConfigEntry::Ch1Controls, withoutMath(scopeCH1ControlsValue()));
     refreshChannelLabels();
     state->redrawRequested = true; // the math is drawn from the cached frame too
-}
-
-int ScopeChannels::sendCH1Controls(unsigned char *reply, int length)
-{
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch1Controls,
-                                                 withoutMath(scopeCH1ControlsValue()));
 }
 
 void ScopeChannels::sendCH2Controls()
@@ -502,20 +523,9 @@ void ScopeChannels::sendCH2Controls()
     state->redrawRequested = true;
 }
 
-int ScopeChannels::sendCH2Controls(unsigned char *reply, int length)
-{
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::Ch2Controls,
-                                                 withoutMath(scopeCH2ControlsValue()));
-}
-
 void ScopeChannels::sendCHDControls()
 {
     session->sendMainConfiguration(ConfigEntry::ChdControls, scopeCHDControlsValue());
-}
-
-int ScopeChannels::sendCHDControls(unsigned char *reply, int length)
-{
-    return session->sendMainConfigurationConfirm(reply, length, ConfigEntry::ChdControls, scopeCHDControlsValue());
 }
 
 void ScopeChannels::sendCHDBitControls()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #pragma once
 
+#include "core/device/configprotocol.h"
+
 #include <QObject>
 
 #include <cstdint>
@@ -41,11 +43,10 @@ public:
     void setSnifferSingle(bool on) { snifferSingle = on; }
 
     void sendCH1Controls();
-    int sendCH1Controls(unsigned char *reply, int length);
     void sendCH2Controls();
-    int sendCH2Controls(unsigned char *reply, int length);
     void sendCHDControls();
-    int sendCHDControls(unsigned char *reply, int length);
+    // A confirmed write of a trace entry; `reply` hears the instrument's answer.
+    void sendConfirmed(unsigned char index, int value, const ConfigProtocol::ConfirmedReply &reply);
     void sendCHDBitControls();
     void sendMixedControls();
     void sendChannel1GainControls(int gain);

@@ -810,14 +810,18 @@ void ScopeDisplay::recordFrame(const TraceSet &traces)
     }
 }
 
-// A repaint at the screen's pace: at most one per refresh of the screen the
-// plot is on (60 Hz when it does not say), however many ticks drew.
+// A repaint at most 30 times a second, and never faster than the screen the
+// plot is on refreshes, however many ticks drew: every frame is still
+// processed (measured, recorded, piled into the persistence picture), but
+// painting the whole plot is the window's largest cost, and a trace redrawn
+// 30 times a second looks as live to a person as one redrawn 60 times.
 void ScopeDisplay::replot()
 {
     if (paintPace.isActive())
         return;
+    constexpr double paintsPerSecond = 30.0;
     const QScreen *screen = p.plot->plot()->screen();
-    const double rate = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
+    const double rate = std::min(paintsPerSecond, screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0);
     const int interval = int(std::ceil(1000.0 / rate));
     const qint64 since = sincePaint.isValid() ? sincePaint.elapsed() : interval;
     paintPace.start(int(std::max<qint64>(0, interval - since)));

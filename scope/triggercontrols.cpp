@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 void placeCentred(QCPItemPixmap *item, const QPointF &pixel)
@@ -381,9 +382,14 @@ void TriggerControls::acquireOneFrame()
 {
     if (!session->isOpen())
         return;
-    // A start arms the instrument afresh, also while it runs: what it was acquiring is dropped.
-    readsBeforeArm = session->usb().queueCounts().delivered;
+    // A start arms the instrument afresh, also while it runs: what it was
+    // acquiring is dropped. The reads that count are those after the start
+    // (and the settings queued before it) went out; none until then.
+    readsBeforeArm = std::numeric_limits<quint64>::max();
     session->sendScopeStart();
+    session->usb().afterQueue(this, [this](int, const QByteArray &) {
+        readsBeforeArm = session->usb().queueCounts().delivered;
+    });
     stopAfterFrame = true;
 }
 

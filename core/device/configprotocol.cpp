@@ -218,21 +218,19 @@ int keptBufferIndex(int currentIndex, int itemCount)
     return itemCount - 1;
 }
 
-bool confirmedWriteWithMemoryCheck(const std::function<int(unsigned char *reply, int length)> &send,
-                                   const std::function<void(int blocks)> &shrinkTo)
+void confirmedWriteWithMemoryCheck(const std::function<void(const ConfirmedReply &)> &send,
+                                   const std::function<void(int blocks)> &shrinkTo,
+                                   const std::function<void(bool accepted)> &done)
 {
-    unsigned char reply[2] = {0, 0};
-    const int status = send(reply, 2);
-    if (status < 0)
-        return false;
-    if (status == 1) {
+    send([send, shrinkTo, done](int status, const unsigned char *reply) {
+        if (status != 1) {
+            done(status >= 0);
+            return;
+        }
         veltoLog(QStringLiteral("No enough memory for CH buffer: ") + QString::number(reply[1]), 0);
         shrinkTo(channelBufferBlocks(reply[1]));
-        std::memset(reply, 0, sizeof(reply));
-        if (send(reply, 2) != 0)
-            return false;
-    }
-    return true;
+        send([done](int again, const unsigned char *) { done(again == 0); });
+    });
 }
 
 } // namespace ConfigProtocol

@@ -195,11 +195,14 @@ QStringList bufferSizeItems(int blocks);
 int keptBufferIndex(int currentIndex, int itemCount);
 
 // The confirmed write with the instrument's memory check, used by the trace
-// enables and the generator enable. `send` performs the confirmed write into
-// a 2-byte reply and returns its result; `shrinkTo` shrinks the acquisition
-// buffer to the given number of blocks. Returns true when the change was
-// accepted and the window should apply it.
-bool confirmedWriteWithMemoryCheck(const std::function<int(unsigned char *reply, int length)> &send,
-                                   const std::function<void(int blocks)> &shrinkTo);
+// enables and the generator enable. `send` performs the confirmed write and
+// hands its status (the reply's first byte, or negative) and the 2-byte
+// reply to the function it is given, now or later; `shrinkTo` shrinks the
+// acquisition buffer to the given number of blocks; `done` learns whether
+// the change was accepted and the window should apply it.
+using ConfirmedReply = std::function<void(int status, const unsigned char *reply)>;
+void confirmedWriteWithMemoryCheck(const std::function<void(const ConfirmedReply &)> &send,
+                                   const std::function<void(int blocks)> &shrinkTo,
+                                   const std::function<void(bool accepted)> &done);
 
 } // namespace ConfigProtocol

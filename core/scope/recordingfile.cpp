@@ -9,6 +9,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -92,23 +93,44 @@ bool RecordingWriter::append(const QString &block)
 
 bool RecordingWriter::syncIfDue()
 {
-    return !file.isOpen() || !waiting || sinceSync.elapsed() < syncInterval || sync();
+    return !file.isOpen() || !waiting || sinceSync.elapsed() < syncInterval || sync(false);
 }
 
-bool RecordingWriter::sync()
+bool RecordingWriter::sync(bool wait)
 {
-    sinceSync.restart();
-    waiting = false;
+    // Out of the program's buffer at once: a reader of the file sees every block.
     if (!file.flush()) {
         error = file.errorString();
         return false;
     }
+    // A push still on its way from the last time: its verdict first.
+    if (pushing.valid()) {
+        if (!wait && pushing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return true; // still going: what waits goes with the next push
+        if (pushing.get() != 0) {
+            error = QStringLiteral("the data could not be pushed to the disk");
+            return false;
+        }
+    }
+    sinceSync.restart();
+    waiting = false;
 #ifdef Q_OS_UNIX
-    // Out of the system's cache too: a power cut loses no more than this second.
-    if (::fdatasync(file.handle()) != 0) {
+    // Out of the system's cache too: a power cut loses no more than this
+    // second. The disk may take a while: while recording, the push runs on a
+    // thread of its own (on a descriptor of its own), so that the window
+    // never waits for it; closing waits.
+    const int fd = wait ? -1 : ::dup(file.handle());
+    if (wait && ::fdatasync(file.handle()) == 0)
+        return true;
+    if (fd < 0) {
         error = QStringLiteral("the data could not be pushed to the disk");
         return false;
     }
+    pushing = std::async(std::launch::async, [fd] {
+        const int result = ::fdatasync(fd);
+        ::close(fd);
+        return result;
+    });
 #endif
     return true;
 }
@@ -117,7 +139,7 @@ bool RecordingWriter::close()
 {
     if (!file.isOpen())
         return true;
-    const bool synced = sync();
+    const bool synced = sync(true);
     file.close();
     return synced && file.error() == QFileDevice::NoError;
 }

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <functional>
+#include <future>
 
 namespace RecordingFile {
 // Creates `name` in `folder` for writing, never over an existing file: when
@@ -54,9 +55,11 @@ public:
     qint64 blocksWritten() const { return blocks; }
 
 private:
-    bool sync();
+    // Pushes what is written to the disk: now (`wait`), or on a thread of its own.
+    bool sync(bool wait);
 
     QFile file;
+    std::future<int> pushing; // a push to the disk on its way: fdatasync's result
     QElapsedTimer sinceSync;
     int syncInterval;
     FolderSync folderSync = RecordingFile::syncFolder;

@@ -139,6 +139,7 @@ struct VirtualInstrument::State {
     int64_t testNow = 0;
     bool attached = true;
     ControlFault controlFault = ControlFault::None;
+    int controlFaultsLeft = 0;
     FrameFault frameFault = FrameFault::None;
     IdentificationFault identificationFault = IdentificationFault::None;
     uint8_t health = 0x0F;
@@ -827,7 +828,8 @@ int VirtualInstrument::control(uint8_t request, uint16_t index, uint16_t value, 
         return LIBUSB_ERROR_NO_DEVICE;
     if (d->controlFault != ControlFault::None) {
         const ControlFault fault = d->controlFault;
-        d->controlFault = ControlFault::None;
+        if (--d->controlFaultsLeft <= 0)
+            d->controlFault = ControlFault::None;
         return fault == ControlFault::Timeout ? LIBUSB_ERROR_TIMEOUT : LIBUSB_ERROR_PIPE;
     }
     if (length < 0 || (length > 0 && !data))
@@ -971,10 +973,11 @@ bool VirtualInstrument::attached() const
     return d->attached;
 }
 
-void VirtualInstrument::failNextControl(ControlFault fault)
+void VirtualInstrument::failNextControl(ControlFault fault, int count)
 {
     std::lock_guard<std::mutex> lock(mutex);
     d->controlFault = fault;
+    d->controlFaultsLeft = count;
 }
 
 void VirtualInstrument::failNextFrame(FrameFault fault)

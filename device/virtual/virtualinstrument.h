@@ -46,7 +46,8 @@ public:
     enum class ControlFault { None, Timeout, Stall };
     enum class FrameFault { None, Short, Long, WrongHeader };
     enum class IdentificationFault { None, WrongLength, UnknownModel };
-    void failNextControl(ControlFault fault);
+    // The next `count` control requests fail so (an instrument that stops answering: several timeouts).
+    void failNextControl(ControlFault fault, int count = 1);
     void failNextFrame(FrameFault fault);
     void setIdentificationFault(IdentificationFault fault);
     void setHealthByte(uint8_t health);

@@ -181,7 +181,7 @@ private slots:
         // One press reconnects.
         virtualBench().setAttached(true);
         QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
-        QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
+        QTRY_COMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
         QVERIFY(!window.session()->usb().connectionLostFlag);
     }
 
@@ -196,7 +196,7 @@ private slots:
         const QString unknown = QStringLiteral("Unknown device, disconnected");
         QTest::newRow("wrong identification")
             << 0 << "Device initializing: unknow device, disconnecting ..." << unknown;
-        QTest::newRow("stall") << 1 << "Transfer error: LIBUSB_ERROR_PIPE" << unknown;
+        QTest::newRow("stall") << 1 << "(index 0, value 0) failed: LIBUSB_ERROR_PIPE" << unknown;
         QTest::newRow("unknown model") << 2 << QString() << "Instrument not supported, disconnected";
     }
 
@@ -230,12 +230,12 @@ private slots:
         QCOMPARE(usb.openDeviceHandles() + usb.openContexts(), 0);
         virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::None);
         QTest::mouseClick(window.form()->connectButton, Qt::LeftButton);
-        QCOMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
+        QTRY_COMPARE(window.form()->connectButton->text(), QStringLiteral("Disconnect"));
         QVERIFY(window.form()->centralWidget->isEnabled());
-        // Asked again while it answers wrongly, the session says no (1) and lets go.
+        // Asked again while it answers wrongly, the session says no and lets go.
         virtualBench().setIdentificationFault(VirtualInstrument::IdentificationFault::WrongLength);
-        QCOMPARE(window.session()->deviceInitialize(), 1);
-        QVERIFY(!window.session()->isOpen());
+        window.session()->deviceInitialize();
+        QTRY_VERIFY(!window.session()->isOpen());
     }
 
     void meterTabsSendTheOperatingMode()
@@ -304,14 +304,14 @@ private slots:
         QVERIFY(ui->checkBoxAWGEnable->isChecked()); // on at a first start
         QVERIFY(ui->comboBoxDACBuffer->isEnabled() && ui->comboBoxDACBuffer->count() == 2);
         ui->comboBoxDACBuffer->setCurrentIndex(1);
-        QCOMPARE(ui->comboBoxADCBuffer->count(), 15);
+        QTRY_COMPARE(ui->comboBoxADCBuffer->count(), 15);
         ui->comboBoxADCBuffer->setCurrentIndex(14);
         QCOMPARE(virtualBench().configurationEntry(25), 15);
 
         MessageCapture log;
         TraceCapture trace;
         QTest::mouseClick(ui->checkBoxCHDTrace, Qt::LeftButton);
-        QVERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 14")));
+        QTRY_VERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 14")));
         const QStringList confirmed = trace.matching(QStringLiteral("ctrl 0x42 5 1 2 2 "));
         QVERIFY(confirmed.size() == 2 && confirmed[0].endsWith(" 010e") && confirmed[1].endsWith(" 000e"));
         QCOMPARE(trace.matching(QStringLiteral("ctrl 0x41 25 14 ")).size(), 1);

@@ -2,6 +2,7 @@
 #include "common/testsupport.h"
 
 #include "core/device/frames.h"
+#include "device/libusbdevice.h"
 #include "device/usbseam.h"
 #include "device/virtual/virtualusbbackend.h"
 
@@ -82,6 +83,8 @@ TraceCapture::~TraceCapture()
 
 QStringList TraceCapture::lines() const
 {
+    // The wire is read once what was asked for has gone out and been answered.
+    LibUsbDevice::settleAll();
     QMutexLocker locker(&mutex);
     return collected;
 }
@@ -130,6 +133,8 @@ QByteArray scopeFrameBytes(uint8_t mask, int n, uint16_t rollStart, uint16_t fra
 
 VirtualInstrument &virtualBench()
 {
+    // What the window asked for has reached the bench before a test looks at it.
+    LibUsbDevice::settleAll();
     return VirtualUsbBackend::shared().instrument();
 }
 

@@ -21,8 +21,10 @@ bool connectToBench(VeltoInterface &window, int scopeStartDelay)
     if (scopeStartDelay >= 0)
         window.session()->setScopeStartDelay(scopeStartDelay);
     virtualBench().setAttached(true);
+    // Connected, and what the connect asked of the instrument answered.
     return QTest::qWaitFor(
-        [&] { return window.form()->connectButton->text() == QLatin1String("Disconnect"); }, 5000);
+               [&] { return window.form()->connectButton->text() == QLatin1String("Disconnect"); }, 5000) &&
+           window.session()->usb().settle();
 }
 
 bool waitDrawnFrames(VeltoInterface &window, int ticks)

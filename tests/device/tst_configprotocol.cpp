@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "common/testsupport.h"
 #include "core/device/configprotocol.h"
+#include "core/device/controlverdict.h"
 
 #include <QtTest>
 
@@ -66,36 +67,49 @@ private slots:
         QVERIFY(!storeEntry(block, 128, 1) && !storeEntry(block, -1, 1));
         QCOMPARE(entryAt(block, 200), 0);
     }
+    // Each row: the statuses the instrument answers in turn (its second reply
+    // byte the blocks that fit), what is accepted and the shrinks asked for.
     void confirmedWriteShrinksBufferOnShortage()
     {
-        QList<int> shrinks;
-        auto shrink = [&shrinks](int blocks) { shrinks << blocks; };
-        int sends = 0;
-        QVERIFY(confirmedWriteWithMemoryCheck([&](unsigned char *reply, int) { return ++sends, reply[0] = 0, 0; }, shrink));
-        QVERIFY(sends == 1 && shrinks.isEmpty());
-        // Refused once: shrink to what fits, then the second write is accepted.
+        const struct {
+            QList<int> statuses;
+            bool accepted;
+            QList<int> shrinks;
+        } rows[] = {{{0}, true, {}}, {{1, 0}, true, {6}}, {{1, 1}, false, {6}}, {{-1}, false, {}}, {{1, -7}, false, {6}}};
         MessageCapture log;
-        sends = 0;
-        bool repliesZeroed = true;
-        QVERIFY(confirmedWriteWithMemoryCheck(
-            [&](unsigned char *reply, int length) {
-                repliesZeroed = repliesZeroed && length == 2 && reply[0] == 0 && reply[1] == 0;
-                reply[0] = ++sends == 1 ? 1 : 0;
-                reply[1] = 6;
-                return int(reply[0]);
-            },
-            shrink));
-        QVERIFY(sends == 2 && repliesZeroed);
-        QCOMPARE(shrinks, QList<int>{6});
+        for (const auto &row : rows) {
+            QList<int> statuses = row.statuses, shrinks;
+            int accepted = -1;
+            confirmedWriteWithMemoryCheck(
+                [&](const ConfirmedReply &reply) {
+                    const unsigned char bytes[2] = {uchar(statuses.value(0)), 6};
+                    reply(statuses.takeFirst(), bytes);
+                },
+                [&](int blocks) { shrinks << blocks; }, [&](bool ok) { accepted = ok; });
+            QVERIFY(statuses.isEmpty() && accepted == int(row.accepted) && shrinks == row.shrinks);
+        }
         QVERIFY(log.contains(QStringLiteral("No enough memory for CH buffer: 6")));
-        // Refused twice: a zero answer still leaves one block; a failing transfer shrinks nothing.
-        shrinks.clear();
-        QVERIFY(!confirmedWriteWithMemoryCheck([](unsigned char *reply, int) { return reply[0] = 1, reply[1] = 0, 1; },
-                                               shrink));
-        QCOMPARE(shrinks, QList<int>{1});
-        shrinks.clear();
-        QVERIFY(!confirmedWriteWithMemoryCheck([](unsigned char *, int) { return -1; }, shrink));
-        QVERIFY(shrinks.isEmpty());
+    }
+    // A timeout is asked again once, then said on its page; a refusal greys
+    // an optional feature only; a device gone, or three timeouts in a row, loses the link.
+    void failedTransfersAreJudged()
+    {
+        using namespace ControlVerdict;
+        const struct {
+            int result;
+            Need need;
+            int attempt, inRow;
+            Verdict verdict;
+        } rows[] = {{64, Need::Required, 1, 0, Verdict::Done},
+                    {-7, Need::Optional, 1, 1, Verdict::Retry},
+                    {-7, Need::Optional, 2, 2, Verdict::Report},
+                    {-7, Need::Required, 1, 3, Verdict::Lost},
+                    {-9, Need::Optional, 1, 0, Verdict::Refused},
+                    {-9, Need::Required, 1, 0, Verdict::Report},
+                    {-4, Need::Optional, 1, 0, Verdict::Lost},
+                    {-1, Need::Required, 1, 0, Verdict::Report}};
+        for (const auto &row : rows)
+            QVERIFY2(judge(row.result, row.need, row.attempt, row.inRow) == row.verdict, qPrintable(QString::number(row.result)));
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <climits>
 #include <atomic>
 #include <cstring>
 #include <future>
@@ -41,6 +42,15 @@ public:
         return 0;
     }
 };
+// Runs one queued vendor request (wValue 0) to its end: its result.
+int transfer(LibUsbDevice &device, uint8_t request, int length = 0, uint16_t index = 0)
+{
+    int result = INT_MIN;
+    device.control(request, index, 0, length, LibUsbDevice::Need::Required, nullptr,
+                   [&result](int r, const QByteArray &) { result = r; });
+    QTest::qWaitFor([&] { return result != INT_MIN; });
+    return result;
+}
 } // namespace
 
 class TestLibUsbDevice : public QObject
@@ -110,29 +120,43 @@ private slots:
             // Not connected yet: refused, logged, and nothing reaches the wire.
             TraceCapture trace;
             MessageCapture log;
-            QCOMPARE(device.controlReadTransfer(0x47, reply, 64, 0, 0), -99);
-            QCOMPARE(device.controlWriteTransfer(0x41, 1, 2), -99);
-            device.bulkWriteTransfer(reply, 64);
+            QCOMPARE(transfer(device, 0x47, 64), -99);
+            QCOMPARE(transfer(device, 0x41), -99);
+            device.bulkWrite(reply, 64);
             QCOMPARE(log.count(QStringLiteral("Device not connected")), 3);
             QVERIFY(!device.connectionLostFlag && trace.lines().isEmpty());
         }
         device.initializeDevice();
         device.openDevice();
         MessageCapture log;
-        backend.instrument().failNextControl(VirtualInstrument::ControlFault::Timeout);
-        QCOMPARE(device.controlWriteTransfer(0x41, 1, 3), -7);
-        QVERIFY(device.connectionLostFlag && lost.count() == 1);
-        QVERIFY(log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_TIMEOUT")));
+        // One timeout is asked again; a refusal is said; the link stays. The
+        // third timeout in a row loses it, also when it is a later request's.
+        using Fault = VirtualInstrument::ControlFault;
+        const struct {
+            Fault fault;
+            int count, result;
+            bool lost;
+        } rows[] = {{Fault::Timeout, 1, 0, false},
+                    {Fault::Stall, 1, -9, false},
+                    {Fault::Timeout, 2, -7, false},
+                    {Fault::Timeout, 1, -7, true}};
+        for (const auto &row : rows) {
+            backend.instrument().failNextControl(row.fault, row.count);
+            QCOMPARE(transfer(device, 0x41), row.result);
+            QVERIFY(device.connectionLostFlag == row.lost && lost.count() == int(row.lost));
+        }
+        QVERIFY(log.contains(QStringLiteral("LIBUSB_ERROR_TIMEOUT, sent once more")) &&
+                log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_TIMEOUT")));
         // Every later request is refused without touching the bus, also once the
         // instrument answers again.
-        QCOMPARE(device.controlWriteTransfer(0x41, 1, 3), -99);
+        QCOMPARE(transfer(device, 0x41), -99);
         QVERIFY(!device.checkIsDeviceConnected());
 
         device.closeDevice();
         device.reset();
         device.initializeDevice();
         device.openDevice();
-        QCOMPARE(device.controlWriteTransfer(0x41, 1, 3), 0);
+        QCOMPARE(transfer(device, 0x41), 0);
     }
 
     void traceFileFromTheEnvironment()
@@ -151,13 +175,12 @@ private slots:
             LibUsbDevice device(&backend);
             device.initializeDevice();
             device.openDevice();
-            unsigned char reply[64] = {};
-            QCOMPARE(device.controlReadTransfer(0x47, reply, 64, 0, 0), 64);
-            device.controlWriteTransfer(0x44, 2, 0);
+            QCOMPARE(transfer(device, 0x47, 64), 64);
+            QCOMPARE(transfer(device, 0x44, 0, 2), 0);
             device.asyncBulkReadTransfer();
             QVERIFY(QTest::qWaitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
             unsigned char block[4] = {0x01, 0xAB, 0x00, 0xFF};
-            device.bulkWriteTransfer(block, 4);
+            device.bulkWrite(block, 4);
             device.closeDevice();
         }
         const QStringList sunk = trace.lines();
@@ -188,7 +211,7 @@ private slots:
         LibUsbDevice device(&backend);
         device.initializeDevice();
         device.openDevice();
-        device.controlWriteTransfer(0x44, 2, 0);
+        QCOMPARE(transfer(device, 0x44, 0, 2), 0);
         device.asyncBulkReadTransfer();
         QVERIFY(QTest::qWaitFor([&] { return device.dataReady && device.currentDataLength() > 0; }));
 
@@ -199,7 +222,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] {
             return device.connectionLostFlag && log.contains(QStringLiteral("Transfer error: LIBUSB_ERROR_NO_DEVICE"));
         }));
-        QCOMPARE(device.controlWriteTransfer(0x41, 0, 0), -99);
+        QCOMPARE(transfer(device, 0x41), -99);
         device.closeDevice();
         device.reset();
         QCOMPARE(backend.pendingTransfers(), 0);
@@ -237,7 +260,7 @@ private slots:
             MessageCapture log;
             device.initializeDevice();
             device.openDevice();
-            device.controlWriteTransfer(0x44, 2, 0);
+            QCOMPARE(transfer(device, 0x44, 0, 2), 0);
             backend.failReads(row.fault, row.count);
             device.asyncBulkReadTransfer();
             const QByteArray what = QByteArray::number(int(row.fault)) + " x" + QByteArray::number(row.count);

@@ -10,6 +10,16 @@
 
 using namespace ConfigProtocol;
 
+// A confirmed write of CH1's controls with a reply of `length` bytes, run to its end: its status.
+static int confirm(DeviceSession *session, int length, int value)
+{
+    int status = -2;
+    session->sendMainConfigurationConfirm(length, ConfigEntry::Ch1Controls, value, nullptr,
+                                          [&status](int s, const unsigned char *) { status = s; });
+    QTest::qWaitFor([&] { return status != -2; });
+    return status;
+}
+
 class TestProtocolSenders : public QObject
 {
     Q_OBJECT
@@ -31,14 +41,14 @@ private slots:
         QVERIFY(connectToBench(window));
         window.form()->checkBoxCH1Trace->setChecked(false);
         // The instrument answers two bytes where four were asked for.
-        unsigned char reply[4] = {9, 9, 9, 9};
-        QCOMPARE(window.session()->sendMainConfigurationConfirm(reply, 4, ConfigEntry::Ch1Controls, 0), -1);
-        QCOMPARE(window.session()->sendMainConfigurationConfirm(reply, 2, ConfigEntry::Ch1Controls, 1), 0);
+        QCOMPARE(confirm(window.session(), 4, 0), -1);
+        QCOMPARE(confirm(window.session(), 2, 1), 0);
         // A failed confirmed enable changes nothing in the window.
         virtualBench().failNextControl(VirtualInstrument::ControlFault::Stall);
         window.form()->groupBoxCH1AC->setChecked(false);
         window.channels()->channel1TraceChanged(true);
-        QVERIFY(!window.form()->groupBoxCH1AC->isChecked());
+        QVERIFY(window.session()->usb().settle());
+        QVERIFY(!window.form()->groupBoxCH1AC->isChecked() && window.session()->isOpen());
     }
     void runControlAndStopButton()
     {
@@ -76,8 +86,7 @@ private slots:
         s->sendMainConfiguration(ConfigEntry::TriggerControls, 0x91);
         s->sendWaveFrequency(1000);
         s->sendScopeStart();
-        unsigned char reply[2] = {0, 0};
-        QCOMPARE(s->sendMainConfigurationConfirm(reply, 2, ConfigEntry::DacEnable, 1), -1);
+        QCOMPARE(confirm(s, 2, 1), -1);
         QVERIFY(trace.matching("ctrl").isEmpty() && !log.contains("Write to USB"));
         QCOMPARE(window.form()->stopButton->text(), QStringLiteral("START"));
 

@@ -110,9 +110,9 @@ void TestGeneratorControls::controlsReachTheInstrument()
     // Calibration: a step waits for its OK; the OK closes it.
     ui->groupBoxCalibration->setChecked(true);
     ui->toolButtonDACGainMinus->click();
-    QVERIFY(ui->toolButtonDACGainOK->isEnabled());
+    QTRY_VERIFY(ui->toolButtonDACGainOK->isEnabled());
     ui->toolButtonDACGainOK->click();
-    QVERIFY(!ui->toolButtonDACGainOK->isEnabled());
+    QTRY_VERIFY(!ui->toolButtonDACGainOK->isEnabled());
     ui->pushButtonCalibrateADCOffset->click();
     QVERIFY(virtualBench().adcOffsetCalibrated());
     QVERIFY(sent("ctrl 0x43 1 65535 0 0") == 1 && sent("ctrl 0x43 1 0 0 0") == 1);
@@ -138,7 +138,7 @@ void TestGeneratorControls::loopbackOnCh1()
     QCOMPARE(ui->multimeterdisplayAWGFrequency->getValue(), double(float(100089 / 100.0)));
     QVERIFY2(qAbs(ch1Codes(w).swing / 51.2 - 2.0) < 0.06, qPrintable(QString::number(ch1Codes(w).swing)));
     ui->comboBoxDACBuffer->setCurrentIndex(1); // 512 steps: 72 MHz / (512 × 141)
-    QCOMPARE(ui->multimeterdisplayAWGFrequency->getValue(), double(float(99734 / 100.0)));
+    QTRY_COMPARE(ui->multimeterdisplayAWGFrequency->getValue(), double(float(99734 / 100.0)));
 
     g->clickRadioButtonSquare();
     g->setAwgLevelsDutyCycle(25.0);
@@ -163,7 +163,7 @@ void TestGeneratorControls::loopbackOnCh1()
     // A session start between loading and storing leaves the waveform whole.
     ui->connectButton->click();
     ui->connectButton->click();
-    QCOMPARE(ui->connectButton->text(), QStringLiteral("Disconnect"));
+    QTRY_COMPARE(ui->connectButton->text(), QStringLiteral("Disconnect"));
     QVERIFY(ui->saveAWGButton->isEnabled());
     TraceCapture trace;
     ui->saveAWGButton->click();

@@ -27,6 +27,7 @@ class TestMeterWindow : public QObject
             ui->mmTabWidget->setCurrentIndex(page);
         virtualBench().advanceClock(int64_t(milliseconds) * 1000);
         w->meter()->meterRequestData();
+        w->session()->usb().settle();
     }
 
 private slots:
@@ -144,19 +145,33 @@ private slots:
         QTest::mouseClick(ui->pushButtonCounteStop, Qt::LeftButton);
         pollAfter(800);
         QVERIFY(qAbs(shown(ui->multimeterdisplayCounter).toInt() - 1500) <= 1); // a whole number, in full
-        // A failed read: the page keeps its values but no longer calls them live.
+        // A failed read: the page keeps its values, greyed, and says why; a
+        // timeout (asked twice) or a refusal keeps the session, three timeouts in a row lose it.
         pollAfter(400, 1);
         QVERIFY(w->meter()->isLive() && ui->multimeterdisplayCh2DC->isEnabled() && ui->labelMeterStale->isHidden());
         const double value = ui->multimeterdisplayCh2DC->getValue();
         MessageCapture log;
-        virtualBench().failNextControl(VirtualInstrument::ControlFault::Timeout);
+        using Fault = VirtualInstrument::ControlFault;
+        const struct {
+            Fault fault;
+            int count;
+            const char *says;
+        } rows[] = {{Fault::Timeout, 2, "Meter: no answer"}, {Fault::Stall, 1, "Meter: not supported by this instrument"},
+                    {Fault::Timeout, 2, "Meter: no answer"}};
+        for (const auto &row : rows) {
+            virtualBench().failNextControl(row.fault, row.count);
+            pollAfter(400);
+            QCOMPARE(ui->labelMeterStale->text(), QString::fromLatin1(row.says));
+            QVERIFY(w->session()->isOpen() && !w->session()->usb().connectionLostFlag);
+            QCOMPARE(ui->multimeterdisplayCh2DC->getValue(), value);
+            QVERIFY(!w->meter()->isLive() && !ui->multimeterdisplayCh2DC->isEnabled() && !ui->labelMeterStale->isHidden());
+        }
+        // The third timeout in a row: the lost connection is handled once,
+        // one line and the session closed.
+        virtualBench().failNextControl(Fault::Timeout);
         pollAfter(400);
-        // The lost connection is handled once: one line and the session closed.
         QTRY_COMPARE(ui->connectButton->text(), QStringLiteral("Connect"));
         QCOMPARE(log.count(QStringLiteral("Connection to the instrument lost, disconnected")), 1);
-        // The value stays, greyed, and the page says why.
-        QCOMPARE(ui->multimeterdisplayCh2DC->getValue(), value);
-        QVERIFY(!w->meter()->isLive() && !ui->multimeterdisplayCh2DC->isEnabled() && !ui->labelMeterStale->isHidden());
         // Later polls ask nothing and log nothing: no line at every poll.
         TraceCapture trace;
         for (int i = 0; i < 5; ++i)

@@ -243,6 +243,7 @@ private slots:
         QCOMPARE(recorded.last(), QStringLiteral("3"));
 
         ui->samplingSlider->setValue(7);
+        QVERIFY(w->session()->usb().settle()); // on the wire before the trace is read
         TraceCapture trace;
         QVERIFY(w->record()->wavePlay(w->record()->recordingWriter().fileName()));
         QTRY_VERIFY_WITH_TIMEOUT(!w->display()->playback().active(), 60000);

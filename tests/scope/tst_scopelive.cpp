@@ -128,7 +128,7 @@ private slots:
         ui->comboBoxDACBuffer->setCurrentIndex(1);
         ui->comboBoxADCBuffer->setCurrentIndex(14);
         ui->checkBoxCHDTrace->click();
-        QCOMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
+        QTRY_COMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
         QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
     }
     // Nothing stored: the first frames autoset the 4 Vpp sine and the 2 V square
