@@ -5,6 +5,7 @@
 // renaming labels, XY mode, and pointers or plot sizes that make no sense.
 #include "common/windowtest.h"
 #include "core/scope/plotgeometry.h"
+#include "device/libusbdevice.h"
 
 #include <QtTest>
 
@@ -237,6 +238,7 @@ private slots:
 
         // A logic-sourced marker dragged sends its position, never a level.
         ui->comboBoxTrigSource->setCurrentIndex(5);
+        LibUsbDevice::settleAll(); // the source's own writes are out before the trace is cleared
         trace.clear();
         const QPoint bit = centreOf(it->triggerMarker);
         press(plot, bit);
