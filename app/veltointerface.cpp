@@ -229,6 +229,7 @@ void VeltoInterface::createRemoteControl()
     parts.autoset = autosetControls;
     parts.generator = generatorControls;
     parts.meter = meterControls;
+    parts.measurements = measurementPanel;
     parts.system.identification = [this] { return deviceSession->identification(); };
     parts.system.saveSettings = [this](QSettings &store) { DeviceSettings::save(store, this, triggerControls->model()); };
     // As the settings load at start: the controls from the store, then the whole state to the instrument.

@@ -88,6 +88,7 @@ public:
     PlotInteraction *interaction() const { return plotInteraction; }
     GeneratorControls *generator() const { return generatorControls; }
     MeterControls *meter() const { return meterControls; }
+    MeasurementPanel *measurements() const { return measurementPanel; }
     CounterControls *counter() const { return counterControls; }
     SnifferControls *sniffer() const { return snifferControls; }
     ExportControls *exporter() const { return exportControls; }

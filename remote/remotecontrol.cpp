@@ -5,6 +5,7 @@
 #include "remote/generatorcommands.h"
 #include "remote/metercommands.h"
 #include "remote/scopecommands.h"
+#include "remote/statisticscommands.h"
 #include "remote/scpiserver.h"
 #include "ui_veltointerface.h"
 
@@ -31,6 +32,7 @@ std::vector<Scpi::Row> allCommands(const RemoteParts &parts)
                          *parts.record));
     append(generatorCommands(*parts.ui, *parts.generator));
     append(meterCommands(*parts.ui, *parts.session, *parts.meter));
+    append(statisticsCommands(*parts.measurements));
     return rows;
 }
 } // namespace

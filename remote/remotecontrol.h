@@ -17,6 +17,7 @@
 class AutosetControls;
 class DeviceSession;
 class GeneratorControls;
+class MeasurementPanel;
 class MeterControls;
 class QCheckBox;
 class QLabel;
@@ -38,6 +39,7 @@ struct RemoteParts {
     AutosetControls *autoset = nullptr;
     GeneratorControls *generator = nullptr;
     MeterControls *meter = nullptr;
+    MeasurementPanel *measurements = nullptr;
     SystemParts system;
 };
 

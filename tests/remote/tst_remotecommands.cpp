@@ -5,6 +5,7 @@
 #include "remote/generatorcommands.h"
 #include "remote/metercommands.h"
 #include "remote/scopecommands.h"
+#include "remote/statisticscommands.h"
 #include "scope/autosetcontrols.h"
 
 #include <QtTest>
@@ -64,7 +65,8 @@ void TestRemoteCommands::commands()
     std::vector<Row> rows = commonCommands({});
     for (const auto &more :
          {scopeCommands(*w.form(), *w.session(), *w.trigger(), *w.display(), *w.autosetter(), *w.record()),
-          generatorCommands(*w.form(), *w.generator()), meterCommands(*w.form(), *w.session(), *w.meter())})
+          generatorCommands(*w.form(), *w.generator()), meterCommands(*w.form(), *w.session(), *w.meter()),
+          statisticsCommands(*w.measurements())})
         rows.insert(rows.end(), more.begin(), more.end());
     const CommandTable table(rows);
     Session s(table);
@@ -101,8 +103,9 @@ void TestRemoteCommands::commands()
          "radioButtonSweepFrequency.checked=true"},
         {"WAV:SOUR POD2;SOUR CHAN3;FORM WORD;FORM?;UNS 0;BYT LSBF;BYT?;:WAV:FORM BYTE;UNS ON;BYT MSBF;SOUR?",
          "WORD;LSBF;CHAN1", "-224 -224", ""},
-        {"TRIG:SWE FREE;:TRIG:FORC;:TRIG:SWE AUTO;:STOP;:MEAS:VPP? CHAN3;:MEAS:STAT:MEAN?", ";",
-         "-221 -224 -113", "stopButton.text=START"},
+        {"TRIG:SWE FREE;:TRIG:FORC;:TRIG:SWE AUTO;:STOP;:MEAS:VPP? CHAN3;:MEAS:STAT:MEAN?;"
+         ":MEAS:STAT:MIN? PER,CHAN3;:MEAS:STAT:MAX? BOGUS", ";;;",
+         "-221 -224 -109 -224 -224", "stopButton.text=START"},
         {"RUN", "", "", "stopButton.text=STOP"},
     };
     for (const auto &[message, response, errors, widgets] : settings) {
@@ -122,6 +125,10 @@ void TestRemoteCommands::commands()
         {"TIM:SCAL 200us;:DIG;:MEAS:FREQ? CHAN2", 990, 1010, "stopButton.text=START"},
         {"MEAS:PER?", 1 / 2530.0, 1 / 2470.0, ""},
         {"MEAS:VPP? CHAN2", 1.9, 2.2, ""},
+        // Statistics of a measurement the panel did not show: it is added, and counts the frames after.
+        {"MEAS:STAT:RES;:MEAS:STAT:COUN? FREQ,CHAN2", 0, 0, ""},
+        {"DIG;:DIG;:MEAS:STAT:COUN? FREQ,CHAN2", 2, 3, ""},
+        {"MEAS:STAT:MEAN? FREQ,CHAN2", 990, 1010, ""},
         {"OUTP OFF;:DIG;:MEAS:FREQ?", 9.8e37, 1e38, ""},
         {"MEAS:VOLT:DC? CHAN2", 0.9, 1.1, "mainTabWidget.currentIndex=1;mmTabWidget.currentIndex=1"},
         {"MEAS:VOLT:AC? CHAN2", 1.3, 1.5, "mmTabWidget.currentIndex=0"},
