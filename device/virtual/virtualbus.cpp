@@ -165,10 +165,10 @@ uint8_t levelsAt(int64_t timeNs)
     return uint8_t(uartWires(timeNs) | (spiWires(timeNs) << 2) | (i2cWires(timeNs) << 6));
 }
 
-const Edges &edges(int bit)
+const WireEdges &edges(int bit)
 {
     static const auto all = [] {
-        std::array<Edges, 8> out;
+        std::array<WireEdges, 8> out;
         const int64_t periods[8] = {100 * ms, 100 * ms, 20 * ms, 20 * ms, 20 * ms, 20 * ms, 200 * ms, 200 * ms};
         for (int b = 0; b < 8; ++b) {
             // From 200 ms on every wire repeats; a microsecond a step.

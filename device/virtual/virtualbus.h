@@ -19,11 +19,11 @@ uint8_t levelsAt(int64_t timeNs);
 // (100 ms for the UART, 20 ms for SPI, 200 ms for I2C, whose tenth
 // transaction differs), rising and falling at these phases of the period,
 // found to the microsecond; phase 0 falls on every whole 200 ms.
-struct Edges {
+struct WireEdges {
     double period = 0.0;
     std::vector<double> rises;
     std::vector<double> falls;
 };
-const Edges &edges(int bit);
+const WireEdges &edges(int bit);
 
 } // namespace VirtualBus

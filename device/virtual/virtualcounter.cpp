@@ -32,7 +32,7 @@ Input input(int sourceCode, const VirtualGenerator &generator, double t, bool bu
     Input in;
     const int code = std::clamp(sourceCode, 0, 11);
     if (code >= 2 && code <= 9 && bus) {
-        const VirtualBus::Edges &wire = VirtualBus::edges(code - 2);
+        const VirtualBus::WireEdges &wire = VirtualBus::edges(code - 2);
         in.kind = wire.rises.empty() ? Input::Constant : Input::Periodic;
         in.constantHigh = true;
         in.frequency = 1.0 / wire.period;
