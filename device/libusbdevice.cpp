@@ -577,6 +577,18 @@ void LibUsbDevice::afterQueue(QObject *receiver, Done done)
     queueJob(std::move(job), receiver, std::move(done));
 }
 
+void LibUsbDevice::afterQueueCounted(QObject *receiver, std::function<void(quint64)> done)
+{
+    ControlJob job;
+    job.kind = ControlJob::CountMarker;
+    queueJob(std::move(job), receiver, [done = std::move(done)](int, const QByteArray &reply) {
+        quint64 delivered = 0;
+        if (reply.size() == int(sizeof delivered))
+            std::memcpy(&delivered, reply.constData(), sizeof delivered);
+        done(delivered);
+    });
+}
+
 void LibUsbDevice::controlThreadLoop()
 {
     for (;;) {
@@ -592,10 +604,14 @@ void LibUsbDevice::controlThreadLoop()
         }
         QByteArray reply;
         int result = 0;
-        if (job.kind == ControlJob::StartReading)
+        if (job.kind == ControlJob::StartReading) {
             asyncBulkReadTransfer();
-        else if (job.kind != ControlJob::Marker)
+        } else if (job.kind == ControlJob::CountMarker) {
+            const quint64 delivered = queueCounts().delivered;
+            reply = QByteArray(reinterpret_cast<const char *>(&delivered), int(sizeof delivered));
+        } else if (job.kind != ControlJob::Marker) {
             result = runJob(job, &reply);
+        }
         // Posted before the thread counts as idle, so that whoever waits for
         // it to be idle finds the end already posted.
         emit controlEnded(job.id, result, reply);

@@ -93,6 +93,10 @@ public:
     // Runs `done` once what is queued before has gone out (result 0, or
     // LIBUSB_ERROR_OTHER without a device).
     void afterQueue(QObject *receiver, Done done);
+    // The same, with the count of reads handed off at the moment what was
+    // queued before had gone out (taken on the transport's thread, so a read
+    // that lands before `done` runs is not counted as an earlier one).
+    void afterQueueCounted(QObject *receiver, std::function<void(quint64 delivered)> done);
     // Transfers queued and not yet ended, their ends not yet run.
     int controlsPending() const { return pendingControls; }
     // Waits until every queued transfer has ended and runs their ends (and
@@ -178,7 +182,7 @@ public slots:
 
 private:
     struct ControlJob {
-        enum Kind { Control, BulkOut, StartReading, Marker } kind = Control;
+        enum Kind { Control, BulkOut, StartReading, Marker, CountMarker } kind = Control;
         quint64 id = 0;
         uint8_t request = 0;
         uint16_t index = 0;

@@ -387,9 +387,7 @@ void TriggerControls::acquireOneFrame()
     // (and the settings queued before it) went out; none until then.
     readsBeforeArm = std::numeric_limits<quint64>::max();
     session->sendScopeStart();
-    session->usb().afterQueue(this, [this](int, const QByteArray &) {
-        readsBeforeArm = session->usb().queueCounts().delivered;
-    });
+    session->usb().afterQueueCounted(this, [this](quint64 delivered) { readsBeforeArm = delivered; });
     stopAfterFrame = true;
 }
 
