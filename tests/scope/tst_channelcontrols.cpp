@@ -2,6 +2,7 @@
 // The channel controls of the scope pages on the virtual instrument: what
 // each sends and what it shows.
 #include "common/windowtest.h"
+#include "device/libusbdevice.h"
 
 #include <QtTest>
 
@@ -125,6 +126,7 @@ void TestChannelControls::scriptSetStateIsWhatTheInstrumentGets()
     for (const auto &r : rows) {
         QWidget *widget = window->findChild<QWidget *>(QLatin1String(r.control));
         QVERIFY2(widget && widget->property("checked").toBool() != r.on, r.control);
+        LibUsbDevice::settleAll(); // the last row's writes, and what their answers send, are out
         TraceCapture trace;
         window->scopeState()->redrawRequested = false;
         QVERIFY(QMetaObject::invokeMethod(widget, "setChecked", Q_ARG(bool, r.on)));
