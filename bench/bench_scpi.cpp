@@ -16,6 +16,7 @@
 // for the loop that acquires).
 
 #include "benchhome.h"
+#include "device/libusbdevice.h"
 #include "remote/remotecontrol.h"
 #include "remote/scpiserver.h"
 #include "scope/scopedisplay.h"
@@ -169,7 +170,14 @@ int main(int argc, char *argv[])
     ui.checkBoxCH1Trace->setChecked(true);
     ui.checkBoxCH2Trace->setChecked(true);
     ui.checkBoxCHDTrace->setChecked(false);
+    // The memory check each switch starts is answered from the transport's
+    // queue: the buffer box holds every size the instrument has room for
+    // once the answers are in.
+    LibUsbDevice::settleAll();
     ui.comboBoxADCBuffer->setCurrentIndex(ui.comboBoxADCBuffer->count() - 1);
+    LibUsbDevice::settleAll();
+    std::printf("record length asked %d, taken %d\n", ui.comboBoxADCBuffer->count() - 1,
+                ui.comboBoxADCBuffer->currentIndex());
     const CountsReader counts = [&window] {
         FrameCounts c;
         QMetaObject::invokeMethod(
