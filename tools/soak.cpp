@@ -406,23 +406,21 @@ void Soak::tick()
             longestOwnStall = own;
             longestOwnStallDuring = activity;
         }
+        const auto stallLine = [&] {
+            return QStringLiteral("%1 ms at %2 s during %3 (on a CPU %4 ms, waiting for one %5 ms)")
+                .arg(late)
+                .arg(now / 1000.0, 0, 'f', 1)
+                .arg(activity)
+                .arg(onCpu)
+                .arg(cpuWait);
+        };
         if (late > stallLimitMs) {
             ++stallsOverLimit;
             if (late <= notableStallMs)
-                notableStalls << QStringLiteral("%1 ms at %2 s during %3 (on a CPU %4 ms, waiting for one %5 ms)")
-                                     .arg(late)
-                                     .arg(now / 1000.0, 0, 'f', 1)
-                                     .arg(activity)
-                                     .arg(onCpu)
-                                     .arg(cpuWait);
+                notableStalls << stallLine();
         }
         if (late > notableStallMs) {
-            notableStalls << QStringLiteral("%1 ms at %2 s during %3 (on a CPU %4 ms, waiting for one %5 ms)")
-                                 .arg(late)
-                                 .arg(now / 1000.0, 0, 'f', 1)
-                                 .arg(activity)
-                                 .arg(onCpu)
-                                 .arg(cpuWait);
+            notableStalls << stallLine();
             // Two long stalls for one fault: the fault was met twice instead of handled once.
             if (faultSerial > 0 && faultSerial == lastNotableFault)
                 ++repeatedStalls;
