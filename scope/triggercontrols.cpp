@@ -160,6 +160,12 @@ void TriggerControls::framesArrived()
         lastGapMs = double(sinceFrame.elapsed());
     sinceFrame.restart();
     frameSinceStart = true;
+    stopAfterArmedFrame();
+    refreshStatus();
+}
+
+void TriggerControls::stopAfterArmedFrame()
+{
     const bool roll = state->settings.rollMode && state->settings.rollEnabled;
     // Reads are taken in order: once more have been taken than had come when
     // the scope was armed, the newest frame was acquired after it. (The count
@@ -173,7 +179,6 @@ void TriggerControls::framesArrived()
         stopAfterFrame = false;
         session->sendScopeStop();
     }
-    refreshStatus();
 }
 
 Trigger::Status TriggerControls::status() const
@@ -387,7 +392,13 @@ void TriggerControls::acquireOneFrame()
     // (and the settings queued before it) went out; none until then.
     readsBeforeArm = std::numeric_limits<quint64>::max();
     session->sendScopeStart();
-    session->usb().afterQueueCounted(this, [this](quint64 delivered) { readsBeforeArm = delivered; });
+    // The frame may have come, and been shown, before this count reaches
+    // the window: it is looked for again then, not left for the next one.
+    session->usb().afterQueueCounted(this, [this](quint64 delivered) {
+        readsBeforeArm = delivered;
+        stopAfterArmedFrame();
+        refreshStatus();
+    });
     stopAfterFrame = true;
 }
 

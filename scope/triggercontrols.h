@@ -71,6 +71,8 @@ public:
 
 private:
     void stopButtonClicked();
+    // Stops the scope once a frame acquired after acquireOneFrame's start has been taken in.
+    void stopAfterArmedFrame();
     void forceClicked();
     void followInvert(int channel);
     void setupLevelBox();

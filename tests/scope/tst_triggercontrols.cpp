@@ -128,6 +128,26 @@ private slots:
         QVERIFY(!box->isEnabled() && !label->visible());
         ui->comboBoxTrigSource->setCurrentIndex(0);
     }
+    // A client's single frame that the display takes in before the count of
+    // the reads before its start has reached the window (the display's tick
+    // came first): the scope stops on that frame as the count comes, and
+    // does not wait for another.
+    void oneFrameTakenBeforeItsStartIsCounted()
+    {
+        ui->radioButtonAuto->click();
+        if (ui->stopButton->text() == QStringLiteral("START"))
+            ui->stopButton->click();
+        QVERIFY(LibUsbDevice::settleAll());
+        const quint64 shown = window->display()->counts().framesShown;
+        window->trigger()->acquireOneFrame();
+        QThread::msleep(300); // the start and the count go out, frames land; none of it is seen yet
+        window->dataShow();
+        QVERIFY(window->display()->counts().framesShown > shown);
+        QCOMPARE(ui->stopButton->text(), QStringLiteral("STOP"));
+        QCoreApplication::sendPostedEvents(); // the count, and nothing of the display's timers
+        QCOMPARE(ui->stopButton->text(), QStringLiteral("START"));
+        ui->stopButton->click();
+    }
 };
 
 QTEST_MAIN(TestTriggerControls)
