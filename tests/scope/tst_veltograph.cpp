@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -169,6 +170,26 @@ private slots:
             graph->setData(keys, sparse, true);
             QCOMPARE(render(*plot), render(*plain));
             QCOMPARE(graph->lastSpanCount(), 0);
+            if (style == QCPGraph::lsLine) {
+                // On screen, where the library strokes the segments one by one
+                // and the graph hands them over in one call: the same picture,
+                // a gap included.
+                QVector<double> gapped = sparse;
+                gapped[5] = qQNaN();
+                graph->setData(keys, gapped, true);
+                plain->graph(0)->setData(keys, gapped, true);
+                for (QCustomPlot *p : {plain.get(), plot.get()}) {
+                    p->setPlottingHint(QCP::phFastPolylines, true);
+                    p->show();
+                    QVERIFY(QTest::qWaitForWindowExposed(p));
+                    p->replot();
+                }
+                const QImage shown = plot->grab().toImage();
+                QCOMPARE(shown, plain->grab().toImage());
+                QVERIFY(!traceNear(shown, int(plot->xAxis->coordToPixel(3000)), plot->yAxis->coordToPixel(557)));
+                QVERIFY(traceNear(shown, int(plot->xAxis->coordToPixel(4450)), plot->yAxis->coordToPixel(605)));
+                graph->setData(keys, sparse, true);
+            }
             graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
             graph->setData({100}, {640}, true); // one point: nothing to join
             render(*plot);
@@ -233,6 +254,65 @@ private slots:
             QVERIFY2(background > shown.width() * shown.height() * 8 / 10, qPrintable(QString::number(background)));
             QVERIFY(trace >= box.width() * 9 / 10); // the line across
             QCOMPARE(QColor(shown.pixel(1, 1)), step.background); // the margin too
+        }
+    }
+    // The grid drawn once under the replots, as the library draws it, and
+    // drawn again exactly when a line of it moves or changes.
+    void canvasGridFollowsEveryChange()
+    {
+        PlotCanvas canvas;
+        canvas.resize(240, 160);
+        canvas.setNotAntialiasedElements(QCP::aeAll);
+        canvas.setBackground(QBrush(Qt::black));
+        canvas.setOpaqueBackground(Qt::black);
+        const QColor gridColour(90, 90, 90);
+        for (QCPAxis *axis : {canvas.xAxis, canvas.yAxis})
+            axis->grid()->setPen(QPen(gridColour, 1, Qt::DotLine));
+        canvas.xAxis->setRange(0, 10);
+        canvas.yAxis->setRange(0, 10);
+        auto *graph = addGraph<VeltoGraph>(canvas, QCPGraph::lsLine);
+        graph->setData({-100, 100}, {5, 5});
+        canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+        const auto grids = [&canvas](auto change) {
+            for (QCPAxis *axis : {canvas.xAxis, canvas.yAxis})
+                change(axis->grid());
+        };
+        const struct {
+            const char *change;
+            std::function<void()> apply;
+            bool drawsGrid;
+            bool gridShown;
+        } steps[] = {
+            {"as shown", [] {}, false, true},
+            {"new data", [&] { graph->setData({-100, 100}, {4, 4}); }, false, true},
+            {"nothing", [] {}, false, true},
+            {"time range", [&] { canvas.xAxis->setRange(3, 17); }, true, true},
+            {"grid pen", [&] { canvas.yAxis->grid()->setPen(QPen(gridColour, 1, Qt::SolidLine)); }, true, true},
+            {"sub grid", [&] { canvas.xAxis->grid()->setSubGridVisible(true); }, true, true},
+            {"size", [&] { canvas.resize(300, 200); }, true, true},
+            {"theme", [&] { canvas.setBackground(QBrush(QColor(0, 0, 60))), canvas.setOpaqueBackground(QColor(0, 0, 60)); }, true, true},
+            {"grid off", [&] { grids([](QCPGrid *g) { g->setVisible(false); }); }, true, false},
+            {"grid on", [&] { grids([](QCPGrid *g) { g->setVisible(true); }); }, true, true},
+        };
+        for (const auto &step : steps) {
+            const int before = canvas.underlayDraws();
+            step.apply(); // a resize replots at once
+            canvas.replot();
+            QVERIFY2(canvas.underlayDraws() - before == int(step.drawsGrid), step.change);
+            QVERIFY2(canvas.layer(QStringLiteral("grid"))->visible(), step.change); // only left out during a replot
+            const QRect box = canvas.axisRect()->rect();
+            const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(box);
+            const QImage drawn = canvas.toPixmap().toImage().convertToFormat(QImage::Format_RGB32).copy(box);
+            QVERIFY2(shown == drawn, step.change);
+            int gridPixels = 0, tracePixels = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) {
+                    gridPixels += QColor(shown.pixel(x, y)) == gridColour;
+                    tracePixels += QColor(shown.pixel(x, y)) == traceColour;
+                }
+            QVERIFY2((gridPixels > box.width()) == step.gridShown, step.change);
+            QVERIFY2(tracePixels >= box.width() * 9 / 10, step.change); // the trace over it
         }
     }
 };
