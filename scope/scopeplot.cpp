@@ -176,7 +176,7 @@ void ScopePlot::setupAxes()
     setHorizontalScrollBar(0, PlotGeometry::minimumXSpan);
     setVerticalScrollBar(0, PlotGeometry::plotHeight);
 
-    QCPAxisRect *rect = customPlot->axisRect();
+    QCPAxisRect *rect = customPlot->xAxis->axisRect();
     rect->setRangeDrag(Qt::Horizontal);
     rect->setRangeZoom(Qt::Horizontal);
     rect->setRangeZoomFactor(0.8);
@@ -348,7 +348,7 @@ void ScopePlot::setNote(const QString &text)
 void ScopePlot::wrapNote()
 {
     const QFontMetrics metrics(itemList.note->font());
-    const int width = std::max(120, customPlot->axisRect()->rect().width() - 60);
+    const int width = std::max(120, customPlot->xAxis->axisRect()->rect().width() - 60);
     QStringList lines;
     for (const QString &paragraph : noteText.split(QLatin1Char('\n'))) {
         QString line;
@@ -492,7 +492,7 @@ void ScopePlot::setXYView(bool on)
 
 void ScopePlot::fitXYKeys()
 {
-    const QRect rect = customPlot->axisRect()->rect();
+    const QRect rect = customPlot->xAxis->axisRect()->rect();
     const double perPixel = customPlot->yAxis->range().size() / std::max(1, rect.height());
     const double half = perPixel * std::max(1, rect.width()) / 2.0;
     const QCPRange wanted(PlotGeometry::plotCentre - half, PlotGeometry::plotCentre + half);
@@ -585,7 +585,7 @@ void ScopePlot::setTheme(int theme, CustomColors *colours)
         customPlot->setAttribute(Qt::WA_OpaquePaintEvent, palette.background.isOpaque());
         const bool plain = palette.background.style() == Qt::SolidPattern && palette.background.isOpaque();
         canvas->setOpaqueBackground(plain ? palette.background.color() : QColor());
-        customPlot->axisRect()->setBackground(plain ? QBrush(Qt::NoBrush) : palette.background);
+        customPlot->xAxis->axisRect()->setBackground(plain ? QBrush(Qt::NoBrush) : palette.background);
         // The times in the theme's label colour, the levels in their channel's
         // (as CursorControls::cursorsSetChannelActive gives them), whatever
         // came last: the same at a restart as when they were left.
@@ -678,7 +678,9 @@ int ScopePlot::logicBitPos0(int bit) const
 
 void ScopePlot::logicLabelPositionSet(int side)
 {
-    const QRect rect = customPlot->axisRect()->rect();
+    // The axis's own rectangle: the plot's axisRect() searches the whole
+    // layout, which on every frame cost more than placing the labels.
+    const QRect rect = customPlot->xAxis->axisRect()->rect();
     const double x = PlotGeometry::logicLabelX(side, rect.left(), rect.right());
     // Staggered labels: the odd bits' stand further in, beside the even ones'.
     const double step = side == 1 ? -48.0 : 48.0;
@@ -822,7 +824,7 @@ void ScopePlot::sizeChanged()
     // them square: a wide plot shows a wide grid, not eight stretched ones.
     const QCPRange keys = customPlot->xAxis->range();
     if (fittedKeySpan == 0.0 || qAbs(keys.size() - fittedKeySpan) < 0.5) {
-        const QRect box = customPlot->axisRect()->rect();
+        const QRect box = customPlot->xAxis->axisRect()->rect();
         fittedKeySpan = squareKeySpan(box.width(), box.height(), customPlot->yAxis->range().size(),
                                       2.0 * state->samplesPerChannel);
         customPlot->xAxis->setRange(keys.lower, keys.lower + fittedKeySpan);

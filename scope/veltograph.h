@@ -45,6 +45,7 @@ protected:
 
 private:
     bool drawDenseSpans(QCPPainter *painter, const QVector<QPointF> &lines) const;
+    bool drawSegments(QCPPainter *painter, const QVector<QPointF> &lines) const;
     void reducedLines(QVector<QPointF> *lines, const QCPDataRange &dataRange) const;
     void reducedImpulses(QVector<QPointF> *lines, QCPGraphDataContainer::const_iterator begin,
                          QCPGraphDataContainer::const_iterator end) const;
