@@ -1,40 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "scope/plotcanvas.h"
 
-// A pixmap buffer cleared to one opaque colour: a pixmap never filled with
-// a transparent colour keeps its opaque pixel format, and copying that to
-// the screen needs no blending. While a replot leaves the grid out, it is
-// cleared to the canvas's underlay instead, which holds the grid.
+// The canvas's bottom buffer. With an opaque background it is never shown
+// (the canvas paints straight to the window) and holds one pixel; without
+// one it is the library's own.
 class PlotCanvas::OpaqueBuffer : public QCPPaintBufferPixmap
 {
 public:
-    OpaqueBuffer(PlotCanvas *canvas, const QSize &size, double ratio)
-        : QCPPaintBufferPixmap(size, ratio), canvas(canvas)
-    {
-    }
+    using QCPPaintBufferPixmap::QCPPaintBufferPixmap;
 
-    PlotCanvas *canvas;
-    QColor background; // invalid: cleared as asked
+    QColor background; // invalid: the library's way
 
     void clear(const QColor &colour) override
     {
         if (!background.isValid())
             QCPPaintBufferPixmap::clear(colour);
-        else if (canvas->gridLeftOut)
-            mBuffer = canvas->underlayFor(mBuffer.size(), mDevicePixelRatio, background); // copied as painting starts
-        else
-            mBuffer.fill(background);
     }
-    // A pixmap once filled with a transparent colour has taken a format with
-    // an alpha channel and keeps it; a new one starts opaque again.
-    void renewIfTransparent()
+    void reallocateBuffer() override
     {
-        if (!mBuffer.hasAlphaChannel())
-            return;
-        reallocateBuffer();
+        if (!background.isValid())
+            return QCPPaintBufferPixmap::reallocateBuffer();
+        mBuffer = QPixmap(1, 1);
         mBuffer.fill(background);
     }
-    bool opaque() const { return background.isValid() && !mBuffer.hasAlphaChannel(); }
+    void setBackground(const QColor &colour)
+    {
+        background = colour;
+        reallocateBuffer();
+    }
 };
 
 namespace {
@@ -50,14 +43,12 @@ PlotCanvas::PlotCanvas(QWidget *parent) : QCustomPlot(parent)
 {
     // The library makes its bottom buffer on the first replot if none is
     // there; this one is made first and used in its place.
-    QSharedPointer<QCPAbstractPaintBuffer> buffer(new OpaqueBuffer(this, viewport().size(), bufferDevicePixelRatio()));
+    QSharedPointer<QCPAbstractPaintBuffer> buffer(new OpaqueBuffer(viewport().size(), bufferDevicePixelRatio()));
     mPaintBuffers.clear();
     mPaintBuffers.append(buffer);
     bottom = buffer;
-    // Only a replot leaves the grid to the underlay; a picture for export
-    // (toPixmap, toPainter) draws every layer.
-    connect(this, &QCustomPlot::beforeReplot, this, [this] { leaveGridOut(paintsOpaque()); });
-    connect(this, &QCustomPlot::afterReplot, this, [this] { leaveGridOut(false); });
+    connect(this, &QCustomPlot::beforeReplot, this, [this] { hideLayers(paintsOpaque()); });
+    connect(this, &QCustomPlot::afterReplot, this, [this] { hideLayers(false); });
 }
 
 PlotCanvas::OpaqueBuffer *PlotCanvas::installedBuffer() const
@@ -71,32 +62,31 @@ PlotCanvas::OpaqueBuffer *PlotCanvas::installedBuffer() const
 
 void PlotCanvas::setOpaqueBackground(const QColor &colour)
 {
-    OpaqueBuffer *buffer = installedBuffer();
-    if (!buffer)
-        return;
-    buffer->background = colour.isValid() && colour.alpha() == 255 ? colour : QColor();
-    if (buffer->background.isValid())
-        buffer->renewIfTransparent();
+    if (OpaqueBuffer *buffer = installedBuffer())
+        buffer->setBackground(colour.isValid() && colour.alpha() == 255 ? colour : QColor());
 }
 
 bool PlotCanvas::paintsOpaque() const
 {
     const OpaqueBuffer *buffer = installedBuffer();
-    return buffer && buffer->opaque();
+    return buffer && buffer->background.isValid();
 }
 
-void PlotCanvas::leaveGridOut(bool out)
+void PlotCanvas::hideLayers(bool hide)
 {
-    QCPLayer *grid = layer(QStringLiteral("grid"));
-    if (!grid || out == gridLeftOut)
+    if (hide == layersHidden)
         return;
-    if (out) {
-        gridShown = grid->visible();
-        grid->setVisible(false);
+    if (hide) {
+        layersShown.clear();
+        for (QCPLayer *l : qAsConst(mLayers)) {
+            layersShown.append(l->visible());
+            l->setVisible(false);
+        }
     } else {
-        grid->setVisible(gridShown);
+        for (int i = 0; i < mLayers.size() && i < layersShown.size(); ++i)
+            mLayers[i]->setVisible(layersShown[i]);
     }
-    gridLeftOut = out;
+    layersHidden = hide;
 }
 
 // The grid layer holds the axes' grids: where each of their lines falls and
@@ -106,15 +96,15 @@ PlotCanvas::UnderlayKey PlotCanvas::underlayKey(const QSize &size, const QColor 
     UnderlayKey key;
     key.size = size;
     key.background = background;
-    key.lines.append(gridShown ? 1 : 0);
+    const QCPLayer *gridLayer = layer(QStringLiteral("grid"));
+    key.lines.append(gridLayer && gridLayer->visible() ? 1 : 0);
     QCPAxisRect *rect = xAxis ? xAxis->axisRect() : nullptr;
     if (!rect)
         return key;
     key.axisRect = rect->rect();
     for (QCPAxis *axis : rect->axes()) {
         const QCPGrid *grid = axis->grid();
-        // (The grid layer itself is left out while a replot asks.)
-        const bool shown = grid->visible() && axis->realVisibility();
+        const bool shown = grid->realVisibility();
         key.lines.append(shown ? axis->tickVector().size() : -1);
         key.pens << grid->pen() << grid->zeroLinePen();
         if (!shown)
@@ -142,17 +132,11 @@ const QPixmap &PlotCanvas::underlayFor(const QSize &size, double ratio, const QC
     underlay.setDevicePixelRatio(ratio);
     underlay.fill(background);
     // The library's own drawing of the grid layer, as a replot does it.
-    QCPLayer *grid = layer(QStringLiteral("grid"));
-    if (!grid)
-        return underlay;
-    const bool visible = grid->visible();
-    grid->setVisible(gridShown);
-    {
+    if (QCPLayer *grid = layer(QStringLiteral("grid"))) {
         QCPPainter painter(&underlay);
         painter.setRenderHint(QPainter::Antialiasing);
         (grid->*LayerDrawing::member())(&painter);
     }
-    grid->setVisible(visible);
     return underlay;
 }
 
@@ -162,10 +146,19 @@ void PlotCanvas::paintEvent(QPaintEvent *event)
         QCustomPlot::paintEvent(event);
         return;
     }
-    // The bottom buffer holds the background already.
     QCPPainter painter(this);
     if (!painter.isActive())
         return;
-    for (const QSharedPointer<QCPAbstractPaintBuffer> &buffer : qAsConst(mPaintBuffers))
-        buffer->draw(&painter);
+    painter.setRenderHint(QPainter::Antialiasing); // as the library's buffers start
+    // A repaint asked for at once by a replot comes while its layers are hidden.
+    const bool hidden = layersHidden;
+    hideLayers(false);
+    const double ratio = bufferDevicePixelRatio();
+    painter.drawPixmap(0, 0, underlayFor(viewport().size() * ratio, ratio, installedBuffer()->background));
+    const QCPLayer *grid = layer(QStringLiteral("grid"));
+    for (QCPLayer *l : qAsConst(mLayers)) {
+        if (l != grid)
+            (l->*LayerDrawing::member())(&painter);
+    }
+    hideLayers(hidden);
 }

@@ -4,21 +4,23 @@
 // The plot widget of the scope.
 //
 // The library draws every replot into a buffer cleared to transparent, and
-// its repaint fills the whole widget with the background before blending
-// that buffer over it: at the screen's pace, on a plot of a million pixels,
-// those passes were most of the program's time. Given an opaque background
-// colour, the canvas clears its bottom buffer to that colour instead. The
-// buffer then stays opaque, and a repaint copies it to the screen and does
-// nothing else. Without one (a theme whose background lets what is under it
-// show), the library's own way is kept.
+// its repaint fills the whole widget with the background, blends that buffer
+// over it and hands the result to the window's own buffer: three passes over
+// a million pixels at the screen's pace, and the dotted grid stroked dash by
+// dash each time, were most of the program's time. Given an opaque
+// background colour, the canvas does it in one pass instead:
 //
-// The grid is the other large part of a replot that rarely changes: dotted
-// lines across the whole plot, stroked dash by dash. With an opaque
-// background the canvas draws the background and the grid once into an
-// underlay, and clears the bottom buffer to a copy of it; a replot then
-// leaves the grid's layer out. The underlay is drawn again only when a grid
-// line would move or change (an axis range, the plot's size, the grid's
-// pens). Pictures made for export draw the grid as usual.
+// - the background and the grid are drawn once into an underlay, drawn
+//   again only when a grid line would move or change (an axis range, the
+//   plot's size, the grid's pens or the colour);
+// - a replot only lays the plot out and asks for a repaint: its layers are
+//   left out of the library's buffer;
+// - the repaint copies the underlay to the window and draws every other
+//   layer straight over it.
+//
+// Without an opaque colour (a theme whose background lets what is under it
+// show), the library's own way is kept. Pictures made for export
+// (toPixmap, toPainter) are drawn by the library as always.
 
 #include <qcustomplot.h>
 
@@ -56,13 +58,15 @@ private:
     QWeakPointer<QCPAbstractPaintBuffer> bottom; // the buffer the canvas installed
     OpaqueBuffer *installedBuffer() const;
     UnderlayKey underlayKey(const QSize &size, const QColor &background) const;
-    // The underlay for a buffer of `size`, drawn again when its key changed.
+    // The underlay for a picture of `size` pixels, drawn again when its key changed.
     const QPixmap &underlayFor(const QSize &size, double ratio, const QColor &background);
-    void leaveGridOut(bool out);
+    // While a replot runs, its layers are hidden from it; their own
+    // visibility is kept here.
+    void hideLayers(bool hide);
 
     QPixmap underlay;
     UnderlayKey drawnKey;
     int underlayCount = 0;
-    bool gridLeftOut = false;
-    bool gridShown = true; // the grid layer's own visibility while it is left out
+    bool layersHidden = false;
+    QVector<bool> layersShown;
 };
