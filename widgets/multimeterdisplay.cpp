@@ -4,6 +4,7 @@
 #include "widgets/bargraph.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/multimeterdisplayoptions.h"
+#include "widgets/steadycell.h"
 
 #include <QAction>
 #include <QApplication>
@@ -193,8 +194,12 @@ void MultimeterDisplay::buildCentralRow()
     labelAccuracy = makeLabel(output, "labelAccuracy");
     labelAccuracy->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     layoutCentral->addLayout(layoutIndicator);
-    layoutCentral->addWidget(labelValue);
-    layoutCentral->addWidget(labelUnit);
+    // The number and its unit change with every reading: each sits in a
+    // cell that keeps the room it has had, so the layouts around stay put.
+    valueCell = new SteadyCell(labelValue, output);
+    unitCell = new SteadyCell(labelUnit, output);
+    layoutCentral->addWidget(valueCell);
+    layoutCentral->addWidget(unitCell);
     layoutCentral->addWidget(labelAccuracy);
 }
 
@@ -309,6 +314,8 @@ void MultimeterDisplay::setValueFont(const QString &family, int size)
     valueFont = QFont(family, size);
     labelValue->setFont(valueFont);
     labelUnit->setFont(valueFont);
+    valueCell->forgetSizes();
+    unitCell->forgetSizes();
     baseFont = QFont(family, qMax(1, int(size * 0.4)));
     for (QWidget *small : {static_cast<QWidget *>(labelValueMin), static_cast<QWidget *>(labelValueMax),
                            static_cast<QWidget *>(labelAccuracy), static_cast<QWidget *>(labelOffsetBase),

@@ -19,6 +19,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QVBoxLayout;
+class SteadyCell;
 
 // The numeric read-out of the scope, generator and meter pages: one quantity
 // as a large number with an SI-prefixed unit, with optional extremes, relative
@@ -235,6 +236,8 @@ private:
     QLabel *labelRangeBelow;
     QLabel *labelValue;
     QLabel *labelUnit;
+    SteadyCell *valueCell;
+    SteadyCell *unitCell;
     QLabel *labelAccuracy;
     QVBoxLayout *layoutBottom;
     BarGraph *bargraph;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include <cmath>
@@ -53,6 +54,50 @@ private slots:
         QLocale::setDefault(QLocale::c());
         QCoreApplication::setOrganizationName(QStringLiteral("VeltoTest"));
         QCoreApplication::setApplicationName(QStringLiteral("tst_multimeterdisplay"));
+    }
+    // A new reading in the room the number had leaves the layouts around the
+    // display alone (each request would repaint the page it sits on); a
+    // longer one is given room, and a shorter one after it keeps that room.
+    void readingsLeaveTheLayoutsAroundAlone()
+    {
+        QWidget page;
+        auto *layout = new QVBoxLayout(&page);
+        auto *display = new MultimeterDisplay(&page);
+        layout->addWidget(display);
+        display->setUnit(QStringLiteral("V"));
+        display->setPrecision(-2);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        struct Requests : QObject {
+            int count = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                count += event->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } requests;
+        page.installEventFilter(&requests);
+        QLabel *value = display->findChild<QLabel *>(QStringLiteral("labelValue"));
+        const struct {
+            double reading;
+            bool asksRoom;
+        } rows[] = {{1.25, false}, {2.5, false}, {9.99, false}, {123456.78, true}, {3.5, false}, {-7.25, false}};
+        // Each layout up the way hears it from the one below, one posted event later.
+        const auto settle = [] {
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents();
+        };
+        for (const auto &row : rows) {
+            settle();
+            requests.count = 0;
+            const int width = value->width();
+            display->setValue(row.reading);
+            settle();
+            const QString shown = value->text();
+            QVERIFY2((requests.count > 0) == row.asksRoom, qPrintable(shown));
+            QVERIFY2(value->width() >= value->fontMetrics().horizontalAdvance(shown), qPrintable(shown));
+            QVERIFY2(value->width() >= width, qPrintable(shown)); // a shorter number keeps its room
+        }
     }
     void formatting()
     {
