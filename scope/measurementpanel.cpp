@@ -6,6 +6,7 @@
 #include "core/scope/measurements.h"
 #include "core/scope/scaletables.h"
 #include "scope/cursorcontrols.h"
+#include "scope/plotlabel.h"
 #include "scope/scopedisplay.h"
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
@@ -145,7 +146,7 @@ void MeasurementPanel::buildWidgets()
         line->setSelectable(false);
         line->setVisible(false);
     }
-    markerLabel = new QCPItemText(plot);
+    markerLabel = new PlotLabel(plot);
     markerLabel->position->setType(QCPItemPosition::ptAxisRectRatio);
     markerLabel->position->setCoords(0.5, 0.02);
     markerLabel->setPositionAlignment(Qt::AlignHCenter | Qt::AlignTop);

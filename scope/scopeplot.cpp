@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "scope/persistenceimage.h"
 #include "scope/plotcanvas.h"
+#include "scope/plotlabel.h"
 #include "scope/scopestate.h"
 #include "scope/veltograph.h"
 #include "ui/customtheme.h"
@@ -95,7 +96,7 @@ QCPItemStraightLine *makeLine(QCustomPlot *plot, QCPItemAnchor *anchor, bool hor
 
 QCPItemText *makeLabel(QCustomPlot *plot, const QString &text, Qt::Alignment alignment)
 {
-    auto *label = new QCPItemText(plot);
+    auto *label = new PlotLabel(plot);
     label->position->setType(QCPItemPosition::ptAbsolute);
     label->setPositionAlignment(alignment);
     label->setText(text);
@@ -312,7 +313,7 @@ void ScopePlot::setupItems()
     it.triggerLevelLabel->setFont(QFont(QStringLiteral("Courier New"), 10, QFont::Bold));
     it.triggerLevelLabel->setVisible(false);
 
-    it.triggerBadge = new QCPItemText(customPlot);
+    it.triggerBadge = new PlotLabel(customPlot);
     it.triggerBadge->position->setType(QCPItemPosition::ptAxisRectRatio);
     it.triggerBadge->position->setCoords(0.015, 0.02);
     it.triggerBadge->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -322,7 +323,7 @@ void ScopePlot::setupItems()
     it.triggerBadge->setSelectable(false);
     it.triggerBadge->setVisible(false);
 
-    it.note = new QCPItemText(customPlot);
+    it.note = new PlotLabel(customPlot);
     it.note->position->setType(QCPItemPosition::ptAxisRectRatio);
     it.note->position->setCoords(0.5, 0.5);
     it.note->setPositionAlignment(Qt::AlignCenter);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-only
 #include "scope/plotcanvas.h"
+#include "scope/plotlabel.h"
 #include "scope/veltograph.h"
 
 #include <QRandomGenerator>
@@ -313,6 +314,67 @@ private slots:
                 }
             QVERIFY2((gridPixels > box.width()) == step.gridShown, step.change);
             QVERIFY2(tracePixels >= box.width() * 9 / 10, step.change); // the trace over it
+        }
+    }
+
+    // A label drawn from its picture looks as the library's own label on the
+    // screen (its glyphs in the same places, its colours the same), and the picture is drawn again exactly when what it shows changes.
+    void labelPictureFollowsEveryChange()
+    {
+        QCustomPlot plots[2];
+        QCPItemText *labels[2] = {new PlotLabel(&plots[0]), new QCPItemText(&plots[1])};
+        auto *label = static_cast<PlotLabel *>(labels[0]);
+        for (int i = 0; i < 2; ++i) {
+            plots[i].resize(240, 160);
+            plots[i].setBackground(QBrush(Qt::white));
+            for (QCPAxis *axis : {plots[i].xAxis, plots[i].yAxis})
+                axis->setVisible(false), axis->grid()->setVisible(false);
+            labels[i]->position->setType(QCPItemPosition::ptAbsolute);
+            labels[i]->position->setCoords(120, 80);
+            labels[i]->setPositionAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            labels[i]->setText(QStringLiteral("1.02 V"));
+            plots[i].show();
+            QVERIFY(QTest::qWaitForWindowExposed(&plots[i]));
+        }
+        plots[0].replot();
+        QCOMPARE(label->pictureCount(), 1);
+        const struct {
+            const char *change;
+            std::function<void(QCPItemText *)> apply;
+            bool drawsPicture;
+        } steps[] = {
+            {"nothing", [](QCPItemText *) {}, false},
+            {"same text", [](QCPItemText *l) { l->setText(QStringLiteral("1.02 V")); }, false},
+            {"moved", [](QCPItemText *l) { l->position->setCoords(150, 40); }, false},
+            {"text", [](QCPItemText *l) { l->setText(QStringLiteral("\u0394T = 1.000 ms\n1/\u0394T = 1 kHz")); }, true},
+            {"colour", [](QCPItemText *l) { l->setColor(Qt::red); }, true},
+            {"box", [](QCPItemText *l) { l->setBrush(QBrush(Qt::green)), l->setPadding(QMargins(6, 2, 6, 2)); }, true},
+            {"border", [](QCPItemText *l) { l->setPen(QPen(Qt::blue, 2)); }, true},
+            {"font", [](QCPItemText *l) { l->setFont(QFont(QStringLiteral("Sans"), 14, QFont::Bold)); }, true},
+            {"alignment", [](QCPItemText *l) { l->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop); }, true},
+            {"selected", [](QCPItemText *l) { l->setSelectable(true), l->setSelected(true); }, true},
+        };
+        for (const auto &step : steps) {
+            const int before = label->pictureCount();
+            QImage images[2];
+            for (int i = 0; i < 2; ++i) {
+                step.apply(labels[i]);
+                plots[i].replot();
+                images[i] = plots[i].grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+            QVERIFY2(label->pictureCount() - before == int(step.drawsPicture), step.change);
+            int inked = 0, apart = 0;
+            for (int y = 0; y < images[0].height(); ++y)
+                for (int x = 0; x < images[0].width(); ++x) {
+                    const QColor a(images[0].pixel(x, y)), b(images[1].pixel(x, y));
+                    inked += b != Qt::white;
+                    // Through the picture, a glyph's edge is blended without
+                    // the screen's gamma: lighter or darker, hardly ever elsewhere.
+                    apart += std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                                       std::abs(a.blue() - b.blue())}) > 128;
+                }
+            QVERIFY2(inked > 40, step.change);
+            QVERIFY2(apart * 100 <= inked, qPrintable(QStringLiteral("%1: %2 of %3 pixels differ").arg(step.change).arg(apart).arg(inked)));
         }
     }
 };
