@@ -26,6 +26,7 @@
 //     logic bits of the largest frame, per frame (median of many). Parts 1
 //     and 3 run with ten measurements chosen on the measurement panel, so
 //     their frame times and CPU include the panel's work.
+//  5. The time from pressing Connect to the first frame shown, five times.
 //
 // Repeat with: cmake --build build --target bench_display && build/bench/bench_display [ticks] [seconds]
 // It runs on the offscreen platform with a temporary home, so the user's
@@ -59,6 +60,7 @@
 #include <QFile>
 #include <QEventLoop>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -68,6 +70,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -367,6 +370,43 @@ void runLive(const LiveCase &c, int seconds)
                 100.0 * cpu / elapsed, 100.0 * gui / elapsed, residentMegabytes());
     w.close();
 }
+// From pressing Connect to the first frame shown, at the defaults (the
+// session waits its scope start delay before it starts the scope, as with
+// the instrument): the window connects, is disconnected, and Connect is
+// pressed again, a few times; each time is printed.
+void timeConnect(int times)
+{
+    QSettings().clear();
+    VeltoInterface w;
+    w.resize(1600, 1000);
+    w.show();
+    VirtualUsbBackend::shared().instrument().setAttached(true);
+    QPushButton *button = w.form()->connectButton;
+    const auto waitFor = [](const std::function<bool()> &done, int ms) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        return done();
+    };
+    std::printf("From pressing Connect to the first frame shown:");
+    for (int i = 0; i < times; ++i) {
+        if (button->text() == QStringLiteral("Disconnect"))
+            button->click();
+        waitFor([] { return false; }, 300);
+        const quint64 shown = w.display()->counts().framesShown;
+        QElapsedTimer pressed;
+        pressed.start();
+        button->click();
+        if (!waitFor([&] { return w.display()->counts().framesShown > shown; }, 10000)) {
+            std::printf(" no frame");
+            break;
+        }
+        std::printf(" %lld ms", static_cast<long long>(pressed.elapsed()));
+    }
+    std::printf("\n");
+    w.close();
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -433,5 +473,6 @@ int main(int argc, char **argv)
                               {"CH1+CH2, 768, slowest base", true, false, 2, true}};
     for (const LiveCase &c : cases)
         runLive(c, seconds);
+    timeConnect(5);
     return 0;
 }
