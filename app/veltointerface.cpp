@@ -39,6 +39,7 @@
 #include "ui_veltointerface.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -90,6 +91,7 @@ VeltoInterface::VeltoInterface(QWidget *parent) : QMainWindow(parent), state(std
             Qt::QueuedConnection);
     connect(&meterTick, &QTimer::timeout, meterControls, &MeterControls::meterRequestData);
     displayTick.start(displayInterval);
+    qApp->installEventFilter(this);
 
     startupScript = QString::fromLocal8Bit(qgetenv("VELTO_SCRIPT"));
     if (!startupScript.isEmpty())
@@ -486,6 +488,22 @@ void VeltoInterface::closeApplication()
     meterTick.stop();
     deviceSession->disconnectDevice(true);
     saveAppSettings();
+}
+
+bool VeltoInterface::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::HoverMove:
+    case QEvent::Wheel:
+        scopeDisplay->noteUserActivity();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void VeltoInterface::closeEvent(QCloseEvent *event)

@@ -120,6 +120,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Hears the user's keys, clicks, wheel and mouse: the plot paints at its full rate while they come.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 

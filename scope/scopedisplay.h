@@ -80,6 +80,16 @@ public:
 
     explicit ScopeDisplay(const Parts &parts, QObject *parent = nullptr);
 
+    // The plot repaints at most 30 times a second while the user works at the
+    // window, and 15 at rest, once `restAfterMs` have passed without a key,
+    // a click, a wheel turn or the mouse moving over it.
+    static constexpr double busyPaintsPerSecond = 30.0;
+    static constexpr double restingPaintsPerSecond = 15.0;
+    void noteUserActivity() { sinceActivity.restart(); }
+    void setRestAfter(int milliseconds) { restAfterMs = milliseconds; }
+    // The time between two paints now (ms).
+    int paintInterval() const;
+
     // One display tick; false when it found nothing to do.
     bool scopeDataShow();
     void scopeInitDatacache();
@@ -206,6 +216,8 @@ private:
     // Paints follow the screen: at most one per refresh.
     QTimer paintPace;
     QElapsedTimer sincePaint;
+    QElapsedTimer sinceActivity;
+    int restAfterMs = 3000;
     bool saveRequested = false;
     bool loadedShown = false;
     bool recordingActive = false;

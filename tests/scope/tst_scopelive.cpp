@@ -5,15 +5,20 @@
 #include "core/scope/scaletables.h"
 #include "scope/autosetcontrols.h"
 #include "scope/measurementpanel.h"
+#include "scope/scopedisplay.h"
 #include "widgets/multimeterdisplay.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QSettings>
+#include <QWheelEvent>
+#include <QApplication>
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <numeric>
 
 namespace
@@ -130,6 +135,44 @@ private slots:
         ui->checkBoxCHDTrace->click();
         QTRY_COMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
         QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
+    }
+    // At rest the plot paints at half its rate; a key, a click, a wheel turn
+    // or the mouse over the window brings the full rate back, until it rests.
+    void plotPaintsAtFullRateWhileTheUserWorks()
+    {
+        VeltoInterface w;
+        QVERIFY(connectToBench(w, 20));
+        QVERIFY(waitDrawnFrames(w, 2));
+        ScopeDisplay *display = w.display();
+        display->setRestAfter(300);
+        const int busy = int(std::ceil(1000.0 / ScopeDisplay::busyPaintsPerSecond));
+        const int resting = int(std::ceil(1000.0 / ScopeDisplay::restingPaintsPerSecond));
+        QWidget *plot = w.scopePlot()->plot();
+        const QPoint at(plot->width() / 2, plot->height() / 2);
+        const struct {
+            const char *input;
+            std::function<void()> send;
+        } inputs[] = {
+            {"key", [&] { QTest::keyClick(plot, Qt::Key_Shift); }},
+            {"click", [&] { QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, at); }},
+            {"wheel", [&] {
+                 QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                                   Qt::NoScrollPhase, false);
+                 QApplication::sendEvent(plot, &wheel);
+             }},
+            {"mouse", [&] {
+                 QMouseEvent move(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+                 QApplication::sendEvent(plot, &move);
+             }},
+        };
+        for (const auto &input : inputs) {
+            QTRY_COMPARE(display->paintInterval(), resting);
+            const quint64 shown = display->counts().framesShown;
+            input.send();
+            QVERIFY2(display->paintInterval() == busy, input.input);
+            QVERIFY2(waitDrawnFrames(w, 2), input.input);
+            QVERIFY(display->counts().framesShown > shown);
+        }
     }
     // Nothing stored: the first frames autoset the 4 Vpp sine and the 2 V square
     // to 0.8 V/div, Auto mode. Undo brings back 8 V/div, where both still read
