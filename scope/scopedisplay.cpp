@@ -110,11 +110,16 @@ ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent
 
 void ScopeDisplay::refreshTimeLegend(int samplingIndex)
 {
-    const bool spectrumShown = p.state->settings.spectrum && !p.state->settings.xyMode;
+    const ScopeSettingsRecord &s = p.state->settings;
+    const bool spectrumShown = s.spectrum && !s.xyMode;
+    // Made again only when what it says changed: every frame asks.
+    const int key = (samplingIndex << 3) | (spectrumShown ? 4 : 0) | (s.spectrumIq ? 2 : 0) | (s.xyMode ? 1 : 0);
+    if (key == legendKey)
+        return;
+    legendKey = key;
     // XY has no time axis: the legend says what the plot is.
-    p.ui->timeLabel->setText(p.state->settings.xyMode
-                                 ? QStringLiteral("XY")
-                                 : ScaleTables::plotTimeLegend(samplingIndex, spectrumShown, p.state->settings.spectrumIq));
+    p.ui->timeLabel->setText(s.xyMode ? QStringLiteral("XY")
+                                      : ScaleTables::plotTimeLegend(samplingIndex, spectrumShown, s.spectrumIq));
 }
 
 // At slow time bases a frame takes seconds to hours: beside the time label
@@ -128,13 +133,12 @@ void ScopeDisplay::refreshFrameProgress()
     if (key != frameClockKey) {
         frameClockKey = key;
         frameClock.restart();
+        frameClockSeconds = ScaleTables::frameSeconds(s.samplingIndex, Frames::samplesForBufferIndex(s.bufferIndex));
     }
     QString text;
     const bool rolling = s.rollMode && s.rollEnabled;
-    if (acquiring && !rolling && p.session->isOpen()) {
-        const double seconds = ScaleTables::frameSeconds(s.samplingIndex, Frames::samplesForBufferIndex(s.bufferIndex));
-        text = ScaleTables::frameProgressText(frameClock.elapsed() / 1000.0, seconds);
-    }
+    if (acquiring && !rolling && p.session->isOpen())
+        text = ScaleTables::frameProgressText(frameClock.elapsed() / 1000.0, frameClockSeconds);
     p.ui->frameProgressLabel->setText(text);
     p.ui->frameProgressLabel->setVisible(!text.isEmpty());
 }

@@ -235,6 +235,8 @@ private:
     // Since the last frame or change of time base, buffer or run state.
     QElapsedTimer frameClock;
     int frameClockKey = -1;
+    double frameClockSeconds = 0; // the frame's length at that key
+    int legendKey = -1; // what the time legend says now
     bool acquiring = false;
     bool instrumentFrame = false;
     // The view was moved to the newest samples since roll mode started.
