@@ -270,10 +270,18 @@ void ScopeChannels::bufferCheckMaxSize()
     session->readBlock(ReadBlock::AcquisitionBlocks, 1, DeviceSession::Need::Optional, this,
                        [this](int received, const QByteArray &answer) {
                            if (received == 1) {
+                               const int before = ui->comboBoxADCBuffer->currentIndex();
                                bufferComboBoxItemChange(ui->comboBoxADCBuffer, uchar(answer[0]));
                                // The refill is quiet, so the record takes the size the combo shows
                                // now: the display expects frames of that size.
-                               state->settings.bufferIndex = ui->comboBoxADCBuffer->currentIndex();
+                               const int after = ui->comboBoxADCBuffer->currentIndex();
+                               state->settings.bufferIndex = after;
+                               // A refill that moved the choice (a size picked before the
+                               // instrument said how many it offers, or one it no longer has
+                               // room for) tells the instrument the size shown: else it keeps
+                               // the old one, and every frame it sends is refused.
+                               if (after != before && after >= 0)
+                                   scopeADCBufferChanged(after);
                            }
                            // A refill keeps the index within the new count without a signal: the
                            // time range follows what the combo says now.

@@ -2,6 +2,7 @@
 // A whole session on the virtual instrument, through the real window: what
 // goes over the wire, what the log says and what the window shows.
 #include "common/windowtest.h"
+#include "scope/channelcontrols.h"
 #include "ui/messagepresenter.h"
 
 #include <QSignalSpy>
@@ -319,6 +320,26 @@ private slots:
         QVERIFY(ui->comboBoxADCBuffer->count() == 14 && ui->comboBoxADCBuffer->currentIndex() == 13);
         // The display expects frames of the new size, and shows them.
         QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), 14 * 256, 10000);
+    }
+
+    // A size picked while the box still holds the few sizes of the start, before
+    // the instrument said how many it offers: the box shows no size, and once the
+    // answer fills it, the size it shows is the one the instrument acquires.
+    void bufferPickedBeforeTheAnswerIsWhatTheInstrumentGets()
+    {
+        VeltoInterface window;
+        Ui::VeltoInterface *ui = window.form();
+        QVERIFY(connectToBench(window, 20));
+        QTRY_COMPARE(ui->comboBoxADCBuffer->count(), 15);
+        ScopeChannels::bufferComboBoxItemChange(ui->comboBoxADCBuffer, 3); // as at the start
+        ui->comboBoxADCBuffer->setCurrentIndex(14);
+        QCOMPARE(ui->comboBoxADCBuffer->currentIndex(), -1);
+        window.channels()->bufferCheckMaxSize();
+        QTRY_COMPARE(ui->comboBoxADCBuffer->count(), 15);
+        const int shown = ui->comboBoxADCBuffer->currentIndex();
+        QVERIFY(shown >= 0);
+        QTRY_COMPARE(virtualBench().configurationEntry(25), shown + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(window.scopePlot()->graphs().ch1->data()->size(), (shown + 1) * 256, 10000);
     }
 
     // A script that switches the logic trace, as its first line or while frames
