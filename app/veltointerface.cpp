@@ -660,7 +660,7 @@ void VeltoInterface::dataShow()
         snifferControls->sniffDataShow();
         worked = true;
     }
-    // A tick that finds nothing costs little, but 250 of them a second add
+    // A tick that finds nothing costs little, but 100 of them a second add
     // up: while nothing comes the tick slows down to 50 a second, which
     // still follows a slider as fast as the screen shows it.
     if (worked || !sinceDisplayWork.isValid())

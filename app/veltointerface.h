@@ -172,9 +172,14 @@ private:
     RemoteControl *remoteControl = nullptr;
     QTimer displayTick;
     QTimer meterTick;
-    int displayInterval = 4;
+    // Every 10 ms: the queue holds what comes between (at the fastest time
+    // base some four frames), the tick takes up to eight, and the plot paints
+    // at most every 33 ms anyway; a tick every 4 ms woke the window 250 times
+    // a second for nothing it could show sooner. A remote client waiting for
+    // a frame has it as it is read, not at the tick.
+    int displayInterval = 10;
     // With no frame and no redraw for a quarter of a second the display
-    // looks less often; the first frame brings the 4 ms tick back.
+    // looks less often; the first frame brings the 10 ms tick back.
     static constexpr int idleDisplayInterval = 20;
     static constexpr int idleAfterMs = 250;
     QElapsedTimer sinceDisplayWork;

@@ -109,7 +109,7 @@ public:
 
     // Completed reads wait in a queue of this many until the display takes
     // them: the instrument can send a frame every 2 ms and the window looks
-    // every 4 ms, and a window held up for a second (a machine busy
+    // every 10 ms, and a window held up for a second (a machine busy
     // elsewhere; some 430 of the fastest frames) must not lose what came
     // meanwhile. 8 MiB, touched only as deep as the queue has ever been.
     static constexpr int queueDepth = 512;

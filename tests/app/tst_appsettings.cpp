@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(window.geometry(), AppSettings::windowGeometry(available, QSize(700, 500), QPoint(), false));
         QCOMPARE(window.scopeOptions().theme, 1);
         QCOMPARE(window.record()->defaultDir(), QDir::homePath());
-        QVERIFY(window.displayTimer().isActive() && window.displayTimer().interval() == 4);
+        QVERIFY(window.displayTimer().isActive() && window.displayTimer().interval() == 10);
         QVERIFY(!window.meterTimer().isActive());
         // A maximised window keeps the stored size away.
         QSettings().setValue(QStringLiteral("wasMaximized"), true);
