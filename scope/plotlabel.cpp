@@ -3,6 +3,8 @@
 
 #include <QtMath>
 
+#include <cmath>
+
 PlotLabel::PlotLabel(QCustomPlot *plot) : QCPItemText(plot) {}
 
 PlotLabel::Look PlotLabel::lookNow(const QCPPainter *painter) const
@@ -64,8 +66,13 @@ void PlotLabel::draw(QCPPainter *painter)
     const Look look = lookNow(painter);
     if (!(look == drawn) || picture.isNull())
         drawPicture(look);
-    const QPoint at = position->pixelPosition().toPoint();
-    const QRect target = pictureRect.translated(at);
+    // A position far off the plot (an axis before its first layout gives
+    // one) has no pixel to round to, and nothing of the label would show.
+    const QPointF point = position->pixelPosition();
+    constexpr double farOff = 1e6;
+    if (!(std::abs(point.x()) < farOff && std::abs(point.y()) < farOff))
+        return;
+    const QRect target = pictureRect.translated(point.toPoint());
     if (painter->transform().mapRect(target).intersects(painter->transform().mapRect(clipRect())))
         painter->drawPixmap(target.topLeft(), picture);
 }

@@ -376,6 +376,15 @@ private slots:
             QVERIFY2(inked > 40, step.change);
             QVERIFY2(apart * 100 <= inked, qPrintable(QStringLiteral("%1: %2 of %3 pixels differ").arg(step.change).arg(apart).arg(inked)));
         }
+        // Far off the plot, or nowhere at all: nothing is drawn, and nothing overflows.
+        for (const QPointF &far : {QPointF(3e9, 80), QPointF(120, -1e300), QPointF(qQNaN(), 80)}) {
+            label->position->setCoords(far);
+            plots[0].replot();
+            const QImage image = plots[0].grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QImage white(image.size(), QImage::Format_RGB32);
+            white.fill(Qt::white);
+            QVERIFY2(image == white, qPrintable(QString::number(far.y())));
+        }
     }
 };
 
