@@ -655,17 +655,18 @@ void VeltoInterface::dataShow()
     // The meter modes poll on their own timer.
     bool worked = false;
     if (mode == 0) {
-        worked = scopeDisplay->scopeDataShow();
+        worked = scopeDisplay->scopeDataShow(ScopeDisplay::Show::AtPaint);
     } else if (mode == 1) {
         snifferControls->sniffDataShow();
         worked = true;
     }
-    // A tick that finds nothing costs little, but 100 of them a second add
-    // up: while nothing comes the tick slows down to 50 a second, which
-    // still follows a slider as fast as the screen shows it.
+    // A tick costs little, but 100 of them a second add up: while nothing
+    // comes, or the user is away, the tick slows down to 50 a second, which
+    // still keeps up with the 15 paints a second at rest.
     if (worked || !sinceDisplayWork.isValid())
         sinceDisplayWork.restart();
-    const int wanted = sinceDisplayWork.elapsed() > idleAfterMs ? idleDisplayInterval : displayInterval;
+    const bool slow = sinceDisplayWork.elapsed() > idleAfterMs || scopeDisplay->userAtRest();
+    const int wanted = slow ? idleDisplayInterval : displayInterval;
     if (displayTick.isActive() && displayTick.interval() != wanted)
         displayTick.setInterval(wanted);
     // A client's acquisition that this tick's frame ended is answered now.

@@ -172,14 +172,16 @@ private:
     RemoteControl *remoteControl = nullptr;
     QTimer displayTick;
     QTimer meterTick;
-    // Every 10 ms: the queue holds what comes between (at the fastest time
-    // base some four frames), the tick takes up to eight, and the plot paints
-    // at most every 33 ms anyway; a tick every 4 ms woke the window 250 times
-    // a second for nothing it could show sooner. A remote client waiting for
-    // a frame has it as it is read, not at the tick.
+    // Every 10 ms while the user works at the window: the queue holds what
+    // comes between (at the fastest time base some four frames), the tick
+    // takes up to sixteen, and the plot paints at most every 33 ms anyway.
+    // A remote client waiting for a frame has it as it is read, not at the
+    // tick.
     int displayInterval = 10;
-    // With no frame and no redraw for a quarter of a second the display
-    // looks less often; the first frame brings the 10 ms tick back.
+    // At rest (the plot painting 15 times a second), or with no frame and
+    // no redraw for a quarter of a second, every 20 ms: some nine frames at
+    // the fastest time base. A key, a click or the mouse, or the first
+    // frame, brings the 10 ms tick back.
     static constexpr int idleDisplayInterval = 20;
     static constexpr int idleAfterMs = 250;
     QElapsedTimer sinceDisplayWork;

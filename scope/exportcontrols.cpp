@@ -147,6 +147,7 @@ void ExportControls::paintScaleRow(QPainter *painter, const QRect &row) const
 
 QByteArray ExportControls::contents(Format format, QString *why) const
 {
+    display->showOwed(); // the newest frame, not the one last painted
     QCustomPlot *customPlot = plot->plot();
     if (format == Format::Png || format == Format::Svg) {
         const int width = customPlot->width();

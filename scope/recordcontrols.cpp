@@ -478,6 +478,7 @@ void RecordControls::keepPlaybackMoving()
 
 QByteArray RecordControls::screenShotPng() const
 {
+    display->showOwed(); // the newest frame, not the one last painted
     const QPixmap picture = ui->plotArea->grab();
     QByteArray png;
     QBuffer buffer(&png);

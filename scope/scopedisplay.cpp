@@ -190,7 +190,7 @@ void ScopeDisplay::scopeInitDatacache()
     d[7] = uchar(p.state->settings.samplingIndex);
 }
 
-bool ScopeDisplay::scopeDataShow()
+bool ScopeDisplay::scopeDataShow(Show when)
 {
     refreshFrameProgress();
     const ScopeSettingsRecord &s = p.state->settings;
@@ -245,7 +245,13 @@ bool ScopeDisplay::scopeDataShow()
         processFrame(false);
     }
     p.state->redrawRequested = false;
-    showNewest();
+    if (when == Show::AtPaint && !wavePlayback.active() && !loadedShown) {
+        placeNewest();
+        drawingOwed = true;
+        replot();
+    } else {
+        showNewest();
+    }
     p.state->persistenceRestart = 0;
     if (taken > 0)
         emit newFramesShown();
@@ -382,8 +388,22 @@ void ScopeDisplay::logDrops()
 // The newest frame on the plot, its read-outs and cursors.
 void ScopeDisplay::showNewest()
 {
+    placeNewest();
+    drawNewest();
+    replot();
+}
+
+void ScopeDisplay::showOwed()
+{
+    if (drawingOwed)
+        drawNewest();
+}
+
+// What follows a frame at once, drawn or not: its size, the roll view, a
+// reference capture asked for, and the spectrum, which averages each tick.
+void ScopeDisplay::placeNewest()
+{
     const ScopeSettingsRecord &s = p.state->settings;
-    ++tickCounts.drawnTicks;
     const int n = traceBuilder.samples();
     if (n != p.state->samplesPerChannel) {
         p.channels->scopeSetSizeX(n / 256);
@@ -399,6 +419,17 @@ void ScopeDisplay::showNewest()
         x->setRange(2.0 * n - span, 2.0 * n);
     }
     rollViewPlaced = rolling;
+    p.spectrum->captureStep(traceBuilder);
+    if (!s.xyMode)
+        p.spectrum->spectrumStep(frameCache);
+}
+
+// The newest frame's drawing: traces, read-outs, cursors and labels.
+void ScopeDisplay::drawNewest()
+{
+    const ScopeSettingsRecord &s = p.state->settings;
+    drawingOwed = false;
+    ++tickCounts.drawnTicks;
     // Before the instrument's first frame, and once it is gone, the cache
     // holds no signal: no trace, zero handle or cursor reading is drawn of
     // it. A loaded or played-back wave is still shown.
@@ -416,7 +447,6 @@ void ScopeDisplay::showNewest()
     refreshTimeLegend(s.samplingIndex);
     showMeters(meterRecords);
     updatePersistenceHistory();
-    p.spectrum->captureStep(traceBuilder);
     const TraceSet traces = substituteWaves();
     if (s.xyMode) {
         drawXY(traces);
@@ -426,14 +456,12 @@ void ScopeDisplay::showNewest()
     } else {
         drawTraces(traces);
         drawLogic(traces);
-        p.spectrum->spectrumStep(frameCache);
     }
     // The cursors read the traces just drawn: their levels, labels and
     // tracking circles come from the one wave on the plot.
     placeAutomaticCursors(meterRecords);
     refreshCursorsAndLabels(meterRecords, traces);
     p.plot->graphs().persistence->setVisible(s.persistence && !s.xyMode);
-    replot();
 }
 
 // Every measurement of the channels and math traces of the frame, and the
@@ -824,7 +852,7 @@ void ScopeDisplay::recordFrame(const TraceSet &traces)
 // rest is nearly halved. The first touch brings the full rate back.
 int ScopeDisplay::paintInterval() const
 {
-    const bool busy = sinceActivity.isValid() && sinceActivity.elapsed() < restAfterMs;
+    const bool busy = !userAtRest();
     const QScreen *screen = p.plot->plot()->screen();
     const double screenRate = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
     const double rate = std::min(busy ? busyPaintsPerSecond : restingPaintsPerSecond, screenRate);
@@ -844,6 +872,7 @@ void ScopeDisplay::replot()
 
 void ScopeDisplay::paint()
 {
+    showOwed();
     sincePaint.restart();
     ++tickCounts.replots;
     p.plot->plot()->replot(QCustomPlot::rpRefreshHint);

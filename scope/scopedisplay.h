@@ -46,7 +46,7 @@ public:
     // The scope page's read-outs show a new value at most this often (ms).
     static constexpr int readOutInterval = 200;
     // The most queued reads one tick takes; more wait for the next tick.
-    static constexpr int framesPerTick = 8;
+    static constexpr int framesPerTick = 16;
     struct Parts {
         Ui::VeltoInterface *ui;
         ScopeState *state;
@@ -86,12 +86,23 @@ public:
     static constexpr double busyPaintsPerSecond = 30.0;
     static constexpr double restingPaintsPerSecond = 15.0;
     void noteUserActivity() { sinceActivity.restart(); }
+    bool userAtRest() const { return !sinceActivity.isValid() || sinceActivity.elapsed() >= restAfterMs; }
     void setRestAfter(int milliseconds) { restAfterMs = milliseconds; }
     // The time between two paints now (ms).
     int paintInterval() const;
 
-    // One display tick; false when it found nothing to do.
-    bool scopeDataShow();
+    // One display tick; false when it found nothing to do. Every frame is
+    // processed at once (measured, recorded, counted, persisted). Its
+    // drawing (traces, read-outs, cursors) is done at once (`Now`), or just
+    // before the next paint (`AtPaint`): the tick comes about 100 times a
+    // second, the plot is painted 15 or 30, and a drawing no paint shows is
+    // work for nothing. A played-back or loaded wave is drawn at once:
+    // playback moves on a block a drawing.
+    enum class Show { Now, AtPaint };
+    bool scopeDataShow(Show when = Show::Now);
+    // The newest processed frame drawn, if its drawing waits for a paint:
+    // before the plot is taken as a picture.
+    void showOwed();
     void scopeInitDatacache();
     // The six read-outs of a channel on the scope page, Vpp to frequency.
     std::array<MultimeterDisplay *, 6> scopeMeterDisplays(int channel) const;
@@ -167,6 +178,8 @@ private:
     void addToPersistence(bool fresh);
     void logDrops();
     void showNewest();
+    void placeNewest();
+    void drawNewest();
     void measure(channela_t meters[2]);
     void showMeters(const channela_t meters[2]);
     void placeAutomaticCursors(const channela_t meters[2]);
@@ -216,6 +229,7 @@ private:
     // Paints follow the screen: at most one per refresh.
     QTimer paintPace;
     QElapsedTimer sincePaint;
+    bool drawingOwed = false;
     QElapsedTimer sinceActivity;
     int restAfterMs = 3000;
     bool saveRequested = false;

@@ -572,6 +572,50 @@ private slots:
                      qPrintable(row));
         }
     }
+    // Ticks between two paints process every frame at once and draw the
+    // newest once: at the paint, or sooner when the plot is taken as a
+    // picture. A played-back wave is drawn at once: it moves on a block a drawing.
+    void framesAreProcessedAtOnceAndDrawnAtThePaint()
+    {
+        ScopeDisplay *display = w->display();
+        QTemporaryDir dir;
+        quint64 drawnBefore = 0;
+        const struct {
+            const char *way;
+            std::function<void()> bringOut;
+        } ways[] = {
+            {"paint", [&] { QTRY_VERIFY(display->counts().drawnTicks > drawnBefore); }},
+            {"screenshot", [&] { QVERIFY(!w->record()->screenShotPng().isEmpty()); }},
+            {"export", [&] { QVERIFY(w->exporter()->exportTo(dir.filePath(QStringLiteral("p.png")),
+                                                             ExportControls::Format::Png)); }},
+        };
+        uint16_t number = 0;
+        for (const auto &way : ways) {
+            const ScopeDisplay::Counts before = display->counts();
+            drawnBefore = before.drawnTicks;
+            int newest = 0;
+            for (int k = 0; k < 3; ++k) {
+                newest = 10 * k + 5 * int(number % 2) + 1;
+                const QByteArray frame = buildFrame({bothChannels, 768, ++number}, [newest](int, int) { return newest; });
+                w->session()->usb().deliverRead(reinterpret_cast<const uchar *>(frame.constData()), frame.size());
+                QVERIFY(display->scopeDataShow(ScopeDisplay::Show::AtPaint));
+            }
+            QVERIFY2(display->counts().framesShown == before.framesShown + 3, way.way);
+            QVERIFY2(display->counts().drawnTicks == before.drawnTicks, way.way);
+            QVERIFY2(graphValues(g->ch1).value(0) != plotY(newest), way.way);
+            way.bringOut();
+            QVERIFY2(graphValues(g->ch1).value(0) == plotY(newest), way.way);
+            QVERIFY2(display->counts().drawnTicks == before.drawnTicks + 1, way.way);
+        }
+        QVector<QVector<double>> played(10, QVector<double>(768, 608.0));
+        display->playback().start([&](int &index, QVector<QVector<double>> &frame) {
+            return index = 8, frame = played, true;
+        }, 8, QStringLiteral("r.vsp"));
+        const QByteArray frame = buildFrame({bothChannels, 768, ++number}, [](int, int) { return 0; });
+        w->session()->usb().deliverRead(reinterpret_cast<const uchar *>(frame.constData()), frame.size());
+        display->scopeDataShow(ScopeDisplay::Show::AtPaint);
+        QCOMPARE(graphValues(g->ch1).value(0), 608.0);
+    }
     void recordingTakesEveryNewFrame()
     {
         QSignalSpy blocks(w->display(), &ScopeDisplay::frameRecorded);

@@ -136,8 +136,9 @@ private slots:
         QTRY_COMPARE(ui->comboBoxADCBuffer->currentIndex(), 13);
         QCOMPARE(ui->labelSamplingRate->text(), ScaleTables::samplingRateLabelText(21, 13));
     }
-    // At rest the plot paints at half its rate; a key, a click, a wheel turn
-    // or the mouse over the window brings the full rate back, until it rests.
+    // At rest the plot paints, and the display tick looks, at half the rate;
+    // a key, a click, a wheel turn or the mouse over the window brings the
+    // full rate back, until it rests.
     void plotPaintsAtFullRateWhileTheUserWorks()
     {
         VeltoInterface w;
@@ -167,9 +168,11 @@ private slots:
         };
         for (const auto &input : inputs) {
             QTRY_COMPARE(display->paintInterval(), resting);
+            QTRY_COMPARE(w.displayTimer().interval(), 20); // and the tick looks half as often
             const quint64 shown = display->counts().framesShown;
             input.send();
             QVERIFY2(display->paintInterval() == busy, input.input);
+            QTRY_COMPARE(w.displayTimer().interval(), 10);
             QVERIFY2(waitDrawnFrames(w, 2), input.input);
             QVERIFY(display->counts().framesShown > shown);
         }
