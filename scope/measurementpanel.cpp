@@ -490,7 +490,7 @@ void MeasurementPanel::showMarkers()
     markerLabel->setVisible(false);
     markersShown = shown;
     if (!shown) {
-        p.plot->plot()->replot(QCustomPlot::rpQueuedReplot);
+        p.plot->requestPaint();
         return;
     }
     const Measure::Choice &c = table[r].choice;
@@ -519,5 +519,5 @@ void MeasurementPanel::showMarkers()
     markerLabel->setText(c.source + QLatin1Char(' ') + tr(Measure::info(c.kind).label) +
                          (used == 0 ? tr(": not measured on this frame") : QString()));
     markerLabel->setVisible(true);
-    p.plot->plot()->replot(QCustomPlot::rpQueuedReplot);
+    p.plot->requestPaint();
 }

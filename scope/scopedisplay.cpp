@@ -80,6 +80,7 @@ QVector<QVector<double>> ScopeDisplay::TraceSet::ten() const
 ScopeDisplay::ScopeDisplay(const Parts &parts, QObject *parent) : QObject(parent), p(parts)
 {
     auto redraw = [this] { p.state->redrawRequested = true; };
+    connect(p.plot, &ScopePlot::paintWanted, this, &ScopeDisplay::replot);
     connect(p.ui->decaySlider, &QSlider::valueChanged, this, redraw);
     connect(p.ui->checkBoxPersistence, &QCheckBox::toggled, this, redraw);
     foldsFrame(p.ui->collapsiblePanelScopeDisplay, p.ui->frameScopeDisplay);

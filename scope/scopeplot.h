@@ -151,9 +151,14 @@ public:
     // Places a handle: centred on the point, or with its left edge's middle on it.
     static void placeHandle(QCPItemPixmap *item, double x, double y, bool centred);
 
+    // An item changed that only a paint shows (the trigger's badge, say):
+    // the plot is painted at the display's pace, not at once.
+    void requestPaint() { emit paintWanted(); }
+
 signals:
     // The axes moved: every item placed in pixels follows.
     void axesMoved();
+    void paintWanted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

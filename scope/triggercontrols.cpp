@@ -8,6 +8,7 @@
 #include "scope/scopeplot.h"
 #include "scope/scopestate.h"
 #include "ui_veltointerface.h"
+#include "widgets/steadycell.h"
 
 #include <qcustomplot.h>
 
@@ -33,6 +34,9 @@ TriggerControls::TriggerControls(Ui::VeltoInterface *ui, ScopeState *state, Scop
 {
     triggerModel.triggerInit();
     triggerModel.setFrameSize(state->samplesPerChannel);
+    // The button says START or STOP with every frame a client acquires: a new
+    // text would have the whole scope page laid out and painted again.
+    SteadyCell::inPlaceOf(ui->stopButton);
     // The button switched on, however it was (a click, a script, the stored
     // settings), is what the instrument gets.
     for (QRadioButton *mode : {ui->radioButtonFree, ui->radioButtonNormal, ui->radioButtonAuto, ui->radioButtonSingle})
@@ -210,8 +214,9 @@ void TriggerControls::refreshStatus()
     badge->setBrush(fills[int(now)]);
     badge->setPen(QPen(Qt::black));
     badge->setVisible(shown);
-    state->redrawRequested = true;
-    plot->plot()->replot(QCustomPlot::rpQueuedReplot);
+    // At the display's pace: a client acquiring frame by frame changes the
+    // badge twice a frame, 200 times a second.
+    plot->requestPaint();
 }
 
 Trigger::Mode TriggerControls::triggerModeChecked() const

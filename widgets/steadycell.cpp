@@ -2,9 +2,30 @@
 #include "widgets/steadycell.h"
 
 #include <QEvent>
+#include <QLayout>
 
-SteadyCell::SteadyCell(QWidget *widget, QWidget *parent) : QWidget(parent), child(widget)
+SteadyCell::SteadyCell(QWidget *widget, QWidget *parent) : QWidget(parent)
 {
+    adopt(widget);
+}
+
+SteadyCell::SteadyCell(Empty, QWidget *parent) : QWidget(parent) {}
+
+SteadyCell *SteadyCell::inPlaceOf(QWidget *widget)
+{
+    QWidget *parent = widget->parentWidget();
+    auto *cell = new SteadyCell(Empty{}, parent);
+    // A layout lets go of a widget that leaves its parent: the cell takes
+    // the widget's place in it first.
+    if (QLayout *layout = parent ? parent->layout() : nullptr)
+        delete layout->replaceWidget(widget, cell);
+    cell->adopt(widget);
+    return cell;
+}
+
+void SteadyCell::adopt(QWidget *widget)
+{
+    child = widget;
     child->setParent(this);
     setSizePolicy(child->sizePolicy());
     takeSizes();

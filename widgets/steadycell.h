@@ -16,6 +16,9 @@ class SteadyCell : public QWidget
 public:
     // Takes `child` into the cell; the cell takes its place in a layout.
     explicit SteadyCell(QWidget *child, QWidget *parent = nullptr);
+    // Puts a cell around `widget` where it stands in its parent's layout (a
+    // button of a form whose text follows a state, say).
+    static SteadyCell *inPlaceOf(QWidget *widget);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -27,10 +30,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    struct Empty {};
+    SteadyCell(Empty, QWidget *parent);
+    void adopt(QWidget *widget);
     // Takes in the widget's sizes now; true when it asked for more room.
     bool takeSizes() const;
 
-    QWidget *child;
+    QWidget *child = nullptr;
     mutable QSize hint;
     mutable QSize minimum;
 };

@@ -216,6 +216,15 @@ private slots:
                     line->pen().style() == Qt::DashDotLine)
                     keys << line->point1->coords().x();
         QVERIFY(keys.size() == 2 && qAbs(qAbs(keys[1] - keys[0]) - 2e-3 / samplePeriod) < 0.1);
+        // The markers follow the table's refreshes at the display's paints, with no replot of their own.
+        int replots = 0;
+        const QMetaObject::Connection counting =
+            connect(w.scopePlot()->plot(), &QCustomPlot::afterReplot, [&replots] { ++replots; });
+        const quint64 paints = w.display()->counts().replots;
+        QTest::qWait(3 * ScopeDisplay::readOutInterval + 50);
+        disconnect(counting);
+        QVERIFY(replots > 0);
+        QCOMPARE(quint64(replots), w.display()->counts().replots - paints);
         // Gated to 20 samples of the 32 of a period: no whole period between the cursors.
         ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Manual);
         w.cursors()->vCursorSetPosition(100, 140);

@@ -148,6 +148,47 @@ private slots:
         QCOMPARE(ui->stopButton->text(), QStringLiteral("START"));
         ui->stopButton->click();
     }
+    // A client acquiring frame by frame starts and stops the scope twice a
+    // frame: the button's new text lays out nothing around it, and the badge
+    // waits for the display's next paint instead of a replot of its own.
+    void startAndStopRedrawNoMoreThanTheirOwn()
+    {
+        window->resize(1600, 1000);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->session()->sendScopeStop();
+        QTest::qWait(200);
+        struct Requests : QObject {
+            int count = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                count += event->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } requests;
+        ui->osciloscopeTab->installEventFilter(&requests);
+        int replots = 0;
+        const QMetaObject::Connection counting =
+            connect(window->scopePlot()->plot(), &QCustomPlot::afterReplot, [&replots] { ++replots; });
+        const quint64 paints = window->display()->counts().replots;
+        for (int shot = 0; shot < 10; ++shot) {
+            for (const bool start : {true, false}) {
+                start ? window->session()->sendScopeStart() : window->session()->sendScopeStop();
+                for (int i = 0; i < 5; ++i)
+                    QCoreApplication::processEvents();
+                QCOMPARE(ui->stopButton->text(), start ? QStringLiteral("STOP") : QStringLiteral("START"));
+            }
+        }
+        const QCPItemText *badge = window->scopePlot()->items().triggerBadge;
+        QTRY_VERIFY(window->display()->counts().replots > paints);
+        QTest::qWait(150); // a paint the last change asked for
+        disconnect(counting);
+        ui->osciloscopeTab->removeEventFilter(&requests);
+        QCOMPARE(requests.count, 0);
+        QCOMPARE(quint64(replots), window->display()->counts().replots - paints);
+        QCOMPARE(badge->text(), QStringLiteral("Stopped"));
+        window->hide();
+    }
 };
 
 QTEST_MAIN(TestTriggerControls)
