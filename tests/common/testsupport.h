@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEvent>
 #include <QMutex>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -43,6 +45,24 @@ public:
 private:
     mutable QMutex mutex;
     QStringList collected;
+};
+
+// Counts the events of one type that an object receives while this is alive.
+class EventCount : public QObject
+{
+public:
+    EventCount(QObject *watched, QEvent::Type type) : type(type) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == type;
+        return false;
+    }
+
+private:
+    QEvent::Type type;
 };
 
 // Writes `bytes` as the whole of the file at `path`; false when it cannot.

@@ -158,15 +158,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->session()->sendScopeStop();
         QTest::qWait(200);
-        struct Requests : QObject {
-            int count = 0;
-            bool eventFilter(QObject *, QEvent *event) override
-            {
-                count += event->type() == QEvent::LayoutRequest;
-                return false;
-            }
-        } requests;
-        ui->osciloscopeTab->installEventFilter(&requests);
+        EventCount requests(ui->osciloscopeTab, QEvent::LayoutRequest);
         int replots = 0;
         const QMetaObject::Connection counting =
             connect(window->scopePlot()->plot(), &QCustomPlot::afterReplot, [&replots] { ++replots; });
@@ -183,7 +175,6 @@ private slots:
         QTRY_VERIFY(window->display()->counts().replots > paints);
         QTest::qWait(150); // a paint the last change asked for
         disconnect(counting);
-        ui->osciloscopeTab->removeEventFilter(&requests);
         QCOMPARE(requests.count, 0);
         QCOMPARE(quint64(replots), window->display()->counts().replots - paints);
         QCOMPARE(badge->text(), QStringLiteral("Stopped"));

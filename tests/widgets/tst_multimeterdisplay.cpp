@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-only
+#include "common/testsupport.h"
 #include "widgets/bargraph.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/multimeterdisplay.h"
@@ -68,15 +69,7 @@ private slots:
         display->setPrecision(-2);
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
-        struct Requests : QObject {
-            int count = 0;
-            bool eventFilter(QObject *, QEvent *event) override
-            {
-                count += event->type() == QEvent::LayoutRequest;
-                return false;
-            }
-        } requests;
-        page.installEventFilter(&requests);
+        EventCount requests(&page, QEvent::LayoutRequest);
         QLabel *value = display->findChild<QLabel *>(QStringLiteral("labelValue"));
         const struct {
             double reading;
