@@ -154,6 +154,8 @@ private slots:
             QVERIFY(row.cause < 2 || writeFile(path, profile));
             QVERIFY2(window.scopePlot()->note().startsWith(row.note), qPrintable(window.scopePlot()->note()));
             QVERIFY(window.scopePlot()->graphs().ch1->data()->isEmpty() && !items.labelVoltA->visible());
+            for (const QCPItemPixmap *zero : items.zeroHandle)
+                QVERIFY(!zero->visible());
         }
     }
 
