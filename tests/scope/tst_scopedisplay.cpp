@@ -572,6 +572,29 @@ private slots:
                      qPrintable(row));
         }
     }
+    // Automatic horizontal cursors sit on the top and bottom of the trace drawn, here a loaded
+    // wave's (a step down on each channel) over a flat frame.
+    void automaticCursorsReadTheWaveShown()
+    {
+        ui->checkBoxScopeCursorsHorizontal->setChecked(true);
+        ui->comboBoxScopeCursorsHorizontalType->setCurrentIndex(Cursors::Automatic);
+        QVector<QVector<double>> loaded(10, QVector<double>(768, 640.0));
+        for (int i = 0; i < 768; ++i) {
+            loaded[0][i] = i < 384 ? 700.0 : 600.0;
+            loaded[1][i] = i < 384 ? 420.0 : 380.0;
+        }
+        w->display()->showLoadedWave(loaded, QStringLiteral("w.vsp"));
+        for (const int channel : {0, 1}) {
+            ui->comboBoxScopeCursorsChannel->setCurrentIndex(channel);
+            feed(*w, buildFrame(FrameShape{bothChannels, 768}, [](int, int) { return 0; }));
+            const QVector<double> drawn = graphValues(channel == 0 ? g->ch1 : g->ch2);
+            const auto range = std::minmax_element(drawn.cbegin(), drawn.cend());
+            QVERIFY(*range.second - *range.first > 10.0);
+            QCOMPARE(w->cursors()->horizontal().absoluteA, int(*range.second));
+            QCOMPARE(w->cursors()->horizontal().absoluteB, int(*range.first));
+        }
+        w->display()->clearLoadedWave();
+    }
     // Ticks between two paints process every frame at once and draw the
     // newest once: at the paint, or sooner when the plot is taken as a
     // picture. A played-back wave is drawn at once: it moves on a block a drawing.
