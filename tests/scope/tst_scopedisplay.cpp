@@ -5,6 +5,7 @@
 // waves, recording, and frames of any shape thrown at it.
 #include "common/windowtest.h"
 #include "scope/exportcontrols.h"
+#include "scope/measurementpanel.h"
 #include "scope/persistenceaccumulator.h"
 #include "scope/persistenceimage.h"
 #include "core/scope/scaletables.h"
@@ -571,6 +572,28 @@ private slots:
             QVERIFY2(qAbs(row.section(QLatin1Char(','), 1, 1).toDouble() - shown[k].ch1) < 1e-6,
                      qPrintable(row));
         }
+    }
+    // A reading is cut off only where the samples reach the converter's limits, +127 and -128.
+    void measurementsAreClippedAtTheConvertersLimits()
+    {
+        auto *panel = w->findChild<MeasurementPanel *>();
+        for (Measure::Kind kind : {Measure::Vmax, Measure::Vmin})
+            panel->addMeasurement({QStringLiteral("CH1"), kind});
+        const struct {
+            int top, bottom;
+            bool topCut, bottomCut;
+        } rows[] = {{126, -127, false, false}, {127, -100, true, false}, {100, -128, false, true}};
+        FrameShape shape{bothChannels, 768};
+        for (const auto &row : rows) {
+            ++shape.frameNumber; // a frame seen again is not measured again
+            feed(*w, buildFrame(shape, [&row](int block, int i) {
+                     return block == 0 ? (i % 50 < 25 ? row.top : row.bottom) : 0;
+                 }));
+            QCOMPARE(panel->rows()[0].current.why == Measure::Why::Clipped, row.topCut);
+            QCOMPARE(panel->rows()[1].current.why == Measure::Why::Clipped, row.bottomCut);
+        }
+        panel->removeMeasurement(1);
+        panel->removeMeasurement(0);
     }
     // Automatic horizontal cursors sit on the top and bottom of the trace drawn, here a loaded
     // wave's (a step down on each channel) over a flat frame.
